@@ -1,0 +1,173 @@
+#include "CodePages.h"
+
+#include <array>
+
+namespace platform {
+namespace {
+
+// Characters of bytes 0x80..0xFF. Bytes below 0x80 are ASCII in both pages.
+const char16_t kAnsiHigh[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+
+const char16_t kOemHigh[128] = {
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+    0x0401, 0x0451, 0x0404, 0x0454, 0x0407, 0x0457, 0x040E, 0x045E,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
+};
+
+const char16_t* HighTable(CodePage page) { return page == CodePage::Ansi ? kAnsiHigh : kOemHigh; }
+
+int ReverseLookup(char32_t ch, CodePage page)
+{
+    if (ch < 0x80) return static_cast<int>(ch);
+    const char16_t* t = HighTable(page);
+    for (int i = 0; i < 128; ++i)
+        if (t[i] == ch) return 0x80 + i;
+    return -1;
+}
+
+} // namespace
+
+char32_t ByteToChar(uint8_t byte, CodePage page)
+{
+    return byte < 0x80 ? char32_t(byte) : char32_t(HighTable(page)[byte - 0x80]);
+}
+
+int CharToByte(char32_t ch, CodePage page) { return ReverseLookup(ch, page); }
+
+char32_t DecodeUtf8(std::string_view s, size_t& pos)
+{
+    const auto b0 = static_cast<uint8_t>(s[pos]);
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+    } else {
+        ++pos;
+        return 0xFFFD;
+    }
+    if (pos + static_cast<size_t>(len) > s.size()) {
+        ++pos;
+        return 0xFFFD;
+    }
+    for (int i = 1; i < len; ++i) {
+        const auto b = static_cast<uint8_t>(s[pos + static_cast<size_t>(i)]);
+        if ((b & 0xC0) != 0x80) {
+            ++pos;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are malformed.
+    static const char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return 0xFFFD;
+    }
+    pos += static_cast<size_t>(len);
+    return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t ch)
+{
+    if (ch < 0x80) {
+        out += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        out += static_cast<char>(0xC0 | (ch >> 6));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += static_cast<char>(0xE0 | (ch >> 12));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (ch >> 18));
+        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+std::string ToUtf8(std::string_view bytes, CodePage page)
+{
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) AppendUtf8(out, ByteToChar(static_cast<uint8_t>(c), page));
+    return out;
+}
+
+std::string FromUtf8(std::string_view utf8, CodePage page)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t ch = DecodeUtf8(utf8, pos);
+        const int b = ch == 0xFFFD ? -1 : ReverseLookup(ch, page);
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+std::string OemToAnsi(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const int b = ReverseLookup(ByteToChar(static_cast<uint8_t>(c), CodePage::Oem), CodePage::Ansi);
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+std::string AnsiToOem(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const int b = ReverseLookup(ByteToChar(static_cast<uint8_t>(c), CodePage::Ansi), CodePage::Oem);
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+} // namespace platform

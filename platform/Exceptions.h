@@ -1,0 +1,67 @@
+#pragma once
+
+#include "PlatformApi.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+// Base of every error this system raises itself. The message is UTF-8 and is what
+// the user sees.
+class PLATFORM_API Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message);
+    ~Exception() override;
+};
+
+// A value could not be converted ("Could not convert variant ...", "'zz' is not a valid integer value").
+class PLATFORM_API EConvertError : public Exception {
+public:
+    using Exception::Exception;
+    ~EConvertError() override;
+};
+
+// An access outside the bounds of a buffer ("Range check error").
+class PLATFORM_API ERangeError : public Exception {
+public:
+    using Exception::Exception;
+    ~ERangeError() override;
+};
+
+// A list index outside the list ("List index out of bounds (%d)").
+class PLATFORM_API EListError : public Exception {
+public:
+    using Exception::Exception;
+    ~EListError() override;
+};
+
+// A failed call into the operating system; Code is the errno value (0 when unknown).
+class PLATFORM_API EOSError : public Exception {
+public:
+    EOSError(const std::string& message, int code);
+    ~EOSError() override;
+    int Code() const noexcept { return code_; }
+
+private:
+    int code_;
+};
+
+// A file could not be created ("Cannot create file "%s". %s").
+class PLATFORM_API EFCreateError : public Exception {
+public:
+    using Exception::Exception;
+    ~EFCreateError() override;
+};
+
+// A file could not be opened ("Cannot open file "%s". %s").
+class PLATFORM_API EFOpenError : public Exception {
+public:
+    using Exception::Exception;
+    ~EFOpenError() override;
+};
+
+// The text of an errno value, in the user's language where the system has it.
+PLATFORM_API std::string SysErrorMessage(int code);
+
+} // namespace platform

@@ -1,0 +1,25 @@
+#include "Format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace platform {
+
+std::string Format(const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    va_list copy;
+    va_copy(copy, ap);
+    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n));
+        std::vsnprintf(out.data(), out.size() + 1, fmt, ap);
+    }
+    va_end(ap);
+    return out;
+}
+
+} // namespace platform

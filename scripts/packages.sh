@@ -1,0 +1,34 @@
+# Debian packages the project needs, and the routine that installs the missing ones.
+# Sourced by mirvak.sh and test.sh.
+
+# To build the program and the libraries.
+BUILD_PACKAGES=(
+  build-essential g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  zlib1g-dev libssl-dev
+)
+
+# To build and run the tests and benchmarks, with the independent peers they use.
+TEST_PACKAGES=(
+  "${BUILD_PACKAGES[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev
+  locales
+  srecord python3 python3-intelhex
+  socat util-linux
+)
+
+# Installs whatever dpkg does not report as installed; refreshes the package lists first.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
