@@ -40,6 +40,36 @@ LocalParts Split(TWatchTime time)
     return parts;
 }
 
+// Exclusive flock on the log folder while old logs are counted and deleted and the new
+// file is made, so that processes starting files at the same moment do not each
+// delete too few. Waits a short while at most; without it the clean-up still runs.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder)
+    {
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) return;
+        const uint64_t start = platform::GetTickCount();
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (platform::GetTickCount() - start >= 200) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+            platform::Sleep(1);
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 std::string FoldAscii(std::string s)
 {
     for (char& c : s)
@@ -168,9 +198,12 @@ void TWatchCategory::CheckFile()
     if (stream_) return;
     if (failed_ && platform::GetTickCount() - failedAt_ < settings_.RetryPauseMs) return;
     failed_ = false;
-    DeleteOldLogs();
-    for (int index = 1; index <= kMaxNames; ++index)
-        if (OpenLogFile(index)) break;
+    {
+        FolderLock folderLock(settings_.Folder);
+        DeleteOldLogs();
+        for (int index = 1; index <= kMaxNames; ++index)
+            if (OpenLogFile(index)) break;
+    }
     if (!stream_) {
         // No name could be opened (a folder that cannot be written, a full disk): the
         // line is dropped and no new file is tried for a while.
@@ -217,14 +250,18 @@ void TWatchCategory::DeleteOldLogs()
     if (files.size() < kKeptFiles) return;
     std::sort(files.begin(), files.end());
     const size_t toDelete = files.size() - (kKeptFiles - 1);
-    for (size_t i = 0; i < toDelete; ++i) {
+    size_t deleted = 0;
+    for (size_t i = 0; i < files.size() && deleted < toDelete; ++i) {
+        const char* name = files[i].second.c_str();
         // Only a file nobody writes may go: a writer holds a shared lock on its file.
-        const int fd = ::open(files[i].second.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 && errno == ENOENT) continue; // gone already: does not count
         if (fd < 0) return;
         const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        const bool deleted = free && ::unlink(files[i].second.c_str()) == 0;
+        const bool gone = free && ::unlink(name) == 0;
         ::close(fd);
-        if (!deleted) return;
+        if (!gone) return; // in use, or not ours to delete: the clean-up stops here
+        ++deleted;
     }
 }
 

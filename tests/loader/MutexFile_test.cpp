@@ -81,7 +81,6 @@ TEST(MutexFile, WaitsForAnotherProgram)
     EXPECT_EQ(holder.Lock(lock.string(), 1000), -1);
     EXPECT_GE(MsSince(start), 1000);
     EXPECT_EQ(holder.LastTimeout(), 1000);
-    EXPECT_GE(holder.idles, 9);
 
     holder.idles = 0;
     EXPECT_EQ(holder.Lock(lock.string(), 0), -1);
