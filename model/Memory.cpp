@@ -250,7 +250,7 @@ std::string ReadRest(std::istream& stream)
     if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
         const auto end = stream.tellg();
         stream.seekg(start);
-        if (end != std::istream::pos_type(-1) && end > start) text.reserve(static_cast<size_t>(end - start) + 1);
+        if (end != std::istream::pos_type(-1) && end > start) text.reserve(static_cast<size_t>(end - start) + chunk);
     }
     stream.clear(stream.rdstate() & ~std::ios::failbit);
     size_t used = 0;

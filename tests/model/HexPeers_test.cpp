@@ -53,7 +53,7 @@ std::map<uint32_t, uint8_t> AddressMap(const TMemory& m)
 
 TEST(HexPeers, IntelHexReadsOurTextAsTheImage)
 {
-    RequireIntelHex();
+    ASSERT_NO_FATAL_FAILURE(RequireIntelHex());
     testsupport::TempDir dir;
     TMemory m;
     FillImage(m, 7);
@@ -77,7 +77,7 @@ TEST(HexPeers, IntelHexReadsOurTextAsTheImage)
 
 TEST(HexPeers, SrecCatConversionReadsBackToTheImage)
 {
-    RequireSrecord();
+    ASSERT_NO_FATAL_FAILURE(RequireSrecord());
     testsupport::TempDir dir;
     TMemory m;
     FillImage(m, 11);
@@ -95,7 +95,7 @@ TEST(HexPeers, SrecCatConversionReadsBackToTheImage)
 
 TEST(HexPeers, SrecCmpAgreesOnTwoRecordLengths)
 {
-    RequireSrecord();
+    ASSERT_NO_FATAL_FAILURE(RequireSrecord());
     testsupport::TempDir dir;
     TMemory m;
     FillImage(m, 13);
