@@ -400,18 +400,26 @@ int TFieldLst::IndexOf(std::string_view key) const
     return -1;
 }
 
+bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
+{
+    auto at = children_.end();
+    if (LayoutOrder) {
+        if (IndexOf(key) >= 0) return false;
+    } else if (!children_.empty() && CompareKeys(children_.back().key, key) >= 0) {
+        // Layouts mostly add keys in ascending order, which the test above appends.
+        at = std::lower_bound(children_.begin(), children_.end(), key,
+                              [](const Child& c, const std::string& k) { return CompareKeys(c.key, k) < 0; });
+        if (CompareKeys(at->key, key) == 0) return false;
+    }
+    node->Parent = this;
+    children_.insert(at, {std::move(key), std::move(node)});
+    return true;
+}
+
 int32_t TFieldLst::AddField(std::string key, std::unique_ptr<TObjNode> node)
 {
     const int32_t size = node->Size;
-    if (IndexOf(key) >= 0) return size; // the first keeps its place; `node` is freed here
-    node->Parent = this;
-    if (LayoutOrder) {
-        children_.push_back({std::move(key), std::move(node)});
-    } else {
-        const auto it = std::upper_bound(children_.begin(), children_.end(), key,
-                                         [](const std::string& k, const Child& c) { return CompareKeys(k, c.key) < 0; });
-        children_.insert(it, {std::move(key), std::move(node)});
-    }
+    Adopt(std::move(key), std::move(node)); // a key already there keeps its node; this one is freed
     return size;
 }
 
@@ -462,9 +470,10 @@ void TFieldLst::SetModified(bool flag)
 void TFieldLst::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
 {
     MarkUnusedFields();
+    std::string childPath; // one buffer for all children: documents have very many fields
     for (size_t i = 0; i < children_.size(); ++i) {
-        TObjNode* child = children_[i].node.get();
-        child->CheckDefaults(path + "." + children_[i].key, run);
+        childPath.assign(path).append(1, '.').append(children_[i].key);
+        children_[i].node->CheckDefaults(childPath, run);
     }
 }
 

@@ -408,6 +408,10 @@ private:
     };
     // Position of the key, or -1.
     int IndexOf(std::string_view key) const;
+    // Takes the node under the key; false (and the node freed) when the key is taken.
+    bool Adopt(std::string key, std::unique_ptr<TObjNode> node);
+
+    friend class TLayout;
 
     std::vector<Child> children_;
 };
@@ -452,9 +456,8 @@ public:
     T* Add(std::string key, std::unique_ptr<T> node)
     {
         T* raw = node.get();
-        const bool taken = list_.Contains(key);
-        offset_ += list_.AddField(std::move(key), std::move(node));
-        return taken ? nullptr : raw;
+        offset_ += node->Size;
+        return list_.Adopt(std::move(key), std::move(node)) ? raw : nullptr;
     }
 
     // The list's Size := the running offset.
