@@ -1,13 +1,16 @@
 #include "uDocument.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <shared_mutex>
 
@@ -99,8 +102,6 @@ void TObjNode::CopyTo(TObjNode& destination) const
     if (n) std::memmove(to, from, n);
 }
 
-TFieldLst::~TFieldLst() = default;
-
 // ---------------------------------------------------------------------------------
 // TField
 
@@ -133,19 +134,25 @@ TField::TField(TMemoryBlock* block, int32_t offset, uint16_t fieldType, Variant 
 {
 }
 
-void TField::Build()
+namespace {
+
+int32_t SizeOfType(uint16_t fieldType)
 {
-    switch (FieldType) {
+    switch (fieldType) {
     case ftShortInt:
-    case ftByte: Size = 1; break;
+    case ftByte: return 1;
     case ftSmallint:
-    case ftWord: Size = 2; break;
+    case ftWord: return 2;
     case ftInteger:
     case ftSingle:
-    case ftLongWord: Size = 4; break;
-    default: UnsupportedType(FieldType);
+    case ftLongWord: return 4;
+    default: UnsupportedType(fieldType);
     }
 }
+
+} // namespace
+
+void TField::Build() { Size = SizeOfType(FieldType); }
 
 void TField::AfterConstruction()
 {
@@ -319,3 +326,268 @@ void TBitFleld::SetValue(const Variant& value)
     Modified = true;
     if (OnChange) OnChange(this);
 }
+
+// ---------------------------------------------------------------------------------
+// Key order
+
+namespace {
+
+// Rank of one character in the key order: class, then weight within the class.
+struct KeyRank {
+    uint32_t cls;
+    uint32_t weight;
+    bool operator==(const KeyRank&) const = default;
+    auto operator<=>(const KeyRank&) const = default;
+};
+
+KeyRank RankOf(char32_t c)
+{
+    if (c < 0x80) {
+        if (c >= '0' && c <= '9') return {1, c};
+        if (c >= 'A' && c <= 'Z') return {2, c + 0x20};
+        if (c >= 'a' && c <= 'z') return {2, c};
+        return {0, c};
+    }
+    // Cyrillic capitals to small letters.
+    if (c >= 0x0410 && c <= 0x042F) c += 0x20;
+    else if (c >= 0x0400 && c <= 0x040F) c += 0x50;
+    else if (c == 0x0490) c = 0x0491;
+    if (c >= 0x0430 && c <= 0x044F) return {3, (c - 0x0430) * 2}; // а..я
+    if (c == 0x0451) return {3, (0x0435 - 0x0430) * 2 + 1};      // ё right after е
+    if ((c >= 0x0450 && c <= 0x045F) || c == 0x0491) return {3, 0x1000 + c};
+    return {4, c};
+}
+
+} // namespace
+
+int CompareKeys(std::string_view a, std::string_view b)
+{
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const unsigned char ca = static_cast<unsigned char>(a[i]);
+        const unsigned char cb = static_cast<unsigned char>(b[j]);
+        if (ca == cb && ca < 0x80) { // most keys are ASCII and share long prefixes
+            ++i, ++j;
+            continue;
+        }
+        const KeyRank ra = RankOf(ca < 0x80 ? a[i++] : platform::DecodeUtf8(a, i));
+        const KeyRank rb = RankOf(cb < 0x80 ? b[j++] : platform::DecodeUtf8(b, j));
+        if (ra != rb) return ra < rb ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------
+// TFieldLst
+
+TFieldLst::~TFieldLst()
+{
+    while (!children_.empty()) children_.pop_back();
+}
+
+int TFieldLst::IndexOf(std::string_view key) const
+{
+    if (LayoutOrder) {
+        for (size_t i = 0; i < children_.size(); ++i)
+            if (CompareKeys(children_[i].key, key) == 0) return static_cast<int>(i);
+        return -1;
+    }
+    const auto it = std::lower_bound(children_.begin(), children_.end(), key,
+                                     [](const Child& c, std::string_view k) { return CompareKeys(c.key, k) < 0; });
+    if (it != children_.end() && CompareKeys(it->key, key) == 0) return static_cast<int>(it - children_.begin());
+    return -1;
+}
+
+bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
+{
+    auto at = children_.end();
+    if (LayoutOrder) {
+        if (IndexOf(key) >= 0) return false;
+    } else if (!children_.empty() && CompareKeys(children_.back().key, key) >= 0) {
+        // Layouts mostly add keys in ascending order, which the test above appends.
+        at = std::lower_bound(children_.begin(), children_.end(), key,
+                              [](const Child& c, const std::string& k) { return CompareKeys(c.key, k) < 0; });
+        if (CompareKeys(at->key, key) == 0) return false;
+    }
+    node->Parent = this;
+    children_.insert(at, {std::move(key), std::move(node)});
+    return true;
+}
+
+int32_t TFieldLst::AddField(std::string key, std::unique_ptr<TObjNode> node)
+{
+    const int32_t size = node->Size;
+    Adopt(std::move(key), std::move(node)); // a key already there keeps its node; this one is freed
+    return size;
+}
+
+void TFieldLst::RemoveField(std::string_view key)
+{
+    const int i = IndexOf(key);
+    if (i >= 0) children_.erase(children_.begin() + i);
+}
+
+void TFieldLst::ReplaceField(std::string key, std::unique_ptr<TObjNode> node)
+{
+    RemoveField(key);
+    AddField(std::move(key), std::move(node));
+}
+
+TObjNode* TFieldLst::FieldByIndex(int index) const
+{
+    if (index < 0 || index >= FieldCount()) return nullptr;
+    return children_[static_cast<size_t>(index)].node.get();
+}
+
+const std::string& TFieldLst::FieldName(int index) const
+{
+    if (index < 0 || index >= FieldCount())
+        throw platform::EListError(Format("List index out of bounds (%d)", index));
+    return children_[static_cast<size_t>(index)].key;
+}
+
+TObjNode* TFieldLst::FindField(std::string_view key) const
+{
+    const int i = IndexOf(key);
+    return i >= 0 ? children_[static_cast<size_t>(i)].node.get() : nullptr;
+}
+
+bool TFieldLst::IsModified() const
+{
+    for (const Child& c : children_)
+        if (c.node->IsModified()) return true;
+    return false;
+}
+
+void TFieldLst::SetModified(bool flag)
+{
+    for (const Child& c : children_) c.node->SetModified(flag);
+}
+
+// Handlers run inside these walks (OnChange of a reset field), so they go by position.
+void TFieldLst::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
+{
+    MarkUnusedFields();
+    std::string childPath; // one buffer for all children: documents have very many fields
+    for (size_t i = 0; i < children_.size(); ++i) {
+        childPath.assign(path).append(1, '.').append(children_[i].key);
+        children_[i].node->CheckDefaults(childPath, run);
+    }
+}
+
+void TFieldLst::ResetDefaults()
+{
+    for (size_t i = 0; i < children_.size(); ++i) children_[i].node->ResetDefaults();
+    ReloadAll();
+}
+
+void TFieldLst::ReloadAll()
+{
+    for (size_t i = 0; i < children_.size(); ++i) children_[i].node->ReloadFromParent();
+}
+
+// ---------------------------------------------------------------------------------
+// TLayout
+
+TField* TLayout::Field(std::string key, uint16_t type, Variant defaultValue, bool checkDefault, int32_t minValue,
+                       int32_t maxValue)
+{
+    return Add(std::move(key),
+               Make<TField>(list_.Block, offset_, type, std::move(defaultValue), checkDefault, minValue, maxValue));
+}
+
+TStrField* TLayout::Text(std::string key, int32_t length, std::string defaultText, bool checkDefault)
+{
+    return Add(std::move(key), Make<TStrField>(list_.Block, offset_, length, std::move(defaultText), checkDefault));
+}
+
+void TLayout::Bits(uint16_t containerType, std::initializer_list<Bit> bits)
+{
+    const int32_t size = SizeOfType(containerType);
+    for (const Bit& b : bits)
+        list_.AddField(b.key, Make<TBitFleld>(list_.Block, offset_, containerType, b.position, b.count,
+                                              b.defaultValue, b.checkDefault));
+    offset_ += size;
+}
+
+// ---------------------------------------------------------------------------------
+// TDocument
+
+void TDocument::AfterConstruction()
+{
+    // Records directly under a document compute absolute offsets from their own.
+    assert(Offset == 0 && Parent == nullptr);
+    TFieldLst::AfterConstruction();
+}
+
+void TDocument::ValidateFieldChange(const void*, TField*, const Variant&, TFieldLst*, bool&) {}
+
+bool TDocument::ImportImage(std::istream&) { return false; }
+
+void TDocument::SetBoardSignature(int32_t) {}
+
+void TDocument::ReloadAfterFailure() noexcept
+{
+    try {
+        ReloadAll();
+    } catch (...) {
+    }
+}
+
+void TDocument::LoadFromStream(std::istream& stream)
+{
+    bool imported = false;
+    try {
+        imported = ImportImage(stream);
+    } catch (...) {
+        ReloadAfterFailure(); // part of the image may be new: caches must follow it
+        throw;
+    }
+    if (imported) AfterLoad();
+}
+
+void TDocument::LoadFromFile(const std::filesystem::path& fileName)
+{
+    std::ifstream file;
+    platform::OpenInputFile(fileName, file);
+    file.seekg(0);
+    LoadFromStream(file);
+}
+
+void TDocument::AfterLoad()
+{
+    try {
+        Validate();
+        TDefaultCheckRun run{0, Prompt};
+        CheckDefaults(ModelName, run);
+    } catch (...) {
+        ReloadAfterFailure();
+        throw;
+    }
+    ReloadAll();
+}
+
+// ---------------------------------------------------------------------------------
+// Shared tables
+
+const char* const ProtocolNames[ProtocolCount] = {
+    "Нет",       "МЭК",        "ModBus",   "TM800A",   "TM800B",        "Компас 1.1", "ПУ TM1.1",
+    "Меркурий",  "DCON",       "Гранит",   "МКТ-2",    "МКТ-3",         "ТМ 120",     "IEC 1107",
+    "Протон-К",  "ТМ 512",     "РПТ-80",   "ANSI C1218-21", "УТМ-7",    "СЭТ-4ТМ",    "УТС-8",
+    "МКТ-1",     "ТМ 500",     "МК 51",    "МК 55",    "ТК113 Щит",     "Орион-2",    "Сириус-2",
+    "Siemens Symap",
+};
+
+const uint8_t ProtocolCodes[ProtocolCount] = {
+    255, 1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12, 15, 16, 17,
+    18,  19, 21, 23, 24, 25, 26, 29, 30, 31, 32, 33, 34, 35,
+};
+
+const char* const ChannelTypeNames[ChannelTypeCount] = {
+    "Нет", "Состояние (ТС)", "Данные (ТИ)", "Счетчик (ТИИ)", "ТУ", "Групповое ТУ ВКЛ", "Групповое ТУ ОТКЛ",
+    "Телерегулирование",
+};
+
+const uint8_t ChannelTypeCodes[ChannelTypeCount] = {255, 0, 1, 2, 3, 14, 15, 6};

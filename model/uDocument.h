@@ -5,9 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 // Nodes bound to the bytes of a document's image: scalar fields and the named lists
 // that hold them.
@@ -171,17 +175,6 @@ private:
     friend struct NodeFactory;
 };
 
-// A named list of nodes; every record and document is one.
-class TFieldLst : public TObjNode {
-public:
-    ~TFieldLst() override;
-
-    std::string Name;
-
-protected:
-    using TObjNode::TObjNode;
-};
-
 // Creates nodes in phases: construct (members only), Build, the class's own steps.
 // Constructors never call virtual operations; every node is made here.
 struct NodeFactory {
@@ -202,12 +195,51 @@ struct NodeFactory {
         n.AfterConstruction();
         return node;
     }
+
+    // Lists get their name after Build, so Build never reads it.
+    template <class T, class... A>
+    static std::unique_ptr<T> MakeList(std::string name, A&&... args)
+    {
+        std::unique_ptr<T> list(new Made<T>(std::forward<A>(args)...));
+        TObjNode& n = *list;
+        n.Build();
+        list->Name = std::move(name);
+        n.AfterConstruction();
+        return list;
+    }
+
+    // Documents are named after their model, which their constructor sets.
+    template <class T, class... A>
+    static std::unique_ptr<T> MakeDocument(A&&... args)
+    {
+        std::unique_ptr<T> doc(new Made<T>(std::forward<A>(args)...));
+        TObjNode& n = *doc;
+        n.Build();
+        doc->Name = doc->ModelName;
+        n.AfterConstruction();
+        return doc;
+    }
 };
 
+// A field (or any node but a list): construct, Build, the class's own steps.
 template <class T, class... A>
 std::unique_ptr<T> Make(A&&... args)
 {
     return NodeFactory::Make<T>(std::forward<A>(args)...);
+}
+
+// A list: construct with args, Build, Name := name, the class's own steps.
+template <class T, class... A>
+std::unique_ptr<T> MakeList(std::string name, A&&... args)
+{
+    return NodeFactory::MakeList<T>(std::move(name), std::forward<A>(args)...);
+}
+
+// A document: construct with args, Build, Name := ModelName, the class's own steps.
+template <class T, class... A>
+std::unique_ptr<T> MakeDocument(A&&... args)
+{
+    return NodeFactory::MakeDocument<T>(std::forward<A>(args)...);
 }
 
 // Field types: how a value is stored.
@@ -300,3 +332,210 @@ protected:
 private:
     uint32_t ReadContainer() const;
 };
+
+// ---------------------------------------------------------------------------------
+// Lists
+
+// The order of keys: the same on every machine, whatever locales it has. Case is
+// folded for Latin and Cyrillic letters (Ё/ё included). Characters rank by class:
+// blanks and punctuation ("_" included) by code point, then digits, then Latin
+// letters, then Cyrillic letters in alphabetical order with Ё right after Е, then
+// anything else by code point. Keys compare position by position; a prefix comes
+// first; digit runs are not read as numbers. Keys that compare equal are one key.
+int CompareKeys(std::string_view a, std::string_view b);
+
+// A named list of nodes laid over a stretch of the image; every record, group and
+// document is one. It owns its children, each under a unique key, in key order (or
+// in the order they were added, for the lists that ask for it in their constructor).
+// Concrete lists lay out their children in Build, with TLayout.
+class TFieldLst : public TObjNode {
+public:
+    ~TFieldLst() override;
+
+    std::string Name;
+
+    const char* ClassName() const override { return "TFieldLst"; }
+
+    // Adds the node under the key, becomes its parent and owner, and returns its Size
+    // for the caller's running offset. A key that is already there keeps its node:
+    // the new one is freed, and its Size is still returned.
+    int32_t AddField(std::string key, std::unique_ptr<TObjNode> node);
+    // Frees the child of that key, if there is one.
+    void RemoveField(std::string_view key);
+    void ReplaceField(std::string key, std::unique_ptr<TObjNode> node);
+
+    int FieldCount() const { return static_cast<int>(children_.size()); }
+    // The child at a position of the order; none outside the list.
+    TObjNode* FieldByIndex(int index) const;
+    // The key at a position; outside the list: EListError "List index out of bounds (%d)".
+    const std::string& FieldName(int index) const;
+    // Whether a direct child has the key (case ignored).
+    bool Contains(std::string_view key) const { return IndexOf(key) >= 0; }
+    // The child of a key (case ignored), or none.
+    virtual TObjNode* FindField(std::string_view key) const;
+    // FindField for a child of a known kind; none when missing or of another kind.
+    template <class T>
+    T* Find(std::string_view key) const
+    {
+        return dynamic_cast<T*>(FindField(key));
+    }
+
+    bool IsModified() const override;
+    void SetModified(bool flag) override;
+    // MarkUnusedFields first, then every child with path + "." + key.
+    void CheckDefaults(const std::string& path, TDefaultCheckRun& run) override;
+    // Every child's defaults in order, then ReloadAll.
+    void ResetDefaults() override;
+    void ReloadFromParent() override { MarkUnusedFields(); }
+
+    // ReloadFromParent of every direct child: fields reload, lists re-mark. Nothing
+    // deeper is visited.
+    virtual void ReloadAll();
+    // Records set the CheckDefault flags of their fields from the current settings: a
+    // field that the settings do not use must hold its default. Nothing here.
+    virtual void MarkUnusedFields() {}
+
+protected:
+    TFieldLst(TMemoryBlock* block, int32_t offset) : TObjNode(block, offset) {}
+
+    // Set by a constructor of a list whose children stay in the order they are added.
+    bool LayoutOrder = false;
+
+private:
+    struct Child {
+        std::string key;
+        std::unique_ptr<TObjNode> node;
+    };
+    // Position of the key, or -1.
+    int IndexOf(std::string_view key) const;
+    // Takes the node under the key; false (and the node freed) when the key is taken.
+    bool Adopt(std::string key, std::unique_ptr<TObjNode> node);
+
+    friend class TLayout;
+
+    std::vector<Child> children_;
+};
+
+// Lays out the children of a list with a running offset, as a record's Build does:
+// each child at the offset relative to the list, in the list's block; the offset
+// grows by the child's Size; a group of bit fields shares one container and the
+// offset grows once for it; reserved bytes are skipped. Finish sets the list's Size.
+// The adders return the new child, or none when its key was already taken.
+class TLayout {
+public:
+    explicit TLayout(TFieldLst& list, int32_t start = 0) : list_(list), offset_(start) {}
+
+    int32_t Offset() const { return offset_; }
+
+    TField* Field(std::string key, uint16_t type, Variant defaultValue, bool checkDefault, int32_t minValue = 0,
+                  int32_t maxValue = 0);
+    TStrField* Text(std::string key, int32_t length, std::string defaultText, bool checkDefault);
+
+    // One bit field of a shared container.
+    struct Bit {
+        const char* key;
+        uint8_t position;
+        uint8_t count;
+        int32_t defaultValue;
+        bool checkDefault;
+    };
+    // The bit fields of one container of type 17, 18 or 19 at the running offset.
+    void Bits(uint16_t containerType, std::initializer_list<Bit> bits);
+
+    void Skip(int32_t reserved) { offset_ += reserved; }
+
+    // A nested list named `name` under `key`, made with (block, offset, args...).
+    template <class T, class... A>
+    T* List(std::string key, std::string name, A&&... args)
+    {
+        return Add(std::move(key), MakeList<T>(std::move(name), list_.Block, offset_, std::forward<A>(args)...));
+    }
+
+    // A node made by the caller at this->Offset() in the list's block.
+    template <class T>
+    T* Add(std::string key, std::unique_ptr<T> node)
+    {
+        T* raw = node.get();
+        offset_ += node->Size;
+        return list_.Adopt(std::move(key), std::move(node)) ? raw : nullptr;
+    }
+
+    // The list's Size := the running offset.
+    void Finish() { list_.Size = offset_; }
+
+private:
+    TFieldLst& list_;
+    int32_t offset_;
+};
+
+// ---------------------------------------------------------------------------------
+// Documents
+
+// The list at the root: the image, the model's identity and rules, and the load,
+// validate and default-check cycle. A document has no block and lies at offset 0, so
+// records directly under it may compute absolute offsets in their own Build.
+class TDocument : public TFieldLst {
+public:
+    uint32_t BaseAddress = 0;      // absolute address of image offset 0
+    std::string ModelName;         // caption, and the root of default-check paths
+    bool FirmwareWithParamsAllowed = false;
+    bool LinearHex = false;        // the linear flag of the parameter file
+    uint8_t LogicKindMask = 0;     // bit i: kind index i of ChannelTypeNames
+    TMemory Image;
+    uint32_t KpProtocolMask = 0;   // bit i: protocol index i of ProtocolNames
+    uint32_t PuProtocolMask = 0;
+    std::string ExpectedSchemeId;  // what "SchemeID" must hold, and its default
+    IDefaultPrompt* Prompt = nullptr; // the owner's; none: checks only report
+
+    const char* ClassName() const override { return "TDocument"; }
+
+    // Raises when the document is inconsistent; nothing here.
+    virtual void Validate() {}
+    // Vetoes a value an editor is about to store; nothing here.
+    virtual void ValidateFieldChange(const void* sender, TField* field, const Variant& value, TFieldLst* row,
+                                     bool& accept);
+    // Reads a parameter file into the image; false here.
+    virtual bool ImportImage(std::istream& stream);
+    virtual std::string GetCaption() const { return ModelName; }
+    // ImportImage, then AfterLoad when it read something. ReloadAll also runs when the
+    // import fails, and the import's exception passes on.
+    virtual void LoadFromStream(std::istream& stream);
+    // Opens the file read-only ("Cannot open file "%s". %s") and loads from its start.
+    virtual void LoadFromFile(const std::filesystem::path& fileName);
+    // The model's port names by port index.
+    virtual std::vector<std::string> GetPortNames() const = 0;
+    virtual void SaveToFile(const std::filesystem::path& fileName) = 0;
+    virtual void SetBoardSignature(int32_t signature);
+    // Validate, the default check from ModelName with the document's prompt, then
+    // ReloadAll; ReloadAll runs also when Validate or the check raises, and the first
+    // exception passes on.
+    virtual void AfterLoad();
+
+    // ValidateFieldChange as an event, for fields and frames.
+    TFieldValidateEvent ValidateFieldChangeEvent()
+    {
+        return TFieldValidateEvent::Of<&TDocument::ValidateFieldChange>(this);
+    }
+
+protected:
+    TDocument() : TFieldLst(nullptr, 0) {}
+    void AfterConstruction() override;
+
+private:
+    // ReloadAll on the way out of a failure: its own exception gives way.
+    void ReloadAfterFailure() noexcept;
+};
+
+// ---------------------------------------------------------------------------------
+// Shared tables
+
+// Protocols by index, as devices show them; a device stores the code. Codes 10, 13,
+// 14, 20, 22, 27 and 28 belong to no protocol.
+constexpr int ProtocolCount = 29;
+extern const char* const ProtocolNames[ProtocolCount];
+extern const uint8_t ProtocolCodes[ProtocolCount];
+
+// Logical channel kinds by index; a channel stores the type code.
+constexpr int ChannelTypeCount = 8;
+extern const char* const ChannelTypeNames[ChannelTypeCount];
+extern const uint8_t ChannelTypeCodes[ChannelTypeCount];
