@@ -102,7 +102,6 @@ int BuildSerialTermios(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t 
     if (stopBits == 1 && byteSize != 5) return EINVAL; // one and a half: 5 data bits only
     if (stopBits == 2 && byteSize == 5) return EINVAL;
 
-    const speed_t keep = cfgetospeed(t);
     t->c_iflag = 0;
     t->c_oflag = 0;
     t->c_lflag = 0;
@@ -121,10 +120,13 @@ int BuildSerialTermios(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t 
     t->c_cc[VMIN] = 0;
     t->c_cc[VTIME] = 0;
 
+    // A rate without a B constant keeps the old one here; termios2 sets it afterwards.
     const speed_t code = BaudConstant(baud);
     *customRate = code == B0;
-    cfsetispeed(t, *customRate ? keep : code);
-    cfsetospeed(t, *customRate ? keep : code);
+    if (!*customRate) {
+        cfsetispeed(t, code);
+        cfsetospeed(t, code);
+    }
     return 0;
 }
 
