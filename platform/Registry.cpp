@@ -277,12 +277,7 @@ void RegistryStore::Update(const std::function<bool(RegistryData&)>& change) con
 {
     StoreLock lock(file_, LOCK_EX);
     RegistryData data = LoadUnlocked(file_);
-    if (!change(data)) return;
-    try {
-        WriteFileAtomically(file_, data.Serialize());
-    } catch (const EFCreateError& e) {
-        throw EOSError(e.what(), EACCES);
-    }
+    if (change(data)) WriteFileAtomically(file_, data.Serialize());
 }
 
 std::optional<RegistryValue> RegistryStore::Read(const std::string& key, const std::string& name) const

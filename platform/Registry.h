@@ -65,7 +65,8 @@ private:
 
 // One store file. Every access takes an exclusive lock on "<file>.lock" for its whole
 // read-modify-write, so processes and threads see each other's changes whole; the
-// file itself is replaced atomically. Failures raise EOSError with the system's text.
+// file itself is replaced atomically. Failures raise EOSError with the system's text, or
+// EFCreateError when the new contents cannot be written.
 class PLATFORM_API RegistryStore {
 public:
     explicit RegistryStore(std::filesystem::path file);

@@ -259,28 +259,29 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
     };
     const TCommTimeouts defaults{};
     const TCommTimeouts gap50{50, 0, 1000, 1, 0};
+    const TCommTimeouts zero{0, 0, 0, 1, 0};
     const Row rows[] = {
         {"silent Read(10)", defaults, 10, {}, false, 0, 10, 200},
         {"silent Read(1025)", defaults, 1025, {}, false, 0, 1025, 2500},
         {"one byte then silence", defaults, 1025, {5}, false, 1, 50, 700},
         {"bytes every 20 ms", gap50, 5, {0, 20, 40, 60, 80}, false, 5, 80, 900},
         {"bytes every 150 ms", gap50, 5, {0, 150, 300}, false, 1, 50, 140},
-        {"multiplier 2", {50, 2, 0, 1, 0}, 10, {}, false, 0, 20, 250},
-        {"all zero: what waits", {0, 0, 0, 0, 0}, 10, {0, 0, 0}, true, 3, 0, 100},
-        {"all zero, silent", {0, 0, 0, 0, 0}, 10, {}, false, 0, 0, 100},
-        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 0, 0}, 10, {0, 0}, true, 2, 0, 100},
-        {"first byte ends", {MAXDWORD, MAXDWORD, 300, 0, 0}, 10, {40}, false, 1, 35, 250},
-        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 0, 0}, 10, {}, false, 0, 300, 1000},
+        {"multiplier 2: twice as long", {50, 2, 0, 1, 0}, 10, {}, false, 0, 20, 250},
+        {"all zero: what waits", zero, 10, {0, 0, 0}, true, 3, 0, 100},
+        {"all zero, silent", zero, 10, {}, false, 0, 0, 100},
+        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 1, 0}, 10, {0, 0}, true, 2, 0, 100},
+        {"first byte ends", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {40}, false, 1, 35, 250},
+        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {}, false, 0, 300, 1000},
     };
     Pty pty;
     auto port = OpenPort(pty.slave);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        port->SetTimeouts(defaults);
-        if (r.what == std::string("multiplier 2"))
-            port->SetReadTotalTimeoutMultiplier(2); // while open
-        else
-            port->SetTimeouts(r.timeouts);
+        // Each value through its own setter, on the open port.
+        port->SetReadIntervalTimeout(r.timeouts.ReadIntervalTimeout);
+        port->SetReadTotalTimeoutMultiplier(r.timeouts.ReadTotalTimeoutMultiplier);
+        port->SetReadTotalTimeoutConstant(r.timeouts.ReadTotalTimeoutConstant);
+        ASSERT_EQ(port->GetTimeouts(), r.timeouts);
         if (r.sendBefore) {
             pty.Send(std::string(r.sendAtMs.size(), 'w'));
             const auto until = Clock::now() + std::chrono::seconds(2);
@@ -393,9 +394,23 @@ TEST_F(IOSerialTest, WriteTimeoutDiscardsTheUnsentRest)
     EXPECT_TRUE(lock.TryLock(0));
     lock.Unlock();
 
+    // What a pty pair holds when its master does not read, measured on a pair of our own.
+    size_t held = 0;
+    {
+        Pty other;
+        const int s = open(other.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(s, 0);
+        ssize_t n;
+        size_t written = 0;
+        while ((n = write(s, big.data(), 4096)) > 0) written += size_t(n);
+        held = other.Receive(big.size(), 300).size();
+        EXPECT_EQ(held, written);
+        close(s);
+    }
+    // The unsent rest was discarded: less than a full pair comes out, and nothing later.
     const std::string arrived = pty.Receive(big.size(), 300);
-    EXPECT_LT(arrived.size(), big.size());
-    EXPECT_EQ(pty.Receive(1, 300), ""); // nothing late
+    EXPECT_LT(arrived.size(), held);
+    EXPECT_EQ(pty.Receive(1, 300), "");
 
     // The port goes on working.
     EXPECT_EQ(port->Write("ok", 2), 2);
