@@ -1,13 +1,10 @@
 #include "IOSocketTCP.h"
 
-#include "platform/Tick.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 const char* const SIOSocketKeepAliveChange =
     "Невозможно изменить значение Keepalive так как соединение уже установлено";

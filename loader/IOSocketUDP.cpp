@@ -1,12 +1,10 @@
 #include "IOSocketUDP.h"
 
-#include "platform/Format.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <sys/socket.h>
-#include <unistd.h>
 
 TIOSocketUDP::TIOSocketUDP() = default;
 

@@ -36,6 +36,10 @@ std::filesystem::path RuntimeDir()
         std::filesystem::create_directories(dir.parent_path(), ec);
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) RaiseOS(errno);
     }
+    // In a shared folder such as /tmp the name may have been taken by someone else.
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0) RaiseOS(errno);
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) RaiseOS(EACCES);
     return dir;
 }
 

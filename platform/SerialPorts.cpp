@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <set>
 #include <system_error>
 
 namespace platform {
