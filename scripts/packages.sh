@@ -14,7 +14,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales
   srecord python3 python3-intelhex
-  socat util-linux
+  socat util-linux iproute2 netbase
 )
 
 # Installs whatever dpkg does not report as installed; refreshes the package lists first.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+
+namespace testsupport {
+
+// A shell command run in the background in a process group of its own; the destructor
+// kills the group (the command and whatever it started) and reaps the shell.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::string& command);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool started() const { return pid_ > 0; }
+    // Kills the group now and waits for the shell.
+    void Kill();
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Polls until the path exists, at most timeoutMs; whether it does.
+bool WaitForPath(const std::filesystem::path& path, int timeoutMs = 5000);
+
+} // namespace testsupport
