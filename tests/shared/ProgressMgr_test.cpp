@@ -146,8 +146,8 @@ TEST_F(ProgressMgr, EachModuleHasItsOwnState)
     EXPECT_FALSE(busy());
     dlclose(probe);
 
-    // Functions of both units, as the start of a demangled name; and their classes and
-    // internal state anywhere in one.
+    // Functions of both units, as the start of a demangled name; their internal state
+    // and the view class anywhere in one.
     const std::string functions[] = {"SetProgressStatusBar(", "ProgressStatusBar(", "BeginProgress(",
                                      "SetProgress(", "SetProgressText(", "EndProgress(", "ProgressBusy(",
                                      "ProgressCancelled(", "ProcessMessagesOnProgress(", "ChangeCursor(",
@@ -164,7 +164,11 @@ TEST_F(ProgressMgr, EachModuleHasItsOwnState)
         while (std::getline(lines, line)) {
             const size_t at = line.find(' ', line.find(' ') + 1);  // "address type name"
             const std::string name = at == std::string::npos ? line : line.substr(at + 1);
-            EXPECT_EQ(name.find("TProgressView"), std::string::npos) << file << ": " << name;
+            // This program compiles inline members of the view class itself and may export
+            // them; they hold no state.
+            if (file == probePath) {
+                EXPECT_EQ(name.find("TProgressView"), std::string::npos) << file << ": " << name;
+            }
             EXPECT_EQ(name.find("(anonymous namespace)"), std::string::npos) << file << ": " << name;
             for (const auto& f : functions) EXPECT_NE(name.rfind(f, 0), 0u) << file << ": " << name;
         }
