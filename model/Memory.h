@@ -1,7 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <istream>
 #include <memory>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <vector>
 
 // A block of a sparse memory image: a start address, a size and its own zero-filled
 // bytes. The bytes are allocated once by the constructor and never move, so nodes of a
@@ -13,15 +20,118 @@ public:
     TMemoryBlock(const TMemoryBlock&) = delete;
     TMemoryBlock& operator=(const TMemoryBlock&) = delete;
 
+    // A block whose bytes follow the object in the same allocation: one allocation per
+    // block, which keeps images of a million small blocks cheap to build and to free.
+    static std::unique_ptr<TMemoryBlock> Make(uint32_t address, int32_t size);
+
     // Frees the block in the module that allocated it (blocks cross between the
     // configurator and the loader library).
     virtual void Release();
 
     uint32_t Address = 0;
     int32_t Size = 0;
-    uint8_t* Data() { return data_.get(); }
-    const uint8_t* Data() const { return data_.get(); }
+    uint8_t* Data() { return data_; }
+    const uint8_t* Data() const { return data_; }
+
+    // Every block object, also one of a derived class, is allocated by the module that
+    // creates it and freed by its own deleting destructor.
+    static void* operator new(std::size_t bytes);
+    static void operator delete(void* p) noexcept;
 
 private:
-    std::unique_ptr<uint8_t[]> data_;
+    struct InlineTag {};
+    TMemoryBlock(uint32_t address, int32_t size, InlineTag) noexcept;
+    static void* operator new(std::size_t bytes, InlineTag, std::size_t extra);
+    static void operator delete(void* p, InlineTag, std::size_t extra) noexcept;
+
+    uint8_t* data_ = nullptr;
+    bool ownsData_ = false;
 };
+
+// A list of pointer-sized items handed between the configurator and the loader library:
+// memory block objects, or, for the connection settings operation, one 32-bit integer
+// (the model code in, the selected device index out). The list is changed and freed
+// only through its virtual operations, so each side frees only what it allocated; the
+// list never owns the blocks it holds.
+class TBlockList {
+public:
+    TBlockList();
+    virtual ~TBlockList();
+    TBlockList(const TBlockList&) = delete;
+    TBlockList& operator=(const TBlockList&) = delete;
+
+    // Frees the list (not its blocks) in the module that allocated it.
+    virtual void Release();
+
+    virtual int Count() const;
+    // The item at a list position; outside the list: EListError "List index out of bounds (%d)".
+    virtual void* Item(int index) const;
+    virtual void Add(void* item);
+    virtual void Delete(int index);
+    virtual void Clear();
+
+    TMemoryBlock* Block(int index) const { return static_cast<TMemoryBlock*>(Item(index)); }
+    void AddBlock(TMemoryBlock* block) { Add(block); }
+    int32_t Integer(int index) const;
+    void AddInteger(int32_t value);
+
+private:
+    std::vector<void*> items_;
+};
+
+// A sparse memory image: a list of blocks in the order they were added, or in ascending
+// address order while Sorted is set. Blocks may overlap; nothing merges them.
+class TMemory {
+public:
+    TMemory();
+    ~TMemory();
+    TMemory(const TMemory&) = delete;
+    TMemory& operator=(const TMemory&) = delete;
+
+    // A new zero-filled block owned by the image. While Sorted is set it goes behind
+    // every block whose address is not above its own.
+    TMemoryBlock* AddBlock(uint32_t address, int32_t size);
+    void ClearBlocks();
+    int BlockCount() const;
+    // Outside the list: EListError "List index out of bounds (%d)".
+    TMemoryBlock* BlockByIndex(int index) const;
+    // The first block in list order that holds the address; an empty block holds none.
+    TMemoryBlock* FindBlock(uint32_t address) const;
+
+    // Copies the buffer's bytes into the image at address (toImage) or the image's bytes
+    // into the buffer. False at the first address no block holds; the bytes copied up
+    // to there stay copied.
+    bool CopyRange(uint32_t address, std::span<uint8_t> buffer, bool toImage);
+
+    // The bytes that follow the first occurrence of pattern in the image laid out flat
+    // (gaps read as zeros): count of them, or all to the end when count is -1. count
+    // receives the length returned. None for an empty image, a missing pattern or too
+    // few following bytes.
+    std::optional<std::vector<uint8_t>> SearchPattern(std::span<const uint8_t> pattern, int64_t& count) const;
+
+    // Adds every data record of Intel HEX text, read from the stream's current position,
+    // as a block of its own; base is the absolute address that becomes image address 0.
+    // Errors raise platform::Exception (checksum, short line) or platform::EConvertError
+    // (a pair that is not a hexadecimal byte); blocks of earlier lines stay.
+    void LoadFromHexStream(std::istream& stream, uint32_t base);
+    // Writes every block as Intel HEX text; base is added to the block addresses, linear
+    // starts the text with the extended linear address 0x8000, recordLength is the number
+    // of data bytes per record (0 or above 255: 255).
+    void SaveToHexStream(std::ostream& stream, bool linear, uint32_t base, int recordLength) const;
+    // The file is replaced atomically; a failed save leaves the old file as it was.
+    void SaveToHexFile(const std::filesystem::path& fileName, bool linear, uint32_t base, int recordLength) const;
+    void LoadFromHexFile(const std::filesystem::path& fileName);
+
+    bool Sorted() const { return sorted_; }
+    // Setting it sorts the list at once by ascending address (equal addresses keep
+    // their order).
+    void SetSorted(bool value);
+
+private:
+    std::vector<std::unique_ptr<TMemoryBlock>> blocks_;
+    bool sorted_ = false;
+};
+
+// The index in text of the last byte of the first occurrence of pattern, or -1 when
+// there is none (also for an empty pattern).
+int64_t FindPattern(const uint8_t* pattern, const uint8_t* text, size_t patternLength, size_t textLength);

@@ -1,0 +1,135 @@
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
+#include "platform/IniFile.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kSample =
+    "; written by hand\r\n"
+    "stray=before any section\r\n"
+    "[Main]\r\n"
+    "  Name = first  \r\n"
+    "NAME=second\r\n"
+    "Path=C:\\dir\\\"quoted\"; not a comment=x\r\n"
+    "a line without equals\r\n"
+    "\r\n"
+    "[main]\r\n"
+    "Other=in the second Main\r\n"
+    "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n"    // [Раздел] in Windows-1251
+    "\xCA\xEB\xFE\xF7=\xE7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n"; // Ключ=значение
+
+} // namespace
+
+TEST(IniFile, ReadsWithProfileRules)
+{
+    TempDir dir;
+    WriteFile(dir / "a.ini", kSample);
+    MemIniFile ini(dir / "a.ini");
+
+    // Names ignore case, blanks around names and values go, the first match wins.
+    EXPECT_EQ(ini.ReadString("MAIN", "name", "?"), "first");
+    EXPECT_FALSE(ini.ValueExists("Main", "Other"));
+    // Nothing is escaped or stripped: the value is the rest of the line.
+    EXPECT_EQ(ini.ReadString("Main", "path", "?"), "C:\\dir\\\"quoted\"; not a comment=x");
+    // Lines before the first section and lines without '=' are not values.
+    EXPECT_EQ(ini.ReadString("", "stray", "none"), "none");
+    EXPECT_EQ(ini.ReadSection("Main"), (std::vector<std::string>{"Name", "Path"}));
+    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Main", "Раздел"}));
+    // Cyrillic names ignore case too; values arrive as UTF-8.
+    EXPECT_EQ(ini.ReadString("РАЗДЕЛ", "ключ", "?"), "значение");
+    EXPECT_EQ(ini.ReadString("Missing", "Name", "dflt"), "dflt");
+}
+
+TEST(IniFile, WritingChangesOnlyItsLines)
+{
+    TempDir dir;
+    WriteFile(dir / "a.ini", kSample);
+    MemIniFile ini(dir / "a.ini");
+    ini.WriteString("main", "NAME", "changed");      // first occurrence, its own spelling kept
+    ini.WriteString("Main", "New", "v");             // after the section's last key
+    ini.WriteInteger("Fresh", "Number", -5);         // a new section at the end
+    ini.WriteString("Раздел", "Ключ", "другое");
+    ini.UpdateFile();
+
+    const std::string expected =
+        "; written by hand\r\n"
+        "stray=before any section\r\n"
+        "[Main]\r\n"
+        "Name=changed\r\n"
+        "NAME=second\r\n"
+        "Path=C:\\dir\\\"quoted\"; not a comment=x\r\n"
+        "New=v\r\n"
+        "a line without equals\r\n"
+        "\r\n"
+        "[main]\r\n"
+        "Other=in the second Main\r\n"
+        "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n"
+        "\xCA\xEB\xFE\xF7=\xE4\xF0\xF3\xE3\xEE\xE5\r\n"
+        "\r\n"
+        "[Fresh]\r\n"
+        "Number=-5\r\n";
+    EXPECT_EQ(ReadFile(dir / "a.ini"), expected);
+
+    ini.DeleteKey("MAIN", "new");
+    ini.EraseSection("fresh");
+    EXPECT_FALSE(ini.ValueExists("Main", "New"));
+    EXPECT_FALSE(ini.SectionExists("Fresh"));
+}
+
+TEST(IniFile, IntegersAndBooleans)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"250", true, 250},          {" -17 ", true, -17},         {"+3", true, 3},
+        {"0x1FA", true, 0x1FA},      {"$ff", true, 255},           {"0X7fffffff", true, 0x7FFFFFFF},
+        {"0xFFFFFFFF", true, -1},    {"0x80006000", true, static_cast<int32_t>(0x80006000u)},
+        {"2147483647", true, 2147483647}, {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},    {"0x100000000", false, 0},    {"", false, 0},
+        {"12abc", false, 0},         {"0x", false, 0},             {"1 2", false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t v = 0;
+        EXPECT_EQ(ParseIniInteger(c.text, v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+
+    TempDir dir;
+    WriteFile(dir / "b.ini", "[S]\nZero=0\nTwo=2\nBad=yes\n");
+    MemIniFile ini(dir / "b.ini");
+    EXPECT_FALSE(ini.ReadBool("S", "Zero", true));
+    EXPECT_TRUE(ini.ReadBool("S", "Two", false));
+    EXPECT_TRUE(ini.ReadBool("S", "Bad", true));
+    EXPECT_EQ(ini.ReadInteger("S", "Bad", 42), 42);
+}
+
+TEST(IniFile, FileBackedSeesOtherWritersAtOnce)
+{
+    TempDir dir;
+    IniFile a(dir / "c.ini");
+    IniFile b(dir / "c.ini");
+    a.WriteString("S", "K", "1");
+    EXPECT_EQ(b.ReadString("s", "k", "?"), "1");
+    b.WriteString("S", "K", "2");
+    EXPECT_EQ(a.ReadString("S", "K", "?"), "2");
+    EXPECT_EQ(ReadFile(dir / "c.ini"), "[S]\r\nK=2\r\n");
+
+    // A failed write raises and leaves nothing half written.
+    WriteFile(dir / "blocker", "x");
+    IniFile bad(dir / "blocker" / "d.ini");
+    EXPECT_THROW(bad.WriteString("S", "K", "v"), EFCreateError);
+    EXPECT_EQ(bad.ReadString("S", "K", "none"), "none");
+}
