@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -24,6 +27,48 @@ TEST(StrUtils, PosFrom)
     };
     for (const auto& [pattern, text, start, expected] : cases)
         EXPECT_EQ(PosFrom(pattern, text, start), expected) << pattern << " in " << text << " from " << start;
+}
+
+struct SplitCase {
+    const char* delimiter;
+    const char* text;
+    int expected;
+    // Element texts; nullopt where the element keeps what it held.
+    std::vector<std::optional<std::string>> parts;
+};
+
+TEST(StrUtils, SplitToVariants)
+{
+    const auto u = std::nullopt;
+    const SplitCase cases[] = {
+        {",", "a,b,c", -10, {"a", "b"}},
+        {",", "a,b,c", 3, {"a", "b", "c"}},
+        {",", "a,,b", 3, {"a", u, "b"}},
+        {",", "a,", 1, {"a", u, u}},
+        {",", ",a", 2, {u, "a", u}},
+        {",", ",,", 2, {u, u, u}},
+        {"::", "ab::cd::", 2, {"ab", "cd", u}},
+        {"::", "ab:cd", 1, {"ab:cd", u}},
+        {",", "", 0, {u, u}},
+        {"", "abc", 1, {"abc", u}},
+        {",", "a", -10, {}},
+        {"\t", "1\t2,5\tтекст", 3, {"1", "2,5", "текст"}},
+    };
+    const Variant untouched(int32_t(-1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " into " + std::to_string(c.parts.size()));
+        std::vector<Variant> parts(c.parts.size(), untouched);
+        EXPECT_EQ(SplitToVariants(c.delimiter, c.text, parts), c.expected);
+        ASSERT_EQ(parts.size(), c.parts.size());
+        for (size_t i = 0; i < parts.size(); ++i) {
+            if (c.parts[i]) {
+                EXPECT_TRUE(parts[i].IsString()) << i;
+                EXPECT_EQ(parts[i].Str(), *c.parts[i]) << i;
+            } else {
+                EXPECT_EQ(parts[i].Kind(), VariantKind::Int32) << i;
+            }
+        }
+    }
 }
 
 } // namespace
