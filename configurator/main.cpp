@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QMainWindow>
 
+#include "configurator/FileVersion.h"
+#include "configurator/StatusBar.h"
 #include "platform/Tick.h"
 
 int main(int argc, char* argv[])
@@ -15,6 +17,11 @@ int main(int argc, char* argv[])
     label->setAlignment(Qt::AlignCenter);
     label->setMargin(24);
     window.setCentralWidget(label);
+    auto* status = new TStatusBar(&window);
+    status->SetPanelText(0, QStringLiteral("Готов"));
+    window.setStatusBar(status);
+    std::string versionError = "0.0.0.0";
+    ShowVersionInStatusBar(status, "/proc/self/exe", versionError);
     window.resize(480, 200);
     window.show();
     return app.exec();

@@ -14,6 +14,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales
   srecord python3 python3-intelhex
+  binutils
   socat util-linux iproute2 netbase
 )
 
