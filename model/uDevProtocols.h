@@ -2,9 +2,11 @@
 
 #include "model/uDocument.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The parameter blocks of the link protocols. Every device record holds one protocol
 // area; the blocks of all protocols lie over it at the same offset, and the device's
@@ -21,6 +23,156 @@ public:
 protected:
     TDevProtocol(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) {}
 };
+
+// ---------------------------------------------------------------------------------
+// Blocks of protocol indexes 1 to 9
+
+// МЭК, 42 bytes: the command flags, the TU time-out, the poll cycles and sixteen
+// numbered words "0109".."0124". The other МЭК settings live in the device record.
+class TDevProtocolIEC : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolIEC"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ModBus, 12 bytes. Device type 10 reads TS and TIT with fixed request functions and
+// has its own TU algorithm.
+class TDevProtocolModBus : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolModBus"; }
+    void Build() override;
+    // Type 10: "0209" and "0210" must keep their defaults, "0208" is free; any other
+    // type: "0208" must keep its default, "0209" and "0210" are free.
+    void MarkUnusedFields() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+
+private:
+    TField* type_ = nullptr;      // "0201"
+    TField* tuAlgorithm_ = nullptr; // "0208"
+    TField* tsFunction_ = nullptr;  // "0209"
+    TField* titFunction_ = nullptr; // "0210"
+};
+
+// TM800A, 1 byte: "3001", which must keep its default.
+class TDevProtocolTM800A : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM800A"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// TM800B, 9 bytes: the TU hold time and the poll period with its unit.
+class TDevProtocolTM800B : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM800B"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Компас 1.1, 24 bytes, with the route to the controlled point through up to three
+// intermediate points ("0512" of them): their addresses, then the direction of the
+// final point, then the device's address, in "0513".."0517".
+class TDevProtocolKompas : public TDevProtocol {
+public:
+    // "0512" .. "0517".
+    std::array<TField*, 6> Route{};
+
+    const char* ClassName() const override { return "TDevProtocolKompas"; }
+    void Build() override;
+    // Without the ПУ TM1.1 type ("5001" = 1) there is no route: "0512".."0514" must
+    // keep their defaults. Route bytes among "0515".."0517" past the route's end must
+    // keep theirs whatever the type.
+    void MarkUnusedFields() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+
+private:
+    TField* type_ = nullptr; // "5001"
+};
+
+// ПУ TM1.1: 56 bytes and no fields.
+class TDevProtocolKompasPU : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolKompasPU"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Меркурий, 26 bytes: the poll period, 32 flags choosing the meter's values to read
+// and the access password.
+class TDevProtocolMercury : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMercury"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+class TParamTU;
+
+// DCON, 58 bytes: the module settings and the relay maps of its 16 outputs. It may
+// know its device's role field "011"; a ПУ device (role 1) uses "0802" and "0803"
+// whatever its type.
+class TDevProtocolDCON : public TDevProtocol {
+public:
+    static constexpr int OutputCount = 16;
+
+    const char* ClassName() const override { return "TDevProtocolDCON"; }
+    void Build() override;
+    // ПУ: "0802" and "0803" are free. Otherwise "0802" must keep its default unless
+    // "0801" is 1, and "0803" unless "0801" is 2.
+    void MarkUnusedFields() override;
+
+    // The relay maps ("ParamTU00".."ParamTU15") in the order of the outputs.
+    int ParamTUCount() const { return static_cast<int>(paramTU_.size()); }
+    // None outside 0..ParamTUCount()-1.
+    TParamTU* ParamTUByIndex(int index) const;
+
+protected:
+    // Without a role field the device counts as КП.
+    TDevProtocolDCON(TMemoryBlock* block, int32_t offset) : TDevProtocol(block, offset) {}
+    TDevProtocolDCON(TMemoryBlock* block, int32_t offset, TField* roleField)
+        : TDevProtocol(block, offset), roleField_(roleField)
+    {
+    }
+
+private:
+    TField* roleField_ = nullptr; // the device's, not owned
+    TField* type_ = nullptr;        // "0801"
+    TField* rawTit_ = nullptr;      // "0802"
+    TField* tuHold_ = nullptr;      // "0803"
+    std::vector<TParamTU*> paramTU_;
+};
+
+// Гранит, 44 bytes, for both roles: poll and send periods, the TS description, the
+// link-down event and the service commands.
+class TDevProtocolGranit : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolGranit"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ---------------------------------------------------------------------------------
+// Blocks of protocol indexes 10 to 27
+
+// ---------------------------------------------------------------------------------
+// The table
 
 // Makes the block of one protocol over the area at an absolute offset of the block,
 // with no parent. The role field is the device's "011"; only the DCON block keeps it.
