@@ -1,5 +1,6 @@
 #include "ProtocolBlockFixture.h"
 
+#include "LayoutAudit.h"
 #include "PromptAndLog.h"
 
 #include <gtest/gtest.h>
@@ -177,7 +178,8 @@ void ExpectBlockMatches(const BlockRow& row)
     EXPECT_EQ(block.Name, ProtocolNames[row.index]);
     EXPECT_EQ(block.Size, row.size);
     EXPECT_EQ(block.ProtocolAreaSize(), ProtocolBlockFixture::AreaSize);
-    EXPECT_LE(block.Size, block.ProtocolAreaSize());
+    EXPECT_TRUE(AuditLayout(block, row.size));
+    EXPECT_TRUE(FitsArea(block, ProtocolBlockFixture::Guard, block.ProtocolAreaSize()));
 
     std::set<std::string> expectedKeys, actualKeys;
     for (const KeyAt& k : row.keys) expectedKeys.insert(k.key);

@@ -92,10 +92,10 @@ private:
     std::unique_ptr<TDevProtocol> block_;
 };
 
-// Checks one row over a fixture of its own: the class, the size within the area, the
-// key set with every key's place, the layout audit, that building writes nothing, and
-// the defaults a reset writes (every field reads its default afterwards, the guards
-// keep their sentinel).
+// Checks one row over a fixture of its own: the class and name, the size, the layout
+// audit with the fit into the 70-byte area, the key set with every key's place and
+// type, that building writes nothing, and the defaults a reset writes (every field
+// reads its default afterwards, the guards keep their sentinel).
 void ExpectBlockMatches(const BlockRow& row);
 
 using Settings = std::vector<std::pair<std::string, Variant>>;
