@@ -1,5 +1,6 @@
 #include "model/uDevProtocols.h"
 
+#include "model/uZumo_Classes.h"
 #include "platform/Format.h"
 
 using platform::Format;
@@ -140,6 +141,47 @@ void TDevProtocolMercury::Build()
     l.Finish();
 }
 
+void TDevProtocolDCON::Build()
+{
+    TLayout l(*this);
+    type_ = l.Field("0801", ftByte, 0, false);
+    l.Bits(ftByte, {{"0802", 1, 1, 0, false}});
+    rawTit_ = Find<TField>("0802");
+    tuHold_ = l.Field("0803", ftWord, 2000, false);
+    l.Skip(2);
+    l.Field("0806", ftWord, 0, false);
+    l.Field("0807", ftByte, 0, false);
+    l.Skip(1);
+    paramTU_.clear();
+    for (int i = 0; i < OutputCount; ++i)
+        if (TParamTU* map = l.List<TParamTU>(Format("ParamTU%.2d", i), Format("Канал %.2d", i + 1)))
+            paramTU_.push_back(map);
+    l.Finish();
+}
+
+void TDevProtocolDCON::MarkUnusedFields()
+{
+    const bool pu = Holds(roleField_, 1);
+    SetCheckDefault(rawTit_, !pu && !Holds(type_, 1));
+    SetCheckDefault(tuHold_, !pu && !Holds(type_, 2));
+}
+
+TParamTU* TDevProtocolDCON::ParamTUByIndex(int index) const
+{
+    if (index < 0 || index >= ParamTUCount()) return nullptr;
+    return paramTU_[static_cast<size_t>(index)];
+}
+
+namespace {
+
+// The DCON block keeps the device's role field.
+std::unique_ptr<TDevProtocol> MakeDCON(TMemoryBlock* block, int32_t offset, std::string name, TField* roleField)
+{
+    return MakeList<TDevProtocolDCON>(std::move(name), block, offset, roleField);
+}
+
+} // namespace
+
 void TDevProtocolGranit::Build()
 {
     // The TS description is unset when all its bytes are 0xFF, which Windows-1251
@@ -194,7 +236,7 @@ const TDevProtocolFactory Factories[ProtocolCount] = {
     MakeBlock<TDevProtocolKompas>, // 5
     MakeBlock<TDevProtocolKompasPU>, // 6
     MakeBlock<TDevProtocolMercury>, // 7
-    nullptr, // 8
+    MakeDCON, // 8
     MakeBlock<TDevProtocolGranit>, // 9
     nullptr, // 10
     nullptr, // 11

@@ -1,10 +1,12 @@
 #include "model/uDevProtocols.h"
+#include "model/uZumo_Classes.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "tests/support/ProtocolBlockFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 using namespace testsupport;
@@ -16,6 +18,18 @@ std::vector<KeyAt> IecWords()
 {
     std::vector<KeyAt> keys;
     for (int n = 1; n <= 16; ++n) keys.push_back(Word(Number(108 + n), 8 + 2 * n));
+    return keys;
+}
+
+// The DCON relay maps of outputs 1..16, three bytes each from 10 on.
+std::vector<KeyAt> RelayMaps()
+{
+    std::vector<KeyAt> keys;
+    for (int i = 0; i < 16; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "ParamTU%.2d", i);
+        keys.push_back(Record(key, 10 + 3 * i, 3));
+    }
     return keys;
 }
 
@@ -58,6 +72,9 @@ const std::vector<BlockRow>& Rows()
                Byte("noname_20", 9), Text("07pass", 18, 8)},
               NumberedFlags(701, 32, 10)),
          {}},
+        {8, "TDevProtocolDCON", 58,
+         Join({Byte("0801", 0), Bit("0802", 1, 1), Word("0803", 2), Word("0806", 6), Byte("0807", 8)}, RelayMaps()),
+         {{2, 0xD0}, {3, 0x07}}},
         {9, "TDevProtocolGranit", 44,
          {Byte("0901", 0), Word("0906", 6), Word("0907", 8), Word("0908", 10), Word("0909", 12), Byte("verTS1", 14),
           Text("TSDB1", 15, 15), Byte("TrigEvenLinkDown_Cmd", 30), Word("TrigEvenLinkDown_Timeout", 31),
@@ -122,6 +139,47 @@ TEST(DevProtocols, KompasRouteBeyondItsEndKeepsItsDefaults)
         }
     }
     ExpectRules(rows);
+}
+
+TEST(DevProtocols, DconControlPointUsesBothSettingsWhateverItsType)
+{
+    std::vector<RuleRow> rows;
+    for (int type : {0, 1, 2, 3}) {
+        rows.push_back({8, 1, {{"0801", type}}, {}});
+        // A control point's slot (role 0) and a block made without the role field.
+        const KeySet asked = type == 1 ? KeySet{"0803"} : type == 2 ? KeySet{"0802"} : KeySet{"0802", "0803"};
+        rows.push_back({8, 0, {{"0801", type}}, asked});
+        rows.push_back({8, std::nullopt, {{"0801", type}}, asked});
+    }
+    ExpectRules(rows);
+}
+
+TEST(DevProtocols, DconRelayMapsFollowTheOutputs)
+{
+    ProtocolBlockFixture f(8);
+    auto& dcon = dynamic_cast<TDevProtocolDCON&>(f.Block());
+    ASSERT_EQ(dcon.ParamTUCount(), 16);
+    EXPECT_EQ(dcon.ParamTUByIndex(-1), nullptr);
+    EXPECT_EQ(dcon.ParamTUByIndex(16), nullptr);
+    for (int i = 0; i < 16; ++i) {
+        char key[16], name[32];
+        std::snprintf(key, sizeof key, "ParamTU%.2d", i);
+        std::snprintf(name, sizeof name, "Канал %.2d", i + 1);
+        const TParamTU* map = dcon.ParamTUByIndex(i);
+        ASSERT_NE(map, nullptr) << i;
+        EXPECT_EQ(map, dcon.FindField(key)) << i;
+        EXPECT_EQ(map->Name, name);
+        EXPECT_EQ(map->NodeOffset() - ProtocolBlockFixture::Guard, 10 + 3 * i);
+    }
+
+    // Output 16 lies at area bytes 55..57.
+    f.Set("ParamTU15.type", 0x12);
+    f.Set("ParamTU15.select_on", 3);
+    f.Set("ParamTU15.select_off", 4);
+    f.Set("ParamTU15.execute_on", 5);
+    f.Set("ParamTU15.execute_off", 6);
+    EXPECT_EQ(f.NonZeroArea(), (std::map<int, uint8_t>{{55, 0x12}, {56, 0x43}, {57, 0x65}}));
+    EXPECT_TRUE(f.GuardsIntact());
 }
 
 TEST(DevProtocols, TsDescriptionAndPasswordAreWindows1251Texts)
