@@ -1,6 +1,7 @@
 #include "model/uZumo_Classes.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
+#include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 
 #include <gtest/gtest.h>
@@ -96,20 +97,6 @@ private:
     DeviceOptions options_;
 };
 
-// Only the port mode that the device rule reads: bits 0..2 of the word at 0.
-class TModePort : public TFieldLst {
-public:
-    void Build() override
-    {
-        TLayout l(*this);
-        l.Bits(ftWord, {{"016", 0, 3, 0, true}});
-        l.Finish();
-    }
-
-protected:
-    using TFieldLst::TFieldLst;
-};
-
 // Ports "COM", "XPort" and "485", optionally a "UART0" record, and a block that holds
 // two devices and is filled with the sentinel before they are built.
 class TTestDoc : public TDocument {
@@ -124,7 +111,7 @@ public:
         ports = Image.AddBlock(0x0000, 8);
         devices = Image.AddBlock(0x0200, 2 * (kDeviceSize + options_.areaSize - 70));
         std::memset(devices->Data(), kSentinel, static_cast<size_t>(devices->Size));
-        if (withUart_) AddField("UART0", MakeList<TModePort>("COM", ports, 0));
+        if (withUart_) AddField("UART0", MakeList<TPortCOM>("COM", ports, 0, 0));
         int32_t offset = 0;
         for (TDevice** slot : {&first, &second}) {
             auto device = MakeList<TTestDevice>("", devices, offset, options_);
@@ -201,7 +188,11 @@ TEST(Device, LayoutFollowsTheRecordTable)
 {
     auto doc = MakeDoc();
     TDevice& d = *doc->first;
-    EXPECT_EQ(d.Size, kDeviceSize);
+    EXPECT_TRUE(testsupport::AuditLayout(d, kDeviceSize));
+    EXPECT_TRUE(testsupport::AuditLayout(*d.ChannelBlockByIndex(0), 12));
+    EXPECT_TRUE(testsupport::AuditLayout(*d.ApertureBlockByIndex(0), 8));
+    EXPECT_TRUE(testsupport::AuditLayout(*d.ScaleBlockByIndex(0), 8));
+    EXPECT_TRUE(testsupport::AuditLayout(*doc->second, kDeviceSize)) << "laid out where it lies";
 
     std::set<std::string> expected;
     for (const KeyAt& k : kDeviceLayout) {
@@ -269,7 +260,7 @@ TEST(Device, LayoutFollowsTheRecordTable)
     // The area's size is asked for while the device is built: a larger one moves the
     // blocks behind it.
     auto wide = MakeDoc(true, {100, nullptr});
-    EXPECT_EQ(wide->first->Size, kDeviceSize + 30);
+    EXPECT_TRUE(testsupport::AuditLayout(*wide->first, kDeviceSize + 30));
     EXPECT_EQ(wide->first->FindField("Channels00")->Offset, 194);
     EXPECT_EQ(wide->first->FindField("Scales19")->Offset, 564 + 30 + 19 * 8);
 }
@@ -288,6 +279,7 @@ TEST(Device, BuildingWritesNothingAndMakesBlocksInOrder)
     TDevice& second = *doc->second;
     EXPECT_EQ(second.ProtocolAreaOffset(), kDeviceSize + kArea);
     ASSERT_NE(second.ProtocolBlock(2), nullptr);
+    EXPECT_TRUE(testsupport::FitsArea(*second.ProtocolBlock(2), second.ProtocolAreaOffset(), 70));
     EXPECT_EQ(second.ProtocolBlock(2)->Name, "ModBus");
     EXPECT_EQ(second.ProtocolBlock(2)->Parent, nullptr);
     EXPECT_EQ(second.ProtocolBlock(2)->Find<TField>("0209")->NodeOffset(), kDeviceSize + kArea + 2);
