@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -35,6 +36,38 @@ std::string PathOfQuestion(const std::string& question, const std::string& root)
     std::string path = question.substr(open + 1, close - open - 1);
     if (path.rfind(root + ".", 0) == 0) path.erase(0, root.size() + 1);
     return path;
+}
+
+// Every field of the node that one default check answered with No asked about, as
+// paths below the root.
+std::set<std::string> AskedByCheck(TObjNode& node, const std::string& root)
+{
+    ScriptedPrompt prompt;
+    for (int i = 0; i < 512; ++i) prompt.Push(mrNo);
+    TDefaultCheckRun run{0, &prompt};
+    node.CheckDefaults(root, run);
+
+    std::set<std::string> asked;
+    for (const std::string& q : prompt.Questions()) asked.insert(PathOfQuestion(q, root));
+    return asked;
+}
+
+// The same question through a device with the row's protocol selected.
+std::set<std::string> AskedThroughDevice(const RuleRow& r)
+{
+    auto doc = TwoDeviceDoc::New();
+    TDevice& device = doc->Select(r.index, r.role.value_or(0));
+    TDevProtocol* block = device.ActiveProtocol();
+    if (!block) throw std::runtime_error("no active block");
+    SetAllAwayFromDefaults(*block);
+    for (const auto& [path, value] : r.settings) FieldAt(*block, path).SetValue(value);
+
+    std::set<std::string> asked;
+    for (const std::string& path : AskedByCheck(device, "Doc.Устройство_01")) {
+        const std::string key = path.substr(0, path.find('.'));
+        if (!device.TFieldLst::FindField(key)) asked.insert(path);
+    }
+    return asked;
 }
 
 } // namespace
@@ -80,9 +113,9 @@ bool ProtocolBlockFixture::GuardsIntact() const
 
 void ProtocolBlockFixture::ZeroArea() { std::memset(memory_.Data() + Guard, 0, AreaSize); }
 
-TField& ProtocolBlockFixture::Field(const std::string& path) const
+TField& FieldAt(const TFieldLst& root, const std::string& path)
 {
-    const TFieldLst* list = block_.get();
+    const TFieldLst* list = &root;
     size_t start = 0;
     for (;;) {
         const size_t dot = path.find('.', start);
@@ -98,9 +131,9 @@ TField& ProtocolBlockFixture::Field(const std::string& path) const
     throw std::runtime_error("no field " + path);
 }
 
-void ProtocolBlockFixture::SetAllAwayFromDefaults() const
+void SetAllAwayFromDefaults(const TFieldLst& list)
 {
-    ForEachField(*block_, [](TField& f) {
+    ForEachField(list, [](TField& f) {
         if (f.FieldType == ftString) {
             f.SetValue(f.DefaultValue.ToString() == "x" ? "y" : "x");
             return;
@@ -114,17 +147,29 @@ void ProtocolBlockFixture::SetAllAwayFromDefaults() const
 std::set<std::string>
 ProtocolBlockFixture::AskedAbout(const std::vector<std::pair<std::string, Variant>>& settings) const
 {
-    SetAllAwayFromDefaults();
+    SetAllAwayFromDefaults(*block_);
     for (const auto& [path, value] : settings) Set(path, value);
+    return AskedByCheck(*block_, "P");
+}
 
-    ScriptedPrompt prompt;
-    for (int i = 0; i < 512; ++i) prompt.Push(mrNo);
-    TDefaultCheckRun run{0, &prompt};
-    block_->CheckDefaults("P", run);
+void TwoDeviceDoc::Build()
+{
+    Devices = Image.AddBlock(0x0200, 2 * DeviceSize);
+    std::memset(Devices->Data(), Sentinel, static_cast<size_t>(Devices->Size));
+    auto first = MakeList<TDevice>("", Devices, 0);
+    First = first.get();
+    const int32_t size = AddField("Устройство_01", std::move(first));
+    auto second = MakeList<TDevice>("", Devices, size);
+    Second = second.get();
+    AddField("Устройство_02", std::move(second));
+}
 
-    std::set<std::string> asked;
-    for (const std::string& q : prompt.Questions()) asked.insert(PathOfQuestion(q, "P"));
-    return asked;
+TDevice& TwoDeviceDoc::Select(int index, int role)
+{
+    First->ResetDefaults();
+    First->RoleField()->SetValue(role);
+    First->ProtocolField()->SetValue(ProtocolCodes[index]);
+    return *First;
 }
 
 std::string Number(int n)
@@ -154,7 +199,52 @@ void ExpectRules(const std::vector<RuleRow>& rows)
         std::string label = "index " + std::to_string(r.index) + ", role " +
                             (r.role ? std::to_string(*r.role) : std::string("none"));
         for (const auto& [key, value] : r.settings) label += ", " + key + " = " + value.ToString();
-        EXPECT_EQ(f.AskedAbout(r.settings), r.asked) << label;
+        EXPECT_EQ(f.AskedAbout(r.settings), r.asked) << label << ", block alone";
+        EXPECT_EQ(AskedThroughDevice(r), r.asked) << label << ", through a device";
+    }
+}
+
+void ExpectProtocolSwitches(const std::vector<BlockRow>& rows)
+{
+    auto doc = TwoDeviceDoc::New();
+    TDevice& device = *doc->First;
+    const auto code = static_cast<size_t>(device.ProtocolField()->NodeOffset());
+    const auto area = static_cast<size_t>(device.ProtocolAreaOffset());
+    // Each row starts from the area the previous protocol left, the first from the sentinel.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const BlockRow& row : rows) {
+            SCOPED_TRACE(testing::Message() << "protocol index " << row.index << ", pass " << pass);
+            device.ProtocolField()->SetValue(ProtocolCodes[row.index]);
+            std::vector<uint8_t> expected(static_cast<size_t>(doc->Devices->Size), TwoDeviceDoc::Sentinel);
+            std::fill_n(expected.begin() + static_cast<ptrdiff_t>(area), ProtocolBlockFixture::AreaSize, 0);
+            for (const auto& [at, byte] : row.defaults) expected[area + static_cast<size_t>(at)] = byte;
+            expected[code] = ProtocolCodes[row.index];
+            const uint8_t* bytes = doc->Devices->Data();
+            EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + doc->Devices->Size), expected);
+        }
+    }
+}
+
+void ExpectKeysThroughDevice(const std::vector<BlockRow>& rows)
+{
+    auto doc = TwoDeviceDoc::New();
+    TDevice& device = *doc->First;
+    for (const BlockRow& active : rows) {
+        device.ProtocolField()->SetValue(ProtocolCodes[active.index]);
+        const TDevProtocol* block = device.ActiveProtocol();
+        ASSERT_NE(block, nullptr) << "protocol index " << active.index;
+        for (const BlockRow& row : rows) {
+            for (const KeyAt& k : row.keys) {
+                // A device key would hide the block's from the pages.
+                EXPECT_EQ(device.TFieldLst::FindField(k.key), nullptr) << k.key << " is the device's own";
+                const TObjNode* found = device.FindField(k.key);
+                if (&row == &active)
+                    EXPECT_TRUE(found && found == block->FindField(k.key)) << k.key << " of the active block";
+                else
+                    EXPECT_EQ(found, block->FindField(k.key))
+                        << k.key << " of index " << row.index << " under index " << active.index;
+            }
+        }
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "model/uDevProtocols.h"
+#include "model/uZumo_Classes.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +38,12 @@ inline KeyAt Bit(std::string key, int offset, int bit, int bits = 1)
     return {std::move(key), offset, ftByte, 1, bit, bits};
 }
 
+// A bit field in a two-byte container.
+inline KeyAt WordBit(std::string key, int offset, int bit, int bits = 1)
+{
+    return {std::move(key), offset, ftWord, 2, bit, bits};
+}
+
 // Keys numbered as "%.4d".
 std::string Number(int n);
 // `count` one-bit flags keyed Number(first), Number(first + 1) ..., from bit 0 of the
@@ -51,6 +59,11 @@ struct BlockRow {
     std::vector<KeyAt> keys;            // every direct key of the block
     std::map<int, uint8_t> defaults;    // the non-zero area bytes after a reset
 };
+
+// Sets every field of a list, nested lists included, to a value other than its default.
+void SetAllAwayFromDefaults(const TFieldLst& list);
+// The field at a path of keys joined by "." ("ParamTU03.type"); raises when missing.
+TField& FieldAt(const TFieldLst& list, const std::string& path);
 
 // A protocol block made through the block table over a 70-byte area that lies between
 // guard bytes holding a sentinel. An optional role field (the device's "011") is
@@ -75,12 +88,9 @@ public:
     void ZeroArea();
 
     // The field of a key of the block ("ParamTU03.type" reaches into a nested record).
-    TField& Field(const std::string& path) const;
+    TField& Field(const std::string& path) const { return FieldAt(*block_, path); }
     void Set(const std::string& path, const Variant& value) const { Field(path).SetValue(value); }
 
-    // Sets every field of the block, nested records included, to a value other than
-    // its default.
-    void SetAllAwayFromDefaults() const;
     // Every field away from its default, then `settings` in order, then one default
     // check that answers No: the keys it asked about, as paths below the block.
     std::set<std::string> AskedAbout(const std::vector<std::pair<std::string, Variant>>& settings) const;
@@ -92,11 +102,47 @@ private:
     std::unique_ptr<TDevProtocol> block_;
 };
 
+// A document whose one image block holds two plain devices, "Устройство_01" at 0 and
+// "Устройство_02" right after it, with the real block table. Every byte of the block
+// holds the sentinel before the devices are built. No "UART0".
+class TwoDeviceDoc : public TDocument {
+public:
+    static constexpr int32_t DeviceSize = 724;
+    static constexpr int32_t AreaOffset = 94; // of the protocol area in a device
+    static constexpr uint8_t Sentinel = 0xA5;
+
+    TMemoryBlock* Devices = nullptr;
+    TDevice* First = nullptr;
+    TDevice* Second = nullptr;
+
+    static std::unique_ptr<TwoDeviceDoc> New() { return MakeDocument<TwoDeviceDoc>(); }
+
+    void Build() override;
+    std::vector<std::string> GetPortNames() const override { return {"COM", "XPort", "485"}; }
+    void SaveToFile(const std::filesystem::path&) override {}
+
+    // The first device reset, with the role and the protocol of an index selected.
+    TDevice& Select(int index, int role = 0);
+
+protected:
+    TwoDeviceDoc() { ModelName = "Doc"; }
+};
+
 // Checks one row over a fixture of its own: the class and name, the size, the layout
 // audit with the fit into the 70-byte area, the key set with every key's place and
 // type, that building writes nothing, and the defaults a reset writes (every field
 // reads its default afterwards, the guards keep their sentinel).
 void ExpectBlockMatches(const BlockRow& row);
+
+// On the first device of a TwoDeviceDoc, selects the rows' protocols one after the
+// other, twice over: each time the area holds exactly the row's defaults and zeros,
+// the code byte holds the code, and every other byte of the image block keeps the
+// sentinel.
+void ExpectProtocolSwitches(const std::vector<BlockRow>& rows);
+// With each row's protocol selected on a device, every key of every row is found
+// through the device exactly when the active block has it, and never among the
+// device's own keys.
+void ExpectKeysThroughDevice(const std::vector<BlockRow>& rows);
 
 using Settings = std::vector<std::pair<std::string, Variant>>;
 using KeySet = std::set<std::string>;
@@ -109,7 +155,9 @@ struct RuleRow {
     KeySet asked;            // what the default check must ask about
 };
 
-// Runs every row over a fixture of its own.
+// Runs every row twice, each time over a fixture of its own: on the block alone, and
+// through the default check of a device of the row's role (КП when none) that has
+// the row's protocol selected. Questions about the device's own fields do not count.
 void ExpectRules(const std::vector<RuleRow>& rows);
 
 // The keys of a list in its order.
