@@ -38,8 +38,8 @@ protected:
     using TDevProtocol::TDevProtocol;
 };
 
-// ModBus, 12 bytes. Device type 10 reads TS and TIT with fixed request functions and
-// has its own TU algorithm.
+// ModBus, 12 bytes: the device type, the TU hold time, the poll period, the TU
+// algorithm and the TS and TIT request functions.
 class TDevProtocolModBus : public TDevProtocol {
 public:
     const char* ClassName() const override { return "TDevProtocolModBus"; }
@@ -52,7 +52,7 @@ protected:
     using TDevProtocol::TDevProtocol;
 
 private:
-    TField* type_ = nullptr;      // "0201"
+    TField* type_ = nullptr;        // "0201"
     TField* tuAlgorithm_ = nullptr; // "0208"
     TField* tsFunction_ = nullptr;  // "0209"
     TField* titFunction_ = nullptr; // "0210"
@@ -151,9 +151,9 @@ protected:
 
 private:
     TField* roleField_ = nullptr; // the device's, not owned
-    TField* type_ = nullptr;        // "0801"
-    TField* rawTit_ = nullptr;      // "0802"
-    TField* tuHold_ = nullptr;      // "0803"
+    TField* type_ = nullptr;      // "0801"
+    TField* rawTit_ = nullptr;    // "0802"
+    TField* tuHold_ = nullptr;    // "0803"
     std::vector<TParamTU*> paramTU_;
 };
 

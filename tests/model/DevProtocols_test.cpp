@@ -102,6 +102,10 @@ TEST(DevProtocols, TableHasTheBlocksOfTheFirstNineIndexes)
     for (int i = 1; i <= 9; ++i) EXPECT_NE(DevProtocolFactory(i), nullptr) << i;
 }
 
+TEST(DevProtocols, SelectingAProtocolLeavesOnlyItsDefaultsInTheArea) { ExpectProtocolSwitches(Rows()); }
+
+TEST(DevProtocols, DeviceFindsTheKeysOfTheActiveBlockOnly) { ExpectKeysThroughDevice(Rows()); }
+
 TEST(DevProtocols, BlocksWithoutARuleAskOnlyAboutFixedFields)
 {
     ExpectRules({

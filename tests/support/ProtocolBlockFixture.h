@@ -56,8 +56,8 @@ struct BlockRow {
     int index;
     const char* className;
     int size;
-    std::vector<KeyAt> keys;            // every direct key of the block
-    std::map<int, uint8_t> defaults;    // the non-zero area bytes after a reset
+    std::vector<KeyAt> keys;         // every direct key of the block
+    std::map<int, uint8_t> defaults; // the non-zero area bytes after a reset
 };
 
 // Sets every field of a list, nested lists included, to a value other than its default.
