@@ -92,7 +92,8 @@ private:
 
 // Registers a window whose messages queue delivers to handler; returns its handle: not
 // 0, and never given to another window for the life of the process. object is kept
-// with the window for whoever registered it (WindowObject).
+// with the window for the layer that registered it (WindowObject); on the GUI thread's
+// queue that is the Qt layer, which keeps the window's widget there.
 PLATFORM_API HWND RegisterWindow(MessageHandler handler, const MessageQueue& queue, void* object = nullptr);
 // Removes a window. Its waiting messages are dropped and their senders released with
 // 0, also a sender whose message is being handled right now. False for no window.
