@@ -30,3 +30,188 @@ using TDevProtocolFactory = std::unique_ptr<TDevProtocol> (*)(TMemoryBlock* bloc
 // The factory of a protocol index 1..28; none for an index without a block class
 // (and outside the range).
 TDevProtocolFactory DevProtocolFactory(int index);
+
+// ---------------------------------------------------------------------------------
+// Blocks of protocol indexes 10 to 27
+
+// МКТ-2: the kinds of cycle words 1..30 (0 TS, 1 ТИТ) and the words in a cycle.
+class TDevProtocolMKT2 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT2"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// МКТ-3.
+class TDevProtocolMKT3 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT3"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ТМ 120.
+class TDevProtocolTM120 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM120"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// The metering protocols share a 10-byte head: reserved space, the poll period
+// ("cc006", a word at 6) and its unit ("cc007", a byte at 8), cc being the protocol
+// code in two digits.
+
+// IEC 1107: the head, 33 value flags from byte 10 and the access password.
+class TDevProtocolCE304 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolCE304"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Протон-К: the head alone.
+class TDevProtocolProton : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolProton"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ТМ 512, and the ТМ 500, МК 51 and МК 55 blocks that share its layout and keys.
+class TDevProtocolTM512 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM512"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// РПТ-80.
+class TDevProtocolRPT80 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolRPT80"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ANSI C1218-21: the head, 26 value flags from byte 10 and ten energy flags in the
+// word at 14.
+class TDevProtocolANSI : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolANSI"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// УТМ-7: seven information messages of one byte each from byte 6.
+class TDevProtocolUTM7 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolUTM7"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// СЭТ-4ТМ: the head, 32 value flags from byte 10 and the access password.
+class TDevProtocolSET : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolSET"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// УТС-8: no parameters.
+class TDevProtocolUTS8 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolUTS8"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// МКТ-1: the kinds of cycle words 1..10 and the words in a cycle. The kinds of words
+// 6..10 must hold their defaults unless the cycle has 11 words.
+class TDevProtocolMKT1 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT1"; }
+    void Build() override;
+    void MarkUnusedFields() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+class TDevProtocolTM500 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM500"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+class TDevProtocolTM51 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM51"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+class TDevProtocolTM55 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM55"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+// ТК113 Щит: no parameters.
+class TDevProtocolTK113Shield : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTK113Shield"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Орион-2 relay protection: device type, poll period, 19 flags of the values and
+// signals to read (all set by default), and the logical addresses of the TU1 state.
+class TDevProtocolOrion : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolOrion"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Сириус-2 relay protection: as Орион-2 with 14 flags and no TU1 state.
+class TDevProtocolSirius : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolSirius"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
