@@ -76,18 +76,23 @@ struct LayoutBuilder {
             .Num(Format("%s007", cc), 8, ftByte)
             .Num(Format("noname_%s_9", cc), 9, ftByte);
     }
-    LayoutBuilder& RelayHead() { return Num("DevType", 0, ftByte).Num("PeriodM", 6, ftWord).Num("PeriodUM", 8, ftByte); }
+    LayoutBuilder& RelayHead()
+    {
+        return Num("DevType", 0, ftByte).Num("PeriodM", 6, ftWord).Num("PeriodUM", 8, ftByte);
+    }
 };
 
 const std::vector<std::string> OrionFlags = {
-    "ParamIa",      "ParamIb",          "ParamIc",          "ParamUab",           "ParamUbc",
-    "ParamUca",     "ParamFreq",        "ParamP",           "ParamQ",             "ParamS",
-    "ParamCosf",    "ParamTS_RPO",      "ParamTS_RPV",      "ParamTS_SIGN_Disable", "ParamTS_SIGN_Enable",
-    "ParamTS_SIG_1MTZ", "ParamTS_SIG_2MTZ", "ParamTS_OZZ_Disable", "ParamTS_OZZ_SIGN"};
+    "ParamIa",          "ParamIb",          "ParamIc",             "ParamUab",
+    "ParamUbc",         "ParamUca",         "ParamFreq",           "ParamP",
+    "ParamQ",           "ParamS",           "ParamCosf",           "ParamTS_RPO",
+    "ParamTS_RPV",      "ParamTS_SIGN_Disable", "ParamTS_SIGN_Enable", "ParamTS_SIG_1MTZ",
+    "ParamTS_SIG_2MTZ", "ParamTS_OZZ_Disable",  "ParamTS_OZZ_SIGN"};
 const std::vector<std::string> SiriusFlags = {
-    "ParamIa",          "ParamIb",          "ParamIc",     "ParamUab",           "ParamUbc",
-    "ParamUca",         "ParamFreq",        "ParamTS_LedGuard", "ParamTS_RPV",    "ParamTS_RPO",
-    "ParamTS_SIG_1MTZ", "ParamTS_SIG_2MTZ", "ParamTS_OZZ", "ParamTS_SwitchState"};
+    "ParamIa",          "ParamIb",          "ParamIc",     "ParamUab",
+    "ParamUbc",         "ParamUca",         "ParamFreq",   "ParamTS_LedGuard",
+    "ParamTS_RPV",      "ParamTS_RPO",      "ParamTS_SIG_1MTZ", "ParamTS_SIG_2MTZ",
+    "ParamTS_OZZ",      "ParamTS_SwitchState"};
 
 Layout UTM7Layout()
 {
