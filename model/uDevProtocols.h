@@ -171,6 +171,197 @@ protected:
 // ---------------------------------------------------------------------------------
 // Blocks of protocol indexes 10 to 27
 
+// МКТ-2, 12 bytes: the kinds of cycle words 1..30 (0 TS, 1 ТИТ) and the number of words
+// in a cycle.
+class TDevProtocolMKT2 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT2"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// МКТ-3, 8 bytes: "1201", which must keep its default, the TS options and the number
+// of words in a cycle.
+class TDevProtocolMKT3 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT3"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ТМ 120, 3 bytes: the TU command binding, the service command address and the
+// answer to TIT requests while the data are invalid.
+class TDevProtocolTM120 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM120"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// The metering protocols share a 10-byte head: reserved space, the poll period
+// ("cc006", a word at 6) and its unit ("cc007", a byte at 8), cc being the protocol
+// code in two digits.
+
+// IEC 1107, 26 bytes: the head, 33 flags choosing the meter's values to read from
+// byte 10 on, and the access password.
+class TDevProtocolCE304 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolCE304"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Протон-К, 10 bytes: the head alone.
+class TDevProtocolProton : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolProton"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ТМ 512, 2 bytes: "1801", which must keep its default, and the TIT and TS options.
+// The ТМ 500, МК 51 and МК 55 blocks share its layout and keys.
+class TDevProtocolTM512 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM512"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// РПТ-80, 8 bytes: "1901", which must keep its default, the invalid data filter and
+// the data interval.
+class TDevProtocolRPT80 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolRPT80"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ANSI C1218-21, 16 bytes: the head, 26 value flags from byte 10 on and ten energy
+// flags in the word at 14.
+class TDevProtocolANSI : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolANSI"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// УТМ-7, 14 bytes: the TI sign option and seven information messages of one byte each
+// from byte 6 on (the address or group in bits 0..2, the kind in bit 7).
+class TDevProtocolUTM7 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolUTM7"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// СЭТ-4ТМ, 26 bytes: the head, 32 value flags from byte 10 on and the access password.
+class TDevProtocolSET : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolSET"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// УТС-8: no parameters, size 0.
+class TDevProtocolUTS8 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolUTS8"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// МКТ-1, 12 bytes: the kinds of cycle words 1..10 and the number of words in a cycle.
+// The kinds of words 6..10 must hold their defaults unless the cycle has 11 words.
+class TDevProtocolMKT1 : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolMKT1"; }
+    void Build() override;
+    void MarkUnusedFields() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// ТМ 500, МК 51 and МК 55: the ТМ 512 block under protocols of their own.
+class TDevProtocolTM500 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM500"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+class TDevProtocolTM51 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM51"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+class TDevProtocolTM55 : public TDevProtocolTM512 {
+public:
+    const char* ClassName() const override { return "TDevProtocolTM55"; }
+
+protected:
+    using TDevProtocolTM512::TDevProtocolTM512;
+};
+
+// ТК113 Щит: no parameters, size 0.
+class TDevProtocolTK113Shield : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolTK113Shield"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Орион-2 relay protection, 16 bytes: device type, poll period, 19 flags choosing the
+// values and signals to read (all set by default) from byte 9 on, and the logical
+// addresses of the TU1 state.
+class TDevProtocolOrion : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolOrion"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
+// Сириус-2 relay protection, 11 bytes: as Орион-2 with 14 flags and no TU1 state.
+class TDevProtocolSirius : public TDevProtocol {
+public:
+    const char* ClassName() const override { return "TDevProtocolSirius"; }
+    void Build() override;
+
+protected:
+    using TDevProtocol::TDevProtocol;
+};
+
 // ---------------------------------------------------------------------------------
 // The table
 
