@@ -146,6 +146,7 @@ int32_t SizeOfType(uint16_t fieldType)
     case ftInteger:
     case ftSingle:
     case ftLongWord: return 4;
+    case ftLongWord24: return 3;
     default: UnsupportedType(fieldType);
     }
 }
@@ -163,6 +164,7 @@ void TField::AfterConstruction()
     case ftByte: MaxValue = 255; break;
     case ftWord: MaxValue = 65535; break;
     case ftLongWord: MaxValue = 0x7FFFFFFF; break;
+    case ftLongWord24: MaxValue = 0xFFFFFF; break;
     default: break;
     }
 }
@@ -177,6 +179,11 @@ Variant TField::GetValue() const
     case ftByte: return Load<uint8_t>(*this);
     case ftWord: return Load<uint16_t>(*this);
     case ftLongWord: return Load<uint32_t>(*this);
+    case ftLongWord24: {
+        uint8_t b[3];
+        ReadBytes(NodeOffset(), b, sizeof b);
+        return static_cast<uint32_t>(b[0] | b[1] << 8 | b[2] << 16);
+    }
     default: UnsupportedType(FieldType);
     }
 }
@@ -201,6 +208,12 @@ void TField::SetValue(const Variant& value)
     case ftByte: Store(*this, static_cast<uint8_t>(value.ToInt32())); break;
     case ftWord: Store(*this, static_cast<uint16_t>(value.ToInt32())); break;
     case ftLongWord: Store(*this, static_cast<uint32_t>(value.ToInt64())); break;
+    case ftLongWord24: {
+        const auto v = static_cast<uint32_t>(value.ToInt64());
+        const uint8_t b[3] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)};
+        WriteBytes(NodeOffset(), b, sizeof b);
+        break;
+    }
     default: UnsupportedType(FieldType);
     }
     Changed();
@@ -403,13 +416,18 @@ int TFieldLst::IndexOf(std::string_view key) const
 bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
 {
     auto at = children_.end();
+    bool taken = false;
     if (LayoutOrder) {
-        if (IndexOf(key) >= 0) return false;
+        taken = IndexOf(key) >= 0;
     } else if (!children_.empty() && CompareKeys(children_.back().key, key) >= 0) {
         // Layouts mostly add keys in ascending order, which the test above appends.
         at = std::lower_bound(children_.begin(), children_.end(), key,
                               [](const Child& c, const std::string& k) { return CompareKeys(c.key, k) < 0; });
-        if (CompareKeys(at->key, key) == 0) return false;
+        taken = CompareKeys(at->key, key) == 0;
+    }
+    if (taken) {
+        refused_.push_back(std::move(key));
+        return false;
     }
     node->Parent = this;
     children_.insert(at, {std::move(key), std::move(node)});

@@ -250,6 +250,7 @@ constexpr uint16_t ftShortInt = 16;
 constexpr uint16_t ftByte = 17;
 constexpr uint16_t ftWord = 18;
 constexpr uint16_t ftLongWord = 19; // unsigned 32-bit, limited to 0x7FFFFFFF
+constexpr uint16_t ftLongWord24 = 20; // unsigned 24-bit in 3 bytes, 0 .. 0xFFFFFF
 constexpr uint16_t ftString = 256;  // fixed-length Windows-1251 text
 
 // One value stored little-endian in Size bytes of the image. The value lives only in
@@ -369,6 +370,9 @@ public:
     TObjNode* FieldByIndex(int index) const;
     // The key at a position; outside the list: EListError "List index out of bounds (%d)".
     const std::string& FieldName(int index) const;
+    // Keys a layout gave twice, in the order they came: the list kept the first node
+    // and freed the later one. A sound layout has none.
+    const std::vector<std::string>& RefusedKeys() const { return refused_; }
     // Whether a direct child has the key (case ignored).
     bool Contains(std::string_view key) const { return IndexOf(key) >= 0; }
     // The child of a key (case ignored), or none.
@@ -414,6 +418,7 @@ private:
     friend class TLayout;
 
     std::vector<Child> children_;
+    std::vector<std::string> refused_;
 };
 
 // Lays out the children of a list with a running offset, as a record's Build does:

@@ -1,10 +1,577 @@
 #include "model/uZumo_Classes.h"
 
+#include <iterator>
+
 // ---------------------------------------------------------------------------------
 // Ports and small records
 
+namespace {
+
+// The fields of a record, direct children only.
+template <class F>
+void ForEachField(TFieldLst& list, F f)
+{
+    for (int i = 0; i < list.FieldCount(); ++i)
+        if (auto* field = dynamic_cast<TField*>(list.FieldByIndex(i))) f(list.FieldName(i), *field);
+}
+
+} // namespace
+
+void TUART::Build()
+{
+    Layout();
+    MarkFixedFields();
+}
+
+void TUART::Layout()
+{
+    TLayout l(*this);
+    l.Bits(ftWord, {{"016", 0, 3, 0, false}, {"018", 3, 1, duplexDefault_, false}});
+    l.Bits(ftWord, {{"051", 0, 1, 0, false},
+                    {"052", 1, 1, 0, false},
+                    {"053", 2, 1, 0, false},
+                    {"057", 3, 1, 0, false},
+                    {"058", 4, 1, 0, false},
+                    {"059", 5, 1, 0, false},
+                    {"flag_invDE", 6, 1, 0, false}});
+    l.Field("055", ftWord, uint16_t{0}, false);
+    l.Field("056", ftWord, uint16_t{0}, false);
+    l.Finish();
+}
+
+void TUART::MarkFixedFields()
+{
+    ForEachField(*this, [](const std::string&, TField& f) { f.CheckDefault = true; });
+}
+
+bool TUART::IsSynchronous() const
+{
+    const auto* mode = Find<TField>("016");
+    return mode && mode->GetValue().Equals(int32_t{1});
+}
+
+void TPortCOM::MarkFixedFields()
+{
+    ForEachField(*this, [](const std::string& key, TField& f) { f.CheckDefault = CompareKeys(key, "053") == 0; });
+}
+
+void TPortCOM_XPORT::Layout()
+{
+    TUART::Layout();
+    // Shares the container of "016" at offset 0; the record keeps its size.
+    AddField("is_xport", Make<TBitFleld>(Block, 0, ftWord, uint8_t{4}, uint8_t{1}, 1, true));
+}
+
+void TModemPort::Build()
+{
+    TPortCOM::Build();
+    if (auto* mode = Find<TField>("016")) {
+        mode->DefaultValue = int32_t{1};
+        mode->SetValue(int32_t{1});
+    }
+}
+
+void TScaleTIT::Build()
+{
+    TLayout l(*this);
+    l.Field("0001", ftSingle, 1.0, false);
+    l.Field("0002", ftSingle, 0.0, false);
+    l.Finish();
+}
+
+void TAppertureTIT::Build()
+{
+    TLayout l(*this);
+    l.Field("0001", ftSingle, 0.0, false);
+    l.Finish();
+}
+
+void TParamTU::Build()
+{
+    TLayout l(*this);
+    l.Field("type", ftByte, uint8_t{0}, false);
+    l.Bits(ftByte, {{"select_on", 0, 4, 0, false}, {"select_off", 4, 4, 0, false}});
+    l.Bits(ftByte, {{"execute_on", 0, 4, 0, false}, {"execute_off", 4, 4, 0, false}});
+    l.Finish();
+}
+
+void TInverseTS::Build()
+{
+    TLayout l(*this);
+    l.Bits(ftByte, {{"1", 7, 1, 0, true},
+                    {"2", 6, 1, 0, true},
+                    {"3", 5, 1, 0, true},
+                    {"4", 4, 1, 0, true},
+                    {"5", 3, 1, 0, true},
+                    {"6", 2, 1, 0, true},
+                    {"7", 1, 1, 0, true},
+                    {"8", 0, 1, 0, true}});
+    l.Finish();
+}
+
+namespace {
+
+// The 20-byte channel of the Zumo 7 boards; returns its "VAC".
+TField* LayoutZumo7Channel(TFieldLst& list)
+{
+    TLayout l(list);
+    l.Field("start_adr", ftWord, uint16_t{1}, false);
+    l.Field("count", ftWord, uint16_t{0}, false);
+    TField* vac = l.Field("VAC", ftLongWord, uint32_t{0}, false);
+    l.Field("Chtype", ftByte, uint8_t{255}, false);
+    l.Field("ChFrm", ftByte, uint8_t{255}, false);
+    l.Field("shared_delay", ftWord, uint16_t{0}, false);
+    l.Skip(8);
+    l.Finish();
+    return vac;
+}
+
+} // namespace
+
+void TInternalChannel::Build() { VAC = LayoutZumo7Channel(*this); }
+
+void TDIO_Channel::Build() { VAC = LayoutZumo7Channel(*this); }
+
 // ---------------------------------------------------------------------------------
 // Logical channels
+
+namespace {
+
+const char* const kNotFound = "Не найдено текст.представление";
+
+std::string CodeText(const TCodeText* table, size_t count, int code)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (table[i].Code == code) return table[i].Text;
+    return "(" + std::to_string(code) + ")" + kNotFound;
+}
+
+template <size_t N>
+std::string CodeText(const TCodeText (&table)[N], int code)
+{
+    return CodeText(table, N, code);
+}
+
+const TCodeText kTSSources[] = {
+    {5, "Остановка работы порта"},
+    {6, "Состояние порта"},
+    {7, "Периодическая генерация"},
+    {8, "Периодическая генерация с привязкой ко времени"},
+};
+const TCodeText kTUCommands[] = {{0, "Рестарт"}, {4, "Сброс КДС"}, {9, "Отключить порт"}};
+const TCodeText kTRKinds[] = {{1, "Конвертация в ТИТ"}};
+const TCodeText kChannelKinds[] = {{0, "ТС"}, {1, "ТИТ"}, {2, "ТИИ"}, {3, "ТУ"}, {4, "ТР"}, {5, "Параметр"}, {7, "ДТС"}};
+const TCodeText kTIICounters[] = {
+    {0, "Кол-во принятых байт"},
+    {1, "Кол-во переданных байт"},
+    {6, "Кол-во принятых пакетов"},
+    {7, "Кол-во испорченых пакетов"},
+};
+
+const char* Lookup(const TCodeText* table, size_t count, int code)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (table[i].Code == code) return table[i].Text;
+    return nullptr;
+}
+
+} // namespace
+
+std::string LogicTSSourceText(int code) { return CodeText(kTSSources, code); }
+std::string LogicTUCommandText(int code) { return CodeText(kTUCommands, code); }
+std::string LogicTRKindText(int code) { return CodeText(kTRKinds, code); }
+
+std::string ChannelKindShortName(int code)
+{
+    const char* text = Lookup(kChannelKinds, std::size(kChannelKinds), code);
+    return text ? text : "";
+}
+
+const TCodeText LogicTITSources[LogicTITSourceCount] = {
+    {1, "Суммирование"},
+    {2, "Вычитание"},
+    {3, "Период опроса усройства"},
+    {4, "Ошибка установки времени"},
+    {6, "События диагностики"},
+    {7, "Температура"},
+    {8, "Отсутсвие синхронизации времени"},
+    {10, "Чистота приема"},
+    {11, "Макс. отставание фазы"},
+    {12, "Макс. опережение фазы"},
+    {13, "Суммарное отставание фазы"},
+    {14, "Суммарное опережение фазы"},
+    {15, "Скорость приема"},
+    {16, "Скорость передачи"},
+};
+
+std::string LogicTITSourceText(int code)
+{
+    const char* text = Lookup(LogicTITSources, LogicTITSourceCount, code);
+    return text ? text : std::to_string(code);
+}
+
+// TLogicChannel
+
+const std::vector<TLogicChannel::TParam>& TLogicChannel::Params() const
+{
+    params_.clear();
+    FillParams(params_);
+    return params_;
+}
+
+void TLogicChannel::FillParams(std::vector<TParam>&) const {}
+
+TField* TLogicChannel::ParamField(int index) const
+{
+    const auto& params = Params();
+    return index >= 0 && static_cast<size_t>(index) < params.size() ? params[static_cast<size_t>(index)].Field
+                                                                     : nullptr;
+}
+
+int TLogicChannel::ParamFieldCount() const { return static_cast<int>(Params().size()); }
+
+std::string TLogicChannel::ParamCaption(int index) const
+{
+    const auto& params = Params();
+    return index >= 0 && static_cast<size_t>(index) < params.size() ? params[static_cast<size_t>(index)].Caption
+                                                                     : "";
+}
+
+std::string TLogicChannel::ParamText(int index) const
+{
+    const TField* field = ParamField(index);
+    return field ? field->GetValue().ToString() : std::string();
+}
+
+void TLogicChannel::FillValueList(int, TPickList&) const {}
+
+void TLogicChannel::TypeChanged(TField*) { Params(); }
+
+void TLogicChannel::SetSelector(TField* field)
+{
+    if (field) field->OnChange = TNotifyEvent::Of<&TLogicChannel::TypeChanged>(this);
+}
+
+int32_t TLogicChannel::ValueOf(std::string_view key) const
+{
+    const auto* field = Find<TField>(key);
+    return field ? field->GetValue().ToInt32() : 0;
+}
+
+namespace {
+
+void SetCheck(const TFieldLst& list, std::string_view key, bool check)
+{
+    if (auto* field = list.Find<TField>(key)) field->CheckDefault = check;
+}
+
+} // namespace
+
+// ТС
+
+void TLogicTS::Build()
+{
+    TLayout l(*this);
+    l.Field("101", ftWord, uint16_t{0}, false);
+    SetSelector(l.Field("102", ftByte, uint8_t{5}, false));
+    l.Field("103", ftByte, uint8_t{0}, false);
+    l.Field("104", ftLongWord, uint32_t{0}, true);
+    l.Finish();
+}
+
+void TLogicTS::FillParams(std::vector<TParam>& params) const
+{
+    params.push_back({"Tип", Find<TField>("102")}); // the T is Latin
+    switch (ValueOf("102")) {
+    case 5: params.push_back({"Значение ТС для остановки", Find<TField>("103")}); break;
+    case 6: params.push_back({"Инверсия значения", Find<TField>("103")}); break;
+    case 7:
+    case 8: params.push_back({"Период (мин)", Find<TField>("103")}); break;
+    default: params.push_back({"Адрес", Find<TField>("101")}); break;
+    }
+}
+
+void TLogicTS::MarkUnusedFields()
+{
+    const int32_t source = ValueOf("102");
+    const bool stop = source == 5;
+    const bool generated = source >= 6 && source <= 8;
+    SetCheck(*this, "101", stop);
+    SetCheck(*this, "103", !stop && !generated);
+}
+
+std::string TLogicTS::ParamText(int index) const
+{
+    return index == 0 ? LogicTSSourceText(ValueOf("102")) : TLogicChannel::ParamText(index);
+}
+
+// ТИТ
+
+void TLogicTIT::Build()
+{
+    TLayout l(*this);
+    l.Field("201", ftWord, uint16_t{0}, false);
+    SetSelector(l.Field("202", ftByte, uint8_t{3}, false));
+    for (const char* key : {"203", "204", "205", "206", "207"}) l.Field(key, ftByte, uint8_t{0}, false);
+    l.Finish();
+}
+
+void TLogicTIT::FillParams(std::vector<TParam>& params) const
+{
+    params.push_back({"Тип", Find<TField>("202")});
+    const int32_t source = ValueOf("202");
+    if (source >= 0 && source <= 3) params.push_back({"Адрес", Find<TField>("201")});
+    if (source == 1 || source == 2) {
+        params.push_back({"Канал 1", Find<TField>("203")});
+        params.push_back({"Канал 2", Find<TField>("204")});
+        params.push_back({"Канал 3", Find<TField>("205")});
+        params.push_back({"Канал 4", Find<TField>("206")});
+        params.push_back({"Канал 5", Find<TField>("207")});
+    }
+}
+
+void TLogicTIT::MarkUnusedFields()
+{
+    const int32_t source = ValueOf("202");
+    SetCheck(*this, "201", source > 3);
+    for (const char* key : {"203", "204", "205", "206", "207"}) SetCheck(*this, key, source != 1 && source != 2);
+}
+
+std::string TLogicTIT::ParamText(int index) const
+{
+    return index == 0 ? LogicTITSourceText(ValueOf("202")) : TLogicChannel::ParamText(index);
+}
+
+void TLogicTIT::FillValueList(int index, TPickList& list) const
+{
+    list.clear();
+    if (index != 0) return;
+    for (const TCodeText& source : LogicTITSources) list.emplace_back(source.Text, source.Code);
+}
+
+// ТИИ
+
+void TLogicTII::Build()
+{
+    TLayout l(*this);
+    l.Field("701", ftWord, uint16_t{0}, true);
+    l.Field("702", ftByte, uint8_t{0}, false);
+    l.Field("noname_108", ftByte, uint8_t{0}, true);
+    l.Field("noname_109", ftLongWord, uint32_t{0}, true);
+    l.Finish();
+}
+
+void TLogicTII::FillParams(std::vector<TParam>& params) const { params.push_back({"Тип", Find<TField>("702")}); }
+
+std::string TLogicTII::ParamText(int index) const
+{
+    if (index != 0) return TLogicChannel::ParamText(index);
+    const char* text = Lookup(kTIICounters, std::size(kTIICounters), ValueOf("702"));
+    return text ? text : "";
+}
+
+// ТУ
+
+void TLogicTU::Build()
+{
+    TLayout l(*this);
+    l.Field("301", ftWord, uint16_t{0}, false);
+    SetSelector(l.Field("302", ftByte, uint8_t{0}, false));
+    l.Field("303", ftByte, uint8_t{0}, true);
+    l.Field("304", ftLongWord, uint32_t{0}, true);
+    l.Finish();
+}
+
+void TLogicTU::FillParams(std::vector<TParam>& params) const
+{
+    params.push_back({"Логическое назначение", Find<TField>("302")});
+    if (ValueOf("302") == 4) params.push_back({"Адрес", Find<TField>("301")});
+}
+
+void TLogicTU::MarkUnusedFields() { SetCheck(*this, "301", ValueOf("302") != 4); }
+
+std::string TLogicTU::ParamText(int index) const
+{
+    return index == 0 ? LogicTUCommandText(ValueOf("302")) : TLogicChannel::ParamText(index);
+}
+
+// Group commands
+
+void TLogicGroupTU::Build()
+{
+    const std::string p(1, prefix_);
+    TLayout l(*this);
+    l.Field(p + "01", ftWord, uint16_t{0}, false);
+    for (const char* n : {"02", "03", "04"}) l.Field(p + n, ftSmallint, int16_t{-1}, false, -1, 32767);
+    l.Finish();
+}
+
+void TLogicGroupTU::FillParams(std::vector<TParam>& params) const
+{
+    const std::string p(1, prefix_);
+    params.push_back({"Адрес", Find<TField>(p + "01")});
+    params.push_back({"Канал 1", Find<TField>(p + "02")});
+    params.push_back({"Канал 2", Find<TField>(p + "03")});
+    params.push_back({"Канал 3", Find<TField>(p + "04")});
+}
+
+// ТР
+
+void TLogicTR::Build()
+{
+    TLayout l(*this);
+    l.Field("Addr", ftWord, uint16_t{0}, false);
+    l.Field("Type", ftByte, uint8_t{1}, false);
+    l.Field("Count", ftWord, uint16_t{0}, false);
+    l.Field("Field2", ftLongWord24, uint32_t{0}, false);
+    l.Finish();
+}
+
+void TLogicTR::FillParams(std::vector<TParam>& params) const
+{
+    params.push_back({"Тип", Find<TField>("Type")});
+    params.push_back({"ВАК ТИТ", Find<TField>("Addr")});
+    params.push_back({"Количество", Find<TField>("Count")});
+}
+
+std::string TLogicTR::ParamText(int index) const
+{
+    return index == 0 ? LogicTRKindText(ValueOf("Type")) : TLogicChannel::ParamText(index);
+}
+
+// TLogic
+
+void TLogic::Build()
+{
+    TLayout l(*this);
+    l.Bits(ftLongWord, {{"000_1", 0, 24, 0, false}, {"000_2", 24, 8, 1, true}});
+    l.Field("001", ftWord, uint16_t{0}, true);
+    TypeField = l.Field("002", ftByte, uint8_t{255}, false);
+    PortField = l.Field("003", ftByte, uint8_t{255}, false);
+    AddrField = Find<TField>("000_1");
+
+    // The entry has no parent yet: its own offset is its place in the block.
+    KindAreaOffset = NodeOffset() + l.Offset();
+    for (int i = 1; i < ChannelTypeCount; ++i) kinds_[i] = CreateKind(i, static_cast<int32_t>(KindAreaOffset));
+    l.Skip(KindAreaSize);
+    l.Finish();
+
+    TypeField->OnChange = TNotifyEvent::Of<&TLogic::OnKindChanged>(this);
+}
+
+std::unique_ptr<TLogicChannel> TLogic::CreateKind(int index, int32_t areaOffset)
+{
+    const std::string name = ChannelTypeNames[index];
+    switch (index) {
+    case 1: return MakeList<TLogicTS>(name, Block, areaOffset);
+    case 2: return MakeList<TLogicTIT>(name, Block, areaOffset);
+    case 3: return MakeList<TLogicTII>(name, Block, areaOffset);
+    case 4: return MakeList<TLogicTU>(name, Block, areaOffset);
+    case 5: return MakeList<TLogicGroupTUOn>(name, Block, areaOffset);
+    case 6: return MakeList<TLogicGroupTUOff>(name, Block, areaOffset);
+    case 7: return MakeList<TLogicTR>(name, Block, areaOffset);
+    default: return nullptr;
+    }
+}
+
+int TLogic::KindIndexOfCode(int code)
+{
+    for (int i = 1; i < ChannelTypeCount; ++i)
+        if (ChannelTypeCodes[i] == code) return i;
+    return 0;
+}
+
+int TLogic::ActiveKindIndex() const { return KindIndexOfCode(TypeField->GetValue().ToInt32()); }
+
+TLogicChannel* TLogic::Kind(int index) const
+{
+    return index > 0 && index < ChannelTypeCount ? kinds_[index].get() : nullptr;
+}
+
+TLogicChannel* TLogic::ActiveKind() const { return Kind(ActiveKindIndex()); }
+
+void TLogic::OnKindChanged(TField*)
+{
+    const uint8_t zeros[KindAreaSize] = {};
+    WriteBytes(KindAreaOffset, zeros, sizeof zeros);
+    if (TLogicChannel* kind = ActiveKind()) kind->ResetDefaults();
+}
+
+void TLogic::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
+{
+    TFieldLst::CheckDefaults(path, run);
+    if (TLogicChannel* kind = ActiveKind()) kind->CheckDefaults(path, run);
+}
+
+TField* TLogic::ColumnField(int index) const
+{
+    switch (index) {
+    case 0: return AddrField;
+    case 1: return PortField;
+    case 2: return TypeField;
+    default: {
+        const TLogicChannel* kind = ActiveKind();
+        return index > 2 && kind ? kind->ParamField(index - 3) : nullptr;
+    }
+    }
+}
+
+std::string TLogic::ColumnText(int index) const
+{
+    switch (index) {
+    case 0: return AddrField->GetValue().ToString();
+    case 1: return PortText(PortField->GetValue().ToInt32());
+    case 2: return ChannelTypeNames[ActiveKindIndex()];
+    default: {
+        const TLogicChannel* kind = ActiveKind();
+        return index > 2 && kind && index - 3 < kind->ParamFieldCount() ? kind->ParamText(index - 3) : "";
+    }
+    }
+}
+
+std::string TLogic::ColumnCaption(int index) const
+{
+    switch (index) {
+    case 0: return "ВАК";
+    case 1: return "Порт";
+    case 2: return "Тип логического канала";
+    default: {
+        const TLogicChannel* kind = ActiveKind();
+        return index > 2 && kind ? kind->ParamCaption(index - 3) : "";
+    }
+    }
+}
+
+namespace {
+
+const TDocument* DocumentOf(const TObjNode& node)
+{
+    for (const TFieldLst* p = node.Parent; p; p = p->Parent)
+        if (const auto* doc = dynamic_cast<const TDocument*>(p)) return doc;
+    return nullptr;
+}
+
+} // namespace
+
+std::string TLogic::PortText(int portIndex) const
+{
+    const TDocument* doc = DocumentOf(*this);
+    if (doc && portIndex >= 0) {
+        const std::vector<std::string> names = doc->GetPortNames();
+        if (static_cast<size_t>(portIndex) < names.size()) return names[static_cast<size_t>(portIndex)];
+    }
+    return "Нет";
+}
+
+void TLogic::FillPortList(TPickList& list) const
+{
+    list.clear();
+    if (const TDocument* doc = DocumentOf(*this)) {
+        const std::vector<std::string> names = doc->GetPortNames();
+        for (size_t i = 0; i < names.size(); ++i) list.emplace_back(names[i], static_cast<int>(i));
+    }
+    list.emplace_back("Нет", 255);
+}
 
 // ---------------------------------------------------------------------------------
 // Devices

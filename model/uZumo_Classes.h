@@ -3,14 +3,367 @@
 #include "model/uDevProtocols.h"
 #include "model/uDocument.h"
 
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 // The records of the controller image: ports, small records, logical channels and
 // device slots.
 
 // ---------------------------------------------------------------------------------
 // Ports and small records
 
+// The settings of one controller port, 8 bytes. The port's caption is its Name.
+//   "016" bits 0..2 of the word at 0: mode, 0 asynchronous, 1 synchronous
+//   "018" bit 3 of the word at 0: duplex, default given to the constructor
+//   "051", "052", "053", "057", "058", "059", "flag_invDE": bits 0..6 of the word at 2
+//   "055" word at 4: leader before transmission, ms; "056" word at 6: receive window, ms
+class TUART : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TUART"; }
+
+    // The layout, then MarkFixedFields: the flags hold from construction on.
+    void Build() override;
+    // Sets the CheckDefault flags of the fields that must keep their defaults: every
+    // field of a plain port.
+    virtual void MarkFixedFields();
+    // "016" is 1.
+    bool IsSynchronous() const;
+
+    int32_t DuplexDefault() const { return duplexDefault_; }
+
+protected:
+    TUART(TMemoryBlock* block, int32_t offset, int32_t duplexDefault = 0)
+        : TFieldLst(block, offset), duplexDefault_(duplexDefault)
+    {
+    }
+
+    // The fields of the record; kinds add theirs here.
+    virtual void Layout();
+
+private:
+    int32_t duplexDefault_;
+};
+
+// A COM port: only "053" must keep its default.
+class TPortCOM : public TUART {
+public:
+    const char* ClassName() const override { return "TPortCOM"; }
+    void MarkFixedFields() override;
+
+protected:
+    using TUART::TUART;
+};
+
+// A port of the XPort module: duplex by default, and "is_xport" (bit 4 of the word at
+// 0, default 1, checked) marks it. Still 8 bytes.
+class TPortCOM_XPORT : public TUART {
+public:
+    const char* ClassName() const override { return "TPortCOM_XPORT"; }
+
+protected:
+    TPortCOM_XPORT(TMemoryBlock* block, int32_t offset) : TUART(block, offset, 1) {}
+    void Layout() override;
+};
+
+// A modem port is synchronous: "016" gets the default 1, and the value 1 is written
+// while the record is built.
+class TModemPort : public TPortCOM {
+public:
+    const char* ClassName() const override { return "TModemPort"; }
+    void Build() override;
+
+protected:
+    using TPortCOM::TPortCOM;
+};
+
+// A TIT conversion, 8 bytes: "0001" single k = 1 at 0, "0002" single b = 0 at 4.
+class TScaleTIT : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TScaleTIT"; }
+    void Build() override;
+
+protected:
+    using TFieldLst::TFieldLst;
+};
+
+// A TIT aperture, 4 bytes: "0001" single 0.
+class TAppertureTIT : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TAppertureTIT"; }
+    void Build() override;
+
+protected:
+    using TFieldLst::TFieldLst;
+};
+
+// The relay map of a DCON module, 3 bytes, children in layout order: "type" byte at 0;
+// "select_on" and "select_off" the low and high nibble of byte 1; "execute_on" and
+// "execute_off" those of byte 2.
+class TParamTU : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TParamTU"; }
+    void Build() override;
+
+protected:
+    TParamTU(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
+};
+
+// Eight TS inversion flags in one byte: "1" is bit 7 ... "8" is bit 0, each checked.
+class TInverseTS : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TInverseTS"; }
+    void Build() override;
+
+protected:
+    using TFieldLst::TFieldLst;
+};
+
+// A Zumo 7 own channel, 20 bytes, children in layout order: "start_adr" word 1,
+// "count" word, "VAC" longword, "Chtype" byte 255, "ChFrm" byte 255, "shared_delay"
+// word; bytes 12..19 reserved.
+class TInternalChannel : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TInternalChannel"; }
+    void Build() override;
+
+    TField* VAC = nullptr;
+
+protected:
+    TInternalChannel(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
+};
+
+// A Zumo 7 discrete I/O channel: the layout of TInternalChannel.
+class TDIO_Channel : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TDIO_Channel"; }
+    void Build() override;
+
+    TField* VAC = nullptr;
+
+protected:
+    TDIO_Channel(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
+};
+
 // ---------------------------------------------------------------------------------
 // Logical channels
+
+// A pick list: texts with the values they stand for, in the order shown.
+using TPickList = std::vector<std::pair<std::string, int>>;
+
+// Texts of codes; an unknown code gives "(" code ")Не найдено текст.представление".
+std::string LogicTSSourceText(int code);  // the source of a ТС channel
+std::string LogicTUCommandText(int code); // the command of a ТУ channel
+std::string LogicTRKindText(int code);    // the kind of a ТР channel
+// Short names of device channel types; an unknown code gives an empty text.
+std::string ChannelKindShortName(int code);
+
+// Sources of a ТИТ channel, in the order its pick list shows them.
+struct TCodeText {
+    int Code;
+    const char* Text;
+};
+constexpr int LogicTITSourceCount = 14;
+extern const TCodeText LogicTITSources[LogicTITSourceCount];
+// The text of a ТИТ source; an unknown code gives its number.
+std::string LogicTITSourceText(int code);
+
+// The base of the kind records that lie over the 8-byte kind area of a logical
+// channel. Besides its fields a kind has a display list: (caption, field) pairs that
+// the channel grid shows as columns after the entry's own three. The list only refers
+// to children of the record. It is derived from the current values whenever it is
+// read, so a type byte written straight into the image (a load, a controller read)
+// shows at once.
+class TLogicChannel : public TFieldLst {
+public:
+    struct TParam {
+        const char* Caption;
+        TField* Field;
+    };
+
+    const char* ClassName() const override { return "TLogicChannel"; }
+
+    // The text of display parameter index: here the value as text; empty without one.
+    virtual std::string ParamText(int index) const;
+    // The values display parameter index offers; nothing here.
+    virtual void FillValueList(int index, TPickList& list) const;
+
+    TField* ParamField(int index) const;    // none outside the list
+    int ParamFieldCount() const;
+    std::string ParamCaption(int index) const; // empty outside the list
+
+    // The change handler of the type field: brings the display list up to date (which
+    // every read does as well). Sender may be none.
+    void TypeChanged(TField* sender);
+
+protected:
+    using TFieldLst::TFieldLst;
+
+    // The display list for the current values; the kinds fill it.
+    virtual void FillParams(std::vector<TParam>& params) const;
+    // The field whose value picks the display list; its change handler becomes
+    // TypeChanged.
+    void SetSelector(TField* field);
+    // The value of a field of the record, as an integer (0 when it is missing).
+    int32_t ValueOf(std::string_view key) const;
+
+private:
+    const std::vector<TParam>& Params() const;
+
+    mutable std::vector<TParam> params_;
+};
+
+// ТС: "101" word address, "102" byte source (default 5), "103" byte, "104" longword.
+class TLogicTS : public TLogicChannel {
+public:
+    const char* ClassName() const override { return "TLogicTS"; }
+    void Build() override;
+    void MarkUnusedFields() override;
+    std::string ParamText(int index) const override;
+
+protected:
+    using TLogicChannel::TLogicChannel;
+    void FillParams(std::vector<TParam>& params) const override;
+};
+
+// ТИТ: "201" word address, "202" byte source (default 3), "203" .. "207" channel bytes.
+class TLogicTIT : public TLogicChannel {
+public:
+    const char* ClassName() const override { return "TLogicTIT"; }
+    void Build() override;
+    void MarkUnusedFields() override;
+    std::string ParamText(int index) const override;
+    // Parameter 0: the ТИТ sources in their order.
+    void FillValueList(int index, TPickList& list) const override;
+
+protected:
+    using TLogicChannel::TLogicChannel;
+    void FillParams(std::vector<TParam>& params) const override;
+};
+
+// ТИИ: "701" word, "702" byte counter type, "noname_108" byte, "noname_109" longword.
+class TLogicTII : public TLogicChannel {
+public:
+    const char* ClassName() const override { return "TLogicTII"; }
+    void Build() override;
+    std::string ParamText(int index) const override;
+
+protected:
+    using TLogicChannel::TLogicChannel;
+    void FillParams(std::vector<TParam>& params) const override;
+};
+
+// ТУ: "301" word address, "302" byte command, "303" byte, "304" longword.
+class TLogicTU : public TLogicChannel {
+public:
+    const char* ClassName() const override { return "TLogicTU"; }
+    void Build() override;
+    void MarkUnusedFields() override;
+    std::string ParamText(int index) const override;
+
+protected:
+    using TLogicChannel::TLogicChannel;
+    void FillParams(std::vector<TParam>& params) const override;
+};
+
+// A group command: "<p>01" word address, then three signed channels "<p>02" ..
+// "<p>04" (default -1, -1 .. 32767); p is 5 for on, 6 for off.
+class TLogicGroupTU : public TLogicChannel {
+public:
+    void Build() override;
+
+protected:
+    TLogicGroupTU(TMemoryBlock* block, int32_t offset, char prefix) : TLogicChannel(block, offset), prefix_(prefix) {}
+    void FillParams(std::vector<TParam>& params) const override;
+
+private:
+    char prefix_;
+};
+
+class TLogicGroupTUOn : public TLogicGroupTU {
+public:
+    const char* ClassName() const override { return "TLogicGroupTUOn"; }
+
+protected:
+    TLogicGroupTUOn(TMemoryBlock* block, int32_t offset) : TLogicGroupTU(block, offset, '5') {}
+};
+
+class TLogicGroupTUOff : public TLogicGroupTU {
+public:
+    const char* ClassName() const override { return "TLogicGroupTUOff"; }
+
+protected:
+    TLogicGroupTUOff(TMemoryBlock* block, int32_t offset) : TLogicGroupTU(block, offset, '6') {}
+};
+
+// ТР: "Addr" word, "Type" byte (default 1), "Count" word, "Field2" 3 bytes: 8 bytes,
+// so the record never reaches into the next entry.
+class TLogicTR : public TLogicChannel {
+public:
+    const char* ClassName() const override { return "TLogicTR"; }
+    void Build() override;
+    std::string ParamText(int index) const override;
+
+protected:
+    using TLogicChannel::TLogicChannel;
+    void FillParams(std::vector<TParam>& params) const override;
+};
+
+// One entry of the logical channel table, 16 bytes:
+//   "000_1" bits 0..23 of the longword at 0: logical address (ВАК)
+//   "000_2" bits 24..31 of it (default 1, checked); "001" word at 4 (checked)
+//   "002" byte at 6: type code (ChannelTypeCodes), 255 none
+//   "003" byte at 7: port index into the document's port names, 255 none
+//   bytes 8..15: the kind area, over which the kind records lie.
+// The kind records are owned by the entry but are not its children: they lie at the
+// absolute offset of the area, so the entry must sit directly under its document.
+class TLogic : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TLogic"; }
+
+    void Build() override;
+    // The entry's own fields, then those of the active kind with the same path.
+    void CheckDefaults(const std::string& path, TDefaultCheckRun& run) override;
+
+    // Kind index of a type code: 0 none, 1..7 as ChannelTypeNames.
+    static int KindIndexOfCode(int code);
+    int ActiveKindIndex() const;
+    TLogicChannel* ActiveKind() const;   // none without a kind
+    TLogicChannel* Kind(int index) const; // none outside 1..7 or without a record
+
+    // The grid's columns: 0 ВАК, 1 port, 2 type, from 3 the active kind's display
+    // parameters. Outside: none, empty texts.
+    TField* ColumnField(int index) const;
+    std::string ColumnText(int index) const;
+    std::string ColumnCaption(int index) const;
+
+    // The document's port name of a port index, "Нет" without one.
+    virtual std::string PortText(int portIndex) const;
+    // The port names with their indexes, then "Нет" = 255.
+    virtual void FillPortList(TPickList& list) const;
+
+    // The change handler of "002": zeroes this entry's kind area and resets the kind
+    // selected now. Sender may be none.
+    void OnKindChanged(TField* sender);
+
+    TField* AddrField = nullptr; // "000_1"
+    TField* TypeField = nullptr; // "002"
+    TField* PortField = nullptr; // "003"
+    int64_t KindAreaOffset = 0;  // absolute, in the block
+    static constexpr int32_t KindAreaSize = 8;
+
+protected:
+    using TFieldLst::TFieldLst;
+
+    // The kind record of a kind index at the area's absolute offset, or none; entries
+    // with other kinds override it.
+    virtual std::unique_ptr<TLogicChannel> CreateKind(int index, int32_t areaOffset);
+
+private:
+    std::unique_ptr<TLogicChannel> kinds_[ChannelTypeCount];
+};
 
 // ---------------------------------------------------------------------------------
 // Devices

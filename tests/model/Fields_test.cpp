@@ -80,6 +80,7 @@ TEST_F(FieldsTest, TypesGiveSizesLimitsAndValueKinds)
         {ftByte, 1, 0, 255, VariantKind::UInt8},
         {ftWord, 2, 0, 65535, VariantKind::UInt16},
         {ftLongWord, 4, 0, 0x7FFFFFFF, VariantKind::UInt32},
+        {ftLongWord24, 3, 0, 0xFFFFFF, VariantKind::UInt32},
     };
     for (const Row& r : rows) {
         auto f = Make<TField>(&block, 3, r.type, Variant(int32_t{0}), true);
@@ -130,6 +131,8 @@ TEST_F(FieldsTest, StoresValuesWithinLimits)
         {ftLongWord, 0, 0, uint32_t{0x80000000}, "Больше максимума"},
         {ftLongWord, 0, 0, uint32_t{0x7FFFFFFF}, "FF FF FF 7F 00"},
         {ftLongWord, -5, -1, int32_t{-2}, "FE FF FF FF 00"},
+        {ftLongWord24, 0, 0, int32_t{0xABCDEF}, "EF CD AB 00 00"},
+        {ftLongWord24, 0, 0, int32_t{0x1000000}, "Больше максимума"},
         {ftSingle, 0, 0, 0.1, "CD CC CC 3D 00"},
         {ftSingle, 0, 0, "-1,5", "00 00 C0 BF 00"},
         {ftSingle, 0, 0, 1e300, "Could not convert variant of type (Double) into type (Single)"},

@@ -1,6 +1,9 @@
 #include "ChildProcess.h"
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -30,7 +33,31 @@ void ChildProcess::Kill()
     ::kill(-pid_, SIGKILL);
     int status = 0;
     ::waitpid(pid_, &status, 0);
+    // The leader is gone, but its children may still be on their way out with the
+    // files and locks they hold: wait until no live member of the group is left.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (GroupHasLiveMembers(pid_) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     pid_ = -1;
+}
+
+bool GroupHasLiveMembers(pid_t group)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (comm) state ppid pgrp ...; comm may hold blanks and parentheses.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        long ppid = 0, pgrp = 0;
+        if (!(rest >> state >> ppid >> pgrp)) continue;
+        if (pgrp == group && state != 'Z' && state != 'X') return true;
+    }
+    return false;
 }
 
 bool WaitForPath(const std::filesystem::path& path, int timeoutMs)

@@ -17,12 +17,15 @@ public:
 
     pid_t pid() const { return pid_; }
     bool started() const { return pid_ > 0; }
-    // Kills the group now and waits for the shell.
+    // Kills the group now and waits for the shell and for every live member to end.
     void Kill();
 
 private:
     pid_t pid_ = -1;
 };
+
+// Whether a process of the group is still running (zombies do not count).
+bool GroupHasLiveMembers(pid_t group);
 
 // Polls until the path exists, at most timeoutMs; whether it does.
 bool WaitForPath(const std::filesystem::path& path, int timeoutMs = 5000);
