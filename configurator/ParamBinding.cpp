@@ -225,6 +225,7 @@ std::pair<double, double> FieldTypeRange(uint16_t fieldType)
     case ftByte: return {0, UINT8_MAX};
     case ftWord: return {0, UINT16_MAX};
     case ftLongWord: return {0, UINT32_MAX};
+    case ftLongWord24: return {0, 0xFFFFFF};
     default: return {0, 0};
     }
 }
