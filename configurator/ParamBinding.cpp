@@ -1,5 +1,6 @@
 #include "configurator/ParamBinding.h"
 
+#include "platform/ErrorDisplay.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -36,10 +37,17 @@ TParamBinding::~TParamBinding()
     }
 }
 
-void TParamBinding::ShowError(std::exception_ptr error) const
+void TParamBinding::ShowError(std::exception_ptr error) const noexcept
 {
-    if (!display_) std::rethrow_exception(error);
-    display_(error);
+    if (display_) {
+        try {
+            display_(error);
+            return;
+        } catch (...) {
+            // A display that fails gives way to the application's.
+        }
+    }
+    platform::ShowException(error);
 }
 
 void TParamBinding::Register(TBoundControl& control)

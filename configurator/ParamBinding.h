@@ -22,7 +22,7 @@ class TParamBinding;
 // it (the widget).
 using TControlHandler = std::function<void(const void* Sender)>;
 
-// Where errors of a change go: the application's error display.
+// Where errors of a change go; never raises.
 using TErrorDisplay = std::function<void(std::exception_ptr)>;
 
 // Raised after a value was stored (Sender control, Field).
@@ -86,11 +86,10 @@ public:
     // Set while controls are being set from their fields: nothing is stored then.
     bool Loading = false;
 
-    // The display for errors of the cycle; without one they pass to whoever reported
-    // the change.
+    // The display for errors of the cycle; none: the application's error display.
     void SetErrorDisplay(TErrorDisplay display) { display_ = std::move(display); }
-    // Hands an error to the display (or rethrows it without one).
-    void ShowError(std::exception_ptr error) const;
+    // Hands an error to the frame's display.
+    void ShowError(std::exception_ptr error) const noexcept;
 
     // The control edits the field of the key in FieldList (or in list); a key the list
     // lacks, or one that names no field, leaves the control unbound. The control joins

@@ -1,6 +1,7 @@
 #include "configurator/uParamFrame.h"
 
 #include "configurator/ParamControls.h"
+#include "platform/ErrorDisplay.h"
 
 #include <QAbstractScrollArea>
 #include <QCheckBox>
@@ -15,7 +16,7 @@
 // reports the widget's change signal, which Qt also emits on a programmatic change.
 class TParamFrame::TQtControl : public QObject, public TBoundControl {
 public:
-    TQtControl(TParamFrame& frame, QWidget* widget) : frame_(frame), widget_(widget)
+    TQtControl(TParamFrame& frame, QWidget* widget) : widget_(widget), display_(frame)
     {
         // Context: the frame, so the connection goes with the adapter, not with its
         // own object while the signal runs.
@@ -30,20 +31,23 @@ public:
     static std::unique_ptr<TQtControl> For(TParamFrame& frame, QWidget* widget);
 
 protected:
-    // The widget's change signal.
-    void Notify()
-    {
-        try {
-            Changed();
-        } catch (...) {
-            frame_.Report(std::current_exception());
-        }
-    }
+    // The widget's change signal, guarded: its errors go to the frame's display.
+    void Notify() { platform::RunGuarded([this] { Changed(); }, &display_); }
 
-    TParamFrame& frame_;
     QPointer<QWidget> widget_;
 
 private:
+    // The frame's display as the signal guard reports to it.
+    class TFrameDisplay : public platform::ErrorDisplay {
+    public:
+        explicit TFrameDisplay(const TParamFrame& frame) : frame_(frame) {}
+        void ShowException(std::exception_ptr error) noexcept override { frame_.ShowError(error); }
+
+    private:
+        const TParamFrame& frame_;
+    };
+
+    TFrameDisplay display_;
     QMetaObject::Connection destroyed_;
 };
 
@@ -214,15 +218,6 @@ TBoundControl& TParamFrame::Adapter(QWidget* control)
 void TParamFrame::Forget(QWidget* control)
 {
     adapters_.erase(control);
-}
-
-void TParamFrame::Report(std::exception_ptr error) noexcept
-{
-    try {
-        ShowError(error);
-    } catch (...) {
-        // Nowhere to show it; it must not unwind through Qt.
-    }
 }
 
 void TParamFrame::BindControl(QWidget* control)

@@ -98,8 +98,6 @@ private:
     // The bound control of a widget, made on first use.
     TBoundControl& Adapter(QWidget* control);
     void Forget(QWidget* control);
-    // Errors of a widget's change: to the display, never through Qt.
-    void Report(std::exception_ptr error) noexcept;
 
     std::unordered_map<QWidget*, std::unique_ptr<TQtControl>> adapters_;
     std::vector<QPointer<QWidget>> grids_;

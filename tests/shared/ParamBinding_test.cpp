@@ -1,5 +1,6 @@
 #include "configurator/ParamBinding.h"
 #include "platform/Exceptions.h"
+#include "tests/support/DialogScript.h"
 
 #include <gtest/gtest.h>
 
@@ -284,12 +285,23 @@ TEST_F(ParamBindingTest, LifetimesOfControlsAndFrames)
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(field->GetValue().ToInt32(), 50);
 
-    // Without a display the error passes to whoever reported the change.
-    TParamBinding bare;
-    bare.FieldList = record.get();
-    bare.BindControl(outliving, "int");
-    bare.Load(record.get());
-    EXPECT_THROW(outliving.Type(int32_t{500}), platform::Exception);
+}
+
+// Without a display of its own a frame shows its errors in the application's error box.
+TEST_F(ParamBindingTest, ApplicationErrorBoxByDefault)
+{
+    testsupport::DialogScript script;
+    script->PushAnswer(platform::MsgResult::OK);
+    TParamBinding frame;
+    frame.FieldList = record.get();
+    frame.BindControl(control, "int");
+    frame.Load(record.get());
+    control.Type(int32_t{500});
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.text, "Больше максимума");
+    EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Error);
+    EXPECT_EQ(field->GetValue().ToInt32(), 50);
 }
 
 TEST(ParamBinding, ControlKeys)
