@@ -18,8 +18,8 @@ class TParamFrame::TQtControl : public QObject, public TBoundControl {
 public:
     TQtControl(TParamFrame& frame, QWidget* widget) : widget_(widget), display_(frame)
     {
-        // Context: the frame, so the connection goes with the adapter, not with its
-        // own object while the signal runs.
+        // The frame is the connection's context, not this object: the slot frees this
+        // object, whose destructor drops the connection.
         destroyed_ = connect(widget, &QObject::destroyed, &frame, [f = &frame, widget] { f->Forget(widget); });
     }
     ~TQtControl() override { disconnect(destroyed_); }
