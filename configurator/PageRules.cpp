@@ -166,8 +166,8 @@ TPickList PortModeItems(const TUART& port)
 const std::vector<TPageControl>& PortPageControls()
 {
     static const std::vector<TPageControl> controls = {
-        {"gbMode", nullptr},          {"lb016", "gbMode"},         {"cb016", "gbMode"},
-        {"ch018", "gbMode"},          {"gbFlags", nullptr},        {"chInverseRxD", "gbFlags"},
+        {"gbMode", nullptr},          {"cb016", "gbMode"},         {"ch018", "gbMode"},
+        {"gbFlags", nullptr},         {"chInverseRxD", "gbFlags"},
         {"chInverseTxD", "gbFlags"},  {"rgLevel", "gbFlags"},      {"ch058", "gbFlags"},
         {"chFullPacket", "gbFlags"},  {"chInversDE", "gbFlags"},   {"gbTimes", nullptr},
         {"lbSendLider", "gbTimes"},   {"edSendLider", "gbTimes"},  {"lbSendLiderUnit", "gbTimes"},

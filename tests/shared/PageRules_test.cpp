@@ -147,7 +147,7 @@ TEST(PortMode, AsynchronousDisablesAllButTheModeAndDuplex)
     auto doc = NewDocument();
     auto* com = doc->Find<TUART>("UART0");
     ASSERT_NE(com, nullptr);
-    const std::set<std::string> kept = {"gbMode", "lb016", "cb016", "ch018"};
+    const std::set<std::string> kept = {"gbMode", "cb016", "ch018"};
     std::set<std::string> switchedNames;
     for (const TPageControl& c : PortPageControls())
         if (!kept.count(c.Name)) switchedNames.insert(c.Name);
