@@ -513,19 +513,19 @@ TField* TLayout::Field(std::string key, uint16_t type, Variant defaultValue, boo
                        int32_t maxValue)
 {
     return Add(std::move(key),
-               Make<TField>(list_.Block, offset_, type, std::move(defaultValue), checkDefault, minValue, maxValue));
+               Make<TField>(block_, offset_, type, std::move(defaultValue), checkDefault, minValue, maxValue));
 }
 
 TStrField* TLayout::Text(std::string key, int32_t length, std::string defaultText, bool checkDefault)
 {
-    return Add(std::move(key), Make<TStrField>(list_.Block, offset_, length, std::move(defaultText), checkDefault));
+    return Add(std::move(key), Make<TStrField>(block_, offset_, length, std::move(defaultText), checkDefault));
 }
 
 void TLayout::Bits(uint16_t containerType, std::initializer_list<Bit> bits)
 {
     const int32_t size = SizeOfType(containerType);
     for (const Bit& b : bits)
-        list_.AddField(b.key, Make<TBitFleld>(list_.Block, offset_, containerType, b.position, b.count,
+        list_.AddField(b.key, Make<TBitFleld>(block_, offset_, containerType, b.position, b.count,
                                               b.defaultValue, b.checkDefault));
     offset_ += size;
 }

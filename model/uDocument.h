@@ -428,7 +428,11 @@ private:
 // The adders return the new child, or none when its key was already taken.
 class TLayout {
 public:
-    explicit TLayout(TFieldLst& list, int32_t start = 0) : list_(list), offset_(start) {}
+    explicit TLayout(TFieldLst& list, int32_t start = 0) : list_(list), block_(list.Block), offset_(start) {}
+    // Children of a list that spans blocks (a document) placed in one of them.
+    TLayout(TFieldLst& list, TMemoryBlock* block, int32_t start) : list_(list), block_(block), offset_(start) {}
+
+    TMemoryBlock* Block() const { return block_; }
 
     int32_t Offset() const { return offset_; }
 
@@ -453,10 +457,10 @@ public:
     template <class T, class... A>
     T* List(std::string key, std::string name, A&&... args)
     {
-        return Add(std::move(key), MakeList<T>(std::move(name), list_.Block, offset_, std::forward<A>(args)...));
+        return Add(std::move(key), MakeList<T>(std::move(name), block_, offset_, std::forward<A>(args)...));
     }
 
-    // A node made by the caller at this->Offset() in the list's block.
+    // A node made by the caller at this->Offset() in this->Block().
     template <class T>
     T* Add(std::string key, std::unique_ptr<T> node)
     {
@@ -470,6 +474,7 @@ public:
 
 private:
     TFieldLst& list_;
+    TMemoryBlock* block_;
     int32_t offset_;
 };
 

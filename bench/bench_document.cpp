@@ -1,0 +1,111 @@
+// The largest-document budget: create with defaults, save, load (with its validation,
+// default check and reload), each phase timed and the total printed.
+//
+//   bench_document [model [runs]]
+//
+// model is a model code or name (default 0, "Zumo2"); each phase prints the median
+// over the runs (default 25) and the first run.
+
+#include "model/Mirvak_const.h"
+#include "model/uZumo2.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
+
+// A prompt that must never be asked: a new document holds its defaults.
+class NeverAsked : public IDefaultPrompt {
+public:
+    int ask(const std::string& text) override
+    {
+        std::fprintf(stderr, "unexpected default question: %s\n", text.c_str());
+        std::exit(2);
+    }
+};
+
+// The documents this program can make, by model code.
+std::function<std::unique_ptr<TZumo2Doc>()> FactoryOf(int code)
+{
+    switch (code) {
+    case 0: return [] { return MakeZumo2Doc(); };
+    default: return {};
+    }
+}
+
+int ModelCode(const char* arg)
+{
+    char* end = nullptr;
+    const long code = std::strtol(arg, &end, 10);
+    if (end != arg && *end == 0) return static_cast<int>(code);
+    for (int i = 0; i < ModelCount; ++i)
+        if (ModelNames[i] == std::string(arg)) return i;
+    return -1;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    const int code = argc > 1 ? ModelCode(argv[1]) : 0;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 25;
+    const auto make = FactoryOf(code);
+    if (!make) {
+        std::fprintf(stderr, "model %s: no document class yet\n", argc > 1 ? argv[1] : "?");
+        return 1;
+    }
+
+    std::string pattern = (fs::temp_directory_path() / "bench_document.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path dir = pattern;
+    const fs::path file = dir / "params.hex";
+
+    NeverAsked prompt;
+    std::vector<double> create, save, load, total;
+    int devices = 0;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        std::unique_ptr<TZumo2Doc> doc = make();
+        doc->Prompt = &prompt;
+        doc->ResetDefaults();
+        create.push_back(Ms(start));
+
+        start = Clock::now();
+        doc->SaveToFile(file);
+        save.push_back(Ms(start));
+
+        start = Clock::now();
+        doc->LoadFromFile(file);
+        load.push_back(Ms(start));
+        total.push_back(create.back() + save.back() + load.back());
+        devices = doc->DeviceCount();
+    }
+    fs::remove_all(dir);
+
+    std::printf("model %d \"%s\", %d devices, %d runs (median; first run)\n", code, ModelNames[code], devices, runs);
+    std::printf("  create (factory + ResetDefaults): %8.3f ms; %8.3f ms\n", Median(create), create.front());
+    std::printf("  save   (SaveToFile, atomic)     : %8.3f ms; %8.3f ms\n", Median(save), save.front());
+    std::printf("  load   (LoadFromFile, AfterLoad): %8.3f ms; %8.3f ms\n", Median(load), load.front());
+    std::printf("  total                           : %8.3f ms; %8.3f ms (budget 20 ms)\n", Median(total), total.front());
+    return 0;
+}
