@@ -3,6 +3,7 @@
 #include "model/uZumo2.h"
 #include "platform/AtomicFile.h"
 #include "platform/CodePages.h"
+#include "platform/Dialogs.h"
 #include "platform/Format.h"
 
 namespace {
@@ -56,4 +57,41 @@ void WriteChannelCsv(const std::filesystem::path& fileName, const std::vector<st
         text += "\r\n";
     }
     platform::WriteFileAtomically(fileName, platform::Utf8ToAnsi(text));
+}
+
+std::string AskSaveFileName(platform::HWND owner, const std::string& filter, const std::string& initialDir)
+{
+    platform::FileDialogRequest request;
+    request.owner = owner;
+    request.kind = platform::FileDialogKind::Save;
+    request.filter = filter.empty() ? std::string("All files (*.*)|*.*") : filter + "|All files (*.*)|*.*";
+    request.initialDir = initialDir;
+    const platform::FileDialogResult answer = platform::ShowFileDialog(request);
+    if (!answer.accepted || answer.fileName.empty()) return {};
+    std::string fileName = answer.fileName;
+    if (fileName.find(".csv") == std::string::npos) fileName += ".csv";
+    return fileName;
+}
+
+void ExportDeviceChannelsToCsv(TDocument* document, platform::HWND owner, const std::string& currentParamFile,
+                               const TShellOpen& open)
+{
+    if (!HasDeviceInUse(document)) throw platform::Exception("Не найдено устройство с логическими каналами");
+    const std::string folder =
+        currentParamFile.empty() ? std::string() : std::filesystem::path(currentParamFile).parent_path().string();
+    const std::string fileName = AskSaveFileName(owner, "csv формат (*.csv)|*.csv", folder);
+    if (fileName.empty()) return;
+    const auto* doc = dynamic_cast<const TZumo2Doc*>(document);
+    if (!doc) throw platform::Exception("Для выбранного устройства не поддерживается");
+    const std::vector<std::string> lines = CollectChannelCsvLines(*doc);
+    if (lines.empty()) {
+        platform::ShowMessageBox(owner, "Нет данных для экспорта", platform::ApplicationTitle(),
+                                 platform::MsgIcon::None, platform::MsgButtons::OK);
+        return;
+    }
+    WriteChannelCsv(fileName, lines);
+    if (platform::ShowMessageBox(owner, "Открыть файл " + fileName, "Подтверждение", platform::MsgIcon::Question,
+                                 platform::MsgButtons::YesNo) == platform::MsgResult::Yes &&
+        open)
+        open(fileName);
 }

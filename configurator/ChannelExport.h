@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Windows.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -30,3 +32,19 @@ bool HasDeviceInUse(const TDocument* document);
 
 // The header and the lines, each ended by CR LF, in Windows-1251, written atomically.
 void WriteChannelCsv(const std::filesystem::path& fileName, const std::vector<std::string>& lines);
+
+// Opens a file with the desktop's default application.
+using TShellOpen = std::function<void(const std::string& fileName)>;
+
+// Asks for a file to save to with the given filter ("csv формат (*.csv)|*.csv") followed
+// by "All files (*.*)|*.*" (only the latter without a filter), starting in the folder;
+// ".csv" is appended to a name that holds no ".csv" anywhere. Empty when cancelled.
+std::string AskSaveFileName(platform::HWND owner, const std::string& filter, const std::string& initialDir);
+
+// The export command: the devices' channel blocks of the document into a file the user
+// chooses, then the question whether to open it. currentParamFile suggests the folder.
+// Raises "Не найдено устройство с логическими каналами" without a device in use and
+// "Для выбранного устройства не поддерживается" for a document of another kind; says
+// "Нет данных для экспорта" when no block is in use.
+void ExportDeviceChannelsToCsv(TDocument* document, platform::HWND owner, const std::string& currentParamFile,
+                               const TShellOpen& open);
