@@ -110,7 +110,7 @@ TfmCfgMain::~TfmCfgMain()
     }
     // The shown frame goes before the document.
     controller_.FreeDocument();
-    if (ProgressStatusBar() == &sbStatus->ProgressView()) SetProgressStatusBar(nullptr);
+    if (ProgressStatusBar() == &sbStatus->ProgressView()) SetProgressStatusBar(static_cast<TProgressView*>(nullptr));
     SetLogSink(previousSink_);
     platform::qt::UnregisterWidget(this);
 }

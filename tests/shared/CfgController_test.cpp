@@ -241,7 +241,9 @@ TEST(CfgModels, SortedListKeepsTheCodes)
     for (size_t i = 0; i < items.size(); ++i) {
         EXPECT_EQ(items[i].Text, ModelNames[items[i].Code]);
         seen[static_cast<size_t>(items[i].Code)] = true;
-        if (i > 0) EXPECT_LT(CompareKeys(items[i - 1].Text, items[i].Text), 0);
+        if (i > 0) {
+            EXPECT_LT(CompareKeys(items[i - 1].Text, items[i].Text), 0);
+        }
     }
     EXPECT_EQ(std::count(seen.begin(), seen.end(), true), ModelCount);
     EXPECT_EQ(items[static_cast<size_t>(ModelItemIndex(items, 3))].Code, 3);

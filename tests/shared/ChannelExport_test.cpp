@@ -1,5 +1,7 @@
 #include "configurator/ChannelExport.h"
 #include "model/uZumo2.h"
+#include "platform/Exceptions.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 using testsupport::ReadFile;
 using testsupport::RunCommand;
 using testsupport::TempDir;
+using platform::MsgResult;
 
 namespace {
 
@@ -87,6 +90,69 @@ TEST_F(ChannelExportTest, FileIsWindows1251WithCrLfAndTheHeaderFirst)
               "КП ModBus, COM, 5, 1, 8, 100, ТС\r\n"
               "КП ModBus, COM, 5, 4294967280, 2, 2147483649, неопределено: 200\r\n"
               "ПУ МЭК, XPort, 7, 10, 1, 5, ТИТ\r\n");
+}
+
+TEST_F(ChannelExportTest, CommandAsksForTheFileAndOffersToOpenIt)
+{
+    testsupport::DialogScript dialogs;
+    TempDir dir;
+    std::vector<std::string> opened;
+    const TShellOpen open = [&](const std::string& f) { opened.push_back(f); };
+    const std::string paramFile = (dir / "a.hex").string();
+
+    // No device in use: refused before any question.
+    try {
+        ExportDeviceChannelsToCsv(doc.get(), 0, paramFile, open);
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Exception& e) {
+        EXPECT_STREQ(e.what(), "Не найдено устройство с логическими каналами");
+    }
+    EXPECT_TRUE(dialogs->Records().empty());
+
+    // A device in use without a block in use: nothing to write.
+    Set(*doc->DeviceByIndex(0), "004", 2);
+    dialogs->PushFile((dir / "empty").string());
+    dialogs->PushAnswer(MsgResult::OK);
+    ExportDeviceChannelsToCsv(doc.get(), 0, paramFile, open);
+    EXPECT_EQ(dialogs->Records().back().box.text, "Нет данных для экспорта");
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.csv"));
+
+    UseTwoDevices();
+    struct Case {
+        std::string chosen;
+        std::string written;
+        MsgResult openIt;
+    };
+    const Case cases[] = {
+        {"out", "out.csv", MsgResult::Yes},
+        {"list.csv.txt", "list.csv.txt", MsgResult::No}, // ".csv" anywhere in the name
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        dialogs.Reset();
+        opened.clear();
+        dialogs->PushFile((dir / c.chosen).string());
+        dialogs->PushAnswer(c.openIt);
+        ExportDeviceChannelsToCsv(doc.get(), 0, paramFile, open);
+
+        const std::string written = (dir / c.written).string();
+        EXPECT_EQ(ReadFile(written).substr(0, 10), "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE");
+        const auto records = dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].file.filter, "csv формат (*.csv)|*.csv|All files (*.*)|*.*");
+        EXPECT_EQ(records[0].file.initialDir, dir.path().string());
+        EXPECT_EQ(records[1].box.text, "Открыть файл " + written);
+        EXPECT_EQ(records[1].box.caption, "Подтверждение");
+        EXPECT_EQ(records[1].box.buttons, platform::MsgButtons::YesNo);
+        EXPECT_EQ(opened, c.openIt == MsgResult::Yes ? std::vector<std::string>{written} : std::vector<std::string>{});
+    }
+
+    // Cancelled: nothing written, nothing asked.
+    dialogs.Reset();
+    dialogs->PushFileCancel();
+    ExportDeviceChannelsToCsv(doc.get(), 0, "", open);
+    EXPECT_EQ(dialogs->Records().size(), 1u);
+    EXPECT_EQ(dialogs->Records()[0].file.initialDir, "");
 }
 
 } // namespace
