@@ -131,6 +131,8 @@ void TfmCfgMain::CreateActions()
     acExportDeviceLogicChannToFile = make("Экcп. список каналов устройств в файл", "");
     acScaleUp = new QAction(QStringLiteral("Масштаб +20%"), this);
     acScaleDown = new QAction(QStringLiteral("Масштаб -20%"), this);
+    // Tool buttons would drop the trailing dots of the caption.
+    acSaveAs->setIconText(acSaveAs->text());
     acSave->setEnabled(false);
     acExportDeviceLogicChannToFile->setEnabled(false);
 
@@ -204,6 +206,8 @@ void TfmCfgMain::CreatePanes()
 
     lbMsg = new TMessageList;
     lbMsg->setObjectName(QStringLiteral("lbMsg"));
+    // The splitter rule, not the view, bounds its height.
+    lbMsg->setMinimumHeight(1);
     spMsg = new TSplitter(Qt::Vertical);
     spMsg->setObjectName(QStringLiteral("spMsg"));
     spMsg->setChildrenCollapsible(false);
