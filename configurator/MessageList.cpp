@@ -111,7 +111,8 @@ void TMessageLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 QSize TMessageLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QString text = index.data(Qt::DisplayRole).toString();
-    return {kMargin + option.fontMetrics.horizontalAdvance(text) + 2, kItemHeight};
+    // The drawn width: the text behind its left margin.
+    return {option.fontMetrics.horizontalAdvance(text) + kMargin, kItemHeight};
 }
 
 // ---------------------------------------------------------------------------------

@@ -103,6 +103,19 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
         EXPECT_EQ(w.MsgHeight(), 120);
         EXPECT_EQ(w.cbTypeHUB->currentData().toInt(), 3);
         EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo7"); }));
+        // Selecting the restored model made no document of its own before the start-up.
+        int created = 0;
+        for (int i = 0; i < w.lbMsg->Log().Count(); ++i)
+            created += w.lbMsg->Log().Entry(i).Text.rfind("Создание новых", 0) == 0;
+        EXPECT_EQ(created, 1);
+
+        // The user's choice of a model replaces the document.
+        const int zumo2 = w.cbTypeHUB->findText("Zumo2");
+        w.cbTypeHUB->setCurrentIndex(zumo2);
+        EXPECT_EQ(w.Controller().ModelCode(), 3);
+        emit w.cbTypeHUB->activated(zumo2);
+        EXPECT_EQ(w.Controller().ModelCode(), 0);
+        EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2"); }));
 
         w.setGeometry(50, 60, 720, 480);
         w.close();
@@ -113,7 +126,7 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
     EXPECT_EQ(ini.ReadInteger("Placement", "Width", 0), 720);
     EXPECT_EQ(ini.ReadInteger("Placement", "Height", 0), 480);
     EXPECT_EQ(ini.ReadInteger("Cfg", "TreeWidth", 0), 250);
-    EXPECT_EQ(ini.ReadInteger("Cfg", "SelHUB", 0), 3);
+    EXPECT_EQ(ini.ReadInteger("Cfg", "SelHUB", -1), 0);
     const std::string text = ReadFile(dir / "Mirvak.ini");
     EXPECT_LT(text.find("TreeWidth"), text.find("MsgHeight"));
     EXPECT_LT(text.find("MsgHeight"), text.find("SelHUB"));
