@@ -87,10 +87,16 @@ void TCfgController::ChangeModel(int code)
 {
     SetModelCode(code);
     FreeDocument();
+    EnsureDocument();
+    New();
+}
+
+void TCfgController::EnsureDocument()
+{
+    if (document_) return;
     document_ = factory_(modelCode_);
     document_->Prompt = Prompt;
     view_.AttachDocument(document_.get());
-    New();
 }
 
 void TCfgController::PrepareNewZumo7Document()
@@ -104,6 +110,7 @@ void TCfgController::PrepareNewZumo7Document()
 
 void TCfgController::New()
 {
+    EnsureDocument();
     PrepareNewZumo7Document();
     PostLogMessage("Создание новых настроек устройства - " + ModelText(), lkNormal);
     document_->ResetDefaults();
@@ -131,6 +138,7 @@ void TCfgController::Open()
 void TCfgController::LoadParamFile()
 {
     PostLogMessage("Открытие файла параметров - " + OpenDialog.FileName, lkNormal);
+    EnsureDocument();
     document_->LoadFromFile(fs::path(OpenDialog.FileName));
 }
 
@@ -166,6 +174,7 @@ void TCfgController::OpenParamFile()
 void TCfgController::SaveParamFile()
 {
     PostLogMessage("Сохранения файла параметров - " + SaveDialog.FileName, lkNormal);
+    EnsureDocument();
     document_->SaveToFile(fs::path(SaveDialog.FileName));
 }
 

@@ -125,6 +125,8 @@ public:
 
 private:
     void SetCaption(const std::string& caption);
+    // The selected model's document when there is none yet (a command before the start-up).
+    void EnsureDocument();
     void LoadParamFile();
     void SaveParamFile();
 
