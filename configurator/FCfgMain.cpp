@@ -15,7 +15,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -26,7 +25,6 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <dlfcn.h>
 

@@ -145,6 +145,36 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
     EXPECT_EQ(w.Controller().ModelCode(), w.cbTypeHUB->itemData(0).toInt());
 }
 
+TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
+{
+    TfmCfgMain w(Options());
+    ASSERT_TRUE(Started(w));
+    const std::string saved = (dir / "new.hex").string();
+
+    dialogs->PushFile((dir / "new").string(), 1);
+    w.acSaveAs->trigger();
+    EXPECT_TRUE(std::filesystem::is_regular_file(saved));
+    EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+    EXPECT_TRUE(PumpUntil([&] { return w.acSave->isEnabled(); }));
+
+    w.acNew->trigger();
+    EXPECT_EQ(w.windowTitle(), "Mirvak");
+    dialogs->PushFile(saved);
+    w.acOpen->trigger();
+    EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+    EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Открытие файла параметров - " + saved); }));
+    EXPECT_FALSE(HasLine(w, "Ошибка открытия файла настроек - "));
+
+    // A command that fails shows its error and leaves the window usable.
+    std::filesystem::remove(saved);
+    std::filesystem::create_directory(saved); // no file can replace a folder
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    w.acSave->trigger();
+    const auto box = dialogs->Records().back();
+    EXPECT_EQ(box.box.icon, platform::MsgIcon::Error);
+    EXPECT_NE(box.box.text.find(saved), std::string::npos);
+}
+
 void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
 {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
