@@ -6,6 +6,7 @@
 #include "configurator/ProgressMgr.h"
 #include "configurator/StatusBar.h"
 #include "configurator/StatusHint.h"
+#include "configurator/uParamFrame.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtWindows.h"
@@ -32,16 +33,21 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// The frame's height as the frame base fits it: the lowest bottom of its visible
-// direct children + 4.
-int FittedHeight(const QWidget* frame)
+// Fits a frame's height: the frame's own FitHeight, or for another widget the same
+// rule (the lowest bottom of its visible direct children + 4).
+void FitFrame(QWidget* frame)
 {
+    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame)) {
+        paramFrame->FitHeight();
+        return;
+    }
+    if (QLayout* l = frame->layout()) l->activate();
     int bottom = 0;
     for (const QObject* child : frame->children()) {
         const auto* w = qobject_cast<const QWidget*>(child);
         if (w && !w->isHidden() && !w->isWindow()) bottom = std::max(bottom, w->geometry().bottom() + 1);
     }
-    return bottom + 4;
+    frame->resize(frame->width(), bottom + 4);
 }
 
 } // namespace
@@ -294,8 +300,7 @@ void TfmCfgMain::ArmIdle()
 
 void TfmCfgMain::UpdateControls()
 {
-    // The shown frame refreshes its controls once the frames exist (frame base);
-    // Save and the export follow the document.
+    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame_.data())) paramFrame->UpdateControls();
     acSave->setEnabled(controller_.CanSave());
     acExportDeviceLogicChannToFile->setEnabled(controller_.CanExport());
 }
@@ -463,11 +468,11 @@ void TfmCfgMain::PlaceFrame(QWidget* frame)
     if (QLayout* l = layout()) l->activate();
     const int hostHeight = paParams->viewport()->height();
     frame->resize(paParams->viewport()->width(), frame->height());
-    frame->resize(frame->width(), FittedHeight(frame));
+    FitFrame(frame);
     paParams->setWidget(frame);
     frame->show();
     // The window grows by the frame's overhang below the host; it never shrinks here.
-    const int overhang = FittedHeight(frame) - 4 - hostHeight;
+    const int overhang = frame->height() - 4 - hostHeight;
     if (overhang > 4) {
         int limit = height() + overhang;
         if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {

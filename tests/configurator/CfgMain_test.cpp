@@ -3,6 +3,7 @@
 #include "configurator/FCfgMain.h"
 #include "configurator/MessageList.h"
 #include "configurator/StatusBar.h"
+#include "configurator/uParamFrame.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/DialogScript.h"
@@ -235,13 +236,21 @@ TEST_F(CfgMain, SplitterRefusesHeightsOutsideItsRange)
     EXPECT_EQ(w.MsgHeight(), 17);
 }
 
-QWidget* TestFrame(int childBottom)
-{
-    auto* frame = new QWidget;
-    auto* child = new QWidget(frame);
-    child->setGeometry(10, 10, 100, childBottom - 10);
-    return frame;
-}
+// An editing frame with one control reaching down to childBottom.
+class TestFrame : public TParamFrame {
+public:
+    int updates = 0;
+    void UpdateControls() override { ++updates; }
+
+protected:
+    explicit TestFrame(int childBottom)
+    {
+        auto* child = new QWidget(this);
+        child->setGeometry(10, 10, 100, childBottom - 10);
+    }
+};
+
+QWidget* Frame(int childBottom) { return MakeFrame<TestFrame>(childBottom); }
 
 TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
 {
@@ -253,19 +262,23 @@ TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
     QApplication::processEvents();
     const int host = w.paParams->viewport()->height();
 
-    w.PlaceFrame(TestFrame(host + 100));
+    w.PlaceFrame(Frame(host + 100));
     EXPECT_EQ(w.height(), 400);
     EXPECT_EQ(w.ShownFrame()->height(), host + 104);
 
+    // The idle update reaches the shown frame.
+    auto* shown = static_cast<TestFrame*>(w.ShownFrame());
+    EXPECT_TRUE(PumpUntil([&] { return shown->updates > 0; }));
+
     QPointer<QWidget> tall = w.ShownFrame();
-    w.PlaceFrame(TestFrame(20));
+    w.PlaceFrame(Frame(20));
     EXPECT_TRUE(tall.isNull()); // the shown frame is freed
     EXPECT_EQ(w.height(), 400);
 
     // An overhang of 4 pixels or less changes nothing; the screen bounds the growth.
-    w.PlaceFrame(TestFrame(w.paParams->viewport()->height() + 4));
+    w.PlaceFrame(Frame(w.paParams->viewport()->height() + 4));
     EXPECT_EQ(w.height(), 400);
-    w.PlaceFrame(TestFrame(5000));
+    w.PlaceFrame(Frame(5000));
     EXPECT_GT(w.height(), 700);
     EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
 }
