@@ -149,14 +149,6 @@ void TMessageList::CopySelected()
     QApplication::clipboard()->setText(QString::fromStdString(Log().CopyText(rows)));
 }
 
-int TMessageList::WidestLine() const
-{
-    int widest = 0;
-    for (int i = 0; i < Log().Count(); ++i)
-        widest = std::max(widest, fontMetrics().horizontalAdvance(QString::fromStdString(Log().Line(i))) + 2);
-    return widest;
-}
-
 void TMessageList::keyPressEvent(QKeyEvent* event)
 {
     // The view's own copy and select-all would act on the press (copying the current

@@ -66,8 +66,6 @@ public:
     std::vector<int> SelectedRows() const;
     void DeleteSelected();
     void CopySelected();
-    // The width of the widest line + 2: the list's horizontal extent.
-    int WidestLine() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
