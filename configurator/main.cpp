@@ -5,10 +5,13 @@
 #include "configurator/FileVersion.h"
 #include "configurator/StatusBar.h"
 #include "platform/Tick.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtWindows.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    platform::qt::InstallQtDialogService();
     const auto started = platform::GetTickCount();
     (void)started;
     QMainWindow window;
@@ -22,6 +25,7 @@ int main(int argc, char* argv[])
     window.setStatusBar(status);
     std::string versionError = "0.0.0.0";
     ShowVersionInStatusBar(status, "/proc/self/exe", versionError);
+    platform::qt::RegisterMainWindow(&window);
     window.resize(480, 200);
     window.show();
     return app.exec();

@@ -3,6 +3,7 @@
 #include "platform/Format.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,13 @@
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
+using testsupport::ErrorOf;
+
 namespace {
 
 constexpr uint8_t kSentinel = 0xA5;
 constexpr int32_t kDeviceSize = 724;
 constexpr int32_t kArea = 94; // the protocol area's offset in the record
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 // Stand-in for the block of protocol index 2: a few non-zero defaults, one of them on
 // the last byte of the area, and a key the device has as well.

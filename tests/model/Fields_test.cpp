@@ -2,6 +2,7 @@
 #include "platform/DecimalSeparator.h"
 #include "platform/Exceptions.h"
 #include "tests/support/PromptAndLog.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,29 +16,10 @@ using testsupport::LogLine;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
+using testsupport::Hex;
+using testsupport::ErrorOf;
+
 namespace {
-
-std::string Hex(const uint8_t* p, size_t n)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        if (i) s += ' ';
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 // Counts the calls of a change handler and keeps the last sender.
 struct ChangeSpy {

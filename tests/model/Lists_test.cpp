@@ -2,6 +2,7 @@
 #include "platform/Exceptions.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,9 @@ using testsupport::LogLine;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
-namespace {
+using testsupport::ErrorOf;
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+namespace {
 
 // What reached the spy nodes, in order.
 struct Journal {

@@ -2,6 +2,7 @@
 #include "platform/Format.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ using testsupport::AuditLayout;
 using testsupport::FitsArea;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
+
+using testsupport::Hex;
 
 namespace {
 
@@ -42,18 +45,6 @@ public:
 protected:
     TChannelDoc() { ModelName = "Тест"; }
 };
-
-std::string Hex(const uint8_t* p, size_t n)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        if (i) s += ' ';
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
 
 class LogicChannels : public ::testing::Test {
 protected:

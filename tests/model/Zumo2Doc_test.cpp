@@ -2,6 +2,7 @@
 #include "model/uZumo2.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,9 @@ using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
-namespace {
+using testsupport::ErrorOf;
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+namespace {
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 

@@ -1,6 +1,7 @@
 #include "model/uZumo_Classes.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,9 @@ using testsupport::AuditLayout;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
-namespace {
+using testsupport::Hex;
 
-std::string Hex(const uint8_t* p, size_t n)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        if (i) s += ' ';
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
+namespace {
 
 uint16_t Word(const TMemoryBlock& b, size_t at) { return static_cast<uint16_t>(b.Data()[at] | b.Data()[at + 1] << 8); }
 

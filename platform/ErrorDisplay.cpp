@@ -1,0 +1,64 @@
+#include "ErrorDisplay.h"
+
+#include "Dialogs.h"
+#include "Windows.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace platform {
+
+ErrorDisplay::~ErrorDisplay() = default;
+
+std::string ExceptionMessage(std::exception_ptr error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+    }
+    return "Неизвестная ошибка";
+}
+
+namespace {
+
+class ErrorBoxDisplay : public ErrorDisplay {
+public:
+    void ShowException(std::exception_ptr error) noexcept override
+    {
+        try {
+            ShowMessageBox(MainWindow(), ExceptionMessage(error), ApplicationTitle(), MsgIcon::Error, MsgButtons::OK);
+        } catch (...) {
+            // The display itself failed: nothing is left to show it on.
+            std::fputs(("Ошибка: " + ExceptionMessage(error) + "\n").c_str(), stderr);
+        }
+    }
+};
+
+ErrorBoxDisplay errorBox;
+std::atomic<ErrorDisplay*> applicationDisplay{nullptr};
+
+} // namespace
+
+ErrorDisplay& ApplicationErrorDisplay()
+{
+    ErrorDisplay* display = applicationDisplay.load();
+    return display ? *display : errorBox;
+}
+
+ErrorDisplay* SetApplicationErrorDisplay(ErrorDisplay* display) { return applicationDisplay.exchange(display); }
+
+void ShowException(std::exception_ptr error) noexcept { ApplicationErrorDisplay().ShowException(error); }
+
+void ShowException(const std::exception& error) noexcept
+{
+    // A copy of the message is enough: the display shows only the text.
+    try {
+        ShowException(std::make_exception_ptr(std::runtime_error(error.what())));
+    } catch (...) {
+    }
+}
+
+} // namespace platform

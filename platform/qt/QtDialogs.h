@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/PlatformApi.h"
+
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QFileDialog;
+class QInputDialog;
+class QMessageBox;
+class QWidget;
+
+namespace platform::qt {
+
+// The dialog service of the program: Qt's message box, Qt's own (non-native) file
+// dialog, the input dialog, the library's forms through their view factories, and the
+// wait window. Dialogs are modal to the owner's widget (the main window when the owner
+// is 0 or unknown). On the GUI thread a request runs directly; from another thread it
+// is handed to the GUI thread, which the caller waits for. While the application is
+// terminating, or when there is no GUI thread, requests from other threads are answered
+// as closed dialogs without showing anything.
+class PLATFORM_API QtDialogService : public DialogService {
+public:
+    QtDialogService();
+    ~QtDialogService() override;
+
+protected:
+    MsgResult DoMessageBox(const MessageBoxRequest& request) override;
+    FileDialogResult DoFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> DoInputQuery(const InputRequest& request) override;
+    MsgResult DoShowForm(const FormRequest& request) override;
+    std::unique_ptr<WaitWindow> DoShowWaitWindow(const WaitWindowRequest& request) override;
+};
+
+// Installs a QtDialogService in the process's slot, and Russian texts for the messages
+// and standard buttons of Qt's own dialogs. On the GUI thread.
+PLATFORM_API void InstallQtDialogService();
+
+// The Russian caption of a standard button ("Да", "Нет", "OK", "Отмена" ...).
+PLATFORM_API QString ButtonCaption(MsgResult result);
+
+// The dialogs as the service builds them, not yet run, so that they can be looked at;
+// GUI thread only. The caller owns the dialog.
+PLATFORM_API QMessageBox* BuildMessageBox(const MessageBoxRequest& request, QWidget* parent);
+// The answer of a box that has been run (clicked button, else its close answer).
+PLATFORM_API MsgResult MessageBoxAnswer(const QMessageBox& box, MsgButtons buttons);
+// Qt name filters of a filter string: "description (pattern pattern)"; "*.*" becomes "*".
+PLATFORM_API QStringList QtNameFilters(const std::string& filter);
+PLATFORM_API QFileDialog* BuildFileDialog(const FileDialogRequest& request, QWidget* parent);
+PLATFORM_API FileDialogResult FileDialogAnswer(const QFileDialog& dialog, bool accepted);
+PLATFORM_API QInputDialog* BuildInputDialog(const InputRequest& request, QWidget* parent);
+
+} // namespace platform::qt

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+
+namespace qttest {
+
+// One application object for all tests of a program, offscreen; never destroyed (Qt
+// does not tear down cleanly during static destruction).
+inline QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "platformqt_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// Handles events until done() holds; false when it still does not after a generous
+// bound, so that a fault fails the test instead of hanging it.
+inline bool PumpUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > 20000)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Acts on the next modal dialog from inside its own event loop, so that a test can
+// answer a dialog that runs modally without ever waiting on it.
+inline void WhenModal(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+} // namespace qttest
