@@ -2,6 +2,7 @@
 
 #include "configurator/TreeBuilders.h"
 #include "model/uZumo2.h"
+#include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 
 IDocTreeHost::~IDocTreeHost() = default;
@@ -146,7 +147,8 @@ bool TDocTree::AddDeviceFromMenu(const TMenuItem& item)
     TNodeTree* node = FirstFreeSlot();
     auto* device = node ? dynamic_cast<TDevice*>(node->FieldList()) : nullptr;
     if (!device) {
-        if (host_) host_->ErrorBox("Уже задано максимальное количество устройств");
+        platform::ShowMessageBox(0, "Уже задано максимальное количество устройств", platform::ApplicationTitle(),
+                                 platform::MsgIcon::Error, platform::MsgButtons::OK);
         return false;
     }
     const int protocol = item.Tag;

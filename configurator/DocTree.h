@@ -23,8 +23,6 @@ public:
     virtual void DocumentReplaced(TZumo2Doc*) {}
     // A page was made for the focused node: the window places and fits it.
     virtual void FrameShown(TShownFrame&) {}
-    // An error message box.
-    virtual void ErrorBox(const std::string& text) = 0;
 };
 
 // The main window's document, its tree, the shown page and the tree's commands,
@@ -79,8 +77,8 @@ public:
     void BuildAddDeviceMenu();
     // A protocol item's click: the first free slot gets the item's port, protocol and
     // role, its node is shown, focused and logged. No free slot: the error box
-    // "Уже задано максимальное количество устройств" and nothing changes. False when
-    // nothing was added.
+    // "Уже задано максимальное количество устройств" (through the dialog service) and
+    // nothing changes. False when nothing was added.
     bool AddDeviceFromMenu(const TMenuItem& item);
 
     // "Создать копию": the focused node is an element node holding a device.
