@@ -56,6 +56,8 @@ TFrameChoice FrameKindForNode(const TNodeTree* node, TDocument* document, const 
 
 IRecordSelector::~IRecordSelector() = default;
 
+IRecordsView::~IRecordsView() = default;
+
 TShownFrame::~TShownFrame() = default;
 
 void TFrameRegistry::Register(TFrameKind kind, TFrameFactory factory)

@@ -86,10 +86,20 @@ public:
     virtual bool SelectRecord(const TFieldLst* record, int column) = 0;
 };
 
+// Pages whose rows are a model of the records they show (a Qt item model): told when
+// the records changed behind them, since repainting alone would show the old rows.
+class IRecordsView {
+public:
+    virtual ~IRecordsView();
+    virtual void RecordsChanged() = 0;
+};
+
 // The shown page as the document tree uses it.
 class TShownFrame {
 public:
     virtual ~TShownFrame();
+    // The page's widget; none without widgets.
+    virtual QWidget* Widget() const { return nullptr; }
     // Every control shows its field again.
     virtual void RefreshAll() = 0;
     // The records a grid shows were changed behind its back: it reads them again.
