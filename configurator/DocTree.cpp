@@ -12,28 +12,27 @@ TDocTree::TDocTree(TFrameRegistry& registry) : registry_(registry) { tree_.AddOb
 TDocTree::~TDocTree()
 {
     tree_.RemoveObserver(this);
-    DestroyFrame();
-    tree_.Clear();
-    document_.reset();
+    ReleaseDocument();
 }
 
-void TDocTree::DropDocument()
+void TDocTree::ReleaseDocument()
 {
     DestroyFrame();
     tree_.Clear();
     groups_.Clear();
-    document_.reset();
+    document_ = nullptr;
+    owned_.reset();
 }
 
 void TDocTree::CloseDocument()
 {
-    DropDocument();
+    ReleaseDocument();
     menu_.Clear();
 }
 
 void TDocTree::CreateDocumentForModel(int code, const std::string& name)
 {
-    DropDocument();
+    ReleaseDocument();
     std::unique_ptr<TZumo2Doc> document;
     try {
         document = CreateModelDocument(code, name);
@@ -47,20 +46,39 @@ void TDocTree::CreateDocumentForModel(int code, const std::string& name)
 
 void TDocTree::ReplaceDocument(std::unique_ptr<TZumo2Doc> document, TTreeFamily family, int code)
 {
-    DropDocument();
+    ReleaseDocument();
+    owned_ = std::move(document);
+    document_ = owned_.get();
+    BuildTree(family, code);
+}
+
+void TDocTree::AttachDocument(TZumo2Doc* document, TTreeFamily family, int code)
+{
+    ReleaseDocument();
+    document_ = document;
+    BuildTree(family, code);
+}
+
+void TDocTree::AttachDocument(TZumo2Doc* document, int code)
+{
+    const TModelEntry* entry = ModelEntry(code);
+    AttachDocument(document, entry ? entry->Family : TTreeFamily::Zumo, code);
+}
+
+void TDocTree::BuildTree(TTreeFamily family, int code)
+{
     family_ = family;
-    document_ = std::move(document);
     try {
         if (family == TTreeFamily::Zumo7) menu_.Clear();
         if (document_) BuildFamilyTree(family, code, tree_, groups_, *document_);
         if (family == TTreeFamily::Zumo7) tree_.SetExpanded(groups_.Root, true);
     } catch (...) {
-        DropDocument();
+        ReleaseDocument();
         menu_.Clear();
         if (host_) host_->DocumentReplaced(nullptr);
         throw;
     }
-    if (host_) host_->DocumentReplaced(document_.get());
+    if (host_) host_->DocumentReplaced(document_);
 }
 
 void TDocTree::RefreshTree()
@@ -94,21 +112,21 @@ void TDocTree::UpdateDeviceCaptions()
 void TDocTree::SelectionChanged()
 {
     DestroyFrame();
-    const TFrameChoice choice = FrameKindForNode(tree_.Focused(), document_.get(), groups_);
+    const TFrameChoice choice = FrameKindForNode(tree_.Focused(), document_, groups_);
     if (choice.Kind == TFrameKind::None) return;
 
     TFrameArgs args;
     args.Kind = choice.Kind;
-    args.Document = document_.get();
+    args.Document = document_;
     args.List = choice.List;
     args.Tree = &tree_;
     args.DevicesGroup = groups_.Devices;
     args.Parent = frameParent_;
     args.View = frameView_;
     if (choice.Kind == TFrameKind::Common)
-        args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateFieldEvent>(document_.get());
+        args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateFieldEvent>(document_);
     else if (choice.Kind == TFrameKind::DevChannels)
-        args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateChannelChange>(document_.get());
+        args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateChannelChange>(document_);
 
     frame_ = registry_.Create(args);
     if (frame_ && host_) host_->FrameShown(*frame_);
@@ -135,7 +153,7 @@ void TDocTree::UpdateFrameControls()
     if (document_ && frame_) frame_->UpdateControls();
 }
 
-void TDocTree::BuildAddDeviceMenu() { ::BuildAddDeviceMenu(menu_, document_.get()); }
+void TDocTree::BuildAddDeviceMenu() { ::BuildAddDeviceMenu(menu_, document_); }
 
 bool TDocTree::AddDeviceFromMenu(const TMenuItem& item)
 {
@@ -222,7 +240,7 @@ void TDocTree::ResetDeviceKeepIdentity(TDevice& device)
 void TDocTree::ResetSelectionToDefaults()
 {
     TNodeTree* node = tree_.Focused();
-    TZumo2Doc* doc = document_.get();
+    TZumo2Doc* doc = document_;
     if (!node || !doc) return;
 
     auto* device = dynamic_cast<TDevice*>(node->FieldList());
@@ -270,7 +288,7 @@ void TDocTree::ShowRecordInGroup(TNodeTree* group, const TFieldLst* record)
 
 bool TDocTree::FrameNotify(uintptr_t wParam, intptr_t lParam)
 {
-    TZumo2Doc* doc = document_.get();
+    TZumo2Doc* doc = document_;
     if (wParam != 0 || lParam == 0 || !doc) return false;
     // The address is compared with the current document's records before anything
     // is read through it: a message queued before the document was replaced points

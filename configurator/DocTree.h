@@ -47,7 +47,7 @@ public:
 
     TBindingTree& Tree() { return tree_; }
     const TTreeGroups& Groups() const { return groups_; }
-    TZumo2Doc* Document() const { return document_.get(); }
+    TZumo2Doc* Document() const { return document_; }
     TShownFrame* Frame() const { return frame_.get(); }
     // "Добавить устройство" ("miAddDevice") with its branches.
     TMenuItem& AddDeviceMenu() { return menu_; }
@@ -60,7 +60,14 @@ public:
     void CreateDocumentForModel(int code, const std::string& name);
     // The same with a document made elsewhere and the family's builder.
     void ReplaceDocument(std::unique_ptr<TZumo2Doc> document, TTreeFamily family, int code);
-    // The page, the tree and the document go (shutdown).
+    // Shows a document that its owner keeps: the page, the tree and the previous
+    // document go, then the family's builder runs (the model code's family with the
+    // second form). The owner calls ReleaseDocument before it frees the document.
+    void AttachDocument(TZumo2Doc* document, TTreeFamily family, int code);
+    void AttachDocument(TZumo2Doc* document, int code);
+    // The page and the tree go, and the document (freed when it is owned here).
+    void ReleaseDocument();
+    // ReleaseDocument and the add-device menu emptied (shutdown).
     void CloseDocument();
 
     // Device nodes shown exactly for the slots in use, captioned with DeviceCaption;
@@ -109,8 +116,9 @@ private:
     void FocusChanged(TNodeTree*) override { SelectionChanged(); }
 
     void DestroyFrame() { frame_.reset(); }
-    // Frees the page, empties the tree, forgets the groups and frees the document.
-    void DropDocument();
+    // Runs the builder for the current document; without one, or when the builder
+    // raises, no document is left.
+    void BuildTree(TTreeFamily family, int code);
     // Focuses a node and makes sure its page exists.
     void Focus(TNodeTree* node);
     // Captions of the visible device nodes from their devices.
@@ -121,7 +129,8 @@ private:
     IDocTreeHost* host_ = nullptr;
     QWidget* frameParent_ = nullptr;
     QTreeWidget* frameView_ = nullptr;
-    std::unique_ptr<TZumo2Doc> document_;
+    TZumo2Doc* document_ = nullptr;
+    std::unique_ptr<TZumo2Doc> owned_; // the document, when it is owned here
     TTreeFamily family_ = TTreeFamily::Zumo;
     TBindingTree tree_;
     TTreeGroups groups_;

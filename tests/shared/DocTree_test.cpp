@@ -216,6 +216,25 @@ TEST_F(DocTreeTest, ReplacingTheDocumentFreesThePageFirst)
     EXPECT_EQ(tree.Document(), nullptr);
 }
 
+TEST_F(DocTreeTest, AttachedDocumentStaysWithItsOwner)
+{
+    auto owned = testsupport::NewZumo2Doc();
+    UseSlot(*owned, 4, ModBus, 0, 0);
+    tree.AttachDocument(owned.get(), 0);
+    EXPECT_EQ(tree.Document(), owned.get());
+    EXPECT_EQ(host.lastDocument, owned.get());
+    tree.RefreshTree();
+    EXPECT_EQ(VisibleSlots(), (std::vector<int>{4}));
+    Focus(DevNode(4));
+    ASSERT_NE(Shown(), nullptr);
+
+    tree.ReleaseDocument();
+    EXPECT_EQ(TestFrame::live, 0);
+    EXPECT_EQ(tree.Document(), nullptr);
+    EXPECT_EQ(tree.Tree().RootCount(), 0);
+    EXPECT_EQ(owned->DeviceByIndex(4)->ActiveProtocolIndex(), ModBus); // still there
+}
+
 TEST_F(DocTreeTest, RefreshShowsTheUsedSlotsAndTheRootResetFreesThem)
 {
     UseSlot(Doc(), 0, ModBus, 0, 0, 0);
