@@ -1,32 +1,23 @@
-#include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
-
-#include "configurator/FileVersion.h"
-#include "configurator/StatusBar.h"
-#include "platform/Tick.h"
+#include "configurator/FCfgMain.h"
+#include "platform/Windows.h"
 #include "platform/qt/QtDialogs.h"
-#include "platform/qt/QtWindows.h"
+
+#include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mirvak"));
+    platform::SetApplicationTitle("Mirvak");
     platform::qt::InstallQtDialogService();
-    const auto started = platform::GetTickCount();
-    (void)started;
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Mirvak"));
-    auto* label = new QLabel(QStringLiteral("Конфигуратор ещё не построен."), &window);
-    label->setAlignment(Qt::AlignCenter);
-    label->setMargin(24);
-    window.setCentralWidget(label);
-    auto* status = new TStatusBar(&window);
-    status->SetPanelText(0, QStringLiteral("Готов"));
-    window.setStatusBar(status);
-    std::string versionError = "0.0.0.0";
-    ShowVersionInStatusBar(status, "/proc/self/exe", versionError);
-    platform::qt::RegisterMainWindow(&window);
-    window.resize(480, 200);
-    window.show();
-    return app.exec();
+    int result = 0;
+    {
+        // The window makes itself the main window and installs the message list's sink
+        // and the default question for its documents.
+        TfmCfgMain window;
+        window.show();
+        result = QApplication::exec();
+        platform::SetTerminating(true);
+    }
+    return result;
 }

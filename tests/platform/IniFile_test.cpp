@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
 using namespace platform;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -132,4 +136,79 @@ TEST(IniFile, FileBackedSeesOtherWritersAtOnce)
     IniFile bad(dir / "blocker" / "d.ini");
     EXPECT_THROW(bad.WriteString("S", "K", "v"), EFCreateError);
     EXPECT_EQ(bad.ReadString("S", "K", "none"), "none");
+}
+
+TEST(IniFile, EmptyValueIsNotAMissingKey)
+{
+    TempDir dir;
+    WriteFile(dir / "e.ini", "[S]\r\nEmpty=\r\nBlank=   \r\n");
+    MemIniFile ini(dir / "e.ini");
+    EXPECT_EQ(ini.ReadString("S", "Empty", "dflt"), "");
+    EXPECT_EQ(ini.ReadString("S", "Blank", "dflt"), "");
+    EXPECT_EQ(ini.ReadString("S", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadInteger("S", "Empty", 7), 7);
+}
+
+TEST(IniFile, FailedRewriteKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string old = "[S]\r\nK=old\r\n";
+    WriteFile(dir / "f.ini", old);
+    MemIniFile ini(dir / "f.ini");
+    ini.WriteString("S", "K", std::string(8000, 'x'));
+
+    // A file size limit makes the write fail even where permissions do not.
+    struct rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(ini.UpdateFile(), EFCreateError);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(ReadFile(dir / "f.ini"), old);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+// Independent readers of the file: iconv decodes it as Windows-1251, and Python's
+// configparser with the cp1251 codec finds the same values.
+TEST(IniFile, PeersReadWhatWasWritten)
+{
+    TempDir dir;
+    const auto file = dir / "Mirvak.ini";
+    {
+        MemIniFile ini(file);
+        ini.WriteString("Cfg", "LastParamFile", "/home/u/Конфиги, старые/a;b \"c\".hex");
+        ini.WriteInteger("Cfg", "TreeWidth", -3);
+        ini.WriteString("Раздел", "Ключ", "значение");
+        ini.UpdateFile();
+    }
+    const std::string utf8 =
+        "[Cfg]\r\n"
+        "LastParamFile=/home/u/Конфиги, старые/a;b \"c\".hex\r\n"
+        "TreeWidth=-3\r\n"
+        "\r\n"
+        "[Раздел]\r\n"
+        "Ключ=значение\r\n";
+
+    std::string decoded;
+    ASSERT_EQ(testsupport::RunCommand("iconv -f CP1251 -t UTF-8 '" + file.string() + "'", &decoded), 0)
+        << "iconv (libc-bin) is needed";
+    EXPECT_EQ(decoded, utf8);
+
+    const std::string script = (dir / "read.py").string();
+    WriteFile(script,
+              "import configparser, sys\n"
+              "p = configparser.ConfigParser(interpolation=None)\n"
+              "p.read(sys.argv[1], encoding='cp1251')\n"
+              "sys.stdout.buffer.write(('%s|%s|%s' % (p['Cfg']['LastParamFile'], p['Cfg'].getint('TreeWidth'),\n"
+              "                                       p['Раздел']['Ключ'])).encode('utf-8'))\n");
+    std::string values;
+    ASSERT_EQ(testsupport::RunCommand("/usr/bin/python3 '" + script + "' '" + file.string() + "'", &values), 0)
+        << "/usr/bin/python3 is needed";
+    EXPECT_EQ(values, "/home/u/Конфиги, старые/a;b \"c\".hex|-3|значение");
 }

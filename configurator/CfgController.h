@@ -1,0 +1,150 @@
+#pragma once
+
+#include "platform/Windows.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class IDefaultPrompt;
+class TDocument;
+
+// What the file commands ask of the main window's document tree: the tree, its frame
+// host and the add-device menu. The window's tree component implements it; until the
+// document tree exists every operation does nothing.
+class ICfgDocumentView {
+public:
+    virtual ~ICfgDocumentView();
+    // The document is about to go: everything that refers to it (the shown frame first)
+    // is dropped.
+    virtual void ReleaseDocument() = 0;
+    // A new document is in place; its tree is built.
+    virtual void AttachDocument(TDocument* document) = 0;
+    virtual void RefreshTree() = 0;
+    virtual void BuildAddDeviceMenu() = 0;
+    // Focuses the first node and scrolls it into view.
+    virtual void FocusFirstNode() = 0;
+    // Empties the tree.
+    virtual void ClearTree() = 0;
+};
+
+// A view that does nothing.
+class TNoDocumentView : public ICfgDocumentView {
+public:
+    void ReleaseDocument() override {}
+    void AttachDocument(TDocument*) override {}
+    void RefreshTree() override {}
+    void BuildAddDeviceMenu() override {}
+    void FocusFirstNode() override {}
+    void ClearTree() override {}
+};
+
+// The state of one of the window's file dialogs that outlives it.
+struct TFileDialogState {
+    std::string InitialDir;
+    std::string FileName;
+};
+
+inline constexpr const char* kParamOpenFilter = "Файлы параметров (*.hex)|*.hex|Все файлы|*.*";
+inline constexpr const char* kParamSaveFilter = "Файл параметров (*.hex)|*.hex|Все файлы|*.*";
+// The board a Zumo 7 document gets when the board dialog is cancelled.
+inline constexpr int kDefaultBoardSignature = 10;
+
+// The main window's document and its file commands without widgets: start-up, New,
+// Open, Save, Save as, and the caption. Questions go to the dialog service, log lines
+// to PostLogMessage. Every command may raise; the window runs each in its error guard.
+//
+// The current parameter file is OpenDialog.FileName: it enables Save and is remembered
+// at shutdown. A failed open clears it in both dialogs, whatever the user answers, so
+// that Save never writes a partly loaded document over the file that failed.
+class TCfgController {
+public:
+    // Makes the document of a model code, built and not yet reset.
+    using DocumentFactory = std::function<std::unique_ptr<TDocument>(int modelCode)>;
+    // For a document with a board table: the board the user chose, 0 when cancelled;
+    // none for other documents.
+    using BoardChooser = std::function<std::optional<int>(TDocument& document)>;
+
+    // Without a factory every model gets the base model's document.
+    explicit TCfgController(ICfgDocumentView& view, DocumentFactory factory = {});
+    // Releases the view's hold on the document, then frees the document.
+    ~TCfgController();
+    TCfgController(const TCfgController&) = delete;
+    TCfgController& operator=(const TCfgController&) = delete;
+
+    platform::HWND Owner = 0;          // owner of the dialogs
+    IDefaultPrompt* Prompt = nullptr;  // given to every document made
+    BoardChooser ChooseBoard;          // none: no document has a board table
+    std::function<void(const std::string&)> OnCaptionChanged;
+
+    TFileDialogState OpenDialog;
+    TFileDialogState SaveDialog;
+    // The open dialog's tag: a remembered file waits to be opened at start-up.
+    bool PendingFile = false;
+
+    TDocument* Document() const { return document_.get(); }
+    int ModelCode() const { return modelCode_; }
+    // The model's name as the model list shows it.
+    std::string ModelText() const;
+    // Selects a model without making its document (0 .. 17; others select 0).
+    void SetModelCode(int code);
+
+    const std::string& BaseCaption() const { return baseCaption_; }
+    void SetBaseCaption(const std::string& caption);
+    const std::string& Caption() const { return caption_; }
+
+    // The restore of the settings: both dialogs start in the program's folder; a last
+    // file that exists becomes both dialogs' file, the open dialog starts in its folder
+    // and the file is pending; otherwise nothing is pending.
+    void RestoreFiles(const std::string& programDir, const std::string& lastParamFile);
+    // What the settings remember: the current parameter file.
+    const std::string& LastParamFile() const { return OpenDialog.FileName; }
+
+    bool CanSave() const { return !OpenDialog.FileName.empty(); }
+    // A document whose devices can be exported with at least one device slot in use.
+    bool CanExport() const;
+
+    // WM_STARTUP: the selected model's document, then the pending file once.
+    void Startup();
+    // A model chosen: its document replaces the current one, then New.
+    void ChangeModel(int code);
+    void New();
+    // Asks for a file and opens it; the add-device menu is rebuilt in every case.
+    void Open();
+    // Opens OpenDialog.FileName; a failure is logged and asked about (see above).
+    void OpenParamFile();
+    void Save();
+    void SaveAs();
+    // The board of a new Zumo 7 document, unless a remembered file is pending.
+    void PrepareNewZumo7Document();
+    void OpenLastFileOnce();
+    // Shutdown: the view lets go of the document, then it is freed.
+    void FreeDocument();
+
+private:
+    void SetCaption(const std::string& caption);
+    // The selected model's document when there is none yet (a command before the start-up).
+    void EnsureDocument();
+    void LoadParamFile();
+    void SaveParamFile();
+
+    ICfgDocumentView& view_;
+    DocumentFactory factory_;
+    std::unique_ptr<TDocument> document_;
+    int modelCode_ = 0;
+    std::string baseCaption_ = "Mirvak";
+    std::string caption_ = "Mirvak";
+};
+
+// One item of the model list.
+struct TModelItem {
+    std::string Text;
+    int Code = 0;
+};
+
+// The model names with their codes, sorted by name (letter case ignored).
+std::vector<TModelItem> SortedModelItems();
+// The position of the item with the code; 0, the first item, when none has it.
+int ModelItemIndex(const std::vector<TModelItem>& items, int code);

@@ -1,0 +1,497 @@
+#include "configurator/FCfgMain.h"
+
+#include "configurator/CfgSettings.h"
+#include "configurator/FileVersion.h"
+#include "configurator/MessageList.h"
+#include "configurator/ProgressMgr.h"
+#include "configurator/StatusBar.h"
+#include "configurator/StatusHint.h"
+#include "configurator/uParamFrame.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/ProgramDir.h"
+#include "platform/qt/QtWindows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <dlfcn.h>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Fits a frame's height: the frame's own FitHeight, or for another widget the same
+// rule (the lowest bottom of its visible direct children + 4).
+void FitFrame(QWidget* frame)
+{
+    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame)) {
+        paramFrame->FitHeight();
+        return;
+    }
+    if (QLayout* l = frame->layout()) l->activate();
+    int bottom = 0;
+    for (const QObject* child : frame->children()) {
+        const auto* w = qobject_cast<const QWidget*>(child);
+        if (w && !w->isHidden() && !w->isWindow()) bottom = std::max(bottom, w->geometry().bottom() + 1);
+    }
+    frame->resize(frame->width(), bottom + 4);
+}
+
+} // namespace
+
+TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)), controller_(*this, options_.DocumentFactory)
+{
+    if (options_.LibraryFile.empty()) options_.LibraryFile = platform::ExecutableDir() / "libSarnupolexLib.so";
+    if (options_.IniFile.empty()) options_.IniFile = CfgIniFileName();
+    if (options_.VersionFile.empty()) options_.VersionFile = "/proc/self/exe";
+    if (!options_.ShellOpen)
+        options_.ShellOpen = [](const std::string& file) { QDesktopServices::openUrl(QUrl::fromLocalFile(Q(file))); };
+
+    setWindowTitle(QStringLiteral("Mirvak"));
+    resize(800, 600);
+    handle_ = platform::qt::RegisterMainWindow(
+        this, [this](platform::HWND, platform::UINT msg, platform::WPARAM w, platform::LPARAM l) {
+            platform::LRESULT result = 0;
+            platform::RunGuarded([&] { result = WndProc(msg, w, l); });
+            return result;
+        });
+    prompt_ = TCfgDefaultPrompt(handle_);
+    logSink_ = TCfgLogSink(handle_);
+    previousSink_ = SetLogSink(&logSink_);
+
+    controller_.Owner = handle_;
+    controller_.Prompt = &prompt_;
+    controller_.OnCaptionChanged = [this](const std::string& caption) { setWindowTitle(Q(caption)); };
+
+    CreateActions();
+    CreateToolBars();
+    CreatePanes();
+    idle_ = new QTimer(this);
+    idle_->setSingleShot(true);
+    idle_->setInterval(0);
+    connect(idle_, &QTimer::timeout, this, platform::Guarded([this] { UpdateControls(); }));
+    qApp->installEventFilter(this);
+
+    // 1. Hints reach panel 0 through the status tip events (see event()).
+    // 2. The rescale commands are the tool bar area's context menu (createPopupMenu).
+    // 3. The settings file is options_.IniFile.
+    // 4. The base caption.
+    controller_.SetBaseCaption(windowTitle().toStdString());
+    // 5. The loader library.
+    LoadLibrary();
+    // 6. The operations tool bar stays empty until the library is bound.
+    // 7.-9. The model list.
+    FillModelList();
+    // 10. The program's version.
+    SetProgressStatusBar(sbStatus);
+    std::string versionError;
+    ShowVersionInStatusBar(sbStatus, options_.VersionFile, versionError);
+    // 11. The start-up message, handled once from the event loop.
+    platform::PostMessage(handle_, platform::WM_STARTUP, 0, 0);
+    ArmIdle();
+}
+
+TfmCfgMain::~TfmCfgMain()
+{
+    qApp->removeEventFilter(this);
+    if (library_) {
+        dlclose(library_);
+        library_ = nullptr;
+    }
+    // The shown frame goes before the document.
+    controller_.FreeDocument();
+    if (ProgressStatusBar() == &sbStatus->ProgressView()) SetProgressStatusBar(static_cast<TProgressView*>(nullptr));
+    SetLogSink(previousSink_);
+    platform::qt::UnregisterWidget(this);
+}
+
+void TfmCfgMain::CreateActions()
+{
+    auto make = [this](const char* text, const char* hint) {
+        auto* action = new QAction(QString::fromUtf8(text), this);
+        action->setStatusTip(QString::fromUtf8(hint));
+        action->setToolTip(QString::fromUtf8(hint));
+        return action;
+    };
+    acNew = make("Новый", "Новый файл параметров");
+    acOpen = make("Открыть", "Открыть файл параметров");
+    acSave = make("Сохранить", "Сохранить файл параметров");
+    acSaveAs = make("Сохратить как...", "Сохранить файл параметров c именем...");
+    acClose = make("Выход", "");
+    acExportDeviceLogicChannToFile = make("Экcп. список каналов устройств в файл", "");
+    acScaleUp = new QAction(QStringLiteral("Масштаб +20%"), this);
+    acScaleDown = new QAction(QStringLiteral("Масштаб -20%"), this);
+    // Tool buttons would drop the trailing dots of the caption.
+    acSaveAs->setIconText(acSaveAs->text());
+    acSave->setEnabled(false);
+    acExportDeviceLogicChannToFile->setEnabled(false);
+
+    connect(acNew, &QAction::triggered, this, [this] { Run([this] { controller_.New(); }); });
+    connect(acOpen, &QAction::triggered, this, [this] { Run([this] { controller_.Open(); }); });
+    connect(acSave, &QAction::triggered, this, [this] { Run([this] { controller_.Save(); }); });
+    connect(acSaveAs, &QAction::triggered, this, [this] { Run([this] { controller_.SaveAs(); }); });
+    connect(acClose, &QAction::triggered, this, [this] { close(); });
+    connect(acExportDeviceLogicChannToFile, &QAction::triggered, this, [this] {
+        Run([this] {
+            ExportDeviceChannelsToCsv(controller_.Document(), handle_, controller_.OpenDialog.FileName,
+                                      options_.ShellOpen);
+        });
+    });
+    connect(acScaleUp, &QAction::triggered, this,
+            [this] { platform::SendMessage(handle_, platform::WM_SYSCOMMAND, kScaleUp, 0); });
+    connect(acScaleDown, &QAction::triggered, this,
+            [this] { platform::SendMessage(handle_, platform::WM_SYSCOMMAND, kScaleDown, 0); });
+}
+
+void TfmCfgMain::CreateToolBars()
+{
+    tbFixed = new QToolBar(QStringLiteral("Файл"), this);
+    tbFixed->setObjectName(QStringLiteral("tbFixed"));
+    tbFixed->setMovable(false);
+    tbFixed->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    laTypeHUB = new QLabel(QStringLiteral("   Тип концентратора   "), tbFixed);
+    cbTypeHUB = new QComboBox(tbFixed);
+    cbTypeHUB->setObjectName(QStringLiteral("cbTypeHUB"));
+    tbFixed->addWidget(laTypeHUB);
+    tbFixed->addWidget(cbTypeHUB);
+    tbFixed->addAction(acNew);
+    tbFixed->addAction(acOpen);
+    tbFixed->addAction(acSave);
+    tbFixed->addAction(acSaveAs);
+    addToolBar(Qt::TopToolBarArea, tbFixed);
+
+    // The loader's operations, in the same row.
+    tbOperations = new QToolBar(QStringLiteral("Операции"), this);
+    tbOperations->setObjectName(QStringLiteral("tbOperations"));
+    tbOperations->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, tbOperations);
+
+    // Only the user's choice creates a document; selecting from code does not.
+    connect(cbTypeHUB, &QComboBox::activated, this, [this](int index) {
+        Run([this, index] { controller_.ChangeModel(cbTypeHUB->itemData(index).toInt()); });
+    });
+}
+
+void TfmCfgMain::CreatePanes()
+{
+    vtTree = new QTreeWidget;
+    vtTree->setObjectName(QStringLiteral("vtTree"));
+    vtTree->setHeaderHidden(true);
+    vtTree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    vtTree->addAction(acExportDeviceLogicChannToFile);
+
+    paParams = new QScrollArea;
+    paParams->setObjectName(QStringLiteral("paParams"));
+    paParams->setWidgetResizable(false);
+    paParams->setFrameShape(QFrame::NoFrame);
+    paParams->viewport()->installEventFilter(this);
+
+    spTree = new TSplitter(Qt::Horizontal);
+    spTree->setObjectName(QStringLiteral("spTree"));
+    spTree->setChildrenCollapsible(false);
+    spTree->addWidget(vtTree);
+    spTree->addWidget(paParams);
+    spTree->setStretchFactor(0, 0);
+    spTree->setStretchFactor(1, 1);
+
+    lbMsg = new TMessageList;
+    lbMsg->setObjectName(QStringLiteral("lbMsg"));
+    // The splitter rule, not the view, bounds its height.
+    lbMsg->setMinimumHeight(1);
+    spMsg = new TSplitter(Qt::Vertical);
+    spMsg->setObjectName(QStringLiteral("spMsg"));
+    spMsg->setChildrenCollapsible(false);
+    spMsg->addWidget(spTree);
+    spMsg->addWidget(lbMsg);
+    spMsg->setStretchFactor(0, 1);
+    spMsg->setStretchFactor(1, 0);
+    spMsg->setSizes({400, msgHeight_});
+    spTree->setSizes({200, 600});
+    connect(spMsg, &QSplitter::splitterMoved, this, platform::Guarded([this] { OnMsgSplitterMoved(); }));
+    setCentralWidget(spMsg);
+
+    sbStatus = new TStatusBar(this);
+    sbStatus->SetPanelText(0, QStringLiteral("Готов"));
+    setStatusBar(sbStatus);
+}
+
+void TfmCfgMain::FillModelList()
+{
+    cbTypeHUB->clear();
+    models_ = SortedModelItems();
+    int width = 70;
+    const QFontMetrics metrics(cbTypeHUB->font());
+    for (const TModelItem& item : models_) {
+        cbTypeHUB->addItem(Q(item.Text), item.Code);
+        width = std::max(width, metrics.horizontalAdvance(Q(item.Text)) + 25);
+    }
+    // Room for the arrow of the list as this style draws it.
+    cbTypeHUB->setMinimumWidth(width);
+    cbTypeHUB->setCurrentIndex(0);
+    controller_.SetModelCode(models_.front().Code);
+}
+
+void TfmCfgMain::LoadLibrary()
+{
+    library_ = dlopen(options_.LibraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) lbMsg->AddLine("Не найдена библиотека libSarnupolexLib.so", lkNormal);
+}
+
+// ---------------------------------------------------------------------------------
+// Messages
+
+platform::LRESULT TfmCfgMain::WndProc(platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    switch (msg) {
+    case platform::WM_LOG_MESSAGE:
+        if (const std::optional<std::string> text = TakeLogText(lParam))
+            lbMsg->Add(*text, static_cast<int>(wParam));
+        return 0;
+    case platform::WM_STARTUP:
+        OnStartup();
+        return 0;
+    case platform::WM_SYSCOMMAND:
+        if (wParam == kScaleUp) {
+            Rescale(120, 100);
+            return 0;
+        }
+        if (wParam == kScaleDown) {
+            Rescale(80, 100);
+            return 0;
+        }
+        break;
+    default: break;
+    }
+    return platform::qt::DefWidgetProc(this, msg, wParam, lParam);
+}
+
+void TfmCfgMain::OnStartup()
+{
+    if (started_) return;
+    started_ = true;
+    RestoreSettings();
+    Run([this] { controller_.Startup(); });
+}
+
+void TfmCfgMain::Run(const std::function<void()>& command)
+{
+    platform::RunGuarded(command);
+    ArmIdle();
+}
+
+void TfmCfgMain::ArmIdle()
+{
+    if (idle_) idle_->start();
+}
+
+void TfmCfgMain::UpdateControls()
+{
+    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame_.data())) paramFrame->UpdateControls();
+    acSave->setEnabled(controller_.CanSave());
+    acExportDeviceLogicChannToFile->setEnabled(controller_.CanExport());
+}
+
+// ---------------------------------------------------------------------------------
+// Events
+
+bool TfmCfgMain::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        const std::string hint = static_cast<QStatusTipEvent*>(event)->tip().toStdString();
+        if (const std::optional<std::string> text = ShowHintInStatusBar(ProgressBusy(), hint, lastingText_))
+            sbStatus->SetPanelText(0, Q(*text));
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TfmCfgMain::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+        ArmIdle();
+        break;
+    case QEvent::Resize:
+        if (paParams && watched == paParams->viewport() && frame_)
+            frame_->resize(paParams->viewport()->width(), frame_->height());
+        break;
+    default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfmCfgMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    RestoreSettings();
+}
+
+void TfmCfgMain::closeEvent(QCloseEvent* event)
+{
+    // The close request is always allowed.
+    platform::RunGuarded([this] { SaveSettings(); });
+    event->accept();
+}
+
+QMenu* TfmCfgMain::createPopupMenu()
+{
+    // The owner of the returned menu is the caller: a copy of the two commands.
+    auto* menu = new QMenu(this);
+    menu->addAction(acScaleUp);
+    menu->addAction(acScaleDown);
+    return menu;
+}
+
+// ---------------------------------------------------------------------------------
+// Settings
+
+void TfmCfgMain::RestoreSettings()
+{
+    if (restored_) return;
+    restored_ = true;
+    platform::RunGuarded([this] {
+        const TCfgSettings s = LoadCfgSettings(options_.IniFile);
+        if (s.HasPlacement) {
+            QRect area(0, 0, 800, 600);
+            int virtualWidth = 800;
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                area = screen->availableGeometry();
+                virtualWidth = screen->virtualGeometry().width();
+            }
+            const TWindowPlacement p = FixRestoredPlacement(
+                s.Placement, virtualWidth, {area.x(), area.y(), area.width(), area.height()}, minimumHeight());
+            setGeometry(p.Normal.Left, p.Normal.Top, p.Normal.Width, p.Normal.Height);
+            if (p.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+        }
+        lastDevice_ = s.LastDevice;
+        if (QLayout* l = layout()) l->activate();
+        const QList<int> tree = spTree->sizes();
+        const int treeTotal = std::max(tree.value(0) + tree.value(1), s.TreeWidth + 1);
+        spTree->setSizes({s.TreeWidth, treeTotal - s.TreeWidth});
+        msgHeight_ = s.MsgHeight;
+        const QList<int> msg = spMsg->sizes();
+        const int msgTotal = std::max(msg.value(0) + msg.value(1), s.MsgHeight + 1);
+        spMsg->setSizes({msgTotal - s.MsgHeight, s.MsgHeight});
+        const int index = ModelItemIndex(models_, s.SelHUB);
+        cbTypeHUB->setCurrentIndex(index);
+        controller_.SetModelCode(cbTypeHUB->itemData(index).toInt());
+        controller_.RestoreFiles(platform::ProgramFilesDir().string(), s.LastParamFile);
+    });
+}
+
+void TfmCfgMain::SaveSettings()
+{
+    if (saved_) return;
+    saved_ = true;
+    TCfgSettings s;
+    const QRect r = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    s.Placement = {{r.x(), r.y(), r.width(), r.height()}, isMaximized()};
+    s.LastDevice = lastDevice_;
+    s.TreeWidth = TreeWidth();
+    s.MsgHeight = MsgHeight();
+    s.SelHUB = controller_.ModelCode();
+    s.LastParamFile = controller_.LastParamFile();
+    // The loader's device list exists only with the library bound.
+    SaveCfgSettings(options_.IniFile, s, false);
+}
+
+int TfmCfgMain::MsgHeight() const { return spMsg->sizes().value(1); }
+
+int TfmCfgMain::TreeWidth() const { return spTree->sizes().value(0); }
+
+void TfmCfgMain::OnMsgSplitterMoved()
+{
+    const int h = MsgHeight();
+    if (h > kMinMsgHeight && h < kMaxMsgHeight) {
+        msgHeight_ = h;
+        return;
+    }
+    const QList<int> sizes = spMsg->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    spMsg->setSizes({total - msgHeight_, msgHeight_});
+}
+
+void TfmCfgMain::Rescale(int num, int den)
+{
+    QFont f = font();
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * num / den);
+    else
+        f.setPixelSize(std::max(1, f.pixelSize() * num / den));
+    setFont(f);
+    const int treeWidth = TreeWidth() * num / den;
+    const int msgHeight = MsgHeight() * num / den;
+    resize(width() * num / den, height() * num / den);
+    if (QLayout* l = layout()) l->activate();
+    const QList<int> tree = spTree->sizes();
+    spTree->setSizes({treeWidth, std::max(1, tree.value(0) + tree.value(1) - treeWidth)});
+    const QList<int> msg = spMsg->sizes();
+    spMsg->setSizes({std::max(1, msg.value(0) + msg.value(1) - msgHeight), msgHeight});
+    msgHeight_ = MsgHeight();
+}
+
+// ---------------------------------------------------------------------------------
+// Frames and the tree
+
+void TfmCfgMain::SetTreeComponent(std::unique_ptr<ICfgDocumentView> tree) { tree_ = std::move(tree); }
+
+void TfmCfgMain::FreeFrame()
+{
+    if (frame_) {
+        paParams->takeWidget();
+        delete frame_.data();
+    }
+    frame_ = nullptr;
+}
+
+void TfmCfgMain::PlaceFrame(QWidget* frame)
+{
+    FreeFrame();
+    if (!frame) return;
+    frame_ = frame;
+    if (QLayout* l = layout()) l->activate();
+    const int hostHeight = paParams->viewport()->height();
+    frame->resize(paParams->viewport()->width(), frame->height());
+    FitFrame(frame);
+    paParams->setWidget(frame);
+    frame->show();
+    // The window grows by the frame's overhang below the host; it never shrinks here.
+    const int overhang = frame->height() - 4 - hostHeight;
+    if (overhang > 4) {
+        int limit = height() + overhang;
+        if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+            const int frameExtra = frameGeometry().height() - geometry().height();
+            limit = std::min(limit, screen->availableGeometry().height() - frameExtra);
+        }
+        if (limit > height()) resize(width(), limit);
+    }
+    ArmIdle();
+}
+
+void TfmCfgMain::ReleaseDocument()
+{
+    FreeFrame();
+    (tree_ ? *tree_ : noTree_).ReleaseDocument();
+}
+
+void TfmCfgMain::AttachDocument(TDocument* document) { (tree_ ? *tree_ : noTree_).AttachDocument(document); }
+void TfmCfgMain::RefreshTree() { (tree_ ? *tree_ : noTree_).RefreshTree(); }
+void TfmCfgMain::BuildAddDeviceMenu() { (tree_ ? *tree_ : noTree_).BuildAddDeviceMenu(); }
+void TfmCfgMain::FocusFirstNode() { (tree_ ? *tree_ : noTree_).FocusFirstNode(); }
+void TfmCfgMain::ClearTree() { (tree_ ? *tree_ : noTree_).ClearTree(); }

@@ -1,0 +1,160 @@
+#pragma once
+
+#include "configurator/CfgController.h"
+#include "configurator/ChannelExport.h"
+#include "configurator/DefaultPrompt.h"
+#include "configurator/LogSink.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSplitter>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class TMessageList;
+class TStatusBar;
+
+// A splitter whose handle can also be moved from code, as the user moves it.
+class TSplitter : public QSplitter {
+    Q_OBJECT
+public:
+    using QSplitter::QSplitter;
+    void MoveHandle(int position, int index) { moveSplitter(position, index); }
+};
+
+// What the main window is made with; empty members take the program's own.
+struct TCfgMainOptions {
+    std::filesystem::path LibraryFile;  // libSarnupolexLib.so next to the program
+    std::filesystem::path IniFile;      // "Mirvak.ini" in the program's files folder
+    std::string VersionFile;            // the running program
+    TShellOpen ShellOpen;               // the desktop's "open" (xdg-open)
+    TCfgController::DocumentFactory DocumentFactory; // the base model's document
+};
+
+// The configurator's main window: the fixed tool bar with the model list and the file
+// commands, the operations tool bar, the document tree, the frame host, the message
+// list and the status bar. It owns the document through its controller.
+class TfmCfgMain : public QMainWindow, private ICfgDocumentView {
+    Q_OBJECT
+public:
+    // Commands of the rescale menu, as WM_SYSCOMMAND wParam.
+    static constexpr int kScaleUp = 10001;
+    static constexpr int kScaleDown = 10002;
+    // The message list's height is taken from the splitter only strictly between these.
+    static constexpr int kMinMsgHeight = 16;
+    static constexpr int kMaxMsgHeight = 150;
+
+    explicit TfmCfgMain(TCfgMainOptions options = {}, QWidget* parent = nullptr);
+    ~TfmCfgMain() override;
+
+    platform::HWND Handle() const { return handle_; }
+    TCfgController& Controller() { return controller_; }
+    std::string BaseCaption() const { return controller_.BaseCaption(); }
+    bool LibraryLoaded() const { return library_ != nullptr; }
+    // The index of the loader's device list remembered in the settings.
+    int LastDevice() const { return lastDevice_; }
+
+    // The document tree's component; none: the tree does nothing.
+    void SetTreeComponent(std::unique_ptr<ICfgDocumentView> tree);
+
+    // The frame host: the frame (owned from now on) replaces the shown one, takes the
+    // host's width and its fitted height, and the window grows by the frame's overhang
+    // below the host when that exceeds 4 pixels (within the screen's available height).
+    void PlaceFrame(QWidget* frame);
+    QWidget* ShownFrame() const { return frame_; }
+    void FreeFrame();
+
+    // The placement and settings read from the settings file; once.
+    void RestoreSettings();
+    // The placement and settings written to the settings file; once.
+    void SaveSettings();
+
+    // Multiplies the font size and the geometry by num/den.
+    void Rescale(int num, int den);
+    int MsgHeight() const;
+    int TreeWidth() const;
+
+    // The last "#" text of the loader: shown in panel 0 when there is no hint.
+    void SetLastingStatusText(const std::string& text) { lastingText_ = text; }
+
+    // Runs the idle update now: the shown frame's controls, Save and the export.
+    void UpdateControls();
+
+    QToolBar* tbFixed = nullptr;
+    QToolBar* tbOperations = nullptr;
+    QLabel* laTypeHUB = nullptr;
+    QComboBox* cbTypeHUB = nullptr;
+    QAction* acNew = nullptr;
+    QAction* acOpen = nullptr;
+    QAction* acSave = nullptr;
+    QAction* acSaveAs = nullptr;
+    QAction* acClose = nullptr;
+    QAction* acExportDeviceLogicChannToFile = nullptr;
+    QAction* acScaleUp = nullptr;
+    QAction* acScaleDown = nullptr;
+    TSplitter* spMsg = nullptr;
+    TSplitter* spTree = nullptr;
+    QTreeWidget* vtTree = nullptr;
+    QScrollArea* paParams = nullptr;
+    TMessageList* lbMsg = nullptr;
+    TStatusBar* sbStatus = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    QMenu* createPopupMenu() override;
+
+private:
+    // ICfgDocumentView, forwarded to the tree component; the shown frame goes first.
+    void ReleaseDocument() override;
+    void AttachDocument(TDocument* document) override;
+    void RefreshTree() override;
+    void BuildAddDeviceMenu() override;
+    void FocusFirstNode() override;
+    void ClearTree() override;
+
+    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam);
+    void CreateActions();
+    void CreateToolBars();
+    void CreatePanes();
+    void FillModelList();
+    void LoadLibrary();
+    void OnStartup();
+    void OnMsgSplitterMoved();
+    void ArmIdle();
+    // Runs a command in the error guard, then arms the idle update.
+    void Run(const std::function<void()>& command);
+
+    TCfgMainOptions options_;
+    TCfgDefaultPrompt prompt_;
+    TCfgLogSink logSink_;
+    ILogSink* previousSink_ = nullptr;
+    TNoDocumentView noTree_;
+    std::unique_ptr<ICfgDocumentView> tree_;
+    TCfgController controller_;
+    std::vector<TModelItem> models_;
+    platform::HWND handle_ = 0;
+    void* library_ = nullptr;
+    QPointer<QWidget> frame_;
+    QWidget* frameHost_ = nullptr;
+    QTimer* idle_ = nullptr;
+    std::string lastingText_;
+    int lastDevice_ = 0;
+    int msgHeight_ = 100;
+    bool restored_ = false;
+    bool started_ = false;
+    bool saved_ = false;
+};

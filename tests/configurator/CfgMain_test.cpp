@@ -1,0 +1,314 @@
+#include "tests/platformqt/QtTestApp.h"
+
+#include "configurator/FCfgMain.h"
+#include "configurator/MessageList.h"
+#include "configurator/StatusBar.h"
+#include "configurator/uParamFrame.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/DialogScript.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QToolBar>
+#include <QToolButton>
+
+using qttest::PumpUntil;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+class CfgMain : public ::testing::Test {
+protected:
+    TempDir dir;
+    testsupport::ScopedEnv programDir{platform::kProgramDirVariable, dir.path().string()};
+    testsupport::DialogScript dialogs;
+
+    void SetUp() override { qttest::App(); }
+
+    TCfgMainOptions Options() const
+    {
+        TCfgMainOptions o;
+        o.LibraryFile = dir / "libSarnupolexLib.so"; // none there
+        o.IniFile = dir / "Mirvak.ini";
+        return o;
+    }
+
+    static bool Started(TfmCfgMain& w) { return PumpUntil([&] { return w.Controller().Document() != nullptr; }); }
+
+    static bool HasLine(TfmCfgMain& w, const std::string& text)
+    {
+        for (int i = 0; i < w.lbMsg->Log().Count(); ++i)
+            if (w.lbMsg->Log().Entry(i).Text == text && w.lbMsg->Log().Entry(i).HasTime) return true;
+        return false;
+    }
+};
+
+TEST_F(CfgMain, StartsAsAFileEditorWithoutTheLibrary)
+{
+    TfmCfgMain w(Options());
+    EXPECT_FALSE(w.LibraryLoaded());
+    ASSERT_EQ(w.lbMsg->Log().Count(), 1);
+    EXPECT_EQ(w.lbMsg->Log().Line(0), "Не найдена библиотека libSarnupolexLib.so");
+    EXPECT_TRUE(w.tbOperations->actions().isEmpty());
+    EXPECT_EQ(w.windowTitle(), "Mirvak");
+    EXPECT_EQ(w.laTypeHUB->text(), "   Тип концентратора   ");
+    EXPECT_EQ(w.acSaveAs->text(), "Сохратить как...");
+    EXPECT_EQ(static_cast<QToolButton*>(w.tbFixed->widgetForAction(w.acSaveAs))->text(), "Сохратить как...");
+    EXPECT_EQ(w.acSaveAs->statusTip(), "Сохранить файл параметров c именем...");
+    EXPECT_EQ(w.acExportDeviceLogicChannToFile->text(), "Экcп. список каналов устройств в файл");
+
+    ASSERT_TRUE(Started(w));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2"); }));
+    EXPECT_EQ(w.lbMsg->Log().Line(w.lbMsg->Log().Count() - 1), "Не найдена библиотека libSarnupolexLib.so");
+
+    ASSERT_EQ(w.cbTypeHUB->count(), 18);
+    std::vector<bool> codes(18);
+    for (int i = 0; i < 18; ++i) {
+        const int code = w.cbTypeHUB->itemData(i).toInt();
+        ASSERT_TRUE(code >= 0 && code < 18);
+        codes[static_cast<size_t>(code)] = true;
+        if (i > 0) {
+            EXPECT_LT(CompareKeys(w.cbTypeHUB->itemText(i - 1).toStdString(), w.cbTypeHUB->itemText(i).toStdString()), 0);
+        }
+    }
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), true), 18);
+    EXPECT_EQ(w.cbTypeHUB->currentText(), "Zumo2");
+    w.UpdateControls();
+    EXPECT_FALSE(w.acSave->isEnabled());
+    EXPECT_FALSE(w.acExportDeviceLogicChannToFile->isEnabled());
+}
+
+TEST_F(CfgMain, RestoresAndSavesTheSettings)
+{
+    WriteFile(dir / "Mirvak.ini",
+              "[Placement]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=500\r\nMaximized=0\r\n"
+              "[Cfg]\r\nTreeWidth=250\r\nMsgHeight=120\r\nSelHUB=3\r\nLastParamFile=\r\n");
+    {
+        TfmCfgMain w(Options());
+        w.show();
+        ASSERT_TRUE(Started(w));
+        EXPECT_EQ(w.geometry(), QRect(40, 30, 700, 500));
+        EXPECT_EQ(w.TreeWidth(), 250);
+        EXPECT_EQ(w.MsgHeight(), 120);
+        EXPECT_EQ(w.cbTypeHUB->currentData().toInt(), 3);
+        EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo7"); }));
+        // Selecting the restored model made no document of its own before the start-up.
+        int created = 0;
+        for (int i = 0; i < w.lbMsg->Log().Count(); ++i)
+            created += w.lbMsg->Log().Entry(i).Text.rfind("Создание новых", 0) == 0;
+        EXPECT_EQ(created, 1);
+
+        // The user's choice of a model replaces the document.
+        const int zumo2 = w.cbTypeHUB->findText("Zumo2");
+        w.cbTypeHUB->setCurrentIndex(zumo2);
+        EXPECT_EQ(w.Controller().ModelCode(), 3);
+        emit w.cbTypeHUB->activated(zumo2);
+        EXPECT_EQ(w.Controller().ModelCode(), 0);
+        EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2"); }));
+
+        w.setGeometry(50, 60, 720, 480);
+        w.close();
+    }
+    platform::MemIniFile ini(dir / "Mirvak.ini");
+    EXPECT_EQ(ini.ReadInteger("Placement", "Left", 0), 50);
+    EXPECT_EQ(ini.ReadInteger("Placement", "Top", 0), 60);
+    EXPECT_EQ(ini.ReadInteger("Placement", "Width", 0), 720);
+    EXPECT_EQ(ini.ReadInteger("Placement", "Height", 0), 480);
+    EXPECT_EQ(ini.ReadInteger("Cfg", "TreeWidth", 0), 250);
+    EXPECT_EQ(ini.ReadInteger("Cfg", "SelHUB", -1), 0);
+    const std::string text = ReadFile(dir / "Mirvak.ini");
+    EXPECT_LT(text.find("TreeWidth"), text.find("MsgHeight"));
+    EXPECT_LT(text.find("MsgHeight"), text.find("SelHUB"));
+    EXPECT_LT(text.find("SelHUB"), text.find("LastParamFile"));
+
+    // A window left far off the screen comes back; an unknown model selects the first item.
+    WriteFile(dir / "Mirvak.ini", "[Placement]\r\nLeft=-5000\r\nTop=30\r\nWidth=500\r\nHeight=400\r\n"
+                                  "[Cfg]\r\nSelHUB=99\r\n");
+    TfmCfgMain w(Options());
+    w.show();
+    ASSERT_TRUE(Started(w));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_GE(w.geometry().left(), area.left());
+    EXPECT_LE(w.geometry().right(), area.right());
+    EXPECT_EQ(w.cbTypeHUB->currentIndex(), 0);
+    EXPECT_EQ(w.Controller().ModelCode(), w.cbTypeHUB->itemData(0).toInt());
+}
+
+TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
+{
+    TfmCfgMain w(Options());
+    ASSERT_TRUE(Started(w));
+    const std::string saved = (dir / "new.hex").string();
+
+    dialogs->PushFile((dir / "new").string(), 1);
+    w.acSaveAs->trigger();
+    EXPECT_TRUE(std::filesystem::is_regular_file(saved));
+    EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+    EXPECT_TRUE(PumpUntil([&] { return w.acSave->isEnabled(); }));
+
+    w.acNew->trigger();
+    EXPECT_EQ(w.windowTitle(), "Mirvak");
+    dialogs->PushFile(saved);
+    w.acOpen->trigger();
+    EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+    EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Открытие файла параметров - " + saved); }));
+    EXPECT_FALSE(HasLine(w, "Ошибка открытия файла настроек - "));
+
+    // A command that fails shows its error and leaves the window usable.
+    std::filesystem::remove(saved);
+    std::filesystem::create_directory(saved); // no file can replace a folder
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    w.acSave->trigger();
+    const auto box = dialogs->Records().back();
+    EXPECT_EQ(box.box.icon, platform::MsgIcon::Error);
+    EXPECT_NE(box.box.text.find(saved), std::string::npos);
+}
+
+void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+TEST_F(CfgMain, MessageListKeysAndDoubleClick)
+{
+    TfmCfgMain w(Options());
+    ASSERT_TRUE(Started(w));
+    TMessageList& list = *w.lbMsg;
+    list.Model().Clear();
+    list.AddLine("c", 0);
+    list.AddLine("b", 1);
+    list.AddLine("a", 2);
+    QApplication::clipboard()->setText("kept");
+
+    list.setCurrentIndex(list.model()->index(1, 0)); // current but nothing selected
+    list.clearSelection();
+    Key(&list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "kept");
+
+    list.selectionModel()->select(list.model()->index(2, 0), QItemSelectionModel::Select);
+    list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::Select);
+    Key(&list, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "kept");
+    Key(&list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "a\r\nc\r\n");
+
+    Key(&list, Qt::Key_Delete, Qt::NoModifier);
+    ASSERT_EQ(list.Log().Count(), 1);
+    EXPECT_EQ(list.Log().Line(0), "b");
+    Key(&list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{0});
+
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &click);
+    EXPECT_EQ(list.Log().Count(), 0);
+}
+
+TEST_F(CfgMain, SplitterRefusesHeightsOutsideItsRange)
+{
+    TfmCfgMain w(Options());
+    w.show();
+    ASSERT_TRUE(Started(w));
+    const int start = w.MsgHeight();
+    auto moveTo = [&](int h) { w.spMsg->MoveHandle(w.spMsg->height() - h - w.spMsg->handleWidth(), 1); };
+    for (int refused : {16, 150}) {
+        moveTo(refused);
+        EXPECT_EQ(w.MsgHeight(), start) << refused;
+    }
+    moveTo(120);
+    EXPECT_EQ(w.MsgHeight(), 120);
+    moveTo(17);
+    EXPECT_EQ(w.MsgHeight(), 17);
+}
+
+// An editing frame with one control reaching down to childBottom.
+class TestFrame : public TParamFrame {
+public:
+    int updates = 0;
+    void UpdateControls() override { ++updates; }
+
+protected:
+    explicit TestFrame(int childBottom)
+    {
+        auto* child = new QWidget(this);
+        child->setGeometry(10, 10, 100, childBottom - 10);
+    }
+};
+
+QWidget* Frame(int childBottom) { return MakeFrame<TestFrame>(childBottom); }
+
+TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
+{
+    TfmCfgMain w(Options());
+    w.resize(700, 300);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    w.resize(700, 300);
+    QApplication::processEvents();
+    const int host = w.paParams->viewport()->height();
+
+    w.PlaceFrame(Frame(host + 100));
+    EXPECT_EQ(w.height(), 400);
+    EXPECT_EQ(w.ShownFrame()->height(), host + 104);
+
+    // The idle update reaches the shown frame.
+    auto* shown = static_cast<TestFrame*>(w.ShownFrame());
+    EXPECT_TRUE(PumpUntil([&] { return shown->updates > 0; }));
+
+    QPointer<QWidget> tall = w.ShownFrame();
+    w.PlaceFrame(Frame(20));
+    EXPECT_TRUE(tall.isNull()); // the shown frame is freed
+    EXPECT_EQ(w.height(), 400);
+
+    // An overhang of 4 pixels or less changes nothing; the screen bounds the growth.
+    w.PlaceFrame(Frame(w.paParams->viewport()->height() + 4));
+    EXPECT_EQ(w.height(), 400);
+    w.PlaceFrame(Frame(5000));
+    EXPECT_GT(w.height(), 700);
+    EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
+}
+
+TEST_F(CfgMain, HintsShowInPanelZero)
+{
+    TfmCfgMain w(Options());
+    w.show();
+    ASSERT_TRUE(Started(w));
+    QWidget* open = w.tbFixed->widgetForAction(w.acOpen);
+    ASSERT_NE(open, nullptr);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(open, &enter);
+    EXPECT_EQ(w.sbStatus->PanelText(0), "Открыть файл параметров");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(open, &leave);
+    EXPECT_EQ(w.sbStatus->PanelText(0), "Готов");
+}
+
+TEST_F(CfgMain, RescaleCommands)
+{
+    TfmCfgMain w(Options());
+    w.resize(500, 400);
+    ASSERT_TRUE(Started(w));
+    const qreal size = w.font().pointSizeF();
+    platform::SendMessage(w.Handle(), platform::WM_SYSCOMMAND, TfmCfgMain::kScaleUp, 0);
+    EXPECT_EQ(w.size(), QSize(600, 480));
+    EXPECT_DOUBLE_EQ(w.font().pointSizeF(), size * 1.2);
+    platform::SendMessage(w.Handle(), platform::WM_SYSCOMMAND, TfmCfgMain::kScaleDown, 0);
+    EXPECT_EQ(w.size(), QSize(480, 384));
+}
+
+} // namespace
