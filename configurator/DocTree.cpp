@@ -17,9 +17,7 @@ TDocTree::~TDocTree()
 
 void TDocTree::ReleaseDocument()
 {
-    DestroyFrame();
-    tree_.Clear();
-    groups_.Clear();
+    ClearTree();
     document_ = nullptr;
     owned_.reset();
 }
@@ -28,6 +26,21 @@ void TDocTree::CloseDocument()
 {
     ReleaseDocument();
     menu_.Clear();
+}
+
+void TDocTree::ClearTree()
+{
+    DestroyFrame();
+    tree_.Clear();
+    groups_.Clear();
+}
+
+void TDocTree::FocusFirstNode()
+{
+    if (TNodeTree* first = tree_.Root(0)) {
+        tree_.SetFocused(first);
+        tree_.ScrollIntoView(first);
+    }
 }
 
 void TDocTree::CreateDocumentForModel(int code, const std::string& name)

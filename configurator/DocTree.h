@@ -69,6 +69,11 @@ public:
     void ReleaseDocument();
     // ReleaseDocument and the add-device menu emptied (shutdown).
     void CloseDocument();
+    // The page goes and the tree is emptied; the document stays (its tree is built
+    // again by RefreshTree where the family rebuilds it).
+    void ClearTree();
+    // Focuses the first node and scrolls it into view.
+    void FocusFirstNode();
 
     // Device nodes shown exactly for the slots in use, captioned with DeviceCaption;
     // then the focused node's page made again.

@@ -1,13 +1,22 @@
+#include "tests/platformqt/QtTestApp.h"
+
+#include "configurator/FCfgMain.h"
 #include "configurator/FrameHost.h"
+#include "configurator/MessageList.h"
+#include "configurator/TreeComponent.h"
 #include "configurator/TreeView.h"
 #include "model/uZumo2.h"
 #include "platform/qt/QtWindows.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/PromptAndLog.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TreeFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -23,18 +32,6 @@ namespace {
 using testsupport::LogLine;
 using testsupport::ScopedLogRecorder;
 using testsupport::UseSlot;
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "TreeView_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 // A page that remembers what it was made for and whether its document still existed
 // when it went.
@@ -77,7 +74,7 @@ protected:
 
     void SetUp() override
     {
-        App();
+        qttest::App();
         TestPage::documentAliveAtDestruction.clear();
         window = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window.get());
@@ -305,6 +302,164 @@ TEST_F(TreeViewTest, PostedFrameNotifySelectsTheDeviceLater)
     EXPECT_THROW(doc->CreateDocumentForModel(7, "Tramel-5141"), std::exception);
     Process();
     EXPECT_EQ(view->topLevelItemCount(), 0);
+}
+
+// The tree in the main window, with the model table's documents and test pages in the
+// program's registry.
+class WindowTree : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv programDir{platform::kProgramDirVariable, dir.path().string()};
+    testsupport::DialogScript dialogs;
+    std::unique_ptr<TfmCfgMain> w;
+
+    static constexpr TFrameKind kinds[] = {TFrameKind::Common, TFrameKind::Port, TFrameKind::Device,
+                                           TFrameKind::DeviceGroup};
+
+    void SetUp() override
+    {
+        qttest::App();
+        TestPage::documentAliveAtDestruction.clear();
+        TCfgMainOptions o;
+        o.LibraryFile = dir / "libSarnupolexLib.so"; // none there
+        o.IniFile = dir / "Mirvak.ini";
+        w = std::make_unique<TfmCfgMain>(o);
+        for (TFrameKind kind : kinds)
+            RegisterPage<TestPage>(Frames(), kind,
+                                   [this](const TFrameArgs& a) { return new TestPage(a, &Tree()); });
+        w->resize(800, 600);
+        w->show();
+        ASSERT_TRUE(qttest::PumpUntil([&] { return w->Controller().Document() != nullptr; }));
+    }
+    void TearDown() override
+    {
+        w.reset();
+        for (TFrameKind kind : kinds) Frames().Register(kind, {});
+    }
+
+    TDocTree& Tree() { return w->DocTree()->Tree(); }
+    TDocTreeView* View() { return w->DocTree()->View(); }
+    TNodeTree* DevNode(int i) { return Tree().Groups().Devices->Child(i); }
+    QTreeWidgetItem* Item(const TNodeTree* n) { return View()->ItemOf(n); }
+
+    bool Logged(const std::string& text)
+    {
+        for (int i = 0; i < w->lbMsg->Log().Count(); ++i)
+            if (w->lbMsg->Log().Entry(i).Text == text) return true;
+        return false;
+    }
+
+    QAction* MenuAction(const std::vector<QString>& path)
+    {
+        View()->UpdatePopupMenu();
+        QMenu* menu = View()->AddDeviceMenu();
+        for (size_t i = 0; menu && i < path.size(); ++i) {
+            QMenu* next = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->text() != path[i]) continue;
+                if (i + 1 == path.size()) return a;
+                next = a->menu();
+            }
+            menu = next;
+        }
+        return nullptr;
+    }
+
+    void ChooseModel(const char* name)
+    {
+        const int index = w->cbTypeHUB->findText(name);
+        w->cbTypeHUB->setCurrentIndex(index);
+        emit w->cbTypeHUB->activated(index);
+    }
+};
+
+TEST_F(WindowTree, StartsWithTheBaseModelsTree)
+{
+    EXPECT_EQ(w->vtTree, View());
+    ASSERT_EQ(View()->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = View()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Zumo2");
+    EXPECT_TRUE(root->isExpanded());
+    QStringList captions;
+    for (int i = 0; i < root->childCount(); ++i) captions << root->child(i)->text(0);
+    EXPECT_EQ(captions, (QStringList{"COM", "Устройства", "Логические каналы", "Апертуры каналов ТИТ",
+                                     "Преобразования каналов ТИТ"}));
+    EXPECT_TRUE(View()->PopupMenu()->actions().contains(w->acExportDeviceLogicChannToFile));
+
+    // Pages go into the frame host.
+    View()->setCurrentItem(root);
+    ASSERT_NE(w->ShownFrame(), nullptr);
+    EXPECT_EQ(static_cast<TestPage*>(w->ShownFrame())->args.Kind, TFrameKind::Common);
+    EXPECT_EQ(static_cast<TestPage*>(w->ShownFrame())->args.View, View());
+}
+
+TEST_F(WindowTree, PopupAddsAndDeletesADevice)
+{
+    QAction* modbus = MenuAction({"КП", "COM", "Протокол ModBus"});
+    ASSERT_NE(modbus, nullptr);
+    modbus->trigger();
+    QTreeWidgetItem* item = Item(DevNode(0));
+    EXPECT_FALSE(item->isHidden());
+    EXPECT_EQ(item->text(0), "КП ModBus, COM, адрес 0");
+    EXPECT_EQ(View()->currentItem(), item);
+    EXPECT_EQ(static_cast<TestPage*>(w->ShownFrame())->args.Kind, TFrameKind::Device);
+    EXPECT_TRUE(qttest::PumpUntil([&] { return Logged("Добавлен протокол - КП ModBus"); }));
+    w->UpdateControls();
+    EXPECT_TRUE(w->acExportDeviceLogicChannToFile->isEnabled());
+
+    View()->UpdatePopupMenu();
+    View()->DeleteDeviceAction()->trigger();
+    EXPECT_TRUE(item->isHidden());
+    EXPECT_EQ(View()->currentItem(), Item(Tree().Groups().Devices));
+    EXPECT_TRUE(qttest::PumpUntil([&] { return Logged("Удален протокол - КП ModBus"); }));
+    w->UpdateControls();
+    EXPECT_FALSE(w->acExportDeviceLogicChannToFile->isEnabled());
+}
+
+TEST_F(WindowTree, ModelChangeFreesThePageBeforeTheDocument)
+{
+    View()->setCurrentItem(Item(Tree().Groups().Root->Child(0)));
+    QPointer<QWidget> page = w->ShownFrame();
+    ASSERT_TRUE(page);
+    ChooseModel("Zumo2");
+    EXPECT_FALSE(page);
+    EXPECT_EQ(TestPage::documentAliveAtDestruction, (std::vector<bool>{true}));
+    ASSERT_NE(Tree().Document(), nullptr);
+    EXPECT_EQ(View()->topLevelItem(0)->text(0), "Zumo2");
+
+    // A model without its document yet: the error box, and no document is left.
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    ChooseModel("Zumo7");
+    const auto asked = dialogs->Records();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].box.text, "Тип Zumo7 не реализован");
+    EXPECT_EQ(Tree().Document(), nullptr);
+    EXPECT_EQ(w->Controller().Document(), nullptr);
+    EXPECT_EQ(View()->topLevelItemCount(), 0);
+    View()->UpdatePopupMenu();
+    EXPECT_FALSE(View()->AddDeviceMenu()->isEnabled());
+}
+
+TEST_F(WindowTree, PostedFrameNotifySelectsTheDevice)
+{
+    UseSlot(*Tree().Document(), 3, 2, 0, 0);
+    Tree().RefreshTree();
+    View()->setCurrentItem(View()->topLevelItem(0));
+    w->activateWindow();
+    const auto device = reinterpret_cast<platform::LPARAM>(Tree().Document()->DeviceByIndex(3));
+    ASSERT_TRUE(platform::PostMessage(w->Handle(), platform::WM_FRAME_NOTIFY, 0, device));
+    EXPECT_EQ(View()->currentItem(), View()->topLevelItem(0));
+    ASSERT_TRUE(qttest::PumpUntil([&] { return View()->currentItem() == Item(DevNode(3)); }));
+    EXPECT_TRUE(View()->hasFocus());
+
+    // Queued before a model change.
+    View()->setCurrentItem(View()->topLevelItem(0));
+    ASSERT_TRUE(platform::PostMessage(w->Handle(), platform::WM_FRAME_NOTIFY, 0, device));
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    ChooseModel("Zumo7");
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    EXPECT_EQ(View()->topLevelItemCount(), 0);
+    EXPECT_EQ(Tree().Tree().Focused(), nullptr);
 }
 
 } // namespace
