@@ -125,9 +125,13 @@ void TDocTree::UpdateDeviceCaptions()
 void TDocTree::SelectionChanged()
 {
     DestroyFrame();
-    const TFrameChoice choice = FrameKindForNode(tree_.Focused(), document_, groups_);
-    if (choice.Kind == TFrameKind::None) return;
+    frame_ = CreateFrameForNode(tree_.Focused());
+    if (frame_ && host_) host_->FrameShown(*frame_);
+}
 
+std::unique_ptr<TShownFrame> TDocTree::CreateFrame(const TFrameChoice& choice)
+{
+    if (choice.Kind == TFrameKind::None || !document_) return nullptr;
     TFrameArgs args;
     args.Kind = choice.Kind;
     args.Document = document_;
@@ -140,9 +144,17 @@ void TDocTree::SelectionChanged()
         args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateFieldEvent>(document_);
     else if (choice.Kind == TFrameKind::DevChannels)
         args.OnValidate = TFieldValidateEvent::Of<&TZumo2Doc::ValidateChannelChange>(document_);
+    return registry_.Create(args);
+}
 
-    frame_ = registry_.Create(args);
-    if (frame_ && host_) host_->FrameShown(*frame_);
+std::unique_ptr<TShownFrame> TDocTree::CreateFrameForNode(const TNodeTree* node)
+{
+    return CreateFrame(FrameKindForNode(node, document_, groups_));
+}
+
+std::unique_ptr<TShownFrame> TDocTree::CreateObjectFrame(TFieldLst* list)
+{
+    return CreateFrame(ObjectFrameKind(list));
 }
 
 void TDocTree::Focus(TNodeTree* node)

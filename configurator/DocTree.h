@@ -80,6 +80,11 @@ public:
     void RefreshTree();
     // The focused node's page made again (after a selection change).
     void SelectionChanged();
+    // The page of a node (FrameKindForNode) or of an element's list (ObjectFrameKind),
+    // made by the registry; none without a document, for a kind without a page or a
+    // kind nobody registered.
+    std::unique_ptr<TShownFrame> CreateFrameForNode(const TNodeTree* node);
+    std::unique_ptr<TShownFrame> CreateObjectFrame(TFieldLst* list);
     // The first device node in slot order that is hidden; none when every slot is used.
     TNodeTree* FirstFreeSlot() const;
     // The shown page's UpdateControls (idle).
@@ -129,6 +134,7 @@ private:
     // Captions of the visible device nodes from their devices.
     void UpdateDeviceCaptions();
     void ShowRecordInGroup(TNodeTree* group, const TFieldLst* record);
+    std::unique_ptr<TShownFrame> CreateFrame(const TFrameChoice& choice);
 
     TFrameRegistry& registry_;
     IDocTreeHost* host_ = nullptr;

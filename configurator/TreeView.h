@@ -22,6 +22,8 @@ QIcon TreeIcon(int index);
 // The pop-up menu holds "Добавить устройство" (built from the add-device menu model
 // each time it opens), "Создать копию", "Удалить устройство" and the window's own
 // actions added with AddPopupAction.
+//
+// The view must go before the document tree it mirrors.
 class TDocTreeView : public QTreeWidget, private ITreeObserver {
     Q_OBJECT
 public:

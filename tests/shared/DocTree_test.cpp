@@ -517,6 +517,21 @@ TEST_F(DocTreeTest, NodesGetThePageOfTheirKind)
     }
     EXPECT_EQ(FrameKindForNode(nullptr, doc, G()).Kind, TFrameKind::None);
 
+    // The page of an element's own list, by its class.
+    const std::pair<TFieldLst*, TFrameKind> objects[] = {
+        {doc, TFrameKind::Common},
+        {doc->Find<TFieldLst>("USB"), TFrameKind::Port},
+        {&Dev(7), TFrameKind::Device},
+        {doc->LogicChannelByIndex(0), TFrameKind::None},
+        {Dev(0).ChannelBlockByIndex(0), TFrameKind::None},
+        {nullptr, TFrameKind::None},
+    };
+    for (const auto& [list, kind] : objects) {
+        std::unique_ptr<TShownFrame> page = tree.CreateObjectFrame(list);
+        EXPECT_EQ(page ? static_cast<TestFrame*>(page.get())->args.Kind : TFrameKind::None, kind)
+            << (list ? list->Name : "none");
+    }
+
     // A kind without a factory gives no page.
     registry.Register(TFrameKind::Port, {});
     Focus(G().Root->Child(0));
