@@ -6,6 +6,7 @@
 #include "configurator/ProgressMgr.h"
 #include "configurator/StatusBar.h"
 #include "configurator/StatusHint.h"
+#include "configurator/TreeComponent.h"
 #include "configurator/uParamFrame.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
@@ -53,7 +54,8 @@ void FitFrame(QWidget* frame)
 } // namespace
 
 TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)), controller_(*this, options_.DocumentFactory)
+    : QMainWindow(parent), options_(std::move(options)),
+      controller_(*this, options_.DocumentFactory ? options_.DocumentFactory : ModelDocumentFactory())
 {
     if (options_.LibraryFile.empty()) options_.LibraryFile = platform::ExecutableDir() / "libSarnupolexLib.so";
     if (options_.IniFile.empty()) options_.IniFile = CfgIniFileName();
@@ -76,6 +78,11 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
     controller_.Owner = handle_;
     controller_.Prompt = &prompt_;
     controller_.OnCaptionChanged = [this](const std::string& caption) { setWindowTitle(Q(caption)); };
+
+    auto tree = std::make_unique<TTreeComponent>(TTreeComponent::Hooks{
+        [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); }});
+    docTree_ = tree.get();
+    SetTreeComponent(std::move(tree));
 
     CreateActions();
     CreateToolBars();
@@ -188,17 +195,16 @@ void TfmCfgMain::CreateToolBars()
 
 void TfmCfgMain::CreatePanes()
 {
-    vtTree = new QTreeWidget;
-    vtTree->setObjectName(QStringLiteral("vtTree"));
-    vtTree->setHeaderHidden(true);
-    vtTree->setContextMenuPolicy(Qt::ActionsContextMenu);
-    vtTree->addAction(acExportDeviceLogicChannToFile);
+    TDocTreeView* treeView = docTree_->CreateView();
+    treeView->AddPopupAction(acExportDeviceLogicChannToFile);
+    vtTree = treeView;
 
     paParams = new QScrollArea;
     paParams->setObjectName(QStringLiteral("paParams"));
     paParams->setWidgetResizable(false);
     paParams->setFrameShape(QFrame::NoFrame);
     paParams->viewport()->installEventFilter(this);
+    docTree_->SetFrameHost(paParams);
 
     spTree = new TSplitter(Qt::Horizontal);
     spTree->setObjectName(QStringLiteral("spTree"));
@@ -263,6 +269,9 @@ platform::LRESULT TfmCfgMain::WndProc(platform::UINT msg, platform::WPARAM wPara
         return 0;
     case platform::WM_STARTUP:
         OnStartup();
+        return 0;
+    case platform::WM_FRAME_NOTIFY:
+        if (docTree_) docTree_->Tree().FrameNotify(wParam, lParam);
         return 0;
     case platform::WM_SYSCOMMAND:
         if (wParam == kScaleUp) {
@@ -449,7 +458,15 @@ void TfmCfgMain::Rescale(int num, int den)
 // ---------------------------------------------------------------------------------
 // Frames and the tree
 
-void TfmCfgMain::SetTreeComponent(std::unique_ptr<ICfgDocumentView> tree) { tree_ = std::move(tree); }
+void TfmCfgMain::SetTreeComponent(std::unique_ptr<ICfgDocumentView> tree)
+{
+    // The window's own tree goes with its view.
+    if (docTree_ && tree.get() != docTree_) {
+        docTree_ = nullptr;
+        vtTree = nullptr;
+    }
+    tree_ = std::move(tree);
+}
 
 void TfmCfgMain::FreeFrame()
 {

@@ -24,6 +24,7 @@ class QToolBar;
 class QTreeWidget;
 class TMessageList;
 class TStatusBar;
+class TTreeComponent;
 
 // A splitter whose handle can also be moved from code, as the user moves it.
 class TSplitter : public QSplitter {
@@ -39,7 +40,7 @@ struct TCfgMainOptions {
     std::filesystem::path IniFile;      // "Mirvak.ini" in the program's files folder
     std::string VersionFile;            // the running program
     TShellOpen ShellOpen;               // the desktop's "open" (xdg-open)
-    TCfgController::DocumentFactory DocumentFactory; // the base model's document
+    TCfgController::DocumentFactory DocumentFactory; // the documents of the model table
 };
 
 // The configurator's main window: the fixed tool bar with the model list and the file
@@ -67,6 +68,8 @@ public:
 
     // The document tree's component; none: the tree does nothing.
     void SetTreeComponent(std::unique_ptr<ICfgDocumentView> tree);
+    // The window's own document tree (vtTree, its pages and commands).
+    TTreeComponent* DocTree() const { return docTree_; }
 
     // The frame host: the frame (owned from now on) replaces the shown one, takes the
     // host's width and its fitted height, and the window grows by the frame's overhang
@@ -144,6 +147,7 @@ private:
     ILogSink* previousSink_ = nullptr;
     TNoDocumentView noTree_;
     std::unique_ptr<ICfgDocumentView> tree_;
+    TTreeComponent* docTree_ = nullptr; // held by tree_ while it is the component
     TCfgController controller_;
     std::vector<TModelItem> models_;
     platform::HWND handle_ = 0;

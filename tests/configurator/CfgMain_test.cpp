@@ -4,6 +4,7 @@
 #include "configurator/MessageList.h"
 #include "configurator/StatusBar.h"
 #include "configurator/uParamFrame.h"
+#include "model/uZumo2.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/DialogScript.h"
@@ -42,6 +43,9 @@ protected:
         TCfgMainOptions o;
         o.LibraryFile = dir / "libSarnupolexLib.so"; // none there
         o.IniFile = dir / "Mirvak.ini";
+        // Every model gets the base document: these tests are about the window, not
+        // about which models have documents.
+        o.DocumentFactory = [](int) -> std::unique_ptr<TDocument> { return MakeZumo2Doc(); };
         return o;
     }
 
