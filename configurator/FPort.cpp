@@ -20,7 +20,7 @@ TfrPort::TfrPort(QTreeWidget* tree, TUART* port, QWidget* parent) : TParamFrame(
     auto* mode = new QVBoxLayout(gbMode);
     cb016 = NewCombo(gbMode, "cb016");
     ch018 = NewCheck(gbMode, "ch018", "Дуплекс");
-    mode->addWidget(cb016);
+    mode->addWidget(cb016, 0, Qt::AlignLeft);
     mode->addWidget(ch018);
     column->addWidget(gbMode);
 

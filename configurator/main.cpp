@@ -1,3 +1,4 @@
+#include "configurator/DocumentPages.h"
 #include "configurator/FCfgMain.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtDialogs.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Mirvak"));
     platform::SetApplicationTitle("Mirvak");
     platform::qt::InstallQtDialogService();
+    RegisterDocumentPages();
     int result = 0;
     {
         // The window makes itself the main window and installs the message list's sink

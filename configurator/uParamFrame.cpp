@@ -289,14 +289,24 @@ void TParamFrame::AddGrid(QWidget* grid)
 
 void TParamFrame::FitHeight()
 {
-    if (QLayout* l = layout()) l->activate();
+    if (QLayout* l = layout()) {
+        // A page laid out by a layout first takes the height its layout asks for at its
+        // width, so that its children sit where the layout puts them and are not
+        // squeezed into whatever height the page had before.
+        const int wanted = l->hasHeightForWidth() ? l->totalHeightForWidth(width()) : l->totalSizeHint().height();
+        resize(width(), std::max(wanted, l->totalMinimumSize().height()));
+        l->activate();
+    }
     int bottom = 0;
     for (QObject* child : children()) {
         auto* w = qobject_cast<QWidget*>(child);
         if (!w || w->isWindow() || w->isHidden()) continue;
         bottom = std::max(bottom, w->geometry().y() + w->geometry().height());
     }
-    resize(width(), bottom + 4);
+    int height = bottom + 4;
+    // Never below what the layout needs, or it squeezes the children again.
+    if (QLayout* l = layout()) height = std::max(height, l->totalMinimumSize().height());
+    resize(width(), height);
 }
 
 void TParamFrame::RefreshAll()

@@ -74,7 +74,8 @@ public:
     // Fills the frame's combo boxes and lists; nothing here.
     virtual void FillLists() {}
     // Height := the lowest bottom edge of the visible direct children after layout
-    // (0 without one) + 4 pixels.
+    // (0 without one) + 4 pixels. A frame with a layout is laid out at the height the
+    // layout asks for first, and gets at least the height the layout needs.
     virtual void FitHeight();
     // Enables, disables, shows or hides controls from the current values. Runs on every
     // idle cycle: cheap, and it never stores. Nothing here.
