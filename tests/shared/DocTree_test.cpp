@@ -4,6 +4,7 @@
 #include "tests/support/DialogScript.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TreeFixtures.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+using testsupport::ErrorOf;
 
 namespace {
 
@@ -153,16 +156,6 @@ protected:
         return out;
     }
 };
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 int32_t IntOf(TFieldLst& list, const char* key) { return list.Find<TField>(key)->GetValue().ToInt32(); }
 
