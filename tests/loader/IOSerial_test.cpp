@@ -6,6 +6,7 @@
 #include "platform/SerialPorts.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
+
+using testsupport::MessageOf;
 
 namespace {
 
@@ -103,19 +106,6 @@ protected:
     testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (tmp / "run").string()};
     std::optional<testsupport::ScopedEnv> ports;
 };
-
-template <class E>
-std::string MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("unexpected exception: ") + e.what();
-    }
-    return "no exception";
-}
 
 TEST(IOSerialSettings, WindowsCodesBecomeRawTermiosFlags)
 {

@@ -3,6 +3,7 @@
 #include "platform/Exceptions.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+using testsupport::MessageOf;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -26,19 +29,6 @@ using testsupport::ChildProcess;
 int64_t MsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-template <class E>
-std::string MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("unexpected exception: ") + e.what();
-    }
-    return "no exception";
 }
 
 sockaddr_in Address(const char* host, int port)

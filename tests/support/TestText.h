@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -12,5 +13,20 @@ std::string Hex(const uint8_t* p, size_t n);
 
 // The message of the exception the call raises, or "(no error)".
 std::string ErrorOf(const std::function<void()>& f);
+
+// The message of the exception of class E the call raises; another exception or none
+// gives a text saying so.
+template <class E>
+std::string MessageOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("unexpected exception: ") + e.what();
+    }
+    return "no exception";
+}
 
 } // namespace testsupport
