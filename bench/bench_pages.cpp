@@ -7,12 +7,12 @@
 // switches: how many device-to-device switches to time (default 200); the mean and the
 // worst are printed. The window's settings file goes to a temporary folder.
 
-#include "configurator/DocumentPages.h"
+#include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
-#include "configurator/FCommon.h"
-#include "configurator/FDevice.h"
-#include "configurator/TreeComponent.h"
-#include "configurator/TreeView.h"
+#include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDevice.h"
+#include "configurator/widgets/TreeComponent.h"
+#include "configurator/widgets/TreeView.h"
 #include "model/uZumo2.h"
 #include "platform/ProgramDir.h"
 #include "platform/Windows.h"

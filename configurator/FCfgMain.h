@@ -1,9 +1,9 @@
 #pragma once
 
-#include "configurator/CfgController.h"
-#include "configurator/ChannelExport.h"
-#include "configurator/DefaultPrompt.h"
-#include "configurator/LogSink.h"
+#include "configurator/core/CfgController.h"
+#include "configurator/core/ChannelExport.h"
+#include "configurator/core/DefaultPrompt.h"
+#include "configurator/core/LogSink.h"
 
 #include <QMainWindow>
 #include <QPointer>

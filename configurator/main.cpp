@@ -1,4 +1,4 @@
-#include "configurator/DocumentPages.h"
+#include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtDialogs.h"

@@ -1,4 +1,4 @@
-#include "Chips.h"
+#include "loader/Chips.h"
 
 #include "platform/Exceptions.h"
 #include "platform/Format.h"

@@ -1,4 +1,4 @@
-#include "IODevice.h"
+#include "loader/IODevice.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
-#include "IOSerial.h"
+#include "loader/IOSerial.h"
 
-#include "IOSerialRate.h"
+#include "loader/IOSerialRate.h"
 
 #include "platform/Format.h"
 #include "platform/NamedMutex.h"

@@ -1,4 +1,4 @@
-#include "IOSerialRate.h"
+#include "loader/IOSerialRate.h"
 
 #include <asm/termbits.h>
 #include <cerrno>

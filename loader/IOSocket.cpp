@@ -1,4 +1,4 @@
-#include "IOSocket.h"
+#include "loader/IOSocket.h"
 
 #include "platform/Format.h"
 #include "platform/Tick.h"

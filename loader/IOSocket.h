@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IODevice.h"
+#include "loader/IODevice.h"
 
 #include <cstdint>
 #include <netinet/in.h>

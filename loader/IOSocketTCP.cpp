@@ -1,4 +1,4 @@
-#include "IOSocketTCP.h"
+#include "loader/IOSocketTCP.h"
 
 
 #include <cerrno>

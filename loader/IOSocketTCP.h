@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IOSocket.h"
+#include "loader/IOSocket.h"
 
 // "Невозможно изменить значение Keepalive так как соединение уже установлено"
 extern const char* const SIOSocketKeepAliveChange;

@@ -1,4 +1,4 @@
-#include "IOSocketUDP.h"
+#include "loader/IOSocketUDP.h"
 
 
 #include <arpa/inet.h>

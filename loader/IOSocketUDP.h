@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IOSocket.h"
+#include "loader/IOSocket.h"
 
 // Datagrams with one peer. A peer set by the setters stays fixed: datagrams from other
 // hosts are dropped. Without it, the transport answers whoever sent the last datagram.

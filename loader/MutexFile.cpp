@@ -1,4 +1,4 @@
-#include "MutexFile.h"
+#include "loader/MutexFile.h"
 
 #include "platform/Format.h"
 #include "platform/Tick.h"

@@ -1,4 +1,4 @@
-#include "Watches.h"
+#include "loader/Watches.h"
 
 #include "platform/Exceptions.h"
 #include "platform/Format.h"

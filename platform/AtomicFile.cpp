@@ -1,7 +1,7 @@
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 
-#include "Exceptions.h"
-#include "Format.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "Atoms.h"
+#include "platform/Atoms.h"
 
 #include <mutex>
 #include <unordered_map>

@@ -1,4 +1,4 @@
-#include "DecimalSeparator.h"
+#include "platform/DecimalSeparator.h"
 
 #include <atomic>
 #include <clocale>

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 #include <atomic>
 #include <mutex>
@@ -6,6 +6,7 @@
 namespace platform {
 
 FormModel::~FormModel() = default;
+FormView::~FormView() = default;
 WaitWindow::~WaitWindow() = default;
 DialogService::~DialogService() = default;
 

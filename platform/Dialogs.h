@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlatformApi.h"
-#include "Windows.h"
+#include "platform/PlatformApi.h"
+#include "platform/Windows.h"
 
 #include <functional>
 #include <memory>
@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-class QDialog;
-class QWidget;
 
 namespace platform {
 
@@ -116,14 +114,18 @@ public:
     virtual std::string FormName() const = 0;
 };
 
-// Builds the Qt view of a form model, a dialog with parent as its parent. The service
-// runs it modally and deletes it; OK when it was accepted, else Cancel.
-using FormViewFactory = std::function<QDialog*(FormModel& model, QWidget* parent)>;
+// What builds the on-screen view of a form model. The window system's layer derives its
+// own kind (platform::qt::QtFormView); a service that shows no windows never looks at it,
+// and a service given a kind it does not know answers Cancel.
+class PLATFORM_API FormView {
+public:
+    virtual ~FormView();
+};
 
 struct FormRequest {
     HWND owner = 0;
     FormModel* model = nullptr;
-    FormViewFactory view;
+    std::shared_ptr<const FormView> view;
 };
 
 struct WaitWindowRequest {

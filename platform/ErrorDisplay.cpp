@@ -1,7 +1,7 @@
-#include "ErrorDisplay.h"
+#include "platform/ErrorDisplay.h"
 
-#include "Dialogs.h"
-#include "Windows.h"
+#include "platform/Dialogs.h"
+#include "platform/Windows.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlatformApi.h"
+#include "platform/PlatformApi.h"
 
 #include <exception>
 #include <string>

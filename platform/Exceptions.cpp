@@ -1,4 +1,4 @@
-#include "Exceptions.h"
+#include "platform/Exceptions.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "Format.h"
+#include "platform/Format.h"
 
 #include <cstdarg>
 #include <cstdio>

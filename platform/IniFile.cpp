@@ -1,8 +1,8 @@
-#include "IniFile.h"
+#include "platform/IniFile.h"
 
-#include "AtomicFile.h"
-#include "CodePages.h"
-#include "Format.h"
+#include "platform/AtomicFile.h"
+#include "platform/CodePages.h"
+#include "platform/Format.h"
 
 #include <fstream>
 #include <sstream>

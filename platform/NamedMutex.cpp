@@ -1,8 +1,8 @@
-#include "NamedMutex.h"
+#include "platform/NamedMutex.h"
 
-#include "Exceptions.h"
-#include "Format.h"
-#include "Tick.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/Tick.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "ProgramDir.h"
+#include "platform/ProgramDir.h"
 
 #include <cstdlib>
 #include <system_error>

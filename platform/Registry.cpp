@@ -1,8 +1,8 @@
-#include "Registry.h"
+#include "platform/Registry.h"
 
-#include "AtomicFile.h"
-#include "Exceptions.h"
-#include "Format.h"
+#include "platform/AtomicFile.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ScriptedDialogs.h"
+#include "platform/ScriptedDialogs.h"
 
 #include <algorithm>
 #include <atomic>

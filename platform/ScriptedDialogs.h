@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "PlatformApi.h"
+#include "platform/Dialogs.h"
+#include "platform/PlatformApi.h"
 
 #include <deque>
 #include <functional>

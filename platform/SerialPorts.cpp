@@ -1,7 +1,7 @@
-#include "SerialPorts.h"
+#include "platform/SerialPorts.h"
 
-#include "Format.h"
-#include "Registry.h"
+#include "platform/Format.h"
+#include "platform/Registry.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "Tick.h"
+#include "platform/Tick.h"
 
 #include <cerrno>
 #include <ctime>

@@ -1,7 +1,7 @@
-#include "Windows.h"
+#include "platform/Windows.h"
 
-#include "Atoms.h"
-#include "ErrorDisplay.h"
+#include "platform/Atoms.h"
+#include "platform/ErrorDisplay.h"
 
 #include <atomic>
 #include <condition_variable>

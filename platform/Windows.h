@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Exceptions.h"
-#include "PlatformApi.h"
+#include "platform/Exceptions.h"
+#include "platform/PlatformApi.h"
 
 #include <cstdint>
 #include <functional>

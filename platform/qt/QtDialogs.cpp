@@ -1,6 +1,6 @@
-#include "QtDialogs.h"
+#include "platform/qt/QtDialogs.h"
 
-#include "QtWindows.h"
+#include "platform/qt/QtWindows.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -360,11 +360,12 @@ std::optional<std::string> QtDialogService::DoInputQuery(const InputRequest& req
 
 MsgResult QtDialogService::DoShowForm(const FormRequest& request)
 {
-    if (!request.model || !request.view)
+    const auto* view = dynamic_cast<const QtFormView*>(request.view.get());
+    if (!request.model || !view)
         return MsgResult::Cancel;
     return OnGui(
         [&] {
-            std::unique_ptr<QDialog> dialog(request.view(*request.model, OwnerWidget(request.owner)));
+            std::unique_ptr<QDialog> dialog(view->Make(*request.model, OwnerWidget(request.owner)));
             if (!dialog)
                 return MsgResult::Cancel;
             const int code = dialog->exec();

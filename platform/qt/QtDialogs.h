@@ -3,6 +3,10 @@
 #include "platform/Dialogs.h"
 #include "platform/PlatformApi.h"
 
+#include <functional>
+#include <memory>
+#include <utility>
+
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +37,27 @@ protected:
     MsgResult DoShowForm(const FormRequest& request) override;
     std::unique_ptr<WaitWindow> DoShowWaitWindow(const WaitWindowRequest& request) override;
 };
+
+// Builds the Qt view of a form model: a dialog with parent as its parent. The service
+// runs it modally and deletes it; OK when it was accepted, else Cancel.
+using FormViewFactory = std::function<QDialog*(FormModel& model, QWidget* parent)>;
+
+// The view of a form as the Qt dialog service builds it.
+class PLATFORM_API QtFormView : public FormView {
+public:
+    explicit QtFormView(FormViewFactory make) : make_(std::move(make)) {}
+    // The new dialog; nullptr when the factory is empty or makes none.
+    QDialog* Make(FormModel& model, QWidget* parent) const { return make_ ? make_(model, parent) : nullptr; }
+
+private:
+    FormViewFactory make_;
+};
+
+// A form view for FormRequest::view.
+inline std::shared_ptr<const FormView> MakeFormView(FormViewFactory make)
+{
+    return std::make_shared<QtFormView>(std::move(make));
+}
 
 // Installs a QtDialogService in the process's slot, and Russian texts for the messages
 // and standard buttons of Qt's own dialogs. On the GUI thread.

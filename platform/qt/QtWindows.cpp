@@ -1,4 +1,4 @@
-#include "QtWindows.h"
+#include "platform/qt/QtWindows.h"
 
 #include "platform/Exceptions.h"
 

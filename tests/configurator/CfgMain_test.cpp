@@ -1,9 +1,9 @@
-#include "tests/platformqt/QtTestApp.h"
+#include "tests/support/QtTestApp.h"
 
 #include "configurator/FCfgMain.h"
-#include "configurator/MessageList.h"
-#include "configurator/StatusBar.h"
-#include "configurator/uParamFrame.h"
+#include "configurator/widgets/MessageList.h"
+#include "configurator/widgets/StatusBar.h"
+#include "configurator/widgets/uParamFrame.h"
 #include "model/uZumo2.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"

@@ -1,4 +1,4 @@
-#include "QtTestApp.h"
+#include "tests/support/QtTestApp.h"
 
 #include "platform/ErrorDisplay.h"
 #include "platform/qt/QtDialogs.h"

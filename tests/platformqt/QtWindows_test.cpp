@@ -1,4 +1,4 @@
-#include "QtTestApp.h"
+#include "tests/support/QtTestApp.h"
 
 #include "platform/qt/QtWindows.h"
 #include "platform/Windows.h"

@@ -1,4 +1,4 @@
-#include "LayoutAudit.h"
+#include "tests/support/LayoutAudit.h"
 
 #include <sstream>
 

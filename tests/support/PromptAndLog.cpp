@@ -1,4 +1,4 @@
-#include "PromptAndLog.h"
+#include "tests/support/PromptAndLog.h"
 
 #include <gtest/gtest.h>
 

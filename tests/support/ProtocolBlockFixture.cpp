@@ -1,7 +1,7 @@
-#include "ProtocolBlockFixture.h"
+#include "tests/support/ProtocolBlockFixture.h"
 
-#include "LayoutAudit.h"
-#include "PromptAndLog.h"
+#include "tests/support/LayoutAudit.h"
+#include "tests/support/PromptAndLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "TestText.h"
+#include "tests/support/TestText.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "TreeFixtures.h"
+#include "tests/support/TreeFixtures.h"
 
 namespace testsupport {
 

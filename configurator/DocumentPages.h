@@ -1,7 +1,0 @@
-#pragma once
-
-#include "configurator/FrameDispatch.h"
-
-// Registers the pages of the document-level nodes: the root's common page (vetoed by
-// the document), a port's page, a device's page and the devices group's grid.
-void RegisterDocumentPages(TFrameRegistry& registry = Frames());

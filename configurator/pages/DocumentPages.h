@@ -1,0 +1,7 @@
+#pragma once
+
+#include "configurator/tree/FrameDispatch.h"
+
+// Registers the pages of the document-level nodes: the root's common page (vetoed by
+// the document), a port's page, a device's page and the devices group's grid.
+void RegisterDocumentPages(TFrameRegistry& registry = Frames());

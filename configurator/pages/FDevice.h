@@ -1,0 +1,80 @@
+#pragma once
+
+#include "configurator/rules/PageRules.h"
+#include "configurator/widgets/uParamFrame.h"
+
+#include <QPointer>
+
+#include <functional>
+
+class QComboBox;
+class QWidget;
+class TDevice;
+class TNodeTree;
+class TSpinEdit;
+
+// Makes the protocol page of a kind for a device inside its host panel: the page is
+// made (constructed, filled and loaded) with the host as its parent.
+using TProtocolPageFactory = std::function<TParamFrame*(QTreeWidget* tree, TDevice* device, QWidget* host)>;
+
+// The protocol pages the device page can host, filled by the units of the pages.
+// Replaces the kind's factory; an empty factory removes it.
+void RegisterProtocolPage(TProtocolPage page, TProtocolPageFactory factory);
+// The page of a kind, or none when no factory is registered for it.
+TParamFrame* CreateProtocolPage(TProtocolPage page, QTreeWidget* tree, TDevice* device, QWidget* host);
+
+// The page of one device slot: its port, address, speed, channel protocol and serial
+// settings, above a role page (by the role) and a protocol page (by the protocol and
+// role) that it hosts in two panels.
+class TfrDevice : public TParamFrame {
+    Q_OBJECT
+public:
+    void FillLists() override;
+    void Load(TFieldLst* list) override;
+    void FitHeight() override;
+    void UpdateControls() override;
+    void RefreshAll() override;
+
+    // Frees the hosted pages and makes those of the device's current role and protocol.
+    void CreateProtocolFrames();
+    // Renames the device's node when its caption changed.
+    void UpdateNodeCaption();
+
+    TParamFrame* RoleFrame() const { return roleFrame_; }
+    TParamFrame* ProtocolFrame() const { return protocolFrame_; }
+    // The device's port field "002".
+    TField* PortField() const;
+    TDevice* Device() const { return device_; }
+    TNodeTree* Node() const { return node_; }
+    // The port record the serial settings depend on; none when the document has none.
+    TFieldLst* PortList() const { return portList_; }
+
+    QComboBox* cbPort;
+    TSpinEdit* edAddr;
+    TSpinEdit* edSpeed;
+    QComboBox* cb005;
+    QWidget* paPort; // the serial settings
+    QComboBox* cb068_1;
+    QComboBox* cb068_2;
+    QComboBox* cb068_3;
+    TSpinEdit* ed006;
+    QWidget* paRole;
+    QWidget* paProtocol;
+
+protected:
+    TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device, QWidget* parent = nullptr);
+
+private:
+    // Sets the port list the serial settings depend on from the stored port number:
+    // at Load and after every change of cbPort (its own change handler).
+    void FollowPort();
+    // Places a page into a host panel, or empties the panel.
+    void Host(QWidget* panel, TParamFrame* page);
+
+    TDevice* device_;
+    TDocument* document_;
+    TFieldLst* portList_ = nullptr;
+    TNodeTree* node_ = nullptr;
+    QPointer<TParamFrame> roleFrame_;
+    QPointer<TParamFrame> protocolFrame_;
+};

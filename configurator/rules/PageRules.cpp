@@ -1,0 +1,226 @@
+#include "configurator/rules/PageRules.h"
+
+#include "platform/Format.h"
+
+#include <algorithm>
+
+// ---------------------------------------------------------------------------------
+// Pages of a device
+
+namespace {
+
+using P = TProtocolPage;
+
+// By protocol index: the page of a controlled point, the page of a control point.
+constexpr TProtocolPage kPages[ProtocolCount][2] = {
+    {P::None, P::None},                 // 0 Нет
+    {P::KPIEC, P::PUIEC},               // 1 МЭК
+    {P::KPModbus, P::None},             // 2 ModBus
+    {P::None, P::None},                 // 3 TM800A
+    {P::KPTM800B, P::None},             // 4 TM800B
+    {P::KPKOMPAS, P::None},             // 5 Компас 1.1
+    {P::None, P::None},                 // 6 ПУ TM1.1
+    {P::KPMercury, P::None},            // 7 Меркурий
+    {P::KPDCON, P::None},               // 8 DCON
+    {P::KPGranit, P::PUGranit},         // 9 Гранит
+    {P::KPMKT2, P::None},               // 10 МКТ-2
+    {P::KPMKT3, P::None},               // 11 МКТ-3
+    {P::PUTM120, P::PUTM120},           // 12 ТМ 120
+    {P::KPCE304, P::None},              // 13 IEC 1107
+    {P::KPProton, P::None},             // 14 Протон-К
+    {P::KPTM512, P::PUTM512},           // 15 ТМ 512
+    {P::KPRPT80, P::PURPT80},           // 16 РПТ-80
+    {P::KPANSI, P::None},               // 17 ANSI C1218-21
+    {P::KPUTM7, P::None},               // 18 УТМ-7
+    {P::KPSET, P::None},                // 19 СЭТ-4ТМ
+    {P::None, P::None},                 // 20 УТС-8
+    {P::KPMKT1, P::None},               // 21 МКТ-1
+    {P::KPTM500, P::PUTM500},           // 22 ТМ 500
+    {P::KPMK51, P::KPMK51},             // 23 МК 51
+    {P::KPMK55, P::None},               // 24 МК 55
+    {P::KPTK113Shield, P::None},        // 25 ТК113 Щит
+    {P::KPOrion, P::None},              // 26 Орион-2
+    {P::KPSirius_2V, P::None},          // 27 Сириус-2
+    {P::KPSiemensSymap, P::None},       // 28 Siemens Symap
+};
+
+constexpr const char* kPageNames[ProtocolPageCount] = {
+    "",
+    "TfrKPIEC",
+    "TfrPUIEC",
+    "TfrKPModbus",
+    "TfrKPTM800B",
+    "TfrKPKOMPAS",
+    "TfrKPMercury",
+    "TfrKPDCON",
+    "TfrKPGranit",
+    "TFrPUGranit",
+    "TfrKPMKT2",
+    "TfrKPMKT3",
+    "TFrPUTM120",
+    "TfrKPCE304",
+    "TfrKPProton",
+    "TfrKPTM512",
+    "TfrPUTM512",
+    "TfrKPRPT80",
+    "TfrPURPT80",
+    "TfrKPANSI",
+    "TfrKPUTM7",
+    "TfrKPSET",
+    "TfrKPMKT1",
+    "TfrKPTM500",
+    "TfrPUTM500",
+    "TfrKPMK51",
+    "TfrKPMK55",
+    "TfrKPTK113Shield",
+    "TFrKPOrion",
+    "TFrKPSirius_2V",
+    "TFrKPSiemensSymap",
+};
+
+} // namespace
+
+const char* ProtocolPageName(TProtocolPage page)
+{
+    const int i = static_cast<int>(page);
+    return i >= 0 && i < ProtocolPageCount ? kPageNames[i] : "";
+}
+
+TProtocolPage ProtocolPageOf(int protocolIndex, int role)
+{
+    if (protocolIndex < 0 || protocolIndex >= ProtocolCount) return TProtocolPage::None;
+    return kPages[protocolIndex][IsControlPoint(role) ? 1 : 0];
+}
+
+TRolePage RolePageOf(int role) { return IsControlPoint(role) ? TRolePage::PUdpNone : TRolePage::KPdpNone; }
+
+TPUdpNoneLayout PUdpNoneLayoutOf(int protocolIndex, int role)
+{
+    TPUdpNoneLayout layout;
+    layout.IecValidityShown = protocolIndex == 1 && IsControlPoint(role);
+    // Only these protocols watch the link of a control point themselves: the page
+    // shows the link TS and a timeout in seconds.
+    if (protocolIndex == 5 || protocolIndex == 9 || protocolIndex == 12) {
+        layout.ChannelGroupShown = true;
+        layout.TITLinkShown = false;
+        layout.SuspensionShown = false;
+        layout.TimeoutCaption = "Таймаут наличия связи";
+        layout.TimeoutUnit = "с.";
+    }
+    return layout;
+}
+
+// ---------------------------------------------------------------------------------
+// Serial settings of a device
+
+bool SerialPanelShown(const TDocument* document, const TFieldLst* portList, std::optional<int> selectedPort)
+{
+    if (!document || !portList || !selectedPort) return false;
+    // Documents whose ports decide by other rules test for their class here.
+    const auto* port = dynamic_cast<const TUART*>(portList);
+    return port && !port->IsSynchronous();
+}
+
+TPickList DevicePortItems(const TDocument& document)
+{
+    TPickList items;
+    const std::vector<std::string> names = document.GetPortNames();
+    // Boards that lack a port leave its name out here; the others keep their indexes.
+    for (size_t i = 0; i < names.size(); ++i) items.emplace_back(names[i], static_cast<int>(i));
+    return items;
+}
+
+const TPickList& ChannelProtocolItems()
+{
+    static const TPickList items = {{"Нет", 0}, {"\"Модемный\"", 128}, {"NE50", 135}};
+    return items;
+}
+
+const TPickList& DataBitsItems()
+{
+    static const TPickList items = {{"8", 8}, {"9", 9}};
+    return items;
+}
+
+const TPickList& ParityItems()
+{
+    static const TPickList items = {{"Нет", 0}, {"Чет", 2}, {"Нечет", 3}};
+    return items;
+}
+
+const TPickList& StopBitsItems()
+{
+    static const TPickList items = {{"1", 1}, {"2", 2}};
+    return items;
+}
+
+// ---------------------------------------------------------------------------------
+// Port page
+
+TPickList PortModeItems(const TUART& port)
+{
+    if (dynamic_cast<const TModemPort*>(&port)) return {{"Синхронный", 1}};
+    return {{"Асинхронный", 0}, {"Синхронный", 1}};
+}
+
+const std::vector<TPageControl>& PortPageControls()
+{
+    static const std::vector<TPageControl> controls = {
+        {"gbMode", nullptr},          {"cb016", "gbMode"},         {"ch018", "gbMode"},
+        {"gbFlags", nullptr},         {"chInverseRxD", "gbFlags"},
+        {"chInverseTxD", "gbFlags"},  {"rgLevel", "gbFlags"},      {"ch058", "gbFlags"},
+        {"chFullPacket", "gbFlags"},  {"chInversDE", "gbFlags"},   {"gbTimes", nullptr},
+        {"lbSendLider", "gbTimes"},   {"edSendLider", "gbTimes"},  {"lbSendLiderUnit", "gbTimes"},
+        {"lbWindow", "gbTimes"},      {"edWindow", "gbTimes"},     {"lbWindowUnit", "gbTimes"},
+    };
+    return controls;
+}
+
+std::optional<bool> PortModeEnables(const TUART& port, std::optional<int> mode)
+{
+    // Ports whose pages follow rules of their own return here.
+    (void)port;
+    if (!mode) return std::nullopt;
+    return *mode == 1;
+}
+
+bool PortModeSwitches(const TPageControl& control)
+{
+    const std::string_view name = control.Name;
+    const std::string_view group = control.Group ? control.Group : "";
+    return name != "cb016" && name != "ch018" && name != "gbMode" && group != "gbMode";
+}
+
+std::vector<std::pair<std::string, bool>> PortModeRule(const TUART& port, std::optional<int> mode)
+{
+    std::vector<std::pair<std::string, bool>> states;
+    const std::optional<bool> enabled = PortModeEnables(port, mode);
+    if (!enabled) return states;
+    for (const TPageControl& control : PortPageControls())
+        if (PortModeSwitches(control)) states.emplace_back(control.Name, *enabled);
+    return states;
+}
+
+// ---------------------------------------------------------------------------------
+// Common page
+
+int32_t EventBufferCapacity(const TDocument& document)
+{
+    // Documents with a larger archive give their capacity here.
+    (void)document;
+    return 1200;
+}
+
+std::string EventBufferCaption(int32_t capacity)
+{
+    return platform::Format("Буфер архива событий (макс. %d событий)", capacity);
+}
+
+std::optional<TBufferChange> BufferRule(TBuffer changed, int64_t ts, int64_t tit, int32_t capacity)
+{
+    if (ts + tit <= capacity) return std::nullopt;
+    // A buffer never goes below 0: the rest of a buffer larger than the capacity is
+    // nothing, not a negative size.
+    if (changed == TBuffer::TS) return TBufferChange{TBuffer::TIT, static_cast<int32_t>(std::max<int64_t>(0, capacity - ts))};
+    return TBufferChange{TBuffer::TS, static_cast<int32_t>(std::max<int64_t>(0, capacity - tit))};
+}

@@ -1,0 +1,58 @@
+#include "configurator/tree/ModelFactory.h"
+
+#include "configurator/tree/TreeBuilders.h"
+#include "model/Mirvak_const.h"
+#include "model/uZumo2.h"
+#include "platform/Exceptions.h"
+
+namespace {
+
+// Rows without a maker belong to documents that come later.
+const TModelEntry Models[ModelCount] = {
+    {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
+    {nullptr, TTreeFamily::Zumo},       // 1 TZumo2sinDoc
+    {nullptr, TTreeFamily::Zumo},       // 2 TZumo4Doc
+    {nullptr, TTreeFamily::Zumo7},      // 3 TZumo7Doc
+    {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
+    {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
+    {nullptr, TTreeFamily::Hask},       // 6 THask1Doc_1d
+    {nullptr, TTreeFamily::Grendal},    // 7 TGrendalDoc
+    {nullptr, TTreeFamily::Hask},       // 8 THask1Doc_1v
+    {nullptr, TTreeFamily::Hask},       // 9 THask1Doc_2d
+    {nullptr, TTreeFamily::Hask},       // 10 THask1Doc_41
+    {nullptr, TTreeFamily::Hask},       // 11 THask1Doc_1v_43
+    {nullptr, TTreeFamily::Hask},       // 12 THask1Doc_2d_43
+    {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
+    {nullptr, TTreeFamily::Zumo},       // 14 TZumo2sin80Doc
+    {nullptr, TTreeFamily::Zumo},       // 15 TZumo2sin50Doc
+    {nullptr, TTreeFamily::Zumo7},      // 16 TZumo7sinDoc
+    {nullptr, TTreeFamily::Zumo},       // 17 TZumo2SiemensDoc
+};
+
+} // namespace
+
+const TModelEntry* ModelEntry(int code)
+{
+    return code >= 0 && code < ModelCount ? &Models[code] : nullptr;
+}
+
+std::unique_ptr<TZumo2Doc> CreateModelDocument(int code, const std::string& name)
+{
+    const TModelEntry* entry = ModelEntry(code);
+    if (!entry || !entry->Make) throw platform::Exception("Тип " + name + " не реализован");
+    std::unique_ptr<TZumo2Doc> document = entry->Make();
+    document->ResetDefaults();
+    return document;
+}
+
+void BuildFamilyTree(TTreeFamily family, int modelCode, TBindingTree& tree, TTreeGroups& groups,
+                     TZumo2Doc& document)
+{
+    switch (family) {
+    case TTreeFamily::Zumo: BuildZumoTree(tree, groups, document); break;
+    case TTreeFamily::Zumo7: BuildZumo7Skeleton(tree, groups, document); break;
+    case TTreeFamily::Dravo: BuildDravoTree(tree, groups, document); break;
+    case TTreeFamily::Hask: BuildHaskTree(tree, groups, document, modelCode); break;
+    case TTreeFamily::Grendal: BuildGrendalTree(tree, groups, document); break;
+    }
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "configurator/core/ProgressMgr.h"
+
+#include <QStatusBar>
+
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QProgressBar;
+class TStatusBar;
+
+// The progress display of a TStatusBar (see ProgressMgr.h). Runs on the GUI thread.
+class TStatusBarProgressView : public TProgressView {
+public:
+    explicit TStatusBarProgressView(TStatusBar* bar);
+    ~TStatusBarProgressView() override;
+
+    std::string StatusText() const override;
+    void ShowStatusText(const std::string& text) override;
+    void ShowBar(int position) override;
+    void SetBarPosition(int position) override;
+    void RemoveBar() override;
+    void Refresh() override;
+    void SetCursor(TProgressCursor cursor) override;
+
+    QProgressBar* Bar() const { return progress_; }
+
+private:
+    TStatusBar* bar_;
+    QProgressBar* progress_ = nullptr;
+    // Whether this view has set the application's override cursor. Qt keeps override
+    // cursors on a stack; the view keeps at most one entry on it.
+    bool cursorSet_ = false;
+};
+
+// A status bar of panels laid out left to right, each a label with its own width; the
+// last panel reaches to the right edge. In simple mode one simple text replaces all
+// panels. A new status bar holds one empty panel, panel 0.
+class TStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit TStatusBar(QWidget* parent = nullptr);
+    ~TStatusBar() override;
+
+    int PanelCount() const { return static_cast<int>(panels_.size()); }
+    // Adds a panel at the right; returns its index.
+    int AddPanel(const QString& text = {}, int width = 50);
+    QString PanelText(int index) const;
+    void SetPanelText(int index, const QString& text);
+    int PanelWidth(int index) const;
+    void SetPanelWidth(int index, int width);
+
+    bool SimplePanel() const { return simple_; }
+    void SetSimplePanel(bool simple);
+    QString SimpleText() const;
+    void SetSimpleText(const QString& text);
+
+    // Width of a text in the status bar's font.
+    int TextWidth(const QString& text) const;
+
+    // Runs FitStatusPanels again whenever the status bar changes its size.
+    void SetKeepLastPanelFitted(bool keep);
+
+    // The progress display; the progress bar while one is shown, else nullptr.
+    TStatusBarProgressView& ProgressView() { return *progressView_; }
+    QProgressBar* ProgressBar() const { return progressView_->Bar(); }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Panel {
+        QLabel* label;
+        int width;
+    };
+    void LayoutPanels();
+
+    std::vector<Panel> panels_;
+    QLabel* simpleLabel_;
+    bool simple_ = false;
+    bool keepFitted_ = false;
+    std::unique_ptr<TStatusBarProgressView> progressView_;
+};
+
+// Attaches the progress display of a status bar (nullptr detaches). Call on the GUI
+// thread.
+void SetProgressStatusBar(TStatusBar* bar);
+
+// With at least two panels: the second-to-last panel takes all the width the others
+// leave, so that the last one just fits its text (status bar width - last text width -
+// the other panels - 25). The status bar does this again whenever it is resized.
+void FitStatusPanels(TStatusBar* bar);

@@ -1,0 +1,225 @@
+#include "configurator/rules/PageRules.h"
+#include "model/uZumo2.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<TZumo2Doc> NewDocument()
+{
+    auto doc = MakeZumo2Doc();
+    doc->ResetDefaults();
+    return doc;
+}
+
+TField* FieldOf(const TFieldLst& list, const char* key)
+{
+    auto* field = dynamic_cast<TField*>(list.FindField(key));
+    EXPECT_NE(field, nullptr) << key;
+    return field;
+}
+
+TEST(ProtocolPages, EveryIndexAndRole)
+{
+    // By protocol index: the page of a КП device, the page of a ПУ device.
+    const std::pair<const char*, const char*> expected[ProtocolCount] = {
+        {"", ""},
+        {"TfrKPIEC", "TfrPUIEC"},
+        {"TfrKPModbus", ""},
+        {"", ""},
+        {"TfrKPTM800B", ""},
+        {"TfrKPKOMPAS", ""},
+        {"", ""},
+        {"TfrKPMercury", ""},
+        {"TfrKPDCON", ""},
+        {"TfrKPGranit", "TFrPUGranit"},
+        {"TfrKPMKT2", ""},
+        {"TfrKPMKT3", ""},
+        {"TFrPUTM120", "TFrPUTM120"},
+        {"TfrKPCE304", ""},
+        {"TfrKPProton", ""},
+        {"TfrKPTM512", "TfrPUTM512"},
+        {"TfrKPRPT80", "TfrPURPT80"},
+        {"TfrKPANSI", ""},
+        {"TfrKPUTM7", ""},
+        {"TfrKPSET", ""},
+        {"", ""},
+        {"TfrKPMKT1", ""},
+        {"TfrKPTM500", "TfrPUTM500"},
+        {"TfrKPMK51", "TfrKPMK51"},
+        {"TfrKPMK55", ""},
+        {"TfrKPTK113Shield", ""},
+        {"TFrKPOrion", ""},
+        {"TFrKPSirius_2V", ""},
+        {"TFrKPSiemensSymap", ""},
+    };
+    for (int index = 0; index < ProtocolCount; ++index) {
+        EXPECT_STREQ(ProtocolPageName(ProtocolPageOf(index, 0)), expected[index].first) << index;
+        EXPECT_STREQ(ProtocolPageName(ProtocolPageOf(index, 1)), expected[index].second) << index;
+        // Every value other than 1 is a controlled point.
+        EXPECT_EQ(ProtocolPageOf(index, 2), ProtocolPageOf(index, 0)) << index;
+    }
+    // The shared pages are one kind each, and protocols without a page have none.
+    EXPECT_EQ(ProtocolPageOf(12, 0), TProtocolPage::PUTM120);
+    EXPECT_EQ(ProtocolPageOf(23, 1), TProtocolPage::KPMK51);
+    for (int index : {3, 6, 20}) {
+        EXPECT_EQ(ProtocolPageOf(index, 0), TProtocolPage::None);
+        EXPECT_EQ(ProtocolPageOf(index, 1), TProtocolPage::None);
+    }
+    EXPECT_EQ(ProtocolPageOf(-1, 0), TProtocolPage::None);
+    EXPECT_EQ(ProtocolPageOf(ProtocolCount, 1), TProtocolPage::None);
+    // Page names are unique.
+    std::set<std::string> names;
+    for (int k = 1; k < ProtocolPageCount; ++k) names.insert(ProtocolPageName(static_cast<TProtocolPage>(k)));
+    EXPECT_EQ(names.size(), static_cast<size_t>(ProtocolPageCount - 1));
+}
+
+TEST(RolePages, ControlPointOnlyForOne)
+{
+    EXPECT_EQ(RolePageOf(1), TRolePage::PUdpNone);
+    for (int role : {0, 2, 255, -1}) EXPECT_EQ(RolePageOf(role), TRolePage::KPdpNone) << role;
+}
+
+TEST(RolePages, ControlPointLayout)
+{
+    for (int index = 0; index < ProtocolCount; ++index) {
+        for (int role : {0, 1}) {
+            SCOPED_TRACE(std::to_string(index) + "/" + std::to_string(role));
+            const TPUdpNoneLayout l = PUdpNoneLayoutOf(index, role);
+            EXPECT_EQ(l.IecValidityShown, index == 1 && role == 1);
+            const bool ownLink = index == 5 || index == 9 || index == 12;
+            EXPECT_EQ(l.ChannelGroupShown, ownLink);
+            if (ownLink) {
+                EXPECT_FALSE(l.TITLinkShown);
+                EXPECT_FALSE(l.SuspensionShown);
+                EXPECT_STREQ(l.TimeoutCaption, "Таймаут наличия связи");
+                EXPECT_STREQ(l.TimeoutUnit, "с.");
+            } else {
+                EXPECT_STREQ(l.TimeoutCaption, "Таймаут ожидания пакета");
+            }
+        }
+    }
+}
+
+TEST(SerialPanel, FollowsTheModeOfThePortList)
+{
+    auto doc = NewDocument();
+    auto* uart0 = doc->Find<TUART>("UART0");
+    ASSERT_NE(uart0, nullptr);
+    EXPECT_TRUE(SerialPanelShown(doc.get(), uart0, 0));
+    EXPECT_TRUE(SerialPanelShown(doc.get(), uart0, 1)); // the port list is "UART0" for every port
+    EXPECT_FALSE(SerialPanelShown(doc.get(), uart0, std::nullopt)) << "no port selected";
+    EXPECT_FALSE(SerialPanelShown(doc.get(), nullptr, 0)) << "no port list";
+    EXPECT_FALSE(SerialPanelShown(nullptr, uart0, 0));
+    FieldOf(*uart0, "016")->SetValue(int32_t{1});
+    EXPECT_FALSE(SerialPanelShown(doc.get(), uart0, 0)) << "synchronous";
+    // A list that is not a port record shows nothing.
+    EXPECT_FALSE(SerialPanelShown(doc.get(), doc->DeviceByIndex(0), 0));
+}
+
+TEST(DeviceLists, ItemsAndValues)
+{
+    auto doc = NewDocument();
+    EXPECT_EQ(DevicePortItems(*doc), (TPickList{{"COM", 0}, {"XPort", 1}, {"485", 2}}));
+    EXPECT_EQ(ChannelProtocolItems(), (TPickList{{"Нет", 0}, {"\"Модемный\"", 128}, {"NE50", 135}}));
+    EXPECT_EQ(DataBitsItems(), (TPickList{{"8", 8}, {"9", 9}}));
+    EXPECT_EQ(ParityItems(), (TPickList{{"Нет", 0}, {"Чет", 2}, {"Нечет", 3}}));
+    EXPECT_EQ(StopBitsItems(), (TPickList{{"1", 1}, {"2", 2}}));
+    // The device defaults are among the items.
+    TDevice* device = doc->DeviceByIndex(0);
+    const auto has = [](const TPickList& items, int value) {
+        for (const auto& item : items)
+            if (item.second == value) return true;
+        return false;
+    };
+    EXPECT_TRUE(has(DataBitsItems(), FieldOf(*device, "068_1")->GetValue().ToInt32()));
+    EXPECT_TRUE(has(ParityItems(), FieldOf(*device, "068_2")->GetValue().ToInt32()));
+    EXPECT_TRUE(has(StopBitsItems(), FieldOf(*device, "068_3")->GetValue().ToInt32()));
+}
+
+TEST(PortMode, AsynchronousDisablesAllButTheModeAndDuplex)
+{
+    auto doc = NewDocument();
+    auto* com = doc->Find<TUART>("UART0");
+    ASSERT_NE(com, nullptr);
+    const std::set<std::string> kept = {"gbMode", "cb016", "ch018"};
+    std::set<std::string> switchedNames;
+    for (const TPageControl& c : PortPageControls())
+        if (!kept.count(c.Name)) switchedNames.insert(c.Name);
+    ASSERT_TRUE(switchedNames.count("gbFlags") && switchedNames.count("edSendLider") && switchedNames.count("edWindow"));
+
+    for (int mode : {0, 1}) {
+        const auto states = PortModeRule(*com, mode);
+        std::set<std::string> names;
+        for (const auto& [name, enabled] : states) {
+            names.insert(name);
+            EXPECT_EQ(enabled, mode == 1) << name << " in mode " << mode;
+        }
+        EXPECT_EQ(names, switchedNames) << mode;
+    }
+    EXPECT_TRUE(PortModeRule(*com, std::nullopt).empty()) << "no mode selected";
+}
+
+TEST(PortMode, ModemPortOffersOnlySynchronous)
+{
+    TMemory image;
+    TMemoryBlock* block = image.AddBlock(0, 16);
+    auto modem = MakeList<TModemPort>("Modem", block, 0);
+    auto com = MakeList<TPortCOM>("COM", block, 8);
+    EXPECT_EQ(PortModeItems(*modem), (TPickList{{"Синхронный", 1}}));
+    EXPECT_EQ(PortModeItems(*com), (TPickList{{"Асинхронный", 0}, {"Синхронный", 1}}));
+    // What a modem port holds is among its items, and the rule enables everything.
+    EXPECT_EQ(FieldOf(*modem, "016")->GetValue().ToInt32(), 1);
+    for (const auto& [name, enabled] : PortModeRule(*modem, 1)) EXPECT_TRUE(enabled) << name;
+}
+
+TEST(EventBuffer, CaptionAndCapacity)
+{
+    auto doc = NewDocument();
+    EXPECT_EQ(EventBufferCapacity(*doc), 1200);
+    EXPECT_EQ(EventBufferCaption(1200), "Буфер архива событий (макс. 1200 событий)");
+}
+
+TEST(EventBuffer, RuleLowersTheOtherBuffer)
+{
+    struct Case {
+        TBuffer changed;
+        int64_t ts, tit;
+        std::optional<TBufferChange> expected;
+    };
+    const Case cases[] = {
+        {TBuffer::TIT, 1000, 500, TBufferChange{TBuffer::TS, 700}},  // TS 1000, then TIT 500
+        {TBuffer::TS, 1000, 500, TBufferChange{TBuffer::TIT, 200}},
+        {TBuffer::TS, 300, 500, std::nullopt},                      // they fit
+        {TBuffer::TIT, 700, 500, std::nullopt},                     // exactly the capacity
+        {TBuffer::TS, 1500, 500, TBufferChange{TBuffer::TIT, 0}},   // never negative
+        {TBuffer::TIT, 100, 65535, TBufferChange{TBuffer::TS, 0}},
+        {TBuffer::TSDP, 900, 500, TBufferChange{TBuffer::TS, 700}}, // TSDP only triggers
+        {TBuffer::TSDP, 500, 500, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ts) + "+" + std::to_string(c.tit));
+        EXPECT_EQ(BufferRule(c.changed, c.ts, c.tit, 1200), c.expected);
+    }
+}
+
+TEST(EventBuffer, ClampedValueFitsTheWordField)
+{
+    // TS 1500 on a capacity of 1200: the TIT buffer is emptied, not wrapped round.
+    auto doc = NewDocument();
+    TField* ts = FieldOf(*doc, "041");
+    TField* tit = FieldOf(*doc, "042");
+    ts->SetValue(int32_t{1500});
+    const auto change = BufferRule(TBuffer::TS, ts->GetValue().ToInt64(), tit->GetValue().ToInt64(), 1200);
+    ASSERT_TRUE(change);
+    tit->SetValue(change->Value);
+    EXPECT_EQ(tit->GetValue().ToInt32(), 0);
+    EXPECT_EQ(ts->GetValue().ToInt32(), 1500);
+}
+
+} // namespace
