@@ -22,7 +22,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     });
     RegisterPage<TfrDevice>(registry, TFrameKind::Device, [](const TFrameArgs& a) -> TfrDevice* {
         auto* device = dynamic_cast<TDevice*>(a.List);
-        return device ? MakeFrame<TfrDevice>(a.View, a.DevicesGroup, device, a.Parent) : nullptr;
+        return device ? MakeFrame<TfrDevice>(a.View, a.DevicesGroup, device, a.Registry, a.Parent) : nullptr;
     });
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;

@@ -1,98 +1,106 @@
 #include "configurator/pages/FCommon.h"
 
+#include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo2.h"
 #include "platform/Format.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace {
+
+using K = TControlKind;
+
+constexpr TPagePanel kPanels[] = {
+    {.Name = "gbTimeCheck", .Kind = TPanelKind::Group},
+    {.Name = "paVAC_TU1", .Kind = TPanelKind::Panel},
+    {.Name = "gbBuffer", .Kind = TPanelKind::Group},
+    {.Name = "paTime", .Kind = TPanelKind::Panel},
+    {.Name = "paNet", .Kind = TPanelKind::Row},
+    {.Name = "gbNet1", .Kind = TPanelKind::Group, .Title = "Параметры сети 1", .Parent = "paNet"},
+    {.Name = "gbNet2", .Kind = TPanelKind::Group, .Title = "Параметры сети 2", .Parent = "paNet"},
+};
+
+// The time settings and the network addresses are bound where the document has them.
+const TPageRow kRows[] = {
+    {.Panel = "gbTimeCheck", .Name = "ch022", .Kind = K::CheckBox, .Key = "022", .Caption = "Контроль по функции"},
+    {.Panel = "gbTimeCheck", .Name = "ch023", .Kind = K::CheckBox, .Key = "023", .Caption = "Контроль по PPS"},
+    {.Panel = "gbTimeCheck", .Name = "ch028", .Kind = K::CheckBox, .Key = "028",
+     .Caption = "Автоматическая коррекция часов"},
+    {.Panel = "gbTimeCheck", .Name = "edPeriodCheckTime", .Kind = K::SpinEdit, .Key = "044",
+     .Caption = "Период контроля", .Unit = "мин."},
+    // The command channel address of the documents that have one is bound by the page.
+    {.Panel = "paVAC_TU1", .Name = "edVAC_TU1", .Kind = K::SpinEdit, .Key = nullptr, .Caption = "ВАК ТУ1"},
+    {.Panel = nullptr, .Name = "chQuality", .Kind = K::CheckBox, .Key = "024",
+     .Caption = "Выдача недостоверности сигналов при потере связи с КП"},
+    {.Panel = "gbBuffer", .Name = "edBufTS", .Kind = K::SpinEdit, .Key = "041", .Caption = "Буфер ТС"},
+    {.Panel = "gbBuffer", .Name = "edBufTIT", .Kind = K::SpinEdit, .Key = "042", .Caption = "Буфер ТИТ"},
+    {.Panel = "gbBuffer", .Name = "edBufTSDPI", .Kind = K::SpinEdit, .Key = "TS_DPI_buf_size", .Caption = "Буфер TSDP",
+     .WhereDocumentHasIt = true},
+    {.Panel = "paTime", .Name = "seTimeOffset", .Kind = K::SpinEdit, .Key = "time_offset",
+     .Caption = "При установке времени добавлять\n(n часов)", .WhereDocumentHasIt = true},
+    {.Panel = "paTime", .Name = "cbInverAll_Ts", .Kind = K::CheckBox, .Key = "inv_all_ts",
+     .Caption = "Инвертировать все ТС", .WhereDocumentHasIt = true},
+    {.Panel = "paTime", .Name = "cbSetTimeTest", .Kind = K::CheckBox, .Key = "settime_test",
+     .Caption = "Ретрансляция времени на XPORT", .WhereDocumentHasIt = true},
+    {.Panel = "paTime", .Name = "seXPORT_settime_p", .Kind = K::SpinEdit, .Key = "XPORT_settime_p",
+     .Caption = "Период установки времени XPORT\n(мин.)", .WhereDocumentHasIt = true},
+    {.Panel = "gbNet1", .Name = "ed050", .Kind = K::IPv4Edit, .Key = "050", .Caption = "IP адрес",
+     .WhereDocumentHasIt = true},
+    {.Panel = "gbNet1", .Name = "ed052", .Kind = K::IPv4Edit, .Key = "052", .Caption = "Маска",
+     .WhereDocumentHasIt = true},
+    {.Panel = "gbNet1", .Name = "ed054", .Kind = K::IPv4Edit, .Key = "054", .Caption = "Шлюз",
+     .WhereDocumentHasIt = true},
+    {.Panel = "gbNet2", .Name = "ed051", .Kind = K::IPv4Edit, .Key = "051", .Caption = "IP адрес",
+     .WhereDocumentHasIt = true},
+    {.Panel = "gbNet2", .Name = "ed053", .Kind = K::IPv4Edit, .Key = "053", .Caption = "Маска",
+     .WhereDocumentHasIt = true},
+    {.Panel = "gbNet2", .Name = "ed055", .Kind = K::IPv4Edit, .Key = "055", .Caption = "Шлюз",
+     .WhereDocumentHasIt = true},
+};
+
+} // namespace
+
+const TPageTable TfrCommon::Table{"TfrCommon", kPanels, kRows};
 
 TfrCommon::TfrCommon(QTreeWidget* tree, TZumo2Doc* document, QWidget* parent)
     : TParamFrame(tree, document, parent), document_(document)
 {
     setObjectName("frCommon");
     auto* column = new QVBoxLayout(this);
-
-    gbTimeCheck = NewGroup(this, "gbTimeCheck", {});
-    auto* timeCheck = new QGridLayout(gbTimeCheck);
-    ch022 = NewCheck(gbTimeCheck, "ch022", "Контроль по функции");
-    ch023 = NewCheck(gbTimeCheck, "ch023", "Контроль по PPS");
-    ch028 = NewCheck(gbTimeCheck, "ch028", "Автоматическая коррекция часов");
-    timeCheck->addWidget(ch022, 0, 0, 1, 3);
-    timeCheck->addWidget(ch023, 1, 0, 1, 3);
-    timeCheck->addWidget(ch028, 2, 0, 1, 3);
-    edPeriodCheckTime = NewSpin(gbTimeCheck, "edPeriodCheckTime");
-    AddRow(timeCheck, edPeriodCheckTime, "Период контроля", "мин.");
-    timeCheck->setColumnStretch(3, 1);
-    column->addWidget(gbTimeCheck);
-
-    auto* vac = new QWidget(this);
-    vac->setObjectName("paVAC_TU1");
-    auto* vacRow = new QGridLayout(vac);
-    vacRow->setContentsMargins(0, 0, 0, 0);
-    edVAC_TU1 = NewSpin(vac, "edVAC_TU1");
-    lbVAC_TU1 = AddRow(vacRow, edVAC_TU1, "ВАК ТУ1").Caption;
-    vacRow->setColumnStretch(3, 1);
-    column->addWidget(vac);
-
-    chQuality = NewCheck(this, "chQuality", "Выдача недостоверности сигналов при потере связи с КП");
-    column->addWidget(chQuality);
-
-    gbBuffer = NewGroup(this, "gbBuffer", {});
-    auto* buffer = new QGridLayout(gbBuffer);
-    edBufTS = NewSpin(gbBuffer, "edBufTS");
-    edBufTIT = NewSpin(gbBuffer, "edBufTIT");
-    edBufTSDPI = NewSpin(gbBuffer, "edBufTSDPI");
-    AddRow(buffer, edBufTS, "Буфер ТС");
-    AddRow(buffer, edBufTIT, "Буфер ТИТ");
-    AddRow(buffer, edBufTSDPI, "Буфер TSDP");
-    buffer->setColumnStretch(3, 1);
-    column->addWidget(gbBuffer);
-
-    auto* time = new QWidget(this);
-    time->setObjectName("paTime");
-    auto* timeRows = new QGridLayout(time);
-    timeRows->setContentsMargins(0, 0, 0, 0);
-    seTimeOffset = NewSpin(time, "seTimeOffset");
-    AddRow(timeRows, seTimeOffset, "При установке времени добавлять\n(n часов)");
-    cbInverAll_Ts = NewCheck(time, "cbInverAll_Ts", "Инвертировать все ТС");
-    timeRows->addWidget(cbInverAll_Ts, timeRows->rowCount(), 0, 1, 3);
-    cbSetTimeTest = NewCheck(time, "cbSetTimeTest", "Ретрансляция времени на XPORT");
-    timeRows->addWidget(cbSetTimeTest, timeRows->rowCount(), 0, 1, 3);
-    seXPORT_settime_p = NewSpin(time, "seXPORT_settime_p");
-    AddRow(timeRows, seXPORT_settime_p, "Период установки времени XPORT\n(мин.)");
-    timeRows->setColumnStretch(3, 1);
-    column->addWidget(time);
-
-    paNet = new QWidget(this);
-    paNet->setObjectName("paNet");
-    auto* net = new QHBoxLayout(paNet);
-    net->setContentsMargins(0, 0, 0, 0);
-    const auto addresses = [&](const char* name, const char* title, const char* ip, const char* mask,
-                               const char* gateway, TIPAddressEdit*& edIp, TIPAddressEdit*& edMask,
-                               TIPAddressEdit*& edGateway) {
-        QGroupBox* group = NewGroup(paNet, name, title);
-        auto* rows = new QGridLayout(group);
-        edIp = NewIPEdit(group, ip);
-        edMask = NewIPEdit(group, mask);
-        edGateway = NewIPEdit(group, gateway);
-        AddRow(rows, edIp, "IP адрес");
-        AddRow(rows, edMask, "Маска");
-        AddRow(rows, edGateway, "Шлюз");
-        net->addWidget(group);
-        return group;
-    };
-    gbNet1 = addresses("gbNet1", "Параметры сети 1", "ed050", "ed052", "ed054", ed050, ed052, ed054);
-    gbNet2 = addresses("gbNet2", "Параметры сети 2", "ed051", "ed053", "ed055", ed051, ed053, ed055);
-    net->addStretch(1);
-    paNet->hide();
-    column->addWidget(paNet);
+    const TPageControls c = BuildPage(*this, *column, Table);
     column->addStretch(1);
+
+    gbTimeCheck = c.Get<QGroupBox>("gbTimeCheck");
+    ch022 = c.Get<QCheckBox>("ch022");
+    ch023 = c.Get<QCheckBox>("ch023");
+    ch028 = c.Get<QCheckBox>("ch028");
+    edPeriodCheckTime = c.Get<TSpinEdit>("edPeriodCheckTime");
+    edVAC_TU1 = c.Get<TSpinEdit>("edVAC_TU1");
+    lbVAC_TU1 = c.Get<QLabel>("lbVAC_TU1");
+    chQuality = c.Get<QCheckBox>("chQuality");
+    gbBuffer = c.Get<QGroupBox>("gbBuffer");
+    edBufTS = c.Get<TSpinEdit>("edBufTS");
+    edBufTIT = c.Get<TSpinEdit>("edBufTIT");
+    edBufTSDPI = c.Get<TSpinEdit>("edBufTSDPI");
+    seTimeOffset = c.Get<TSpinEdit>("seTimeOffset");
+    cbInverAll_Ts = c.Get<QCheckBox>("cbInverAll_Ts");
+    cbSetTimeTest = c.Get<QCheckBox>("cbSetTimeTest");
+    seXPORT_settime_p = c.Get<TSpinEdit>("seXPORT_settime_p");
+    paNet = c.Get("paNet");
+    gbNet1 = c.Get<QGroupBox>("gbNet1");
+    ed050 = c.Get<TIPAddressEdit>("ed050");
+    ed052 = c.Get<TIPAddressEdit>("ed052");
+    ed054 = c.Get<TIPAddressEdit>("ed054");
+    gbNet2 = c.Get<QGroupBox>("gbNet2");
+    ed051 = c.Get<TIPAddressEdit>("ed051");
+    ed053 = c.Get<TIPAddressEdit>("ed053");
+    ed055 = c.Get<TIPAddressEdit>("ed055");
+    paNet->hide();
 }
 
 void TfrCommon::Load(TFieldLst* list)
@@ -101,16 +109,11 @@ void TfrCommon::Load(TFieldLst* list)
     gbBuffer->setTitle(QStr(EventBufferCaption(capacity_)));
     // Families with a network or other time checks arrange the page here.
 
-    BindControls({ch022, ch023, chQuality, ch028, edBufTS, edBufTIT, edPeriodCheckTime, ed050, ed052, ed054, ed051,
-                  ed053, ed055},
-                 {"022", "023", "024", "028", "041", "042", "044", "050", "052", "054", "051", "053", "055"});
     // The command channel address of the documents that have one is bound here; the
     // others do not show it.
     edVAC_TU1->hide();
     lbVAC_TU1->hide();
     edVAC_TU1->parentWidget()->hide();
-    BindControls({seTimeOffset, cbInverAll_Ts, cbSetTimeTest, edBufTSDPI, seXPORT_settime_p},
-                 {"time_offset", "inv_all_ts", "settime_test", "TS_DPI_buf_size", "XPORT_settime_p"});
     TParamFrame::Load(list);
 
     SetChangeHandler(edBufTS, [this](const void*) { BufferChanged(TBuffer::TS); });

@@ -16,6 +16,9 @@ class TZumo2Doc;
 class TfrCommon : public TParamFrame {
     Q_OBJECT
 public:
+    // The page's controls; the buffer rule and the command channel address stay code.
+    static const TPageTable Table;
+
     void Load(TFieldLst* list) override;
 
     // How many events the archive holds in all (set by Load).

@@ -2,44 +2,58 @@
 
 #include "configurator/pages/FKPdpNone.h"
 #include "configurator/pages/FPUdpNone.h"
+#include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/tree/TreeNodes.h"
 #include "model/uZumo_Classes.h"
 
 #include <QComboBox>
-#include <QGridLayout>
 #include <QVBoxLayout>
 
-#include <map>
+
+void RegisterProtocolPage(TFrameRegistry& registry, TProtocolPage page, TProtocolFrameFactory factory)
+{
+    if (!factory || page == TProtocolPage::None) {
+        registry.RegisterProtocolPage(static_cast<int>(page), {});
+        return;
+    }
+    registry.RegisterProtocolPage(static_cast<int>(page),
+                                  [factory = std::move(factory)](const TProtocolPageArgs& a) -> QWidget* {
+                                      return factory(a.View, a.Device, a.Host);
+                                  });
+}
 
 namespace {
 
-std::map<TProtocolPage, TProtocolPageFactory>& ProtocolPages()
-{
-    static std::map<TProtocolPage, TProtocolPageFactory> pages;
-    return pages;
-}
+using K = TControlKind;
+
+constexpr TPagePanel kPanels[] = {
+    {.Name = "paLink", .Kind = TPanelKind::Panel},
+    {.Name = "paPort", .Kind = TPanelKind::Panel}, // the serial settings
+};
+
+const TPageRow kRows[] = {
+    {.Panel = "paLink", .Name = "cbPort", .Kind = K::ComboBox, .Key = "002", .Caption = "Порт"},
+    {.Panel = "paLink", .Name = "edAddr", .Kind = K::SpinEdit, .Key = "000", .Caption = "Адрес", .Minimum = 0,
+     .Maximum = 65535},
+    {.Panel = "paLink", .Name = "edSpeed", .Kind = K::SpinEdit, .Key = "001", .Caption = "Скорость", .Unit = "бит/с"},
+    {.Panel = "paLink", .Name = "cb005", .Kind = K::ComboBox, .Key = "005", .Caption = "Канальный протокол"},
+    {.Panel = "paPort", .Name = "cb068_1", .Kind = K::ComboBox, .Key = "068_1", .Caption = "Биты данных"},
+    {.Panel = "paPort", .Name = "cb068_2", .Kind = K::ComboBox, .Key = "068_2", .Caption = "Четность"},
+    {.Panel = "paPort", .Name = "cb068_3", .Kind = K::ComboBox, .Key = "068_3", .Caption = "Стоповые биты"},
+    {.Panel = "paPort", .Name = "ed006", .Kind = K::SpinEdit, .Key = "006", .Caption = "Межбайтный интервал",
+     .Unit = "мс"},
+};
 
 } // namespace
 
-void RegisterProtocolPage(TProtocolPage page, TProtocolPageFactory factory)
-{
-    if (factory)
-        ProtocolPages()[page] = std::move(factory);
-    else
-        ProtocolPages().erase(page);
-}
+const TPageTable TfrDevice::Table{"TfrDevice", kPanels, kRows};
 
-TParamFrame* CreateProtocolPage(TProtocolPage page, QTreeWidget* tree, TDevice* device, QWidget* host)
-{
-    const auto it = ProtocolPages().find(page);
-    if (page == TProtocolPage::None || it == ProtocolPages().end()) return nullptr;
-    return it->second(tree, device, host);
-}
-
-TfrDevice::TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device, QWidget* parent)
-    : TParamFrame(tree, device, parent), device_(device), document_(dynamic_cast<TDocument*>(device->Parent))
+TfrDevice::TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device, const TFrameRegistry* pages,
+                     QWidget* parent)
+    : TParamFrame(tree, device, parent), device_(device), document_(dynamic_cast<TDocument*>(device->Parent)),
+      pages_(pages)
 {
     setObjectName("frDevice");
     if (devicesGroup) {
@@ -50,35 +64,16 @@ TfrDevice::TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
 
-    auto* link = new QWidget(this);
-    link->setObjectName("paLink");
-    auto* linkRows = new QGridLayout(link);
-    linkRows->setContentsMargins(0, 0, 0, 0);
-    cbPort = NewCombo(link, "cbPort");
-    edAddr = NewSpin(link, "edAddr", 0, 65535);
-    edSpeed = NewSpin(link, "edSpeed");
-    cb005 = NewCombo(link, "cb005");
-    AddRow(linkRows, cbPort, "Порт");
-    AddRow(linkRows, edAddr, "Адрес");
-    AddRow(linkRows, edSpeed, "Скорость", "бит/с");
-    AddRow(linkRows, cb005, "Канальный протокол");
-    linkRows->setColumnStretch(3, 1);
-    column->addWidget(link);
-
-    paPort = new QWidget(this);
-    paPort->setObjectName("paPort");
-    auto* serial = new QGridLayout(paPort);
-    serial->setContentsMargins(0, 0, 0, 0);
-    cb068_1 = NewCombo(paPort, "cb068_1");
-    cb068_2 = NewCombo(paPort, "cb068_2");
-    cb068_3 = NewCombo(paPort, "cb068_3");
-    ed006 = NewSpin(paPort, "ed006");
-    AddRow(serial, cb068_1, "Биты данных");
-    AddRow(serial, cb068_2, "Четность");
-    AddRow(serial, cb068_3, "Стоповые биты");
-    AddRow(serial, ed006, "Межбайтный интервал", "мс");
-    serial->setColumnStretch(3, 1);
-    column->addWidget(paPort);
+    const TPageControls c = BuildPage(*this, *column, Table);
+    cbPort = c.Get<QComboBox>("cbPort");
+    edAddr = c.Get<TSpinEdit>("edAddr");
+    edSpeed = c.Get<TSpinEdit>("edSpeed");
+    cb005 = c.Get<QComboBox>("cb005");
+    paPort = c.Get("paPort");
+    cb068_1 = c.Get<QComboBox>("cb068_1");
+    cb068_2 = c.Get<QComboBox>("cb068_2");
+    cb068_3 = c.Get<QComboBox>("cb068_3");
+    ed006 = c.Get<TSpinEdit>("ed006");
 
     paRole = new QWidget(this);
     paRole->setObjectName("paRole");
@@ -104,9 +99,6 @@ void TfrDevice::FillLists()
 
 void TfrDevice::Load(TFieldLst* list)
 {
-    BindControlTo(cbPort, "002", device_);
-    BindControls({edAddr, edSpeed, cb005, ed006, cb068_1, cb068_2, cb068_3},
-                 {"000", "001", "005", "006", "068_1", "068_2", "068_3"});
     TParamFrame::Load(list);
     FollowPort();
     SetChangeHandler(cbPort, [this](const void*) { FollowPort(); });
@@ -144,7 +136,13 @@ void TfrDevice::CreateProtocolFrames()
         roleFrame_ = MakeFrame<TfrKPdpNone>(Tree, device_, paRole);
     Host(paRole, roleFrame_);
 
-    protocolFrame_ = CreateProtocolPage(ProtocolPageOf(device_->ActiveProtocolIndex(), role), Tree, device_, paProtocol);
+    const TProtocolPage page = ProtocolPageOf(device_->ActiveProtocolIndex(), role);
+    protocolFrame_ = nullptr;
+    if (pages_ && page != TProtocolPage::None) {
+        QWidget* made = pages_->CreateProtocolPage(static_cast<int>(page), {device_, Tree, paProtocol});
+        protocolFrame_ = qobject_cast<TParamFrame*>(made);
+        if (made && !protocolFrame_) delete made;
+    }
     Host(paProtocol, protocolFrame_);
     FitHeight();
 }

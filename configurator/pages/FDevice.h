@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configurator/rules/PageRules.h"
+#include "configurator/tree/FrameDispatch.h"
 #include "configurator/widgets/uParamFrame.h"
 
 #include <QPointer>
@@ -15,13 +16,11 @@ class TSpinEdit;
 
 // Makes the protocol page of a kind for a device inside its host panel: the page is
 // made (constructed, filled and loaded) with the host as its parent.
-using TProtocolPageFactory = std::function<TParamFrame*(QTreeWidget* tree, TDevice* device, QWidget* host)>;
+using TProtocolFrameFactory = std::function<TParamFrame*(QTreeWidget* tree, TDevice* device, QWidget* host)>;
 
-// The protocol pages the device page can host, filled by the units of the pages.
-// Replaces the kind's factory; an empty factory removes it.
-void RegisterProtocolPage(TProtocolPage page, TProtocolPageFactory factory);
-// The page of a kind, or none when no factory is registered for it.
-TParamFrame* CreateProtocolPage(TProtocolPage page, QTreeWidget* tree, TDevice* device, QWidget* host);
+// Puts a protocol page the device page can host into a registry; replaces the kind's
+// factory, an empty factory removes it.
+void RegisterProtocolPage(TFrameRegistry& registry, TProtocolPage page, TProtocolFrameFactory factory);
 
 // The page of one device slot: its port, address, speed, channel protocol and serial
 // settings, above a role page (by the role) and a protocol page (by the protocol and
@@ -29,6 +28,9 @@ TParamFrame* CreateProtocolPage(TProtocolPage page, QTreeWidget* tree, TDevice* 
 class TfrDevice : public TParamFrame {
     Q_OBJECT
 public:
+    // The page's own controls; the role and protocol pages it hosts have theirs.
+    static const TPageTable Table;
+
     void FillLists() override;
     void Load(TFieldLst* list) override;
     void FitHeight() override;
@@ -62,7 +64,9 @@ public:
     QWidget* paProtocol;
 
 protected:
-    TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device, QWidget* parent = nullptr);
+    // The protocol pages come from pages; none: the device page hosts none.
+    TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device, const TFrameRegistry* pages,
+              QWidget* parent = nullptr);
 
 private:
     // Sets the port list the serial settings depend on from the stored port number:
@@ -73,6 +77,7 @@ private:
 
     TDevice* device_;
     TDocument* document_;
+    const TFrameRegistry* pages_;
     TFieldLst* portList_ = nullptr;
     TNodeTree* node_ = nullptr;
     QPointer<TParamFrame> roleFrame_;

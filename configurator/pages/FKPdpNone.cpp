@@ -1,12 +1,40 @@
 #include "configurator/pages/FKPdpNone.h"
 
-#include "configurator/widgets/PageWidgets.h"
+#include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QVBoxLayout>
+
+namespace {
+
+using K = TControlKind;
+
+constexpr TPagePanel kPanels[] = {
+    {.Name = "paValues", .Kind = TPanelKind::Panel},
+};
+
+const TPageRow kRows[] = {
+    {.Panel = nullptr, .Name = "rg013", .Kind = K::RadioGroup, .Key = "013", .Items = {"Binary Hex", "ASCII Hex"}},
+    {.Panel = "paValues", .Name = "edTSLink", .Kind = K::SpinEdit, .Key = "ts_link", .Caption = "ВАК наличия связи"},
+    {.Panel = "paValues", .Name = "edTITLink", .Kind = K::SpinEdit, .Key = "tit_link", .Caption = "ВАК качества связи"},
+    {.Panel = "paValues", .Name = "ed0004", .Kind = K::SpinEdit, .Key = "0004", .Caption = "Таймаут ожидания пакета",
+     .Unit = "мс"},
+    {.Panel = "paValues", .Name = "ed0013", .Kind = K::SpinEdit, .Key = "0013", .Caption = "Время приостановки опроса",
+     .Unit = "с"},
+    {.Panel = "paValues", .Name = "ed0014", .Kind = K::SpinEdit, .Key = "0014", .Caption = "Повторов опроса"},
+    {.Panel = "paValues", .Name = "ed0015", .Kind = K::SpinEdit, .Key = "0015", .Caption = "Ответов для наличия связи"},
+    {.Panel = "paValues", .Name = "ed055", .Kind = K::SpinEdit, .Key = "055", .Caption = "Задержка начала передачи",
+     .Unit = "мс", .Minimum = 0, .Maximum = 65535},
+    {.Panel = nullptr, .Name = "ch012", .Kind = K::CheckBox, .Key = "012", .Caption = "Прослушивание"},
+    {.Panel = nullptr, .Name = "ch020", .Kind = K::CheckBox, .Key = "020", .Caption = "Признак достоверности IV"},
+    {.Panel = nullptr, .Name = "ch021", .Kind = K::CheckBox, .Key = "021", .Caption = "Признак достоверности NT"},
+};
+
+} // namespace
+
+const TPageTable TfrKPdpNone::Table{"TfrKPdpNone", kPanels, kRows};
 
 TfrKPdpNone::TfrKPdpNone(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TParamFrame(tree, device, parent)
@@ -14,43 +42,18 @@ TfrKPdpNone::TfrKPdpNone(QTreeWidget* tree, TDevice* device, QWidget* parent)
     setObjectName("frKPdpNone");
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-
-    rg013 = NewRadioGroup(this, "rg013", {}, {"Binary Hex", "ASCII Hex"});
-    column->addWidget(rg013);
-
-    auto* values = new QWidget(this);
-    values->setObjectName("paValues");
-    auto* grid = new QGridLayout(values);
-    grid->setContentsMargins(0, 0, 0, 0);
-    edTSLink = NewSpin(values, "edTSLink");
-    edTITLink = NewSpin(values, "edTITLink");
-    ed0004 = NewSpin(values, "ed0004");
-    ed0013 = NewSpin(values, "ed0013");
-    ed0014 = NewSpin(values, "ed0014");
-    ed0015 = NewSpin(values, "ed0015");
-    ed055 = NewSpin(values, "ed055", 0, 65535);
-    AddRow(grid, edTSLink, "ВАК наличия связи");
-    AddRow(grid, edTITLink, "ВАК качества связи");
-    AddRow(grid, ed0004, "Таймаут ожидания пакета", "мс");
-    AddRow(grid, ed0013, "Время приостановки опроса", "с");
-    AddRow(grid, ed0014, "Повторов опроса");
-    AddRow(grid, ed0015, "Ответов для наличия связи");
-    AddRow(grid, ed055, "Задержка начала передачи", "мс");
-    grid->setColumnStretch(3, 1);
-    column->addWidget(values);
-
-    ch012 = NewCheck(this, "ch012", "Прослушивание");
-    ch020 = NewCheck(this, "ch020", "Признак достоверности IV");
-    ch021 = NewCheck(this, "ch021", "Признак достоверности NT");
-    column->addWidget(ch012);
-    column->addWidget(ch020);
-    column->addWidget(ch021);
+    const TPageControls c = BuildPage(*this, *column, Table);
     column->addStretch(1);
-}
 
-void TfrKPdpNone::Load(TFieldLst* list)
-{
-    BindControls({rg013, edTSLink, edTITLink, ed0004, ed0013, ed0014, ed0015, ed055, ch012, ch020, ch021},
-                 {"013", "ts_link", "tit_link", "0004", "0013", "0014", "0015", "055", "012", "020", "021"});
-    TParamFrame::Load(list);
+    rg013 = c.Get<TRadioGroup>("rg013");
+    edTSLink = c.Get<TSpinEdit>("edTSLink");
+    edTITLink = c.Get<TSpinEdit>("edTITLink");
+    ed0004 = c.Get<TSpinEdit>("ed0004");
+    ed0013 = c.Get<TSpinEdit>("ed0013");
+    ed0014 = c.Get<TSpinEdit>("ed0014");
+    ed0015 = c.Get<TSpinEdit>("ed0015");
+    ed055 = c.Get<TSpinEdit>("ed055");
+    ch012 = c.Get<QCheckBox>("ch012");
+    ch020 = c.Get<QCheckBox>("ch020");
+    ch021 = c.Get<QCheckBox>("ch021");
 }

@@ -11,7 +11,8 @@ class TSpinEdit;
 class TfrKPdpNone : public TParamFrame {
     Q_OBJECT
 public:
-    void Load(TFieldLst* list) override;
+    // The page's controls.
+    static const TPageTable Table;
 
     TRadioGroup* rg013;
     TSpinEdit* edTSLink;

@@ -1,15 +1,44 @@
 #include "configurator/pages/FPUdpNone.h"
 
 #include "configurator/rules/PageRules.h"
-#include "configurator/widgets/PageWidgets.h"
+#include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace {
+
+using K = TControlKind;
+
+constexpr TPagePanel kPanels[] = {
+    {.Name = "gbChannel", .Kind = TPanelKind::Group},
+    {.Name = "gbMode", .Kind = TPanelKind::Group, .Title = "Режим работы"},
+    {.Name = "gbIEC", .Kind = TPanelKind::Group, .Title = "Формирование признака достоверности для МЭК"},
+};
+
+const TPageRow kRows[] = {
+    {.Panel = "gbChannel", .Name = "ed0004", .Kind = K::SpinEdit, .Key = "0004", .Caption = "Таймаут ожидания пакета",
+     .Unit = "мс"},
+    {.Panel = "gbChannel", .Name = "ed0013", .Kind = K::SpinEdit, .Key = "0013", .Caption = "Время приостановки опроса",
+     .Unit = "с"},
+    {.Panel = "gbChannel", .Name = "edTSLink", .Kind = K::SpinEdit, .Key = "ts_link", .Caption = "ВАК наличия связи"},
+    {.Panel = "gbChannel", .Name = "edTITLink", .Kind = K::SpinEdit, .Key = "tit_link", .Caption = "ВАК качества связи"},
+    {.Panel = "gbMode", .Name = "rg013", .Kind = K::RadioGroup, .Key = "013", .Items = {"Binary Hex", "ASCII Hex"}},
+    {.Panel = "gbMode", .Name = "ed055", .Kind = K::SpinEdit, .Key = "055", .Caption = "Задержка начала передачи",
+     .Unit = "мс", .Minimum = 0, .Maximum = 65535},
+    {.Panel = "gbMode", .Name = "ch019", .Kind = K::CheckBox, .Key = "019",
+     .Caption = "Останавливать работу при пропадании связи с КП"},
+    {.Panel = "gbIEC", .Name = "ch020", .Kind = K::CheckBox, .Key = "020", .Caption = "Признак достоверности IV"},
+    {.Panel = "gbIEC", .Name = "ch021", .Kind = K::CheckBox, .Key = "021", .Caption = "Признак достоверности NT"},
+};
+
+} // namespace
+
+const TPageTable TfrPUdpNone::Table{"TfrPUdpNone", kPanels, kRows};
 
 TfrPUdpNone::TfrPUdpNone(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TParamFrame(tree, device, parent), device_(device)
@@ -17,49 +46,30 @@ TfrPUdpNone::TfrPUdpNone(QTreeWidget* tree, TDevice* device, QWidget* parent)
     setObjectName("frPUdpNone");
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-
-    gbChannel = NewGroup(this, "gbChannel", {});
-    auto* channel = new QGridLayout(gbChannel);
-    ed0004 = NewSpin(gbChannel, "ed0004");
-    ed0013 = NewSpin(gbChannel, "ed0013");
-    edTSLink = NewSpin(gbChannel, "edTSLink");
-    edTITLink = NewSpin(gbChannel, "edTITLink");
-    const TRowLabels timeout = AddRow(channel, ed0004, "Таймаут ожидания пакета", "мс");
-    lb0004 = timeout.Caption;
-    lb0004Unit = timeout.Unit;
-    const TRowLabels suspension = AddRow(channel, ed0013, "Время приостановки опроса", "с");
-    lb0013 = suspension.Caption;
-    lb0013Unit = suspension.Unit;
-    AddRow(channel, edTSLink, "ВАК наличия связи");
-    lbTITLink = AddRow(channel, edTITLink, "ВАК качества связи").Caption;
-    channel->setColumnStretch(3, 1);
-    column->addWidget(gbChannel);
-
-    gbMode = NewGroup(this, "gbMode", "Режим работы");
-    auto* mode = new QGridLayout(gbMode);
-    rg013 = NewRadioGroup(gbMode, "rg013", {}, {"Binary Hex", "ASCII Hex"});
-    mode->addWidget(rg013, 0, 0, 1, 3);
-    ed055 = NewSpin(gbMode, "ed055", 0, 65535);
-    AddRow(mode, ed055, "Задержка начала передачи", "мс");
-    ch019 = NewCheck(gbMode, "ch019", "Останавливать работу при пропадании связи с КП");
-    mode->addWidget(ch019, mode->rowCount(), 0, 1, 3);
-    mode->setColumnStretch(3, 1);
-    column->addWidget(gbMode);
-
-    gbIEC = NewGroup(this, "gbIEC", "Формирование признака достоверности для МЭК");
-    auto* iec = new QVBoxLayout(gbIEC);
-    ch020 = NewCheck(gbIEC, "ch020", "Признак достоверности IV");
-    ch021 = NewCheck(gbIEC, "ch021", "Признак достоверности NT");
-    iec->addWidget(ch020);
-    iec->addWidget(ch021);
-    column->addWidget(gbIEC);
+    const TPageControls c = BuildPage(*this, *column, Table);
     column->addStretch(1);
+
+    gbChannel = c.Get<QGroupBox>("gbChannel");
+    ed0004 = c.Get<TSpinEdit>("ed0004");
+    ed0013 = c.Get<TSpinEdit>("ed0013");
+    edTSLink = c.Get<TSpinEdit>("edTSLink");
+    edTITLink = c.Get<TSpinEdit>("edTITLink");
+    lb0004 = c.Get<QLabel>("lb0004");
+    lb0004Unit = c.Get<QLabel>("lb0004Unit");
+    lb0013 = c.Get<QLabel>("lb0013");
+    lb0013Unit = c.Get<QLabel>("lb0013Unit");
+    lbTITLink = c.Get<QLabel>("lbTITLink");
+    gbMode = c.Get<QGroupBox>("gbMode");
+    rg013 = c.Get<TRadioGroup>("rg013");
+    ed055 = c.Get<TSpinEdit>("ed055");
+    ch019 = c.Get<QCheckBox>("ch019");
+    gbIEC = c.Get<QGroupBox>("gbIEC");
+    ch020 = c.Get<QCheckBox>("ch020");
+    ch021 = c.Get<QCheckBox>("ch021");
 }
 
 void TfrPUdpNone::Load(TFieldLst* list)
 {
-    BindControls({rg013, ch019, ed055, ch020, ch021, ed0004, ed0013, edTSLink, edTITLink},
-                 {"013", "019", "055", "020", "021", "0004", "0013", "ts_link", "tit_link"});
     TParamFrame::Load(list);
 
     const TPUdpNoneLayout layout =

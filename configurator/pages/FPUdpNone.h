@@ -14,6 +14,9 @@ class TSpinEdit;
 class TfrPUdpNone : public TParamFrame {
     Q_OBJECT
 public:
+    // The page's controls; its rule shows, hides and captions some of them at Load.
+    static const TPageTable Table;
+
     void Load(TFieldLst* list) override;
 
     QGroupBox* gbChannel; // the channel parameters

@@ -1,13 +1,13 @@
 #include "configurator/pages/FPort.h"
 
 #include "configurator/rules/PageRules.h"
+#include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QVBoxLayout>
 
@@ -15,36 +15,22 @@ TfrPort::TfrPort(QTreeWidget* tree, TUART* port, QWidget* parent) : TParamFrame(
 {
     setObjectName("frPort");
     auto* column = new QVBoxLayout(this);
-
-    gbMode = NewGroup(this, "gbMode", {});
-    auto* mode = new QVBoxLayout(gbMode);
-    cb016 = NewCombo(gbMode, "cb016");
-    ch018 = NewCheck(gbMode, "ch018", "Дуплекс");
-    mode->addWidget(cb016, 0, Qt::AlignLeft);
-    mode->addWidget(ch018);
-    column->addWidget(gbMode);
-
-    gbFlags = NewGroup(this, "gbFlags", {});
-    auto* flags = new QVBoxLayout(gbFlags);
-    chInverseRxD = NewCheck(gbFlags, "chInverseRxD", "Инверсия RxD");
-    chInverseTxD = NewCheck(gbFlags, "chInverseTxD", "Инверсия TxD");
-    rgLevel = NewRadioGroup(gbFlags, "rgLevel", {}, {"уровень 0", "уровень 1"});
-    ch058 = NewCheck(gbFlags, "ch058", "Управление модемом");
-    chFullPacket = NewCheck(gbFlags, "chFullPacket", "Прием всего пакета в окне");
-    chInversDE = NewCheck(gbFlags, "chInversDE", "Инверсия DE");
-    for (QWidget* w : std::initializer_list<QWidget*>{chInverseRxD, chInverseTxD, rgLevel, ch058, chFullPacket, chInversDE})
-        flags->addWidget(w, 0, Qt::AlignTop);
-    column->addWidget(gbFlags);
-
-    gbTimes = NewGroup(this, "gbTimes", {});
-    auto* times = new QGridLayout(gbTimes);
-    edSendLider = NewSpin(gbTimes, "edSendLider", 0, 65535);
-    edWindow = NewSpin(gbTimes, "edWindow");
-    AddRow(times, edSendLider, "Лидера на передачу", "мс");
-    AddRow(times, edWindow, "Окна приема лидера", "мс");
-    times->setColumnStretch(3, 1);
-    column->addWidget(gbTimes);
+    const TPageControls c = BuildPage(*this, *column, PortPageTable());
     column->addStretch(1);
+
+    gbMode = c.Get<QGroupBox>("gbMode");
+    cb016 = c.Get<QComboBox>("cb016");
+    ch018 = c.Get<QCheckBox>("ch018");
+    gbFlags = c.Get<QGroupBox>("gbFlags");
+    chInverseRxD = c.Get<QCheckBox>("chInverseRxD");
+    chInverseTxD = c.Get<QCheckBox>("chInverseTxD");
+    rgLevel = c.Get<TRadioGroup>("rgLevel");
+    ch058 = c.Get<QCheckBox>("ch058");
+    chFullPacket = c.Get<QCheckBox>("chFullPacket");
+    chInversDE = c.Get<QCheckBox>("chInversDE");
+    gbTimes = c.Get<QGroupBox>("gbTimes");
+    edSendLider = c.Get<TSpinEdit>("edSendLider");
+    edWindow = c.Get<TSpinEdit>("edWindow");
 }
 
 void TfrPort::FillLists()
@@ -54,9 +40,6 @@ void TfrPort::FillLists()
 
 void TfrPort::Load(TFieldLst* list)
 {
-    BindControls({cb016, ch018, chInverseRxD, chInverseTxD, rgLevel, ch058, chFullPacket, edSendLider, edWindow,
-                  chInversDE},
-                 {"016", "018", "051", "052", "057", "058", "059", "055", "056", "flag_invDE"});
     TParamFrame::Load(list);
     // Ports of other kinds show and enable their controls by their own rules here.
     SetChangeHandler(cb016, [this](const void*) { ApplyModeRule(); });

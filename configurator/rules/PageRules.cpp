@@ -163,16 +163,48 @@ TPickList PortModeItems(const TUART& port)
     return {{"Асинхронный", 0}, {"Синхронный", 1}};
 }
 
+namespace {
+
+using K = TControlKind;
+
+constexpr TPagePanel kPortPanels[] = {
+    {.Name = "gbMode", .Kind = TPanelKind::Group},
+    {.Name = "gbFlags", .Kind = TPanelKind::Group},
+    {.Name = "gbTimes", .Kind = TPanelKind::Group},
+};
+
+const TPageRow kPortRows[] = {
+    {.Panel = "gbMode", .Name = "cb016", .Kind = K::ComboBox, .Key = "016"},
+    {.Panel = "gbMode", .Name = "ch018", .Kind = K::CheckBox, .Key = "018", .Caption = "Дуплекс"},
+    {.Panel = "gbFlags", .Name = "chInverseRxD", .Kind = K::CheckBox, .Key = "051", .Caption = "Инверсия RxD"},
+    {.Panel = "gbFlags", .Name = "chInverseTxD", .Kind = K::CheckBox, .Key = "052", .Caption = "Инверсия TxD"},
+    {.Panel = "gbFlags", .Name = "rgLevel", .Kind = K::RadioGroup, .Key = "057", .Items = {"уровень 0", "уровень 1"}},
+    {.Panel = "gbFlags", .Name = "ch058", .Kind = K::CheckBox, .Key = "058", .Caption = "Управление модемом"},
+    {.Panel = "gbFlags", .Name = "chFullPacket", .Kind = K::CheckBox, .Key = "059",
+     .Caption = "Прием всего пакета в окне"},
+    {.Panel = "gbFlags", .Name = "chInversDE", .Kind = K::CheckBox, .Key = "flag_invDE", .Caption = "Инверсия DE"},
+    {.Panel = "gbTimes", .Name = "edSendLider", .Kind = K::SpinEdit, .Key = "055", .Caption = "Лидера на передачу",
+     .Unit = "мс", .Minimum = 0, .Maximum = 65535},
+    {.Panel = "gbTimes", .Name = "edWindow", .Kind = K::SpinEdit, .Key = "056", .Caption = "Окна приема лидера",
+     .Unit = "мс"},
+};
+
+} // namespace
+
+const TPageTable& PortPageTable()
+{
+    static const TPageTable table{"TfrPort", kPortPanels, kPortRows};
+    return table;
+}
+
 const std::vector<TPageControl>& PortPageControls()
 {
-    static const std::vector<TPageControl> controls = {
-        {"gbMode", nullptr},          {"cb016", "gbMode"},         {"ch018", "gbMode"},
-        {"gbFlags", nullptr},         {"chInverseRxD", "gbFlags"},
-        {"chInverseTxD", "gbFlags"},  {"rgLevel", "gbFlags"},      {"ch058", "gbFlags"},
-        {"chFullPacket", "gbFlags"},  {"chInversDE", "gbFlags"},   {"gbTimes", nullptr},
-        {"lbSendLider", "gbTimes"},   {"edSendLider", "gbTimes"},  {"lbSendLiderUnit", "gbTimes"},
-        {"lbWindow", "gbTimes"},      {"edWindow", "gbTimes"},     {"lbWindowUnit", "gbTimes"},
-    };
+    static const std::vector<TPageControlName> names = PageTableControls(PortPageTable());
+    static const std::vector<TPageControl> controls = [] {
+        std::vector<TPageControl> out;
+        for (const TPageControlName& n : names) out.push_back({n.Name.c_str(), n.Group});
+        return out;
+    }();
     return controls;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurator/rules/PageTable.h"
 #include "model/uZumo_Classes.h"
 
 #include <cstdint>
@@ -113,13 +114,10 @@ const TPickList& StopBitsItems();        // cb068_3
 // The modes a port offers: a modem port is synchronous only.
 TPickList PortModeItems(const TUART& port);
 
-// A control of a page with the group box that holds it (none for a top-level one).
-struct TPageControl {
-    const char* Name;
-    const char* Group;
-};
+// The port page's controls.
+const TPageTable& PortPageTable();
 
-// The port page's controls, groups included, by object name.
+// The port page's controls, groups and labels included, by object name.
 const std::vector<TPageControl>& PortPageControls();
 
 // Whether the mode rule runs on this port with this mode selected: not on the ports

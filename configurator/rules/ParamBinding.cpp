@@ -69,6 +69,7 @@ void TParamBinding::Register(TBoundControl& control)
 void TParamBinding::Forget(TBoundControl& control)
 {
     std::erase(controls_, &control);
+    std::erase_if(missed_, [&](const TMissedKey& m) { return m.Control == &control; });
     store_.erase(&control);
     control.owner_ = nullptr;
 }
@@ -77,6 +78,7 @@ void TParamBinding::BindControlTo(TBoundControl& control, std::string_view key, 
 {
     Register(control);
     control.field_ = list ? dynamic_cast<TField*>(list->FindField(key)) : nullptr;
+    if (!control.field_) missed_.push_back({&control, std::string(key)});
 }
 
 void TParamBinding::BindControlsTo(const std::vector<TBoundControl*>& controls, TFieldLst* list,

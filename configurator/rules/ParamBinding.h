@@ -117,6 +117,14 @@ public:
     // Every control this frame ever bound, in binding order.
     const std::vector<TBoundControl*>& Controls() const { return controls_; }
 
+    // A binding whose key named no field of its list (or had no list).
+    struct TMissedKey {
+        const TBoundControl* Control;
+        std::string Key;
+    };
+    // Every such binding since the frame was made, in binding order.
+    const std::vector<TMissedKey>& MissedKeys() const { return missed_; }
+
     // Sets every bound control from its field (with Loading set, so nothing is stored
     // and no own handler runs) and hooks its change event; the control's own handler
     // goes into the store. The list is the one the frame edits; the base uses the
@@ -152,6 +160,7 @@ private:
     TErrorDisplay display_;
     std::vector<TBoundControl*> controls_;
     std::unordered_map<TBoundControl*, TControlHandler> store_;
+    std::vector<TMissedKey> missed_;
 };
 
 // The key a control's name implies: the name without its short prefix ("cb" combo

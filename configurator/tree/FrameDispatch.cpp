@@ -72,7 +72,23 @@ std::unique_ptr<TShownFrame> TFrameRegistry::Create(const TFrameArgs& args) cons
 {
     const auto it = factories_.find(args.Kind);
     if (it == factories_.end()) return nullptr;
-    return it->second(args);
+    TFrameArgs withRegistry = args;
+    withRegistry.Registry = this;
+    return it->second(withRegistry);
+}
+
+void TFrameRegistry::RegisterProtocolPage(int page, TProtocolPageFactory factory)
+{
+    if (factory)
+        protocolPages_[page] = std::move(factory);
+    else
+        protocolPages_.erase(page);
+}
+
+QWidget* TFrameRegistry::CreateProtocolPage(int page, const TProtocolPageArgs& args) const
+{
+    const auto it = protocolPages_.find(page);
+    return it == protocolPages_.end() ? nullptr : it->second(args);
 }
 
 TFrameRegistry& Frames()

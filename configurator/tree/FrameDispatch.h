@@ -9,6 +9,8 @@
 
 class QTreeWidget;
 class QWidget;
+class TDevice;
+class TFrameRegistry;
 class TZumo2Doc;
 
 // Which editing page a tree node gets, and the registry of the page factories.
@@ -75,6 +77,7 @@ struct TFrameArgs {
     TFieldValidateEvent OnValidate;       // the page's validate event, when it has one
     QWidget* Parent = nullptr;            // the frame host (none without widgets)
     QTreeWidget* View = nullptr;          // the tree's view (none without widgets)
+    const TFrameRegistry* Registry = nullptr; // the registry that makes the page (set by Create)
 };
 
 // Grid pages that can show one of their records: the row whose record it is gets the
@@ -113,17 +116,39 @@ public:
 // Makes a page: constructs it and loads it. An exception leaves no page.
 using TFrameFactory = std::function<std::unique_ptr<TShownFrame>(const TFrameArgs& args)>;
 
-// The page factories by kind. A kind without a factory gives no page.
+// Everything a protocol page factory gets: the device, the tree's view and the device
+// page's panel that hosts the page.
+struct TProtocolPageArgs {
+    TDevice* Device = nullptr;
+    QTreeWidget* View = nullptr;
+    QWidget* Host = nullptr;
+};
+
+// Makes a protocol page with the host as its parent (constructed, filled and loaded);
+// none when it makes none.
+using TProtocolPageFactory = std::function<QWidget*(const TProtocolPageArgs& args)>;
+
+// The page factories: the pages by kind, and the protocol pages the device page hosts
+// by their number (TProtocolPage of configurator/rules/PageRules.h). A kind or number
+// without a factory gives no page.
 class TFrameRegistry {
 public:
     // Replaces the kind's factory; an empty factory removes it.
     void Register(TFrameKind kind, TFrameFactory factory);
     bool Has(TFrameKind kind) const { return factories_.count(kind) != 0; }
-    // The page of args.Kind; none without a factory or for a factory that makes none.
+    // The page of args.Kind, made with Registry set to this registry; none without a
+    // factory or for a factory that makes none.
     std::unique_ptr<TShownFrame> Create(const TFrameArgs& args) const;
+
+    // Replaces a protocol page's factory; an empty factory removes it.
+    void RegisterProtocolPage(int page, TProtocolPageFactory factory);
+    bool HasProtocolPage(int page) const { return protocolPages_.count(page) != 0; }
+    // The protocol page of a number; none without a factory.
+    QWidget* CreateProtocolPage(int page, const TProtocolPageArgs& args) const;
 
 private:
     std::map<TFrameKind, TFrameFactory> factories_;
+    std::map<int, TProtocolPageFactory> protocolPages_;
 };
 
 // The program's registry, which the pages fill.

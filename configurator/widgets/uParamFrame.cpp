@@ -220,6 +220,15 @@ void TParamFrame::Forget(QWidget* control)
     adapters_.erase(control);
 }
 
+void TParamFrame::AddTableRow(const TPageRow& row, QWidget* control) { tableControls_.push_back({&row, control}); }
+
+void TParamFrame::Load(TFieldLst* list)
+{
+    for (const TTableControl& c : tableControls_)
+        if (c.Row->Key) BindControlTo(c.Control, c.Row->Key, list);
+    TParamBinding::Load(list);
+}
+
 void TParamFrame::BindControl(QWidget* control)
 {
     BindControl(control, ControlKey(control->objectName().toStdString()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurator/rules/PageTable.h"
 #include "configurator/rules/ParamBinding.h"
 
 #include <QFrame>
@@ -71,6 +72,21 @@ public:
     // A grid of the frame, repainted by RefreshAll.
     void AddGrid(QWidget* grid);
 
+    // A control a page table made (configurator/widgets/PageBuilder.h), with its row.
+    struct TTableControl {
+        const TPageRow* Row;
+        QWidget* Control;
+    };
+    // Keeps a control the page builder made; Load binds it by its row's key.
+    void AddTableRow(const TPageRow& row, QWidget* control);
+    // The controls the page's tables made, in table order.
+    const std::vector<TTableControl>& TableControls() const { return tableControls_; }
+
+    // Binds every table control with a key to the field of its key in list, in table
+    // order, then runs the binding core's Load. Descendants bind their other controls
+    // before calling it.
+    void Load(TFieldLst* list) override;
+
     // Fills the frame's combo boxes and lists; nothing here.
     virtual void FillLists() {}
     // Height := the lowest bottom edge of the visible direct children after layout
@@ -102,6 +118,7 @@ private:
 
     std::unordered_map<QWidget*, std::unique_ptr<TQtControl>> adapters_;
     std::vector<QPointer<QWidget>> grids_;
+    std::vector<TTableControl> tableControls_;
 };
 
 // Frames are made in two steps, as their designs and lists need the finished object:

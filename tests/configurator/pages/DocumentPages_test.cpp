@@ -175,12 +175,9 @@ TEST_F(PagesTest, SerialSettingsFollowTheFirstPortsMode)
 
 TEST_F(PagesTest, HostedProtocolPage)
 {
-    RegisterProtocolPage(TProtocolPage::KPModbus, [](QTreeWidget* tree, TDevice* device, QWidget* host) {
+    RegisterProtocolPage(registry, TProtocolPage::KPModbus, [](QTreeWidget* tree, TDevice* device, QWidget* host) {
         return MakeFrame<TStubPage>(tree, device, host);
     });
-    struct Unregister {
-        ~Unregister() { RegisterProtocolPage(TProtocolPage::KPModbus, {}); }
-    } unregister;
 
     UseSlot(Document(), 2, 2, 0, 0);
     UseSlot(Document(), 3, 3, 0, 0); // TM800A has no page

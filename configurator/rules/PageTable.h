@@ -1,0 +1,89 @@
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+#include <vector>
+
+// A page's editable controls as plain data: what each control is, what it binds and
+// where it sits. The page builder (configurator/widgets/PageBuilder.h) makes, names,
+// lays out and binds them; the page keeps only its rules and unbound controls as code.
+
+// The kinds of editable controls.
+enum class TControlKind {
+    SpinEdit,   // TSpinEdit, with a caption and an optional unit
+    CheckBox,   // QCheckBox, its caption as its text
+    RadioGroup, // TRadioGroup, its caption as its title, one button per item
+    ComboBox,   // QComboBox, filled by the page
+    IPv4Edit,   // TIPAddressEdit, with a caption
+    TextEdit,   // QLineEdit, with a caption
+};
+
+// How a panel holds what it contains.
+enum class TPanelKind {
+    Panel, // a plain panel without a frame or margins
+    Group, // a group box with its title
+    Row,   // a plain panel holding other panels side by side
+};
+
+// A panel of a page. Panels take their place in the page's column (or in their row
+// panel) when the first row or panel inside them is laid out.
+struct TPagePanel {
+    const char* Name;             // object name ("gbBuffer")
+    TPanelKind Kind;
+    const char* Title = nullptr;  // a group's title; none: no title
+    const char* Parent = nullptr; // the row panel it sits in; none: the page's column
+};
+
+// One editable control. Caption-and-editor controls (spin edits, combo boxes with a
+// caption, IPv4 and text edits) sit in a panel's grid of caption, editor and unit, their
+// labels named "lb" + the control's key part and "lb" + key part + "Unit"; check boxes,
+// radio groups and captionless controls take a whole line.
+struct TPageRow {
+    const char* Panel;              // the panel it sits in; none: the page's column
+    const char* Name;               // object name ("edTSLink")
+    TControlKind Kind;
+    const char* Key;                // the field it binds; none: bound by the page's code, or by none
+    const char* Caption = nullptr;  // caption label, check box text or radio group title
+    const char* Unit = nullptr;     // unit label after the editor
+    double Minimum = 0;             // a spin edit's range by design, when Minimum < Maximum
+    double Maximum = 0;
+    std::array<const char*, 4> Items{}; // a radio group's buttons, up to the first none
+    // Documents without the key leave the control unbound; otherwise every document the
+    // page is shown for has the key.
+    bool WhereDocumentHasIt = false;
+};
+
+// A page's panels and rows, in layout order.
+struct TPageTable {
+    const char* Page; // the page's class, for messages
+    std::span<const TPagePanel> Panels;
+    std::span<const TPageRow> Rows;
+};
+
+// Refuses a table that cannot be built: a control or panel name given twice, a key that
+// two rows bind, a row or panel in a panel the table lacks, a panel inside one that is
+// not a row panel, an editor with a caption directly in the page's column. Raises
+// std::logic_error naming the page and the offending name or key.
+void CheckPageTable(const TPageTable& table);
+
+// A control or panel of a page with the group or panel that holds it (none for one in
+// the page's column).
+struct TPageControl {
+    const char* Name;
+    const char* Group;
+};
+
+// Everything a table makes, in layout order: each panel before what it holds, each row's
+// caption label, control and unit label. Label names are returned as owned strings.
+struct TPageControlName {
+    std::string Name;
+    const char* Group;
+};
+std::vector<TPageControlName> PageTableControls(const TPageTable& table);
+
+// The label names of a caption-and-editor row.
+std::string CaptionLabelName(const TPageRow& row);
+std::string UnitLabelName(const TPageRow& row);
+// Whether the row sits in a caption, editor and unit line of its panel's grid.
+bool HasCaptionLabel(const TPageRow& row);

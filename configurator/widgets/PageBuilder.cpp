@@ -1,0 +1,125 @@
+#include "configurator/widgets/PageBuilder.h"
+
+#include "configurator/widgets/PageWidgets.h"
+#include "configurator/widgets/ParamControls.h"
+#include "configurator/widgets/uParamFrame.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <stdexcept>
+
+QWidget* TPageControls::Find(const char* name) const
+{
+    const auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+void TPageControls::Missing(const char* name)
+{
+    throw std::logic_error(std::string("the page table makes no control \"") + name + "\" of that class");
+}
+
+namespace {
+
+// A panel as built: the widget and where its contents go.
+struct TBuiltPanel {
+    QWidget* Widget = nullptr;
+    QGridLayout* Grid = nullptr;  // a panel's or group's grid
+    QHBoxLayout* Line = nullptr;  // a row panel's line
+};
+
+QWidget* MakeControl(QWidget* parent, const TPageRow& row)
+{
+    const QString caption = row.Caption ? QString::fromUtf8(row.Caption) : QString();
+    switch (row.Kind) {
+    case TControlKind::SpinEdit:
+        return NewSpin(parent, row.Name, row.Minimum, row.Maximum);
+    case TControlKind::CheckBox:
+        return NewCheck(parent, row.Name, caption);
+    case TControlKind::RadioGroup: {
+        QStringList items;
+        for (const char* item : row.Items)
+            if (item) items << QString::fromUtf8(item);
+        return NewRadioGroup(parent, row.Name, caption, items);
+    }
+    case TControlKind::ComboBox:
+        return NewCombo(parent, row.Name);
+    case TControlKind::IPv4Edit:
+        return NewIPEdit(parent, row.Name);
+    case TControlKind::TextEdit: {
+        auto* edit = new QLineEdit(parent);
+        edit->setObjectName(row.Name);
+        return edit;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable& table)
+{
+    CheckPageTable(table);
+    TPageControls made;
+    std::unordered_map<std::string, TBuiltPanel> panels;
+
+    const auto panelOf = [&](const char* name, auto& self) -> TBuiltPanel* {
+        if (!name) return nullptr;
+        if (auto it = panels.find(name); it != panels.end()) return &it->second;
+        const TPagePanel* spec = nullptr;
+        for (const TPagePanel& p : table.Panels)
+            if (std::string_view(p.Name) == name) spec = &p;
+        TBuiltPanel* parent = spec->Parent ? self(spec->Parent, self) : nullptr;
+        QWidget* owner = parent ? parent->Widget : &page;
+        TBuiltPanel built;
+        if (spec->Kind == TPanelKind::Group) {
+            built.Widget = NewGroup(owner, spec->Name, spec->Title ? QString::fromUtf8(spec->Title) : QString());
+        } else {
+            built.Widget = new QWidget(owner);
+            built.Widget->setObjectName(spec->Name);
+        }
+        if (spec->Kind == TPanelKind::Row) {
+            built.Line = new QHBoxLayout(built.Widget);
+            built.Line->setContentsMargins(0, 0, 0, 0);
+            built.Line->addStretch(1);
+        } else {
+            built.Grid = new QGridLayout(built.Widget);
+            if (spec->Kind == TPanelKind::Panel) built.Grid->setContentsMargins(0, 0, 0, 0);
+            built.Grid->setColumnStretch(3, 1);
+        }
+        // Side by side in a row panel, in front of its closing stretch.
+        if (parent)
+            parent->Line->insertWidget(parent->Line->count() - 1, built.Widget);
+        else
+            column.addWidget(built.Widget);
+        made.widgets_[spec->Name] = built.Widget;
+        return &panels.emplace(spec->Name, built).first->second;
+    };
+
+    for (const TPageRow& row : table.Rows) {
+        TBuiltPanel* panel = panelOf(row.Panel, panelOf);
+        QWidget* owner = panel ? panel->Widget : &page;
+        QWidget* control = MakeControl(owner, row);
+        made.widgets_[row.Name] = control;
+        if (!panel) {
+            column.addWidget(control);
+        } else if (HasCaptionLabel(row)) {
+            const TRowLabels labels = AddRow(panel->Grid, control, QString::fromUtf8(row.Caption),
+                                             row.Unit ? QString::fromUtf8(row.Unit) : QString());
+            made.widgets_[labels.Caption->objectName().toStdString()] = labels.Caption;
+            if (labels.Unit) made.widgets_[labels.Unit->objectName().toStdString()] = labels.Unit;
+        } else {
+            // A line of its own; a captionless editor keeps its own width.
+            const bool spans = row.Kind == TControlKind::CheckBox || row.Kind == TControlKind::RadioGroup;
+            panel->Grid->addWidget(control, panel->Grid->rowCount(), 0, 1, 3, spans ? Qt::Alignment() : Qt::AlignLeft);
+        }
+        page.AddTableRow(row, control);
+    }
+    return made;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "configurator/rules/PageTable.h"
+
+#include <QWidget>
+
+#include <string>
+#include <unordered_map>
+
+class QBoxLayout;
+class TParamFrame;
+
+// What a page table made, by object name: panels, controls and their labels.
+class TPageControls {
+public:
+    // The widget of a name; raises std::logic_error when the table made none, or one
+    // of another class.
+    template <class T = QWidget>
+    T* Get(const char* name) const
+    {
+        auto* widget = qobject_cast<T*>(Find(name));
+        if (!widget) Missing(name);
+        return widget;
+    }
+    // The widget of a name; none when the table made none.
+    QWidget* Find(const char* name) const;
+
+private:
+    friend TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable& table);
+    [[noreturn]] static void Missing(const char* name);
+
+    std::unordered_map<std::string, QWidget*> widgets_;
+};
+
+// Builds a page table inside a page: checks it (CheckPageTable), makes every panel and
+// control with its name, caption, unit label, range and radio items, and lays them out
+// one below the other in column (captioned editors in the grid of their panel; row
+// panels side by side, then a stretch). The page keeps the table and binds each row
+// with a key at its Load, by that key, in table order (TParamFrame::Load).
+TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable& table);
