@@ -64,9 +64,6 @@ void THvoStringHash::Clear()
     for (Chain& chain : buckets_) chain.clear();
 }
 
-THvoHashedStringList::THvoHashedStringList() = default;
-THvoHashedStringList::~THvoHashedStringList() = default;
-
 std::string THvoHashedStringList::KeyOf(const std::string& s) const
 {
     return caseSensitive_ ? s : platform::LowerCaseUtf8(s);

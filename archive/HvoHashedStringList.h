@@ -38,9 +38,6 @@ private:
 // bounds (%d)".
 class THvoHashedStringList {
 public:
-    THvoHashedStringList();
-    ~THvoHashedStringList();
-
     int32_t Count() const { return static_cast<int32_t>(strings_.size()); }
     const std::string& Get(int32_t index) const;
     // Replaces the string at index; the whole-string index stays current.

@@ -178,16 +178,24 @@ std::vector<uint8_t> BuildExtraField(const std::vector<TExtraBlock>& blocks)
 
 void ReadZip64Block(std::span<const uint8_t> data, const TCentralFileHeader& header, TZip64Values& values)
 {
+    // The values lie one after the other; once one is cut short, the bytes after it
+    // cannot hold the next one.
     size_t pos = 0;
-    auto take64 = [&](bool wanted, uint64_t& value) {
-        if (!wanted || data.size() - pos < 8) return;
-        value = ReadLE64(data.data() + pos);
-        pos += 8;
+    bool whole = true;
+    auto take = [&](bool wanted, size_t width, auto& value) {
+        if (!wanted || !whole) return;
+        if (data.size() - pos < width) {
+            whole = false;
+            return;
+        }
+        using T = std::remove_reference_t<decltype(value)>;
+        value = static_cast<T>(width == 8 ? ReadLE64(data.data() + pos) : ReadLE32(data.data() + pos));
+        pos += width;
     };
-    take64(header.UncompressedSize == 0xFFFFFFFFu, values.UncompressedSize);
-    take64(header.CompressedSize == 0xFFFFFFFFu, values.CompressedSize);
-    take64(header.LocalHeaderOffset == 0xFFFFFFFFu, values.LocalHeaderOffset);
-    if (header.DiskNumberStart == 0xFFFF && data.size() - pos >= 4) values.DiskNumberStart = ReadLE32(data.data() + pos);
+    take(header.UncompressedSize == 0xFFFFFFFFu, 8, values.UncompressedSize);
+    take(header.CompressedSize == 0xFFFFFFFFu, 8, values.CompressedSize);
+    take(header.LocalHeaderOffset == 0xFFFFFFFFu, 8, values.LocalHeaderOffset);
+    take(header.DiskNumberStart == 0xFFFF, 4, values.DiskNumberStart);
 }
 
 std::vector<uint8_t> BuildZip64Block(const TCentralFileHeader& header, const TZip64Values& values)

@@ -172,8 +172,9 @@ struct TZip64Values {
 
 // Takes the values from a ZIP64 block in the order uncompressed size, compressed size,
 // local header offset (8 bytes each), disk start (4 bytes), each only when its header
-// field is all ones and the rest of the block still holds all of its bytes; values that
-// are not taken keep what they held.
+// field is all ones and the rest of the block still holds all of its bytes. The first
+// value cut short ends the reading (what follows it would be read from its bytes).
+// Values that are not taken keep what they held.
 void ReadZip64Block(std::span<const uint8_t> data, const TCentralFileHeader& header, TZip64Values& values);
 // The ZIP64 block data for a central header whose fields are all ones where the values
 // did not fit; empty when the header needs none.
