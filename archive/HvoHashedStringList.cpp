@@ -29,22 +29,19 @@ const THvoStringHash::Chain& THvoStringHash::ChainOf(const std::string& key) con
 
 void THvoStringHash::Add(const std::string& key, int32_t value) { ChainOf(key).emplace_back(key, value); }
 
-void THvoStringHash::Remove(const std::string& key)
-{
-    Chain& chain = ChainOf(key);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (it->first == key) {
-            chain.erase(std::next(it).base());
-            return;
-        }
-    }
-}
+void THvoStringHash::Remove(const std::string& key) { RemoveNewest(key, [](int32_t) { return true; }); }
 
 void THvoStringHash::Remove(const std::string& key, int32_t value)
 {
+    RemoveNewest(key, [value](int32_t v) { return v == value; });
+}
+
+template <class Pred>
+void THvoStringHash::RemoveNewest(const std::string& key, Pred valueMatches)
+{
     Chain& chain = ChainOf(key);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (it->first == key && it->second == value) {
+        if (it->first == key && valueMatches(it->second)) {
             chain.erase(std::next(it).base());
             return;
         }

@@ -27,6 +27,9 @@ private:
     using Chain = std::vector<std::pair<std::string, int32_t>>; // newest at the back
     Chain& ChainOf(const std::string& key);
     const Chain& ChainOf(const std::string& key) const;
+    // Removes the newest node of the key whose value satisfies the predicate.
+    template <class Pred>
+    void RemoveNewest(const std::string& key, Pred valueMatches);
 
     std::vector<Chain> buckets_;
 };

@@ -72,12 +72,16 @@ TFileStream::~TFileStream()
     if (fd_ >= 0) ::close(fd_);
 }
 
-int64_t TFileStream::Read(void* buffer, int64_t count)
+namespace {
+
+// Moves up to count bytes with the system call, retrying after signals; stops at the end
+// of the file or at the first error and returns the count moved.
+template <class Buffer, class Call>
+int64_t Transfer(int fd, Buffer* buffer, int64_t count, Call call)
 {
-    auto* p = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(fd_, p + done, static_cast<size_t>(std::min(count - done, kChunk)));
+        const ssize_t n = call(fd, buffer + done, static_cast<size_t>(std::min(count - done, kChunk)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += n;
@@ -85,17 +89,16 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
     return done;
 }
 
+} // namespace
+
+int64_t TFileStream::Read(void* buffer, int64_t count)
+{
+    return Transfer(fd_, static_cast<uint8_t*>(buffer), count, ::read);
+}
+
 int64_t TFileStream::Write(const void* buffer, int64_t count)
 {
-    const auto* p = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(std::min(count - done, kChunk)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
+    return Transfer(fd_, static_cast<const uint8_t*>(buffer), count, ::write);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
