@@ -11,6 +11,7 @@ void UpdateCrc32(uint32_t* crc, const void* bytes, size_t count);
 // One table step for one byte (also the step of the traditional cipher's keys).
 uint32_t Crc32Step(uint32_t crc, uint8_t byte);
 
+// The archiver's compression level; its numeric compression mode is 0..9.
 enum THvoCompressionLevel { clNone, clFastest, clNormal, clMax };
 
 // clNone 0, clFastest 1, clNormal 6, clMax 9; anything else 0.

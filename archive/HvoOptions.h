@@ -4,9 +4,14 @@
 
 #include <cstdint>
 
+// How entry names are stored: file name only, relative to the base folder, full path
+// without the drive, full path with the drive.
 enum THvoStorePathMode { spNoPath, spRelativePath, spFullPath, spFullPathWithDrive };
+// Sharing of source files opened for adding (kept as a setting; files are not locked here).
 enum THvoFileShareMode { smShareCompat, smShareExclusive, smShareDenyWrite, smShareDenyRead, smShareDenyNone };
+// What extraction does with an existing file.
 enum THvoOverwriteMode { omPrompt, omAlways, omNever, omIfNewer, omIfOlder };
+// Size limit of the volumes of a multi-volume archive (see VolumeSizeLimit).
 enum THvoVolumeSize { vsAutoDetect, vsCustom, vs1_44MB, vs100MB, vs200MB, vs250MB, vs600MB, vs650MB, vs700MB, vs4700MB };
 
 // Base of the option objects: an object takes the values of another of its own class.
