@@ -14,6 +14,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales
   srecord python3 python3-intelhex
+  zip unzip p7zip-full
   binutils
   socat util-linux iproute2 netbase
 )
