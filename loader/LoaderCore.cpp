@@ -1,5 +1,6 @@
 #include "loader/LoaderCore.h"
 
+#include "loader/Modbus.h"
 #include "loader/SarnupolexLib.h"
 #include "platform/AtomicFile.h"
 #include "platform/Atoms.h"
@@ -511,6 +512,11 @@ void TLoaderCore::PostLogLine(const std::string& text)
         if (atom == 0) continue;
         platform::SendMessage(window, platform::WM_LOADER_PROGRESS, PROGRESS_TEXT, atom);
     }
+}
+
+void TLoaderCore::LogHexDump(const std::string& prefix, const uint8_t* data, size_t count)
+{
+    AppendLogLine(count == 0 ? prefix : prefix + " " + HexDump(data, count));
 }
 
 std::string TLoaderCore::LastLine() const

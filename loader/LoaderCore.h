@@ -130,6 +130,8 @@ public:
     // atoms of at most 255 characters each. Nothing is sent (the line is only logged)
     // without a window, to a window that is gone, or for an empty text.
     void PostLogLine(const std::string& text);
+    // Appends the prefix followed by " XX" for every byte ("> 01 0A FF").
+    void LogHexDump(const std::string& prefix, const uint8_t* data, size_t count);
     std::string LastLine() const;
     std::string OperationLog() const;
     // Writes the operation log over "SarnupolexLib.log" when it is not empty. Never

@@ -471,6 +471,16 @@ TEST_F(LoaderCoreTest, OperationLogLines)
     EXPECT_NE(RollingLog(dir.path()).find("| Error  | SaveLog: "), std::string::npos) << RollingLog(dir.path());
 }
 
+TEST_F(LoaderCoreTest, LogHexDump)
+{
+    auto core = MakeCore();
+    const uint8_t bytes[] = {0x01, 0x0A, 0xFF};
+    core->LogHexDump(">", bytes, 3);
+    core->LogHexDump("<", bytes, 0);
+    EXPECT_TRUE(std::regex_match(core->OperationLog(), std::regex("[0-9:.]{12}: > 01 0A FF\r\n[0-9:.]{12}: <\r\n")))
+        << core->OperationLog();
+}
+
 TEST_F(LoaderCoreTest, PostLogLine)
 {
     RecordingWindow window;
