@@ -1,5 +1,6 @@
 #include "loader/LoaderCore.h"
 
+#include "loader/LoaderConnection.h"
 #include "loader/Modbus.h"
 #include "loader/SarnupolexLib.h"
 #include "platform/AtomicFile.h"
@@ -196,11 +197,13 @@ TLoaderCore::TLoaderCore(TLoaderPlaces places)
 {
     chips_.Load(places_.HostFolder / "Chip.ini");
     watch_ = std::make_unique<TWatch>(std::string(), false);
+    connection_ = std::make_unique<TLoaderConnection>(*this);
     workingIni_ = places_.HostFolder / (std::to_string(platform::GetTickCount()) + ".tmp");
 }
 
 TLoaderCore::~TLoaderCore()
 {
+    connection_.reset();
     if (CurrentLoaderCore() == this) SetCurrentLoaderCore(nullptr);
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 struct LoaderParams;
+class TLoaderConnection;
 
 // Pairs of a committed file and its working copy of this process.
 class TSessionFileNameHolder {
@@ -151,6 +152,8 @@ public:
     const std::filesystem::path& HostFolder() const { return places_.HostFolder; }
     std::filesystem::path ScriptsFolder() const; // "Scripts"
     TChips& Chips() { return chips_; }
+    // The current connection of the device operations.
+    TLoaderConnection& Connection() { return *connection_; }
     TWatch& Watch() { return *watch_; }
 
 private:
@@ -164,6 +167,7 @@ private:
     std::string pidText_;
     TChips chips_;
     std::unique_ptr<TWatch> watch_;
+    std::unique_ptr<TLoaderConnection> connection_;
     TSessionFileNameHolder devicePair_;
     TSessionFileNameHolder scriptPairs_;
     std::unique_ptr<TMutexFileHolder> lock_;

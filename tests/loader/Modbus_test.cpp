@@ -58,6 +58,32 @@ private:
     std::deque<std::string> pieces_;
 };
 
+// One planned reply and what ReadResponse must make of it.
+struct ReadCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    int32_t expected;
+    int32_t result;
+    bool crcError;
+    std::string data;
+};
+
+// Reads the case's reply and checks result, flag and copied bytes; the dump text.
+std::string CheckRead(const ReadCase& c, bool ascii)
+{
+    SCOPED_TRACE(c.name);
+    ScriptedIO io(c.pieces);
+    std::vector<uint8_t> dest(16, 0xEE);
+    bool crcError = !c.crcError;
+    std::string dump = "old";
+    const int32_t n = ReadResponse(io, dest.data(), crcError, c.expected, ascii, dump, 60);
+    EXPECT_EQ(n, c.result);
+    EXPECT_EQ(crcError, c.crcError);
+    EXPECT_EQ(std::string(dest.begin(), dest.begin() + n), c.data);
+    EXPECT_EQ(dest[static_cast<size_t>(n)], 0xEE);
+    return dump;
+}
+
 std::string RtuFrame(const std::string& pdu)
 {
     ScriptedIO io;
@@ -119,15 +145,7 @@ TEST(Modbus, ReadResponseRtu)
     for (char c : reply) bytewise.emplace_back(1, c);
     const std::string exception = RtuFrame(Bytes("FA 94 02"));
 
-    struct Case {
-        const char* name;
-        std::vector<std::string> pieces;
-        int32_t expected;
-        int32_t result;
-        bool crcError;
-        std::string data;
-    };
-    const Case cases[] = {
+    const ReadCase cases[] = {
         {"whole reply", {reply}, 6, 6, false, Bytes("01 10 03 F2 00 02")},
         {"one byte a read", bytewise, 6, 6, false, Bytes("01 10 03 F2 00 02")},
         {"exception reply ends the wait", {exception, "\x11\x22\x33\x44"}, 6, 3, false, Bytes("FA 94 02")},
@@ -137,21 +155,12 @@ TEST(Modbus, ReadResponseRtu)
         {"silence", {}, 6, 0, false, ""},
         {"more than expected stays unread", {reply + "\x55"}, 6, 6, false, Bytes("01 10 03 F2 00 02")},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedIO io(c.pieces);
-        std::vector<uint8_t> dest(16, 0xEE);
-        bool crcError = !c.crcError;
-        std::string dump = "old";
-        const int32_t n = ReadResponse(io, dest.data(), crcError, c.expected, false, dump, 60);
-        EXPECT_EQ(n, c.result);
-        EXPECT_EQ(crcError, c.crcError);
-        EXPECT_EQ(std::string(dest.begin(), dest.begin() + n), c.data);
-        EXPECT_EQ(dest[static_cast<size_t>(n)], 0xEE);
+    for (const ReadCase& c : cases) {
+        const std::string dump = CheckRead(c, false);
         std::string arrived;
         for (const std::string& p : c.pieces) arrived += p;
-        if (n > 0) {
-            EXPECT_EQ(dump, HexDump(U8(arrived), static_cast<size_t>(n) + 2));
+        if (c.result > 0) {
+            EXPECT_EQ(dump, HexDump(U8(arrived), static_cast<size_t>(c.result) + 2)) << c.name;
         }
     }
     ScriptedIO io({exception, "\x11"});
@@ -188,15 +197,7 @@ TEST(Modbus, ReadResponseAscii)
 {
     // ":" 01 03 02 00 0A, LRC F0, CR LF.
     const std::string reply = ":01030200" "0AF0\r\n";
-    struct Case {
-        const char* name;
-        std::vector<std::string> pieces;
-        int32_t expected;
-        int32_t result;
-        bool crcError;
-        std::string data;
-    };
-    const Case cases[] = {
+    const ReadCase cases[] = {
         {"whole frame", {reply}, 5, 5, false, Bytes("01 03 02 00 0A")},
         {"in pieces", {":0103", "02000A", "F0\r", "\n"}, 5, 5, false, Bytes("01 03 02 00 0A")},
         {"wrong LRC", {":010302000AF1\r\n"}, 5, 5, true, Bytes("01 03 02 00 0A")},
@@ -206,16 +207,5 @@ TEST(Modbus, ReadResponseAscii)
         {"no colon", {"0103020" "00AF0\r\n"}, 5, 0, false, ""},
         {"no CR LF", {":010302000AF0"}, 5, 0, false, ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedIO io(c.pieces);
-        std::vector<uint8_t> dest(16, 0xEE);
-        bool crcError = false;
-        std::string dump;
-        const int32_t n = ReadResponse(io, dest.data(), crcError, c.expected, true, dump, 60);
-        EXPECT_EQ(n, c.result);
-        EXPECT_EQ(crcError, c.crcError);
-        EXPECT_EQ(std::string(dest.begin(), dest.begin() + n), c.data);
-        EXPECT_EQ(dest[static_cast<size_t>(n)], 0xEE);
-    }
+    for (const ReadCase& c : cases) CheckRead(c, true);
 }
