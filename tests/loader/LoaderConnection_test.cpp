@@ -13,6 +13,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/FakeSerialPorts.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/Pty.h"
@@ -396,4 +397,66 @@ TEST_F(LoaderConnectionTest, ARefusedPortIsRetriedForFiveSeconds)
     EXPECT_LT(elapsed, 10000u);
     EXPECT_TRUE(LogHas("Connection refused") || LogHas("refused")) << core->OperationLog();
     EXPECT_TRUE(modem.Datagrams(50).empty());
+}
+
+// A listener whose accept queue is full drops new SYNs: each attempt waits at most the
+// time left, and the open ends after 5 s instead of the system's two minutes.
+TEST_F(LoaderConnectionTest, ABlackHoleEndsTheOpenAfterFiveSeconds)
+{
+    const std::string host = "127.0.0.44";
+    LoopbackSocket modem(SOCK_DGRAM, host, 513);
+    LoopbackSocket listener(SOCK_STREAM, host, 0);
+    ASSERT_EQ(::listen(listener.fd, 0), 0);
+    // Fill the queue with connections nobody accepts.
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(listener.port);
+        a.sin_addr.s_addr = inet_addr(host.c_str());
+        ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        fillers.push_back(s);
+    }
+    platform::Sleep(100);
+    const uint64_t start = platform::GetTickCount();
+    EXPECT_EQ(ErrorOf([&] {
+                  Connection().OpenDevice("TCPIP=" + host + ";TCPPort=" + std::to_string(listener.port));
+              }),
+              "Соединение не установлено");
+    const uint64_t elapsed = platform::GetTickCount() - start;
+    EXPECT_GE(elapsed, 5000u);
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_TRUE(modem.Datagrams(50).empty());
+    for (int s : fillers) ::close(s);
+}
+
+// A pseudo-terminal pair that socat makes: what the library writes to one end, a plain
+// reader gets on the other.
+TEST_F(LoaderConnectionTest, WritesThroughAPtyPairOfSocat)
+{
+    ASSERT_EQ(testsupport::RunCommand("command -v socat >/dev/null"), 0) << "socat is needed (package socat)";
+    const fs::path a = dir / "ttyA", b = dir / "ttyB";
+    testsupport::ChildProcess socat("exec socat pty,raw,echo=0,link=" + a.string() + " pty,raw,echo=0,link=" +
+                                    b.string());
+    ASSERT_TRUE(testsupport::WaitForPath(a) && testsupport::WaitForPath(b)) << "socat did not make its pair";
+    const int reader = ::open(b.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    MapPort("COM9", a.string());
+    Connection().OpenDevice("ioType=iotSerial;SerialComNumber=9;SerialBaudRate=115200");
+    for (const auto& g : testsupport::GoldenFrames()) {
+        if (g.name != "restart2 1") continue;
+        Connection().SendRequest(reinterpret_cast<const uint8_t*>(g.pdu.data()), static_cast<int32_t>(g.pdu.size()));
+        std::string got;
+        char buf[64];
+        pollfd p{reader, POLLIN, 0};
+        while (got.size() < g.frame.size() && poll(&p, 1, 2000) > 0) {
+            const ssize_t n = ::read(reader, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        EXPECT_EQ(got, g.frame);
+    }
+    Connection().CloseDevice();
+    ::close(reader);
 }
