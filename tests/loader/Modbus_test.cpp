@@ -1,18 +1,26 @@
 // MODBUS frames: the CRC against an independent implementation, frames as written, and
 // replies read from a transport that hands out planned pieces.
 
+#include "loader/IOSerial.h"
 #include "loader/Modbus.h"
+#include "platform/NamedMutex.h"
+#include "platform/Registry.h"
+#include "platform/SerialPorts.h"
 #include "platform/Tick.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+namespace fs = std::filesystem;
 using testsupport::Bytes;
 using testsupport::GoldenFrames;
 
@@ -208,4 +216,55 @@ TEST(Modbus, ReadResponseAscii)
         {"no CR LF", {":010302000AF0"}, 5, 0, false, ""},
     };
     for (const ReadCase& c : cases) CheckRead(c, true);
+}
+
+// libmodbus's RTU server, behind a pty pair of socat, answers our function-16 frames: a
+// write within its registers, and its exception for one outside them.
+TEST(Modbus, LibmodbusServerAnswersOurFrames)
+{
+    ASSERT_EQ(testsupport::RunCommand("command -v socat >/dev/null"), 0) << "socat is needed (package socat)";
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv registry(platform::kRegistryFileVariable, (dir / "registry.reg").string());
+    testsupport::ScopedEnv runtime(platform::kRuntimeDirVariable, (dir / "run").string());
+    const fs::path a = dir / "ttyA", b = dir / "ttyB";
+    testsupport::ChildProcess socat("exec socat pty,raw,echo=0,link=" + a.string() + " pty,raw,echo=0,link=" +
+                                    b.string());
+    ASSERT_TRUE(testsupport::WaitForPath(a) && testsupport::WaitForPath(b)) << "socat did not make its pair";
+    const fs::path ready = dir / "server.out";
+    testsupport::ChildProcess server("exec '" + (fs::path(MIRVAK_BINARY_DIR) / "tests/fixtures/modbus_rtu_server").string() +
+                                     "' '" + b.string() + "' 9600 5 >'" + ready.string() + "' 2>&1");
+    bool up = false;
+    for (int i = 0; i < 250 && !up; ++i) {
+        up = fs::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos;
+        if (!up) platform::Sleep(20);
+    }
+    ASSERT_TRUE(up) << (fs::exists(ready) ? testsupport::ReadFile(ready) : "no output");
+
+    testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM9=" + a.string());
+    TIOSerial port;
+    port.SetPort("COM9");
+    port.SetBaudRate(9600);
+    port.Open();
+    struct Exchange {
+        const char* request;
+        int32_t result;
+        const char* reply;
+    };
+    const Exchange exchanges[] = {
+        {"01 10 00 00 00 02 04 00 01 00 02", 6, "01 10 00 00 00 02"},
+        {"01 10 00 64 00 01 02 00 07", 3, "01 90 02"},
+    };
+    for (const Exchange& x : exchanges) {
+        SCOPED_TRACE(x.request);
+        const std::string pdu = Bytes(x.request);
+        std::string dump;
+        SendFrame(port, U8(pdu), static_cast<int32_t>(pdu.size()), dump, false);
+        uint8_t dest[16] = {};
+        bool crcError = true;
+        const int32_t n = ReadResponse(port, dest, crcError, 6, false, dump, 2000);
+        EXPECT_EQ(n, x.result);
+        EXPECT_FALSE(crcError);
+        EXPECT_EQ(HexDump(dest, static_cast<size_t>(std::max(n, 0))), x.reply);
+    }
+    port.Close();
 }
