@@ -288,13 +288,46 @@ void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
         fault = faults_.front();
         faults_.erase(faults_.begin());
     }
-    if (fault && fault->kind == FaultKind::Silence) return;
-    if (fault && fault->kind == FaultKind::Exception)
-        reply = std::string{pdu[0], static_cast<char>(static_cast<uint8_t>(pdu[1]) | 0x80), static_cast<char>(fault->code)};
-    if (!reply) return;
-    std::string bytes = WithCrc(*reply);
-    if (fault && fault->kind == FaultKind::BadCrc) bytes.back() = static_cast<char>(bytes.back() ^ 0xFF);
-    Queue(e, bytes, turnaroundMs_);
+    const FaultKind kind = fault ? fault->kind : FaultKind::Silence;
+    const size_t k = fault ? static_cast<size_t>(std::max(fault->k, 0)) : 0;
+    if (fault && kind == FaultKind::Disconnect) {
+        Disconnect(e);
+        return;
+    }
+    if (fault && kind == FaultKind::Silence) return;
+    const std::string exception{pdu[0], static_cast<char>(static_cast<uint8_t>(pdu[1]) | 0x80), static_cast<char>(k)};
+    if (fault && kind == FaultKind::Exception) reply = exception;
+    if (!reply && !(fault && kind == FaultKind::Exception3)) return;
+    std::string bytes = fault && kind == FaultKind::Exception3 ? exception : WithCrc(*reply);
+    uint32_t delay = turnaroundMs_;
+    if (fault) {
+        switch (kind) {
+        case FaultKind::BadCrc: bytes.back() = static_cast<char>(bytes.back() ^ 0xFF); break;
+        case FaultKind::Delay: delay += static_cast<uint32_t>(k); break;
+        case FaultKind::Truncate: bytes.resize(std::min(k, bytes.size())); break;
+        case FaultKind::Noise: {
+            std::string noise;
+            for (size_t i = 0; i < k; ++i) noise += static_cast<char>(i % 2 ? 0x00 : 0xFF);
+            bytes = noise + bytes;
+            break;
+        }
+        case FaultKind::Fragments:
+            for (size_t at = 0; k > 0 && at < bytes.size(); at += k)
+                Queue(e, bytes.substr(at, k), delay + static_cast<uint32_t>(at / k) * fault->gapMs);
+            return;
+        default: break;
+        }
+    }
+    Queue(e, bytes, delay);
+}
+
+void ControllerSim::Disconnect(Endpoint& e)
+{
+    if (e.kind != Kind::Tcp || e.client < 0) return;
+    ::close(e.client);
+    e.client = -1;
+    e.input.clear();
+    Event("tcp close " + e.name);
 }
 
 void ControllerSim::Run()
@@ -327,14 +360,10 @@ void ControllerSim::Run()
             if (ev == 0) continue;
             if (owners[i].second) { // TCP client
                 const ssize_t n = ::recv(e.client, buf, sizeof buf, 0);
-                if (n > 0) {
+                if (n > 0 && e.client >= 0)
                     Receive(e, std::string(buf, static_cast<size_t>(n)));
-                } else {
-                    ::close(e.client);
-                    e.client = -1;
-                    e.input.clear();
-                    Event("tcp close " + e.name);
-                }
+                else if (e.client >= 0)
+                    Disconnect(e);
                 continue;
             }
             switch (e.kind) {

@@ -28,14 +28,21 @@ struct SimFrame {
 };
 
 enum class FaultKind {
-    Silence,   // no reply
-    BadCrc,    // the reply's last byte flipped
-    Exception, // the standard 5-byte exception reply with the code given
+    Silence,    // no reply
+    BadCrc,     // the reply's last byte flipped
+    Exception,  // the standard 5-byte exception reply with code k
+    Exception3, // the 3-byte exception form without CRC, code k
+    Delay,      // the reply k ms later than the turnaround
+    Truncate,   // only the first k bytes of the reply
+    Noise,      // k bytes of noise in front of the reply
+    Fragments,  // the reply in pieces of k bytes, gapMs apart
+    Disconnect, // no reply; the TCP client is closed
 };
 
 struct Fault {
     FaultKind kind = FaultKind::Silence;
-    int code = 0;
+    int k = 0;
+    uint32_t gapMs = 0;
 };
 
 class ControllerSim {
@@ -92,6 +99,7 @@ private:
     void Cut(Endpoint& e);
     void Answer(Endpoint& e, const std::string& frame);
     void Queue(Endpoint& e, std::string bytes, uint32_t delayMs);
+    void Disconnect(Endpoint& e);
     void Event(const std::string& text);
     uint64_t Now() const;
 

@@ -138,17 +138,31 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
     std::string badCrc = reply.frame;
     badCrc.back() = static_cast<char>(badCrc.back() ^ 0xFF);
     const struct {
+        const char* name;
         Fault fault;
         std::string seen;
+        uint64_t atLeastMs; // before the whole reply is in
     } cases[] = {
-        {{FaultKind::Silence, 0}, ""},
-        {{FaultKind::BadCrc, 0}, badCrc},
-        {{FaultKind::Exception, 2}, WithCrc(Bytes("01 90 02"))},
+        {"silence", {FaultKind::Silence, 0, 0}, "", 0},
+        {"bad CRC", {FaultKind::BadCrc, 0, 0}, badCrc, 0},
+        {"exception", {FaultKind::Exception, 2, 0}, WithCrc(Bytes("01 90 02")), 0},
+        {"short exception", {FaultKind::Exception3, 4, 0}, Bytes("01 90 04"), 0},
+        {"delay", {FaultKind::Delay, 150, 0}, reply.frame, 150},
+        {"truncated", {FaultKind::Truncate, 4, 0}, reply.frame.substr(0, 4), 0},
+        {"noise", {FaultKind::Noise, 3, 0}, Bytes("FF 00 FF") + reply.frame, 0},
+        {"fragments", {FaultKind::Fragments, 3, 60}, reply.frame, 120},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         sim.InjectFault(c.fault);
+        const uint64_t start = platform::GetTickCount();
         client.Send(transmit.frame);
-        EXPECT_EQ(client.Receive(), c.seen) << static_cast<int>(c.fault.kind);
+        std::string got;
+        sim.WaitFor([&] { got += client.Receive(10); return got.size() >= c.seen.size() && !c.seen.empty(); }, 1000);
+        const uint64_t elapsed = platform::GetTickCount() - start;
+        got += client.Receive(100);
+        EXPECT_EQ(got, c.seen);
+        EXPECT_GE(elapsed, c.atLeastMs);
     }
     client.Send(transmit.frame);
     EXPECT_EQ(client.Receive(), reply.frame);
@@ -156,6 +170,14 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
     sim.SetEcho(true);
     client.Send(transmit.frame);
     EXPECT_EQ(client.Receive(), transmit.frame + reply.frame);
+    sim.SetEcho(false);
+
+    sim.InjectFault({FaultKind::Disconnect, 0, 0});
+    client.Send(transmit.frame);
+    char byte = 0;
+    pollfd p{client.fd, POLLIN, 0};
+    ASSERT_GT(::poll(&p, 1, 1000), 0);
+    EXPECT_EQ(::recv(client.fd, &byte, 1, 0), 0); // closed by the simulator
 }
 
 TEST(ControllerSim, RawRulesUdpAndModemResets)
