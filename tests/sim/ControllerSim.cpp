@@ -1,5 +1,6 @@
 #include "tests/sim/ControllerSim.h"
 
+#include "loader/IOSerialRate.h"
 #include "loader/Modbus.h"
 
 #include <arpa/inet.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace sim {
@@ -66,6 +68,7 @@ struct ControllerSim::Endpoint {
     uint64_t quietUntil = 0; // pty: hung up, not polled before then
     sockaddr_in peer{};      // UDP: the sender of the last datagram
     std::string input;
+    double lastByteMs = 0;   // when the last received byte counts as arrived
 };
 
 struct ControllerSim::Pending {
@@ -167,6 +170,27 @@ void ControllerSim::SetTurnaround(uint32_t ms)
     turnaroundMs_ = ms;
 }
 
+void ControllerSim::SetLine(uint32_t socketBaud, int stopBits, bool parity)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    socketBaud_ = socketBaud;
+    stopBits_ = stopBits;
+    parity_ = parity;
+}
+
+uint32_t ControllerSim::BaudOf(const Endpoint& e) const
+{
+    if (e.kind != Kind::Pty) return socketBaud_;
+    uint32_t baud = 0;
+    return GetTtyBaudRate(e.fd, &baud) == 0 ? baud : 0;
+}
+
+double ControllerSim::CharMs(const Endpoint& e) const
+{
+    const uint32_t baud = BaudOf(e);
+    return baud == 0 ? 0.0 : (1 + 8 + stopBits_ + (parity_ ? 1 : 0)) * 1000.0 / baud;
+}
+
 void ControllerSim::SetEcho(bool echo)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -221,16 +245,35 @@ void ControllerSim::Event(const std::string& text) { events_.push_back(std::to_s
 
 void ControllerSim::Queue(Endpoint& e, std::string bytes, uint32_t delayMs)
 {
-    Pending p;
-    p.endpoint = &e;
-    p.bytes = std::move(bytes);
-    p.due = Now() + delayMs;
-    p.peer = e.peer;
-    pending_.push_back(std::move(p));
+    const double charMs = CharMs(e);
+    const double start = std::max(e.lastByteMs, static_cast<double>(Now())) + delayMs;
+    const auto add = [&](std::string part, double due) {
+        Pending p;
+        p.endpoint = &e;
+        p.bytes = std::move(part);
+        p.due = static_cast<uint64_t>(std::ceil(due));
+        p.peer = e.peer;
+        pending_.push_back(std::move(p));
+    };
+    if (charMs <= 0) {
+        add(std::move(bytes), start);
+    } else if (e.kind == Kind::Pty) {
+        const size_t perMs = std::max<size_t>(1, static_cast<size_t>(1.0 / charMs));
+        for (size_t at = 0; at < bytes.size(); at += perMs) {
+            const size_t n = std::min(perMs, bytes.size() - at);
+            add(bytes.substr(at, n), start + static_cast<double>(at + n) * charMs);
+        }
+    } else {
+        const double end = start + static_cast<double>(bytes.size()) * charMs;
+        add(std::move(bytes), end);
+    }
 }
 
 void ControllerSim::Receive(Endpoint& e, const std::string& bytes)
 {
+    const double charMs = CharMs(e);
+    const double now = static_cast<double>(Now());
+    for (size_t i = 0; i < bytes.size(); ++i) e.lastByteMs = std::max(now, e.lastByteMs + charMs);
     if (echo_ && e.kind != Kind::Udp) Queue(e, bytes, 0);
     e.input += bytes;
     Cut(e);
@@ -265,7 +308,7 @@ void ControllerSim::Cut(Endpoint& e)
         const std::string frame = e.input.substr(0, static_cast<size_t>(length));
         const std::string pdu = frame.substr(0, frame.size() - 2);
         const bool ok = WithCrc(pdu) == frame;
-        frames_.push_back({Now(), e.name, frame, ok});
+        frames_.push_back({Now(), e.name, frame, ok, BaudOf(e)});
         if (!ok) {
             Event("bad CRC on " + e.name);
             e.input.erase(0, 1); // resync

@@ -25,6 +25,7 @@ struct SimFrame {
     std::string endpoint;  // "pty", "tcp:<port>", "udp:<port>"
     std::string bytes;     // the whole frame, CRC included
     bool crcOk = false;
+    uint32_t baud = 0;     // the line speed when it arrived (0: unpaced)
 };
 
 enum class FaultKind {
@@ -74,6 +75,12 @@ public:
     void AddRawRule(const std::string& when, const std::string& answer, uint32_t delayMs = 0);
     // Pause between the last byte of a request and the reply.
     void SetTurnaround(uint32_t ms);
+    // The line model. A character is 1 start bit, 8 data bits, the stop bits and one
+    // more with parity. A pty runs at the speed its slave was set to; sockets at the
+    // baud rate given here (0: unpaced). Received bytes count as arrived no faster than
+    // the line carries them; a reply leaves a pty byte by byte at its own time (at most
+    // one millisecond's worth per write), a socket whole at the time its last byte ends.
+    void SetLine(uint32_t socketBaud, int stopBits = 1, bool parity = false);
     // Every received byte is sent straight back, as a half-duplex converter does.
     void SetEcho(bool echo);
     // A fault for each of the next count requests.
@@ -112,7 +119,13 @@ private:
     std::vector<std::pair<std::string, std::pair<std::string, uint32_t>>> rawRules_;
     std::vector<Fault> faults_;
     Handler handler_;
+    double CharMs(const Endpoint& e) const;
+    uint32_t BaudOf(const Endpoint& e) const;
+
     uint32_t turnaroundMs_ = 0;
+    uint32_t socketBaud_ = 0;
+    int stopBits_ = 1;
+    bool parity_ = false;
     bool echo_ = false;
     uint64_t start_ = 0;
     std::atomic<bool> stop_{false};

@@ -4,6 +4,7 @@
 
 #include "tests/sim/ControllerSim.h"
 
+#include "loader/IOSerialRate.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/Modbus.h"
@@ -255,7 +256,7 @@ TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
         testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM5=" + slave);
         TLoaderCore core(TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}});
         const std::string lines[] = {
-            "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=115200",
+            "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=14400",
             "ioType=iotTCP;TCPIP=127.0.0.64;TCPPort=" + std::to_string(tcp),
             "ioType=iotUDP;UDP=1;TCPIP=127.0.0.64;TCPPort=" + std::to_string(udp),
         };
@@ -271,9 +272,56 @@ TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
             EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
             core.Connection().CloseDevice();
         }
-        EXPECT_EQ(sim.Frames().size(), 3u);
+        ASSERT_EQ(sim.Frames().size(), 3u);
+        // The rate the serial layer set (a rate without a Bxxx constant) is the line's.
+        EXPECT_EQ(sim.Frames()[0].baud, 14400u);
         EXPECT_EQ(sim.ModemResets().size(), 2u);
         EXPECT_NE(core.OperationLog().find("< 01 10 03 F2 00 02 E0 7F"), std::string::npos);
     }
     FreeSharedWatchCategory();
+}
+
+// 1000 reply bytes at 9600 baud (10 bits a character) take at least 1.04 s, through a
+// TCP endpoint paced by its setting and through a pty paced by its slave's speed.
+TEST(ControllerSim, RepliesArePacedAtTheLineSpeed)
+{
+    const std::string big = Bytes("01 10") + std::string(996, '\x5A');
+    for (bool pty : {false, true}) {
+        SCOPED_TRACE(pty ? "pty" : "tcp");
+        ControllerSim sim;
+        sim.SetHandler([&](const std::string&) { return std::optional<std::string>(big); });
+        uint16_t port = 0;
+        std::string slave;
+        if (pty)
+            slave = sim.AddPty();
+        else
+            port = sim.AddTcp("127.0.0.65");
+        sim.SetLine(9600);
+        sim.Start();
+        int fd = -1;
+        std::optional<Client> client;
+        if (pty) {
+            fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(SetTtyBaudRate(fd, 9600), 0);
+        } else {
+            client.emplace("127.0.0.65", port);
+            fd = client->fd;
+        }
+        const std::string request = Golden("transmit 1").frame;
+        const uint64_t start = platform::GetTickCount();
+        ASSERT_EQ(::write(fd, request.data(), request.size()), ssize_t(request.size()));
+        size_t got = 0;
+        char buf[512];
+        pollfd p{fd, POLLIN, 0};
+        while (got < 1000 && ::poll(&p, 1, 3000) > 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        const uint64_t elapsed = platform::GetTickCount() - start;
+        EXPECT_EQ(got, 1000u);
+        EXPECT_GE(elapsed, 1040u);
+        if (pty) ::close(fd);
+    }
 }
