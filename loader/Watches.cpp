@@ -270,20 +270,23 @@ void TWatchCategory::DeleteOldLogs()
 
 namespace {
 std::mutex g_sharedLock;
-std::unique_ptr<TWatchCategory> g_shared;
+// A plain pointer: the library's unload work logs after the static destructors of a
+// process that exits without unloading it have run.
+TWatchCategory* g_shared = nullptr;
 } // namespace
 
 TWatchCategory& SharedWatchCategory()
 {
     std::lock_guard<std::mutex> lock(g_sharedLock);
-    if (!g_shared) g_shared = std::make_unique<TWatchCategory>();
+    if (!g_shared) g_shared = new TWatchCategory();
     return *g_shared;
 }
 
 void FreeSharedWatchCategory()
 {
     std::lock_guard<std::mutex> lock(g_sharedLock);
-    g_shared.reset();
+    delete g_shared;
+    g_shared = nullptr;
 }
 
 // ---------------------------------------------------------------------------------

@@ -93,4 +93,23 @@ bool DeleteAtom(ATOM atom)
     return true;
 }
 
+std::vector<std::string> SplitLogText(const std::string& text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    size_t characters = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool lead = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (!lead) continue;
+        if (characters == kMaxAtomLength) {
+            parts.push_back(text.substr(start, i - start));
+            start = i;
+            characters = 0;
+        }
+        ++characters;
+    }
+    if (start < text.size()) parts.push_back(text.substr(start));
+    return parts;
+}
+
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -27,5 +28,9 @@ PLATFORM_API bool GetAtomName(ATOM atom, std::string& text);
 // Drops one reference; the atom goes when the last one is dropped. False for an atom
 // that is not in the table.
 PLATFORM_API bool DeleteAtom(ATOM atom);
+
+// The pieces in which a longer text travels as atoms: at most kMaxAtomLength characters
+// each, cut between characters; none for an empty text.
+PLATFORM_API std::vector<std::string> SplitLogText(const std::string& text);
 
 } // namespace platform

@@ -13,7 +13,7 @@ TEST_PACKAGES=(
   "${BUILD_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   locales
-  srecord python3 python3-intelhex
+  srecord python3 python3-intelhex python3-crcmod libmodbus-dev
   zip unzip p7zip-full
   binutils
   socat util-linux iproute2 netbase

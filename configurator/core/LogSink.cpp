@@ -3,30 +3,11 @@
 #include "configurator/core/MessageLog.h"
 #include "platform/Atoms.h"
 
-std::vector<std::string> SplitLogText(const std::string& text)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    size_t characters = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool lead = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (!lead) continue;
-        if (characters == platform::kMaxAtomLength) {
-            parts.push_back(text.substr(start, i - start));
-            start = i;
-            characters = 0;
-        }
-        ++characters;
-    }
-    if (start < text.size()) parts.push_back(text.substr(start));
-    return parts;
-}
-
 void TCfgLogSink::post(const std::string& text, int kind)
 {
     const platform::HWND target = target_ != 0 ? target_ : platform::MainWindow();
     if (target == 0) return;
-    for (const std::string& part : SplitLogText(text))
+    for (const std::string& part : platform::SplitLogText(text))
         platform::PostAtomMessage(target, platform::WM_LOG_MESSAGE, static_cast<platform::WPARAM>(kind), part);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/uDocument.h"
+#include "platform/Atoms.h"
 #include "platform/Windows.h"
 
 #include <optional>
@@ -25,7 +26,7 @@ private:
 };
 
 // The pieces a text is posted in: at most 255 characters each, cut between characters.
-std::vector<std::string> SplitLogText(const std::string& text);
+using platform::SplitLogText;
 
 // Reads the text of the atom in lParam and deletes the atom in every case; none when it
 // could not be read.

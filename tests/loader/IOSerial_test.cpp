@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
 
@@ -25,6 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using testsupport::ChildProcess;
+using testsupport::MakeRaw;
+using testsupport::Pty;
 
 const std::string kTxKey = platform::RegistryKey(platform::kHKeyLocalMachine, "SOFTWARE\\Quorvandell\\SERIALCOMM");
 
@@ -32,57 +35,6 @@ int64_t MsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
-
-void MakeRaw(int fd)
-{
-    termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
-    cfmakeraw(&t);
-    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
-}
-
-// A pseudo-terminal pair of this process: the test plays the device on the master side,
-// the transport opens the slave by its path. The slave starts raw.
-struct Pty {
-    Pty()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        EXPECT_GE(master, 0);
-        EXPECT_EQ(grantpt(master), 0);
-        EXPECT_EQ(unlockpt(master), 0);
-        slave = ptsname(master);
-        const int s = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        MakeRaw(s);
-        close(s);
-    }
-    ~Pty() { CloseMaster(); }
-    void CloseMaster()
-    {
-        if (master >= 0) close(master);
-        master = -1;
-    }
-    void Send(const std::string& bytes) const
-    {
-        ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    // What the device received: up to `want` bytes, waiting at most timeoutMs for the next one.
-    std::string Receive(size_t want, int timeoutMs = 2000) const
-    {
-        std::string got;
-        char buf[65536];
-        while (got.size() < want) {
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN)) break;
-            const ssize_t n = read(master, buf, std::min(sizeof buf, want - got.size()));
-            if (n <= 0) break;
-            got.append(buf, static_cast<size_t>(n));
-        }
-        return got;
-    }
-
-    int master = -1;
-    std::string slave;
-};
 
 class IOSerialTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
+#include "tests/support/FakeSerialPorts.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,45 +15,26 @@ class SerialPortTableTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(root / "dev");
-        AddPlatformPort("ttyS0", "4");
-        AddPlatformPort("ttyS1", "0");
+        fake.AddPlatformPort("ttyS0", "4");
+        fake.AddPlatformPort("ttyS1", "0");
         fs::create_directories(root / "sys/class/tty/tty0"); // a console: no device link
-        AddUsbPort("ttyUSB0", "1-1", "FT232R USB UART", "1-1:1.0/ttyUSB0");
+        fake.AddUsbPort("ttyUSB0", "1-1", "FT232R USB UART", "1-1:1.0/ttyUSB0");
         fs::create_directories(root / "dev/serial/by-id");
         fs::create_symlink("../../ttyUSB0", byId);
-        sources.sysClassTty = root / "sys/class/tty";
-        sources.devDir = root / "dev";
-        sources.registryFile = root / "registry.reg";
-    }
-
-    void AddPlatformPort(const std::string& name, const std::string& type)
-    {
-        const fs::path cls = root / "sys/class/tty" / name;
-        fs::create_directories(cls);
-        fs::create_directories(root / "sys/devices/platform/serial8250");
-        fs::create_symlink(root / "sys/devices/platform/serial8250", cls / "device");
-        testsupport::WriteFile(cls / "type", type + "\n");
-        testsupport::WriteFile(root / "dev" / name, "");
+        sources = fake.Sources();
     }
 
     void AddUsbPort(const std::string& name, const std::string& usbDevice, const std::string& product,
                     const std::string& interfacePath)
     {
-        const fs::path usb = root / "sys/devices/pci0000:00/usb1" / usbDevice;
-        fs::create_directories(usb / interfacePath);
-        testsupport::WriteFile(usb / "idVendor", "0403\n");
-        testsupport::WriteFile(usb / "product", product + "\n");
-        const fs::path cls = root / "sys/class/tty" / name;
-        fs::create_directories(cls);
-        fs::create_symlink(usb / interfacePath, cls / "device");
-        testsupport::WriteFile(root / "dev" / name, "");
+        fake.AddUsbPort(name, usbDevice, product, interfacePath);
     }
 
-    std::string Dev(const std::string& name) const { return (root / "dev" / name).string(); }
+    std::string Dev(const std::string& name) const { return fake.Dev(name); }
 
     testsupport::TempDir tmp;
     fs::path root = tmp.path();
+    testsupport::FakeSerialPorts fake{root};
     fs::path byId = root / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1ZQ1-if00-port0";
     SerialPortSources sources;
 };

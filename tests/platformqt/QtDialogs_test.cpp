@@ -222,6 +222,29 @@ TEST_F(QtDialogs, AWorkersBoxIsHandedToTheGuiThreadModalToItsOwner)
     EXPECT_EQ(MainWindow(), mainHandle);
 }
 
+// The host unloads the loader library on the GUI thread after setting the terminating
+// flag; the library's question at unload is still shown there, directly.
+TEST_F(QtDialogs, WhileTerminatingTheGuiThreadStillAsks)
+{
+    QWidget main;
+    RegisterMainWindow(&main);
+    std::thread::id shownOn;
+    WhenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shownOn = std::this_thread::get_id();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "Да")
+                b->click();
+    });
+    SetTerminating(true);
+    const MsgResult answer = ShowMessageBox(0, "Сохранить сессионные настройки?\n(параметры подключения, скрипты)",
+                                            "Предупреждение", MsgIcon::Warning, MsgButtons::YesNo);
+    SetTerminating(false);
+    EXPECT_EQ(answer, MsgResult::Yes);
+    EXPECT_EQ(shownOn, std::this_thread::get_id());
+}
+
 TEST_F(QtDialogs, WhileTerminatingOtherThreadsGetClosedAnswersUnshown)
 {
     SetTerminating(true);

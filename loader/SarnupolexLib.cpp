@@ -1,0 +1,89 @@
+// The library's entry points and its load and unload hooks. Kept out of loadercore, so
+// that programs linking the core never run the hooks.
+
+#include "loader/SarnupolexLib.h"
+
+#include "loader/LoaderCore.h"
+#include "loader/Watches.h"
+
+#include <dlfcn.h>
+
+#include <exception>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// All state of the loaded library; a plain pointer, since the unload hook of a process
+// that exits without unloading runs after the static destructors.
+TLoaderCore* g_core = nullptr;
+
+// An object of this library, for dladdr.
+const char g_anchor = 0;
+
+std::filesystem::path OwnFile()
+{
+    Dl_info info{};
+    if (dladdr(&g_anchor, &info) != 0 && info.dli_fname != nullptr) return info.dli_fname;
+    return {};
+}
+
+void LogFailure(const char* where, const char* what) noexcept
+{
+    try {
+        SharedWatchCategory().WriteLine(wlExcept, std::string(where) + ": " + what);
+    } catch (...) {
+    }
+}
+
+// Start-up, then the load work. Shows nothing; an exception here would end the host
+// inside dlopen, so none leaves.
+__attribute__((constructor)) void LibraryLoad() noexcept
+{
+    try {
+        g_core = new TLoaderCore(TLoaderPlaces::ForProcess(OwnFile()));
+        SetCurrentLoaderCore(g_core);
+        g_core->LibraryAttach();
+    } catch (const std::exception& e) {
+        LogFailure("LibraryLoad", e.what());
+    } catch (...) {
+        LogFailure("LibraryLoad", "unknown exception");
+    }
+}
+
+// The unload work, then the shutdown.
+__attribute__((destructor)) void LibraryUnload() noexcept
+{
+    try {
+        if (g_core) g_core->LibraryDetach();
+    } catch (...) {
+        LogFailure("LibraryUnload", "LibraryDetach");
+    }
+    try {
+        SetCurrentLoaderCore(nullptr);
+        delete g_core;
+    } catch (...) {
+        LogFailure("LibraryUnload", "shutdown");
+    }
+    g_core = nullptr;
+    FreeSharedWatchCategory();
+}
+
+} // namespace
+
+SARNUPOLEX_API const char* GetDevices(const char* /*scheme*/)
+{
+    try {
+        return g_core ? g_core->GetDevices() : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+SARNUPOLEX_API void SetSarnupolexParams(const LoaderParams* params, int32_t size)
+{
+    try {
+        if (g_core) g_core->SetSarnupolexParams(params, size);
+    } catch (...) {
+    }
+}

@@ -1,0 +1,474 @@
+#include "tests/sim/ControllerSim.h"
+
+#include "loader/IOSerialRate.h"
+#include "loader/Modbus.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+
+namespace sim {
+
+namespace {
+
+enum class Kind { Pty, Tcp, Udp, Modem };
+
+constexpr int kTickMs = 10;
+
+uint64_t MonotonicMs()
+{
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+int BoundSocket(int type, const std::string& address, uint16_t port, uint16_t& bound)
+{
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) throw std::runtime_error("socket");
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = inet_addr(address.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || (type == SOCK_STREAM && ::listen(fd, 4) != 0)) {
+        ::close(fd);
+        throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
+    }
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    bound = ntohs(a.sin_port);
+    return fd;
+}
+
+std::string WithCrc(const std::string& pdu)
+{
+    const uint16_t crc = ModbusCrc16(reinterpret_cast<const uint8_t*>(pdu.data()), static_cast<uint16_t>(pdu.size()));
+    return pdu + static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
+}
+
+} // namespace
+
+struct ControllerSim::Endpoint {
+    Kind kind = Kind::Pty;
+    std::string name;
+    int fd = -1;     // pty master, listener, UDP socket
+    int client = -1; // TCP: the connected client
+    bool slaveOpen = false;
+    uint64_t quietUntil = 0; // pty: hung up, not polled before then
+    sockaddr_in peer{};      // UDP: the sender of the last datagram
+    std::string input;
+    double lastByteMs = 0;   // when the last received byte counts as arrived
+};
+
+struct ControllerSim::Pending {
+    Endpoint* endpoint = nullptr;
+    std::string bytes;
+    uint64_t due = 0;
+    sockaddr_in peer{};
+};
+
+ControllerSim::ControllerSim() : start_(MonotonicMs()) {}
+
+ControllerSim::~ControllerSim()
+{
+    Stop();
+    for (auto& e : endpoints_) {
+        if (e->client >= 0) ::close(e->client);
+        if (e->fd >= 0) ::close(e->fd);
+    }
+}
+
+uint64_t ControllerSim::Now() const { return MonotonicMs() - start_; }
+
+std::string ControllerSim::AddPty(const std::filesystem::path& link)
+{
+    auto e = std::make_unique<Endpoint>();
+    e->kind = Kind::Pty;
+    e->name = "pty";
+    e->fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (e->fd < 0 || ::grantpt(e->fd) != 0 || ::unlockpt(e->fd) != 0) throw std::runtime_error("no pty");
+    const std::string slave = ::ptsname(e->fd);
+    // The slave starts in echo and line mode; the master's settings are the slave's.
+    termios t{};
+    ::tcgetattr(e->fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(e->fd, TCSANOW, &t);
+    if (!link.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(link, ec);
+        std::filesystem::create_symlink(slave, link);
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    endpoints_.push_back(std::move(e));
+    return slave;
+}
+
+uint16_t ControllerSim::AddSocket(bool tcp, const std::string& address, uint16_t port)
+{
+    auto e = std::make_unique<Endpoint>();
+    e->kind = tcp ? Kind::Tcp : Kind::Udp;
+    uint16_t bound = 0;
+    e->fd = BoundSocket(tcp ? SOCK_STREAM : SOCK_DGRAM, address, port, bound);
+    e->name = (tcp ? "tcp:" : "udp:") + std::to_string(bound);
+    std::lock_guard<std::mutex> guard(lock_);
+    endpoints_.push_back(std::move(e));
+    return bound;
+}
+
+uint16_t ControllerSim::AddTcp(const std::string& address, uint16_t port) { return AddSocket(true, address, port); }
+
+uint16_t ControllerSim::AddUdp(const std::string& address, uint16_t port) { return AddSocket(false, address, port); }
+
+void ControllerSim::AddModemReset(const std::string& address)
+{
+    auto e = std::make_unique<Endpoint>();
+    e->kind = Kind::Modem;
+    uint16_t bound = 0;
+    e->fd = BoundSocket(SOCK_DGRAM, address, 513, bound);
+    e->name = "modem";
+    std::lock_guard<std::mutex> guard(lock_);
+    endpoints_.push_back(std::move(e));
+}
+
+void ControllerSim::Start()
+{
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+}
+
+void ControllerSim::Stop()
+{
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+void ControllerSim::SetHandler(Handler handler)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    handler_ = std::move(handler);
+}
+
+void ControllerSim::AddRawRule(const std::string& when, const std::string& answer, uint32_t delayMs)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    rawRules_.push_back({when, {answer, delayMs}});
+}
+
+void ControllerSim::SetTurnaround(uint32_t ms)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    turnaroundMs_ = ms;
+}
+
+void ControllerSim::SetLine(uint32_t socketBaud, int stopBits, bool parity)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    socketBaud_ = socketBaud;
+    stopBits_ = stopBits;
+    parity_ = parity;
+}
+
+uint32_t ControllerSim::BaudOf(const Endpoint& e) const
+{
+    if (e.kind != Kind::Pty) return socketBaud_;
+    uint32_t baud = 0;
+    return GetTtyBaudRate(e.fd, &baud) == 0 ? baud : 0;
+}
+
+double ControllerSim::CharMs(const Endpoint& e) const
+{
+    const uint32_t baud = BaudOf(e);
+    return baud == 0 ? 0.0 : (1 + 8 + stopBits_ + (parity_ ? 1 : 0)) * 1000.0 / baud;
+}
+
+void ControllerSim::SetEcho(bool echo)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    echo_ = echo;
+}
+
+void ControllerSim::InjectFault(Fault fault, int count)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    for (int i = 0; i < count; ++i) faults_.push_back(fault);
+}
+
+std::vector<SimFrame> ControllerSim::Frames() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return frames_;
+}
+
+std::vector<std::string> ControllerSim::ModemResets() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return modemResets_;
+}
+
+std::vector<std::string> ControllerSim::Events() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return events_;
+}
+
+bool ControllerSim::WaitFor(const std::function<bool()>& condition, int timeoutMs) const
+{
+    const uint64_t end = MonotonicMs() + static_cast<uint64_t>(std::max(timeoutMs, 0));
+    for (;;) {
+        if (condition()) return true;
+        if (MonotonicMs() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+int ControllerSim::RequestLength(const std::string& bytes)
+{
+    if (bytes.size() < 2) return 0;
+    switch (static_cast<uint8_t>(bytes[1])) {
+    case 0x10: // address, function, start, count, byte count, data, CRC
+        return bytes.size() < 7 ? 0 : 7 + static_cast<uint8_t>(bytes[6]) + 2;
+    default: return -1;
+    }
+}
+
+void ControllerSim::Event(const std::string& text) { events_.push_back(std::to_string(Now()) + " " + text); }
+
+void ControllerSim::Queue(Endpoint& e, std::string bytes, uint32_t delayMs)
+{
+    const double charMs = CharMs(e);
+    const double start = std::max(e.lastByteMs, static_cast<double>(Now())) + delayMs;
+    const auto add = [&](std::string part, double due) {
+        Pending p;
+        p.endpoint = &e;
+        p.bytes = std::move(part);
+        p.due = static_cast<uint64_t>(std::ceil(due));
+        p.peer = e.peer;
+        pending_.push_back(std::move(p));
+    };
+    if (charMs <= 0) {
+        add(std::move(bytes), start);
+    } else if (e.kind == Kind::Pty) {
+        const size_t perMs = std::max<size_t>(1, static_cast<size_t>(1.0 / charMs));
+        for (size_t at = 0; at < bytes.size(); at += perMs) {
+            const size_t n = std::min(perMs, bytes.size() - at);
+            add(bytes.substr(at, n), start + static_cast<double>(at + n) * charMs);
+        }
+    } else {
+        const double end = start + static_cast<double>(bytes.size()) * charMs;
+        add(std::move(bytes), end);
+    }
+}
+
+void ControllerSim::Receive(Endpoint& e, const std::string& bytes)
+{
+    const double charMs = CharMs(e);
+    const double now = static_cast<double>(Now());
+    for (size_t i = 0; i < bytes.size(); ++i) e.lastByteMs = std::max(now, e.lastByteMs + charMs);
+    if (echo_ && e.kind != Kind::Udp) Queue(e, bytes, 0);
+    e.input += bytes;
+    Cut(e);
+    if (e.kind == Kind::Udp) e.input.clear(); // one frame per datagram
+}
+
+void ControllerSim::Cut(Endpoint& e)
+{
+    for (;;) {
+        bool matched = false;
+        for (const auto& [when, answer] : rawRules_) {
+            if (!when.empty() && e.input.compare(0, when.size(), when) == 0) {
+                e.input.erase(0, when.size());
+                Queue(e, answer.first, answer.second);
+                matched = true;
+                break;
+            }
+        }
+        if (matched) continue;
+        // The start of a rule's bytes: wait for the rest.
+        bool partial = false;
+        for (const auto& rule : rawRules_)
+            partial = partial || (e.input.size() < rule.first.size() && rule.first.compare(0, e.input.size(), e.input) == 0);
+        if (partial || e.input.empty()) return;
+        const int length = RequestLength(e.input);
+        if (length == 0 || (length > 0 && e.input.size() < static_cast<size_t>(length))) return;
+        if (length < 0) {
+            Event("dropped byte " + std::to_string(static_cast<uint8_t>(e.input[0])));
+            e.input.erase(0, 1); // resync
+            continue;
+        }
+        const std::string frame = e.input.substr(0, static_cast<size_t>(length));
+        const std::string pdu = frame.substr(0, frame.size() - 2);
+        const bool ok = WithCrc(pdu) == frame;
+        frames_.push_back({Now(), e.name, frame, ok, BaudOf(e)});
+        if (!ok) {
+            Event("bad CRC on " + e.name);
+            e.input.erase(0, 1); // resync
+            continue;
+        }
+        e.input.erase(0, frame.size());
+        Answer(e, pdu);
+    }
+}
+
+void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
+{
+    std::optional<std::string> reply;
+    if (handler_)
+        reply = handler_(pdu);
+    else if (static_cast<uint8_t>(pdu[1]) == 0x10)
+        reply = pdu.substr(0, 6);
+    std::optional<Fault> fault;
+    if (!faults_.empty()) {
+        fault = faults_.front();
+        faults_.erase(faults_.begin());
+    }
+    const FaultKind kind = fault ? fault->kind : FaultKind::Silence;
+    const size_t k = fault ? static_cast<size_t>(std::max(fault->k, 0)) : 0;
+    if (fault && kind == FaultKind::Disconnect) {
+        Disconnect(e);
+        return;
+    }
+    if (fault && kind == FaultKind::Silence) return;
+    const std::string exception{pdu[0], static_cast<char>(static_cast<uint8_t>(pdu[1]) | 0x80), static_cast<char>(k)};
+    if (fault && kind == FaultKind::Exception) reply = exception;
+    if (!reply && !(fault && kind == FaultKind::Exception3)) return;
+    std::string bytes = fault && kind == FaultKind::Exception3 ? exception : WithCrc(*reply);
+    uint32_t delay = turnaroundMs_;
+    if (fault) {
+        switch (kind) {
+        case FaultKind::BadCrc: bytes.back() = static_cast<char>(bytes.back() ^ 0xFF); break;
+        case FaultKind::Delay: delay += static_cast<uint32_t>(k); break;
+        case FaultKind::Truncate: bytes.resize(std::min(k, bytes.size())); break;
+        case FaultKind::Noise: {
+            std::string noise;
+            for (size_t i = 0; i < k; ++i) noise += static_cast<char>(i % 2 ? 0x00 : 0xFF);
+            bytes = noise + bytes;
+            break;
+        }
+        case FaultKind::Fragments:
+            for (size_t at = 0; k > 0 && at < bytes.size(); at += k)
+                Queue(e, bytes.substr(at, k), delay + static_cast<uint32_t>(at / k) * fault->gapMs);
+            return;
+        default: break;
+        }
+    }
+    Queue(e, bytes, delay);
+}
+
+void ControllerSim::Disconnect(Endpoint& e)
+{
+    if (e.kind != Kind::Tcp || e.client < 0) return;
+    ::close(e.client);
+    e.client = -1;
+    e.input.clear();
+    Event("tcp close " + e.name);
+}
+
+void ControllerSim::Run()
+{
+    char buf[4096];
+    while (!stop_) {
+        std::vector<pollfd> fds;
+        std::vector<std::pair<Endpoint*, bool>> owners; // endpoint, the TCP client
+        int timeout = kTickMs;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            const uint64_t now = Now();
+            for (auto& e : endpoints_) {
+                if (e->kind == Kind::Pty && e->quietUntil > now) continue;
+                fds.push_back({e->fd, POLLIN, 0});
+                owners.push_back({e.get(), false});
+                if (e->client >= 0) {
+                    fds.push_back({e->client, POLLIN, 0});
+                    owners.push_back({e.get(), true});
+                }
+            }
+            for (const Pending& p : pending_)
+                timeout = std::min<int>(timeout, p.due > now ? static_cast<int>(p.due - now) : 0);
+        }
+        ::poll(fds.data(), fds.size(), timeout);
+        std::lock_guard<std::mutex> guard(lock_);
+        for (size_t i = 0; i < fds.size(); ++i) {
+            Endpoint& e = *owners[i].first;
+            const short ev = fds[i].revents;
+            if (ev == 0) continue;
+            if (owners[i].second) { // TCP client
+                const ssize_t n = ::recv(e.client, buf, sizeof buf, 0);
+                if (n > 0 && e.client >= 0)
+                    Receive(e, std::string(buf, static_cast<size_t>(n)));
+                else if (e.client >= 0)
+                    Disconnect(e);
+                continue;
+            }
+            switch (e.kind) {
+            case Kind::Pty:
+                if (ev & POLLIN) {
+                    const ssize_t n = ::read(e.fd, buf, sizeof buf);
+                    if (n > 0) {
+                        if (!e.slaveOpen) Event("pty slave opened");
+                        e.slaveOpen = true;
+                        Receive(e, std::string(buf, static_cast<size_t>(n)));
+                    }
+                } else if (ev & POLLHUP) {
+                    // No slave: the master reports hang-up on every poll.
+                    if (e.slaveOpen) Event("pty slave closed");
+                    e.slaveOpen = false;
+                    e.input.clear();
+                    e.quietUntil = Now() + kTickMs;
+                }
+                break;
+            case Kind::Tcp: {
+                const int client = ::accept4(e.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                if (client >= 0) {
+                    if (e.client >= 0) ::close(e.client); // one client at a time
+                    e.client = client;
+                    e.input.clear();
+                    Event("tcp accept " + e.name);
+                }
+                break;
+            }
+            case Kind::Udp:
+            case Kind::Modem: {
+                socklen_t len = sizeof e.peer;
+                const ssize_t n = ::recvfrom(e.fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&e.peer), &len);
+                if (n < 0) break;
+                if (e.kind == Kind::Modem)
+                    modemResets_.emplace_back(buf, static_cast<size_t>(n));
+                else
+                    Receive(e, std::string(buf, static_cast<size_t>(n)));
+                break;
+            }
+            }
+        }
+        const uint64_t now = Now();
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (it->due > now) {
+                ++it;
+                continue;
+            }
+            Endpoint& e = *it->endpoint;
+            if (e.kind == Kind::Udp) {
+                ::sendto(e.fd, it->bytes.data(), it->bytes.size(), 0, reinterpret_cast<const sockaddr*>(&it->peer),
+                         sizeof it->peer);
+            } else if (e.kind == Kind::Tcp && e.client >= 0) {
+                ::send(e.client, it->bytes.data(), it->bytes.size(), MSG_NOSIGNAL);
+            } else if (e.kind == Kind::Pty && e.slaveOpen) {
+                if (::write(e.fd, it->bytes.data(), it->bytes.size()) < 0) Event("pty write failed");
+            } else {
+                Event("reply dropped on " + e.name);
+            }
+            it = pending_.erase(it);
+        }
+    }
+}
+
+} // namespace sim

@@ -1,0 +1,327 @@
+// The controller simulator by itself (golden frames whole, in pieces and after garbage,
+// faults as a plain reader sees them, the pty's slave coming and going), and the
+// library's MODBUS requests against it over a pty, TCP and UDP.
+
+#include "tests/sim/ControllerSim.h"
+
+#include "loader/IOSerialRate.h"
+#include "loader/LoaderConnection.h"
+#include "loader/LoaderCore.h"
+#include "loader/Modbus.h"
+#include "platform/NamedMutex.h"
+#include "platform/ProgramDir.h"
+#include "platform/Registry.h"
+#include "platform/SerialPorts.h"
+#include "platform/Tick.h"
+#include "tests/support/GoldenFrames.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+using sim::ControllerSim;
+using sim::Fault;
+using sim::FaultKind;
+using testsupport::Bytes;
+
+namespace {
+
+const uint8_t* U8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+std::string WithCrc(const std::string& pdu)
+{
+    const uint16_t crc = ModbusCrc16(U8(pdu), static_cast<uint16_t>(pdu.size()));
+    return pdu + static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
+}
+
+const testsupport::GoldenFrame& Golden(const std::string& name)
+{
+    for (const auto& g : testsupport::GoldenFrames())
+        if (g.name == name) return g;
+    throw std::runtime_error("no golden frame " + name);
+}
+
+// A plain TCP client of the simulator.
+class Client {
+public:
+    Client(const std::string& host, uint16_t port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = inet_addr(host.c_str());
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ~Client() { ::close(fd); }
+    void Send(const std::string& bytes) const { EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), 0), ssize_t(bytes.size())); }
+    // Bytes until none comes for quietMs.
+    std::string Receive(int quietMs = 200) const
+    {
+        std::string got;
+        char buf[512];
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, quietMs) > 0) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got;
+    }
+    int fd = -1;
+};
+
+// A started simulator with one TCP endpoint on the address, and a client of it.
+struct SimOverTcp {
+    explicit SimOverTcp(const std::string& host)
+    {
+        const uint16_t port = sim.AddTcp(host);
+        sim.Start();
+        client.emplace(host, port);
+    }
+    ControllerSim sim;
+    std::optional<Client> client;
+};
+
+} // namespace
+
+TEST(ControllerSim, RecognisesGoldenFramesWholeSplitAndAfterGarbage)
+{
+    SimOverTcp over("127.0.0.61");
+    ControllerSim& sim = over.sim;
+    const Client& client = *over.client;
+    const auto& transmit = Golden("transmit 1");
+    const auto& reply = Golden("reply to transmit 1");
+    const auto& restart2 = Golden("restart2 1");
+
+    client.Send(transmit.frame);
+    EXPECT_EQ(client.Receive(), reply.frame);
+    client.Send(restart2.frame.substr(0, 4));
+    platform::Sleep(30);
+    client.Send(restart2.frame.substr(4));
+    EXPECT_EQ(client.Receive(), WithCrc(restart2.pdu.substr(0, 6)));
+    client.Send(Bytes("00 FF 13") + transmit.frame);
+    EXPECT_EQ(client.Receive(), reply.frame);
+
+    std::string flipped = transmit.frame;
+    flipped.back() = static_cast<char>(flipped.back() ^ 1);
+    client.Send(flipped);
+    EXPECT_EQ(client.Receive(), "");
+    const auto frames = sim.Frames();
+    ASSERT_GE(frames.size(), 4u);
+    EXPECT_EQ(frames[0].bytes, transmit.frame);
+    EXPECT_TRUE(frames[0].crcOk);
+    EXPECT_EQ(frames[1].bytes, restart2.frame);
+    EXPECT_EQ(frames[2].bytes, transmit.frame);
+    EXPECT_FALSE(frames.back().crcOk);
+    bool logged = false;
+    for (const auto& e : sim.Events()) logged = logged || e.find("bad CRC") != std::string::npos;
+    EXPECT_TRUE(logged);
+}
+
+TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
+{
+    SimOverTcp over("127.0.0.62");
+    ControllerSim& sim = over.sim;
+    const Client& client = *over.client;
+    const auto& transmit = Golden("transmit 1");
+    const auto& reply = Golden("reply to transmit 1");
+    std::string badCrc = reply.frame;
+    badCrc.back() = static_cast<char>(badCrc.back() ^ 0xFF);
+    const struct {
+        const char* name;
+        Fault fault;
+        std::string seen;
+        uint64_t atLeastMs; // before the whole reply is in
+    } cases[] = {
+        {"silence", {FaultKind::Silence, 0, 0}, "", 0},
+        {"bad CRC", {FaultKind::BadCrc, 0, 0}, badCrc, 0},
+        {"exception", {FaultKind::Exception, 2, 0}, WithCrc(Bytes("01 90 02")), 0},
+        {"short exception", {FaultKind::Exception3, 4, 0}, Bytes("01 90 04"), 0},
+        {"delay", {FaultKind::Delay, 150, 0}, reply.frame, 150},
+        {"truncated", {FaultKind::Truncate, 4, 0}, reply.frame.substr(0, 4), 0},
+        {"noise", {FaultKind::Noise, 3, 0}, Bytes("FF 00 FF") + reply.frame, 0},
+        {"fragments", {FaultKind::Fragments, 3, 60}, reply.frame, 120},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.InjectFault(c.fault);
+        const uint64_t start = platform::GetTickCount();
+        client.Send(transmit.frame);
+        std::string got;
+        sim.WaitFor([&] { got += client.Receive(10); return got.size() >= c.seen.size() && !c.seen.empty(); }, 1000);
+        const uint64_t elapsed = platform::GetTickCount() - start;
+        got += client.Receive(100);
+        EXPECT_EQ(got, c.seen);
+        EXPECT_GE(elapsed, c.atLeastMs);
+    }
+    client.Send(transmit.frame);
+    EXPECT_EQ(client.Receive(), reply.frame);
+
+    sim.SetEcho(true);
+    client.Send(transmit.frame);
+    EXPECT_EQ(client.Receive(), transmit.frame + reply.frame);
+    sim.SetEcho(false);
+
+    sim.InjectFault({FaultKind::Disconnect, 0, 0});
+    client.Send(transmit.frame);
+    char byte = 0;
+    pollfd p{client.fd, POLLIN, 0};
+    ASSERT_GT(::poll(&p, 1, 1000), 0);
+    EXPECT_EQ(::recv(client.fd, &byte, 1, 0), 0); // closed by the simulator
+}
+
+TEST(ControllerSim, RawRulesUdpAndModemResets)
+{
+    ControllerSim sim;
+    const uint16_t port = sim.AddUdp("127.0.0.63");
+    sim.AddModemReset("127.0.0.63");
+    sim.AddRawRule(Bytes("55 AA"), Bytes("AA 55"), 20);
+    sim.Start();
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = inet_addr("127.0.0.63");
+    const std::string probe = Golden("probe").frame;
+    ::sendto(s, probe.data(), probe.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    char buf[64];
+    pollfd p{s, POLLIN, 0};
+    ASSERT_GT(::poll(&p, 1, 1000), 0);
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(::recv(s, buf, sizeof buf, 0))), Bytes("AA 55"));
+    a.sin_port = htons(513);
+    ::sendto(s, "REST_MODEM", 10, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    EXPECT_TRUE(sim.WaitFor([&] { return sim.ModemResets() == std::vector<std::string>{"REST_MODEM"}; }, 1000));
+    ::close(s);
+}
+
+TEST(ControllerSim, PtySlaveComesAndGoes)
+{
+    testsupport::TempDir dir;
+    ControllerSim sim;
+    const std::string slave = sim.AddPty(dir / "ctl");
+    EXPECT_EQ(fs::read_symlink(dir / "ctl"), fs::path(slave));
+    sim.Start();
+    const auto& transmit = Golden("transmit 1");
+    for (int round = 0; round < 2; ++round) {
+        const int fd = ::open((dir / "ctl").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, transmit.frame.data(), transmit.frame.size()), ssize_t(transmit.frame.size()));
+        std::string got;
+        char buf[64];
+        pollfd p{fd, POLLIN, 0};
+        while (got.size() < 8 && ::poll(&p, 1, 1000) > 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        EXPECT_EQ(got, Golden("reply to transmit 1").frame);
+        ::close(fd);
+        EXPECT_TRUE(sim.WaitFor(
+            [&] {
+                int closed = 0;
+                for (const auto& e : sim.Events()) closed += e.find("pty slave closed") != std::string::npos;
+                return closed == round + 1;
+            },
+            1000));
+    }
+}
+
+// The library's requests and replies through each kind of endpoint.
+TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
+{
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv folder(platform::kProgramDirVariable, dir.path().string());
+    testsupport::ScopedEnv registry(platform::kRegistryFileVariable, (dir / "registry.reg").string());
+    testsupport::ScopedEnv runtime(platform::kRuntimeDirVariable, (dir / "run").string());
+    FreeSharedWatchCategory();
+    {
+        ControllerSim sim;
+        const std::string slave = sim.AddPty();
+        const uint16_t tcp = sim.AddTcp("127.0.0.64");
+        const uint16_t udp = sim.AddUdp("127.0.0.64");
+        sim.AddModemReset("127.0.0.64");
+        sim.SetTurnaround(5);
+        sim.Start();
+        testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM5=" + slave);
+        TLoaderCore core(TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}});
+        const std::string lines[] = {
+            "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=14400",
+            "ioType=iotTCP;TCPIP=127.0.0.64;TCPPort=" + std::to_string(tcp),
+            "ioType=iotUDP;UDP=1;TCPIP=127.0.0.64;TCPPort=" + std::to_string(udp),
+        };
+        const auto& transmit = Golden("transmit 1");
+        for (const std::string& line : lines) {
+            SCOPED_TRACE(line);
+            core.Connection().OpenDevice(line);
+            core.Connection().SendRequest(U8(transmit.pdu), static_cast<int32_t>(transmit.pdu.size()));
+            uint8_t dest[16] = {};
+            bool crcError = true;
+            EXPECT_EQ(core.Connection().ReadReply(dest, crcError, 6, 1000), 6);
+            EXPECT_FALSE(crcError);
+            EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
+            core.Connection().CloseDevice();
+        }
+        ASSERT_EQ(sim.Frames().size(), 3u);
+        // The rate the serial layer set (a rate without a Bxxx constant) is the line's.
+        EXPECT_EQ(sim.Frames()[0].baud, 14400u);
+        EXPECT_EQ(sim.ModemResets().size(), 2u);
+        EXPECT_NE(core.OperationLog().find("< 01 10 03 F2 00 02 E0 7F"), std::string::npos);
+    }
+    FreeSharedWatchCategory();
+}
+
+// 1000 reply bytes at 9600 baud (10 bits a character) take at least 1.04 s, through a
+// TCP endpoint paced by its setting and through a pty paced by its slave's speed.
+TEST(ControllerSim, RepliesArePacedAtTheLineSpeed)
+{
+    const std::string big = Bytes("01 10") + std::string(996, '\x5A');
+    for (bool pty : {false, true}) {
+        SCOPED_TRACE(pty ? "pty" : "tcp");
+        ControllerSim sim;
+        sim.SetHandler([&](const std::string&) { return std::optional<std::string>(big); });
+        uint16_t port = 0;
+        std::string slave;
+        if (pty)
+            slave = sim.AddPty();
+        else
+            port = sim.AddTcp("127.0.0.65");
+        sim.SetLine(9600);
+        sim.Start();
+        int fd = -1;
+        std::optional<Client> client;
+        if (pty) {
+            fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(SetTtyBaudRate(fd, 9600), 0);
+        } else {
+            client.emplace("127.0.0.65", port);
+            fd = client->fd;
+        }
+        const std::string request = Golden("transmit 1").frame;
+        const uint64_t start = platform::GetTickCount();
+        ASSERT_EQ(::write(fd, request.data(), request.size()), ssize_t(request.size()));
+        size_t got = 0;
+        char buf[512];
+        pollfd p{fd, POLLIN, 0};
+        while (got < 1000 && ::poll(&p, 1, 3000) > 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        const uint64_t elapsed = platform::GetTickCount() - start;
+        EXPECT_EQ(got, 1000u);
+        EXPECT_GE(elapsed, 1040u);
+        if (pty) ::close(fd);
+    }
+}

@@ -1,0 +1,121 @@
+// controller-sim: the controller simulator as a program for manual runs.
+//
+//   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
+//                  [--rules FILE] [--turnaround MS] [--echo]
+//
+// --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
+//
+// A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
+// comment. The program prints its endpoints, then every frame and event until it is
+// stopped.
+
+#include "loader/Modbus.h"
+#include "tests/sim/ControllerSim.h"
+#include "tests/support/GoldenFrames.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+std::pair<std::string, uint16_t> HostPort(const std::string& text)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return {text, 0};
+    return {text.substr(0, colon), static_cast<uint16_t>(std::stoi(text.substr(colon + 1)))};
+}
+
+void LoadRules(sim::ControllerSim& sim, const std::string& file)
+{
+    std::ifstream in(file);
+    if (!in) throw std::runtime_error("cannot read " + file);
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        const size_t arrow = line.find("=>");
+        if (arrow == std::string::npos) continue;
+        std::istringstream answer(line.substr(arrow + 2));
+        std::string answerHex, word;
+        uint32_t delay = 0;
+        while (answer >> word) {
+            if (word.size() == 2)
+                answerHex += word + " ";
+            else
+                delay = static_cast<uint32_t>(std::stoul(word));
+        }
+        sim.AddRawRule(testsupport::Bytes(line.substr(0, arrow)), testsupport::Bytes(answerHex), delay);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        sim::ControllerSim sim;
+        bool modemReset = false;
+        std::string lastHost = "127.0.0.1";
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            const std::string value = i + 1 < argc ? argv[i + 1] : "";
+            if (arg == "--pty") {
+                std::cout << "pty " << sim.AddPty(value) << " link " << value << "\n";
+                ++i;
+            } else if (arg == "--tcp") {
+                const auto [host, port] = HostPort(value);
+                std::cout << "tcp " << host << ":" << sim.AddTcp(host, port) << "\n";
+                lastHost = host;
+                ++i;
+            } else if (arg == "--udp") {
+                const auto [host, port] = HostPort(value);
+                std::cout << "udp " << host << ":" << sim.AddUdp(host, port) << "\n";
+                lastHost = host;
+                ++i;
+            } else if (arg == "--modem-reset") {
+                modemReset = true;
+            } else if (arg == "--rules") {
+                LoadRules(sim, value);
+                ++i;
+            } else if (arg == "--turnaround") {
+                sim.SetTurnaround(static_cast<uint32_t>(std::stoul(value)));
+                ++i;
+            } else if (arg == "--echo") {
+                sim.SetEcho(true);
+            } else {
+                std::cerr << "unknown argument " << arg << "\n";
+                return 2;
+            }
+        }
+        if (modemReset) {
+            sim.AddModemReset(lastHost);
+            std::cout << "modem-reset " << lastHost << ":513\n";
+        }
+        std::cout.flush();
+        std::signal(SIGINT, [](int) { g_stop = 1; });
+        std::signal(SIGTERM, [](int) { g_stop = 1; });
+        sim.Start();
+        size_t frames = 0, events = 0;
+        while (!g_stop) {
+            sim.WaitFor([] { return g_stop != 0; }, 100);
+            const auto f = sim.Frames();
+            for (; frames < f.size(); ++frames)
+                std::cout << f[frames].timeMs << " " << f[frames].endpoint << " < "
+                          << HexDump(reinterpret_cast<const uint8_t*>(f[frames].bytes.data()), f[frames].bytes.size())
+                          << (f[frames].crcOk ? "" : " (bad CRC)") << "\n";
+            const auto e = sim.Events();
+            for (; events < e.size(); ++events) std::cout << e[events] << "\n";
+            std::cout.flush();
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "controller-sim: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
