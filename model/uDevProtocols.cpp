@@ -34,9 +34,7 @@ void TDevProtocolIEC::Build()
         {"0108", 8, ftWord},
         {.Key = "%.4d", .Offset = 10, .Type = ftWord, .First = 109, .Count = 16}, // "0109" .. "0124"
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolModBus::Build()
@@ -52,9 +50,7 @@ void TDevProtocolModBus::Build()
         {"0209", 10, ftByte, 2},
         {"0210", 11, ftByte, 4},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     type_ = Find<TField>("0201");
     tuAlgorithm_ = Find<TField>("0208");
     tsFunction_ = Find<TField>("0209");
@@ -74,9 +70,7 @@ void TDevProtocolTM800A::Build()
     static const TLayoutRow rows[] = {
         {"3001", 0, ftByte, 0, true},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolTM800B::Build()
@@ -86,9 +80,7 @@ void TDevProtocolTM800B::Build()
         {"4006", 6, ftWord},
         {"4007", 8, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolKompas::Build()
@@ -107,9 +99,7 @@ void TDevProtocolKompas::Build()
         {"TrigEvenLinkDown_Timeout", 21, ftWord, 10},
         {"TrigEvenLinkDown_RepeatCount", 23, ftByte, 2},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     type_ = Find<TField>("5001");
     for (size_t i = 0; i < Route.size(); ++i) Route[i] = Find<TField>(Format("%.4d", 512 + static_cast<int>(i)));
 }
@@ -148,9 +138,7 @@ void TDevProtocolMercury::Build()
         {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 701, .Count = 32},
         {.Key = "07pass", .Offset = 18, .Type = ftString, .Length = 8},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolDCON::Build()
@@ -197,9 +185,7 @@ void TParamTU::Build()
         {"execute_on", 2, ftByte, 0, false, {0, 4}},
         {"execute_off", 2, ftByte, 0, false, {4, 4}},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 namespace {
@@ -236,9 +222,7 @@ void TDevProtocolGranit::Build()
         {"ServicedPUTU", 41, ftByte},
         {"SMeandrPeriod", 42, ftWord},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 // ---------------------------------------------------------------------------------
@@ -287,9 +271,7 @@ void TDevProtocolMKT2::Build()
         {"011_mkt2_01", 10, ftByte, 31},
         {"011_mkt2_02", 11, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolMKT3::Build()
@@ -304,9 +286,7 @@ void TDevProtocolMKT3::Build()
         {"011_mkt3_01", 6, ftByte},
         {"011_mkt3_02", 7, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolTM120::Build()
@@ -316,9 +296,7 @@ void TDevProtocolTM120::Build()
         {"AdrServiceCmdTM120", 1, ftByte},
         {"ReqInvalidTIT", 2, ftByte, 0, false, {0, 1}},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolCE304::Build()
@@ -349,9 +327,7 @@ void TDevProtocolTM512::Build()
         {"1804", 1, ftByte, 0, false, {2, 1}},
         {"1805", 1, ftByte, 0, false, {3, 1}},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolRPT80::Build()
@@ -361,9 +337,7 @@ void TDevProtocolRPT80::Build()
         {"1902", 1, ftByte, 0, false, {0, 1}},
         {"1910", 6, ftWord},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolANSI::Build()
@@ -403,9 +377,7 @@ void TDevProtocolUTM7::Build()
         {"012_utm7_07_t", 12, ftByte, 0, false, {7, 1}},
         {"012_utm7_08", 13, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolSET::Build()
@@ -435,9 +407,7 @@ void TDevProtocolMKT1::Build()
         {"2601", 10, ftByte, 11},
         {"2602", 11, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolMKT1::MarkUnusedFields()

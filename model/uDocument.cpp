@@ -490,6 +490,13 @@ void TLayout::Rows(std::span<const TLayoutRow> rows)
     }
 }
 
+void LayOutTable(TFieldLst& list, std::span<const TLayoutRow> rows)
+{
+    TLayout layout(list);
+    layout.Rows(rows);
+    layout.Finish();
+}
+
 // ---------------------------------------------------------------------------------
 // TDocument
 

@@ -441,6 +441,9 @@ private:
     uint16_t openType_ = 0;
 };
 
+// A list laid out by one table alone: TLayout(list).Rows(rows), then Finish.
+void LayOutTable(TFieldLst& list, std::span<const TLayoutRow> rows);
+
 // ---------------------------------------------------------------------------------
 // Documents
 

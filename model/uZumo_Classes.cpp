@@ -40,9 +40,7 @@ void TUART::Layout()
         {"055", 4, ftWord},
         {"056", 6, ftWord},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     if (auto* duplex = Find<TField>("018")) duplex->DefaultValue = duplexDefault_;
 }
 
@@ -84,9 +82,7 @@ void TScaleTIT::Build()
         {"0001", 0, ftSingle, 1}, // k
         {"0002", 4, ftSingle, 0}, // b
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TAppertureTIT::Build()
@@ -94,9 +90,7 @@ void TAppertureTIT::Build()
     static const TLayoutRow rows[] = {
         {"0001", 0, ftSingle, 0},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TInverseTS::Build()
@@ -111,9 +105,7 @@ void TInverseTS::Build()
         {"7", 0, ftByte, 0, true, {1, 1}},
         {"8", 0, ftByte, 0, true, {0, 1}},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 namespace {
@@ -287,9 +279,7 @@ void TLogicTS::Build()
         {"103", 3, ftByte},
         {"104", 4, ftLongWord, 0, true},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     SetSelector(Find<TField>("102"));
 }
 
@@ -332,9 +322,7 @@ void TLogicTIT::Build()
         {"206", 6, ftByte},
         {"207", 7, ftByte},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     SetSelector(Find<TField>("202"));
 }
 
@@ -381,9 +369,7 @@ void TLogicTII::Build()
         {"noname_108", 3, ftByte, 0, true},
         {"noname_109", 4, ftLongWord, 0, true},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TLogicTII::FillParams(std::vector<TParam>& params) const { params.push_back({"Тип", Find<TField>("702")}); }
@@ -405,9 +391,7 @@ void TLogicTU::Build()
         {"303", 3, ftByte, 0, true},
         {"304", 4, ftLongWord, 0, true},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
     SetSelector(Find<TField>("302"));
 }
 
@@ -454,9 +438,7 @@ void TLogicTR::Build()
         {"Count", 3, ftWord},
         {"Field2", 5, ftLongWord24},
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 void TLogicTR::FillParams(std::vector<TParam>& params) const
@@ -623,9 +605,7 @@ void TDevChannel::Build()
         {"0004", 10, ftByte, 255},  // channel type, 255 none
         {"0005", 11, ftByte, 255},  // data format or command
     };
-    TLayout l(*this);
-    l.Rows(rows);
-    l.Finish();
+    LayOutTable(*this, rows);
 }
 
 namespace {
@@ -642,16 +622,12 @@ const TLayoutRow ReferenceBlockRows[] = {
 
 void TDevApperture::Build()
 {
-    TLayout l(*this);
-    l.Rows(ReferenceBlockRows);
-    l.Finish();
+    LayOutTable(*this, ReferenceBlockRows);
 }
 
 void TDevScale::Build()
 {
-    TLayout l(*this);
-    l.Rows(ReferenceBlockRows);
-    l.Finish();
+    LayOutTable(*this, ReferenceBlockRows);
 }
 
 namespace {
