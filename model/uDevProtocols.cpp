@@ -230,16 +230,21 @@ void TDevProtocolGranit::Build()
 
 namespace {
 
-// The 10-byte head of the metering protocols: reserved space, the poll period and its
-// unit. The reserved fields are named after the code and their offset.
-void LayMeteringHead(TLayout& layout, int code)
+// A metering block: the 10-byte head that the metering protocols share, then the
+// block's own rows. The head holds reserved space, the poll period and its unit; its
+// keys begin with the protocol code, and the reserved fields are named after the code
+// and their offset.
+void LayOutMeteringBlock(TFieldLst& block, int code, std::span<const TLayoutRow> rows)
 {
     const std::string cc = Format("%.2d", code);
+    TLayout layout(block);
     layout.Field("noname_" + cc + "_0", ftLongWord, 0, false);
     layout.Field("noname_" + cc + "_4", ftWord, 0, false);
     layout.Field(cc + "006", ftWord, 0, false);
     layout.Field(cc + "007", ftByte, 0, false);
     layout.Field("noname_" + cc + "_9", ftByte, 0, false);
+    layout.Rows(rows);
+    layout.Finish();
 }
 
 // The head of the relay protection blocks and the flags both of them begin with; the
@@ -305,17 +310,12 @@ void TDevProtocolCE304::Build()
         {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 1601, .Count = 33},
         {.Key = "16pass", .Offset = 18, .Type = ftString, .Length = 8},
     };
-    TLayout l(*this);
-    LayMeteringHead(l, 16);
-    l.Rows(rows);
-    l.Finish();
+    LayOutMeteringBlock(*this, 16, rows);
 }
 
 void TDevProtocolProton::Build()
 {
-    TLayout l(*this);
-    LayMeteringHead(l, 17);
-    l.Finish();
+    LayOutMeteringBlock(*this, 17, {});
 }
 
 void TDevProtocolTM512::Build()
@@ -346,10 +346,7 @@ void TDevProtocolANSI::Build()
         {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 2101, .Count = 26},
         {.Key = "%.4d", .Offset = 14, .Type = ftWord, .Bits = {0, 1}, .First = 2133, .Count = 10},
     };
-    TLayout l(*this);
-    LayMeteringHead(l, 21);
-    l.Rows(rows);
-    l.Finish();
+    LayOutMeteringBlock(*this, 21, rows);
 }
 
 void TDevProtocolUTM7::Build()
@@ -386,10 +383,7 @@ void TDevProtocolSET::Build()
         {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 2401, .Count = 32},
         {.Key = "24pass", .Offset = 18, .Type = ftString, .Length = 8},
     };
-    TLayout l(*this);
-    LayMeteringHead(l, 24);
-    l.Rows(rows);
-    l.Finish();
+    LayOutMeteringBlock(*this, 24, rows);
 }
 
 void TDevProtocolUTS8::Build()
