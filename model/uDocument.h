@@ -402,8 +402,9 @@ public:
 
     // The fields of a layout table, each at the start of the layout plus its row's
     // offset; the running offset then lies behind the last of them. A row that lies
-    // before the running offset (other than a bit field of the container the row
-    // before it opened) overlaps a field already laid out, and a bit field that runs
+    // before the running offset overlaps a field already laid out, unless it is a bit
+    // field of the container a row opened last with nothing laid out behind it since;
+    // a bit field that runs
     // past the end of its container does not fit: both std::logic_error, naming the
     // key. A key already taken is refused as in every adder.
     void Rows(std::span<const TLayoutRow> rows);
