@@ -1,4 +1,4 @@
-#include "Memory.h"
+#include "model/Memory.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Exceptions.h"

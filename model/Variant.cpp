@@ -1,4 +1,4 @@
-#include "Variant.h"
+#include "model/Variant.h"
 
 #include "platform/DecimalSeparator.h"
 #include "platform/Exceptions.h"

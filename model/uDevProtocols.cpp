@@ -1,9 +1,6 @@
 #include "model/uDevProtocols.h"
 
-#include "model/uZumo_Classes.h"
 #include "platform/Format.h"
-
-#include <vector>
 
 using platform::Format;
 
@@ -21,33 +18,43 @@ void SetCheckDefault(TField* field, bool flag)
 
 } // namespace
 
+// The tables give each field's offset from the start of the protocol area.
+
 void TDevProtocolIEC::Build()
 {
-    TLayout l(*this);
-    l.Field("noname_9", ftByte, 0, false);
-    l.Bits(ftByte, {{"0102", 0, 1, 0, false}, {"0105", 1, 1, 1, false}, {"0103", 2, 1, 0, false},
-                    {"0106", 6, 1, 0, false}});
-    l.Field("0104", ftWord, 30, false);
-    l.Field("noname_10", ftWord, 0, false);
-    l.Field("0107", ftWord, 0, false);
-    l.Field("0108", ftWord, 0, false);
-    for (int n = 1; n <= 16; ++n) l.Field(Format("%.4d", 108 + n), ftWord, 0, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"noname_9", 0, ftByte},
+        {"0102", 1, ftByte, 0, false, {0, 1}},
+        {"0105", 1, ftByte, 1, false, {1, 1}},
+        {"0103", 1, ftByte, 0, false, {2, 1}},
+        {"0106", 1, ftByte, 0, false, {6, 1}},
+        {"0104", 2, ftWord, 30},
+        {"noname_10", 4, ftWord},
+        {"0107", 6, ftWord},
+        {"0108", 8, ftWord},
+        {.Key = "%.4d", .Offset = 10, .Type = ftWord, .First = 109, .Count = 16}, // "0109" .. "0124"
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolModBus::Build()
 {
-    TLayout l(*this);
-    type_ = l.Field("0201", ftByte, 0, false);
-    l.Field("noname_13", ftByte, 0, false);
-    l.Field("0203", ftWord, 2000, false);
-    l.Field("noname_15", ftWord, 0, false);
-    l.Field("0206", ftWord, 0, false);
-    l.Field("0207", ftByte, 0, false);
-    tuAlgorithm_ = l.Field("0208", ftByte, 0, false);
-    tsFunction_ = l.Field("0209", ftByte, 2, false);
-    titFunction_ = l.Field("0210", ftByte, 4, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"0201", 0, ftByte},
+        {"noname_13", 1, ftByte},
+        {"0203", 2, ftWord, 2000},
+        {"noname_15", 4, ftWord},
+        {"0206", 6, ftWord},
+        {"0207", 8, ftByte},
+        {"0208", 9, ftByte},
+        {"0209", 10, ftByte, 2},
+        {"0210", 11, ftByte, 4},
+    };
+    LayOutTable(*this, rows);
+    type_ = Find<TField>("0201");
+    tuAlgorithm_ = Find<TField>("0208");
+    tsFunction_ = Find<TField>("0209");
+    titFunction_ = Find<TField>("0210");
 }
 
 void TDevProtocolModBus::MarkUnusedFields()
@@ -60,39 +67,41 @@ void TDevProtocolModBus::MarkUnusedFields()
 
 void TDevProtocolTM800A::Build()
 {
-    TLayout l(*this);
-    l.Field("3001", ftByte, 0, true);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"3001", 0, ftByte, 0, true},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolTM800B::Build()
 {
-    TLayout l(*this);
-    l.Skip(2);
-    l.Field("4001", ftWord, 2000, false);
-    l.Skip(2);
-    l.Field("4006", ftWord, 0, false);
-    l.Field("4007", ftByte, 0, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"4001", 2, ftWord, 2000},
+        {"4006", 6, ftWord},
+        {"4007", 8, ftByte},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolKompas::Build()
 {
-    TLayout l(*this);
-    type_ = l.Field("5001", ftByte, 0, false);
-    l.Bits(ftByte, {{"5002", 0, 1, 0, false}, {"5003", 1, 1, 0, false}});
-    l.Field("5004", ftWord, 500, false);
-    l.Skip(2);
-    l.Field("0506", ftWord, 0, false);
-    l.Field("0507", ftWord, 0, false);
-    l.Field("0508", ftWord, 0, false);
-    l.Field("0509", ftWord, 0, false);
-    for (size_t i = 0; i < Route.size(); ++i)
-        Route[i] = l.Field(Format("%.4d", 512 + static_cast<int>(i)), ftByte, 0, false);
-    l.Field("TrigEvenLinkDown_Cmd", ftByte, 0, false);
-    l.Field("TrigEvenLinkDown_Timeout", ftWord, 10, false);
-    l.Field("TrigEvenLinkDown_RepeatCount", ftByte, 2, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"5001", 0, ftByte},
+        {"5002", 1, ftByte, 0, false, {0, 1}},
+        {"5003", 1, ftByte, 0, false, {1, 1}},
+        {"5004", 2, ftWord, 500},
+        {"0506", 6, ftWord},
+        {"0507", 8, ftWord},
+        {"0508", 10, ftWord},
+        {"0509", 12, ftWord},
+        {.Key = "%.4d", .Offset = 14, .Type = ftByte, .First = 512, .Count = 6}, // the route, "0512" .. "0517"
+        {"TrigEvenLinkDown_Cmd", 20, ftByte},
+        {"TrigEvenLinkDown_Timeout", 21, ftWord, 10},
+        {"TrigEvenLinkDown_RepeatCount", 23, ftByte, 2},
+    };
+    LayOutTable(*this, rows);
+    type_ = Find<TField>("5001");
+    for (size_t i = 0; i < Route.size(); ++i) Route[i] = Find<TField>(Format("%.4d", 512 + static_cast<int>(i)));
 }
 
 void TDevProtocolKompas::MarkUnusedFields()
@@ -118,41 +127,34 @@ void TDevProtocolKompasPU::Build()
 
 void TDevProtocolMercury::Build()
 {
-    TLayout l(*this);
-    l.Field("noname_18", ftLongWord, 0, false);
-    l.Field("noname_19", ftWord, 0, false);
-    l.Field("07006", ftWord, 0, false);
-    l.Field("07007", ftByte, 0, false);
-    l.Field("noname_20", ftByte, 0, false);
     // Each flag selects one value of the meter to read, in key order from bit 0 of
     // byte 10.
-    l.Bits(ftByte, {{"0701", 0, 1, 0, false}, {"0702", 1, 1, 0, false}, {"0703", 2, 1, 0, false},
-                    {"0704", 3, 1, 0, false}, {"0705", 4, 1, 0, false}, {"0706", 5, 1, 0, false},
-                    {"0707", 6, 1, 0, false}, {"0708", 7, 1, 0, false}});
-    l.Bits(ftByte, {{"0709", 0, 1, 0, false}, {"0710", 1, 1, 0, false}, {"0711", 2, 1, 0, false},
-                    {"0712", 3, 1, 0, false}, {"0713", 4, 1, 0, false}, {"0714", 5, 1, 0, false},
-                    {"0715", 6, 1, 0, false}, {"0716", 7, 1, 0, false}});
-    l.Bits(ftByte, {{"0717", 0, 1, 0, false}, {"0718", 1, 1, 0, false}, {"0719", 2, 1, 0, false},
-                    {"0720", 3, 1, 0, false}, {"0721", 4, 1, 0, false}, {"0722", 5, 1, 0, false},
-                    {"0723", 6, 1, 0, false}, {"0724", 7, 1, 0, false}});
-    l.Bits(ftByte, {{"0725", 0, 1, 0, false}, {"0726", 1, 1, 0, false}, {"0727", 2, 1, 0, false},
-                    {"0728", 3, 1, 0, false}, {"0729", 4, 1, 0, false}, {"0730", 5, 1, 0, false},
-                    {"0731", 6, 1, 0, false}, {"0732", 7, 1, 0, false}});
-    l.Skip(4);
-    l.Text("07pass", 8, "", false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"noname_18", 0, ftLongWord},
+        {"noname_19", 4, ftWord},
+        {"07006", 6, ftWord},
+        {"07007", 8, ftByte},
+        {"noname_20", 9, ftByte},
+        {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 701, .Count = 32},
+        {.Key = "07pass", .Offset = 18, .Type = ftString, .Length = 8},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolDCON::Build()
 {
+    static const TLayoutRow rows[] = {
+        {"0801", 0, ftByte},
+        {"0802", 1, ftByte, 0, false, {1, 1}},
+        {"0803", 2, ftWord, 2000},
+        {"0806", 6, ftWord},
+        {"0807", 8, ftByte},
+    };
     TLayout l(*this);
-    type_ = l.Field("0801", ftByte, 0, false);
-    l.Bits(ftByte, {{"0802", 1, 1, 0, false}});
+    l.Rows(rows);
+    type_ = Find<TField>("0801");
     rawTit_ = Find<TField>("0802");
-    tuHold_ = l.Field("0803", ftWord, 2000, false);
-    l.Skip(2);
-    l.Field("0806", ftWord, 0, false);
-    l.Field("0807", ftByte, 0, false);
+    tuHold_ = Find<TField>("0803");
     l.Skip(1);
     paramTU_.clear();
     for (int i = 0; i < OutputCount; ++i)
@@ -174,6 +176,18 @@ TParamTU* TDevProtocolDCON::ParamTUByIndex(int index) const
     return paramTU_[static_cast<size_t>(index)];
 }
 
+void TParamTU::Build()
+{
+    static const TLayoutRow rows[] = {
+        {"type", 0, ftByte},
+        {"select_on", 1, ftByte, 0, false, {0, 4}},
+        {"select_off", 1, ftByte, 0, false, {4, 4}},
+        {"execute_on", 2, ftByte, 0, false, {0, 4}},
+        {"execute_off", 2, ftByte, 0, false, {4, 4}},
+    };
+    LayOutTable(*this, rows);
+}
+
 namespace {
 
 // The DCON block keeps the device's role field.
@@ -186,32 +200,29 @@ std::unique_ptr<TDevProtocol> MakeDCON(TMemoryBlock* block, int32_t offset, std:
 
 void TDevProtocolGranit::Build()
 {
-    // The TS description is unset when all its bytes are 0xFF, which Windows-1251
-    // reads as "я".
-    std::string unsetTs;
-    for (int i = 0; i < 15; ++i) unsetTs += "я";
-
-    TLayout l(*this);
-    l.Field("0901", ftByte, 0, false);
-    l.Skip(5);
-    l.Field("0906", ftWord, 0, false);
-    l.Field("0907", ftWord, 0, false);
-    l.Field("0908", ftWord, 0, false);
-    l.Field("0909", ftWord, 0, false);
-    l.Field("verTS1", ftByte, 0, false);
-    l.Text("TSDB1", 15, unsetTs, false);
-    l.Field("TrigEvenLinkDown_Cmd", ftByte, 0, false);
-    l.Field("TrigEvenLinkDown_Timeout", ftWord, 10, false);
-    l.Field("TrigEvenLinkDown_RepeatCount", ftByte, 2, false);
-    l.Field("BindTUGranit_CmdTU", ftByte, 0, false);
-    l.Field("AdrServiceCmdGranit", ftByte, 0, false);
-    l.Field("AFBServTU", ftByte, 1, false, 1, 15);
-    l.Bits(ftByte, {{"ReqInvalidTS", 0, 1, 0, false}, {"ReqInvalidTIT", 1, 1, 0, false}});
-    l.Field("PU_TU_ExecTimeout", ftWord, 5, false);
-    l.Field("LinkDownCmdVAK", ftByte, 0, false);
-    l.Field("ServicedPUTU", ftByte, 0, false);
-    l.Field("SMeandrPeriod", ftWord, 0, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"0901", 0, ftByte},
+        {"0906", 6, ftWord},
+        {"0907", 8, ftWord},
+        {"0908", 10, ftWord},
+        {"0909", 12, ftWord},
+        {"verTS1", 14, ftByte},
+        // Unset when all its bytes are 0xFF, which Windows-1251 reads as "я".
+        {.Key = "TSDB1", .Offset = 15, .Type = ftString, .Length = 15, .Text = "яяяяяяяяяяяяяяя"},
+        {"TrigEvenLinkDown_Cmd", 30, ftByte},
+        {"TrigEvenLinkDown_Timeout", 31, ftWord, 10},
+        {"TrigEvenLinkDown_RepeatCount", 33, ftByte, 2},
+        {"BindTUGranit_CmdTU", 34, ftByte},
+        {"AdrServiceCmdGranit", 35, ftByte},
+        {.Key = "AFBServTU", .Offset = 36, .Type = ftByte, .Default = 1, .MinValue = 1, .MaxValue = 15},
+        {"ReqInvalidTS", 37, ftByte, 0, false, {0, 1}},
+        {"ReqInvalidTIT", 37, ftByte, 0, false, {1, 1}},
+        {"PU_TU_ExecTimeout", 38, ftWord, 5},
+        {"LinkDownCmdVAK", 40, ftByte},
+        {"ServicedPUTU", 41, ftByte},
+        {"SMeandrPeriod", 42, ftWord},
+    };
+    LayOutTable(*this, rows);
 }
 
 // ---------------------------------------------------------------------------------
@@ -219,164 +230,160 @@ void TDevProtocolGranit::Build()
 
 namespace {
 
-// "<prefix>01" style keys: the prefix and each number of first..last in two digits.
-std::vector<std::string> NumberedKeys(const char* prefix, int first, int last)
-{
-    std::vector<std::string> keys;
-    for (int n = first; n <= last; ++n)
-        keys.push_back(Format("%s%.2d", prefix, n));
-    return keys;
-}
-
-// One-bit flags in the order of their keys from bit 0 of the running offset upward,
-// filling containers of the given type one after the other; the offset grows by the
-// containers begun.
-void LayFlags(TFieldLst& list, TLayout& layout, uint16_t containerType, const std::vector<std::string>& keys,
-              int32_t defaultValue)
-{
-    const int32_t containerSize = containerType == ftByte ? 1 : containerType == ftWord ? 2 : 4;
-    const size_t perContainer = static_cast<size_t>(containerSize) * 8;
-    for (size_t k = 0; k < keys.size(); ++k) {
-        const int32_t offset = layout.Offset() + static_cast<int32_t>(k / perContainer) * containerSize;
-        list.AddField(keys[k], Make<TBitFleld>(list.Block, offset, containerType,
-                                               static_cast<uint8_t>(k % perContainer), uint8_t{1}, defaultValue,
-                                               false));
-    }
-    layout.Skip(static_cast<int32_t>((keys.size() + perContainer - 1) / perContainer) * containerSize);
-}
-
-// The 10-byte head of the metering protocols: reserved space, the poll period and its
-// unit. The reserved fields are named after the code and their offset.
-void LayMeteringHead(TLayout& layout, int code)
+// A metering block: the 10-byte head that the metering protocols share, then the
+// block's own rows. The head holds reserved space, the poll period and its unit; its
+// keys begin with the protocol code, and the reserved fields are named after the code
+// and their offset.
+void LayOutMeteringBlock(TFieldLst& block, int code, std::span<const TLayoutRow> rows)
 {
     const std::string cc = Format("%.2d", code);
+    TLayout layout(block);
     layout.Field("noname_" + cc + "_0", ftLongWord, 0, false);
     layout.Field("noname_" + cc + "_4", ftWord, 0, false);
     layout.Field(cc + "006", ftWord, 0, false);
     layout.Field(cc + "007", ftByte, 0, false);
     layout.Field("noname_" + cc + "_9", ftByte, 0, false);
+    layout.Rows(rows);
+    layout.Finish();
 }
 
-// The head of the relay protection blocks, up to their flags at byte 9.
-void LayRelayProtectionHead(TLayout& layout)
-{
-    layout.Field("DevType", ftByte, 0, false);
-    layout.Skip(5);
-    layout.Field("PeriodM", ftWord, 0, false);
-    layout.Field("PeriodUM", ftByte, 0, false);
-}
+// The head of the relay protection blocks and the flags both of them begin with; the
+// flags are set by default (the value is read).
+const TLayoutRow RelayProtectionHead[] = {
+    {"DevType", 0, ftByte},
+    {"PeriodM", 6, ftWord},
+    {"PeriodUM", 8, ftByte},
+    {"ParamIa", 9, ftByte, 1, false, {0, 1}},
+    {"ParamIb", 9, ftByte, 1, false, {1, 1}},
+    {"ParamIc", 9, ftByte, 1, false, {2, 1}},
+    {"ParamUab", 9, ftByte, 1, false, {3, 1}},
+    {"ParamUbc", 9, ftByte, 1, false, {4, 1}},
+    {"ParamUca", 9, ftByte, 1, false, {5, 1}},
+    {"ParamFreq", 9, ftByte, 1, false, {6, 1}},
+};
 
 } // namespace
 
 void TDevProtocolMKT2::Build()
 {
-    TLayout layout(*this);
-    layout.Field("noname_80", ftByte, 0, false);
-    layout.Field("noname_81", ftByte, 0, false);
-    layout.Field("noname_82", ftWord, 0, false);
-    layout.Field("noname_83", ftWord, 0, false);
-    LayFlags(*this, layout, ftWord, NumberedKeys("009_mkt2_", 1, 16), 0);
-    LayFlags(*this, layout, ftWord, NumberedKeys("010_mkt2_", 17, 30), 0);
-    layout.Field("011_mkt2_01", ftByte, 31, false);
-    layout.Field("011_mkt2_02", ftByte, 0, false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"noname_80", 0, ftByte},
+        {"noname_81", 1, ftByte},
+        {"noname_82", 2, ftWord},
+        {"noname_83", 4, ftWord},
+        {.Key = "009_mkt2_%.2d", .Offset = 6, .Type = ftWord, .Bits = {0, 1}, .First = 1, .Count = 16},
+        {.Key = "010_mkt2_%.2d", .Offset = 8, .Type = ftWord, .Bits = {0, 1}, .First = 17, .Count = 14},
+        {"011_mkt2_01", 10, ftByte, 31},
+        {"011_mkt2_02", 11, ftByte},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolMKT3::Build()
 {
-    TLayout layout(*this);
-    layout.Field("1201", ftByte, 0, true);
-    layout.Bits(ftByte, {{"1202", 0, 1, 0, false}, {"1204", 2, 1, 0, false}, {"1205", 3, 1, 0, false}});
-    layout.Field("noname_86", ftWord, 0, false);
-    layout.Field("noname_87", ftWord, 0, false);
-    layout.Field("011_mkt3_01", ftByte, 0, false);
-    layout.Field("011_mkt3_02", ftByte, 0, false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"1201", 0, ftByte, 0, true},
+        {"1202", 1, ftByte, 0, false, {0, 1}},
+        {"1204", 1, ftByte, 0, false, {2, 1}},
+        {"1205", 1, ftByte, 0, false, {3, 1}},
+        {"noname_86", 2, ftWord},
+        {"noname_87", 4, ftWord},
+        {"011_mkt3_01", 6, ftByte},
+        {"011_mkt3_02", 7, ftByte},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolTM120::Build()
 {
-    TLayout layout(*this);
-    layout.Field("BindTUTM120_CmdTU", ftByte, 0, false);
-    layout.Field("AdrServiceCmdTM120", ftByte, 0, false);
-    layout.Bits(ftByte, {{"ReqInvalidTIT", 0, 1, 0, false}});
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"BindTUTM120_CmdTU", 0, ftByte},
+        {"AdrServiceCmdTM120", 1, ftByte},
+        {"ReqInvalidTIT", 2, ftByte, 0, false, {0, 1}},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolCE304::Build()
 {
-    TLayout layout(*this);
-    LayMeteringHead(layout, 16);
-    LayFlags(*this, layout, ftByte, NumberedKeys("16", 1, 33), 0);
-    layout.Skip(3);
-    layout.Text("16pass", 8, "", false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 1601, .Count = 33},
+        {.Key = "16pass", .Offset = 18, .Type = ftString, .Length = 8},
+    };
+    LayOutMeteringBlock(*this, 16, rows);
 }
 
 void TDevProtocolProton::Build()
 {
-    TLayout layout(*this);
-    LayMeteringHead(layout, 17);
-    layout.Finish();
+    LayOutMeteringBlock(*this, 17, {});
 }
 
 void TDevProtocolTM512::Build()
 {
-    TLayout layout(*this);
-    layout.Field("1801", ftByte, 0, true);
-    layout.Bits(ftByte, {{"1802", 0, 1, 0, false},
-                         {"1803", 1, 1, 0, false},
-                         {"1804", 2, 1, 0, false},
-                         {"1805", 3, 1, 0, false}});
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"1801", 0, ftByte, 0, true},
+        {"1802", 1, ftByte, 0, false, {0, 1}},
+        {"1803", 1, ftByte, 0, false, {1, 1}},
+        {"1804", 1, ftByte, 0, false, {2, 1}},
+        {"1805", 1, ftByte, 0, false, {3, 1}},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolRPT80::Build()
 {
-    TLayout layout(*this);
-    layout.Field("1901", ftByte, 0, true);
-    layout.Bits(ftByte, {{"1902", 0, 1, 0, false}});
-    layout.Skip(4);
-    layout.Field("1910", ftWord, 0, false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"1901", 0, ftByte, 0, true},
+        {"1902", 1, ftByte, 0, false, {0, 1}},
+        {"1910", 6, ftWord},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolANSI::Build()
 {
-    TLayout layout(*this);
-    LayMeteringHead(layout, 21);
-    LayFlags(*this, layout, ftByte, NumberedKeys("21", 1, 26), 0);
-    LayFlags(*this, layout, ftWord, NumberedKeys("21", 33, 42), 0);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 2101, .Count = 26},
+        {.Key = "%.4d", .Offset = 14, .Type = ftWord, .Bits = {0, 1}, .First = 2133, .Count = 10},
+    };
+    LayOutMeteringBlock(*this, 21, rows);
 }
 
 void TDevProtocolUTM7::Build()
 {
-    TLayout layout(*this);
-    layout.Field("noname_99", ftByte, 0, false);
-    layout.Bits(ftByte, {{"2302", 0, 1, 0, false}});
-    layout.Field("noname_100", ftWord, 0, false);
-    layout.Field("noname_101", ftWord, 0, false);
-    // Message n: bits 0..2 the address or group, bit 7 the kind (0 TS, 1 ТИТ).
-    static const char* const prefixes[7] = {"009", "009", "010", "010", "011", "011", "012"};
-    for (int n = 1; n <= 7; ++n) {
-        const std::string key = Format("%s_utm7_%.2d_", prefixes[n - 1], n);
-        AddField(key + "a", Make<TBitFleld>(Block, layout.Offset(), ftByte, uint8_t{0}, uint8_t{3}, 0, false));
-        AddField(key + "t", Make<TBitFleld>(Block, layout.Offset(), ftByte, uint8_t{7}, uint8_t{1}, 0, false));
-        layout.Skip(1);
-    }
-    layout.Field("012_utm7_08", ftByte, 0, false);
-    layout.Finish();
+    // Message n lies in byte 5 + n: bits 0..2 the address or group, bit 7 the kind
+    // (0 TS, 1 ТИТ).
+    static const TLayoutRow rows[] = {
+        {"noname_99", 0, ftByte},
+        {"2302", 1, ftByte, 0, false, {0, 1}},
+        {"noname_100", 2, ftWord},
+        {"noname_101", 4, ftWord},
+        {"009_utm7_01_a", 6, ftByte, 0, false, {0, 3}},
+        {"009_utm7_01_t", 6, ftByte, 0, false, {7, 1}},
+        {"009_utm7_02_a", 7, ftByte, 0, false, {0, 3}},
+        {"009_utm7_02_t", 7, ftByte, 0, false, {7, 1}},
+        {"010_utm7_03_a", 8, ftByte, 0, false, {0, 3}},
+        {"010_utm7_03_t", 8, ftByte, 0, false, {7, 1}},
+        {"010_utm7_04_a", 9, ftByte, 0, false, {0, 3}},
+        {"010_utm7_04_t", 9, ftByte, 0, false, {7, 1}},
+        {"011_utm7_05_a", 10, ftByte, 0, false, {0, 3}},
+        {"011_utm7_05_t", 10, ftByte, 0, false, {7, 1}},
+        {"011_utm7_06_a", 11, ftByte, 0, false, {0, 3}},
+        {"011_utm7_06_t", 11, ftByte, 0, false, {7, 1}},
+        {"012_utm7_07_a", 12, ftByte, 0, false, {0, 3}},
+        {"012_utm7_07_t", 12, ftByte, 0, false, {7, 1}},
+        {"012_utm7_08", 13, ftByte},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolSET::Build()
 {
-    TLayout layout(*this);
-    LayMeteringHead(layout, 24);
-    LayFlags(*this, layout, ftByte, NumberedKeys("24", 1, 32), 0);
-    layout.Skip(4);
-    layout.Text("24pass", 8, "", false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {.Key = "%.4d", .Offset = 10, .Type = ftByte, .Bits = {0, 1}, .First = 2401, .Count = 32},
+        {.Key = "24pass", .Offset = 18, .Type = ftString, .Length = 8},
+    };
+    LayOutMeteringBlock(*this, 24, rows);
 }
 
 void TDevProtocolUTS8::Build()
@@ -386,14 +393,15 @@ void TDevProtocolUTS8::Build()
 
 void TDevProtocolMKT1::Build()
 {
-    TLayout layout(*this);
-    layout.Field("noname_75", ftLongWord, 0, false);
-    layout.Field("noname_76", ftWord, 0, false);
-    LayFlags(*this, layout, ftWord, NumberedKeys("26_", 1, 10), 0);
-    layout.Field("noname_77", ftWord, 0, false);
-    layout.Field("2601", ftByte, 11, false);
-    layout.Field("2602", ftByte, 0, false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"noname_75", 0, ftLongWord},
+        {"noname_76", 4, ftWord},
+        {.Key = "26_%.2d", .Offset = 6, .Type = ftWord, .Bits = {0, 1}, .First = 1, .Count = 10},
+        {"noname_77", 8, ftWord},
+        {"2601", 10, ftByte, 11},
+        {"2602", 11, ftByte},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TDevProtocolMKT1::MarkUnusedFields()
@@ -409,29 +417,43 @@ void TDevProtocolTK113Shield::Build()
 
 void TDevProtocolOrion::Build()
 {
-    TLayout layout(*this);
-    LayRelayProtectionHead(layout);
-    LayFlags(*this, layout, ftByte,
-             {"ParamIa", "ParamIb", "ParamIc", "ParamUab", "ParamUbc", "ParamUca", "ParamFreq", "ParamP",
-              "ParamQ", "ParamS", "ParamCosf", "ParamTS_RPO", "ParamTS_RPV", "ParamTS_SIGN_Disable",
-              "ParamTS_SIGN_Enable", "ParamTS_SIG_1MTZ", "ParamTS_SIG_2MTZ", "ParamTS_OZZ_Disable",
-              "ParamTS_OZZ_SIGN"},
-             1);
-    layout.Field("VAK_StateTU1_On", ftWord, 0, false);
-    layout.Field("VAK_StateTU1_Off", ftWord, 0, false);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"ParamP", 9, ftByte, 1, false, {7, 1}},
+        {"ParamQ", 10, ftByte, 1, false, {0, 1}},
+        {"ParamS", 10, ftByte, 1, false, {1, 1}},
+        {"ParamCosf", 10, ftByte, 1, false, {2, 1}},
+        {"ParamTS_RPO", 10, ftByte, 1, false, {3, 1}},
+        {"ParamTS_RPV", 10, ftByte, 1, false, {4, 1}},
+        {"ParamTS_SIGN_Disable", 10, ftByte, 1, false, {5, 1}},
+        {"ParamTS_SIGN_Enable", 10, ftByte, 1, false, {6, 1}},
+        {"ParamTS_SIG_1MTZ", 10, ftByte, 1, false, {7, 1}},
+        {"ParamTS_SIG_2MTZ", 11, ftByte, 1, false, {0, 1}},
+        {"ParamTS_OZZ_Disable", 11, ftByte, 1, false, {1, 1}},
+        {"ParamTS_OZZ_SIGN", 11, ftByte, 1, false, {2, 1}},
+        {"VAK_StateTU1_On", 12, ftWord},
+        {"VAK_StateTU1_Off", 14, ftWord},
+    };
+    TLayout l(*this);
+    l.Rows(RelayProtectionHead);
+    l.Rows(rows);
+    l.Finish();
 }
 
 void TDevProtocolSirius::Build()
 {
-    TLayout layout(*this);
-    LayRelayProtectionHead(layout);
-    LayFlags(*this, layout, ftByte,
-             {"ParamIa", "ParamIb", "ParamIc", "ParamUab", "ParamUbc", "ParamUca", "ParamFreq",
-              "ParamTS_LedGuard", "ParamTS_RPV", "ParamTS_RPO", "ParamTS_SIG_1MTZ", "ParamTS_SIG_2MTZ",
-              "ParamTS_OZZ", "ParamTS_SwitchState"},
-             1);
-    layout.Finish();
+    static const TLayoutRow rows[] = {
+        {"ParamTS_LedGuard", 9, ftByte, 1, false, {7, 1}},
+        {"ParamTS_RPV", 10, ftByte, 1, false, {0, 1}},
+        {"ParamTS_RPO", 10, ftByte, 1, false, {1, 1}},
+        {"ParamTS_SIG_1MTZ", 10, ftByte, 1, false, {2, 1}},
+        {"ParamTS_SIG_2MTZ", 10, ftByte, 1, false, {3, 1}},
+        {"ParamTS_OZZ", 10, ftByte, 1, false, {4, 1}},
+        {"ParamTS_SwitchState", 10, ftByte, 1, false, {5, 1}},
+    };
+    TLayout l(*this);
+    l.Rows(RelayProtectionHead);
+    l.Rows(rows);
+    l.Finish();
 }
 
 // ---------------------------------------------------------------------------------

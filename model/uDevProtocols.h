@@ -121,7 +121,17 @@ protected:
     using TDevProtocol::TDevProtocol;
 };
 
-class TParamTU;
+// The relay map of a DCON module, 3 bytes, children in layout order: "type" byte at 0;
+// "select_on" and "select_off" the low and high nibble of byte 1; "execute_on" and
+// "execute_off" those of byte 2.
+class TParamTU : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TParamTU"; }
+    void Build() override;
+
+protected:
+    TParamTU(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
+};
 
 // DCON, 58 bytes: the module settings and the relay maps of its 16 outputs. It may
 // know its device's role field "011"; a ПУ device (role 1) uses "0802" and "0803"

@@ -1,4 +1,4 @@
-#include "uDocument.h"
+#include "model/uDocument.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/CodePages.h"
@@ -11,29 +11,11 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <mutex>
-#include <shared_mutex>
+#include <stdexcept>
 
 using platform::Format;
 
-// ---------------------------------------------------------------------------------
-// Message list and default prompt
-
-IDefaultPrompt::~IDefaultPrompt() = default;
-ILogSink::~ILogSink() = default;
-
 namespace {
-
-struct SinkSlot {
-    std::shared_mutex lock;
-    ILogSink* sink = nullptr;
-};
-
-SinkSlot& Slot()
-{
-    static SinkSlot slot;
-    return slot;
-}
 
 // Low `count` bits set.
 uint64_t LowBits(unsigned count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
@@ -44,20 +26,6 @@ uint64_t LowBits(unsigned count) { return count >= 64 ? ~uint64_t{0} : (uint64_t
 }
 
 } // namespace
-
-ILogSink* SetLogSink(ILogSink* sink)
-{
-    SinkSlot& slot = Slot();
-    std::unique_lock guard(slot.lock);
-    return std::exchange(slot.sink, sink);
-}
-
-void PostLogMessage(const std::string& text, int kind)
-{
-    SinkSlot& slot = Slot();
-    std::shared_lock guard(slot.lock);
-    if (slot.sink) slot.sink->post(text, kind);
-}
 
 // ---------------------------------------------------------------------------------
 // TObjNode
@@ -341,58 +309,6 @@ void TBitFleld::SetValue(const Variant& value)
 }
 
 // ---------------------------------------------------------------------------------
-// Key order
-
-namespace {
-
-// Rank of one character in the key order: class, then weight within the class.
-struct KeyRank {
-    uint32_t cls;
-    uint32_t weight;
-    bool operator==(const KeyRank&) const = default;
-    auto operator<=>(const KeyRank&) const = default;
-};
-
-KeyRank RankOf(char32_t c)
-{
-    if (c < 0x80) {
-        if (c >= '0' && c <= '9') return {1, c};
-        if (c >= 'A' && c <= 'Z') return {2, c + 0x20};
-        if (c >= 'a' && c <= 'z') return {2, c};
-        return {0, c};
-    }
-    // Cyrillic capitals to small letters.
-    if (c >= 0x0410 && c <= 0x042F) c += 0x20;
-    else if (c >= 0x0400 && c <= 0x040F) c += 0x50;
-    else if (c == 0x0490) c = 0x0491;
-    if (c >= 0x0430 && c <= 0x044F) return {3, (c - 0x0430) * 2}; // а..я
-    if (c == 0x0451) return {3, (0x0435 - 0x0430) * 2 + 1};      // ё right after е
-    if ((c >= 0x0450 && c <= 0x045F) || c == 0x0491) return {3, 0x1000 + c};
-    return {4, c};
-}
-
-} // namespace
-
-int CompareKeys(std::string_view a, std::string_view b)
-{
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const unsigned char ca = static_cast<unsigned char>(a[i]);
-        const unsigned char cb = static_cast<unsigned char>(b[j]);
-        if (ca == cb && ca < 0x80) { // most keys are ASCII and share long prefixes
-            ++i, ++j;
-            continue;
-        }
-        const KeyRank ra = RankOf(ca < 0x80 ? a[i++] : platform::DecodeUtf8(a, i));
-        const KeyRank rb = RankOf(cb < 0x80 ? b[j++] : platform::DecodeUtf8(b, j));
-        if (ra != rb) return ra < rb ? -1 : 1;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
-}
-
-// ---------------------------------------------------------------------------------
 // TFieldLst
 
 TFieldLst::~TFieldLst()
@@ -530,6 +446,57 @@ void TLayout::Bits(uint16_t containerType, std::initializer_list<Bit> bits)
     offset_ += size;
 }
 
+void TLayout::MoveTo(int32_t at, const std::string& key)
+{
+    if (at < offset_)
+        throw std::logic_error(Format("layout row \"%s\" at %d overlaps what lies before %d", key.c_str(),
+                                      at - start_, offset_ - start_));
+    offset_ = at;
+}
+
+void TLayout::Rows(std::span<const TLayoutRow> rows)
+{
+    for (const TLayoutRow& row : rows) {
+        const int count = row.Count > 0 ? row.Count : 1;
+        for (int i = 0; i < count; ++i) {
+            const std::string key = row.Count > 0 ? Format(row.Key, row.First + i) : std::string(row.Key);
+            if (row.Bits.Count > 0) {
+                const int32_t size = SizeOfType(row.Type);
+                const int bit = row.Bits.Position + i * row.Bits.Count;
+                const int32_t at = start_ + row.Offset + bit / (8 * size) * size;
+                if (bit % (8 * size) + row.Bits.Count > 8 * size)
+                    throw std::logic_error(Format("layout row \"%s\" does not fit its container", key.c_str()));
+                // A container stays open only while nothing was laid out behind it.
+                const bool open = at == openContainer_ && row.Type == openType_ && offset_ == at + size;
+                if (!open) {
+                    MoveTo(at, key);
+                    offset_ = at + size;
+                    openContainer_ = at;
+                    openType_ = row.Type;
+                }
+                list_.AddField(key, Make<TBitFleld>(block_, at, row.Type, static_cast<uint8_t>(bit % (8 * size)),
+                                                    row.Bits.Count, row.Default, row.CheckDefault));
+                continue;
+            }
+            const int32_t size = row.Type == ftString ? row.Length : SizeOfType(row.Type);
+            MoveTo(start_ + row.Offset + i * size, key);
+            if (row.Type == ftString)
+                Text(key, row.Length, row.Text, row.CheckDefault);
+            else if (row.Type == ftSingle)
+                Field(key, row.Type, static_cast<double>(row.Default), row.CheckDefault, row.MinValue, row.MaxValue);
+            else
+                Field(key, row.Type, row.Default, row.CheckDefault, row.MinValue, row.MaxValue);
+        }
+    }
+}
+
+void LayOutTable(TFieldLst& list, std::span<const TLayoutRow> rows)
+{
+    TLayout layout(list);
+    layout.Rows(rows);
+    layout.Finish();
+}
+
 // ---------------------------------------------------------------------------------
 // TDocument
 
@@ -586,26 +553,3 @@ void TDocument::AfterLoad()
     }
     ReloadAll();
 }
-
-// ---------------------------------------------------------------------------------
-// Shared tables
-
-const char* const ProtocolNames[ProtocolCount] = {
-    "Нет",       "МЭК",        "ModBus",   "TM800A",   "TM800B",        "Компас 1.1", "ПУ TM1.1",
-    "Меркурий",  "DCON",       "Гранит",   "МКТ-2",    "МКТ-3",         "ТМ 120",     "IEC 1107",
-    "Протон-К",  "ТМ 512",     "РПТ-80",   "ANSI C1218-21", "УТМ-7",    "СЭТ-4ТМ",    "УТС-8",
-    "МКТ-1",     "ТМ 500",     "МК 51",    "МК 55",    "ТК113 Щит",     "Орион-2",    "Сириус-2",
-    "Siemens Symap",
-};
-
-const uint8_t ProtocolCodes[ProtocolCount] = {
-    255, 1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12, 15, 16, 17,
-    18,  19, 21, 23, 24, 25, 26, 29, 30, 31, 32, 33, 34, 35,
-};
-
-const char* const ChannelTypeNames[ChannelTypeCount] = {
-    "Нет", "Состояние (ТС)", "Данные (ТИ)", "Счетчик (ТИИ)", "ТУ", "Групповое ТУ ВКЛ", "Групповое ТУ ОТКЛ",
-    "Телерегулирование",
-};
-
-const uint8_t ChannelTypeCodes[ChannelTypeCount] = {255, 0, 1, 2, 3, 14, 15, 6};

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "model/Event.h"
+#include "model/KeyOrder.h"
 #include "model/Memory.h"
+#include "model/ProtocolTables.h"
+#include "model/UiCallbacks.h"
 #include "model/Variant.h"
 
 #include <cstddef>
@@ -8,6 +12,7 @@
 #include <filesystem>
 #include <istream>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,47 +23,6 @@
 
 // ---------------------------------------------------------------------------------
 // Events
-
-// A method pointer: an object and a function, 16 bytes, nothing allocated. An empty
-// event costs nothing and is not called. The bound object must outlive the event.
-template <class Signature>
-class TEvent;
-
-template <class R, class... Args>
-class TEvent<R(Args...)> {
-public:
-    TEvent() = default;
-
-    // obj->Method(args...)
-    template <auto Method, class C>
-    static TEvent Of(C* obj)
-    {
-        TEvent e;
-        e.obj_ = obj;
-        e.fn_ = [](void* o, Args... a) -> R { return (static_cast<C*>(o)->*Method)(std::forward<Args>(a)...); };
-        return e;
-    }
-
-    // callable(args...), for a callable object (a lambda) that lives elsewhere.
-    template <class F>
-    static TEvent Of(F& callable)
-    {
-        TEvent e;
-        e.obj_ = const_cast<void*>(static_cast<const void*>(&callable));
-        e.fn_ = [](void* o, Args... a) -> R { return (*static_cast<F*>(o))(std::forward<Args>(a)...); };
-        return e;
-    }
-    template <class F>
-    static TEvent Of(F&& temporary) = delete; // would dangle
-
-    explicit operator bool() const { return fn_ != nullptr; }
-    R operator()(Args... a) const { return fn_(obj_, std::forward<Args>(a)...); }
-    bool operator==(const TEvent&) const = default;
-
-private:
-    void* obj_ = nullptr;
-    R (*fn_)(void*, Args...) = nullptr;
-};
 
 class TObjNode;
 class TField;
@@ -73,51 +37,6 @@ using TNotifyEvent = TEvent<void(TField* Sender)>;
 // grid row or none.
 using TFieldValidateEvent =
     TEvent<void(const void* Sender, TField* Field, const Variant& Value, TFieldLst* Row, bool& Accept)>;
-
-// ---------------------------------------------------------------------------------
-// What the model asks of the user interface
-
-// Answers of the default question, as the message box returns them.
-constexpr int mrYes = 6;
-constexpr int mrNo = 7;
-constexpr int mrNoToAll = 9;
-constexpr int mrYesToAll = 10;
-
-// Asks whether a field that differs from its default should get it back. The text
-// is the finding, a lone CR, and the question; the result is one of the answers
-// above.
-class IDefaultPrompt {
-public:
-    virtual ~IDefaultPrompt();
-    virtual int ask(const std::string& text) = 0;
-};
-
-// Kinds of message list lines.
-constexpr int lkNormal = 0;
-constexpr int lkError = 1;
-constexpr int lkHighlight = 2;
-
-// Receives the lines of the message list. Called from any thread.
-class ILogSink {
-public:
-    virtual ~ILogSink();
-    virtual void post(const std::string& text, int kind) = 0;
-};
-
-// Installs the process's sink (none removes it) and returns the one it replaces.
-// Waits for posts in flight to the old sink.
-ILogSink* SetLogSink(ILogSink* sink);
-
-// Hands a line to the installed sink, whole; without a sink the line is dropped.
-// Thread-safe.
-void PostLogMessage(const std::string& text, int kind);
-
-// One default check: the answer remembered across it (0 at the start) and whom to
-// ask. Without a prompt the check behaves as if "No to All" had been answered.
-struct TDefaultCheckRun {
-    int Answer = 0;
-    IDefaultPrompt* Prompt = nullptr;
-};
 
 // ---------------------------------------------------------------------------------
 // Nodes
@@ -337,14 +256,6 @@ private:
 // ---------------------------------------------------------------------------------
 // Lists
 
-// The order of keys: the same on every machine, whatever locales it has. Case is
-// folded for Latin and Cyrillic letters (Ё/ё included). Characters rank by class:
-// blanks and punctuation ("_" included) by code point, then digits, then Latin
-// letters, then Cyrillic letters in alphabetical order with Ё right after Е, then
-// anything else by code point. Keys compare position by position; a prefix comes
-// first; digit runs are not read as numbers. Keys that compare equal are one key.
-int CompareKeys(std::string_view a, std::string_view b);
-
 // A named list of nodes laid over a stretch of the image; every record, group and
 // document is one. It owns its children, each under a unique key, in key order (or
 // in the order they were added, for the lists that ask for it in their constructor).
@@ -421,6 +332,38 @@ private:
     std::vector<std::string> refused_;
 };
 
+// One row of a record's layout table: a field where the record's description puts
+// it. Rows of a table go in the order of their offsets, which count from the start of
+// the layout; the bytes between two rows are reserved. Bit fields of one container
+// name its offset and type in rows that follow one another.
+//
+// The columns after Type are optional; rows that need one of the later columns name
+// their columns (.Key = ..., .Length = 8).
+struct TLayoutRow {
+    // A bit field's bits: Count bits from bit Position (0 = least significant) of its
+    // container. Count 0: the row is a whole field.
+    struct TBits {
+        uint8_t Position = 0;
+        uint8_t Count = 0;
+    };
+
+    const char* Key;          // with Count: a format of one number ("%.4d")
+    int32_t Offset;           // the field's, or its container's
+    uint16_t Type;            // ftByte ...; a bit field: its container's (17, 18, 19); ftString: a text
+    int32_t Default = 0;      // a number; a single takes it as a whole number
+    bool CheckDefault = false;
+    TBits Bits = {};
+    int32_t MinValue = 0;     // limits; 0 and 0: the type's range
+    int32_t MaxValue = 0;
+    int32_t Length = 0;       // a text: its bytes
+    const char* Text = "";    // a text: its default
+    // A numbered run: Count fields keyed Format(Key, First), Format(Key, First + 1) ...
+    // Whole fields follow one another from Offset; bit fields take the next Bits.Count
+    // bits each, going on into the next container of the type when one is full.
+    int First = 0;
+    int Count = 0;
+};
+
 // Lays out the children of a list with a running offset, as a record's Build does:
 // each child at the offset relative to the list, in the list's block; the offset
 // grows by the child's Size; a group of bit fields shares one container and the
@@ -428,9 +371,15 @@ private:
 // The adders return the new child, or none when its key was already taken.
 class TLayout {
 public:
-    explicit TLayout(TFieldLst& list, int32_t start = 0) : list_(list), block_(list.Block), offset_(start) {}
+    explicit TLayout(TFieldLst& list, int32_t start = 0)
+        : list_(list), block_(list.Block), start_(start), offset_(start)
+    {
+    }
     // Children of a list that spans blocks (a document) placed in one of them.
-    TLayout(TFieldLst& list, TMemoryBlock* block, int32_t start) : list_(list), block_(block), offset_(start) {}
+    TLayout(TFieldLst& list, TMemoryBlock* block, int32_t start)
+        : list_(list), block_(block), start_(start), offset_(start)
+    {
+    }
 
     TMemoryBlock* Block() const { return block_; }
 
@@ -450,6 +399,15 @@ public:
     };
     // The bit fields of one container of type 17, 18 or 19 at the running offset.
     void Bits(uint16_t containerType, std::initializer_list<Bit> bits);
+
+    // The fields of a layout table, each at the start of the layout plus its row's
+    // offset; the running offset then lies behind the last of them. A row that lies
+    // before the running offset overlaps a field already laid out, unless it is a bit
+    // field of the container a row opened last with nothing laid out behind it since;
+    // a bit field that runs
+    // past the end of its container does not fit: both std::logic_error, naming the
+    // key. A key already taken is refused as in every adder.
+    void Rows(std::span<const TLayoutRow> rows);
 
     void Skip(int32_t reserved) { offset_ += reserved; }
 
@@ -473,10 +431,19 @@ public:
     void Finish() { list_.Size = offset_; }
 
 private:
+    // Moves the running offset forward to `at`; raises for a row that lies before it.
+    void MoveTo(int32_t at, const std::string& key);
+
     TFieldLst& list_;
     TMemoryBlock* block_;
+    int32_t start_;
     int32_t offset_;
+    int32_t openContainer_ = -1; // offset of the bit container a table row opened last
+    uint16_t openType_ = 0;
 };
+
+// A list laid out by one table alone: TLayout(list).Rows(rows), then Finish.
+void LayOutTable(TFieldLst& list, std::span<const TLayoutRow> rows);
 
 // ---------------------------------------------------------------------------------
 // Documents
@@ -535,17 +502,3 @@ private:
     // ReloadAll on the way out of a failure: its own exception gives way.
     void ReloadAfterFailure() noexcept;
 };
-
-// ---------------------------------------------------------------------------------
-// Shared tables
-
-// Protocols by index, as devices show them; a device stores the code. Codes 10, 13,
-// 14, 20, 22, 27 and 28 belong to no protocol.
-constexpr int ProtocolCount = 29;
-extern const char* const ProtocolNames[ProtocolCount];
-extern const uint8_t ProtocolCodes[ProtocolCount];
-
-// Logical channel kinds by index; a channel stores the type code.
-constexpr int ChannelTypeCount = 8;
-extern const char* const ChannelTypeNames[ChannelTypeCount];
-extern const uint8_t ChannelTypeCodes[ChannelTypeCount];

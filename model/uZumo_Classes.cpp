@@ -27,18 +27,21 @@ void TUART::Build()
 
 void TUART::Layout()
 {
-    TLayout l(*this);
-    l.Bits(ftWord, {{"016", 0, 3, 0, false}, {"018", 3, 1, duplexDefault_, false}});
-    l.Bits(ftWord, {{"051", 0, 1, 0, false},
-                    {"052", 1, 1, 0, false},
-                    {"053", 2, 1, 0, false},
-                    {"057", 3, 1, 0, false},
-                    {"058", 4, 1, 0, false},
-                    {"059", 5, 1, 0, false},
-                    {"flag_invDE", 6, 1, 0, false}});
-    l.Field("055", ftWord, uint16_t{0}, false);
-    l.Field("056", ftWord, uint16_t{0}, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"016", 0, ftWord, 0, false, {0, 3}},
+        {"018", 0, ftWord, 0, false, {3, 1}}, // default: the port's duplex default, set below
+        {"051", 2, ftWord, 0, false, {0, 1}},
+        {"052", 2, ftWord, 0, false, {1, 1}},
+        {"053", 2, ftWord, 0, false, {2, 1}},
+        {"057", 2, ftWord, 0, false, {3, 1}},
+        {"058", 2, ftWord, 0, false, {4, 1}},
+        {"059", 2, ftWord, 0, false, {5, 1}},
+        {"flag_invDE", 2, ftWord, 0, false, {6, 1}},
+        {"055", 4, ftWord},
+        {"056", 6, ftWord},
+    };
+    LayOutTable(*this, rows);
+    if (auto* duplex = Find<TField>("018")) duplex->DefaultValue = duplexDefault_;
 }
 
 void TUART::MarkFixedFields()
@@ -75,40 +78,34 @@ void TModemPort::Build()
 
 void TScaleTIT::Build()
 {
-    TLayout l(*this);
-    l.Field("0001", ftSingle, 1.0, false);
-    l.Field("0002", ftSingle, 0.0, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"0001", 0, ftSingle, 1}, // k
+        {"0002", 4, ftSingle, 0}, // b
+    };
+    LayOutTable(*this, rows);
 }
 
 void TAppertureTIT::Build()
 {
-    TLayout l(*this);
-    l.Field("0001", ftSingle, 0.0, false);
-    l.Finish();
-}
-
-void TParamTU::Build()
-{
-    TLayout l(*this);
-    l.Field("type", ftByte, uint8_t{0}, false);
-    l.Bits(ftByte, {{"select_on", 0, 4, 0, false}, {"select_off", 4, 4, 0, false}});
-    l.Bits(ftByte, {{"execute_on", 0, 4, 0, false}, {"execute_off", 4, 4, 0, false}});
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"0001", 0, ftSingle, 0},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TInverseTS::Build()
 {
-    TLayout l(*this);
-    l.Bits(ftByte, {{"1", 7, 1, 0, true},
-                    {"2", 6, 1, 0, true},
-                    {"3", 5, 1, 0, true},
-                    {"4", 4, 1, 0, true},
-                    {"5", 3, 1, 0, true},
-                    {"6", 2, 1, 0, true},
-                    {"7", 1, 1, 0, true},
-                    {"8", 0, 1, 0, true}});
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"1", 0, ftByte, 0, true, {7, 1}},
+        {"2", 0, ftByte, 0, true, {6, 1}},
+        {"3", 0, ftByte, 0, true, {5, 1}},
+        {"4", 0, ftByte, 0, true, {4, 1}},
+        {"5", 0, ftByte, 0, true, {3, 1}},
+        {"6", 0, ftByte, 0, true, {2, 1}},
+        {"7", 0, ftByte, 0, true, {1, 1}},
+        {"8", 0, ftByte, 0, true, {0, 1}},
+    };
+    LayOutTable(*this, rows);
 }
 
 namespace {
@@ -116,16 +113,19 @@ namespace {
 // The 20-byte channel of the Zumo 7 boards; returns its "VAC".
 TField* LayoutZumo7Channel(TFieldLst& list)
 {
+    static const TLayoutRow rows[] = {
+        {"start_adr", 0, ftWord, 1},
+        {"count", 2, ftWord},
+        {"VAC", 4, ftLongWord},
+        {"Chtype", 8, ftByte, 255},
+        {"ChFrm", 9, ftByte, 255},
+        {"shared_delay", 10, ftWord},
+    };
     TLayout l(list);
-    l.Field("start_adr", ftWord, uint16_t{1}, false);
-    l.Field("count", ftWord, uint16_t{0}, false);
-    TField* vac = l.Field("VAC", ftLongWord, uint32_t{0}, false);
-    l.Field("Chtype", ftByte, uint8_t{255}, false);
-    l.Field("ChFrm", ftByte, uint8_t{255}, false);
-    l.Field("shared_delay", ftWord, uint16_t{0}, false);
-    l.Skip(8);
+    l.Rows(rows);
+    l.Skip(8); // bytes 12..19 reserved
     l.Finish();
-    return vac;
+    return list.Find<TField>("VAC");
 }
 
 } // namespace
@@ -273,12 +273,14 @@ void SetCheck(const TFieldLst& list, std::string_view key, bool check)
 
 void TLogicTS::Build()
 {
-    TLayout l(*this);
-    l.Field("101", ftWord, uint16_t{0}, false);
-    SetSelector(l.Field("102", ftByte, uint8_t{5}, false));
-    l.Field("103", ftByte, uint8_t{0}, false);
-    l.Field("104", ftLongWord, uint32_t{0}, true);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"101", 0, ftWord},
+        {"102", 2, ftByte, 5},
+        {"103", 3, ftByte},
+        {"104", 4, ftLongWord, 0, true},
+    };
+    LayOutTable(*this, rows);
+    SetSelector(Find<TField>("102"));
 }
 
 void TLogicTS::FillParams(std::vector<TParam>& params) const
@@ -311,11 +313,17 @@ std::string TLogicTS::ParamText(int index) const
 
 void TLogicTIT::Build()
 {
-    TLayout l(*this);
-    l.Field("201", ftWord, uint16_t{0}, false);
-    SetSelector(l.Field("202", ftByte, uint8_t{3}, false));
-    for (const char* key : {"203", "204", "205", "206", "207"}) l.Field(key, ftByte, uint8_t{0}, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"201", 0, ftWord},
+        {"202", 2, ftByte, 3},
+        {"203", 3, ftByte},
+        {"204", 4, ftByte},
+        {"205", 5, ftByte},
+        {"206", 6, ftByte},
+        {"207", 7, ftByte},
+    };
+    LayOutTable(*this, rows);
+    SetSelector(Find<TField>("202"));
 }
 
 void TLogicTIT::FillParams(std::vector<TParam>& params) const
@@ -355,12 +363,13 @@ void TLogicTIT::FillValueList(int index, TPickList& list) const
 
 void TLogicTII::Build()
 {
-    TLayout l(*this);
-    l.Field("701", ftWord, uint16_t{0}, true);
-    l.Field("702", ftByte, uint8_t{0}, false);
-    l.Field("noname_108", ftByte, uint8_t{0}, true);
-    l.Field("noname_109", ftLongWord, uint32_t{0}, true);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"701", 0, ftWord, 0, true},
+        {"702", 2, ftByte},
+        {"noname_108", 3, ftByte, 0, true},
+        {"noname_109", 4, ftLongWord, 0, true},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TLogicTII::FillParams(std::vector<TParam>& params) const { params.push_back({"Тип", Find<TField>("702")}); }
@@ -376,12 +385,14 @@ std::string TLogicTII::ParamText(int index) const
 
 void TLogicTU::Build()
 {
-    TLayout l(*this);
-    l.Field("301", ftWord, uint16_t{0}, false);
-    SetSelector(l.Field("302", ftByte, uint8_t{0}, false));
-    l.Field("303", ftByte, uint8_t{0}, true);
-    l.Field("304", ftLongWord, uint32_t{0}, true);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"301", 0, ftWord},
+        {"302", 2, ftByte},
+        {"303", 3, ftByte, 0, true},
+        {"304", 4, ftLongWord, 0, true},
+    };
+    LayOutTable(*this, rows);
+    SetSelector(Find<TField>("302"));
 }
 
 void TLogicTU::FillParams(std::vector<TParam>& params) const
@@ -421,12 +432,13 @@ void TLogicGroupTU::FillParams(std::vector<TParam>& params) const
 
 void TLogicTR::Build()
 {
-    TLayout l(*this);
-    l.Field("Addr", ftWord, uint16_t{0}, false);
-    l.Field("Type", ftByte, uint8_t{1}, false);
-    l.Field("Count", ftWord, uint16_t{0}, false);
-    l.Field("Field2", ftLongWord24, uint32_t{0}, false);
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"Addr", 0, ftWord},
+        {"Type", 2, ftByte, 1},
+        {"Count", 3, ftWord},
+        {"Field2", 5, ftLongWord24},
+    };
+    LayOutTable(*this, rows);
 }
 
 void TLogicTR::FillParams(std::vector<TParam>& params) const
@@ -445,12 +457,18 @@ std::string TLogicTR::ParamText(int index) const
 
 void TLogic::Build()
 {
+    static const TLayoutRow rows[] = {
+        {"000_1", 0, ftLongWord, 0, false, {0, 24}},
+        {"000_2", 0, ftLongWord, 1, true, {24, 8}},
+        {"001", 4, ftWord, 0, true},
+        {"002", 6, ftByte, 255},
+        {"003", 7, ftByte, 255},
+    };
     TLayout l(*this);
-    l.Bits(ftLongWord, {{"000_1", 0, 24, 0, false}, {"000_2", 24, 8, 1, true}});
-    l.Field("001", ftWord, uint16_t{0}, true);
-    TypeField = l.Field("002", ftByte, uint8_t{255}, false);
-    PortField = l.Field("003", ftByte, uint8_t{255}, false);
+    l.Rows(rows);
     AddrField = Find<TField>("000_1");
+    TypeField = Find<TField>("002");
+    PortField = Find<TField>("003");
 
     // The entry has no parent yet: its own offset is its place in the block.
     KindAreaOffset = NodeOffset() + l.Offset();
@@ -580,31 +598,36 @@ void TLogic::FillPortList(TPickList& list) const
 
 void TDevChannel::Build()
 {
-    TLayout l(*this);
-    l.Field("0001", ftLongWord, int32_t{0}, false); // start address inside the device
-    l.Field("0003", ftLongWord, int32_t{0}, false); // ВАК of the first channel
-    l.Field("0002", ftWord, int32_t{0}, false);     // number of objects
-    l.Field("0004", ftByte, int32_t{255}, false);   // channel type, 255 none
-    l.Field("0005", ftByte, int32_t{255}, false);   // data format or command
-    l.Finish();
+    static const TLayoutRow rows[] = {
+        {"0001", 0, ftLongWord},    // start address inside the device
+        {"0003", 4, ftLongWord},    // ВАК of the first channel
+        {"0002", 8, ftWord},        // number of objects
+        {"0004", 10, ftByte, 255},  // channel type, 255 none
+        {"0005", 11, ftByte, 255},  // data format or command
+    };
+    LayOutTable(*this, rows);
 }
+
+namespace {
+
+// A run of a device's TIT channels and the number of the document's record they use:
+// the aperture and scale blocks alike.
+const TLayoutRow ReferenceBlockRows[] = {
+    {"0001", 0, ftLongWord}, // ВАК
+    {"0002", 4, ftWord},     // count
+    {"0003", 6, ftWord},     // the document's TIT aperture or conversion record
+};
+
+} // namespace
 
 void TDevApperture::Build()
 {
-    TLayout l(*this);
-    l.Field("0001", ftLongWord, int32_t{0}, false); // ВАК
-    l.Field("0002", ftWord, int32_t{0}, false);     // count
-    l.Field("0003", ftWord, int32_t{0}, false);     // the document's TIT aperture record
-    l.Finish();
+    LayOutTable(*this, ReferenceBlockRows);
 }
 
 void TDevScale::Build()
 {
-    TLayout l(*this);
-    l.Field("0001", ftLongWord, int32_t{0}, false); // ВАК
-    l.Field("0002", ftWord, int32_t{0}, false);     // count
-    l.Field("0003", ftWord, int32_t{0}, false);     // the document's TIT conversion record
-    l.Finish();
+    LayOutTable(*this, ReferenceBlockRows);
 }
 
 namespace {
@@ -620,86 +643,86 @@ TDevice::~TDevice() = default;
 
 void TDevice::Build()
 {
+    static const TLayoutRow rows[] = {
+        {"001", 0, ftLongWord, 115200}, // link speed, bit/s
+        {.Key = "003", .Offset = 4, .Type = ftString, .CheckDefault = true, .Length = 16},
+        {"005", 20, ftWord}, // channel protocol
+        {"006", 22, ftWord}, // inter-byte interval, ms
+        {"007", 24, ftWord, 0, true},
+        {"noname_4", 26, ftWord},
+        {"018", 28, ftLongWord, 0, true, {0, 1}},
+        {"011", 28, ftLongWord, 1, false, {1, 1}}, // role: 1 ПУ, 0 КП
+        {"012", 28, ftLongWord, 0, false, {2, 1}}, // listening
+        {"014", 28, ftLongWord, 0, true, {3, 1}},
+        {"013", 28, ftLongWord, 0, false, {4, 1}}, // 0 binary, 1 ASCII hex
+        {"015", 28, ftLongWord, 0, true, {5, 1}},
+        {"016", 28, ftLongWord, 0, true, {6, 3}},
+        {"017", 28, ftLongWord, 0, true, {9, 1}},
+        {"019", 28, ftLongWord, 0, false, {10, 1}}, // stop when the link to the КП is lost
+        {"020", 28, ftLongWord, 0, false, {11, 1}}, // МЭК validity flag IV
+        {"021", 28, ftLongWord, 0, false, {12, 1}}, // МЭК validity flag NT
+        {"051", 32, ftByte, 1, false, {0, 1}},      // broadcast commands
+        {"052", 32, ftByte, 0, true, {1, 1}},
+        {"053", 32, ftByte, 0, false, {2, 1}}, // balanced mode
+        {"057", 32, ftByte, 0, true, {3, 1}},
+        {"058", 32, ftByte, 0, true, {4, 1}},
+        {"059", 32, ftByte, 0, true, {5, 1}},
+        {"iec_dp_ts_asdu", 33, ftByte, 31},
+        {"055", 34, ftWord}, // transmission start delay, ms
+        {"056", 36, ftShortInt},
+        {"056_2", 37, ftByte},                 // time synchronisation period
+        {"061", 38, ftByte, 1, false, {0, 2}}, // sizes: cause of transmission,
+        {"063", 38, ftByte, 1, false, {2, 2}}, // common address,
+        {"062", 38, ftByte, 1, false, {4, 2}}, // link address,
+        {"064", 38, ftByte, 2, false, {6, 2}}, // information object address
+        {"065", 39, ftByte, 30},               // ASDU types: TS,
+        {"066", 40, ftByte, 36},               // TIT,
+        {"067", 41, ftByte, 37},               // TII
+        {"068_1", 42, ftWord, 8, false, {0, 4}}, // data bits
+        {"068_2", 42, ftWord, 0, false, {4, 4}}, // parity
+        {"068_3", 42, ftWord, 1, false, {8, 4}}, // stop bits
+        {"069", 44, ftWord, 1, true},
+        {"070", 46, ftWord, 0, true},
+        {"073", 48, ftWord, 0, true, {0, 1}}, // МЭК 101 / 104
+        {"074", 48, ftWord, 0, false, {1, 1}},
+        {"075", 48, ftWord, 1, false, {2, 1}},
+        {"076", 48, ftWord, 0, true, {3, 1}},
+        {"077", 48, ftWord, 0, true, {4, 1}},
+        {"078", 48, ftWord, 0, false, {5, 1}},
+        {"079", 48, ftWord, 0, false, {6, 1}},
+        {"090", 50, ftWord, 30, true}, // T0
+        {"091", 52, ftWord, 15, true}, // T1
+        {"092", 54, ftWord, 10, true}, // T2
+        {"093", 56, ftWord, 20, true}, // T3
+        {.Key = "094", .Offset = 58, .Type = ftWord, .Default = 12, .CheckDefault = true, .MinValue = 1,
+         .MaxValue = 20}, // window k
+        {.Key = "095", .Offset = 60, .Type = ftWord, .Default = 8, .CheckDefault = true, .MinValue = 1,
+         .MaxValue = 20}, // window w
+        {"096", 62, ftByte, 0, true},
+        {"097", 63, ftByte, 0, true},
+        {"098", 64, ftWord, 0, true},
+        {"099", 66, ftByte, 0, true},
+        {"101", 67, ftByte, 0, true}, // maximum frame size
+        {"noname_5", 68, ftLongWord},
+        {"000", 72, ftWord},        // address
+        {"002", 74, ftByte, 255},   // index of the document's port names
+        {"004", 75, ftByte, 255},   // ProtocolCodes
+        {"0004", 76, ftWord},       // packet wait time-out, ms
+        {"0013", 78, ftWord},       // poll suspension, s
+        {"ts_link", 80, ftLongWord},
+        {"tit_link", 84, ftLongWord},
+        {"noname_6", 88, ftLongWord},
+        {"0014", 92, ftByte, 3}, // poll repetitions
+        {"0015", 93, ftByte, 1}, // answers before the link counts as present
+    };
     TLayout l(*this);
-    l.Field("001", ftLongWord, int32_t{115200}, false); // link speed, bit/s
-    l.Text("003", 16, "", true);
-    l.Field("005", ftWord, int32_t{0}, false); // channel protocol
-    l.Field("006", ftWord, int32_t{0}, false); // inter-byte interval, ms
-    l.Field("007", ftWord, int32_t{0}, true);
-    l.Field("noname_4", ftWord, int32_t{0}, false);
-    l.Bits(ftLongWord, {
-                           {"018", 0, 1, 0, true},
-                           {"011", 1, 1, 1, false}, // role: 1 ПУ, 0 КП
-                           {"012", 2, 1, 0, false}, // listening
-                           {"014", 3, 1, 0, true},
-                           {"013", 4, 1, 0, false}, // 0 binary, 1 ASCII hex
-                           {"015", 5, 1, 0, true},
-                           {"016", 6, 3, 0, true},
-                           {"017", 9, 1, 0, true},
-                           {"019", 10, 1, 0, false}, // stop when the link to the КП is lost
-                           {"020", 11, 1, 0, false}, // МЭК validity flag IV
-                           {"021", 12, 1, 0, false}, // МЭК validity flag NT
-                       });
-    l.Bits(ftByte, {
-                       {"051", 0, 1, 1, false}, // broadcast commands
-                       {"052", 1, 1, 0, true},
-                       {"053", 2, 1, 0, false}, // balanced mode
-                       {"057", 3, 1, 0, true},
-                       {"058", 4, 1, 0, true},
-                       {"059", 5, 1, 0, true},
-                   });
-    l.Field("iec_dp_ts_asdu", ftByte, int32_t{31}, false);
-    l.Field("055", ftWord, int32_t{0}, false); // transmission start delay, ms
-    l.Field("056", ftShortInt, int32_t{0}, false);
-    l.Field("056_2", ftByte, int32_t{0}, false); // time synchronisation period
-    l.Bits(ftByte, {
-                       {"061", 0, 2, 1, false}, // sizes: cause of transmission,
-                       {"063", 2, 2, 1, false}, // common address,
-                       {"062", 4, 2, 1, false}, // link address,
-                       {"064", 6, 2, 2, false}, // information object address
-                   });
-    l.Field("065", ftByte, int32_t{30}, false); // ASDU types: TS,
-    l.Field("066", ftByte, int32_t{36}, false); // TIT,
-    l.Field("067", ftByte, int32_t{37}, false); // TII
-    l.Bits(ftWord, {
-                       {"068_1", 0, 4, 8, false}, // data bits
-                       {"068_2", 4, 4, 0, false}, // parity
-                       {"068_3", 8, 4, 1, false}, // stop bits
-                   });
-    l.Field("069", ftWord, int32_t{1}, true);
-    l.Field("070", ftWord, int32_t{0}, true);
-    l.Bits(ftWord, {
-                       {"073", 0, 1, 0, true}, // МЭК 101 / 104
-                       {"074", 1, 1, 0, false},
-                       {"075", 2, 1, 1, false},
-                       {"076", 3, 1, 0, true},
-                       {"077", 4, 1, 0, true},
-                       {"078", 5, 1, 0, false},
-                       {"079", 6, 1, 0, false},
-                   });
-    l.Field("090", ftWord, int32_t{30}, true); // T0
-    l.Field("091", ftWord, int32_t{15}, true); // T1
-    l.Field("092", ftWord, int32_t{10}, true); // T2
-    l.Field("093", ftWord, int32_t{20}, true); // T3
-    l.Field("094", ftWord, int32_t{12}, true, 1, 20); // window k
-    l.Field("095", ftWord, int32_t{8}, true, 1, 20);  // window w
-    l.Field("096", ftByte, int32_t{0}, true);
-    l.Field("097", ftByte, int32_t{0}, true);
-    l.Field("098", ftWord, int32_t{0}, true);
-    l.Field("099", ftByte, int32_t{0}, true);
-    l.Field("101", ftByte, int32_t{0}, true); // maximum frame size
-    l.Field("noname_5", ftLongWord, int32_t{0}, false);
-    address_ = l.Field("000", ftWord, int32_t{0}, false);
-    port_ = l.Field("002", ftByte, int32_t{255}, false);     // index of the document's port names
-    protocol_ = l.Field("004", ftByte, int32_t{255}, false); // ProtocolCodes
-    l.Field("0004", ftWord, int32_t{0}, false);              // packet wait time-out, ms
-    l.Field("0013", ftWord, int32_t{0}, false);              // poll suspension, s
-    l.Field("ts_link", ftLongWord, int32_t{0}, false);
-    l.Field("tit_link", ftLongWord, int32_t{0}, false);
-    l.Field("noname_6", ftLongWord, int32_t{0}, false);
-    l.Field("0014", ftByte, int32_t{3}, false); // poll repetitions
-    l.Field("0015", ftByte, int32_t{1}, false); // answers before the link counts as present
-    role_ = dynamic_cast<TField*>(TFieldLst::FindField("011"));
+    l.Rows(rows);
+    // The device's own fields: its FindField would look into a protocol block as well.
+    const auto own = [this](const char* key) { return dynamic_cast<TField*>(TFieldLst::FindField(key)); };
+    address_ = own("000");
+    port_ = own("002");
+    protocol_ = own("004");
+    role_ = own("011");
     protocol_->OnChange = TNotifyEvent::Of<&TDevice::OnProtocolChanged>(this);
 
     // The device sits directly under its document, so its own offset is absolute.

@@ -101,18 +101,6 @@ protected:
     using TFieldLst::TFieldLst;
 };
 
-// The relay map of a DCON module, 3 bytes, children in layout order: "type" byte at 0;
-// "select_on" and "select_off" the low and high nibble of byte 1; "execute_on" and
-// "execute_off" those of byte 2.
-class TParamTU : public TFieldLst {
-public:
-    const char* ClassName() const override { return "TParamTU"; }
-    void Build() override;
-
-protected:
-    TParamTU(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
-};
-
 // Eight TS inversion flags in one byte: "1" is bit 7 ... "8" is bit 0, each checked.
 class TInverseTS : public TFieldLst {
 public:

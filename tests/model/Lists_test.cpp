@@ -9,7 +9,9 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <span>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 using testsupport::LogLine;
@@ -17,6 +19,7 @@ using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
 
 using testsupport::ErrorOf;
+using testsupport::MessageOf;
 
 namespace {
 
@@ -285,6 +288,105 @@ TEST(Lists, LayoutPlacesFieldsWithARunningOffset)
     EXPECT_FALSE(x->Modified);
     x->SetValue(int32_t{8});
     EXPECT_TRUE(rec->IsModified()) << "a modified field two levels down";
+}
+
+TEST(Lists, LayoutTablesPlaceRowsAtTheirOffsets)
+{
+    static const TLayoutRow head[] = {
+        {"001", 0, ftWord, 1, true},
+        {"flag", 2, ftByte, 1, false, {0, 1}},
+        {.Key = "f%d", .Offset = 2, .Type = ftByte, .Bits = {2, 2}, .First = 1, .Count = 4}, // bits 2..9
+        {.Key = "name", .Offset = 6, .Type = ftString, .CheckDefault = true, .Length = 3, .Text = "яz"},
+        {.Key = "lim", .Offset = 10, .Type = ftSmallint, .Default = -1, .MinValue = -1, .MaxValue = 9},
+        {"k", 12, ftSingle, 2},
+        {.Key = "w%.2d", .Offset = 16, .Type = ftWord, .First = 7, .Count = 2},
+        {"open", 20, ftWord, 0, false, {0, 1}},
+    };
+    // A second table may go on in the container the first one left open.
+    static const TLayoutRow tail[] = {
+        {"more", 20, ftWord, 0, false, {15, 1}},
+    };
+    Journal journal;
+    TMemoryBlock block(0, 32);
+    auto rec = MakeList<TSpyRecord>("rec", &block, 2, journal, [](TSpyRecord&, TLayout& l) {
+        l.Rows(head);
+        l.Rows(tail);
+    });
+    struct Expect {
+        const char* key;
+        int32_t offset;
+        int32_t size;
+        int position; // -1: a whole field
+        int bits;
+    };
+    for (const Expect& e : {Expect{"001", 0, 2, -1, 0}, Expect{"flag", 2, 1, 0, 1}, Expect{"f1", 2, 1, 2, 2},
+                            Expect{"f3", 2, 1, 6, 2}, Expect{"f4", 3, 1, 0, 2},
+                            Expect{"name", 6, 3, -1, 0}, Expect{"lim", 10, 2, -1, 0}, Expect{"k", 12, 4, -1, 0},
+                            Expect{"w07", 16, 2, -1, 0}, Expect{"w08", 18, 2, -1, 0}, Expect{"open", 20, 2, 0, 1},
+                            Expect{"more", 20, 2, 15, 1}}) {
+        auto* f = rec->Find<TField>(e.key);
+        ASSERT_NE(f, nullptr) << e.key;
+        EXPECT_EQ(f->Offset, e.offset) << e.key;
+        EXPECT_EQ(f->Size, e.size) << e.key;
+        auto* bit = dynamic_cast<TBitFleld*>(f);
+        EXPECT_EQ(bit ? bit->Position : -1, e.position) << e.key;
+        EXPECT_EQ(bit ? bit->BitCount : 0, e.bits) << e.key;
+    }
+    EXPECT_EQ(rec->FieldCount(), 13);
+    EXPECT_EQ(rec->Size, 22);
+    EXPECT_EQ(rec->Find<TField>("lim")->MinValue, -1);
+    EXPECT_EQ(rec->Find<TField>("lim")->MaxValue, 9);
+    EXPECT_EQ(rec->Find<TField>("w07")->MaxValue, 65535) << "no limits: the type's range";
+    EXPECT_TRUE(rec->Find<TField>("name")->CheckDefault);
+    EXPECT_FALSE(rec->Find<TField>("lim")->CheckDefault);
+
+    rec->ResetDefaults();
+    const uint8_t* d = block.Data() + 2;
+    EXPECT_EQ(d[0], 1);
+    EXPECT_EQ(d[2], 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(d + 6), 3), std::string("\xFFz\0", 3));
+    EXPECT_EQ(d[10], 0xFF);
+    EXPECT_EQ(d[11], 0xFF);
+    float k = 0;
+    std::memcpy(&k, d + 12, sizeof k);
+    EXPECT_EQ(k, 2.0f);
+}
+
+TEST(Lists, LayoutTablesRefuseOverlapsAndTakenKeys)
+{
+    static const TLayoutRow overlapping[] = {
+        {"a", 0, ftWord},
+        {"b", 1, ftByte},
+    };
+    // A bit field may not go back into a container once something lies behind it.
+    static const TLayoutRow reopened[] = {
+        {"x", 0, ftByte, 0, false, {0, 1}},
+        {"y", 1, ftByte},
+        {"z", 0, ftByte, 0, false, {1, 1}},
+    };
+    static const TLayoutRow spilling[] = {
+        {"c", 0, ftByte, 0, false, {7, 2}},
+    };
+    static const TLayoutRow twice[] = {
+        {"a", 0, ftByte, 1},
+        {"A", 1, ftByte, 2},
+    };
+    Journal journal;
+    TMemoryBlock block(0, 8);
+    const auto make = [&](std::span<const TLayoutRow> rows) {
+        return MakeList<TSpyRecord>("rec", &block, 0, journal, [rows](TSpyRecord&, TLayout& l) { l.Rows(rows); });
+    };
+    EXPECT_EQ(MessageOf<std::logic_error>([&] { make(overlapping); }),
+              "layout row \"b\" at 1 overlaps what lies before 2");
+    EXPECT_EQ(MessageOf<std::logic_error>([&] { make(reopened); }),
+              "layout row \"z\" at 0 overlaps what lies before 2");
+    EXPECT_EQ(MessageOf<std::logic_error>([&] { make(spilling); }), "layout row \"c\" does not fit its container");
+
+    auto rec = make(twice);
+    EXPECT_EQ(rec->FieldCount(), 1);
+    EXPECT_EQ(rec->RefusedKeys(), std::vector<std::string>{"A"});
+    EXPECT_EQ(rec->Find<TField>("a")->DefaultValue.ToInt32(), 1);
+    EXPECT_EQ(rec->Size, 2) << "the refused row still takes its bytes";
 }
 
 namespace {

@@ -1,0 +1,54 @@
+#include "model/KeyOrder.h"
+
+#include "platform/CodePages.h"
+
+#include <cstdint>
+
+namespace {
+
+// Rank of one character in the key order: class, then weight within the class.
+struct KeyRank {
+    uint32_t cls;
+    uint32_t weight;
+    bool operator==(const KeyRank&) const = default;
+    auto operator<=>(const KeyRank&) const = default;
+};
+
+KeyRank RankOf(char32_t c)
+{
+    if (c < 0x80) {
+        if (c >= '0' && c <= '9') return {1, c};
+        if (c >= 'A' && c <= 'Z') return {2, c + 0x20};
+        if (c >= 'a' && c <= 'z') return {2, c};
+        return {0, c};
+    }
+    // Cyrillic capitals to small letters.
+    if (c >= 0x0410 && c <= 0x042F) c += 0x20;
+    else if (c >= 0x0400 && c <= 0x040F) c += 0x50;
+    else if (c == 0x0490) c = 0x0491;
+    if (c >= 0x0430 && c <= 0x044F) return {3, (c - 0x0430) * 2}; // а..я
+    if (c == 0x0451) return {3, (0x0435 - 0x0430) * 2 + 1};      // ё right after е
+    if ((c >= 0x0450 && c <= 0x045F) || c == 0x0491) return {3, 0x1000 + c};
+    return {4, c};
+}
+
+} // namespace
+
+int CompareKeys(std::string_view a, std::string_view b)
+{
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const unsigned char ca = static_cast<unsigned char>(a[i]);
+        const unsigned char cb = static_cast<unsigned char>(b[j]);
+        if (ca == cb && ca < 0x80) { // most keys are ASCII and share long prefixes
+            ++i, ++j;
+            continue;
+        }
+        const KeyRank ra = RankOf(ca < 0x80 ? a[i++] : platform::DecodeUtf8(a, i));
+        const KeyRank rb = RankOf(cb < 0x80 ? b[j++] : platform::DecodeUtf8(b, j));
+        if (ra != rb) return ra < rb ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
