@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <queue>
 
 // ---------------------------------------------------------------------------------------
 // Block memory
@@ -295,20 +296,45 @@ TMemoryBlock* TMemory::FindBlock(uint32_t address) const
 
 bool TMemory::CopyRange(uint32_t address, std::span<uint8_t> buffer, bool toImage)
 {
-    uint64_t at = address;
-    size_t done = 0;
-    while (done < buffer.size()) {
-        TMemoryBlock* b = at <= UINT32_MAX ? FindBlock(static_cast<uint32_t>(at)) : nullptr;
-        if (!b) return false;
-        const uint64_t offset = at - b->Address;
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size() - done, uint64_t(b->Size) - offset));
-        uint8_t* image = b->Data() + offset;
+    // The bytes go in runs, each from the first block in list order that holds its
+    // start, as FindBlock gives it. The runs are found in one sweep over the blocks that
+    // reach into the range, not with a search of the whole list for each run.
+    const uint64_t from = address;
+    const uint64_t to = from + buffer.size();
+    struct Candidate {
+        uint64_t start, end;
+        TMemoryBlock* block; // its position among the candidates is its list order
+    };
+    std::vector<Candidate> candidates;
+    for (const auto& b : blocks_) {
+        const uint64_t start = b->Address;
+        const uint64_t end = start + uint64_t(std::max(b->Size, 0));
+        if (start < end && start < to && end > from) candidates.push_back({start, end, b.get()});
+    }
+    std::vector<size_t> byStart(candidates.size());
+    for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
+    std::stable_sort(byStart.begin(), byStart.end(),
+                     [&](size_t a, size_t b) { return candidates[a].start < candidates[b].start; });
+
+    // The candidates that start at or before the current address, earliest in list first;
+    // those that ended leave when they come to the top.
+    std::priority_queue<size_t, std::vector<size_t>, std::greater<size_t>> open;
+    size_t next = 0;
+    for (uint64_t at = from; at < to;) {
+        while (next < byStart.size() && candidates[byStart[next]].start <= at) open.push(byStart[next++]);
+        while (!open.empty() && candidates[open.top()].end <= at) open.pop();
+        if (open.empty()) return false;
+        const Candidate& c = candidates[open.top()];
+        uint64_t limit = std::min(to, c.end);
+        if (next < byStart.size()) limit = std::min(limit, candidates[byStart[next]].start);
+        uint8_t* const image = c.block->Data() + (at - c.start);
+        uint8_t* const outside = buffer.data() + (at - from);
+        const size_t n = static_cast<size_t>(limit - at);
         if (toImage)
-            std::memcpy(image, buffer.data() + done, n);
+            std::memcpy(image, outside, n);
         else
-            std::memcpy(buffer.data() + done, image, n);
-        done += n;
-        at += n;
+            std::memcpy(outside, image, n);
+        at = limit;
     }
     return true;
 }

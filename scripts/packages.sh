@@ -16,6 +16,7 @@ TEST_PACKAGES=(
   srecord python3 python3-intelhex
   binutils
   socat util-linux iproute2 netbase
+  clang libclang-rt-14-dev
 )
 
 # Installs whatever dpkg does not report as installed; refreshes the package lists first.

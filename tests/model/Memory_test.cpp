@@ -521,6 +521,36 @@ TEST(CopyRangeTest, Cases)
     EXPECT_EQ(m.BlockByIndex(1)->Data()[2], 10);
 }
 
+// Overlapping blocks in every order: each byte comes from the block FindBlock names, and
+// a range copies what byte-by-byte copies give.
+TEST(CopyRangeTest, OverlapsTakeTheFirstBlockInListOrder)
+{
+    std::mt19937 random(1101);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        TMemory m;
+        const int blocks = 1 + static_cast<int>(random() % 8);
+        for (int i = 0; i < blocks; ++i) {
+            TMemoryBlock* b = m.AddBlock(0x100 + random() % 48, static_cast<int32_t>(random() % 24));
+            for (int32_t k = 0; k < b->Size; ++k) b->Data()[k] = static_cast<uint8_t>(random());
+        }
+        const uint32_t from = 0x100 + random() % 56;
+        Bytes got(random() % 24, 0xEE);
+        const bool all = m.CopyRange(from, got, false);
+
+        Bytes want(got.size(), 0xEE);
+        bool covered = true;
+        for (size_t k = 0; k < want.size() && covered; ++k) {
+            const uint32_t a = from + static_cast<uint32_t>(k);
+            const TMemoryBlock* b = m.FindBlock(a);
+            covered = b != nullptr;
+            if (b) want[k] = b->Data()[a - b->Address];
+        }
+        EXPECT_EQ(all, covered);
+        EXPECT_EQ(got, want);
+    }
+}
+
 TEST(FindBlockTest, EmptyBlocksAndTheTopOfTheAddressSpace)
 {
     TMemory m;
