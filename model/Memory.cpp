@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
+#include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -16,13 +17,13 @@
 // ---------------------------------------------------------------------------------------
 // Block memory
 //
-// Every block object lies 8 bytes into its allocation, behind a prefix that names the
-// slab holding it, or none when the block has an allocation of its own. A slab is one
-// run of memory shared by many blocks made one after another (the blocks of a HEX file);
-// it counts its live blocks and goes back to the system with the last one, whichever
-// thread releases it. Few large runs instead of a million small allocations spare the
-// system a page fault for every 4 KiB of blocks: the largest slabs ask for huge pages
-// and are filled with pages at once.
+// Every block object lies behind an 8-byte prefix that names the slab holding it, or
+// none when the block has an allocation of its own. A slab is one run of memory shared
+// by many blocks made one after another (the blocks of a HEX file); it counts its live
+// blocks and goes back to the system with the last one, whichever thread releases it.
+// Few large runs instead of a million small allocations spare the system a page fault
+// for every 4 KiB of blocks: the largest slabs ask for huge pages and are filled with
+// pages at once.
 
 namespace {
 
@@ -38,16 +39,36 @@ struct BlockPrefix {
 static_assert(sizeof(BlockPrefix) == 8 && alignof(TMemoryBlock) <= 8, "the object follows its prefix aligned");
 
 constexpr size_t kSlabHeader = (sizeof(Slab) + 7) / 8 * 8;
+
+// Under AddressSanitizer the room of a slab that no block holds is poisoned, and a gap
+// behind every block keeps it so: a block's neighbours are out of its reach, as they are
+// for blocks of their own allocation.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kRedZone = 16;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kRedZone = 16;
+#else
+constexpr size_t kRedZone = 0;
+#endif
+#else
+constexpr size_t kRedZone = 0;
+#endif
 constexpr size_t kFirstSlab = size_t{16} << 10;
 constexpr size_t kHugePage = size_t{2} << 20;
 
 BlockPrefix* PrefixOf(void* object) { return reinterpret_cast<BlockPrefix*>(static_cast<char*>(object) - sizeof(BlockPrefix)); }
 
+// A block of its own allocation keeps the alignment of operator new: its prefix takes
+// the second half of 16 bytes in front of it.
+constexpr size_t kOwnFront = 16;
+
 void* OwnAllocation(size_t objectBytes)
 {
-    auto* prefix = static_cast<BlockPrefix*>(::operator new(sizeof(BlockPrefix) + objectBytes));
-    prefix->slab = nullptr;
-    return prefix + 1;
+    char* const memory = static_cast<char*>(::operator new(kOwnFront + objectBytes));
+    void* const object = memory + kOwnFront;
+    PrefixOf(object)->slab = nullptr;
+    return object;
 }
 
 void ReleaseSlab(Slab* slab) noexcept
@@ -55,6 +76,7 @@ void ReleaseSlab(Slab* slab) noexcept
     if (slab->live.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     const size_t bytes = slab->bytes;
     const bool mapped = slab->mapped;
+    ASAN_UNPOISON_MEMORY_REGION(slab, bytes);
     slab->~Slab();
     if (mapped)
         munmap(slab, bytes);
@@ -98,10 +120,11 @@ public:
     // Room for an object of the given size, behind its prefix.
     void* Allocate(size_t objectBytes)
     {
-        const size_t need = sizeof(BlockPrefix) + (objectBytes + 7) / 8 * 8;
+        const size_t need = sizeof(BlockPrefix) + (objectBytes + 7) / 8 * 8 + kRedZone;
         if (need > kHugePage - kSlabHeader) return OwnAllocation(objectBytes);
         if (!slab_ || static_cast<size_t>(end_ - next_) < need) Start(need);
         auto* prefix = reinterpret_cast<BlockPrefix*>(next_);
+        ASAN_UNPOISON_MEMORY_REGION(prefix, sizeof(BlockPrefix) + objectBytes);
         next_ += need;
         prefix->slab = slab_;
         slab_->live.fetch_add(1, std::memory_order_relaxed);
@@ -121,6 +144,7 @@ private:
         slab_ = slab;
         next_ = static_cast<char*>(memory) + kSlabHeader;
         end_ = static_cast<char*>(memory) + bytes;
+        ASAN_POISON_MEMORY_REGION(next_, bytes - kSlabHeader);
         nextBytes_ = std::min(bytes * 2, kHugePage);
     }
 
@@ -184,7 +208,7 @@ void TMemoryBlock::operator delete(void* p) noexcept
     if (prefix->slab)
         ReleaseSlab(prefix->slab);
     else
-        ::operator delete(prefix);
+        ::operator delete(static_cast<char*>(p) - kOwnFront);
 }
 
 void TMemoryBlock::operator delete(void* p, InlineTag, std::size_t) noexcept { TMemoryBlock::operator delete(p); }
