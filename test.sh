@@ -23,4 +23,30 @@ status=0
 ctest --preset default -j "$jobs" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --preset asan -j "$jobs" || status=1
+
+# The fuzz targets of the file readers, side by side, each for 60 s from its committed
+# seeds and reproducers. A crash, leak, time-out or broken property fails the run and
+# leaves the input in build/fuzz/artifacts/<target>/: commit it to
+# tests/model/fuzz/regressions/<target>/ together with its fix.
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+fuzz_targets=(hex_roundtrip document_load loaded_image)
+fuzz_pids=()
+for t in "${fuzz_targets[@]}"; do
+  mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"
+  "build/fuzz/bin/fuzz_$t" "build/fuzz/corpus/$t" "tests/model/fuzz/seeds/$t" "tests/model/fuzz/regressions/$t" \
+    -max_total_time=60 -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="build/fuzz/artifacts/$t/" </dev/null >"build/fuzz/$t.log" 2>&1 &
+  fuzz_pids+=($!)
+done
+for i in "${!fuzz_targets[@]}"; do
+  t=${fuzz_targets[$i]}
+  if wait "${fuzz_pids[$i]}"; then
+    echo "fuzz_$t: $(grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "build/fuzz/$t.log" | tr -s ' ' | tr '\n' ' ')"
+  else
+    status=1
+    echo "fuzz_$t failed; the input is in build/fuzz/artifacts/$t/" >&2
+    tail -n 60 "build/fuzz/$t.log" >&2
+  fi
+done
 exit $status

@@ -4,10 +4,155 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
+#include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <queue>
+
+// ---------------------------------------------------------------------------------------
+// Block memory
+//
+// Every block object lies behind an 8-byte prefix that names the slab holding it, or
+// none when the block has an allocation of its own. A slab is one run of memory shared
+// by many blocks made one after another (the blocks of a HEX file); it counts its live
+// blocks and goes back to the system with the last one, whichever thread releases it.
+// Few large runs instead of a million small allocations spare the system a page fault
+// for every 4 KiB of blocks: the largest slabs ask for huge pages and are filled with
+// pages at once.
+
+namespace {
+
+struct Slab {
+    std::atomic<size_t> live; // blocks in it, plus one while the reader still fills it
+    size_t bytes;
+    bool mapped; // from mmap, else from operator new
+};
+
+struct BlockPrefix {
+    Slab* slab;
+};
+static_assert(sizeof(BlockPrefix) == 8 && alignof(TMemoryBlock) <= 8, "the object follows its prefix aligned");
+
+constexpr size_t kSlabHeader = (sizeof(Slab) + 7) / 8 * 8;
+
+// Under AddressSanitizer the room of a slab that no block holds is poisoned, and a gap
+// behind every block keeps it so: a block's neighbours are out of its reach, as they are
+// for blocks of their own allocation.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kRedZone = 16;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kRedZone = 16;
+#else
+constexpr size_t kRedZone = 0;
+#endif
+#else
+constexpr size_t kRedZone = 0;
+#endif
+constexpr size_t kFirstSlab = size_t{16} << 10;
+constexpr size_t kHugePage = size_t{2} << 20;
+
+BlockPrefix* PrefixOf(void* object) { return reinterpret_cast<BlockPrefix*>(static_cast<char*>(object) - sizeof(BlockPrefix)); }
+
+// A block of its own allocation keeps the alignment of operator new: its prefix takes
+// the second half of 16 bytes in front of it.
+constexpr size_t kOwnFront = 16;
+
+void* OwnAllocation(size_t objectBytes)
+{
+    char* const memory = static_cast<char*>(::operator new(kOwnFront + objectBytes));
+    void* const object = memory + kOwnFront;
+    PrefixOf(object)->slab = nullptr;
+    return object;
+}
+
+void ReleaseSlab(Slab* slab) noexcept
+{
+    if (slab->live.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    const size_t bytes = slab->bytes;
+    const bool mapped = slab->mapped;
+    ASAN_UNPOISON_MEMORY_REGION(slab, bytes);
+    slab->~Slab();
+    if (mapped)
+        munmap(slab, bytes);
+    else
+        ::operator delete(slab);
+}
+
+// A huge page of its own, aligned to its size, or none when the system gives no
+// mapping.
+void* MapHugePage()
+{
+    void* const area = mmap(nullptr, 2 * kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED) return nullptr;
+    const auto at = reinterpret_cast<uintptr_t>(area);
+    const uintptr_t aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
+    if (aligned > at) munmap(area, aligned - at);
+    if (aligned + kHugePage < at + 2 * kHugePage) munmap(reinterpret_cast<void*>(aligned + kHugePage), at + kHugePage - aligned);
+    void* const page = reinterpret_cast<void*>(aligned);
+    // Both are hints: without them the pages come one fault at a time.
+    madvise(page, kHugePage, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    madvise(page, kHugePage, MADV_POPULATE_WRITE);
+#endif
+    return page;
+}
+
+} // namespace
+
+// The slabs of one reading: hands out room for blocks from the current slab and starts a
+// new one, twice as large up to a huge page, when it is full.
+class TBlockSlabs {
+public:
+    TBlockSlabs() = default;
+    TBlockSlabs(const TBlockSlabs&) = delete;
+    TBlockSlabs& operator=(const TBlockSlabs&) = delete;
+    ~TBlockSlabs()
+    {
+        if (slab_) ReleaseSlab(slab_);
+    }
+
+    // Room for an object of the given size, behind its prefix.
+    void* Allocate(size_t objectBytes)
+    {
+        const size_t need = sizeof(BlockPrefix) + (objectBytes + 7) / 8 * 8 + kRedZone;
+        if (need > kHugePage - kSlabHeader) return OwnAllocation(objectBytes);
+        if (!slab_ || static_cast<size_t>(end_ - next_) < need) Start(need);
+        auto* prefix = reinterpret_cast<BlockPrefix*>(next_);
+        ASAN_UNPOISON_MEMORY_REGION(prefix, sizeof(BlockPrefix) + objectBytes);
+        next_ += need;
+        prefix->slab = slab_;
+        slab_->live.fetch_add(1, std::memory_order_relaxed);
+        return prefix + 1;
+    }
+
+private:
+    void Start(size_t need)
+    {
+        size_t bytes = nextBytes_;
+        while (bytes - kSlabHeader < need) bytes *= 2;
+        void* memory = bytes >= kHugePage ? MapHugePage() : nullptr;
+        const bool mapped = memory != nullptr;
+        if (!memory) memory = ::operator new(bytes);
+        Slab* const slab = new (memory) Slab{{1}, bytes, mapped};
+        if (slab_) ReleaseSlab(slab_);
+        slab_ = slab;
+        next_ = static_cast<char*>(memory) + kSlabHeader;
+        end_ = static_cast<char*>(memory) + bytes;
+        ASAN_POISON_MEMORY_REGION(next_, bytes - kSlabHeader);
+        nextBytes_ = std::min(bytes * 2, kHugePage);
+    }
+
+    Slab* slab_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    size_t nextBytes_ = kFirstSlab;
+};
 
 // ---------------------------------------------------------------------------------------
 // TMemoryBlock
@@ -39,19 +184,34 @@ std::unique_ptr<TMemoryBlock> TMemoryBlock::Make(uint32_t address, int32_t size)
     return std::unique_ptr<TMemoryBlock>(new (InlineTag{}, extra) TMemoryBlock(address, size, InlineTag{}));
 }
 
+std::unique_ptr<TMemoryBlock> TMemoryBlock::Make(uint32_t address, int32_t size, TBlockSlabs& slabs)
+{
+    const size_t extra = size > 0 ? static_cast<size_t>(size) : 0;
+    void* const memory = slabs.Allocate(sizeof(TMemoryBlock) + extra);
+    return std::unique_ptr<TMemoryBlock>(::new (memory) TMemoryBlock(address, size, InlineTag{}));
+}
+
 void TMemoryBlock::Release() { delete this; }
 
-void* TMemoryBlock::operator new(std::size_t bytes) { return ::operator new(bytes); }
+void* TMemoryBlock::operator new(std::size_t bytes) { return OwnAllocation(bytes); }
 
 void* TMemoryBlock::operator new(std::size_t bytes, InlineTag, std::size_t extra)
 {
     static_assert(sizeof(TMemoryBlock) % alignof(uint64_t) == 0, "the bytes follow the object aligned");
-    return ::operator new(bytes + extra);
+    return OwnAllocation(bytes + extra);
 }
 
-void TMemoryBlock::operator delete(void* p) noexcept { ::operator delete(p); }
+void TMemoryBlock::operator delete(void* p) noexcept
+{
+    if (!p) return;
+    BlockPrefix* const prefix = PrefixOf(p);
+    if (prefix->slab)
+        ReleaseSlab(prefix->slab);
+    else
+        ::operator delete(static_cast<char*>(p) - kOwnFront);
+}
 
-void TMemoryBlock::operator delete(void* p, InlineTag, std::size_t) noexcept { ::operator delete(p); }
+void TMemoryBlock::operator delete(void* p, InlineTag, std::size_t) noexcept { TMemoryBlock::operator delete(p); }
 
 // ---------------------------------------------------------------------------------------
 // TBlockList
@@ -100,14 +260,38 @@ void TBlockList::AddInteger(int32_t value) { Add(reinterpret_cast<void*>(static_
 
 TMemory::TMemory() = default;
 
+namespace {
+constexpr size_t kMappedList = size_t{1} << 20;
+}
+
+void* TMemory::AllocateList(std::size_t bytes)
+{
+    if (bytes < kMappedList) return ::operator new(bytes);
+    void* const p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+    madvise(p, bytes, MADV_POPULATE_WRITE); // a hint: without it the pages come one fault at a time
+#endif
+    return p;
+}
+
+void TMemory::FreeList(void* p, std::size_t bytes) noexcept
+{
+    if (bytes < kMappedList)
+        ::operator delete(p);
+    else
+        munmap(p, bytes);
+}
+
 TMemory::~TMemory() { ClearBlocks(); }
 
-TMemoryBlock* TMemory::AddBlock(uint32_t address, int32_t size)
+TMemoryBlock* TMemory::AddBlock(uint32_t address, int32_t size) { return Insert(TMemoryBlock::Make(address, size)); }
+
+TMemoryBlock* TMemory::Insert(std::unique_ptr<TMemoryBlock> block)
 {
-    auto block = TMemoryBlock::Make(address, size);
     TMemoryBlock* result = block.get();
     if (sorted_) {
-        auto at = std::upper_bound(blocks_.begin(), blocks_.end(), address,
+        auto at = std::upper_bound(blocks_.begin(), blocks_.end(), result->Address,
                                    [](uint32_t a, const std::unique_ptr<TMemoryBlock>& b) { return a < b->Address; });
         blocks_.insert(at, std::move(block));
     } else {
@@ -136,20 +320,45 @@ TMemoryBlock* TMemory::FindBlock(uint32_t address) const
 
 bool TMemory::CopyRange(uint32_t address, std::span<uint8_t> buffer, bool toImage)
 {
-    uint64_t at = address;
-    size_t done = 0;
-    while (done < buffer.size()) {
-        TMemoryBlock* b = at <= UINT32_MAX ? FindBlock(static_cast<uint32_t>(at)) : nullptr;
-        if (!b) return false;
-        const uint64_t offset = at - b->Address;
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size() - done, uint64_t(b->Size) - offset));
-        uint8_t* image = b->Data() + offset;
+    // The bytes go in runs, each from the first block in list order that holds its
+    // start, as FindBlock gives it. The runs are found in one sweep over the blocks that
+    // reach into the range, not with a search of the whole list for each run.
+    const uint64_t from = address;
+    const uint64_t to = from + buffer.size();
+    struct Candidate {
+        uint64_t start, end;
+        TMemoryBlock* block; // its position among the candidates is its list order
+    };
+    std::vector<Candidate> candidates;
+    for (const auto& b : blocks_) {
+        const uint64_t start = b->Address;
+        const uint64_t end = start + uint64_t(std::max(b->Size, 0));
+        if (start < end && start < to && end > from) candidates.push_back({start, end, b.get()});
+    }
+    std::vector<size_t> byStart(candidates.size());
+    for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
+    std::stable_sort(byStart.begin(), byStart.end(),
+                     [&](size_t a, size_t b) { return candidates[a].start < candidates[b].start; });
+
+    // The candidates that start at or before the current address, earliest in list first;
+    // those that ended leave when they come to the top.
+    std::priority_queue<size_t, std::vector<size_t>, std::greater<size_t>> open;
+    size_t next = 0;
+    for (uint64_t at = from; at < to;) {
+        while (next < byStart.size() && candidates[byStart[next]].start <= at) open.push(byStart[next++]);
+        while (!open.empty() && candidates[open.top()].end <= at) open.pop();
+        if (open.empty()) return false;
+        const Candidate& c = candidates[open.top()];
+        uint64_t limit = std::min(to, c.end);
+        if (next < byStart.size()) limit = std::min(limit, candidates[byStart[next]].start);
+        uint8_t* const image = c.block->Data() + (at - c.start);
+        uint8_t* const outside = buffer.data() + (at - from);
+        const size_t n = static_cast<size_t>(limit - at);
         if (toImage)
-            std::memcpy(image, buffer.data() + done, n);
+            std::memcpy(image, outside, n);
         else
-            std::memcpy(buffer.data() + done, image, n);
-        done += n;
-        at += n;
+            std::memcpy(outside, image, n);
+        at = limit;
     }
     return true;
 }
@@ -241,43 +450,113 @@ struct HexPairs {
 };
 constexpr HexPairs kHexPairs;
 
-// The rest of the stream from its current position.
-std::string ReadRest(std::istream& stream)
-{
-    std::string text;
-    constexpr size_t chunk = size_t{1} << 20;
-    const auto start = stream.tellg();
-    if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
-        const auto end = stream.tellg();
-        stream.seekg(start);
-        if (end != std::istream::pos_type(-1) && end > start) text.reserve(static_cast<size_t>(end - start) + chunk);
+// The lines of the rest of a stream, from its current position. The text is read piece
+// by piece into one window that is reused for the whole stream, so a long text is never
+// held whole and a short one costs a window of its own size; the window grows only to
+// hold a line longer than itself. A line ends at CR, LF or CR LF.
+class HexLines {
+public:
+    explicit HexLines(std::istream& stream) : stream_(stream)
+    {
+        size_t window = kLargestWindow;
+        const auto start = stream.tellg();
+        if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
+            const auto end = stream.tellg();
+            stream.seekg(start);
+            // One more byte than the text, so that the first read already meets its end.
+            if (end != std::istream::pos_type(-1) && end >= start) {
+                expected_ = static_cast<size_t>(end - start);
+                window = std::clamp<size_t>(expected_ + 1, kSmallestWindow, kLargestWindow);
+            }
+        }
+        stream.clear(stream.rdstate() & ~std::ios::failbit);
+        capacity_ = window;
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+        Refill();
+        if (end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3; // byte-order mark
     }
-    stream.clear(stream.rdstate() & ~std::ios::failbit);
-    size_t used = 0;
-    while (stream) {
-        text.resize(used + chunk);
-        stream.read(text.data() + used, static_cast<std::streamsize>(chunk));
-        used += static_cast<size_t>(stream.gcount());
+
+    // The size of the text when the stream could tell it, else 0.
+    size_t Expected() const { return expected_; }
+
+    // The next line, without its end; false when the text is over.
+    bool Next(const char*& line, const char*& lineEnd)
+    {
+        for (;;) {
+            const char* const p = buffer_.get() + pos_;
+            const char* const e = buffer_.get() + end_;
+            const char* q = p;
+            while (q < e && *q != '\r' && *q != '\n') ++q;
+            // A CR at the end of the window may be the first half of CR LF: read on first.
+            if (q < e && !(*q == '\r' && q + 1 == e && !atEnd_)) {
+                line = p;
+                lineEnd = q;
+                pos_ = static_cast<size_t>(q - buffer_.get()) + 1;
+                if (*q == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+                return true;
+            }
+            if (atEnd_) {
+                if (p == e) return false;
+                line = p;
+                lineEnd = e;
+                pos_ = end_;
+                return true;
+            }
+            Refill();
+        }
     }
-    text.resize(used);
-    return text;
-}
+
+private:
+    static constexpr size_t kSmallestWindow = 64;
+    static constexpr size_t kLargestWindow = size_t{256} << 10;
+
+    // Moves the unread rest to the front, grows the window when the rest fills it, and
+    // reads what fits behind the rest.
+    void Refill()
+    {
+        if (pos_ > 0) {
+            std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+            end_ -= pos_;
+            pos_ = 0;
+        }
+        if (end_ == capacity_) {
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+            std::memcpy(larger.get(), buffer_.get(), end_);
+            buffer_ = std::move(larger);
+            capacity_ *= 2;
+        }
+        stream_.read(buffer_.get() + end_, static_cast<std::streamsize>(capacity_ - end_));
+        end_ += static_cast<size_t>(stream_.gcount());
+        if (!stream_) atEnd_ = true; // a short read: the stream is over
+    }
+
+    std::istream& stream_;
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
+    size_t expected_ = 0;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    bool atEnd_ = false;
+};
+
+constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 
 [[noreturn]] void ShortLine(int line)
 {
     throw platform::Exception(platform::Format("Слишком короткая строка %d", line));
 }
 
-// Collects the text in a preallocated buffer and hands it to the stream in large pieces.
+// Collects the text in a buffer and hands it to the stream in pieces of up to 64 KiB.
+// The buffer is not cleared: only written bytes are handed on.
 class HexWriter {
 public:
-    explicit HexWriter(std::ostream& stream) : stream_(stream), buf_(size_t{1} << 20) {}
+    explicit HexWriter(std::ostream& stream) : stream_(stream), buf_(std::make_unique_for_overwrite<char[]>(kSize)) {}
 
     void Record(uint8_t type, uint32_t address, const uint8_t* data, size_t n)
     {
         const size_t need = 13 + 2 * n;
-        if (pos_ + need > buf_.size()) Flush();
-        char* o = buf_.data() + pos_;
+        if (pos_ + need > kSize) Flush();
+        char* o = buf_.get() + pos_;
         *o++ = ':';
         unsigned sum = 0;
         auto put = [&o, &sum](unsigned byte) {
@@ -293,18 +572,20 @@ public:
         put(0x100 - (sum & 0xFF));
         *o++ = '\r';
         *o++ = '\n';
-        pos_ = static_cast<size_t>(o - buf_.data());
+        pos_ = static_cast<size_t>(o - buf_.get());
     }
 
     void Flush()
     {
-        stream_.write(buf_.data(), static_cast<std::streamsize>(pos_));
+        stream_.write(buf_.get(), static_cast<std::streamsize>(pos_));
         pos_ = 0;
     }
 
 private:
+    // Room for the longest record: 1 + 2 * (4 + 255 + 1) + 2 characters.
+    static constexpr size_t kSize = size_t{64} << 10;
     std::ostream& stream_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;
     size_t pos_ = 0;
 };
 
@@ -312,22 +593,17 @@ private:
 
 void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
 {
-    const std::string text = ReadRest(stream);
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    if (text.size() >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
-
+    HexLines lines(stream);
+    // A record of 16 bytes takes 45 characters: room for as many blocks at once.
+    blocks_.reserve(blocks_.size() + lines.Expected() / 45);
+    TBlockSlabs slabs;
     std::vector<uint8_t> bytes(256);
     uint32_t extended = 0;
     int lineNo = 0;
-    while (p < end) {
+    const char* line;
+    const char* eol;
+    while (lines.Next(line, eol)) {
         ++lineNo;
-        const char* eol = p;
-        while (eol < end && *eol != '\r' && *eol != '\n') ++eol;
-        const char* const line = p;
-        p = eol;
-        if (p < end && *p++ == '\r' && p < end && *p == '\n') ++p;
-
         if (eol == line || *line != ':') continue;
 
         // Every pair after the colon is a byte; a lone last character is ignored.
@@ -353,11 +629,13 @@ void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
         case 0x00: {
             if (count < 5 + n) ShortLine(lineNo);
             const uint32_t a = extended + (uint32_t{b[1]} << 8 | b[2]);
+            if (uint64_t{a} + n > kAddressSpace)
+                throw platform::Exception(platform::Format("Запись в строке %d выходит за пределы 4 ГБ", lineNo));
             if (uint64_t{a} + n < base) break;
             const size_t skip = a < base ? base - a : 0;
             if (skip >= n) break;
             const uint32_t at = a + static_cast<uint32_t>(skip);
-            TMemoryBlock* block = AddBlock(at - base, static_cast<int32_t>(n - skip));
+            TMemoryBlock* block = Insert(TMemoryBlock::Make(at - base, static_cast<int32_t>(n - skip), slabs));
             std::memcpy(block->Data(), b + 4 + skip, n - skip);
             break;
         }
@@ -377,6 +655,16 @@ void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
 
 void TMemory::SaveToHexStream(std::ostream& stream, bool linear, uint32_t base, int recordLength) const
 {
+    // Every window value must fit: a block that does not end within 4 GiB is not written.
+    for (const auto& block : blocks_) {
+        const uint64_t start = uint64_t{block->Address} + base;
+        const uint64_t end = start + static_cast<uint64_t>(std::max(block->Size, 0));
+        if (start >= kAddressSpace || end > kAddressSpace)
+            throw platform::Exception(platform::Format("Блок данных %.8llX - %.8llX выходит за пределы 4 ГБ",
+                                                       static_cast<unsigned long long>(start),
+                                                       static_cast<unsigned long long>(end)));
+    }
+
     HexWriter out(stream);
     uint8_t lastType = 0x02;
     uint32_t lastValue = 0;

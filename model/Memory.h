@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+class TBlockSlabs;
+
 // A block of a sparse memory image: a start address, a size and its own zero-filled
 // bytes. The bytes are allocated once by the constructor and never move, so nodes of a
 // document may keep the block and offsets into it.
@@ -39,6 +41,11 @@ public:
     static void operator delete(void* p) noexcept;
 
 private:
+    friend class TMemory;
+    // A block placed in one of the slabs: the HEX reader makes its many small blocks
+    // there. Such a block is released on its own like any other.
+    static std::unique_ptr<TMemoryBlock> Make(uint32_t address, int32_t size, TBlockSlabs& slabs);
+
     struct InlineTag {};
     TMemoryBlock(uint32_t address, int32_t size, InlineTag) noexcept;
     static void* operator new(std::size_t bytes, InlineTag, std::size_t extra);
@@ -110,13 +117,19 @@ public:
     std::optional<std::vector<uint8_t>> SearchPattern(std::span<const uint8_t> pattern, int64_t& count) const;
 
     // Adds every data record of Intel HEX text, read from the stream's current position,
-    // as a block of its own; base is the absolute address that becomes image address 0.
-    // Errors raise platform::Exception (checksum, short line) or platform::EConvertError
-    // (a pair that is not a hexadecimal byte); blocks of earlier lines stay.
+    // as a block of its own, in file order; base is the absolute address that becomes
+    // image address 0. The reading stops at the end record; the stream is read no further
+    // than needed to see it. Errors raise platform::EConvertError (a pair that is not a
+    // hexadecimal byte: "'%s' is not a valid integer value") or platform::Exception, in
+    // this order of checks: "Неверная контрольная сумма в строке %d", "Слишком короткая
+    // строка %d" (also a count beyond the line), "Запись в строке %d выходит за пределы
+    // 4 ГБ" (a data record that runs past 0xFFFFFFFF). Blocks of earlier lines stay.
     void LoadFromHexStream(std::istream& stream, uint32_t base);
     // Writes every block as Intel HEX text; base is added to the block addresses, linear
     // starts the text with the extended linear address 0x8000, recordLength is the number
-    // of data bytes per record (0 or above 255: 255).
+    // of data bytes per record (0 or above 255: 255). A block that, with base added, does
+    // not end within 4 GiB raises platform::Exception "Блок данных %.8X - %.8X выходит за
+    // пределы 4 ГБ" (its absolute start and end) before anything is written.
     void SaveToHexStream(std::ostream& stream, bool linear, uint32_t base, int recordLength) const;
     // The file is replaced atomically; a failed save leaves the old file as it was.
     void SaveToHexFile(const std::filesystem::path& fileName, bool linear, uint32_t base, int recordLength) const;
@@ -128,7 +141,25 @@ public:
     void SetSorted(bool value);
 
 private:
-    std::vector<std::unique_ptr<TMemoryBlock>> blocks_;
+    // Adds the block as AddBlock does.
+    TMemoryBlock* Insert(std::unique_ptr<TMemoryBlock> block);
+
+    // Gives a large list its pages at once instead of one fault at a time.
+    template <class T>
+    struct PopulatedAllocator {
+        using value_type = T;
+        PopulatedAllocator() = default;
+        template <class U>
+        PopulatedAllocator(const PopulatedAllocator<U>&) noexcept {}
+        T* allocate(std::size_t n) { return static_cast<T*>(AllocateList(n * sizeof(T))); }
+        void deallocate(T* p, std::size_t n) noexcept { FreeList(p, n * sizeof(T)); }
+        template <class U>
+        bool operator==(const PopulatedAllocator<U>&) const noexcept { return true; }
+    };
+    static void* AllocateList(std::size_t bytes);
+    static void FreeList(void* p, std::size_t bytes) noexcept;
+
+    std::vector<std::unique_ptr<TMemoryBlock>, PopulatedAllocator<std::unique_ptr<TMemoryBlock>>> blocks_;
     bool sorted_ = false;
 };
 

@@ -17,6 +17,7 @@ TEST_PACKAGES=(
   zip unzip p7zip-full
   binutils
   socat util-linux iproute2 netbase
+  clang libclang-rt-14-dev
 )
 
 # Installs whatever dpkg does not report as installed; refreshes the package lists first.

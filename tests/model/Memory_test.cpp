@@ -151,6 +151,12 @@ TEST(HexReader, FixturesGiveBlocksOrTheExactMessage)
          {{0x08000010, {5}}}, ""},
         {"a pair that is not hexadecimal", Lines({Rec(0, 0, {6}), ":zz00"}), 0, {{0, {6}}},
          "'zz' is not a valid integer value", true},
+        {"a record that ends at 4 GiB", Lines({":02000004FFFFFC", Rec(0, 0xFFF0, Count(0, 16))}), 0,
+         {{0xFFFFFFF0, Count(0, 16)}}, ""},
+        {"a record past 4 GiB", Lines({":02000004FFFFFC", Rec(0, 0xFFE0, {1}), Rec(0, 0xFFF0, Count(0, 32))}), 0,
+         {{0xFFFFFFE0, {1}}}, "Запись в строке 3 выходит за пределы 4 ГБ"},
+        {"a record past 4 GiB is refused also below the base",
+         Lines({":02000004FFFFFC", Rec(0, 0xFFFF, {1, 2})}), 0xFFFFFFFF, {}, "Запись в строке 2 выходит за пределы 4 ГБ"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -187,6 +193,63 @@ TEST(HexReader, StartsAtTheStreamPositionAndDuplicatesResolveToTheEarlier)
     EXPECT_TRUE(m.CopyRange(0x10, got, false));
     EXPECT_EQ(got, (Bytes{1, 2, 3, 4}));
     EXPECT_EQ(m.FindBlock(0x12), m.BlockByIndex(0));
+}
+
+// Hands out a text in pieces and cannot seek, as a pipe does.
+class PipeBuf : public std::streambuf {
+public:
+    explicit PipeBuf(std::string text) : text_(std::move(text)) {}
+
+protected:
+    int_type underflow() override
+    {
+        if (at_ == text_.size()) return traits_type::eof();
+        const size_t n = std::min<size_t>(4093, text_.size() - at_);
+        setg(text_.data() + at_, text_.data() + at_, text_.data() + at_ + n);
+        at_ += n;
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::string text_;
+    size_t at_ = 0;
+};
+
+// The reader takes a long text piece by piece: lines, CR LF pairs and an overlong line
+// that cross the pieces read the same as from a stream that holds the whole text.
+TEST(HexReader, TextReadInPiecesReadsLikeOneWhole)
+{
+    // Records of 45 characters past the first 256 KiB; the padding of the first line moves
+    // every line end, so that one of them is split between two pieces.
+    std::string records;
+    for (uint32_t i = 0; i < 7000; ++i) records += Rec(0, static_cast<uint16_t>(i * 16), Mixed(16, i)) + "\r\n";
+    const std::string tail = Lines({std::string(300000, ';'), // longer than the reader's window
+                                    Rec(0, 0x10, {1}), ":0000000000", ":00000001FE"});
+    for (size_t pad = 0; pad < 45; ++pad) {
+        SCOPED_TRACE(pad);
+        const std::string text = "; " + std::string(pad, '-') + "\r\n" + records + tail;
+
+        TMemory whole, piecewise;
+        std::string wholeError, pieceError;
+        std::istringstream in(text, std::ios::binary);
+        try {
+            whole.LoadFromHexStream(in, 0);
+        } catch (const platform::Exception& e) {
+            wholeError = e.what();
+        }
+        PipeBuf pipe(text);
+        std::istream piped(&pipe);
+        try {
+            piecewise.LoadFromHexStream(piped, 0);
+        } catch (const platform::Exception& e) {
+            pieceError = e.what();
+        }
+        EXPECT_EQ(wholeError, "Неверная контрольная сумма в строке 7005");
+        EXPECT_EQ(pieceError, wholeError);
+        ASSERT_EQ(whole.BlockCount(), 7001);
+        EXPECT_EQ(BlocksOf(piecewise), BlocksOf(whole));
+        EXPECT_EQ(BlocksOf(whole)[6999], (Block{(6999 * 16) & 0xFFFF, Mixed(16, 6999)}));
+    }
 }
 
 // ------------------------------------------------------------------------------------
@@ -235,6 +298,44 @@ TEST(HexWriter, WritesTheExactText)
         for (const auto& b : c.blocks)
             std::copy(b.bytes.begin(), b.bytes.end(), m.AddBlock(b.address, static_cast<int32_t>(b.bytes.size()))->Data());
         EXPECT_EQ(SaveText(m, c.linear, c.base, c.recordLength), Lines(c.lines));
+    }
+}
+
+TEST(HexWriter, BlocksPastFourGiBAreRefusedBeforeAnythingIsWritten)
+{
+    const struct {
+        uint32_t address;
+        int32_t size;
+        uint32_t base;
+        const char* error; // empty: written and read back
+    } cases[] = {
+        {0xFFFFFFF0, 16, 0, ""},
+        {0xFFFFFFF0, 32, 0, "Блок данных FFFFFFF0 - 100000010 выходит за пределы 4 ГБ"},
+        {0xF7FFC000, 16, 0x08004000, "Блок данных 100000000 - 100000010 выходит за пределы 4 ГБ"},
+        {0xF7FFBFF8, 16, 0x08004000, "Блок данных FFFFFFF8 - 100000008 выходит за пределы 4 ГБ"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        TMemory m;
+        m.AddBlock(0x100, 4);
+        const Bytes bytes = Mixed(static_cast<size_t>(c.size));
+        std::copy(bytes.begin(), bytes.end(), m.AddBlock(c.address, c.size)->Data());
+        std::ostringstream out(std::ios::binary);
+        std::string error;
+        try {
+            m.SaveToHexStream(out, false, c.base, 16);
+        } catch (const platform::Exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, c.error);
+        if (*c.error) {
+            EXPECT_EQ(out.str(), "");
+            continue;
+        }
+        TMemory back;
+        std::istringstream in(out.str(), std::ios::binary);
+        back.LoadFromHexStream(in, c.base);
+        ExpectSameBytes(m, back);
     }
 }
 
@@ -418,6 +519,36 @@ TEST(CopyRangeTest, Cases)
     EXPECT_EQ(back, in);
     EXPECT_EQ(m.BlockByIndex(0)->Data()[5], 5);
     EXPECT_EQ(m.BlockByIndex(1)->Data()[2], 10);
+}
+
+// Overlapping blocks in every order: each byte comes from the block FindBlock names, and
+// a range copies what byte-by-byte copies give.
+TEST(CopyRangeTest, OverlapsTakeTheFirstBlockInListOrder)
+{
+    std::mt19937 random(1101);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        TMemory m;
+        const int blocks = 1 + static_cast<int>(random() % 8);
+        for (int i = 0; i < blocks; ++i) {
+            TMemoryBlock* b = m.AddBlock(0x100 + random() % 48, static_cast<int32_t>(random() % 24));
+            for (int32_t k = 0; k < b->Size; ++k) b->Data()[k] = static_cast<uint8_t>(random());
+        }
+        const uint32_t from = 0x100 + random() % 56;
+        Bytes got(random() % 24, 0xEE);
+        const bool all = m.CopyRange(from, got, false);
+
+        Bytes want(got.size(), 0xEE);
+        bool covered = true;
+        for (size_t k = 0; k < want.size() && covered; ++k) {
+            const uint32_t a = from + static_cast<uint32_t>(k);
+            const TMemoryBlock* b = m.FindBlock(a);
+            covered = b != nullptr;
+            if (b) want[k] = b->Data()[a - b->Address];
+        }
+        EXPECT_EQ(all, covered);
+        EXPECT_EQ(got, want);
+    }
 }
 
 TEST(FindBlockTest, EmptyBlocksAndTheTopOfTheAddressSpace)
