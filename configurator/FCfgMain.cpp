@@ -504,7 +504,6 @@ void TfmCfgMain::PlaceFrame(QWidget* frame)
     FreeFrame();
     if (!frame) return;
     frame_ = frame;
-    frame->installEventFilter(this);
     if (QLayout* l = layout()) l->activate();
     const int hostHeight = paParams->viewport()->height();
     frame->resize(paParams->viewport()->width(), frame->height());
