@@ -85,21 +85,29 @@ QMessageBox::StandardButton StandardButton(MsgResult result)
 
 QLocale RussianLocale() { return QLocale(QLocale::Russian, QLocale::Russia); }
 
-// The Russian short date and time of the locale, in the file dialog's "Date Modified"
-// column, which Qt formats in the system's locale otherwise.
-class RussianDatesModel : public QIdentityProxyModel {
+// The file dialog's sizes and dates in the Russian locale, which Qt formats in the
+// system's locale otherwise: sizes in "байт", "кБ", "МБ" ..., dates in the short format.
+class RussianFileColumnsModel : public QIdentityProxyModel {
 public:
-    explicit RussianDatesModel(QObject* parent) : QIdentityProxyModel(parent) {}
+    explicit RussianFileColumnsModel(QObject* parent) : QIdentityProxyModel(parent) {}
 
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (role == Qt::DisplayRole && index.column() == kDateColumn) {
-            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
-                return RussianLocale().toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == kSizeColumn && !files->isDir(source)) {
+            const qint64 bytes = files->size(source);
+            return bytes < 1024 ? RussianLocale().toString(bytes) + QString::fromUtf8(" байт")
+                                : RussianLocale().formattedDataSize(bytes, 2, QLocale::DataSizeTraditionalFormat);
         }
+        if (index.column() == kDateColumn)
+            return RussianLocale().toString(files->lastModified(source), QLocale::ShortFormat);
         return QIdentityProxyModel::data(index, role);
     }
 
+    static constexpr int kSizeColumn = 1;
     static constexpr int kDateColumn = 3;
 };
 
@@ -109,11 +117,8 @@ void FitFileDialog(QFileDialog& dialog)
 {
     int places = 0;
     if (auto* sidebar = dialog.findChild<QListView*>("sidebar")) {
-        const QFontMetrics metrics(sidebar->font());
-        const QAbstractItemModel* model = sidebar->model();
-        for (int row = 0; model && row < model->rowCount(); ++row)
-            places = std::max(places, metrics.horizontalAdvance(model->index(row, 0).data().toString()));
-        places += sidebar->iconSize().width() + 4 * sidebar->frameWidth() + 24;
+        // The widest place as the view draws it, with the frame and some air.
+        places = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() + 12;
         if (auto* splitter = dialog.findChild<QSplitter*>("splitter")) {
             const QList<int> sizes = splitter->sizes();
             const int total = std::max(sizes.value(0) + sizes.value(1), places + 400);
@@ -128,7 +133,7 @@ void FitFileDialog(QFileDialog& dialog)
         // What each column typically shows besides its title.
         const QString samples[] = {
             QString(24, QLatin1Char('x')),
-            QStringLiteral("1023,99 KiB"),
+            QStringLiteral("1023,99 МБ"),
             QStringLiteral("Исходный код C++"),
             RussianLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 58)), QLocale::ShortFormat),
         };
@@ -307,7 +312,7 @@ QFileDialog* BuildFileDialog(const FileDialogRequest& request, QWidget* parent)
         dialog->setDirectory(Q(request.initialDir));
     if (!request.fileName.empty())
         dialog->selectFile(Q(request.fileName));
-    dialog->setProxyModel(new RussianDatesModel(dialog));
+    dialog->setProxyModel(new RussianFileColumnsModel(dialog));
     FitFileDialog(*dialog);
     return dialog;
 }

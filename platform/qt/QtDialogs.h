@@ -81,8 +81,9 @@ PLATFORM_API QMessageBox* BuildMessageBox(const MessageBoxRequest& request, QWid
 PLATFORM_API MsgResult MessageBoxAnswer(const QMessageBox& box, MsgButtons buttons);
 // Qt name filters of a filter string: "description (pattern pattern)"; "*.*" becomes "*".
 PLATFORM_API QStringList QtNameFilters(const std::string& filter);
-// Qt's own file dialog with the request's filters, folder and file; its dates in the
-// Russian short format, and wide enough for its places and columns to show whole.
+// Qt's own file dialog with the request's filters, folder and file; its sizes and dates
+// in the Russian locale, and wide enough for its places and columns to show whole. (The
+// file types are the system's descriptions, in the system's language.)
 PLATFORM_API QFileDialog* BuildFileDialog(const FileDialogRequest& request, QWidget* parent);
 PLATFORM_API FileDialogResult FileDialogAnswer(const QFileDialog& dialog, bool accepted);
 PLATFORM_API QInputDialog* BuildInputDialog(const InputRequest& request, QWidget* parent);
