@@ -2,6 +2,7 @@
 
 #include "configurator/core/CfgSettings.h"
 #include "configurator/widgets/FileVersion.h"
+#include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/MessageList.h"
 #include "configurator/core/ProgressMgr.h"
 #include "configurator/widgets/StatusBar.h"
@@ -43,12 +44,7 @@ void FitFrame(QWidget* frame)
         return;
     }
     if (QLayout* l = frame->layout()) l->activate();
-    int bottom = 0;
-    for (const QObject* child : frame->children()) {
-        const auto* w = qobject_cast<const QWidget*>(child);
-        if (w && !w->isHidden() && !w->isWindow()) bottom = std::max(bottom, w->geometry().bottom() + 1);
-    }
-    frame->resize(frame->width(), bottom + 4);
+    frame->resize(frame->width(), PageContentBottom(frame) + 4);
 }
 
 } // namespace
@@ -91,6 +87,10 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
     idle_->setSingleShot(true);
     idle_->setInterval(0);
     connect(idle_, &QTimer::timeout, this, platform::Guarded([this] { UpdateControls(); }));
+    scrollFit_ = new QTimer(this);
+    scrollFit_->setSingleShot(true);
+    scrollFit_->setInterval(0);
+    connect(scrollFit_, &QTimer::timeout, this, [this] { FitFrameScrollBar(); });
     qApp->installEventFilter(this);
 
     // 1. Hints reach panel 0 through the status tip events (see event()).
@@ -294,6 +294,19 @@ void TfmCfgMain::OnStartup()
     started_ = true;
     RestoreSettings();
     Run([this] { controller_.Startup(); });
+    if (fitTreeWidth_) FitTreeWidth();
+}
+
+void TfmCfgMain::FitTreeWidth()
+{
+    auto* view = qobject_cast<TDocTreeView*>(vtTree);
+    if (!view) return;
+    // The widest caption the tree shows, with its indentation, icon and the view's frame.
+    const int wanted = view->WidestCaptionWidth() + 2 * view->frameWidth() + 4;
+    const int width = std::max(1, std::min(wanted, this->width() / 3));
+    const QList<int> sizes = spTree->sizes();
+    const int total = std::max(sizes.value(0) + sizes.value(1), width + 1);
+    spTree->setSizes({width, total - width});
 }
 
 void TfmCfgMain::Run(const std::function<void()>& command)
@@ -333,12 +346,20 @@ bool TfmCfgMain::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::KeyRelease:
     case QEvent::MouseButtonRelease:
+        ArmIdle();
+        break;
     case QEvent::Wheel:
         ArmIdle();
+        // A page whose contents fit does not scroll its trailing margin into view.
+        if (paParams && watched == paParams->viewport() &&
+            paParams->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff)
+            return true;
         break;
     case QEvent::Resize:
         if (paParams && watched == paParams->viewport() && frame_)
             frame_->resize(paParams->viewport()->width(), frame_->height());
+        // The frame's children are laid out after the event: look at them afterwards.
+        if (paParams && frame_ && (watched == paParams->viewport() || watched == frame_)) scrollFit_->start();
         break;
     default: break;
     }
@@ -390,6 +411,7 @@ void TfmCfgMain::RestoreSettings()
         }
         lastDevice_ = s.LastDevice;
         if (QLayout* l = layout()) l->activate();
+        fitTreeWidth_ = !s.HasTreeWidth;
         const QList<int> tree = spTree->sizes();
         const int treeTotal = std::max(tree.value(0) + tree.value(1), s.TreeWidth + 1);
         spTree->setSizes({s.TreeWidth, treeTotal - s.TreeWidth});
@@ -488,17 +510,37 @@ void TfmCfgMain::PlaceFrame(QWidget* frame)
     FitFrame(frame);
     paParams->setWidget(frame);
     frame->show();
-    // The window grows by the frame's overhang below the host; it never shrinks here.
+    // The window grows by the frame's overhang below the host; it never shrinks here,
+    // and never grows beyond the screen's available height, moving up when its bottom
+    // would leave the screen.
     const int overhang = frame->height() - 4 - hostHeight;
     if (overhang > 4) {
         int limit = height() + overhang;
-        if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-            const int frameExtra = frameGeometry().height() - geometry().height();
-            limit = std::min(limit, screen->availableGeometry().height() - frameExtra);
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        const int frameExtra = frameGeometry().height() - geometry().height();
+        if (screen) limit = std::min(limit, screen->availableGeometry().height() - frameExtra);
+        if (limit > height()) {
+            resize(width(), limit);
+            if (screen && !isMaximized() && !isFullScreen()) {
+                const QRect area = screen->availableGeometry();
+                const int bottom = frameGeometry().y() + limit + frameExtra;
+                const int below = bottom - (area.y() + area.height());
+                if (below > 0) move(x(), std::max(area.y(), y() - below));
+            }
         }
-        if (limit > height()) resize(width(), limit);
     }
+    FitFrameScrollBar();
     ArmIdle();
+}
+
+void TfmCfgMain::FitFrameScrollBar()
+{
+    // The frame keeps a trailing margin below its lowest control; the host scrolls only
+    // when the controls themselves do not fit.
+    if (!paParams) return;
+    const bool fits = !frame_ || PageContentBottom(frame_) <= paParams->maximumViewportSize().height();
+    const Qt::ScrollBarPolicy policy = fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    if (paParams->verticalScrollBarPolicy() != policy) paParams->setVerticalScrollBarPolicy(policy);
 }
 
 void TfmCfgMain::ReleaseDocument()

@@ -73,7 +73,9 @@ public:
 
     // The frame host: the frame (owned from now on) replaces the shown one, takes the
     // host's width and its fitted height, and the window grows by the frame's overhang
-    // below the host when that exceeds 4 pixels (within the screen's available height).
+    // below the host when that exceeds 4 pixels (within the screen's available height,
+    // moving up when its bottom would leave the screen). The host shows a vertical scroll
+    // bar only while the frame's controls reach below it, not for its trailing margin.
     void PlaceFrame(QWidget* frame);
     QWidget* ShownFrame() const { return frame_; }
     void FreeFrame();
@@ -136,7 +138,12 @@ private:
     void FillModelList();
     void LoadLibrary();
     void OnStartup();
+    // Without a stored width the tree pane takes the width of the widest caption it
+    // shows after the start-up, within a third of the window.
+    void FitTreeWidth();
     void OnMsgSplitterMoved();
+    // The host's vertical scroll bar: off while the shown frame's controls fit.
+    void FitFrameScrollBar();
     void ArmIdle();
     // Runs a command in the error guard, then arms the idle update.
     void Run(const std::function<void()>& command);
@@ -155,10 +162,12 @@ private:
     QPointer<QWidget> frame_;
     QWidget* frameHost_ = nullptr;
     QTimer* idle_ = nullptr;
+    QTimer* scrollFit_ = nullptr; // FitFrameScrollBar once the frame is laid out
     std::string lastingText_;
     int lastDevice_ = 0;
     int msgHeight_ = 100;
     bool restored_ = false;
+    bool fitTreeWidth_ = false;
     bool started_ = false;
     bool saved_ = false;
 };

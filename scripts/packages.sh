@@ -4,7 +4,7 @@
 # To build the program and the libraries.
 BUILD_PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   zlib1g-dev libssl-dev
 )
 

@@ -51,12 +51,13 @@ void TCfgController::SetModelCode(int code) { modelCode_ = code >= 0 && code < M
 void TCfgController::SetBaseCaption(const std::string& caption)
 {
     baseCaption_ = caption;
-    SetCaption(caption);
+    ShowFileInCaption({});
 }
 
-void TCfgController::SetCaption(const std::string& caption)
+void TCfgController::ShowFileInCaption(const std::string& fileName)
 {
-    caption_ = caption;
+    captionFile_ = fileName;
+    caption_ = fileName.empty() ? baseCaption_ : baseCaption_ + " - " + fileName;
     if (OnCaptionChanged) OnCaptionChanged(caption_);
 }
 
@@ -115,7 +116,7 @@ void TCfgController::New()
     PostLogMessage("Создание новых настроек устройства - " + ModelText(), lkNormal);
     document_->ResetDefaults();
     view_.RefreshTree();
-    SetCaption(baseCaption_);
+    ShowFileInCaption({});
     view_.BuildAddDeviceMenu();
 }
 
@@ -149,7 +150,7 @@ void TCfgController::OpenParamFile()
         PendingFile = false;
         SaveDialog.InitialDir = OpenDialog.InitialDir;
         SaveDialog.FileName = OpenDialog.FileName;
-        SetCaption(baseCaption_ + " - " + OpenDialog.FileName);
+        ShowFileInCaption(OpenDialog.FileName);
         LoadParamFile();
         view_.RefreshTree();
     } catch (...) {
@@ -163,7 +164,7 @@ void TCfgController::OpenParamFile()
             platform::ShowMessageBox(Owner, message + "\rПродолжить ?", "Предупреждение",
                                      platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
         if (answer == platform::MsgResult::Yes) {
-            SetCaption(baseCaption_);
+            ShowFileInCaption({});
             view_.RefreshTree();
         } else {
             New();
@@ -173,9 +174,18 @@ void TCfgController::OpenParamFile()
 
 void TCfgController::SaveParamFile()
 {
-    PostLogMessage("Сохранения файла параметров - " + SaveDialog.FileName, lkNormal);
-    EnsureDocument();
-    document_->SaveToFile(fs::path(SaveDialog.FileName));
+    const std::string fileName = SaveDialog.FileName;
+    PostLogMessage("Сохранения файла параметров - " + fileName, lkNormal);
+    try {
+        EnsureDocument();
+        document_->SaveToFile(fs::path(fileName));
+    } catch (...) {
+        // The line above reads like a success: say that the file was not written.
+        PostLogMessage("Ошибка сохранения файла параметров - " + fileName + ": " +
+                           platform::ExceptionMessage(std::current_exception()),
+                       lkHighlight);
+        throw;
+    }
 }
 
 void TCfgController::Save()
@@ -199,8 +209,14 @@ void TCfgController::SaveAs()
     std::string fileName = answer.fileName;
     if (answer.filterIndex == 1 && fileName.find('.') == std::string::npos) fileName += ".hex";
     SaveDialog.FileName = fileName;
-    SaveParamFile();
-    SetCaption(baseCaption_ + " - " + fileName);
+    try {
+        SaveParamFile();
+    } catch (...) {
+        // The document was not saved there: Save keeps writing the file the caption names.
+        SaveDialog.FileName = captionFile_;
+        throw;
+    }
+    ShowFileInCaption(fileName);
     OpenDialog.InitialDir = FolderOf(fileName);
     OpenDialog.FileName = fileName;
 }

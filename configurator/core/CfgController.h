@@ -59,6 +59,11 @@ inline constexpr int kDefaultBoardSignature = 10;
 // The current parameter file is OpenDialog.FileName: it enables Save and is remembered
 // at shutdown. A failed open clears it in both dialogs, whatever the user answers, so
 // that Save never writes a partly loaded document over the file that failed.
+//
+// A save that fails logs "Ошибка сохранения файла параметров - <file>: <message>" as a
+// highlighted line and raises on. A Save as that fails puts the save dialog's file back
+// to the file the caption names (empty when it names none), so that Save goes on writing
+// that file and never the path that failed; the caption and the open dialog stay.
 class TCfgController {
 public:
     // Makes the document of a model code, built and not yet reset.
@@ -94,6 +99,8 @@ public:
     const std::string& BaseCaption() const { return baseCaption_; }
     void SetBaseCaption(const std::string& caption);
     const std::string& Caption() const { return caption_; }
+    // The parameter file the caption names; empty when it shows the base caption only.
+    const std::string& CaptionFile() const { return captionFile_; }
 
     // The restore of the settings: both dialogs start in the program's folder; a last
     // file that exists becomes both dialogs' file, the open dialog starts in its folder
@@ -124,7 +131,8 @@ public:
     void FreeDocument();
 
 private:
-    void SetCaption(const std::string& caption);
+    // The caption names the file, or only the base caption when the file is empty.
+    void ShowFileInCaption(const std::string& fileName);
     // The selected model's document when there is none yet (a command before the start-up).
     void EnsureDocument();
     void LoadParamFile();
@@ -136,6 +144,7 @@ private:
     int modelCode_ = 0;
     std::string baseCaption_ = "Mirvak";
     std::string caption_ = "Mirvak";
+    std::string captionFile_;
 };
 
 // One item of the model list.

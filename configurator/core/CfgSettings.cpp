@@ -28,6 +28,7 @@ TCfgSettings ReadCfgSettings(platform::CustomIniFile& ini)
     s.Placement.Maximized = ini.ReadBool(kPlacement, "Maximized", false);
     s.LastDevice = ini.ReadInteger(kAutosave, "LastDevice", 0);
     s.TreeWidth = ini.ReadInteger(kCfg, "TreeWidth", 200);
+    s.HasTreeWidth = ini.ValueExists(kCfg, "TreeWidth");
     s.MsgHeight = ini.ReadInteger(kCfg, "MsgHeight", 100);
     s.SelHUB = ini.ReadInteger(kCfg, "SelHUB", 0);
     s.LastParamFile = ini.ReadString(kCfg, "LastParamFile", "");

@@ -30,6 +30,7 @@ struct TCfgSettings {
     TWindowPlacement Placement;       // [Placement] Left, Top, Width, Height, Maximized
     int LastDevice = 0;               // [Autosave] LastDevice
     int TreeWidth = 200;              // [Cfg] TreeWidth
+    bool HasTreeWidth = false;        // the file held [Cfg] TreeWidth
     int MsgHeight = 100;              // [Cfg] MsgHeight
     int SelHUB = 0;                   // [Cfg] SelHUB, a model code
     std::string LastParamFile;        // [Cfg] LastParamFile

@@ -10,6 +10,10 @@
 
 // Pages on widgets as the document tree holds them.
 
+// The lowest bottom edge of a page's visible direct children, in the page's
+// coordinates; 0 without one. Below it the page holds only its trailing margin.
+int PageContentBottom(const QWidget* page);
+
 // Repaints a page and every scrolling view in it (grids that read their cells when
 // they paint).
 void RepaintPage(QWidget* page);

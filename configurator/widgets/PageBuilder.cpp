@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 QWidget* TPageControls::Find(const char* name) const
 {
@@ -32,7 +34,42 @@ struct TBuiltPanel {
     QWidget* Widget = nullptr;
     QGridLayout* Grid = nullptr;  // a panel's or group's grid
     QHBoxLayout* Line = nullptr;  // a row panel's line
+    bool InColumn = false;        // stacked in the page's column, not inside a row panel
 };
+
+// How far right of its panel's left edge a grid's cells start: the grid's margin and,
+// for a group, the group's frame.
+int GridInset(const TBuiltPanel& panel)
+{
+    panel.Widget->ensurePolished();
+    return panel.Grid->contentsMargins().left() + panel.Widget->contentsMargins().left();
+}
+
+// The width of the widest caption label in a grid's first column; 0 without one.
+int CaptionColumnWidth(const QGridLayout& grid)
+{
+    int widest = 0;
+    for (int i = 0; i < grid.count(); ++i) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid.getItemPosition(i, &row, &column, &rows, &columns);
+        auto* label = qobject_cast<QLabel*>(grid.itemAt(i)->widget());
+        if (label && column == 0 && columns == 1) widest = std::max(widest, label->sizeHint().width());
+    }
+    return widest;
+}
+
+// The captioned editors of the panels stacked in the page's column start at one left
+// edge: each grid's caption column is as wide as the widest, less its panel's inset.
+void AlignCaptionColumns(const std::vector<const TBuiltPanel*>& panels)
+{
+    int edge = 0;
+    for (const TBuiltPanel* panel : panels)
+        if (const int width = CaptionColumnWidth(*panel->Grid); width > 0)
+            edge = std::max(edge, GridInset(*panel) + width);
+    for (const TBuiltPanel* panel : panels)
+        if (CaptionColumnWidth(*panel->Grid) > 0)
+            panel->Grid->setColumnMinimumWidth(0, edge - GridInset(*panel));
+}
 
 QWidget* MakeControl(QWidget* parent, const TPageRow& row)
 {
@@ -78,6 +115,7 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
         TBuiltPanel* parent = spec->Parent ? self(spec->Parent, self) : nullptr;
         QWidget* owner = parent ? parent->Widget : &page;
         TBuiltPanel built;
+        built.InColumn = !parent;
         if (spec->Kind == TPanelKind::Group) {
             built.Widget = NewGroup(owner, spec->Name, spec->Title ? QString::fromUtf8(spec->Title) : QString());
         } else {
@@ -121,5 +159,9 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
         }
         page.AddTableRow(row, control);
     }
+    std::vector<const TBuiltPanel*> stacked;
+    for (const auto& [name, panel] : panels)
+        if (panel.InColumn && panel.Grid) stacked.push_back(&panel);
+    AlignCaptionColumns(stacked);
     return made;
 }

@@ -34,6 +34,10 @@ public:
     QTreeWidgetItem* ItemOf(const TNodeTree* node) const;
     TNodeTree* NodeOf(const QTreeWidgetItem* item) const;
 
+    // The width the widest caption of the shown rows needs, with its indentation and
+    // icon (the view's frame not included).
+    int WidestCaptionWidth() const { return sizeHintForColumn(0); }
+
     QMenu* PopupMenu() const { return popup_; }
     QMenu* AddDeviceMenu() const { return addDevice_; }
     QAction* CopyDeviceAction() const { return acCopyDev_; }

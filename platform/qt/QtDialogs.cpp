@@ -10,11 +10,20 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThread>
+#include <QDateTime>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLibraryInfo>
+#include <QListView>
+#include <QLocale>
+#include <QSplitter>
 #include <QTranslator>
+#include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <utility>
 
 namespace platform::qt {
@@ -74,54 +83,72 @@ QMessageBox::StandardButton StandardButton(MsgResult result)
     return QMessageBox::NoButton;
 }
 
-// Russian texts of Qt's own dialogs: the standard buttons and the messages of the file
-// dialog, which the service cannot set itself.
-class RussianQtTexts : public QTranslator {
+QLocale RussianLocale() { return QLocale(QLocale::Russian, QLocale::Russia); }
+
+// The file dialog's sizes and dates in the Russian locale, which Qt formats in the
+// system's locale otherwise: sizes in "байт", "кБ", "МБ" ..., dates in the short format.
+class RussianFileColumnsModel : public QIdentityProxyModel {
 public:
-    explicit RussianQtTexts(QObject* parent) : QTranslator(parent) { setObjectName("platformRussianQtTexts"); }
+    explicit RussianFileColumnsModel(QObject* parent) : QIdentityProxyModel(parent) {}
 
-    bool isEmpty() const override { return false; }
-
-    QString translate(const char* context, const char* source, const char*, int) const override
+    QVariant data(const QModelIndex& index, int role) const override
     {
-        struct Text {
-            const char* context;
-            const char* source;
-            const char* russian;
-        };
-        static const Text texts[] = {
-            {"QPlatformTheme", "OK", "OK"},
-            {"QPlatformTheme", "Cancel", "Отмена"},
-            {"QPlatformTheme", "Close", "Закрыть"},
-            {"QPlatformTheme", "Open", "Открыть"},
-            {"QPlatformTheme", "Save", "Сохранить"},
-            {"QPlatformTheme", "&Yes", "&Да"},
-            {"QPlatformTheme", "&No", "&Нет"},
-            {"QPlatformTheme", "Yes to &All", "Да для &всех"},
-            {"QPlatformTheme", "N&o to All", "Н&ет для всех"},
-            {"QPlatformTheme", "Abort", "Прервать"},
-            {"QPlatformTheme", "Retry", "Повторить"},
-            {"QPlatformTheme", "Ignore", "Пропустить"},
-            {"QFileDialog", "%1 already exists.\nDo you want to replace it?", "%1 уже существует.\nЗаменить его?"},
-            {"QFileDialog", "%1\nFile not found.\nPlease verify the correct file name was given.",
-             "%1\nФайл не найден.\nПроверьте правильность имени файла."},
-            {"QFileDialog", "%1\nDirectory not found.\nPlease verify the correct directory name was given.",
-             "%1\nПапка не найдена.\nПроверьте правильность имени папки."},
-            {"QFileDialog", "&New Folder", "&Новая папка"},
-            {"QFileDialog", "New Folder", "Новая папка"},
-            {"QFileDialog", "&Delete", "&Удалить"},
-            {"QFileDialog", "&Rename", "&Переименовать"},
-            {"QFileDialog", "Show &hidden files", "Показывать &скрытые файлы"},
-            {"QFileDialog", "Are you sure you want to delete '%1'?", "Удалить '%1'?"},
-        };
-        if (!context || !source)
-            return {};
-        for (const Text& t : texts)
-            if (std::strcmp(context, t.context) == 0 && std::strcmp(source, t.source) == 0)
-                return QString::fromUtf8(t.russian);
-        return {};
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == kSizeColumn && !files->isDir(source)) {
+            const qint64 bytes = files->size(source);
+            return bytes < 1024 ? RussianLocale().toString(bytes) + QString::fromUtf8(" байт")
+                                : RussianLocale().formattedDataSize(bytes, 2, QLocale::DataSizeTraditionalFormat);
+        }
+        if (index.column() == kDateColumn)
+            return RussianLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
     }
+
+    static constexpr int kSizeColumn = 1;
+    static constexpr int kDateColumn = 3;
 };
+
+// Widens the file dialog so that the places, the column titles and their usual contents
+// show whole at the dialog's font.
+void FitFileDialog(QFileDialog& dialog)
+{
+    int places = 0;
+    if (auto* sidebar = dialog.findChild<QListView*>("sidebar")) {
+        // The widest place as the view draws it, with the frame and some air.
+        places = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() + 12;
+        if (auto* splitter = dialog.findChild<QSplitter*>("splitter")) {
+            const QList<int> sizes = splitter->sizes();
+            const int total = std::max(sizes.value(0) + sizes.value(1), places + 400);
+            splitter->setSizes({places, total - places});
+        }
+    }
+    int columns = 0;
+    if (auto* tree = dialog.findChild<QTreeView*>("treeView")) {
+        QHeaderView* header = tree->header();
+        const QFontMetrics metrics(tree->font());
+        const QFontMetrics headerMetrics(header->font());
+        // What each column typically shows besides its title.
+        const QString samples[] = {
+            QString(24, QLatin1Char('x')),
+            QStringLiteral("1023,99 МБ"),
+            QStringLiteral("Исходный код C++"),
+            RussianLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 58)), QLocale::ShortFormat),
+        };
+        const QAbstractItemModel* model = header->model();
+        for (int column = 0; model && column < model->columnCount() && column < 4; ++column) {
+            const int title = headerMetrics.horizontalAdvance(model->headerData(column, Qt::Horizontal).toString());
+            // Room for the sort mark and the cell margins.
+            const int width = std::max(title, metrics.horizontalAdvance(samples[column])) + 28;
+            header->resizeSection(column, width);
+            columns += width;
+        }
+    }
+    const QSize hint = dialog.sizeHint();
+    dialog.resize(std::max(hint.width(), places + columns + 48), hint.height());
+}
 
 // The non-modal wait window. Made, polled on the GUI thread's side and closed through
 // the GUI thread; the stop flag is shared with the window's button.
@@ -285,6 +312,8 @@ QFileDialog* BuildFileDialog(const FileDialogRequest& request, QWidget* parent)
         dialog->setDirectory(Q(request.initialDir));
     if (!request.fileName.empty())
         dialog->selectFile(Q(request.fileName));
+    dialog->setProxyModel(new RussianFileColumnsModel(dialog));
+    FitFileDialog(*dialog);
     return dialog;
 }
 
@@ -383,12 +412,27 @@ std::unique_ptr<WaitWindow> QtDialogService::DoShowWaitWindow(const WaitWindowRe
                  []() -> std::unique_ptr<WaitWindow> { return std::make_unique<StoppedWaitWindow>(); });
 }
 
+bool InstallQtTranslation()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    static const char kName[] = "platformQtBaseRussian";
+    if (app->findChild<QTranslator*>(kName, Qt::FindDirectChildrenOnly))
+        return true;
+    auto* translator = new QTranslator(app);
+    translator->setObjectName(kName);
+    if (!translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app->installTranslator(translator);
+    return true;
+}
+
 void InstallQtDialogService()
 {
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        if (!app->findChild<QTranslator*>("platformRussianQtTexts", Qt::FindDirectChildrenOnly))
-            app->installTranslator(new RussianQtTexts(app));
-    }
+    InstallQtTranslation();
     SetDialogService(std::make_shared<QtDialogService>());
 }
 

@@ -59,8 +59,16 @@ inline std::shared_ptr<const FormView> MakeFormView(FormViewFactory make)
     return std::make_shared<QtFormView>(std::move(make));
 }
 
-// Installs a QtDialogService in the process's slot, and Russian texts for the messages
-// and standard buttons of Qt's own dialogs. On the GUI thread.
+// Installs Qt's own Russian translation of its texts (the standard buttons, the file
+// dialog's labels, columns and messages), "qtbase_ru.qm" from Qt's translations folder
+// (Debian package qt6-translations-l10n), into the application; once, later calls
+// change nothing. False when there is no application or the file cannot be loaded, and
+// Qt's texts stay English. On the GUI thread.
+PLATFORM_API bool InstallQtTranslation();
+
+// Installs a QtDialogService in the process's slot, after Qt's Russian translation
+// (InstallQtTranslation). Every deliverable that shows Qt dialogs installs it. On the GUI
+// thread.
 PLATFORM_API void InstallQtDialogService();
 
 // The Russian caption of a standard button ("Да", "Нет", "OK", "Отмена" ...).
@@ -73,6 +81,9 @@ PLATFORM_API QMessageBox* BuildMessageBox(const MessageBoxRequest& request, QWid
 PLATFORM_API MsgResult MessageBoxAnswer(const QMessageBox& box, MsgButtons buttons);
 // Qt name filters of a filter string: "description (pattern pattern)"; "*.*" becomes "*".
 PLATFORM_API QStringList QtNameFilters(const std::string& filter);
+// Qt's own file dialog with the request's filters, folder and file; its sizes and dates
+// in the Russian locale, and wide enough for its places and columns to show whole. (The
+// file types are the system's descriptions, in the system's language.)
 PLATFORM_API QFileDialog* BuildFileDialog(const FileDialogRequest& request, QWidget* parent);
 PLATFORM_API FileDialogResult FileDialogAnswer(const QFileDialog& dialog, bool accepted);
 PLATFORM_API QInputDialog* BuildInputDialog(const InputRequest& request, QWidget* parent);

@@ -1,6 +1,9 @@
 #include "tests/support/QtTestApp.h"
 
 #include "configurator/FCfgMain.h"
+#include "configurator/pages/DocumentPages.h"
+#include "configurator/widgets/TreeComponent.h"
+#include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/MessageList.h"
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/widgets/uParamFrame.h"
@@ -9,6 +12,7 @@
 #include "platform/ProgramDir.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TreeFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +24,10 @@
 #include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using qttest::PumpUntil;
 using testsupport::ReadFile;
@@ -285,6 +291,61 @@ TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
     w.PlaceFrame(Frame(5000));
     EXPECT_GT(w.height(), 700);
     EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
+}
+
+TEST_F(CfgMain, TheDevicePageFitsItsHostAndItsEditorsLineUp)
+{
+    RegisterDocumentPages();
+    TfmCfgMain w(Options());
+    w.resize(800, 600);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 2, 0, 0, 17); // КП ModBus on COM
+    w.DocTree()->RefreshTree();
+    TDocTreeView* view = w.DocTree()->View();
+    view->setCurrentItem(view->ItemOf(w.DocTree()->Tree().Groups().Devices->Child(0)));
+    ASSERT_TRUE(PumpUntil([&] { return w.ShownFrame() && w.ShownFrame()->objectName() == "frDevice"; }));
+    QWidget* page = w.ShownFrame();
+    ASSERT_TRUE(PumpUntil([&] { return page->findChild<QWidget*>("paPort")->isVisible(); }));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+
+    // The window grew to take the page in, within the screen, and needs no scroll bar.
+    EXPECT_GT(w.height(), 600);
+    EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
+    EXPECT_FALSE(w.paParams->verticalScrollBar()->isVisible());
+    EXPECT_LE(PageContentBottom(page), w.paParams->viewport()->height());
+
+    // Its editors share one left edge, across the panels that hold them.
+    const char* editors[] = {"cbPort", "edAddr", "edSpeed", "cb005", "cb068_1", "cb068_2", "cb068_3", "ed006"};
+    const int left = page->findChild<QWidget*>("cbPort")->mapTo(page, QPoint(0, 0)).x();
+    for (const char* name : editors) {
+        auto* editor = page->findChild<QWidget*>(name);
+        ASSERT_NE(editor, nullptr) << name;
+        EXPECT_EQ(editor->mapTo(page, QPoint(0, 0)).x(), left) << name;
+    }
+}
+
+TEST_F(CfgMain, AtTheFirstStartTheTreePaneShowsItsCaptionsWhole)
+{
+    TfmCfgMain w(Options());
+    w.resize(900, 600);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    ASSERT_TRUE(PumpUntil([&] { return w.vtTree->topLevelItemCount() > 0; }));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_LE(w.TreeWidth(), 900 / 3);
+    QTreeWidgetItem* root = w.vtTree->topLevelItem(0);
+    ASSERT_GT(root->childCount(), 3);
+    const QFontMetrics metrics(w.vtTree->font());
+    for (int i = 0; i < root->childCount(); ++i) {
+        QTreeWidgetItem* item = root->child(i);
+        const int right = w.vtTree->visualItemRect(item).left() + w.vtTree->iconSize().width() +
+                          metrics.horizontalAdvance(item->text(0));
+        EXPECT_LT(right, w.vtTree->viewport()->width()) << item->text(0).toStdString();
+    }
+    // A page taller than the screen allows does scroll.
+    w.PlaceFrame(Frame(5000));
+    EXPECT_TRUE(PumpUntil([&] { return w.paParams->verticalScrollBar()->isVisible(); }));
 }
 
 TEST_F(CfgMain, HintsShowInPanelZero)

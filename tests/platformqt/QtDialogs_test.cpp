@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractProxyModel>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTranslator>
+#include <QTreeView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -146,6 +150,54 @@ TEST_F(QtDialogs, FileDialogsTakeWindowsFiltersAndMatchIgnoringCase)
     request.filterIndex = 7;
     dialog.reset(BuildFileDialog(request, nullptr));
     EXPECT_EQ(FileDialogAnswer(*dialog, false).filterIndex, 1);
+}
+
+TEST_F(QtDialogs, QtsOwnTextsComeFromItsRussianTranslation)
+{
+    InstallQtDialogService();
+    EXPECT_TRUE(InstallQtTranslation()); // once: a second call changes nothing
+    EXPECT_EQ(QCoreApplication::instance()->findChildren<QTranslator*>(QString(), Qt::FindDirectChildrenOnly).size(),
+              1);
+
+    QMessageBox box;
+    EXPECT_EQ(box.addButton(QMessageBox::No)->text(), "&Нет");
+    EXPECT_EQ(box.addButton(QMessageBox::Yes)->text(), "&Да");
+
+    testsupport::TempDir dir;
+    std::ofstream(dir.path() / "a.hex") << "x";
+    FileDialogRequest request;
+    request.filter = "Файл параметров (*.hex)|*.hex|Все файлы|*.*";
+    request.initialDir = dir.path().string();
+    std::unique_ptr<QFileDialog> dialog(BuildFileDialog(request, nullptr));
+    auto* tree = dialog->findChild<QTreeView*>("treeView");
+    ASSERT_NE(tree, nullptr);
+    const QAbstractItemModel* model = tree->header()->model();
+    QStringList titles;
+    for (int column = 0; column < model->columnCount(); ++column)
+        titles << model->headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, (QStringList{"Имя", "Размер", "Тип", "Дата изменения"}));
+
+    // The column titles and the places show whole.
+    for (int column = 0; column < model->columnCount(); ++column)
+        EXPECT_GT(tree->header()->sectionSize(column), tree->fontMetrics().horizontalAdvance(titles[column]))
+            << titles[column].toStdString();
+    auto* sidebar = dialog->findChild<QListView*>("sidebar");
+    ASSERT_NE(sidebar, nullptr);
+    dialog->show();
+    QApplication::processEvents();
+    EXPECT_LE(sidebar->sizeHintForColumn(0), sidebar->viewport()->width());
+
+    // The size and the date of a file in the Russian locale.
+    const QModelIndex root = tree->rootIndex();
+    ASSERT_TRUE(PumpUntil([&] { return tree->model()->rowCount(root) > 0; }));
+    const QModelIndex file = tree->model()->index(0, 0, root);
+    EXPECT_EQ(tree->model()->index(0, 1, root).data().toString(), "1 байт");
+    const QString date = tree->model()->index(0, 3, root).data().toString();
+    const QDateTime modified = static_cast<QFileSystemModel*>(
+                                   static_cast<QAbstractProxyModel*>(tree->model())->sourceModel())
+                                   ->lastModified(static_cast<QAbstractProxyModel*>(tree->model())->mapToSource(file));
+    EXPECT_EQ(date, QLocale(QLocale::Russian).toString(modified, QLocale::ShortFormat));
+    EXPECT_TRUE(date.contains(modified.toString("dd.MM."))) << date.toStdString();
 }
 
 TEST_F(QtDialogs, ASaveDialogRunThroughTheServiceAppendsTheDefaultExtension)

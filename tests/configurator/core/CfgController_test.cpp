@@ -233,6 +233,52 @@ TEST_F(CfgControllerTest, SaveAsNamesTheFileAndMakesItCurrent)
     EXPECT_FALSE(Logged("Ошибка открытия файла настроек - ", 1));
 }
 
+TEST_F(CfgControllerTest, AFailedSaveAsLeavesSaveOnTheOpenedFile)
+{
+    const auto opened = (dir / "opened.hex").string();
+    SaveDocument(opened);
+    // A path whose parent is a regular file: nobody, root included, can create it.
+    const auto blocked = (dir / "opened.hex" / "new.hex").string();
+    const std::string before = testsupport::ReadFile(opened);
+    ctl.RestoreFiles(dir.path().string(), "");
+    ctl.Startup();
+    dialogs->PushFile(opened);
+    ctl.Open();
+    // An edit that Save must write into the opened file.
+    auto* doc = static_cast<TZumo2Doc*>(ctl.Document());
+    doc->SchemeIdField()->SetValue(Variant(std::string("Scheme ID:8.0.0.1")));
+    log.Clear();
+
+    dialogs->PushFile(blocked);
+    EXPECT_ANY_THROW(ctl.SaveAs());
+
+    EXPECT_EQ(ctl.Caption(), "Mirvak - " + opened);
+    EXPECT_EQ(ctl.SaveDialog.FileName, opened);
+    EXPECT_EQ(ctl.OpenDialog.FileName, opened);
+    EXPECT_EQ(testsupport::ReadFile(opened), before);
+    EXPECT_TRUE(Logged("Сохранения файла параметров - " + blocked, lkNormal));
+    bool failure = false;
+    for (const LogLine& line : log.Lines())
+        failure = failure || (line.kind == lkHighlight &&
+                              line.text.rfind("Ошибка сохранения файла параметров - " + blocked + ": ", 0) == 0 &&
+                              line.text.size() > ("Ошибка сохранения файла параметров - " + blocked + ": ").size());
+    EXPECT_TRUE(failure);
+
+    // Save now writes the opened file, and only it.
+    log.Clear();
+    ctl.Save();
+    EXPECT_TRUE(Logged("Сохранения файла параметров - " + opened, lkNormal));
+    EXPECT_EQ(log.Lines().size(), 1u);
+    EXPECT_NE(testsupport::ReadFile(opened), before);
+
+    // Without a file in the caption a failed Save as leaves the save dialog empty.
+    ctl.New();
+    dialogs->PushFile(blocked);
+    EXPECT_ANY_THROW(ctl.SaveAs());
+    EXPECT_EQ(ctl.Caption(), "Mirvak");
+    EXPECT_EQ(ctl.SaveDialog.FileName, "");
+}
+
 TEST(CfgModels, SortedListKeepsTheCodes)
 {
     const std::vector<TModelItem> items = SortedModelItems();

@@ -20,6 +20,7 @@ TEST(CfgSettings, MissingFileGivesDefaultsAndTheFileLivesInTheProgramFolder)
     const TCfgSettings s = LoadCfgSettings(CfgIniFileName());
     EXPECT_FALSE(s.HasPlacement);
     EXPECT_EQ(s.TreeWidth, 200);
+    EXPECT_FALSE(s.HasTreeWidth); // the window then fits the tree pane to its captions
     EXPECT_EQ(s.MsgHeight, 100);
     EXPECT_EQ(s.SelHUB, 0);
     EXPECT_EQ(s.LastParamFile, "");
@@ -68,6 +69,7 @@ TEST(CfgSettings, WritesInOrderKeepsOtherLinesAndReadsBack)
     EXPECT_TRUE(r.Placement.Maximized);
     EXPECT_EQ(r.LastDevice, 3);
     EXPECT_EQ(r.TreeWidth, 250);
+    EXPECT_TRUE(r.HasTreeWidth);
     EXPECT_EQ(r.SelHUB, 17);
     EXPECT_EQ(r.LastParamFile, s.LastParamFile); // a comma is no list separator
 
