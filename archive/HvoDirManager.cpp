@@ -124,7 +124,6 @@ void THvoDirArray::Delete(int32_t i)
     if (item.OwnsSourceObject) delete item.SourceObject;
     if (i < Names.Count()) Names.Delete(i);
     Items.erase(Items.begin() + i);
-    Items.emplace_back();
     SetCount(Count - 1);
 }
 

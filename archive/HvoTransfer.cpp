@@ -5,6 +5,7 @@
 #include "archive/HvoExcept.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 #include <zlib.h>
 
@@ -84,10 +85,15 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
     if (item.StoredMethod != kMethodStored && item.StoredMethod != kMethodDeflated) return false;
     archive.SetPosition(dataStart);
 
-    TInflater inflater;
-    if (item.StoredMethod == kMethodDeflated && !inflater.ready) return false;
+    const bool deflated = item.StoredMethod == kMethodDeflated;
+    std::optional<TInflater> inflater;
+    if (deflated) {
+        inflater.emplace();
+        if (!inflater->ready) return false;
+    }
     std::vector<uint8_t> input(static_cast<size_t>(std::min<uint64_t>(compressed, kInputChunk)) + 2);
-    std::vector<uint8_t> output(item.StoredMethod == kMethodDeflated ? kInflateOutput : 0);
+    // One byte more than the entry declares is enough to see that it produces too much.
+    std::vector<uint8_t> output(deflated ? static_cast<size_t>(std::min<uint64_t>(uncompressed, kInflateOutput - 1) + 1) : 0);
     uint64_t produced = 0;
     uint64_t read = 0;
     bool streamEnded = false;
@@ -106,7 +112,10 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
     };
 
     while (read < compressed) {
-        const int64_t chunk = static_cast<int64_t>(std::min<uint64_t>(kInputChunk, compressed - read));
+        uint64_t want = std::min<uint64_t>(kInputChunk, compressed - read);
+        // Stored data beyond the declared size is never needed: one byte more shows it.
+        if (!deflated && !abandoned && !Cancelled && uncompressed - produced < want) want = uncompressed - produced + 1;
+        const auto chunk = static_cast<int64_t>(want);
         if (archive.Read(input.data(), chunk) != chunk) return false;
         read += static_cast<uint64_t>(chunk);
         if (abandoned || Cancelled || streamEnded) continue;
@@ -123,7 +132,7 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
             }
             continue;
         }
-        z_stream& zs = inflater.zs;
+        z_stream& zs = inflater->zs;
         zs.next_in = input.data();
         zs.avail_in = static_cast<uInt>(chunk);
         for (;;) {

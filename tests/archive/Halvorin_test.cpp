@@ -24,13 +24,6 @@ using testsupport::TempDir;
 
 namespace {
 
-std::unique_ptr<THalvorin> OpenFixture(const std::string& name)
-{
-    auto archiver = THalvorin::Create();
-    archiver->SetFileName((FixtureDir() / name).string());
-    archiver->OpenArchive();
-    return archiver;
-}
 
 template <class F>
 int NativeErrorOf(F&& f)

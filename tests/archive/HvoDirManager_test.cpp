@@ -15,14 +15,6 @@ using namespace archivetest;
 
 namespace {
 
-// An archiver over a fixture file.
-std::unique_ptr<THalvorin> OpenFixture(const std::string& name)
-{
-    auto archiver = THalvorin::Create();
-    archiver->SetFileName((FixtureDir() / name).string());
-    archiver->OpenArchive();
-    return archiver;
-}
 
 std::string Hex(const std::string& bytes)
 {
