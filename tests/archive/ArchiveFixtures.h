@@ -2,7 +2,10 @@
 
 // Reading the fixtures that make_fixtures.py writes into the build tree.
 
+#include "archive/Halvorin.h"
+
 #include <cstdint>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -39,5 +42,14 @@ inline std::string FromHex(const std::string& hex)
 }
 
 inline uint64_t Number(const std::string& text) { return std::stoull(text); }
+
+// An archiver with the fixture archive of this name open.
+inline std::unique_ptr<THalvorin> OpenFixture(const std::string& name)
+{
+    auto archiver = THalvorin::Create();
+    archiver->SetFileName((FixtureDir() / name).string());
+    archiver->OpenArchive();
+    return archiver;
+}
 
 } // namespace archivetest

@@ -32,6 +32,7 @@ import struct
 import subprocess
 import sys
 import zipfile
+import zlib
 
 PEERS = [("zip", "zip"), ("7z", "p7zip-full")]
 
@@ -170,6 +171,272 @@ def names_table(out):
             f.write(f"name\t{raw.hex()}\t{decoded.encode('utf-8').hex()}\t{was_utf8}\n")
 
 
+# ---- Archives for the directory reader and the decoder ---------------------------------
+
+STUB = bytes((i * 7 + 3) % 256 for i in range(200))
+
+
+def dos_time(t):
+    return t[3] << 11 | t[4] << 5 | t[5] // 2
+
+
+def dos_date(t):
+    return (t[0] - 1980) << 9 | t[1] << 5 | t[2]
+
+
+def expected_name(info):
+    """The text the component makes of an entry name: a Unicode name record wins;
+    otherwise without flag bit 11 the bytes go from CP866 to Windows-1251 first, then the
+    stored-name rule (UTF-8 when valid with a byte of 0x80 or above, else Windows-1251)."""
+    extra = info.extra
+    while len(extra) >= 4:
+        tp, ln = struct.unpack("<HH", extra[:4])
+        data = extra[4:4 + ln]
+        if tp == 0x554E and data[:4] == b"NUCX":
+            n = struct.unpack("<I", data[4:8])[0]
+            if 8 + 2 * n <= len(data):
+                return data[8:8 + 2 * n].decode("utf-16-le")
+        extra = extra[4 + ln:]
+    if info.flag_bits & 0x800:
+        raw = info.orig_filename.encode("utf-8")
+        return stored_name_text(raw)[0]
+    raw = info.orig_filename.encode("cp437")
+    ansi = raw.decode("cp866").encode("cp1251", errors="replace")
+    return stored_name_text(ansi)[0]
+
+
+def write_items(path, names=None):
+    """<archive>.items: one line per entry as Python's ZipInfo reads it."""
+    with zipfile.ZipFile(path) as z:
+        infos = z.infolist()
+    with open(path[:-4] + ".items", "w") as f:
+        for i, info in enumerate(infos):
+            name = names[i] if names else expected_name(info)
+            row = [i, info.create_system << 8 | info.create_version, info.extract_version, info.flag_bits,
+                   info.compress_type, dos_time(info.date_time), dos_date(info.date_time), info.CRC,
+                   info.file_size, info.compress_size, name.encode("utf-8").hex(), info.extra.hex(),
+                   info.comment.hex(), info.internal_attr, info.external_attr, info.header_offset]
+            f.write("\t".join(str(v) for v in row) + "\n")
+
+
+def patch_names(data, old, new):
+    """Replaces a name in the local and the central header (same length)."""
+    assert len(old) == len(new)
+    return data.replace(old, new)
+
+
+def reader_archives(out, src):
+    stamp = (2020, 2, 29, 12, 30, 44)
+    path = lambda n: os.path.join(out, n)
+    # Comments, and an archive comment holding an end record signature with plausible fields.
+    with zipfile.ZipFile(path("rd_comments.zip"), "w") as z:
+        for i, method in enumerate((zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED)):
+            info = zipfile.ZipInfo(f"c{i}.txt", date_time=stamp)
+            info.compress_type = method
+            info.comment = f"comment {i}".encode()
+            z.writestr(info, b"commented " * (i + 3))
+    # Python takes the last signature for the end record: its table comes from the archive
+    # before the comment is added. The comment's record claims more comment than follows.
+    write_items(path("rd_comments.zip"))
+    with zipfile.ZipFile(path("rd_comments.zip"), "a") as z:
+        z.comment = b"tail PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 1, 1, 10, 0, 500) + b" end"
+    # Info-ZIP with a folder entry, an empty file and a file.
+    run(["zip", "-q", "-r", path("rd_infozip_dir.zip"), "sub", "empty.txt", "hello.txt"], src)
+    # ZIP64 blocks everywhere, by patching the module's limits.
+    limits = (zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT)
+    zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = 40, 2
+    try:
+        with zipfile.ZipFile(path("rd_py_zip64.zip"), "w") as z:
+            for i in range(3):
+                z.writestr(zipfile.ZipInfo(f"z{i}.bin", date_time=stamp), bytes(range(i, i + 100)))
+        # Only the offsets need ZIP64 here: small entries after the first.
+        zipfile.ZIP_FILECOUNT_LIMIT = limits[1]
+        with zipfile.ZipFile(path("_offsets64.zip"), "w") as z:
+            for i in range(3):
+                z.writestr(zipfile.ZipInfo(f"o{i}.txt", date_time=stamp), f"entry {i} ".encode() * 3)
+    finally:
+        zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = limits
+    # The ZIP64 end records replaced by a plain end record, behind a stub, offsets relative.
+    data = open(path("_offsets64.zip"), "rb").read()
+    loc_at = data.rfind(b"PK\x06\x07")
+    z64_at = struct.unpack("<Q", data[loc_at + 8:loc_at + 16])[0]
+    z64 = struct.unpack(zipfile.structEndArchive64, data[z64_at:z64_at + 56])
+    count, cd_size, cd_at = z64[7], z64[8], z64[9]
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, cd_size, cd_at, 0)
+    open(path("rd_offsets64_stub.zip"), "wb").write(STUB + data[:z64_at] + end)
+    os.remove(path("_offsets64.zip"))
+    # 7-Zip from standard input: a ZIP64 block in the local header only.
+    subprocess.run(["7z", "a", "-tzip", "-bd", "-sipiped.bin", path("rd_sevenzip_si.zip")],
+                   input=bytes(range(256)) * 40, check=True, stdout=subprocess.DEVNULL)
+    # A stub before an archive with relative offsets; the same adjusted by zip -A; Python
+    # appending to a file holding the stub.
+    plain = open(path("infozip.zip"), "rb").read()
+    open(path("rd_stub_relative.zip"), "wb").write(STUB + plain)
+    shutil.copy(path("rd_stub_relative.zip"), path("rd_stub_zipA.zip"))
+    run(["zip", "-q", "-A", path("rd_stub_zipA.zip")], out)
+    open(path("rd_stub_pyappend.zip"), "wb").write(STUB)
+    with zipfile.ZipFile(path("rd_stub_pyappend.zip"), "a") as z:
+        for entry in ("hello.txt", "data.bin"):
+            z.write(os.path.join(src, entry), entry)
+    # An empty archive after 1000 bytes of other data.
+    with zipfile.ZipFile(path("_empty.zip"), "w"):
+        pass
+    open(path("rd_empty_junk.zip"), "wb").write(bytes(1000) + open(path("_empty.zip"), "rb").read())
+    os.remove(path("_empty.zip"))
+    # Names: UTF-8 with bit 11; CP866 without it (patched); a Unicode name record.
+    with zipfile.ZipFile(path("rd_names.zip"), "w") as z:
+        z.writestr(zipfile.ZipInfo("Привет/файл.txt", date_time=stamp), b"utf8")
+        z.writestr(zipfile.ZipInfo("OEMNAME1.txt", date_time=stamp), b"oem")
+        info = zipfile.ZipInfo("record.txt", date_time=stamp)
+        uname = "Юникод ✓.txt".encode("utf-16-le")
+        info.extra = struct.pack("<HH", 0x554E, 8 + len(uname)) + b"NUCX" + struct.pack("<I", len(uname) // 2) + uname
+        z.writestr(info, b"record")
+    data = open(path("rd_names.zip"), "rb").read()
+    open(path("rd_names.zip"), "wb").write(patch_names(data, b"OEMNAME1", "Имя-файл".encode("cp866")))
+    # Info-ZIP's UTF-8 names (without bit 11 where it writes them so).
+    os.makedirs(os.path.join(out, "utf"), exist_ok=True)
+    with open(os.path.join(out, "utf", "Данные.txt"), "wb") as f:
+        f.write(b"utf name\n")
+    subprocess.run(["zip", "-q", path("rd_infozip_utf8.zip"), "Данные.txt", "-x", "."], cwd=os.path.join(out, "utf"),
+                   env=dict(os.environ, LC_ALL="C.UTF-8"), check=True, stdout=subprocess.DEVNULL)
+    # Duplicate names; an empty name followed by two entries.
+    import warnings
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        with zipfile.ZipFile(path("rd_duplicates.zip"), "w") as z:
+            z.writestr(zipfile.ZipInfo("same.txt", date_time=stamp), b"first")
+            z.writestr(zipfile.ZipInfo("SAME.txt", date_time=stamp), b"second")
+            z.writestr(zipfile.ZipInfo("same.txt", date_time=stamp), b"third")
+    write_raw_zip(path("rd_empty_name.zip"), [raw_entry(b"", b"nothing"), raw_entry(b"a.txt", b"A"),
+                                              raw_entry(b"b.txt", b"B")])
+    # Malformed central extra fields and signatures, read by the component only.
+    block = lambda tp, data, size=None: struct.pack("<HH", tp, len(data) if size is None else size) + data
+    malformed = {
+        "mal_extra_cut.zip": (0x02014B50, block(0xCAFE, bytes(range(6)), 20)),
+        "mal_extra_stray.zip": (0x02014B50, block(0xCAFE, b"ab") + b"\x01\x02"),
+        "mal_central_signature.zip": (0x02014B51, b""),
+        "mal_unicode_huge.zip": (0x02014B50, block(0x554E, b"NUCX" + struct.pack("<I", 0x80000000) + b"x\0")),
+    }
+    for name, (signature, extra) in malformed.items():
+        write_raw_zip(path(name), [raw_entry(b"m.txt", b"malformed")], central_signature=signature,
+                      central_extra=[extra])
+    for name in sorted(os.listdir(out)):
+        if name.startswith("rd_") and name.endswith(".zip") and name != "rd_comments.zip":
+            write_items(path(name))
+    for name in ("py_stored.zip", "py_deflated.zip", "infozip.zip", "infozip_zip64.zip", "sevenzip.zip"):
+        write_items(path(name))
+
+
+def raw_entry(name, data, method=0, stored=None, crc=None, size=None, flags=0, version=20, extra=b"",
+              local_name_length=None, local_signature=0x04034B50):
+    """One entry of a hand-made archive; stored holds the bytes as stored (data itself
+    for method 0, deflated raw data for method 8 when not given)."""
+    if stored is None:
+        if method == 8:
+            c = zlib.compressobj(6, zlib.DEFLATED, -15)
+            stored = c.compress(data) + c.flush()
+        else:
+            stored = data
+    return dict(name=name, stored=stored, method=method, crc=zlib.crc32(data) if crc is None else crc,
+                size=len(data) if size is None else size, flags=flags, version=version, extra=extra,
+                local_name_length=len(name) if local_name_length is None else local_name_length,
+                local_signature=local_signature)
+
+
+def write_raw_zip(path, entries, central_signature=0x02014B50, central_extra=None):
+    body, central = b"", b""
+    for i, e in enumerate(entries):
+        offset = len(body)
+        body += struct.pack("<IHHHHHIIIHH", e["local_signature"], e["version"], e["flags"], e["method"], 0x6000,
+                            0x5021, e["crc"], len(e["stored"]), e["size"], e["local_name_length"], 0)
+        body += e["name"] + e["stored"]
+        extra = e["extra"] if central_extra is None else central_extra[i]
+        central += struct.pack("<IHHHHHHIIIHHHHHII", central_signature, 20, e["version"], e["flags"], e["method"],
+                               0x6000, 0x5021, e["crc"], len(e["stored"]), e["size"], len(e["name"]), len(extra), 0,
+                               0, 0, 0x20, offset)
+        central += e["name"] + extra
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(body), 0)
+    with open(path, "wb") as f:
+        f.write(body + central + end)
+
+
+def decode_archives(out, src):
+    """dec_*.zip and decode.tsv: <archive> <index> <ok or native error> <expected output or ->
+    <largest number of bytes the decoder may write>."""
+    path = lambda n: os.path.join(out, n)
+    rows = []
+    rnd = random.Random(3)
+    mixed = b"".join(bytes(rnd.randrange(256) for _ in range(4096)) if i % 3 == 0 else bytes([i % 251]) * 8192
+                     for i in range(500))[:3 * 1024 * 1024]
+    open(path("mixed.bin"), "wb").write(mixed)
+    with zipfile.ZipFile(path("dec_big.zip"), "w") as z:
+        z.writestr(zipfile.ZipInfo("mixed_deflated.bin"), mixed, compress_type=zipfile.ZIP_DEFLATED)
+        z.writestr(zipfile.ZipInfo("mixed_stored.bin"), mixed, compress_type=zipfile.ZIP_STORED)
+    rows += [("dec_big.zip", 0, "ok", "mixed.bin"), ("dec_big.zip", 1, "ok", "mixed.bin")]
+    for archive in ("py_stored.zip", "py_deflated.zip", "infozip.zip", "infozip_zip64.zip", "sevenzip.zip"):
+        with zipfile.ZipFile(path(archive)) as z:
+            for i, info in enumerate(z.infolist()):
+                rows.append((archive, i, "ok", os.path.join("src", info.filename)))
+    open(path("piped.bin"), "wb").write(bytes(range(256)) * 40)
+    rows.append(("rd_sevenzip_si.zip", 0, "ok", "piped.bin"))
+    text = b"compressible text, " * 300
+    open(path("text.bin"), "wb").write(text)
+    c = zlib.compressobj(6, zlib.DEFLATED, -15)
+    deflated = c.compress(text) + c.flush()
+    bad = bytearray(deflated)
+    bad[len(bad) // 2] ^= 0x55
+    cases = [
+        ("dec_trailing.zip", [raw_entry(b"t.txt", text, 8, stored=deflated + b"JUNK!")], "ok"),
+        ("dec_method9.zip", [raw_entry(b"m.txt", text, 9, stored=deflated)], 55),
+        ("dec_corrupt_deflate.zip", [raw_entry(b"c.txt", text, 8, stored=bytes(bad))], 8),
+        ("dec_flipped_stored.zip", [raw_entry(b"f.txt", text, 0, stored=text[:100] + b"X" + text[101:])], 8),
+        ("dec_small_declared.zip", [raw_entry(b"s.txt", text, 8, size=1000)], 8),
+        ("dec_local_signature.zip", [raw_entry(b"l.txt", text, 0, local_signature=0x04034B51)], 8),
+        ("dec_local_name_length.zip", [raw_entry(b"n.txt", text, 0, local_name_length=60000)], 8),
+        ("dec_version_4114.zip", [raw_entry(b"v.txt", text, 0, stored=text[:7] + b"#" + text[8:], version=0x4114)], 8),
+        ("dec_encrypted.zip", [raw_entry(b"e.txt", text, 0, flags=1)], 8),
+        ("dec_empty.zip", [raw_entry(b"zero.txt", b"")], "ok"),
+    ]
+    open(path("empty.out"), "wb").write(b"")
+    for archive, entries, expected in cases:
+        write_raw_zip(path(archive), entries)
+        ok = expected == "ok"
+        rows.append((archive, 0, expected, ("empty.out" if archive == "dec_empty.zip" else "text.bin") if ok else "-"))
+    # A compressed size running past the start of the directory: read up to it.
+    write_raw_zip(path("dec_size_beyond.zip"), [raw_entry(b"b.txt", text, 0)])
+    data = bytearray(open(path("dec_size_beyond.zip"), "rb").read())
+    cd = data.rfind(b"PK\x01\x02")
+    struct.pack_into("<II", data, cd + 20, len(text) + 5000, len(text) + 5000)
+    open(path("dec_size_beyond.zip"), "wb").write(bytes(data))
+    rows.append(("dec_size_beyond.zip", 0, 8, "-"))
+    # A truncated archive: the data of the first entry is cut short by the directory.
+    whole = open(path("py_deflated.zip"), "rb").read()
+    with zipfile.ZipFile(path("py_deflated.zip")) as z:
+        infos = z.infolist()
+    cut = infos[1].header_offset - 100
+    dir_at = whole.rfind(b"PK\x05\x06")
+    cd_at = struct.unpack("<I", whole[dir_at + 16:dir_at + 20])[0]
+    cd = bytearray(whole[cd_at:dir_at + 22])
+    struct.pack_into("<I", cd, len(cd) - 6, cd_at - (infos[1].header_offset - cut))
+    # Offsets after the cut move down by the bytes removed.
+    removed = infos[1].header_offset - cut
+    at = 0
+    while cd[at:at + 4] == b"PK\x01\x02":
+        off = struct.unpack("<I", cd[at + 42:at + 46])[0]
+        if off >= infos[1].header_offset:
+            struct.pack_into("<I", cd, at + 42, off - removed)
+        n, e, k = struct.unpack("<HHH", cd[at + 28:at + 34])
+        at += 46 + n + e + k
+    open(path("dec_truncated.zip"), "wb").write(whole[:cut] + whole[infos[1].header_offset:cd_at] + bytes(cd))
+    rows.append(("dec_truncated.zip", 0, 8, "-"))
+    # bzip2 (method 12) from Info-ZIP.
+    run(["zip", "-q", "-Z", "bzip2", path("dec_bzip2.zip"), "text.bin"], out)
+    rows.append(("dec_bzip2.zip", 0, 8, "-"))
+    with open(path("decode.tsv"), "w") as f:
+        for row in rows:
+            f.write("\t".join(str(v) for v in row) + "\n")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_fixtures.py <output folder>")
@@ -185,6 +452,8 @@ def main():
         if name.endswith(".zip"):
             describe(os.path.join(out, name))
     names_table(out)
+    reader_archives(out, src)
+    decode_archives(out, src)
 
 
 if __name__ == "__main__":

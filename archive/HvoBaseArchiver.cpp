@@ -1,0 +1,343 @@
+#include "archive/HvoBaseArchiver.h"
+
+#include "archive/HvoExcept.h"
+#include "archive/HvoStrFunc.h"
+#include "platform/Exceptions.h"
+
+#include <exception>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
+
+namespace {
+
+// Trivially destructible: it needs no destructor at unload, and lives as long as the
+// library is loaded.
+std::recursive_mutex ArchiverLock;
+static_assert(std::is_trivially_destructible_v<std::recursive_mutex>);
+
+bool DefaultReadWriteProbe(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+THvoReadWriteProbe ReadWriteProbe = DefaultReadWriteProbe;
+
+// The text after the last "/", "\" or ":".
+std::string FileNamePart(const std::string& name)
+{
+    const size_t cut = name.find_last_of("/\\:");
+    return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+// A file (not a folder) exists under the name.
+bool ArchiveFileExists(const std::string& name)
+{
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+void EnterArchiverLock() { ArchiverLock.lock(); }
+void LeaveArchiverLock() { ArchiverLock.unlock(); }
+
+void SetHvoReadWriteProbe(THvoReadWriteProbe probe) { ReadWriteProbe = probe ? probe : DefaultReadWriteProbe; }
+
+// ---- Construction ----------------------------------------------------------------------
+
+THvoBaseArchiver::THvoBaseArchiver() { volumeNumberInfo_.Reset(); }
+
+void THvoBaseArchiver::Build()
+{
+    SetCompressionLevel(clFastest);
+    encryptionMethod_ = caPkzipClassic;
+    extractCorruptedFiles_ = false;
+    repairOnOpen_ = true;
+    spanningMode_ = smNone;
+    zip64Mode_ = zmAuto;
+    unicodeFilenames_ = false;
+}
+
+std::unique_ptr<THvoBaseArchiver> THvoBaseArchiver::Create()
+{
+    std::unique_ptr<THvoBaseArchiver> archiver(new THvoBaseArchiver);
+    archiver->Build();
+    return archiver;
+}
+
+THvoBaseArchiver::~THvoBaseArchiver()
+{
+    try {
+        CloseArchive();
+    } catch (...) {
+        // A destructor cannot report: the stream and directory are released all the same.
+    }
+}
+
+[[noreturn]] void THvoBaseArchiver::Raise(int nativeError) { throw EHvoException(nativeError, Name); }
+
+// ---- Properties ------------------------------------------------------------------------
+
+void THvoBaseArchiver::SetCompressionLevel(THvoCompressionLevel value)
+{
+    compressionLevel_ = value;
+    compressionMode_ = static_cast<uint8_t>(LevelToMode(value));
+    UpdateCompressionMethod();
+}
+
+void THvoBaseArchiver::SetCompressionMode(int value)
+{
+    if (value < 0 || value > 9) Raise(5);
+    compressionMode_ = static_cast<uint8_t>(value);
+    compressionLevel_ = ModeToLevel(value);
+    UpdateCompressionMethod();
+}
+
+std::string THvoBaseArchiver::CurrentVersion() const { return " 6.10"; }
+
+void THvoBaseArchiver::SetPassword(const std::string& value) { password_ = value; }
+
+void THvoBaseArchiver::SetSpanningMode(THvoSpanningMode value)
+{
+    if (active_) throw platform::Exception("Cannot set spanning mode on open archive");
+    spanningMode_ = value;
+}
+
+void THvoBaseArchiver::UpdateCompressionMethod() { compressionMethod_ = 0xFFFF; }
+
+// ---- Guards ----------------------------------------------------------------------------
+
+void THvoBaseArchiver::CheckActive()
+{
+    if (!active_) Raise(13);
+}
+
+void THvoBaseArchiver::CheckNoUpdate()
+{
+    if (updateCount_ > 0) Raise(26);
+}
+
+void THvoBaseArchiver::ResetUpdateCount()
+{
+    if (updateCount_ > 0) updateCount_ = 0;
+}
+
+// ---- Open and close --------------------------------------------------------------------
+
+void THvoBaseArchiver::OpenArchive()
+{
+    if (!inMemory_ && FileNamePart(fileName_).empty()) Raise(9);
+    uint16_t mode = kHvoOpenCreate;
+    if (!inMemory_ && ArchiveFileExists(fileName_))
+        mode = ReadWriteProbe(fileName_) ? kHvoOpenReadWrite : kHvoOpenReadOnly;
+    openMode_ = mode;
+    OpenArchiveMode(mode);
+}
+
+void THvoBaseArchiver::OpenArchiveMode(uint16_t mode)
+{
+    if (!inMemory_ && FileNamePart(fileName_).empty()) Raise(10);
+    if (mode != kHvoOpenCreate && !ArchiveFileExists(fileName_) && spanningMode_ != smSpanning &&
+        !IsRemovablePath(fileName_))
+        throw EHvoException::CreateFmt(12, Name, {fileName_});
+    if (mode != kHvoOpenCreate && inMemory_) Raise(28);
+    CloseArchive();
+    openMode_ = mode;
+    if (mode == kHvoOpenCreate || inMemory_) {
+        if (inMemory_) {
+            ownedStream_ = std::make_unique<TMemoryStream>();
+            archiveStream_ = ownedStream_.get();
+        } else {
+            THvoVolumeNumberInfo first;
+            first.SetFirst(true);
+            OpenVolume(first);
+        }
+        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, true);
+    } else {
+        OpenArchiveDirectory();
+    }
+    active_ = true;
+    if (AfterOpen) AfterOpen(*this);
+}
+
+void THvoBaseArchiver::OpenArchiveStream(TStream& stream)
+{
+    CloseArchive();
+    openMode_ = kHvoOpenReadOnly;
+    spanningMode_ = smNone;
+    volumeNumberInfo_.Reset();
+    archiveStream_ = &stream;
+    dirManager_ = std::make_unique<THvoDirManager>(&stream, *this, false);
+    dirManager_->ReadDirectory();
+    active_ = true;
+    if (AfterOpen) AfterOpen(*this);
+}
+
+void THvoBaseArchiver::ReleaseArchive()
+{
+    dirManager_.reset();
+    ownedStream_.reset();
+    archiveStream_ = nullptr;
+}
+
+void THvoBaseArchiver::CloseArchive()
+{
+    if (!active_) {
+        ReleaseArchive();
+        return;
+    }
+    std::exception_ptr failure;
+    try {
+        // Pending changes would be committed here; no operation opens an update.
+        if (archiveStream_ && dirManager_ && archiveStream_->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    active_ = false;
+    ReleaseArchive();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// ---- Event dispatchers -----------------------------------------------------------------
+
+namespace {
+
+std::string WithBackslashes(std::string name)
+{
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    return name;
+}
+
+std::string WithSlashes(std::string name)
+{
+    for (char& c : name)
+        if (c == '\\') c = '/';
+    return name;
+}
+
+} // namespace
+
+void THvoBaseArchiver::DoOverallProgress(THvoProcessOperation Operation, THvoProgressPhase ProgressPhase,
+                                         double Progress, bool& Cancel)
+{
+    if (OnOverallProgress)
+        OnOverallProgress(*this, Progress, Operation, ProgressPhase, Cancel);
+    else
+        Cancel = false;
+}
+
+void THvoBaseArchiver::DoFileProgress(const std::string& FileName, THvoProcessOperation Operation, double Progress,
+                                      THvoProgressPhase ProgressPhase, bool& Cancel)
+{
+    if (OnFileProgress)
+        OnFileProgress(*this, WithBackslashes(FileName), Progress, Operation, ProgressPhase, Cancel);
+    else
+        Cancel = false;
+}
+
+void THvoBaseArchiver::DoCopyTempFileProgress(THvoProgressPhase ProgressPhase, bool& Cancel, double Progress)
+{
+    Cancel = false;
+    if (OnCopyTempFileProgress) OnCopyTempFileProgress(*this, Progress, ProgressPhase, Cancel);
+}
+
+void THvoBaseArchiver::DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm)
+{
+    if (OnConfirmOverwrite)
+        OnConfirmOverwrite(*this, SourceFileName, DestFileName, Confirm);
+    else
+        Confirm = false;
+}
+
+void THvoBaseArchiver::DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm)
+{
+    Confirm = true;
+    if (OnConfirmProcessFile) OnConfirmProcessFile(*this, FileName, Operation, Confirm);
+}
+
+void THvoBaseArchiver::DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile)
+{
+    if (OnPassword)
+        OnPassword(*this, FileName, NewPassword, SkipFile);
+    else
+        SkipFile = true;
+}
+
+void THvoBaseArchiver::DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation,
+                                            int NativeError, int ErrorCode, const std::string& ErrorMessage,
+                                            THvoAction& Action)
+{
+    Action = fxaIgnore;
+    if (OnProcessFileFailure) OnProcessFileFailure(*this, FileName, Operation, NativeError, ErrorCode, ErrorMessage, Action);
+}
+
+void THvoBaseArchiver::DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel)
+{
+    if (VolumeNumber < 0) VolumeNumber = 0;
+    VolumeFileName = fileName_;
+    Cancel = false;
+    if (OnRequestBlankVolume) OnRequestBlankVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+}
+
+void THvoBaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel)
+{
+    VolumeFileName = fileName_;
+    Cancel = false;
+    if (OnRequestFirstVolume)
+        OnRequestFirstVolume(*this, VolumeFileName, Cancel);
+    else
+        Cancel = !ArchiveFileExists(VolumeFileName) && openMode_ != kHvoOpenCreate;
+}
+
+void THvoBaseArchiver::DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel)
+{
+    VolumeFileName = fileName_;
+    Cancel = false;
+    if (OnRequestLastVolume)
+        OnRequestLastVolume(*this, VolumeFileName, Cancel);
+    else
+        Cancel = !ArchiveFileExists(VolumeFileName);
+}
+
+void THvoBaseArchiver::DoRequestMiddleVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel)
+{
+    VolumeFileName = fileName_;
+    Cancel = false;
+    if (OnRequestMiddleVolume)
+        OnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    else
+        Cancel = !ArchiveFileExists(VolumeFileName);
+}
+
+void THvoBaseArchiver::DoDiskFull(int VolumeNumber, const std::string& VolumeFileName, bool& Cancel)
+{
+    if (VolumeNumber != -1) Cancel = false;
+    if (OnDiskFull) {
+        OnDiskFull(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+        return;
+    }
+    if (spanningMode_ != smSpanning) throw EHvoException(65, {});
+    Cancel = true; // the disk prompt of spanned archives is not built yet
+}
+
+void THvoBaseArchiver::DoStoreFile(std::string& FileName, int32_t& FileAttr, std::string& Comment,
+                                   const std::string& OriginalFileName)
+{
+    if (!OnStoreFile) return;
+    FileName = WithBackslashes(FileName);
+    OnStoreFile(*this, FileName, FileAttr, Comment, OriginalFileName);
+    FileName = WithSlashes(FileName);
+}
+
+void THvoBaseArchiver::DoExtractFile(std::string& FileName, uint32_t& FileAttr, const std::string& Comment)
+{
+    FileName = WithBackslashes(FileName);
+    if (OnExtractFile) OnExtractFile(*this, FileName, FileAttr, Comment);
+}

@@ -1,0 +1,299 @@
+#pragma once
+
+#include "archive/HvoChecksum.h"
+#include "archive/HvoDirManager.h"
+#include "archive/HvoOptions.h"
+#include "archive/HvoStreams.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum THvoSpanningMode { smNone, smSpanning, smSplitting };
+enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
+enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
+enum THvoProcessOperation { poAdd, poMove, poDelete, poUpdate, poExtract, poTest, poRename, poChangeAttr,
+                            poChangeComment, poMakeSFX, poMerge };
+enum THvoProgressPhase { ppStart, ppProcess, ppEnd };
+enum THvoAction { fxaRetry, fxaIgnore, fxaAbort };
+
+class THvoBaseArchiver;
+
+// Event types; Sender is the archiver, reference parameters are the handler's answers.
+using THvoFileProgressEvent = std::function<void(THvoBaseArchiver& Sender, const std::string& FileName, double Progress,
+                                                 THvoProcessOperation Operation, THvoProgressPhase ProgressPhase, bool& Cancel)>;
+using THvoProgressEvent = std::function<void(THvoBaseArchiver& Sender, double Progress, THvoProcessOperation Operation,
+                                             THvoProgressPhase ProgressPhase, bool& Cancel)>;
+using THvoCopyTempFileProgressEvent =
+    std::function<void(THvoBaseArchiver& Sender, double Progress, THvoProgressPhase ProgressPhase, bool& Cancel)>;
+using THvoConfirmOverwriteEvent = std::function<void(THvoBaseArchiver& Sender, const std::string& SourceFileName,
+                                                     std::string& DestFileName, bool& Confirm)>;
+using THvoConfirmProcessFileEvent = std::function<void(THvoBaseArchiver& Sender, const std::string& FileName,
+                                                       THvoProcessOperation Operation, bool& Confirm)>;
+using TNotifyEvent = std::function<void(THvoBaseArchiver& Sender)>;
+using THvoOnPasswordEvent = std::function<void(THvoBaseArchiver& Sender, const std::string& FileName,
+                                               std::string& NewPassword, bool& SkipFile)>;
+using THvoProcessFileFailureEvent =
+    std::function<void(THvoBaseArchiver& Sender, const std::string& FileName, THvoProcessOperation Operation,
+                       int NativeError, int ErrorCode, const std::string& ErrorMessage, THvoAction& Action)>;
+using THvoOnRequestBlankVolumeEvent =
+    std::function<void(THvoBaseArchiver& Sender, int VolumeNumber, std::string& VolumeFileName, bool& Cancel)>;
+using THvoOnRequestFirstVolumeEvent =
+    std::function<void(THvoBaseArchiver& Sender, std::string& VolumeFileName, bool& Cancel)>;
+using THvoOnRequestLastVolumeEvent = THvoOnRequestFirstVolumeEvent;
+using THvoOnRequestMiddleVolumeEvent = THvoOnRequestBlankVolumeEvent;
+using THvoOnDiskFullEvent =
+    std::function<void(THvoBaseArchiver& Sender, int VolumeNumber, const std::string& VolumeFileName, bool& Cancel)>;
+using THvoOnStoreFileEvent = std::function<void(THvoBaseArchiver& Sender, std::string& FileName, int32_t& FileAttr,
+                                                std::string& Comment, const std::string& OriginalFileName)>;
+using THvoOnExtractFileEvent = std::function<void(THvoBaseArchiver& Sender, std::string& FileName, uint32_t& FileAttr,
+                                                  const std::string& Comment)>;
+
+// Open modes of the archive (OpenMode).
+inline constexpr uint16_t kHvoOpenCreate = 0xFFFF;
+inline constexpr uint16_t kHvoOpenReadWrite = 0x0022; // read-write, deny-write sharing
+inline constexpr uint16_t kHvoOpenReadOnly = 0x0040;  // read-only, deny-none sharing
+
+// The process-wide lock of the archivers: the processing of marked entries holds it for
+// a whole operation, so two archivers never transfer entries at once. It lives from the
+// library's load to its unload and is re-entrant.
+void EnterArchiverLock();
+void LeaveArchiverLock();
+
+// The archiver: one archive (a file or a stream), its options and events, the directory
+// of the open archive and the counters of the running operation. Objects are made by
+// Create (construct, then the writer steps, so that overrides take part); the class of
+// a new object decides its compression method. Errors are EHvoException with the
+// component's Name as the prefix unless said otherwise.
+class THvoBaseArchiver {
+public:
+    // A base archiver: mode 1, clFastest, method 0xFFFF, zmAuto.
+    static std::unique_ptr<THvoBaseArchiver> Create();
+    // Closes the archive as CloseArchive does; errors of the close are dropped.
+    virtual ~THvoBaseArchiver();
+    THvoBaseArchiver(const THvoBaseArchiver&) = delete;
+    THvoBaseArchiver& operator=(const THvoBaseArchiver&) = delete;
+
+    std::string Name; // prefixes the messages of the component's errors
+    int64_t Tag = 0;
+
+    // ---- Published properties -------------------------------------------------------
+    bool ExtractCorruptedFiles() const { return extractCorruptedFiles_; }
+    void SetExtractCorruptedFiles(bool value) { extractCorruptedFiles_ = value; }
+    THvoCompressionLevel CompressionLevel() const { return compressionLevel_; }
+    // Sets the level and its mode (clNone 0, clFastest 1, clNormal 6, clMax 9), then the method.
+    void SetCompressionLevel(THvoCompressionLevel value);
+    uint8_t CompressionMode() const { return compressionMode_; }
+    // Native error 5 above 9 (mode and level unchanged); otherwise sets the mode, its level
+    // (0 clNone, 1..3 clFastest, 4..6 clNormal, 7..9 clMax) and the method.
+    void SetCompressionMode(int value);
+    // " 6.10"; writing is accepted and changes nothing.
+    std::string CurrentVersion() const;
+    void SetCurrentVersion(const std::string&) {}
+    const std::string& Password() const { return password_; }
+    virtual void SetPassword(const std::string& value);
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& value) { fileName_ = value; }
+    const std::string& BaseDir() const { return baseDir_; }
+    void SetBaseDir(const std::string& value) { baseDir_ = value; }
+    const std::string& TempDir() const { return tempDir_; }
+    void SetTempDir(const std::string& value) { tempDir_ = value; }
+    THvoSpanningMode SpanningMode() const { return spanningMode_; }
+    // Refused while an archive is open: platform::Exception "Cannot set spanning mode on
+    // open archive" (not the component's error class); the mode stays.
+    void SetSpanningMode(THvoSpanningMode value);
+    THvoSpanningOptions& SpanningOptions() { return spanningOptions_; }
+    const std::string& SFXStub() const { return sfxStub_; }
+    void SetSFXStub(const std::string& value) { sfxStub_ = value; }
+    THvoOptions& Options() { return options_; }
+    const std::vector<std::string>& FileMasks() const { return fileMasks_; }
+    void SetFileMasks(const std::vector<std::string>& value) { fileMasks_ = value; }
+    const std::vector<std::string>& ExclusionMasks() const { return exclusionMasks_; }
+    void SetExclusionMasks(const std::vector<std::string>& value) { exclusionMasks_ = value; }
+    const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
+    void SetNoCompressionMasks(const std::vector<std::string>& value) { noCompressionMasks_ = value; }
+    bool InMemory() const { return inMemory_; }
+
+    // ---- State ----------------------------------------------------------------------
+    bool Active() const { return active_; }
+    uint16_t OpenMode() const { return openMode_; }
+    uint16_t CompressionMethod() const { return compressionMethod_; }
+    TZip64Mode Zip64Mode() const { return zip64Mode_; }
+    THvoCryptoAlgorithm EncryptionMethod() const { return encryptionMethod_; }
+    bool UnicodeFilenames() const { return unicodeFilenames_; }
+    bool RepairOnOpen() const { return repairOnOpen_; }
+    THvoVolumeNumberInfo& VolumeNumberInfo() { return volumeNumberInfo_; }
+    // The directory of the open archive; null while closed.
+    THvoDirManager* DirManager() { return dirManager_.get(); }
+    // The open archive's stream; null while closed.
+    TStream* ArchiveStream() { return archiveStream_; }
+    const std::string& VolumeFileName() const { return volumeFileName_; }
+    const std::string& WorkingDir() const { return workingDir_; }
+    int32_t UpdateCount() const { return updateCount_; }
+
+    // Counters of the running operation.
+    int32_t FilesDone = 0;
+    int32_t FilesTotal = 0;
+    int64_t BytesTotal = 0;
+    int64_t BytesDone = 0;
+    int64_t FileBytesDone = 0;
+    int64_t FileBytesTotal = 0;
+    bool Cancelled = false;
+    // Per-entry progress events are raised. On from the start, so that a direct decode
+    // reports progress too; operations set it when they start.
+    bool ProgressOn = true;
+    bool FileSkipped = false;
+
+    // ---- Events (handlers run on the calling thread; their exceptions pass on) -------
+    THvoFileProgressEvent OnFileProgress;
+    THvoProgressEvent OnOverallProgress;
+    THvoCopyTempFileProgressEvent OnCopyTempFileProgress;
+    THvoConfirmOverwriteEvent OnConfirmOverwrite;
+    THvoConfirmProcessFileEvent OnConfirmProcessFile;
+    TNotifyEvent AfterOpen;
+    THvoOnPasswordEvent OnPassword;
+    THvoProcessFileFailureEvent OnProcessFileFailure;
+    THvoOnRequestBlankVolumeEvent OnRequestBlankVolume;
+    THvoOnRequestFirstVolumeEvent OnRequestFirstVolume;
+    THvoOnRequestLastVolumeEvent OnRequestLastVolume;
+    THvoOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+    THvoOnDiskFullEvent OnDiskFull;
+    THvoOnStoreFileEvent OnStoreFile;
+    THvoOnExtractFileEvent OnExtractFile;
+
+    // ---- Open and close -------------------------------------------------------------
+    // Opens FileName: 9 when its file-name part (after the last "/", "\" or ":") is
+    // blank; a missing file (or a folder of that name) is created as a new archive;
+    // an existing one opens read-write when the probe can open it so, else read-only.
+    void OpenArchive();
+    // Opens with an explicit mode: kHvoOpenCreate makes a new archive (the file is
+    // created or emptied), any other mode reads an existing one. Errors: 10 blank name;
+    // 12 "File "…" not found" for a missing file (nothing is created); 28 a mode other
+    // than create while InMemory; those of reading the directory (see THvoDirManager).
+    // An open archive is closed first. AfterOpen is called once the archive is open.
+    void OpenArchiveMode(uint16_t mode);
+    // Finishes a new archive without entries (its end record), then releases the stream
+    // and the directory whatever happened, and raises what the finishing raised
+    // (native error 46 for a short write). Harmless when closed.
+    void CloseArchive();
+
+    // ---- Guards ---------------------------------------------------------------------
+    // Native error 13 when no archive is open.
+    void CheckActive();
+    // Native error 26 while an update is open.
+    void CheckNoUpdate();
+    bool InUpdate() const { return updateCount_ > 0; }
+    void ResetUpdateCount();
+
+    // ---- Entries --------------------------------------------------------------------
+    // Decodes entry index into stream: positions the archive stream at its local header
+    // and runs DecompressEntry; offset, offsetHigh and count pass through (0: the whole
+    // entry). Errors: 13 closed; 16 index outside the entries; 55 Deflate64; 8 the entry
+    // failed (unknown method, encrypted, damaged header or data, size or CRC-32
+    // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
+    void ExtractItemToStream(int32_t index, TStream& stream, int32_t offset = 0, int32_t offsetHigh = 0,
+                             int32_t count = 0);
+    // Decodes the entry whose local header is at the stream's position into dest (stored
+    // or deflated), verifying its size and CRC-32. False when the entry fails (encrypted,
+    // no local header signature, data starting beyond the directory, unknown method,
+    // damaged data, more output than declared, size or CRC mismatch), was skipped or
+    // cancelled; native error 55 for Deflate64.
+    bool DecompressEntry(TStream& archive, TStream& dest, TDirItem& item);
+    // Writes count bytes at the stream's position; on a short write asks DoDiskFull
+    // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
+    // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.
+    bool WriteWithRetry(TStream& stream, const void* buffer, int64_t count);
+    // Writes count bytes of a single-file archive; native error 46 on a short write.
+    void WriteChecked(TStream& stream, const void* buffer, int64_t count);
+
+    // ---- Event dispatchers ----------------------------------------------------------
+    virtual void UpdateCompressionMethod();
+    // Progress: without a handler Cancel := False.
+    virtual void DoOverallProgress(THvoProcessOperation Operation, THvoProgressPhase ProgressPhase, double Progress,
+                                   bool& Cancel);
+    // The handler gets "\" separators.
+    virtual void DoFileProgress(const std::string& FileName, THvoProcessOperation Operation, double Progress,
+                                THvoProgressPhase ProgressPhase, bool& Cancel);
+    // Cancel := False first.
+    virtual void DoCopyTempFileProgress(THvoProgressPhase ProgressPhase, bool& Cancel, double Progress);
+    // Without a handler Confirm := False (the overwrite question is not built yet).
+    virtual void DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm);
+    // Confirm := True first.
+    virtual void DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm);
+    // Without a handler SkipFile := True (the password dialog is not built yet).
+    virtual void DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
+    // Action := fxaIgnore first; without a handler it stays (the failure box is not built yet).
+    virtual void DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation, int NativeError,
+                                      int ErrorCode, const std::string& ErrorMessage, THvoAction& Action);
+    // Volume requests: the volume's name and Cancel := False first, the handler gets the
+    // number + 1. Without a handler outside spanning: blank volume stays accepted; the
+    // others cancel when the file does not exist (first volume: unless creating).
+    virtual void DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+    virtual void DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
+    virtual void DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
+    virtual void DoRequestMiddleVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+    // Cancel := False first, except for volume -1 (a retried write), whose handler gets
+    // the preset True and retries only by clearing it. The handler gets the number + 1.
+    // Without a handler outside spanning: native error 65 without the component prefix.
+    virtual void DoDiskFull(int VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
+    // Only with a handler: "/" becomes "\" for it and back after it.
+    virtual void DoStoreFile(std::string& FileName, int32_t& FileAttr, std::string& Comment,
+                             const std::string& OriginalFileName);
+    // Every "/" becomes "\", then the handler when there is one.
+    virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr, const std::string& Comment);
+
+protected:
+    THvoBaseArchiver();
+    // The construction steps that go through the writers (and so through overrides).
+    virtual void Build();
+    // Opens an archive held in a stream that the caller supplies and keeps owning.
+    void OpenArchiveStream(TStream& stream);
+
+    TZip64Mode zip64Mode_ = zmAuto;
+    THvoCryptoAlgorithm encryptionMethod_ = caPkzipClassic;
+    bool unicodeFilenames_ = false;
+    uint16_t compressionMethod_ = 0xFFFF;
+
+private:
+    [[noreturn]] void Raise(int nativeError);
+    // Makes the described volume current; a single-file archive opens FileName once.
+    void OpenVolume(const THvoVolumeNumberInfo& volume);
+    // Reads the directory of the archive that is being opened.
+    void OpenArchiveDirectory();
+    void ReleaseArchive();
+    // Progress of a decoding entry.
+    void DecodeProgress(const TDirItem& item);
+
+    std::string workingDir_;
+    int32_t updateCount_ = 0;
+    bool active_ = false;
+    std::string fileName_;
+    THvoVolumeNumberInfo volumeNumberInfo_;
+    uint16_t openMode_ = 0;
+    std::string tempDir_;
+    std::string baseDir_;
+    std::string sfxStub_;
+    THvoOptions options_;
+    std::vector<std::string> fileMasks_;
+    std::vector<std::string> exclusionMasks_;
+    std::vector<std::string> noCompressionMasks_;
+    bool inMemory_ = false;
+    THvoSpanningMode spanningMode_ = smNone;
+    THvoSpanningOptions spanningOptions_;
+    bool extractCorruptedFiles_ = false;
+    bool repairOnOpen_ = true;
+    std::unique_ptr<THvoDirManager> dirManager_;
+    uint8_t compressionMode_ = 0;
+    THvoCompressionLevel compressionLevel_ = clNone;
+    std::string password_;
+    std::unique_ptr<TStream> ownedStream_;   // the archive stream when the archiver made it
+    TStream* archiveStream_ = nullptr;       // the archive stream, owned or supplied
+    std::string volumeFileName_;
+};
+
+// Test hook: the read-write probe of OpenArchive (open(O_RDWR) on the path by default);
+// nullptr restores the default. Root opens a read-only file read-write, so tests replace it.
+using THvoReadWriteProbe = bool (*)(const std::string& path);
+void SetHvoReadWriteProbe(THvoReadWriteProbe probe);

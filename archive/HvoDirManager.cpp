@@ -1,0 +1,433 @@
+#include "archive/HvoDirManager.h"
+
+#include "archive/HvoBaseArchiver.h"
+#include "archive/HvoExcept.h"
+#include "archive/HvoStrFunc.h"
+#include "archive/HvoUnicodeInfo.h"
+#include "platform/CodePages.h"
+
+#include <algorithm>
+#include <cstring>
+
+uint64_t TDirItem::EffectiveCompressedSize() const
+{
+    return CompressedSize == 0xFFFFFFFF ? CompressedSize64 : CompressedSize;
+}
+
+uint64_t TDirItem::EffectiveUncompressedSize() const
+{
+    return UncompressedSize == 0xFFFFFFFF ? UncompressedSize64 : UncompressedSize;
+}
+
+uint64_t TDirItem::EffectiveLocalHeaderOffset() const
+{
+    return LocalHeaderOffset == 0xFFFFFFFF ? LocalHeaderOffset64 : LocalHeaderOffset;
+}
+
+uint32_t TDirItem::EffectiveDiskNumberStart() const
+{
+    return DiskNumberStart == 0xFFFF ? DiskNumberStart64 : DiskNumberStart;
+}
+
+void TDirItem::SetEffectiveLocalHeaderOffset(uint64_t offset)
+{
+    if (LocalHeaderOffset != 0xFFFFFFFF && offset < 0xFFFFFFFF) {
+        LocalHeaderOffset = static_cast<uint32_t>(offset);
+    } else {
+        LocalHeaderOffset = 0xFFFFFFFF;
+        LocalHeaderOffset64 = offset;
+    }
+}
+
+// ---- THvoDirArray ----------------------------------------------------------------------
+
+namespace {
+
+std::string NameKey(const std::string& name) { return WideLowerCase(name); }
+
+[[noreturn]] void RaiseIndex(int nativeError) { throw EHvoException(nativeError, {}); }
+
+} // namespace
+
+THvoDirArray::THvoDirArray() = default;
+
+THvoDirArray::~THvoDirArray() { Clear(); }
+
+void THvoDirArray::Clear()
+{
+    for (int32_t i = 0; i < Count; ++i) Items[static_cast<size_t>(i)].ExtraFields.clear();
+    Count = 0;
+    Items.resize(0);
+    Names.Clear();
+}
+
+void THvoDirArray::SetCount(int32_t n)
+{
+    if (n > Capacity) {
+        Delta = std::min(2 * Delta, MaxDelta);
+        Capacity = Capacity + Delta > n ? Capacity + Delta : n;
+        Items.reserve(static_cast<size_t>(Capacity));
+    } else if (n == 0) {
+        Items = std::vector<TDirItem>();
+        Capacity = 0;
+    }
+    Items.resize(static_cast<size_t>(std::max(n, 0)));
+    Count = std::max(n, 0);
+}
+
+TDirItem THvoDirArray::GetItem(int32_t i) const
+{
+    if (i < 0 || i >= Count) RaiseIndex(2);
+    return Items[static_cast<size_t>(i)];
+}
+
+TDirItem& THvoDirArray::ItemPtr(int32_t i)
+{
+    if (i < 0 || i >= Count) RaiseIndex(3);
+    return Items[static_cast<size_t>(i)];
+}
+
+const TDirItem& THvoDirArray::ItemPtr(int32_t i) const
+{
+    if (i < 0 || i >= Count) RaiseIndex(3);
+    return Items[static_cast<size_t>(i)];
+}
+
+void THvoDirArray::PutKey(int32_t i, const std::string& name, int nativeError)
+{
+    if (Names.Count() > i)
+        Names.Put(i, NameKey(name));
+    else if (Names.Count() == i)
+        Names.Add(NameKey(name));
+    else
+        RaiseIndex(nativeError);
+}
+
+void THvoDirArray::SetItem(int32_t i, const TDirItem& item)
+{
+    if (i < 0 || i >= Count) RaiseIndex(1);
+    PutKey(i, item.FileName, 58);
+    Items[static_cast<size_t>(i)] = item;
+}
+
+void THvoDirArray::Assign(const THvoDirArray& other)
+{
+    Clear();
+    SetCount(other.Count);
+    for (int32_t i = 0; i < other.Count; ++i) SetItem(i, other.GetItem(i));
+}
+
+void THvoDirArray::Delete(int32_t i)
+{
+    if (i < 0 || i >= Count) RaiseIndex(4);
+    TDirItem& item = Items[static_cast<size_t>(i)];
+    if (item.OwnsSourceObject) delete item.SourceObject;
+    if (i < Names.Count()) Names.Delete(i);
+    Items.erase(Items.begin() + i);
+    SetCount(Count - 1);
+}
+
+void THvoDirArray::ClearMarks()
+{
+    for (int32_t i = 0; i < Count; ++i) Items[static_cast<size_t>(i)].Marked = false;
+}
+
+bool THvoDirArray::FindName(const std::string& name, int32_t& index)
+{
+    index = Names.IndexOf(NameKey(name));
+    return index >= 0;
+}
+
+void THvoDirArray::SetName(int32_t i, const std::string& name)
+{
+    TDirItem& item = ItemPtr(i);
+    PutKey(i, name, 59);
+    item.FileName = name;
+}
+
+// ---- THvoDirManager --------------------------------------------------------------------
+
+namespace {
+
+constexpr int64_t kEndSearchWindow = 65600;
+constexpr int64_t kProbeChunk = 10000;
+
+bool ValidEndCandidate(const uint8_t* p, int64_t q, int64_t streamSize)
+{
+    if (streamSize - q < static_cast<int64_t>(TEndOfCentralDir::kSize)) return false;
+    TEndOfCentralDir r;
+    ReadRecord(p, r);
+    if (r.StartDiskNumber > r.DiskNumber) return false;
+    if (r.EntriesOnDisk > r.EntriesTotal) return false;
+    if (r.CentralDirSize != 0xFFFFFFFF && !(static_cast<int64_t>(r.CentralDirSize) < q + 22)) return false;
+    if (r.StartDiskNumber == r.DiskNumber && r.CentralDirOffset != 0xFFFFFFFF && r.CentralDirSize != 0xFFFFFFFF &&
+        !(static_cast<int64_t>(r.CentralDirOffset) < q + 22 - static_cast<int64_t>(r.CentralDirSize)))
+        return false;
+    return r.CommentLength <= streamSize - (q + 22);
+}
+
+} // namespace
+
+THvoDirManager::THvoDirManager(TStream* stream, THvoBaseArchiver& archiver, bool newArchive)
+    : Stream(stream), NewArchive(newArchive), ForeignStream(stream != archiver.ArchiveStream()), Archiver(archiver)
+{
+    Reset();
+    if (newArchive) Archiver.VolumeNumberInfo().SetFirst(true);
+}
+
+THvoDirManager::~THvoDirManager() = default;
+
+void THvoDirManager::Reset()
+{
+    Items.SetCount(0);
+    Items.Names.Clear();
+    EndRecord = TEndOfCentralDir{};
+    EndRecord.Signature = kEndOfCentralDirSignature;
+}
+
+bool THvoDirManager::FindEndRecord(uint32_t signature, TEndOfCentralDir& record, int64_t& position)
+{
+    position = -1;
+    record = TEndOfCentralDir{};
+    record.Signature = 0;
+    Comment.clear();
+    const int64_t size = Stream->Size();
+    const int64_t window = std::min(kEndSearchWindow, size);
+    if (window <= 0) return false;
+    const int64_t saved = Stream->Position();
+    std::vector<uint8_t> buffer(static_cast<size_t>(window));
+    Stream->SetPosition(size - window);
+    const int64_t got = Stream->Read(buffer.data(), window);
+    Stream->SetPosition(saved);
+    if (got != window) return false;
+    uint8_t sig[4];
+    WriteLE32(sig, signature);
+    for (int64_t i = window - 1; i >= 3; --i) {
+        if (buffer[static_cast<size_t>(i)] != sig[3] || std::memcmp(&buffer[static_cast<size_t>(i - 3)], sig, 3) != 0)
+            continue;
+        const int64_t q = size - window + i - 3;
+        if (window - (i - 3) < static_cast<int64_t>(TEndOfCentralDir::kSize)) continue;
+        const uint8_t* p = &buffer[static_cast<size_t>(i - 3)];
+        if (!ValidEndCandidate(p, q, size)) continue;
+        ReadRecord(p, record);
+        position = q;
+        if (record.CommentLength != 0) {
+            Comment.resize(record.CommentLength);
+            Stream->SetPosition(q + 22);
+            Stream->ReadBuffer(Comment.data(), record.CommentLength);
+            Stream->SetPosition(saved);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool THvoDirManager::HasEndRecord()
+{
+    TEndOfCentralDir record;
+    int64_t position = 0;
+    const bool found = FindEndRecord(kEndOfCentralDirSignature, record, position);
+    return found || Archiver.RepairOnOpen();
+}
+
+void THvoDirManager::ReadAt(int64_t position, void* buffer, int64_t count)
+{
+    if (position < 0 || count < 0 || position > Stream->Size() - count) throw EHvoException(57, Archiver.Name);
+    Stream->SetPosition(position);
+    Stream->ReadBuffer(buffer, count);
+}
+
+void THvoDirManager::ReadDirectory()
+{
+    Reset();
+    Shift = 0;
+    HasZip64 = false;
+    EndRecordFound = false;
+    int64_t p = 0;
+    TEndOfCentralDir end;
+    // Without an end record the directory would have to be rebuilt from the local headers.
+    if (!FindEndRecord(kEndOfCentralDirSignature, end, p)) throw EHvoException(35, Archiver.Name);
+    EndRecord = end;
+    EndRecordFound = true;
+
+    if (p >= 21) {
+        uint8_t raw[TZip64EndOfCentralDir::kSize];
+        ReadAt(p - 20, raw, TZip64EndLocator::kSize);
+        if (ReadLE32(raw) == kZip64EndLocatorSignature) {
+            ReadRecord(raw, Zip64Locator);
+            HasZip64 = true;
+            p -= 20;
+            // The ZIP64 end record must lie whole in the stream before the locator.
+            const uint64_t at = Zip64Locator.Zip64EndOffset;
+            if (p < 57 || at > static_cast<uint64_t>(p) - TZip64EndOfCentralDir::kSize)
+                throw EHvoException(40, Archiver.Name);
+            ReadAt(static_cast<int64_t>(at), raw, TZip64EndOfCentralDir::kSize);
+            if (ReadLE32(raw) != kZip64EndOfCentralDirSignature) throw EHvoException(40, Archiver.Name);
+            ReadRecord(raw, Zip64EndRecord);
+            p -= 56;
+        }
+    }
+    // An untrusted count would have to be rebuilt from the local headers.
+    if (!HasZip64 && EndRecord.EntriesTotal == 0xFFFF) throw EHvoException(35, Archiver.Name);
+
+    const uint32_t directoryDisk =
+        EndRecord.StartDiskNumber != 0xFFFF ? EndRecord.StartDiskNumber : (HasZip64 ? Zip64EndRecord.StartDiskNumber : 0);
+    const int64_t lastDisk = EndRecord.DiskNumber != 0xFFFF
+                                 ? EndRecord.DiskNumber
+                                 : (HasZip64 ? int64_t(Zip64Locator.TotalDisks) - 1 : 0);
+    // Only single-file archives are read here.
+    if (directoryDisk != 0 || lastDisk != 0) throw EHvoException(44, Archiver.Name);
+
+    const uint64_t size = HasZip64 ? Zip64EndRecord.CentralDirSize : EndRecord.CentralDirSize;
+    const uint64_t count = HasZip64 ? (Zip64EndRecord.EntriesTotal & 0xFFFFFFFF) : EndRecord.EntriesTotal;
+    if (size > static_cast<uint64_t>(p)) throw EHvoException(57, Archiver.Name);
+    // Every entry takes at least a fixed header of the directory.
+    if (count > size / TCentralFileHeader::kSize) throw EHvoException(57, Archiver.Name);
+    const int64_t start = p - static_cast<int64_t>(size);
+    CentralDirStart = start;
+    Stream->SetPosition(start);
+    for (int32_t i = 0; i < static_cast<int32_t>(count); ++i) {
+        Items.SetCount(i + 1);
+        ReadItem(i, p);
+    }
+
+    if (!Archiver.RepairOnOpen()) {
+        uint64_t total = 0;
+        const uint64_t streamSize = static_cast<uint64_t>(Stream->Size());
+        for (int32_t i = 0; i < Items.Count; ++i) {
+            const uint64_t s = Items.ItemPtr(i).EffectiveCompressedSize();
+            if (__builtin_add_overflow(total, s, &total) || total > streamSize) throw EHvoException(57, Archiver.Name);
+        }
+    }
+    DetermineShift(p);
+    ApplyShift();
+}
+
+void THvoDirManager::ReadItem(int32_t index, int64_t directoryEnd)
+{
+    TDirItem& item = Items.ItemPtr(index);
+    const int64_t at = Stream->Position();
+    uint8_t fixed[TCentralFileHeader::kSize];
+    if (at > directoryEnd - static_cast<int64_t>(TCentralFileHeader::kSize)) throw EHvoException(57, Archiver.Name);
+    Stream->ReadBuffer(fixed, sizeof fixed);
+    ReadRecord(fixed, static_cast<TCentralFileHeader&>(item));
+    const int64_t variable = int64_t(item.FileNameLength) + item.ExtraFieldLength + item.FileCommentLength;
+    if (at + static_cast<int64_t>(TCentralFileHeader::kSize) + variable > directoryEnd)
+        throw EHvoException(57, Archiver.Name);
+    if ((item.Flags & kFlagEncrypted) && item.VersionNeeded < 0x4114) item.AesStrength = 0;
+    item.StoredMethod = item.CompressionMethod;
+
+    std::string name(item.FileNameLength, '\0');
+    Stream->ReadBuffer(name.data(), item.FileNameLength);
+    if (EndRecordFound && Archiver.Options().OEMFileNames && !(item.Flags & kFlagUtf8)) name = platform::OemToAnsi(name);
+    bool wasUtf8 = false;
+    Items.SetName(index, DecodeName(name, wasUtf8));
+
+    if (item.ExtraFieldLength > 0) {
+        item.HasZip64Extra = false;
+        std::vector<uint8_t> field(item.ExtraFieldLength);
+        Stream->ReadBuffer(field.data(), item.ExtraFieldLength);
+        // A remainder of fewer than four bytes after the last whole block is ignored.
+        item.ExtraFields = ParseExtraField(field);
+        for (const TExtraBlock& block : item.ExtraFields) {
+            if (block.HeaderId == kExtraZip64) {
+                TZip64Values values{item.UncompressedSize64, item.CompressedSize64, item.LocalHeaderOffset64,
+                                    item.DiskNumberStart64};
+                ReadZip64Block(block.Data, item, values);
+                item.UncompressedSize64 = values.UncompressedSize;
+                item.CompressedSize64 = values.CompressedSize;
+                item.LocalHeaderOffset64 = values.LocalHeaderOffset;
+                item.DiskNumberStart64 = values.DiskNumberStart;
+                item.HasZip64Extra = true;
+            } else if (block.HeaderId == kExtraUnicodeName) {
+                TUnicodeExtendedInfo info;
+                if (info.ReadFromBuffer(block.Data.data(), block.Data.size())) Items.SetName(index, info.UnicodeName);
+            } else if (block.HeaderId == kExtraAes && item.VersionNeeded < 0x4114 && block.Data.size() >= 7) {
+                const uint8_t strength = block.Data[4];
+                if (strength >= 1 && strength <= 3) item.AesStrength = strength;
+                item.StoredMethod = ReadLE16(&block.Data[5]);
+            }
+        }
+    }
+    item.Comment.assign(item.FileCommentLength, '\0');
+    Stream->ReadBuffer(item.Comment.data(), item.FileCommentLength);
+}
+
+void THvoDirManager::DetermineShift(int64_t endPosition)
+{
+    if (EndRecord.EntriesTotal == 0) {
+        Shift = endPosition;
+        return;
+    }
+    if (Items.Count == 0) return;
+    const TDirItem& first = Items.ItemPtr(0);
+    const int64_t size = Stream->Size();
+    const uint64_t from = first.EffectiveLocalHeaderOffset();
+    if (from >= static_cast<uint64_t>(size)) return;
+    uint8_t sig[4];
+    WriteLE32(sig, kLocalFileHeaderSignature);
+    std::vector<uint8_t> chunk(static_cast<size_t>(kProbeChunk));
+    int64_t position = static_cast<int64_t>(from);
+    while (position < size) {
+        Stream->SetPosition(position);
+        const int64_t got = Stream->Read(chunk.data(), std::min(kProbeChunk, size - position));
+        if (got < 4) return;
+        for (int64_t i = 0; i + 4 <= got; ++i) {
+            if (std::memcmp(&chunk[static_cast<size_t>(i)], sig, 4) != 0) continue;
+            const int64_t q = position + i;
+            if (size - q < static_cast<int64_t>(TLocalFileHeader::kSize)) continue;
+            uint8_t raw[TLocalFileHeader::kSize];
+            Stream->SetPosition(q);
+            if (Stream->Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) continue;
+            TLocalFileHeader h;
+            ReadRecord(raw, h);
+            if (size - q - static_cast<int64_t>(TLocalFileHeader::kSize) < h.FileNameLength) continue;
+            const bool same = h.VersionNeeded == first.VersionNeeded && h.CompressionMethod == first.CompressionMethod &&
+                              h.LastModTime == first.LastModTime && h.LastModDate == first.LastModDate &&
+                              h.Crc32 == first.Crc32 && h.CompressedSize == first.CompressedSize &&
+                              h.UncompressedSize == first.UncompressedSize;
+            if (q == 0 || same) {
+                Shift = q;
+                return;
+            }
+        }
+        if (got < kProbeChunk) return;
+        position += got - 3; // consecutive chunks overlap so that no signature is cut
+    }
+}
+
+void THvoDirManager::ApplyShift()
+{
+    for (int32_t i = 0; i < Items.Count; ++i) {
+        const TDirItem& probe = Items.ItemPtr(i);
+        if (probe.EffectiveCompressedSize() == 0) continue;
+        if (probe.EffectiveLocalHeaderOffset() >= static_cast<uint64_t>(Shift)) return;
+        for (int32_t j = 0; j < Items.Count; ++j) {
+            TDirItem& item = Items.ItemPtr(j);
+            if (item.ExternalAttributes & 0x10) continue;
+            item.SetEffectiveLocalHeaderOffset(item.EffectiveLocalHeaderOffset() + static_cast<uint64_t>(Shift));
+        }
+        return;
+    }
+}
+
+void THvoDirManager::WriteDirectory(TStream* stream)
+{
+    if (stream) Stream = stream;
+    if (Items.Count != 0) throw std::logic_error("THvoDirManager::WriteDirectory: entries are not written yet");
+    const int64_t start = Stream->Seek(0, TSeekOrigin::soEnd);
+    Stream->SetSize(start);
+    CentralDirStart = start;
+    const int32_t volume = std::max(Archiver.VolumeNumberInfo().VolumeNumber, 0);
+    EndRecord.StartDiskNumber = static_cast<uint16_t>(std::min(volume, 0xFFFF));
+    EndRecord.DiskNumber = EndRecord.StartDiskNumber;
+    EndRecord.EntriesOnDisk = 0;
+    EndRecord.EntriesTotal = 0;
+    EndRecord.CentralDirSize = 0;
+    EndRecord.CentralDirOffset = start < 0xFFFFFFFF ? static_cast<uint32_t>(start) : 0xFFFFFFFF;
+    EndRecord.CommentLength = static_cast<uint16_t>(std::min<size_t>(Comment.size(), 0xFFFF));
+    uint8_t raw[TEndOfCentralDir::kSize];
+    WriteRecord(raw, EndRecord);
+    Archiver.WriteChecked(*Stream, raw, sizeof raw);
+    if (EndRecord.CommentLength != 0) Archiver.WriteChecked(*Stream, Comment.data(), EndRecord.CommentLength);
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "archive/HvoHashedStringList.h"
+#include "archive/HvoRecords.h"
+#include "archive/HvoStreams.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class THvoBaseArchiver;
+
+// One entry of an open archive. The 46 fixed bytes of its central header are the
+// inherited TCentralFileHeader fields, held as on disk; 0xFFFFFFFF in a size or offset
+// (0xFFFF in DiskNumberStart) means the value is in the matching ...64 field.
+struct TDirItem : TCentralFileHeader {
+    std::string FileName;               // the entry's name as stored, "/" separators (UTF-8)
+    std::string Comment;                // the entry's comment, bytes as stored
+    std::vector<TExtraBlock> ExtraFields; // every extra block in the order read (data owned)
+    uint8_t AesStrength = 0;            // 0 not AES; 1/2/3 AES-128/192/256
+    bool HasZip64Extra = false;         // a ZIP64 block was read for the entry
+    uint64_t UncompressedSize64 = 0;
+    uint64_t CompressedSize64 = 0;
+    uint64_t LocalHeaderOffset64 = 0;
+    uint32_t DiskNumberStart64 = 0;
+    uint8_t NewEntry = 0;               // work flag of adding; 0 for entries read
+    std::string SourceText;             // work field of adding: the entry's password
+    TStream* SourceObject = nullptr;    // work object of adding; freed by Delete when owned
+    bool OwnsSourceObject = false;
+    int32_t SourcePosition = 0;
+    bool Marked = false;                // selected for the operation in progress
+    std::string SourcePath;             // work field of adding
+    uint16_t StoredMethod = 0;          // the method applied to the data (AES: from its record)
+    uint8_t DeflateLevel = 0;           // work field of adding: compression mode 0..9
+    uint8_t Operation = 0;              // THvoProcessOperation under which it is processed
+
+    // Each value resolved by its own all-ones test.
+    uint64_t EffectiveCompressedSize() const;
+    uint64_t EffectiveUncompressedSize() const;
+    uint64_t EffectiveLocalHeaderOffset() const;
+    uint32_t EffectiveDiskNumberStart() const;
+    // Sets the local header offset: in the 32-bit field when it fits and the item holds no
+    // ZIP64 marker there, otherwise in LocalHeaderOffset64 behind the 0xFFFFFFFF marker.
+    void SetEffectiveLocalHeaderOffset(uint64_t offset);
+};
+
+// The directory: the items in directory order and an index of their name keys.
+// Entry i of Names is always the key of item i (the name in lower case); lookups by
+// name go through the list's hash.
+class THvoDirArray {
+public:
+    THvoDirArray();
+    ~THvoDirArray();
+    THvoDirArray(const THvoDirArray&) = delete;
+    THvoDirArray& operator=(const THvoDirArray&) = delete;
+
+    // Empties the items and the name index.
+    void Clear();
+    // Grows (new slots empty) or shrinks the item count; 0 releases the storage.
+    // Capacity grows by Delta, which doubles up to MaxDelta at each growth.
+    void SetCount(int32_t n);
+    int32_t GetCount() const { return Count; }
+    // A copy of item i; native error 2 outside 0..Count-1.
+    TDirItem GetItem(int32_t i) const;
+    // Item i in place; native error 3 outside 0..Count-1.
+    TDirItem& ItemPtr(int32_t i);
+    const TDirItem& ItemPtr(int32_t i) const;
+    // Copies the item into slot i (native error 1 outside the items) and puts its key at
+    // entry i of Names: replaced when there, appended when Names holds exactly i
+    // entries, native error 58 when it holds fewer.
+    void SetItem(int32_t i, const TDirItem& item);
+    // Clear, then a copy of every item of other.
+    void Assign(const THvoDirArray& other);
+    // Removes item i and its key (native error 4 outside the items); frees its source
+    // object when it owns it.
+    void Delete(int32_t i);
+    void ClearMarks();
+    // Position of the name's key (the last among equal keys); false and -1 when absent.
+    bool FindName(const std::string& name, int32_t& index);
+    // Sets item i's name and replaces entry i of Names by the new key (appended when
+    // Names holds exactly i entries; native error 59 when it holds fewer). Items are
+    // keyed by position, so an empty or repeated name never disturbs another item.
+    void SetName(int32_t i, const std::string& name);
+
+    std::vector<TDirItem> Items;  // the first Count are the entries
+    THvoHashedStringList Names;
+    int32_t Delta = 500;
+    int32_t MaxDelta = 10000;
+    int32_t Capacity = 0;
+    int32_t Count = 0;
+
+private:
+    void PutKey(int32_t i, const std::string& name, int nativeError);
+};
+
+// The directory of one archive stream: finds the end records, reads the central
+// directory, works out the bytes before the archive data (Shift) and writes the
+// directory of a new archive. It owns the item arrays, not the stream.
+class THvoDirManager {
+public:
+    // Over stream for the archiver; foreign when stream is not the archiver's own archive
+    // stream. A new archive resets the archiver's volume bookkeeping to volume 0.
+    THvoDirManager(TStream* stream, THvoBaseArchiver& archiver, bool newArchive);
+    ~THvoDirManager();
+    THvoDirManager(const THvoDirManager&) = delete;
+    THvoDirManager& operator=(const THvoDirManager&) = delete;
+
+    // No items; EndRecord zeroed with its signature set.
+    void Reset();
+    // Searches the last 65600 bytes of the stream backwards for a valid end of central
+    // directory record (the candidate nearest the end); fills record, its stream
+    // position and Comment. False (position -1) when none validates.
+    bool FindEndRecord(uint32_t signature, TEndOfCentralDir& record, int64_t& position);
+    // FindEndRecord for the end record; true whatever it finds while the archiver's
+    // RepairOnOpen is set.
+    bool HasEndRecord();
+    // Fills Items from a single-file archive and corrects the local header offsets for
+    // Shift. Errors (all EHvoException with the archiver's name, or the stream's):
+    //   35 no end record, or no ZIP64 records and a total of 0xFFFF entries;
+    //   40 a ZIP64 locator whose end record is not inside the stream before it;
+    //   44 an end record or locator naming a disk other than 0;
+    //   57 a directory larger than what precedes the end records, an entry count that
+    //      cannot fit in it, a header running past it, or (RepairOnOpen clear) sizes
+    //      adding up beyond the stream.
+    void ReadDirectory();
+    // Writes the directory of an archive without entries at the end of the stream (or
+    // of stream when given): the end record, then the archive comment. A short write
+    // raises native error 46.
+    void WriteDirectory(TStream* stream = nullptr);
+
+    TStream* Stream = nullptr;
+    bool NewArchive = false;
+    bool ForeignStream = false;
+    THvoBaseArchiver& Archiver;
+    THvoDirArray SavedItems;
+    THvoDirArray Items;
+    std::string Comment;               // archive comment, bytes as stored
+    TZip64EndLocator Zip64Locator;
+    TZip64EndOfCentralDir Zip64EndRecord;
+    TEndOfCentralDir EndRecord;
+    bool EndRecordFound = false;       // ReadDirectory found an end record
+    int64_t Shift = 0;                 // bytes before the archive data
+    bool HasZip64 = false;
+    int64_t CentralDirStart = 0;       // stream position of the first central header
+
+private:
+    void ReadItem(int32_t index, int64_t directoryEnd);
+    void DetermineShift(int64_t endPosition);
+    void ApplyShift();
+    // Reads exactly count bytes at position; native error 57 when they are not there.
+    void ReadAt(int64_t position, void* buffer, int64_t count);
+};

@@ -1,0 +1,176 @@
+// Decoding of entry data: stored and deflated entries into a stream, verified by size
+// and CRC-32, with progress and retried writes.
+
+#include "archive/HvoBaseArchiver.h"
+#include "archive/HvoExcept.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+constexpr int64_t kInputChunk = 1 << 20;
+constexpr int64_t kInflateOutput = 1 << 20;
+constexpr int64_t kStoredPiece = 65535;
+
+// The inflate state, ended in every case.
+struct TInflater {
+    z_stream zs{};
+    bool ready = false;
+    TInflater() { ready = inflateInit2(&zs, -MAX_WBITS) == Z_OK; }
+    ~TInflater()
+    {
+        if (ready) inflateEnd(&zs);
+    }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+};
+
+} // namespace
+
+bool THvoBaseArchiver::WriteWithRetry(TStream& stream, const void* buffer, int64_t count)
+{
+    const int64_t position = stream.Position();
+    for (;;) {
+        if (stream.Write(buffer, count) == count) return true;
+        bool cancel = true;
+        DoDiskFull(-1, fileName_, cancel);
+        if (cancel) {
+            Cancelled = true;
+            return false;
+        }
+        stream.SetPosition(position);
+    }
+}
+
+void THvoBaseArchiver::DecodeProgress(const TDirItem& item)
+{
+    if (!ProgressOn) return;
+    const double fraction = FileBytesTotal > 0 ? double(FileBytesDone) / double(FileBytesTotal) : 0.0;
+    const auto operation = static_cast<THvoProcessOperation>(item.Operation);
+    DoFileProgress(item.FileName, operation, fraction * 100.0, ppProcess, Cancelled);
+    if (Cancelled) return;
+    const double files = FilesTotal > 0 ? double(FilesTotal) : 1.0;
+    DoOverallProgress(operation, ppProcess, (fraction + FilesDone) / files * 100.0, Cancelled);
+}
+
+bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem& item)
+{
+    // Encrypted entries are not decoded here.
+    if (item.Flags & kFlagEncrypted) return false;
+
+    const int64_t headerAt = archive.Position();
+    uint8_t raw[TLocalFileHeader::kSize];
+    if (archive.Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+    TLocalFileHeader local;
+    ReadRecord(raw, local);
+    if (local.Signature != kLocalFileHeaderSignature) return false;
+    const int64_t dataStart = headerAt + static_cast<int64_t>(sizeof raw) + local.FileNameLength + local.ExtraFieldLength;
+    const int64_t directoryStart = dirManager_ ? dirManager_->CentralDirStart : archive.Size();
+    if (spanningMode_ == smNone && dataStart > directoryStart) return false;
+
+    uint64_t compressed = item.EffectiveCompressedSize();
+    const uint64_t uncompressed = item.EffectiveUncompressedSize();
+    if (spanningMode_ == smNone && compressed > static_cast<uint64_t>(directoryStart - dataStart))
+        compressed = static_cast<uint64_t>(directoryStart - dataStart);
+
+    FileBytesTotal = uncompressed != 0 ? static_cast<int64_t>(std::min<uint64_t>(uncompressed, INT64_MAX)) : 2;
+    FileBytesDone = 0;
+    FileSkipped = false;
+    uint32_t crc = 0xFFFFFFFF;
+
+    if (item.StoredMethod == kMethodDeflate64) Raise(55);
+    if (item.StoredMethod != kMethodStored && item.StoredMethod != kMethodDeflated) return false;
+    archive.SetPosition(dataStart);
+
+    const bool deflated = item.StoredMethod == kMethodDeflated;
+    std::optional<TInflater> inflater;
+    if (deflated) {
+        inflater.emplace();
+        if (!inflater->ready) return false;
+    }
+    std::vector<uint8_t> input(static_cast<size_t>(std::min<uint64_t>(compressed, kInputChunk)) + 2);
+    // One byte more than the entry declares is enough to see that it produces too much.
+    std::vector<uint8_t> output(deflated ? static_cast<size_t>(std::min<uint64_t>(uncompressed, kInflateOutput - 1) + 1) : 0);
+    uint64_t produced = 0;
+    uint64_t read = 0;
+    bool streamEnded = false;
+    bool abandoned = false;
+
+    // Writes decoded bytes; the entry fails as soon as its output passes the declared size.
+    auto emit = [&](const uint8_t* bytes, int64_t n) {
+        if (static_cast<uint64_t>(n) > uncompressed - produced) return false;
+        crc = UpdateCrc32(crc, bytes, static_cast<size_t>(n));
+        if (!WriteWithRetry(dest, bytes, n)) {
+            abandoned = true;
+            return true;
+        }
+        produced += static_cast<uint64_t>(n);
+        return true;
+    };
+
+    while (read < compressed) {
+        uint64_t want = std::min<uint64_t>(kInputChunk, compressed - read);
+        // Stored data beyond the declared size is never needed: one byte more shows it.
+        if (!deflated && !abandoned && !Cancelled && uncompressed - produced < want) want = uncompressed - produced + 1;
+        const auto chunk = static_cast<int64_t>(want);
+        if (archive.Read(input.data(), chunk) != chunk) return false;
+        read += static_cast<uint64_t>(chunk);
+        if (abandoned || Cancelled || streamEnded) continue;
+        if (item.StoredMethod == kMethodStored) {
+            for (int64_t at = 0; at < chunk && !abandoned; at += kStoredPiece) {
+                const int64_t n = std::min(kStoredPiece, chunk - at);
+                FileBytesDone = static_cast<int64_t>(produced) + n;
+                DecodeProgress(item);
+                if (Cancelled) {
+                    abandoned = true;
+                    break;
+                }
+                if (!emit(&input[static_cast<size_t>(at)], n)) return false;
+            }
+            continue;
+        }
+        z_stream& zs = inflater->zs;
+        zs.next_in = input.data();
+        zs.avail_in = static_cast<uInt>(chunk);
+        for (;;) {
+            FileBytesDone = static_cast<int64_t>(produced);
+            DecodeProgress(item);
+            if (Cancelled) {
+                abandoned = true;
+                break;
+            }
+            zs.next_out = output.data();
+            zs.avail_out = static_cast<uInt>(output.size());
+            const int rc = inflate(&zs, Z_NO_FLUSH);
+            if (rc < 0 && !(rc == Z_BUF_ERROR && zs.avail_in == 0)) return false;
+            const auto n = static_cast<int64_t>(output.size() - zs.avail_out);
+            if (n > 0 && !emit(output.data(), n)) return false;
+            if (abandoned) break;
+            if (rc == Z_STREAM_END) {
+                streamEnded = true;
+                break;
+            }
+            if (zs.avail_out > 0 && zs.avail_in == 0) break;
+            if (rc == Z_BUF_ERROR) return false;
+        }
+    }
+    if (produced != uncompressed) return false;
+    return ~crc == item.Crc32;
+}
+
+void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32_t, int32_t, int32_t)
+{
+    CheckActive();
+    THvoDirArray& items = dirManager_->Items;
+    if (index < 0 || index >= items.Count) Raise(16);
+    TDirItem& item = items.ItemPtr(index);
+    THvoVolumeNumberInfo volume;
+    volume.SetNumber(static_cast<int32_t>(item.EffectiveDiskNumberStart()));
+    OpenVolume(volume);
+    archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
+    const bool ok = DecompressEntry(*archiveStream_, stream, item);
+    if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);
+}

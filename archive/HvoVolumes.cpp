@@ -1,0 +1,52 @@
+// Volumes of the archiver: which file holds the archive, and opening its directory.
+// Archives are read and written as single files here.
+
+#include "archive/HvoBaseArchiver.h"
+#include "archive/HvoExcept.h"
+
+void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
+{
+    if (!archiveStream_) {
+        ownedStream_ = std::make_unique<TFileStream>(fileName_, openMode_ == kHvoOpenCreate ? fmCreate : openMode_);
+        archiveStream_ = ownedStream_.get();
+        volumeFileName_ = fileName_;
+    }
+    volumeNumberInfo_ = volume;
+}
+
+void THvoBaseArchiver::OpenArchiveDirectory()
+{
+    spanningMode_ = smNone;
+    volumeNumberInfo_.Reset();
+    // A name with ".exe" in its extension opens like any other archive here.
+    const bool repair = repairOnOpen_;
+    repairOnOpen_ = false;
+    try {
+        THvoVolumeNumberInfo last;
+        last.SetLast(true);
+        OpenVolume(last);
+        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, false);
+        TEndOfCentralDir end;
+        int64_t position = 0;
+        // An end record naming a later disk belongs to a split or spanned archive.
+        if (dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position) && end.DiskNumber > 0) Raise(44);
+    } catch (...) {
+        repairOnOpen_ = repair;
+        throw;
+    }
+    repairOnOpen_ = repair;
+    if (!dirManager_->HasEndRecord()) {
+        if (archiveStream_ == ownedStream_.get()) {
+            dirManager_.reset();
+            ownedStream_.reset();
+            archiveStream_ = nullptr;
+        }
+        Raise(48);
+    }
+    dirManager_->ReadDirectory();
+}
+
+void THvoBaseArchiver::WriteChecked(TStream& stream, const void* buffer, int64_t count)
+{
+    if (stream.Write(buffer, count) != count) Raise(46);
+}
