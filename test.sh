@@ -26,15 +26,25 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 
 # The fuzz targets of the file readers, side by side, each for 60 s from its committed
 # seeds and reproducers. A crash, leak, time-out or broken property fails the run and
-# leaves the input in build/fuzz/artifacts/<target>/: commit it to
-# tests/model/fuzz/regressions/<target>/ together with its fix.
+# leaves the input in build/fuzz/artifacts/<target>/: commit it to the target's
+# regressions folder together with its fix.
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
-fuzz_targets=(hex_roundtrip document_load loaded_image)
+# Each target with its folders of committed seeds and reproducers.
+declare -A fuzz_inputs=(
+  [hex_roundtrip]="tests/model/fuzz/seeds/hex_roundtrip tests/model/fuzz/regressions/hex_roundtrip"
+  [document_load]="tests/model/fuzz/seeds/document_load tests/model/fuzz/regressions/document_load"
+  [loaded_image]="tests/model/fuzz/seeds/loaded_image tests/model/fuzz/regressions/loaded_image"
+  [zip_read]="tests/archive/fuzz/seeds tests/archive/fuzz/regressions ../shared/testdata/zip"
+)
+fuzz_targets=(hex_roundtrip document_load loaded_image zip_read)
 fuzz_pids=()
 for t in "${fuzz_targets[@]}"; do
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"
-  "build/fuzz/bin/fuzz_$t" "build/fuzz/corpus/$t" "tests/model/fuzz/seeds/$t" "tests/model/fuzz/regressions/$t" \
+  read -r -a inputs <<<"${fuzz_inputs[$t]}"
+  existing=()
+  for d in "${inputs[@]}"; do [ -d "$d" ] && existing+=("$d"); done
+  "build/fuzz/bin/fuzz_$t" "build/fuzz/corpus/$t" "${existing[@]}" \
     -max_total_time=60 -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
     -artifact_prefix="build/fuzz/artifacts/$t/" </dev/null >"build/fuzz/$t.log" 2>&1 &
   fuzz_pids+=($!)
