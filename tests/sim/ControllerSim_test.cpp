@@ -387,6 +387,78 @@ TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
     }
 }
 
+// The library's replies under faults on each kind of endpoint: fragments with gaps below
+// and above the serial layer's 50 ms are assembled, a bad CRC is flagged, silence gives
+// nothing; with the line echo, the echo is checked and the reply still read whole; a
+// speed switch shows in the frames on the pty and changes nothing on a socket.
+TEST(ControllerSim, LibraryRepliesUnderFaults)
+{
+    LoaderEnv env;
+    ControllerSim sim;
+    const std::string slave = sim.AddPty();
+    const uint16_t tcp = sim.AddTcp("127.0.0.69");
+    const uint16_t udp = sim.AddUdp("127.0.0.69");
+    sim.SetTurnaround(2);
+    sim.Start();
+    testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM5=" + slave);
+    TLoaderCore core(env.Places());
+    const std::string lines[] = {
+        "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=57600",
+        "ioType=iotTCP;TCPIP=127.0.0.69;TCPPort=" + std::to_string(tcp),
+        "ioType=iotUDP;UDP=1;TCPIP=127.0.0.69;TCPPort=" + std::to_string(udp),
+    };
+    const struct {
+        const char* name;
+        Fault fault;
+        int32_t result;
+        bool crcError;
+    } cases[] = {
+        {"fragments 20 ms apart", {FaultKind::Fragments, 3, 20}, 6, false},
+        {"fragments 80 ms apart", {FaultKind::Fragments, 3, 80}, 6, false},
+        {"bad CRC", {FaultKind::BadCrc, 0, 0}, 6, true},
+        {"silence", {FaultKind::Silence, 0, 0}, 0, false},
+    };
+    const auto& transmit = Golden("transmit 1");
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        core.Connection().OpenDevice(line);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            sim.InjectFault(c.fault);
+            core.Connection().SendRequest(U8(transmit.pdu), static_cast<int32_t>(transmit.pdu.size()));
+            uint8_t dest[16] = {};
+            bool crcError = !c.crcError;
+            EXPECT_EQ(core.Connection().ReadReply(dest, crcError, 6, 600), c.result);
+            EXPECT_EQ(crcError, c.crcError);
+            if (c.result > 0) {
+                EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
+            }
+        }
+        const bool serial = core.Connection().Serial() != nullptr;
+        if (serial) {
+            sim.SetEcho(true);
+            core.Connection().SetEcho(true);
+            TransmitThroughLibrary(core);
+            EXPECT_NE(core.OperationLog().find("echo < " + HexDump(U8(transmit.frame), transmit.frame.size())),
+                      std::string::npos);
+            core.Connection().SetEcho(false);
+            sim.SetEcho(false);
+        }
+        const size_t before = sim.Frames().size();
+        for (int32_t baud : {9600, 57600}) {
+            core.Connection().SwitchSerialSpeed(baud, "нет");
+            TransmitThroughLibrary(core);
+        }
+        const auto frames = sim.Frames();
+        ASSERT_EQ(frames.size(), before + 2);
+        EXPECT_EQ(frames[before].baud, serial ? 9600u : 0u);
+        EXPECT_EQ(frames[before + 1].baud, serial ? 57600u : 0u);
+        core.Connection().CloseDevice();
+    }
+    EXPECT_NE(core.OperationLog().find("> " + HexDump(U8(transmit.frame), transmit.frame.size())), std::string::npos);
+    EXPECT_NE(core.OperationLog().find("< 01 10 03 F2 00 02 E0 80"), std::string::npos); // the flipped CRC
+}
+
 // A serial connection reaches the TCP endpoint through a relay socat makes, as through a
 // serial-to-Ethernet gateway.
 TEST(ControllerSim, SerialConnectionThroughASocatRelay)
