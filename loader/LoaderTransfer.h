@@ -1,0 +1,46 @@
+#pragma once
+// Block transfers of the loader core: the MODBUS requests that read (0x14) and write
+// (0x15) a block of controller memory and activate the flash save (0x56), and the rules
+// every transfer shares (EEPROM addresses, chunk size, exception texts, write checksum).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TChip;
+
+// Whether an address denotes EEPROM: 0x80000000 and above. The only place of that rule.
+bool IsEepromAddress(uint64_t address);
+
+// The chip's chunk size (its Sector). Raises ESarnupolex "Неверный размер сектора %d у %s"
+// (size, chip name) for a size below 1, before any request is built.
+int32_t ChunkSize(const TChip& chip);
+
+// Words of a record of count bytes: count div 2 + count mod 2.
+int32_t RecordWords(int32_t count);
+
+// The block read request without its CRC (10 bytes): device, 0x14, (divisor + 9) mod 256,
+// reference type (0 linear, else 6), the high address word (linear) or file number
+// (0x8000 for EEPROM, else address div divisor), the low address word, the word count.
+std::vector<uint8_t> BlockReadRequest(uint8_t device, uint32_t address, int32_t count, bool eeprom, int32_t divisor,
+                                      bool linear);
+
+// The length of the reply to a block read without its CRC: 2 × words + 5; the data
+// starts at byte 5.
+int32_t BlockReadReplyLength(int32_t count);
+
+// The block write request without its CRC: the header of the read with function 0x15,
+// then the count data bytes and, for an odd count, one 0x00 pad byte.
+std::vector<uint8_t> BlockWriteRequest(uint8_t device, const uint8_t* data, uint32_t address, int32_t count,
+                                       int32_t divisor, bool eeprom, bool linear);
+
+// The flash-save activation request without its CRC: device, 0x56, the checksum high
+// and low byte, 0x00, 0x00.
+std::vector<uint8_t> ActivationRequest(uint8_t device, uint16_t checksum);
+
+// The write checksum after adding the count data bytes (a 16-bit sum that wraps).
+uint16_t AddToWriteChecksum(uint16_t sum, const uint8_t* data, int32_t count);
+
+// The text that follows "Ошибка %d при чтении MODBUS%s" for an exception code: codes 1,
+// 2, 3, 4, 6, 8 and 9 have one (": неверная функция" ...); any other gives "".
+std::string ModbusExceptionText(int code);
