@@ -2,7 +2,11 @@
 
 #include "loader/Chips.h"
 #include "loader/LoaderConnection.h"
+#include "loader/LoaderCore.h"
+#include "loader/Modbus.h"
+#include "platform/Exceptions.h"
 #include "platform/Format.h"
+#include "platform/Tick.h"
 
 #include <algorithm>
 #include <iterator>
@@ -90,4 +94,138 @@ std::string ModbusExceptionText(int code)
     const auto* found = std::find_if(std::begin(kExceptionTexts), std::end(kExceptionTexts),
                                      [&](const ExceptionText& e) { return e.code == code; });
     return found == std::end(kExceptionTexts) ? std::string() : found->text;
+}
+
+TBlockTransfer::TBlockTransfer(TLoaderCore& core) : core_(core) {}
+
+TChip& TBlockTransfer::CurrentChip() const
+{
+    TChip* chip = core_.Connection().Chip();
+    if (chip == nullptr) throw ESarnupolex("Не определен тип процессора");
+    return *chip;
+}
+
+template <typename Attempt>
+void TBlockTransfer::WithRetries(const char* exhausted, Attempt attempt)
+{
+    const int32_t attempts = std::max(core_.Connection().Settings().RetryCount, 1);
+    for (int32_t made = 1;; ++made) {
+        try {
+            attempt();
+            return;
+        } catch (const platform::Exception& e) {
+            core_.AppendLogLine(e.what());
+            const std::string caption = core_.LastLine();
+            if (made < attempts) {
+                core_.SendLogLine(platform::Format("%s (Повтор операции - %d)", caption.c_str(), made));
+                continue;
+            }
+            core_.AppendLogLine(exhausted);
+            core_.SendLogLine(platform::Format("%s (%s)", caption.c_str(), exhausted));
+            throw;
+        }
+    }
+}
+
+std::vector<uint8_t> TBlockTransfer::ReadBlock(uint32_t address, int32_t count, bool eeprom, int32_t divisor)
+{
+    const TChip& chip = CurrentChip();
+    const uint8_t device = core_.Chips().AddrDev;
+    const std::vector<uint8_t> request = BlockReadRequest(device, address, count, eeprom, divisor, chip.LinearAddr);
+    const int32_t expected = BlockReadReplyLength(count);
+    std::vector<uint8_t> data(static_cast<size_t>(count));
+    WithRetries("Операция чтения провалена - исчерпано число попыток", [&] {
+        TLoaderConnection& connection = core_.Connection();
+        connection.SendRequest(request.data(), static_cast<int32_t>(request.size()));
+        std::vector<uint8_t> reply(static_cast<size_t>(expected) + 2);
+        bool crcError = false;
+        const int32_t n = connection.ReadReply(reply.data(), crcError, expected, static_cast<uint32_t>(chip.ReadTimeOut));
+        if (n == 0)
+            throw ESarnupolex(
+                platform::Format("Нет ответа от устройства при чтении блока (адрес %.8X, длина %d)", address, count));
+        if (n != expected) {
+            if (n == 3 && reply[0] == device && reply[1] == 0x94)
+                throw ESarnupolex(platform::Format("Ошибка %d при чтении MODBUS%s", reply[2],
+                                                   ModbusExceptionText(reply[2]).c_str()));
+            throw ESarnupolex(platform::Format(
+                "Получен ответ неверного размера при чтении блока (адрес %.8X, длина %d)", address, count));
+        }
+        if (crcError)
+            throw ESarnupolex(platform::Format("Ошибка CRC при чтении блока (адрес %.8X, длина %d)", address, count));
+        std::copy_n(reply.begin() + 5, count, data.begin());
+    });
+    return data;
+}
+
+void TBlockTransfer::DrainChannel()
+{
+    TLoaderConnection& connection = core_.Connection();
+    uint8_t byte = 0;
+    int drained = 0;
+    while (drained < 100 && connection.DeviceRead(&byte, 1) == 1) ++drained;
+    if (drained == 100) throw ESarnupolex("Канал связи не пуст");
+}
+
+void TBlockTransfer::WriteBlock(const uint8_t* data, uint32_t address, int32_t count, int32_t divisor, bool eeprom)
+{
+    const TChip& chip = CurrentChip();
+    checksum_ = AddToWriteChecksum(checksum_, data, count);
+    const uint8_t device = core_.Chips().AddrDev;
+    const std::vector<uint8_t> request = BlockWriteRequest(device, data, address, count, divisor, eeprom, chip.LinearAddr);
+    const int32_t expected = static_cast<int32_t>(request.size());
+    const int32_t timeout = eeprom ? chip.EEPTimeOut : chip.FlashTimeOut;
+    WithRetries("Операция записи провалена - исчерпано число попыток", [&] {
+        DrainChannel();
+        TLoaderConnection& connection = core_.Connection();
+        connection.SendRequest(request.data(), expected);
+        std::vector<uint8_t> reply(static_cast<size_t>(expected) + 2);
+        bool crcError = false;
+        const int32_t n = connection.ReadReply(reply.data(), crcError, expected, static_cast<uint32_t>(timeout));
+        if (n == 0)
+            throw ESarnupolex(
+                platform::Format("Нет ответа от устройства при записи блока (адрес %.4X, длина %d)", address, count));
+        if (n != expected) {
+            if (n == 3 && reply[0] == device && reply[1] == 0x95)
+                throw ESarnupolex(platform::Format("Ошибка %d при записи MODBUS%s", reply[2],
+                                                   ModbusExceptionText(reply[2]).c_str()));
+            throw ESarnupolex(platform::Format("Получен ответ неверного размера при записи блока (адрес %.4X, длина "
+                                               "%d, res = %d, DatagramSize = %d, TOut = %d)",
+                                               address, count, n, expected, timeout));
+        }
+        if (!std::equal(request.begin(), request.end(), reply.begin()))
+            throw ESarnupolex(
+                platform::Format("Неверный ответ при записи блока (адрес %.4X, длина %d)", address, count));
+    });
+}
+
+void TBlockTransfer::ActivateFlashSave()
+{
+    const TChip& chip = CurrentChip();
+    const uint8_t device = core_.Chips().AddrDev;
+    const std::vector<uint8_t> request = ActivationRequest(device, checksum_);
+    TLoaderConnection& connection = core_.Connection();
+    connection.SendRequest(request.data(), static_cast<int32_t>(request.size()));
+    uint8_t reply[8] = {};
+    int32_t got = 0;
+    const uint64_t start = platform::GetTickCount();
+    for (;;) {
+        got += connection.DeviceRead(reply + got, 8 - got);
+        // Leading bytes that are not the device address are dropped; the rest stays.
+        const auto first = std::find(reply, reply + got, device);
+        got = static_cast<int32_t>(std::copy(first, reply + got, reply) - reply);
+        if (got == 8 || platform::GetTickCount() - start >= static_cast<uint64_t>(std::max(chip.FixedWriteTimeOut, 0)))
+            break;
+        platform::Sleep(10);
+    }
+    if (got == 0)
+        throw ESarnupolex("Нет ответа при попытке активации сохранения переданной прошивки или параметров");
+    if (got < 8)
+        throw ESarnupolex(
+            platform::Format("Неверный ответ при попытке попытке активации сохранения (длина %d байт)", got));
+    const uint16_t crc = ModbusCrc16(reply, 6);
+    if (reply[6] != static_cast<uint8_t>(crc >> 8) || reply[7] != static_cast<uint8_t>(crc))
+        throw ESarnupolex("Ошибка CRC MODBUS");
+    if (!std::equal(request.begin(), request.end(), reply))
+        throw ESarnupolex("Ошибка ответа при активации сохранения переданной прошивки или параметров");
+    core_.AppendLogLine("Активация сохранения переданной прошивки или параметров выполнена");
 }

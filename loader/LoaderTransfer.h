@@ -44,3 +44,52 @@ uint16_t AddToWriteChecksum(uint16_t sum, const uint8_t* data, int32_t count);
 // The text that follows "Ошибка %d при чтении MODBUS%s" for an exception code: codes 1,
 // 2, 3, 4, 6, 8 and 9 have one (": неверная функция" ...); any other gives "".
 std::string ModbusExceptionText(int code);
+
+class TLoaderCore;
+
+// The block requests of one operation on the core's current connection and chip, with
+// retries. The write checksum lives here from the start of a write to its activation.
+class TBlockTransfer {
+public:
+    explicit TBlockTransfer(TLoaderCore& core);
+
+    // Reads count bytes at the address. One attempt: "Нет ответа от устройства при
+    // чтении блока (адрес %.8X, длина %d)", "Ошибка %d при чтении MODBUS%s" (a 3-byte
+    // exception reply), "Получен ответ неверного размера при чтении блока (адрес %.8X,
+    // длина %d)", "Ошибка CRC при чтении блока (адрес %.8X, длина %d)". Each failed
+    // attempt is logged; while attempts remain the line "<caption> (Повтор операции -
+    // n)" is sent, after the last one "<caption> (Операция чтения провалена - исчерпано
+    // число попыток)", and its error is raised again. RetryCount below 1 makes one
+    // attempt. Raises ESarnupolex "Не определен тип процессора" without a current chip.
+    std::vector<uint8_t> ReadBlock(uint32_t address, int32_t count, bool eeprom, int32_t divisor);
+
+    // Writes count bytes at the address, after adding them to the write checksum once.
+    // Each attempt first drains the channel (at most 100 bytes, else "Канал связи не
+    // пуст"), then needs the request echoed: "Нет ответа от устройства при записи блока
+    // (адрес %.4X, длина %d)", "Ошибка %d при записи MODBUS%s", "Получен ответ неверного
+    // размера при записи блока (адрес %.4X, длина %d, res = %d, DatagramSize = %d, TOut
+    // = %d)", "Неверный ответ при записи блока (адрес %.4X, длина %d)". Retries as
+    // ReadBlock, with "Операция записи провалена - исчерпано число попыток".
+    void WriteBlock(const uint8_t* data, uint32_t address, int32_t count, int32_t divisor, bool eeprom);
+
+    // Sends the write checksum with 0x56 and waits the chip's FixedWriteTimeOut for its
+    // 8-byte echo, dropping leading bytes that are not the device address. No retries;
+    // ESarnupolex "Нет ответа при попытке активации сохранения переданной прошивки или
+    // параметров", "Неверный ответ при попытке попытке активации сохранения (длина %d
+    // байт)" (1 to 7 bytes), "Ошибка CRC MODBUS", "Ошибка ответа при активации
+    // сохранения переданной прошивки или параметров". Success logs "Активация сохранения
+    // переданной прошивки или параметров выполнена".
+    void ActivateFlashSave();
+
+    uint16_t WriteChecksum() const { return checksum_; }
+    void ResetWriteChecksum() { checksum_ = 0; }
+
+private:
+    TChip& CurrentChip() const;
+    template <typename Attempt>
+    void WithRetries(const char* exhausted, Attempt attempt);
+    void DrainChannel();
+
+    TLoaderCore& core_;
+    uint16_t checksum_ = 0;
+};

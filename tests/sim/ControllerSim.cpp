@@ -320,6 +320,12 @@ int ControllerSim::RequestLength(const std::string& bytes)
     switch (static_cast<uint8_t>(bytes[1])) {
     case 0x10: // address, function, start, count, byte count, data, CRC
         return bytes.size() < 7 ? 0 : 7 + static_cast<uint8_t>(bytes[6]) + 2;
+    case 0x14: // block read: 10 bytes, CRC
+        return 12;
+    case 0x15: // block write: 10 bytes with the word count in bytes 8-9, the words, CRC
+        return bytes.size() < 10 ? 0 : 10 + 2 * (static_cast<uint8_t>(bytes[8]) << 8 | static_cast<uint8_t>(bytes[9])) + 2;
+    case 0x56: // flash-save activation: 6 bytes, CRC
+        return 8;
     default: return -1;
     }
 }
