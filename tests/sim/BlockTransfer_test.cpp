@@ -6,13 +6,11 @@
 #include "loader/LoaderCore.h"
 #include "loader/LoaderTransfer.h"
 #include "loader/Modbus.h"
-#include "platform/NamedMutex.h"
-#include "platform/ProgramDir.h"
-#include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/LoaderEnv.h"
 #include "tests/support/GoldenFrames.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +18,6 @@
 #include <optional>
 #include <string>
 
-namespace fs = std::filesystem;
 using sim::ControllerSim;
 using sim::Fault;
 using sim::FaultKind;
@@ -60,41 +57,23 @@ class BlockTransferTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FreeSharedWatchCategory();
         sim.SetHandler([this](const std::string& pdu) { return controller.Answer(pdu); });
         ports.emplace(platform::kComPortsVariable, "COM5=" + sim.AddPty());
         sim.Start();
-        core.emplace(TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}});
+        core.emplace(env.Places());
         const int stm32 = core->Chips().IndexOfName("STM32f205rg", false);
         ASSERT_GE(stm32, 0);
         core->Connection().OpenDevice("ioType=iotSerial;SerialComNumber=5;SerialBaudRate=115200;RetryCount=3;"
                                       "ControllerType=" + std::to_string(stm32));
         core->PostLogLine("Чтение");
     }
-    void TearDown() override
-    {
-        core.reset();
-        FreeSharedWatchCategory();
-    }
-    std::string ErrorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        return "(none)";
-    }
     bool LogHas(const std::string& text) const { return core->OperationLog().find(text) != std::string::npos; }
 
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
-    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
-    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
+    sim::LoaderEnv env;
     std::optional<testsupport::ScopedEnv> ports;
     LinearController controller;
     ControllerSim sim;
-    std::optional<TLoaderCore> core;
+    std::optional<TLoaderCore> core; // ends before the environment
 };
 
 } // namespace
@@ -142,7 +121,7 @@ TEST_F(BlockTransferTest, RetriesAndTheirErrors)
         const size_t before = sim.Frames().size();
         sim.InjectFault(c.fault, c.failures);
         const std::string log = core->OperationLog();
-        EXPECT_EQ(ErrorOf([&] { transfer.ReadBlock(0x08004000, 128, false, 128); }), c.error.empty() ? "(none)" : c.error);
+        EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ReadBlock(0x08004000, 128, false, 128); }), c.error.empty() ? "(no error)" : c.error);
         EXPECT_EQ(sim.Frames().size() - before, 3u);
         const std::string added = core->OperationLog().substr(log.size());
         EXPECT_NE(added.find("Чтение (Повтор операции - 1)"), std::string::npos);
@@ -160,7 +139,7 @@ TEST_F(BlockTransferTest, WriteRetriesAndANoisyChannel)
     TBlockTransfer transfer(*core);
     const uint8_t data[] = {0x10, 0x20};
     sim.InjectFault({FaultKind::Exception, 9, 0}, 3);
-    EXPECT_EQ(ErrorOf([&] { transfer.WriteBlock(data, 0x08000000, 2, 1024, false); }),
+    EXPECT_EQ(testsupport::ErrorOf([&] { transfer.WriteBlock(data, 0x08000000, 2, 1024, false); }),
               "Ошибка 9 при записи MODBUS: ошибка при записи ячейки памяти, повторите запись");
     EXPECT_TRUE(LogHas("Чтение (Операция записи провалена - исчерпано число попыток)"));
     EXPECT_EQ(transfer.WriteChecksum(), 0x30); // once per call, not per attempt
@@ -177,7 +156,7 @@ TEST_F(BlockTransferTest, WriteRetriesAndANoisyChannel)
         2000));
     const size_t before = sim.Frames().size();
     const size_t logged = core->OperationLog().size();
-    EXPECT_EQ(ErrorOf([&] { transfer.WriteBlock(data, 0x08000000, 2, 1024, false); }), "Канал связи не пуст");
+    EXPECT_EQ(testsupport::ErrorOf([&] { transfer.WriteBlock(data, 0x08000000, 2, 1024, false); }), "Канал связи не пуст");
     sim.SetNoise(0);
     EXPECT_EQ(sim.Frames().size(), before); // no request went out
     const std::string added = core->OperationLog().substr(logged);
@@ -195,7 +174,7 @@ TEST_F(BlockTransferTest, ActivationAnswers)
         bool wrongEcho;
         std::string error;
     } cases[] = {
-        {"one leading garbage byte", Fault{FaultKind::Noise, 1, 0}, false, "(none)"},
+        {"one leading garbage byte", Fault{FaultKind::Noise, 1, 0}, false, "(no error)"},
         {"five bytes", Fault{FaultKind::Truncate, 5, 0}, false,
          "Неверный ответ при попытке попытке активации сохранения (длина 5 байт)"},
         {"bad CRC", Fault{FaultKind::BadCrc, 0, 0}, false, "Ошибка CRC MODBUS"},
@@ -210,7 +189,7 @@ TEST_F(BlockTransferTest, ActivationAnswers)
         TBlockTransfer transfer(*core);
         if (c.fault) sim.InjectFault(*c.fault);
         controller.wrongActivationEcho = c.wrongEcho;
-        EXPECT_EQ(ErrorOf([&] { transfer.ActivateFlashSave(); }), c.error);
+        EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ActivateFlashSave(); }), c.error);
         sim.ClearFaults();
     }
 }

@@ -3,6 +3,7 @@
 // library's MODBUS requests against it over a pty, TCP and UDP.
 
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/LoaderEnv.h"
 
 #include "loader/IOSerialRate.h"
 #include "loader/LoaderConnection.h"
@@ -32,6 +33,7 @@
 
 namespace fs = std::filesystem;
 using sim::ControllerSim;
+using sim::LoaderEnv;
 using sim::Fault;
 using sim::FaultKind;
 using testsupport::Bytes;
@@ -328,17 +330,6 @@ TEST(ControllerSim, DisconnectHangsUpThePty)
 }
 
 namespace {
-
-// A program folder, registry and runtime folder of the loader core in a temporary folder.
-struct LoaderEnv {
-    LoaderEnv() { FreeSharedWatchCategory(); }
-    ~LoaderEnv() { FreeSharedWatchCategory(); }
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
-    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
-    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
-    TLoaderPlaces Places() const { return TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}}; }
-};
 
 // Sends "transmit 1" through the library's connection and reads its 6-byte reply.
 void TransmitThroughLibrary(TLoaderCore& core)
