@@ -534,6 +534,12 @@ void TLoaderCore::LogHexDump(const std::string& prefix, const uint8_t* data, siz
     AppendLogLine(count == 0 ? prefix : prefix + " " + HexDump(data, count));
 }
 
+void TLoaderCore::SetLastLine(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastLine_ = text;
+}
+
 std::string TLoaderCore::LastLine() const
 {
     std::lock_guard<std::mutex> lock(mutex_);

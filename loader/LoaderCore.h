@@ -137,6 +137,8 @@ public:
     // Appends the prefix followed by " XX" for every byte ("> 01 0A FF").
     void LogHexDump(const std::string& prefix, const uint8_t* data, size_t count);
     std::string LastLine() const;
+    // Sets the last line without logging or sending it (the caption of a transfer).
+    void SetLastLine(const std::string& text);
     std::string OperationLog() const;
     // Writes the operation log over "SarnupolexLib.log" when it is not empty. Never
     // raises: a failure becomes one Error line in the rolling log.

@@ -4,12 +4,17 @@
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/Modbus.h"
+#include "loader/SarnupolexLib.h"
+#include "model/Memory.h"
+#include "platform/Atoms.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Tick.h"
+#include "platform/Windows.h"
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 
 namespace {
 
@@ -228,4 +233,95 @@ void TBlockTransfer::ActivateFlashSave()
     if (!std::equal(request.begin(), request.end(), reply))
         throw ESarnupolex("Ошибка ответа при активации сохранения переданной прошивки или параметров");
     core_.AppendLogLine("Активация сохранения переданной прошивки или параметров выполнена");
+}
+
+void TBlockTransfer::SendCaption(const std::string& caption)
+{
+    core_.SetLastLine(caption);
+    const platform::HWND window = core_.OperationWindow();
+    if (window == 0 || !platform::IsWindow(window)) return;
+    const platform::ATOM atom = platform::AddAtom(caption);
+    if (atom != 0) platform::SendMessage(window, platform::WM_LOADER_PROGRESS, PROGRESS_CAPTION, atom);
+}
+
+bool TBlockTransfer::Cancelled(uint64_t part, uint64_t whole)
+{
+    const platform::HWND window = core_.OperationWindow();
+    if (window == 0 || whole == 0) return false;
+    const uint64_t percent = (part * 100 + whole / 2) / whole;
+    return platform::SendMessage(window, platform::WM_LOADER_PROGRESS, PROGRESS_PERCENT,
+                                 static_cast<platform::LPARAM>(percent)) != 0;
+}
+
+bool TBlockTransfer::ReadBlocks(TBlockList& blocks, const std::string& caption)
+{
+    const TChip& chip = CurrentChip();
+    SendCaption(caption);
+    int32_t chunk = ChunkSize(chip);
+    if (chunk == 256) chunk = 128;
+    uint64_t end = 0;
+    for (int i = 0; i < blocks.Count(); ++i)
+        end = std::max(end, uint64_t{blocks.Block(i)->Address} + static_cast<uint64_t>(std::max(blocks.Block(i)->Size, 0)));
+    int64_t lastChunk = -1;
+    std::vector<uint8_t> buffer;
+    for (int i = 0; i < blocks.Count(); ++i) {
+        TMemoryBlock& block = *blocks.Block(i);
+        const bool eeprom = IsEepromAddress(block.Address);
+        for (uint64_t offset = 0; offset < static_cast<uint64_t>(std::max(block.Size, 0));) {
+            const uint64_t at = block.Address + offset;
+            const int64_t number = static_cast<int64_t>(at / static_cast<uint64_t>(chunk));
+            if (number != lastChunk) {
+                buffer = ReadBlock(static_cast<uint32_t>(number * chunk), chunk, eeprom, chunk);
+                lastChunk = number;
+            }
+            const uint64_t inChunk = at - static_cast<uint64_t>(number * chunk);
+            const uint64_t n = std::min(static_cast<uint64_t>(block.Size) - offset, static_cast<uint64_t>(chunk) - inChunk);
+            std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(inChunk), n, block.Data() + offset);
+            offset += n;
+            if (Cancelled(block.Address + offset, end)) return false;
+        }
+    }
+    return true;
+}
+
+bool TBlockTransfer::WriteBlocks(TBlockList& blocks, uint32_t offset, const std::string& caption)
+{
+    const TChip& chip = CurrentChip();
+    SendCaption(caption);
+    if (blocks.Count() == 0) throw ESarnupolex("В файле прошивки нет блоков данных");
+    const uint64_t chunk = static_cast<uint64_t>(ChunkSize(chip));
+    // The chunks the blocks touch, each filled with 0xFF, then with the blocks' bytes.
+    std::map<uint64_t, std::vector<uint8_t>> image;
+    uint64_t first = UINT64_MAX, end = 0;
+    for (int i = 0; i < blocks.Count(); ++i) {
+        const TMemoryBlock& block = *blocks.Block(i);
+        const uint64_t start = uint64_t{block.Address} + offset;
+        for (uint64_t at = start; at < start + static_cast<uint64_t>(std::max(block.Size, 0));) {
+            auto& bytes = image[at / chunk];
+            if (bytes.empty()) bytes.assign(chunk, 0xFF);
+            const uint64_t inChunk = at % chunk;
+            const uint64_t n = std::min(start + static_cast<uint64_t>(block.Size) - at, chunk - inChunk);
+            std::copy_n(block.Data() + (at - start), n, bytes.begin() + static_cast<std::ptrdiff_t>(inChunk));
+            first = std::min(first, at / chunk);
+            at += n;
+            end = std::max(end, at);
+        }
+    }
+    if (image.empty()) return true;
+    const uint64_t chunks = end / chunk - first + 1;
+    uint64_t lastWritten = UINT64_MAX;
+    for (int i = 0; i < blocks.Count(); ++i) {
+        const TMemoryBlock& block = *blocks.Block(i);
+        if (block.Size <= 0) continue;
+        const uint64_t start = uint64_t{block.Address} + offset;
+        for (uint64_t number = start / chunk; number <= (start + static_cast<uint64_t>(block.Size) - 1) / chunk; ++number) {
+            if (number == lastWritten) continue;
+            const uint64_t address = number * chunk;
+            WriteBlock(image[number].data(), static_cast<uint32_t>(address), static_cast<int32_t>(chunk),
+                       static_cast<int32_t>(chunk), IsEepromAddress(address));
+            lastWritten = number;
+            if (Cancelled(number - first + 1, chunks)) return false;
+        }
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class TBlockList;
 class TChip;
 
 // Whether an address denotes EEPROM: 0x80000000 and above. The only place of that rule.
@@ -81,6 +82,20 @@ public:
     // переданной прошивки или параметров выполнена".
     void ActivateFlashSave();
 
+    // Reads the blocks (absolute addresses) chunk by chunk: the chip's Sector, 128 for a
+    // Sector of 256. A chunk shared by consecutive blocks is read once. The caption is
+    // sent as PROGRESS_CAPTION and becomes the last line; after each copy
+    // PROGRESS_PERCENT = (address + offset) × 100 / End (the highest block end), rounded;
+    // a non-zero reply cancels. False when cancelled.
+    bool ReadBlocks(TBlockList& blocks, const std::string& caption);
+    // Writes every chunk that a block (address + offset) touches once, in block order,
+    // its bytes from the blocks and 0xFF where no block covers them; chunks no block
+    // touches are not written. PROGRESS_PERCENT = chunk index × 100 / chunks, rounded;
+    // cancel as ReadBlocks. ESarnupolex "В файле прошивки нет блоков данных" for an
+    // empty list. Addresses are taken in 64 bits, so overlapping blocks and ends near
+    // 2^32 stay inside the image.
+    bool WriteBlocks(TBlockList& blocks, uint32_t offset, const std::string& caption);
+
     uint16_t WriteChecksum() const { return checksum_; }
     void ResetWriteChecksum() { checksum_ = 0; }
 
@@ -89,6 +104,9 @@ private:
     template <typename Attempt>
     void WithRetries(const char* exhausted, Attempt attempt);
     void DrainChannel();
+    void SendCaption(const std::string& caption);
+    // Sends PROGRESS_PERCENT = part × 100 / whole, rounded; whether the host cancels.
+    bool Cancelled(uint64_t part, uint64_t whole);
 
     TLoaderCore& core_;
     uint16_t checksum_ = 0;

@@ -6,6 +6,10 @@
 #include "loader/LoaderCore.h"
 #include "loader/LoaderTransfer.h"
 #include "loader/Modbus.h"
+#include "loader/SarnupolexLib.h"
+#include "model/Memory.h"
+#include "platform/Atoms.h"
+#include "platform/Windows.h"
 #include "platform/SerialPorts.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/LoaderEnv.h"
@@ -192,4 +196,120 @@ TEST_F(BlockTransferTest, ActivationAnswers)
         EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ActivateFlashSave(); }), c.error);
         sim.ClearFaults();
     }
+}
+
+namespace {
+
+// The operation window: records the percentages and cancels at the k-th (0: never).
+class ProgressWindow {
+public:
+    ProgressWindow()
+    {
+        hwnd = platform::RegisterWindow(
+            [this](platform::HWND, platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam) {
+                if (msg != platform::WM_LOADER_PROGRESS) return platform::LRESULT{0};
+                if (wParam == PROGRESS_CAPTION) {
+                    std::string text;
+                    platform::GetAtomName(static_cast<platform::ATOM>(lParam), text);
+                    platform::DeleteAtom(static_cast<platform::ATOM>(lParam));
+                    captions.push_back(text);
+                }
+                if (wParam != PROGRESS_PERCENT) return platform::LRESULT{0};
+                percents.push_back(static_cast<int>(lParam));
+                return platform::LRESULT{percents.size() == cancelAt ? 1 : 0};
+            },
+            queue);
+    }
+    ~ProgressWindow() { platform::UnregisterWindow(hwnd); }
+    platform::MessageQueue queue;
+    platform::HWND hwnd = 0;
+    std::vector<int> percents;
+    std::vector<std::string> captions;
+    size_t cancelAt = 0;
+};
+
+struct Blocks {
+    ~Blocks()
+    {
+        for (int i = 0; i < list.Count(); ++i) list.Block(i)->Release();
+    }
+    TMemoryBlock& Add(uint32_t address, int32_t size)
+    {
+        auto block = TMemoryBlock::Make(address, size);
+        TMemoryBlock& added = *block;
+        list.AddBlock(block.release());
+        return added;
+    }
+    TBlockList list;
+};
+
+} // namespace
+
+// Blocks with gaps, an unaligned start, two blocks in one chunk, a block across two
+// chunks and a block inside an earlier, longer one: the written chunks hold the blocks
+// and 0xFF elsewhere, untouched chunks stay unwritten, and a read gives the bytes back
+// with one request per chunk.
+TEST_F(BlockTransferTest, WriteBlocksAndReadThemBack)
+{
+    ProgressWindow window;
+    core->SetOperationWindow(window.hwnd);
+    Blocks blocks;
+    const struct {
+        uint32_t address;
+        int32_t size;
+    } layout[] = {{0x08000005, 3}, {0x08000100, 40}, {0x080007C0, 100}, {0x08002000, 300}, {0x08002010, 8}};
+    uint8_t value = 1;
+    for (const auto& b : layout) {
+        TMemoryBlock& block = blocks.Add(b.address, b.size);
+        for (int32_t i = 0; i < b.size; ++i) block.Data()[i] = value++;
+    }
+    TBlockTransfer transfer(*core);
+    ASSERT_TRUE(transfer.WriteBlocks(blocks.list, 0, "Запись"));
+    EXPECT_EQ(window.captions, std::vector<std::string>{"Запись"});
+    // Chunks 0, 1, 2 and 8 of 9 (0x08000000 to 0x0800212C).
+    EXPECT_EQ(window.percents, (std::vector<int>{11, 22, 33, 100}));
+    std::map<uint32_t, uint8_t> expected;
+    for (uint32_t chunk : {0x08000000u, 0x08000400u, 0x08000800u, 0x08002000u})
+        for (uint32_t i = 0; i < 1024; ++i) expected[chunk + i] = 0xFF;
+    for (int i = 0; i < blocks.list.Count(); ++i)
+        for (int32_t k = 0; k < blocks.list.Block(i)->Size; ++k)
+            expected[blocks.list.Block(i)->Address + static_cast<uint32_t>(k)] = blocks.list.Block(i)->Data()[k];
+    EXPECT_EQ(controller.memory, expected);
+    uint16_t sum = 0;
+    for (const auto& [address, byte] : expected) sum = static_cast<uint16_t>(sum + byte);
+    EXPECT_EQ(transfer.WriteChecksum(), sum);
+
+    Blocks back;
+    for (const auto& b : layout) back.Add(b.address, b.size);
+    const size_t before = sim.Frames().size();
+    window.percents.clear();
+    ASSERT_TRUE(transfer.ReadBlocks(back.list, "Чтение блоков"));
+    // Chunks 0 (shared by two blocks), 1, 2 and 8 (shared by the outer and inner block).
+    EXPECT_EQ(sim.Frames().size() - before, 4u);
+    for (int i = 0; i < back.list.Count(); ++i)
+        for (int32_t k = 0; k < back.list.Block(i)->Size; ++k)
+            EXPECT_EQ(back.list.Block(i)->Data()[k], expected[back.list.Block(i)->Address + static_cast<uint32_t>(k)]);
+    ASSERT_FALSE(window.percents.empty());
+    EXPECT_EQ(window.percents.back(), 100);
+    EXPECT_EQ(window.percents.front(), 100); // absolute addresses far above the blocks' span
+
+    // A cancel at the second percentage: false, and no request after it.
+    window.cancelAt = 2;
+    window.percents.clear();
+    const size_t beforeCancel = sim.Frames().size();
+    EXPECT_FALSE(transfer.WriteBlocks(blocks.list, 0, "Запись"));
+    EXPECT_EQ(sim.Frames().size() - beforeCancel, 2u);
+    core->SetOperationWindow(0);
+}
+
+TEST_F(BlockTransferTest, EmptyListAndNoChip)
+{
+    Blocks none;
+    TBlockTransfer transfer(*core);
+    EXPECT_EQ(testsupport::ErrorOf([&] { transfer.WriteBlocks(none.list, 0, "Запись"); }),
+              "В файле прошивки нет блоков данных");
+    core->Connection().CloseDevice();
+    core->Connection().OpenDevice("ioType=iotSerial;SerialComNumber=5;SerialBaudRate=115200");
+    EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ReadBlocks(none.list, "Чтение"); }), "Не определен тип процессора");
+    EXPECT_TRUE(sim.Frames().empty());
 }
