@@ -313,3 +313,18 @@ TEST_F(BlockTransferTest, EmptyListAndNoChip)
     EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ReadBlocks(none.list, "Чтение"); }), "Не определен тип процессора");
     EXPECT_TRUE(sim.Frames().empty());
 }
+
+// A stored RetryCount below 1 makes one attempt.
+TEST_F(BlockTransferTest, RetryCountZeroMakesOneAttempt)
+{
+    const int stm32 = core->Chips().IndexOfName("STM32f205rg", false);
+    core->Connection().CloseDevice();
+    core->Connection().OpenDevice("ioType=iotSerial;SerialComNumber=5;SerialBaudRate=115200;RetryCount=0;"
+                                  "ControllerType=" + std::to_string(stm32));
+    TBlockTransfer transfer(*core);
+    sim.InjectFault({FaultKind::Silence, 0, 0}, 2);
+    EXPECT_EQ(testsupport::ErrorOf([&] { transfer.ReadBlock(0x08004000, 128, false, 128); }),
+              "Нет ответа от устройства при чтении блока (адрес 08004000, длина 128)");
+    EXPECT_EQ(sim.Frames().size(), 1u);
+    EXPECT_EQ(core->OperationLog().find("Повтор операции"), std::string::npos);
+}
