@@ -507,6 +507,18 @@ void TLoaderCore::PostLogLine(const std::string& text)
         std::lock_guard<std::mutex> lock(mutex_);
         lastLine_ = line;
     }
+    DeliverLogLine(line);
+}
+
+void TLoaderCore::SendLogLine(const std::string& text)
+{
+    std::string line = text;
+    if (line.size() >= 3 && EndsWithCrLf(line)) line.resize(line.size() - 2);
+    DeliverLogLine(line);
+}
+
+void TLoaderCore::DeliverLogLine(const std::string& line)
+{
     AppendLogLine(line);
     const platform::HWND window = OperationWindow();
     if (window == 0 || line.empty() || !platform::IsWindow(window)) return;
@@ -520,6 +532,12 @@ void TLoaderCore::PostLogLine(const std::string& text)
 void TLoaderCore::LogHexDump(const std::string& prefix, const uint8_t* data, size_t count)
 {
     AppendLogLine(count == 0 ? prefix : prefix + " " + HexDump(data, count));
+}
+
+void TLoaderCore::SetLastLine(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastLine_ = text;
 }
 
 std::string TLoaderCore::LastLine() const

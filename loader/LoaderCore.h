@@ -131,9 +131,14 @@ public:
     // atoms of at most 255 characters each. Nothing is sent (the line is only logged)
     // without a window, to a window that is gone, or for an empty text.
     void PostLogLine(const std::string& text);
+    // Logs and sends the text as PostLogLine does, but leaves the last line as it was
+    // (retry lines of a transfer name its caption without replacing it).
+    void SendLogLine(const std::string& text);
     // Appends the prefix followed by " XX" for every byte ("> 01 0A FF").
     void LogHexDump(const std::string& prefix, const uint8_t* data, size_t count);
     std::string LastLine() const;
+    // Sets the last line without logging or sending it (the caption of a transfer).
+    void SetLastLine(const std::string& text);
     std::string OperationLog() const;
     // Writes the operation log over "SarnupolexLib.log" when it is not empty. Never
     // raises: a failure becomes one Error line in the rolling log.
@@ -157,6 +162,7 @@ public:
     TWatch& Watch() { return *watch_; }
 
 private:
+    void DeliverLogLine(const std::string& line);
     std::optional<std::string> DeviceListBytes();
     void RemoveOwnWorkingCopies();
     void CommitScripts();

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
+#include <type_traits>
 
 namespace sim {
 
@@ -51,6 +53,25 @@ int BoundSocket(int type, const std::string& address, uint16_t port, uint16_t& b
     return fd;
 }
 
+// A pseudo-terminal master whose slave starts raw (echo and line mode are its defaults;
+// the master's settings are the slave's); the slave's path, also named by the link.
+int OpenPtyMaster(const std::filesystem::path& link, std::string& slave)
+{
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) throw std::runtime_error("no pty");
+    slave = ::ptsname(fd);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    if (!link.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(link, ec);
+        std::filesystem::create_symlink(slave, link);
+    }
+    return fd;
+}
+
 std::string WithCrc(const std::string& pdu)
 {
     const uint16_t crc = ModbusCrc16(reinterpret_cast<const uint8_t*>(pdu.data()), static_cast<uint16_t>(pdu.size()));
@@ -64,6 +85,7 @@ struct ControllerSim::Endpoint {
     std::string name;
     int fd = -1;     // pty master, listener, UDP socket
     int client = -1; // TCP: the connected client
+    std::filesystem::path link; // pty: the published link
     bool slaveOpen = false;
     uint64_t quietUntil = 0; // pty: hung up, not polled before then
     sockaddr_in peer{};      // UDP: the sender of the last datagram
@@ -77,6 +99,36 @@ struct ControllerSim::Pending {
     uint64_t due = 0;
     sockaddr_in peer{};
 };
+
+const FaultName kFaultNames[10] = {
+    {"silence", FaultKind::Silence},       {"bad-crc", FaultKind::BadCrc},
+    {"exception", FaultKind::Exception},   {"exception3", FaultKind::Exception3},
+    {"delay", FaultKind::Delay},           {"truncate", FaultKind::Truncate},
+    {"noise", FaultKind::Noise},           {"fragments", FaultKind::Fragments},
+    {"disconnect", FaultKind::Disconnect}, {"noise-stream", FaultKind::NoiseStream},
+};
+
+std::optional<Fault> ParseFault(const std::string& text)
+{
+    const size_t equals = text.find('=');
+    const std::string name = text.substr(0, equals);
+    const auto* found = std::find_if(std::begin(kFaultNames), std::end(kFaultNames),
+                                     [&](const FaultName& f) { return name == f.name; });
+    if (found == std::end(kFaultNames)) return std::nullopt;
+    Fault fault{found->kind, 0, 0};
+    if (equals == std::string::npos) return fault;
+    const std::string numbers = text.substr(equals + 1);
+    const size_t comma = numbers.find(',');
+    const auto number = [](const std::string& digits, auto& out) {
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9)
+            return false;
+        out = static_cast<std::remove_reference_t<decltype(out)>>(std::stoul(digits));
+        return true;
+    };
+    if (!number(numbers.substr(0, comma), fault.k)) return std::nullopt;
+    if (comma != std::string::npos && !number(numbers.substr(comma + 1), fault.gapMs)) return std::nullopt;
+    return fault;
+}
 
 ControllerSim::ControllerSim() : start_(MonotonicMs()) {}
 
@@ -96,19 +148,9 @@ std::string ControllerSim::AddPty(const std::filesystem::path& link)
     auto e = std::make_unique<Endpoint>();
     e->kind = Kind::Pty;
     e->name = "pty";
-    e->fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (e->fd < 0 || ::grantpt(e->fd) != 0 || ::unlockpt(e->fd) != 0) throw std::runtime_error("no pty");
-    const std::string slave = ::ptsname(e->fd);
-    // The slave starts in echo and line mode; the master's settings are the slave's.
-    termios t{};
-    ::tcgetattr(e->fd, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(e->fd, TCSANOW, &t);
-    if (!link.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(link, ec);
-        std::filesystem::create_symlink(slave, link);
-    }
+    e->link = link;
+    std::string slave;
+    e->fd = OpenPtyMaster(link, slave);
     std::lock_guard<std::mutex> guard(lock_);
     endpoints_.push_back(std::move(e));
     return slave;
@@ -203,10 +245,51 @@ void ControllerSim::InjectFault(Fault fault, int count)
     for (int i = 0; i < count; ++i) faults_.push_back(fault);
 }
 
+void ControllerSim::InjectFault(uint8_t function, Fault fault, int count)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (count != 0) functionFaults_.push_back({function, fault, count});
+}
+
+void ControllerSim::ClearFaults()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    faults_.clear();
+    functionFaults_.clear();
+    noiseRate_ = 0;
+}
+
+void ControllerSim::SetNoise(uint32_t bytesPerSecond)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    noiseRate_ = bytesPerSecond;
+    noiseDue_ = static_cast<double>(Now());
+}
+
+std::optional<Fault> ControllerSim::NextFault(uint8_t function)
+{
+    for (auto it = functionFaults_.begin(); it != functionFaults_.end(); ++it) {
+        if (it->function != function) continue;
+        const Fault fault = it->fault;
+        if (it->left > 0 && --it->left == 0) functionFaults_.erase(it);
+        return fault;
+    }
+    if (faults_.empty()) return std::nullopt;
+    const Fault fault = faults_.front();
+    faults_.erase(faults_.begin());
+    return fault;
+}
+
 std::vector<SimFrame> ControllerSim::Frames() const
 {
     std::lock_guard<std::mutex> guard(lock_);
     return frames_;
+}
+
+std::vector<SimBytes> ControllerSim::Traffic() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return traffic_;
 }
 
 std::vector<std::string> ControllerSim::ModemResets() const
@@ -237,6 +320,12 @@ int ControllerSim::RequestLength(const std::string& bytes)
     switch (static_cast<uint8_t>(bytes[1])) {
     case 0x10: // address, function, start, count, byte count, data, CRC
         return bytes.size() < 7 ? 0 : 7 + static_cast<uint8_t>(bytes[6]) + 2;
+    case 0x14: // block read: 10 bytes, CRC
+        return 12;
+    case 0x15: // block write: 10 bytes with the word count in bytes 8-9, the words, CRC
+        return bytes.size() < 10 ? 0 : 10 + 2 * (static_cast<uint8_t>(bytes[8]) << 8 | static_cast<uint8_t>(bytes[9])) + 2;
+    case 0x56: // flash-save activation: 6 bytes, CRC
+        return 8;
     default: return -1;
     }
 }
@@ -273,6 +362,7 @@ void ControllerSim::Receive(Endpoint& e, const std::string& bytes)
 {
     const double charMs = CharMs(e);
     const double now = static_cast<double>(Now());
+    traffic_.push_back({Now(), e.name, false, bytes});
     for (size_t i = 0; i < bytes.size(); ++i) e.lastByteMs = std::max(now, e.lastByteMs + charMs);
     if (echo_ && e.kind != Kind::Udp) Queue(e, bytes, 0);
     e.input += bytes;
@@ -326,11 +416,7 @@ void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
         reply = handler_(pdu);
     else if (static_cast<uint8_t>(pdu[1]) == 0x10)
         reply = pdu.substr(0, 6);
-    std::optional<Fault> fault;
-    if (!faults_.empty()) {
-        fault = faults_.front();
-        faults_.erase(faults_.begin());
-    }
+    const std::optional<Fault> fault = NextFault(static_cast<uint8_t>(pdu[1]));
     const FaultKind kind = fault ? fault->kind : FaultKind::Silence;
     const size_t k = fault ? static_cast<size_t>(std::max(fault->k, 0)) : 0;
     if (fault && kind == FaultKind::Disconnect) {
@@ -346,6 +432,10 @@ void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
     if (fault) {
         switch (kind) {
         case FaultKind::BadCrc: bytes.back() = static_cast<char>(bytes.back() ^ 0xFF); break;
+        case FaultKind::NoiseStream:
+            noiseRate_ = static_cast<uint32_t>(k);
+            noiseDue_ = static_cast<double>(Now());
+            break;
         case FaultKind::Delay: delay += static_cast<uint32_t>(k); break;
         case FaultKind::Truncate: bytes.resize(std::min(k, bytes.size())); break;
         case FaultKind::Noise: {
@@ -366,11 +456,53 @@ void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
 
 void ControllerSim::Disconnect(Endpoint& e)
 {
+    if (e.kind == Kind::Pty) HangUp(e);
     if (e.kind != Kind::Tcp || e.client < 0) return;
     ::close(e.client);
     e.client = -1;
     e.input.clear();
     Event("tcp close " + e.name);
+}
+
+void ControllerSim::HangUp(Endpoint& e)
+{
+    ::close(e.fd);
+    std::string slave;
+    e.fd = OpenPtyMaster(e.link, slave);
+    e.slaveOpen = false;
+    e.input.clear();
+    e.quietUntil = 0;
+    std::erase_if(pending_, [&](const Pending& p) { return p.endpoint == &e; });
+    Event("pty hang-up, new slave " + slave);
+}
+
+void ControllerSim::Send(Endpoint& e, const std::string& bytes, const sockaddr_in& peer)
+{
+    bool sent = true;
+    if (e.kind == Kind::Udp && peer.sin_port != 0) {
+        ::sendto(e.fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    } else if (e.kind == Kind::Tcp && e.client >= 0) {
+        ::send(e.client, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    } else if (e.kind == Kind::Pty && e.slaveOpen) {
+        if (::write(e.fd, bytes.data(), bytes.size()) < 0) Event("pty write failed");
+    } else {
+        sent = false;
+    }
+    if (sent) traffic_.push_back({Now(), e.name, true, bytes});
+}
+
+void ControllerSim::SendNoise(uint64_t now)
+{
+    if (noiseRate_ == 0) return;
+    const double step = 1000.0 / noiseRate_;
+    std::string noise;
+    for (; noiseDue_ <= static_cast<double>(now); noiseDue_ += step) {
+        noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
+        noise += static_cast<char>(noiseSeed_ >> 16);
+    }
+    if (noise.empty()) return;
+    for (auto& e : endpoints_)
+        if (e->kind != Kind::Modem && (e->kind != Kind::Pty || e->slaveOpen)) Send(*e, noise, e->peer);
 }
 
 void ControllerSim::Run()
@@ -394,6 +526,8 @@ void ControllerSim::Run()
             }
             for (const Pending& p : pending_)
                 timeout = std::min<int>(timeout, p.due > now ? static_cast<int>(p.due - now) : 0);
+            if (noiseRate_ > 0)
+                timeout = std::min<int>(timeout, std::max(0, static_cast<int>(std::ceil(noiseDue_ - static_cast<double>(now)))));
         }
         ::poll(fds.data(), fds.size(), timeout);
         std::lock_guard<std::mutex> guard(lock_);
@@ -456,18 +590,12 @@ void ControllerSim::Run()
                 continue;
             }
             Endpoint& e = *it->endpoint;
-            if (e.kind == Kind::Udp) {
-                ::sendto(e.fd, it->bytes.data(), it->bytes.size(), 0, reinterpret_cast<const sockaddr*>(&it->peer),
-                         sizeof it->peer);
-            } else if (e.kind == Kind::Tcp && e.client >= 0) {
-                ::send(e.client, it->bytes.data(), it->bytes.size(), MSG_NOSIGNAL);
-            } else if (e.kind == Kind::Pty && e.slaveOpen) {
-                if (::write(e.fd, it->bytes.data(), it->bytes.size()) < 0) Event("pty write failed");
-            } else {
-                Event("reply dropped on " + e.name);
-            }
+            const size_t before = traffic_.size();
+            Send(e, it->bytes, it->peer);
+            if (traffic_.size() == before) Event("reply dropped on " + e.name);
             it = pending_.erase(it);
         }
+        SendNoise(now);
     }
 }
 

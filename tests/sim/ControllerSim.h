@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
+
 namespace sim {
 
 // One frame the simulator recognised (or rejected by its CRC).
@@ -28,6 +30,14 @@ struct SimFrame {
     uint32_t baud = 0;     // the line speed when it arrived (0: unpaced)
 };
 
+// Raw bytes as they crossed an endpoint: read from it, or written to it.
+struct SimBytes {
+    uint64_t timeMs = 0;  // since the simulator started
+    std::string endpoint; // as in SimFrame
+    bool sent = false;    // false: received
+    std::string bytes;
+};
+
 enum class FaultKind {
     Silence,    // no reply
     BadCrc,     // the reply's last byte flipped
@@ -37,14 +47,27 @@ enum class FaultKind {
     Truncate,   // only the first k bytes of the reply
     Noise,      // k bytes of noise in front of the reply
     Fragments,  // the reply in pieces of k bytes, gapMs apart
-    Disconnect, // no reply; the TCP client is closed
+    Disconnect, // no reply; the TCP client is closed, the pty hung up (see AddPty)
+    NoiseStream, // the reply, and from then on noise at k bytes a second (SetNoise(k))
 };
+
 
 struct Fault {
     FaultKind kind = FaultKind::Silence;
     int k = 0;
     uint32_t gapMs = 0;
 };
+
+// The fault kinds by the names the program takes on its command line.
+struct FaultName {
+    const char* name;
+    FaultKind kind;
+};
+extern const FaultName kFaultNames[10];
+
+// A fault from "kind[=k[,gapMs]]", with a kind of kFaultNames; none for an unknown kind
+// or a malformed number.
+std::optional<Fault> ParseFault(const std::string& text);
 
 class ControllerSim {
 public:
@@ -57,7 +80,9 @@ public:
     ControllerSim& operator=(const ControllerSim&) = delete;
 
     // Endpoints, added before Start. A pseudo-terminal whose slave starts raw: its path
-    // (also published as the symbolic link when one is given).
+    // (also published as the symbolic link when one is given). A disconnect fault closes
+    // the master, which the slave's holder sees as a hang-up, and opens a fresh pair whose
+    // slave the link then names.
     std::string AddPty(const std::filesystem::path& link = {});
     // A TCP listener taking one client at a time; the port it got (port 0: any).
     uint16_t AddTcp(const std::string& address, uint16_t port = 0);
@@ -85,8 +110,18 @@ public:
     void SetEcho(bool echo);
     // A fault for each of the next count requests.
     void InjectFault(Fault fault, int count = 1);
+    // A fault for each of the next count requests of that function code; count < 0:
+    // every one. It goes before the faults of InjectFault, which it leaves in place.
+    void InjectFault(uint8_t function, Fault fault, int count);
+    // Drops every pending fault and stops the noise.
+    void ClearFaults();
+    // Noise bytes at that rate on every endpoint with a peer (a pty with its slave open,
+    // a TCP client, the last UDP sender); 0 stops it.
+    void SetNoise(uint32_t bytesPerSecond);
 
     std::vector<SimFrame> Frames() const;
+    // Every byte received and sent, in time order.
+    std::vector<SimBytes> Traffic() const;
     std::vector<std::string> ModemResets() const;
     // Connection events and rejected input, one line each.
     std::vector<std::string> Events() const;
@@ -107,6 +142,10 @@ private:
     void Answer(Endpoint& e, const std::string& frame);
     void Queue(Endpoint& e, std::string bytes, uint32_t delayMs);
     void Disconnect(Endpoint& e);
+    void HangUp(Endpoint& e);
+    void Send(Endpoint& e, const std::string& bytes, const sockaddr_in& peer);
+    void SendNoise(uint64_t now);
+    std::optional<Fault> NextFault(uint8_t function);
     void Event(const std::string& text);
     uint64_t Now() const;
 
@@ -118,12 +157,22 @@ private:
     std::vector<std::string> events_;
     std::vector<std::pair<std::string, std::pair<std::string, uint32_t>>> rawRules_;
     std::vector<Fault> faults_;
+    struct FunctionFault {
+        uint8_t function;
+        Fault fault;
+        int left; // < 0: every request
+    };
+    std::vector<FunctionFault> functionFaults_;
+    std::vector<SimBytes> traffic_;
     Handler handler_;
     double CharMs(const Endpoint& e) const;
     uint32_t BaudOf(const Endpoint& e) const;
 
     uint32_t turnaroundMs_ = 0;
     uint32_t socketBaud_ = 0;
+    uint32_t noiseRate_ = 0;
+    double noiseDue_ = 0;
+    uint32_t noiseSeed_ = 1;
     int stopBits_ = 1;
     bool parity_ = false;
     bool echo_ = false;

@@ -3,6 +3,7 @@
 // library's MODBUS requests against it over a pty, TCP and UDP.
 
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/LoaderEnv.h"
 
 #include "loader/IOSerialRate.h"
 #include "loader/LoaderConnection.h"
@@ -13,6 +14,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
 
@@ -25,11 +27,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
 using sim::ControllerSim;
+using sim::LoaderEnv;
 using sim::Fault;
 using sim::FaultKind;
 using testsupport::Bytes;
@@ -127,6 +131,16 @@ TEST(ControllerSim, RecognisesGoldenFramesWholeSplitAndAfterGarbage)
     bool logged = false;
     for (const auto& e : sim.Events()) logged = logged || e.find("bad CRC") != std::string::npos;
     EXPECT_TRUE(logged);
+
+    // The raw bytes in time order: the request as it came, then the reply.
+    const auto traffic = sim.Traffic();
+    ASSERT_GE(traffic.size(), 2u);
+    EXPECT_EQ(traffic[0].endpoint, frames[0].endpoint);
+    EXPECT_FALSE(traffic[0].sent);
+    EXPECT_EQ(traffic[0].bytes, transmit.frame);
+    EXPECT_TRUE(traffic[1].sent);
+    EXPECT_EQ(traffic[1].bytes, reply.frame);
+    for (size_t i = 1; i < traffic.size(); ++i) EXPECT_LE(traffic[i - 1].timeMs, traffic[i].timeMs);
 }
 
 TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
@@ -172,6 +186,42 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
     client.Send(transmit.frame);
     EXPECT_EQ(client.Receive(), transmit.frame + reply.frame);
     sim.SetEcho(false);
+
+    // Faults by function code go first and leave the others queued: every request of
+    // function 16, or the next two of it.
+    sim.InjectFault(0x10, {FaultKind::Silence, 0, 0}, -1);
+    sim.InjectFault({FaultKind::Truncate, 2, 0});
+    for (int i = 0; i < 3; ++i) {
+        client.Send(transmit.frame);
+        EXPECT_EQ(client.Receive(), "");
+    }
+    sim.ClearFaults();
+    sim.InjectFault(0x08, {FaultKind::Silence, 0, 0}, -1);
+    sim.InjectFault(0x10, {FaultKind::Exception, 3, 0}, 2);
+    for (const std::string& seen : {WithCrc(Bytes("01 90 03")), WithCrc(Bytes("01 90 03")), reply.frame}) {
+        client.Send(transmit.frame);
+        EXPECT_EQ(client.Receive(), seen);
+    }
+    sim.ClearFaults();
+
+    // Continuous noise: the reply, then noise at the rate until it is stopped.
+    sim.InjectFault({FaultKind::NoiseStream, 500, 0});
+    client.Send(transmit.frame);
+    const uint64_t noiseStart = platform::GetTickCount();
+    std::string noisy;
+    char buf[256];
+    pollfd wait{client.fd, POLLIN, 0};
+    while (noisy.size() < reply.frame.size() + 100 && ::poll(&wait, 1, 1000) > 0) {
+        const ssize_t n = ::recv(client.fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        noisy.append(buf, static_cast<size_t>(n));
+    }
+    ASSERT_GE(noisy.size(), reply.frame.size() + 100);
+    EXPECT_GE(platform::GetTickCount() - noiseStart, 150u); // 100 bytes at 500 a second
+    EXPECT_EQ(noisy.substr(0, reply.frame.size()), reply.frame);
+    sim.SetNoise(0);
+    client.Receive(50);
+    EXPECT_EQ(client.Receive(100), "");
 
     sim.InjectFault({FaultKind::Disconnect, 0, 0});
     client.Send(transmit.frame);
@@ -237,14 +287,68 @@ TEST(ControllerSim, PtySlaveComesAndGoes)
     }
 }
 
+// A disconnect on a pty hangs it up: the slave's holder sees the hang-up, and the link
+// then names a fresh slave that works.
+TEST(ControllerSim, DisconnectHangsUpThePty)
+{
+    testsupport::TempDir dir;
+    ControllerSim sim;
+    sim.AddPty(dir / "ctl");
+    sim.Start();
+    const auto& transmit = Golden("transmit 1");
+    const auto exchange = [&](int fd) {
+        EXPECT_EQ(::write(fd, transmit.frame.data(), transmit.frame.size()), ssize_t(transmit.frame.size()));
+        std::string got;
+        char buf[64];
+        pollfd p{fd, POLLIN, 0};
+        while (got.size() < 8 && ::poll(&p, 1, 1000) > 0 && (p.revents & POLLIN)) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got;
+    };
+    const int first = ::open((dir / "ctl").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(exchange(first), Golden("reply to transmit 1").frame);
+    sim.InjectFault({FaultKind::Disconnect, 0, 0});
+    ASSERT_EQ(::write(first, transmit.frame.data(), transmit.frame.size()), ssize_t(transmit.frame.size()));
+    pollfd p{first, POLLIN, 0};
+    ASSERT_GT(::poll(&p, 1, 1000), 0);
+    EXPECT_TRUE(p.revents & POLLHUP);
+    char byte = 0;
+    EXPECT_LE(::read(first, &byte, 1), 0);
+    ::close(first);
+    bool hungUp = false;
+    for (const auto& e : sim.Events()) hungUp = hungUp || e.find("pty hang-up") != std::string::npos;
+    EXPECT_TRUE(hungUp);
+
+    const int second = ::open((dir / "ctl").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(exchange(second), Golden("reply to transmit 1").frame);
+    ::close(second);
+}
+
+namespace {
+
+// Sends "transmit 1" through the library's connection and reads its 6-byte reply.
+void TransmitThroughLibrary(TLoaderCore& core)
+{
+    const auto& transmit = Golden("transmit 1");
+    core.Connection().SendRequest(U8(transmit.pdu), static_cast<int32_t>(transmit.pdu.size()));
+    uint8_t dest[16] = {};
+    bool crcError = true;
+    EXPECT_EQ(core.Connection().ReadReply(dest, crcError, 6, 1000), 6);
+    EXPECT_FALSE(crcError);
+    EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
+}
+
+} // namespace
+
 // The library's requests and replies through each kind of endpoint.
 TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
 {
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv folder(platform::kProgramDirVariable, dir.path().string());
-    testsupport::ScopedEnv registry(platform::kRegistryFileVariable, (dir / "registry.reg").string());
-    testsupport::ScopedEnv runtime(platform::kRuntimeDirVariable, (dir / "run").string());
-    FreeSharedWatchCategory();
+    LoaderEnv env;
     {
         ControllerSim sim;
         const std::string slave = sim.AddPty();
@@ -254,22 +358,16 @@ TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
         sim.SetTurnaround(5);
         sim.Start();
         testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM5=" + slave);
-        TLoaderCore core(TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}});
+        TLoaderCore core(env.Places());
         const std::string lines[] = {
             "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=14400",
             "ioType=iotTCP;TCPIP=127.0.0.64;TCPPort=" + std::to_string(tcp),
             "ioType=iotUDP;UDP=1;TCPIP=127.0.0.64;TCPPort=" + std::to_string(udp),
         };
-        const auto& transmit = Golden("transmit 1");
         for (const std::string& line : lines) {
             SCOPED_TRACE(line);
             core.Connection().OpenDevice(line);
-            core.Connection().SendRequest(U8(transmit.pdu), static_cast<int32_t>(transmit.pdu.size()));
-            uint8_t dest[16] = {};
-            bool crcError = true;
-            EXPECT_EQ(core.Connection().ReadReply(dest, crcError, 6, 1000), 6);
-            EXPECT_FALSE(crcError);
-            EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
+            TransmitThroughLibrary(core);
             core.Connection().CloseDevice();
         }
         ASSERT_EQ(sim.Frames().size(), 3u);
@@ -278,7 +376,189 @@ TEST(ControllerSim, LibraryRequestsOverEachEndpoint)
         EXPECT_EQ(sim.ModemResets().size(), 2u);
         EXPECT_NE(core.OperationLog().find("< 01 10 03 F2 00 02 E0 7F"), std::string::npos);
     }
-    FreeSharedWatchCategory();
+}
+
+// The library's replies under faults on each kind of endpoint: fragments with gaps below
+// and above the serial layer's 50 ms are assembled, a bad CRC is flagged, silence gives
+// nothing; with the line echo, the echo is checked and the reply still read whole; a
+// speed switch shows in the frames on the pty and changes nothing on a socket.
+TEST(ControllerSim, LibraryRepliesUnderFaults)
+{
+    LoaderEnv env;
+    ControllerSim sim;
+    const std::string slave = sim.AddPty();
+    const uint16_t tcp = sim.AddTcp("127.0.0.69");
+    const uint16_t udp = sim.AddUdp("127.0.0.69");
+    sim.SetTurnaround(2);
+    sim.Start();
+    testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM5=" + slave);
+    TLoaderCore core(env.Places());
+    const std::string lines[] = {
+        "ioType=iotSerial;SerialComNumber=5;SerialBaudRate=57600",
+        "ioType=iotTCP;TCPIP=127.0.0.69;TCPPort=" + std::to_string(tcp),
+        "ioType=iotUDP;UDP=1;TCPIP=127.0.0.69;TCPPort=" + std::to_string(udp),
+    };
+    const struct {
+        const char* name;
+        Fault fault;
+        int32_t result;
+        bool crcError;
+    } cases[] = {
+        {"fragments 20 ms apart", {FaultKind::Fragments, 3, 20}, 6, false},
+        {"fragments 80 ms apart", {FaultKind::Fragments, 3, 80}, 6, false},
+        {"bad CRC", {FaultKind::BadCrc, 0, 0}, 6, true},
+        {"silence", {FaultKind::Silence, 0, 0}, 0, false},
+    };
+    const auto& transmit = Golden("transmit 1");
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        core.Connection().OpenDevice(line);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            sim.InjectFault(c.fault);
+            core.Connection().SendRequest(U8(transmit.pdu), static_cast<int32_t>(transmit.pdu.size()));
+            uint8_t dest[16] = {};
+            bool crcError = !c.crcError;
+            EXPECT_EQ(core.Connection().ReadReply(dest, crcError, 6, 600), c.result);
+            EXPECT_EQ(crcError, c.crcError);
+            if (c.result > 0) {
+                EXPECT_EQ(HexDump(dest, 6), "01 10 03 F2 00 02");
+            }
+        }
+        const bool serial = core.Connection().Serial() != nullptr;
+        if (serial) {
+            sim.SetEcho(true);
+            core.Connection().SetEcho(true);
+            TransmitThroughLibrary(core);
+            EXPECT_NE(core.OperationLog().find("echo < " + HexDump(U8(transmit.frame), transmit.frame.size())),
+                      std::string::npos);
+            core.Connection().SetEcho(false);
+            sim.SetEcho(false);
+        }
+        const size_t before = sim.Frames().size();
+        for (int32_t baud : {9600, 57600}) {
+            core.Connection().SwitchSerialSpeed(baud, "нет");
+            TransmitThroughLibrary(core);
+        }
+        const auto frames = sim.Frames();
+        ASSERT_EQ(frames.size(), before + 2);
+        EXPECT_EQ(frames[before].baud, serial ? 9600u : 0u);
+        EXPECT_EQ(frames[before + 1].baud, serial ? 57600u : 0u);
+        core.Connection().CloseDevice();
+    }
+    EXPECT_NE(core.OperationLog().find("> " + HexDump(U8(transmit.frame), transmit.frame.size())), std::string::npos);
+    EXPECT_NE(core.OperationLog().find("< 01 10 03 F2 00 02 E0 80"), std::string::npos); // the flipped CRC
+}
+
+// A serial connection reaches the TCP endpoint through a relay socat makes, as through a
+// serial-to-Ethernet gateway.
+TEST(ControllerSim, SerialConnectionThroughASocatRelay)
+{
+    ASSERT_EQ(testsupport::RunCommand("command -v socat >/dev/null"), 0) << "socat is needed (package socat)";
+    LoaderEnv env;
+    ControllerSim sim;
+    const uint16_t port = sim.AddTcp("127.0.0.66");
+    sim.Start();
+    const fs::path gateway = env.dir / "ttyGW";
+    testsupport::ChildProcess socat("exec socat pty,raw,echo=0,link=" + gateway.string() + " TCP:127.0.0.66:" +
+                                    std::to_string(port));
+    ASSERT_TRUE(testsupport::WaitForPath(gateway)) << "socat did not make its pty";
+    testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM6=" + gateway.string());
+    TLoaderCore core(env.Places());
+    core.Connection().OpenDevice("ioType=iotSerial;SerialComNumber=6;SerialBaudRate=57600");
+    TransmitThroughLibrary(core);
+    core.Connection().CloseDevice();
+    const auto frames = sim.Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].endpoint, "tcp:" + std::to_string(port));
+    EXPECT_TRUE(frames[0].crcOk);
+}
+
+// A libmodbus RTU client's function-16 request, framed and CRC-checked by the simulator,
+// at the speed the client set on the pty.
+TEST(ControllerSim, LibmodbusClientRequestIsFramed)
+{
+    ControllerSim sim;
+    const std::string slave = sim.AddPty();
+    sim.Start();
+    const std::string client = (fs::path(MIRVAK_BINARY_DIR) / "tests/fixtures/modbus_rtu_client").string();
+    std::string output;
+    EXPECT_EQ(testsupport::RunCommand("timeout 10 '" + client + "' " + slave + " 19200 2>&1", &output), 0) << output;
+    const auto frames = sim.Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].bytes, Golden("transmit 1").frame);
+    EXPECT_TRUE(frames[0].crcOk);
+    EXPECT_EQ(frames[0].baud, 19200u);
+}
+
+TEST(ControllerSim, FaultsByName)
+{
+    const struct {
+        const char* text;
+        std::optional<FaultKind> kind;
+        int k;
+        uint32_t gapMs;
+    } cases[] = {
+        {"silence", FaultKind::Silence, 0, 0},
+        {"exception=2", FaultKind::Exception, 2, 0},
+        {"fragments=3,60", FaultKind::Fragments, 3, 60},
+        {"noise-stream=500", FaultKind::NoiseStream, 500, 0},
+        {"exception=", std::nullopt, 0, 0},
+        {"delay=-5", std::nullopt, 0, 0},
+        {"fragments=3,x", std::nullopt, 0, 0},
+        {"thunder", std::nullopt, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto fault = sim::ParseFault(c.text);
+        ASSERT_EQ(fault.has_value(), c.kind.has_value());
+        if (!fault) continue;
+        EXPECT_EQ(fault->kind, *c.kind);
+        EXPECT_EQ(fault->k, c.k);
+        EXPECT_EQ(fault->gapMs, c.gapMs);
+    }
+}
+
+// The program: endpoints from its command line, printed; a rules file; a fault for a
+// function code; the line echo; the traffic on its standard output.
+TEST(ControllerSim, ProgramRunsFromItsCommandLine)
+{
+    testsupport::TempDir dir;
+    {
+        std::ofstream rules(dir / "r.txt");
+        rules << "# a register read\n01 03 00 00 00 01 84 0A => 01 03 02 00 2A 38 5B 5\n";
+    }
+    const fs::path out = dir / "out.txt";
+    testsupport::ChildProcess program("exec '" + (fs::path(MIRVAK_BINARY_DIR) / "bin/controller-sim").string() +
+                                      "' --pty '" + (dir / "ctl").string() + "' --tcp 127.0.0.68:0 --speed 115200" +
+                                      " --turnaround 2 --rules '" + (dir / "r.txt").string() +
+                                      "' --fault exception=2@10 --echo >'" + out.string() + "' 2>&1");
+    uint16_t port = 0;
+    for (int i = 0; i < 250 && port == 0; ++i) {
+        const std::string text = fs::exists(out) ? testsupport::ReadFile(out) : "";
+        const size_t at = text.find("tcp 127.0.0.68:");
+        if (at != std::string::npos && text.find('\n', at) != std::string::npos)
+            port = static_cast<uint16_t>(std::stoi(text.substr(at + 15)));
+        else
+            platform::Sleep(20);
+    }
+    ASSERT_NE(port, 0) << (fs::exists(out) ? testsupport::ReadFile(out) : "no output");
+    EXPECT_NE(testsupport::ReadFile(out).find("pty /dev/pts/"), std::string::npos);
+    Client client("127.0.0.68", port);
+    const std::string read = Bytes("01 03 00 00 00 01 84 0A");
+    client.Send(read);
+    EXPECT_EQ(client.Receive(), read + Bytes("01 03 02 00 2A 38 5B"));
+    const auto& transmit = Golden("transmit 1");
+    client.Send(transmit.frame);
+    EXPECT_EQ(client.Receive(), transmit.frame + WithCrc(Bytes("01 90 02")));
+    std::string text;
+    for (int i = 0; i < 100 && text.find("frame 01 10 03 F2") == std::string::npos; ++i) {
+        platform::Sleep(20);
+        text = testsupport::ReadFile(out);
+    }
+    EXPECT_NE(text.find("tcp:" + std::to_string(port) + " < 01 03 00 00 00 01 84 0A"), std::string::npos) << text;
+    EXPECT_NE(text.find("tcp:" + std::to_string(port) + " > 01 90 02"), std::string::npos) << text;
+    EXPECT_NE(text.find("frame 01 10 03 F2 00 02 04 01 02 00 00 C9 FE at 115200 baud"), std::string::npos) << text;
 }
 
 // 1000 reply bytes at 9600 baud (10 bits a character) take at least 1.04 s, through a

@@ -1,18 +1,24 @@
 // controller-sim: the controller simulator as a program for manual runs.
 //
 //   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
-//                  [--rules FILE] [--turnaround MS] [--echo]
+//                  [--rules FILE] [--turnaround MS] [--speed BAUD] [--echo]
+//                  [--fault KIND[=K[,GAP]][@FUNCTION][*COUNT]]... [--noise BYTES-PER-SECOND]
 //
 // --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
+// --speed paces the sockets (a pty runs at the speed its slave is set to; 0: unpaced).
+// --fault takes a kind of sim::kFaultNames with its number and gap: for the next COUNT
+// requests (1 without it), or with @FUNCTION (hex) for every request of that function
+// code, or the next COUNT of them.
 //
 // A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
-// comment. The program prints its endpoints, then every frame and event until it is
-// stopped.
+// comment. The program prints its endpoints, then the bytes it receives ("<") and sends
+// (">"), the frames it recognises and its events, until it is stopped.
 
 #include "loader/Modbus.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/support/GoldenFrames.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +60,23 @@ void LoadRules(sim::ControllerSim& sim, const std::string& file)
     }
 }
 
+void AddFault(sim::ControllerSim& sim, const std::string& spec)
+{
+    const size_t at = spec.find('@'), star = spec.find('*');
+    const auto fault = sim::ParseFault(spec.substr(0, std::min(at, star)));
+    if (!fault) throw std::runtime_error("bad fault " + spec);
+    const int count = star == std::string::npos ? -1 : std::stoi(spec.substr(star + 1));
+    if (at == std::string::npos)
+        sim.InjectFault(*fault, count < 0 ? 1 : count);
+    else
+        sim.InjectFault(static_cast<uint8_t>(std::stoul(spec.substr(at + 1, star - at - 1), nullptr, 16)), *fault, count);
+}
+
+std::string Dump(const std::string& bytes)
+{
+    return HexDump(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -86,6 +109,15 @@ int main(int argc, char** argv)
             } else if (arg == "--turnaround") {
                 sim.SetTurnaround(static_cast<uint32_t>(std::stoul(value)));
                 ++i;
+            } else if (arg == "--speed") {
+                sim.SetLine(static_cast<uint32_t>(std::stoul(value)));
+                ++i;
+            } else if (arg == "--fault") {
+                AddFault(sim, value);
+                ++i;
+            } else if (arg == "--noise") {
+                sim.SetNoise(static_cast<uint32_t>(std::stoul(value)));
+                ++i;
             } else if (arg == "--echo") {
                 sim.SetEcho(true);
             } else {
@@ -101,14 +133,17 @@ int main(int argc, char** argv)
         std::signal(SIGINT, [](int) { g_stop = 1; });
         std::signal(SIGTERM, [](int) { g_stop = 1; });
         sim.Start();
-        size_t frames = 0, events = 0;
+        size_t traffic = 0, frames = 0, events = 0;
         while (!g_stop) {
             sim.WaitFor([] { return g_stop != 0; }, 100);
+            const auto t = sim.Traffic();
+            for (; traffic < t.size(); ++traffic)
+                std::cout << t[traffic].timeMs << " " << t[traffic].endpoint << (t[traffic].sent ? " > " : " < ")
+                          << Dump(t[traffic].bytes) << "\n";
             const auto f = sim.Frames();
             for (; frames < f.size(); ++frames)
-                std::cout << f[frames].timeMs << " " << f[frames].endpoint << " < "
-                          << HexDump(reinterpret_cast<const uint8_t*>(f[frames].bytes.data()), f[frames].bytes.size())
-                          << (f[frames].crcOk ? "" : " (bad CRC)") << "\n";
+                std::cout << f[frames].timeMs << " " << f[frames].endpoint << " frame " << Dump(f[frames].bytes)
+                          << (f[frames].crcOk ? "" : " (bad CRC)") << " at " << f[frames].baud << " baud\n";
             const auto e = sim.Events();
             for (; events < e.size(); ++events) std::cout << e[events] << "\n";
             std::cout.flush();
