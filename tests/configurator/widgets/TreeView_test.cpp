@@ -34,6 +34,23 @@ using testsupport::LogLine;
 using testsupport::ScopedLogRecorder;
 using testsupport::UseSlot;
 
+// The action at a path of captions in a view's add-device menu, as the pop-up builds it.
+QAction* AddDeviceMenuAction(TDocTreeView& view, const std::vector<QString>& path)
+{
+    view.UpdatePopupMenu();
+    QMenu* menu = view.AddDeviceMenu();
+    for (size_t i = 0; menu && i < path.size(); ++i) {
+        QMenu* next = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->text() != path[i]) continue;
+            if (i + 1 == path.size()) return a;
+            next = a->menu();
+        }
+        menu = next;
+    }
+    return nullptr;
+}
+
 // A page that remembers what it was made for and whether its document still existed
 // when it went.
 class TestPage : public QWidget, public IRecordsView, public IRecordSelector {
@@ -90,22 +107,7 @@ protected:
     QTreeWidgetItem* Item(const TNodeTree* node) { return view->ItemOf(node); }
     TestPage* Page() { return doc->Frame() ? static_cast<TestPage*>(doc->Frame()->Widget()) : nullptr; }
 
-    // The action at a path of captions in the add-device menu, as the pop-up builds it.
-    QAction* MenuAction(std::vector<QString> path)
-    {
-        view->UpdatePopupMenu();
-        QMenu* menu = view->AddDeviceMenu();
-        for (size_t i = 0; i < path.size(); ++i) {
-            for (QAction* a : menu->actions()) {
-                if (a->text() != path[i]) continue;
-                if (i + 1 == path.size()) return a;
-                menu = a->menu();
-                break;
-            }
-            if (!menu) return nullptr;
-        }
-        return nullptr;
-    }
+    QAction* MenuAction(const std::vector<QString>& path) { return AddDeviceMenuAction(*view, path); }
 };
 
 TEST_F(TreeViewTest, MirrorsTheTree)
@@ -314,21 +316,7 @@ protected:
         return false;
     }
 
-    QAction* MenuAction(const std::vector<QString>& path)
-    {
-        View()->UpdatePopupMenu();
-        QMenu* menu = View()->AddDeviceMenu();
-        for (size_t i = 0; menu && i < path.size(); ++i) {
-            QMenu* next = nullptr;
-            for (QAction* a : menu->actions()) {
-                if (a->text() != path[i]) continue;
-                if (i + 1 == path.size()) return a;
-                next = a->menu();
-            }
-            menu = next;
-        }
-        return nullptr;
-    }
+    QAction* MenuAction(const std::vector<QString>& path) { return AddDeviceMenuAction(*View(), path); }
 
     void ChooseModel(const char* name)
     {
