@@ -370,6 +370,24 @@ TEST_F(BlockTransferTest, ProgressAndCancel)
     core->SetOperationWindow(0);
 }
 
+// A block that ends at 4 GiB: the image's range is taken in 64 bits, so its end does not
+// wrap to 0; the one chunk it touches is written.
+TEST_F(BlockTransferTest, WriteImageAtTheEndOfTheAddressSpace)
+{
+    ProgressWindow window;
+    core->SetOperationWindow(window.hwnd);
+    Blocks blocks;
+    std::fill_n(blocks.Add(0xFFFFFF00, 0x100).Data(), 0x100, 0x77);
+    TBlockTransfer transfer(*core);
+    ASSERT_TRUE(transfer.WriteBlocks(blocks.list, 0, "Запись"));
+    transfer.ActivateFlashSave();
+    EXPECT_EQ(sim.Frames().size(), 2u);
+    EXPECT_EQ(window.percents, std::vector<int>{50}); // chunks: End div chunk - Start div chunk + 1 = 2
+    EXPECT_EQ(rig.memory.Read(false, 0xFFFFFC00, 0x300), std::string(0x300, '\xFF'));
+    EXPECT_EQ(rig.memory.Read(false, 0xFFFFFF00, 0x100), std::string(0x100, '\x77'));
+    core->SetOperationWindow(0);
+}
+
 TEST_F(BlockTransferTest, EmptyListAndNoChip)
 {
     Blocks none;
