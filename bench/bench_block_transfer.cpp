@@ -9,9 +9,9 @@
 #include "loader/LoaderTransfer.h"
 #include "loader/Watches.h"
 #include "model/Memory.h"
+#include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"
 #include "platform/Registry.h"
-#include "platform/NamedMutex.h"
 #include "platform/SerialPorts.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/SimMemory.h"
@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace {

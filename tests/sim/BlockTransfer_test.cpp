@@ -1,6 +1,9 @@
-// The loader's block requests against the simulator on a pty: a write, its activation and
-// a read back; retries with their lines; the activation's answers.
+// The loader's block transfers against the simulated controller's memory, on a pty and
+// over TCP: a write, its activation and a read back per chip; retries with their lines;
+// the activation's answers; progress and cancel; the firmware version search; chips the
+// transfers refuse.
 
+#include "configurator/core/ProgressMgr.h"
 #include "loader/Chips.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
@@ -9,25 +12,23 @@
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/Atoms.h"
-#include "platform/Windows.h"
 #include "platform/SerialPorts.h"
+#include "platform/Windows.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/LoaderEnv.h"
+#include "tests/sim/SimMemory.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
-#include "tests/sim/SimMemory.h"
-#include "configurator/core/ProgressMgr.h"
 
 #include <gtest/gtest-spi.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
-#include <optional>
 #include <string>
 
 using sim::ControllerSim;
