@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -329,17 +330,18 @@ bool TBlockTransfer::WriteBlocks(TBlockList& blocks, uint32_t offset, const std:
     }
     if (image.empty()) return true;
     const uint64_t chunks = end / chunk - first + 1;
-    uint64_t lastWritten = UINT64_MAX;
+    // Chunks go out in the order the blocks reach them, each chunk once even when blocks overlap
+    // or come out of address order: a chunk written twice would add its bytes twice to the checksum.
+    std::set<uint64_t> written;
     for (int i = 0; i < blocks.Count(); ++i) {
         const TMemoryBlock& block = *blocks.Block(i);
         if (block.Size <= 0) continue;
         const uint64_t start = uint64_t{block.Address} + offset;
         for (uint64_t number = start / chunk; number <= (start + static_cast<uint64_t>(block.Size) - 1) / chunk; ++number) {
-            if (number == lastWritten) continue;
+            if (!written.insert(number).second) continue;
             const uint64_t address = number * chunk;
             WriteBlock(image[number].data(), static_cast<uint32_t>(address), static_cast<int32_t>(chunk),
                        static_cast<int32_t>(chunk), IsEepromAddress(address));
-            lastWritten = number;
             if (Cancelled(number - first + 1, chunks)) return false;
         }
     }
