@@ -105,7 +105,7 @@ struct TTracking {
     std::unordered_map<void*, TTrackedException> live;
     std::unique_ptr<TWatch> watch;
     std::optional<TSystemFacts> facts;
-    TWatchTime loadTime{};
+    TWatchTime loadTime = std::chrono::system_clock::now();
     TScreenFacts screen;
     TActiveControlSource activeControls;
 };
