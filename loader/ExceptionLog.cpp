@@ -322,20 +322,26 @@ void ForgetTracked(void* object) noexcept
 // destroys it.
 void TrackedDestructor(void* object) { ForgetTracked(object); }
 
-// The return addresses of the calling thread, without this function's frame and the
-// skip frames above it (at most kMaxFrames).
-__attribute__((noinline)) int Backtrace(void** frames, int skip)
+// The return addresses of the calling thread from the frame with the return address
+// first on (the frames of the capture are dropped; the count of those differs between
+// unwinders, so the cut is found by address). At most kMaxFrames.
+__attribute__((noinline)) int Backtrace(void** frames, const void* first)
 {
     void* raw[kMaxFrames + 8];
     const int count = backtrace(raw, kMaxFrames + 8);
-    const int kept = std::clamp(count - skip - 1, 0, kMaxFrames);
-    std::copy(raw + skip + 1, raw + skip + 1 + kept, frames);
+    int start = 0;
+    while (start < count && raw[start] != first) ++start;
+    if (start == count) start = 0;
+    const int kept = std::min(count - start, kMaxFrames);
+    std::copy(raw + start, raw + start + kept, frames);
     return kept;
 }
 
 // The notifier of the throw hook. Returns the destructor to give the runtime.
 using TDestructor = void (*)(void*);
-__attribute__((noinline)) TDestructor NotifyThrow(void* object, std::type_info* type, TDestructor destructor) noexcept
+// caller is the return address into the throwing function.
+__attribute__((noinline)) TDestructor NotifyThrow(void* object, std::type_info* type, TDestructor destructor,
+                                                  const void* caller) noexcept
 {
     NotifierScope scope;
     // A throw inside a log write (the category's lock held) is not followed: writing the
@@ -345,7 +351,7 @@ __attribute__((noinline)) TDestructor NotifyThrow(void* object, std::type_info* 
     try {
         // Frames of this function and of the hook are dropped.
         TLastStack& last = t_lastStack;
-        last.count = Backtrace(last.frames, 2);
+        last.count = Backtrace(last.frames, caller);
         const TWatchTime now = std::chrono::system_clock::now();
         last.time = now.time_since_epoch().count();
 
@@ -372,12 +378,16 @@ __attribute__((noinline)) TDestructor NotifyThrow(void* object, std::type_info* 
 
 } // namespace
 
-// The throw hook: every __cxa_throw of the objects linked with --wrap=__cxa_throw.
+// The throw hook: every __cxa_throw of the objects linked with --wrap=__cxa_throw. Of
+// default visibility: under the sanitizers a shared object of the link (their runtime,
+// which defines a __cxa_throw of its own) is tied to it, and the linker refuses a hidden
+// one. The loader library's version script keeps it local there.
 extern "C" {
 [[noreturn]] void __real___cxa_throw(void* object, std::type_info* type, void (*destructor)(void*));
-[[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void (*destructor)(void*))
+[[noreturn]] __attribute__((visibility("default"))) void __wrap___cxa_throw(void* object, std::type_info* type,
+                                                                           void (*destructor)(void*))
 {
-    destructor = NotifyThrow(object, type, destructor);
+    destructor = NotifyThrow(object, type, destructor, __builtin_return_address(0));
     __real___cxa_throw(object, type, destructor);
 }
 }
@@ -555,7 +565,7 @@ __attribute__((noinline)) TThrowStack CaptureStack()
 {
     TThrowStack stack;
     stack.Frames.resize(kMaxFrames);
-    stack.Frames.resize(static_cast<size_t>(Backtrace(stack.Frames.data(), 1)));
+    stack.Frames.resize(static_cast<size_t>(Backtrace(stack.Frames.data(), __builtin_return_address(0))));
     stack.Time = std::chrono::system_clock::now();
     return stack;
 }

@@ -27,9 +27,11 @@ const char* const kLibraryFormProperty = "sarnupolexLibraryForm";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// On the thread of a GUI application (a host without one has no screen and no focus).
 bool OnGuiThread()
 {
-    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    QCoreApplication* app = QCoreApplication::instance();
+    return qobject_cast<QGuiApplication*>(app) && QThread::currentThread() == app->thread();
 }
 
 // The dialog: the view of one model, copying nothing back but the choice.
