@@ -3,19 +3,28 @@
 //   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
 //                  [--rules FILE] [--turnaround MS] [--speed BAUD] [--echo]
 //                  [--fault KIND[=K[,GAP]][@FUNCTION][*COUNT]]... [--noise BYTES-PER-SECOND]
+//                  [--chip NAME] [--mode app|window|bootloader] [--reboot MS] [--window MS]
+//                  [--app-exit] [--log]
 //
 // --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
 // --speed paces the sockets (a pty runs at the speed its slave is set to; 0: unpaced).
 // --fault takes a kind of sim::kFaultNames with its number and gap: for the next COUNT
 // requests (1 without it), or with @FUNCTION (hex) for every request of that function
 // code, or the next COUNT of them.
+// --chip answers probes 55 AA with the id of that chip of the built-in chip table and
+// runs the controller's modes from --mode (bootloader without it): the application answers
+// the script requests and restarts, after --reboot ms (200) the bootloader listens for
+// --window ms (1000). --app-exit makes the application answer probes with 75 AA.
+// --log prints the changes of mode too.
 //
 // A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
 // comment. The program prints its endpoints, then the bytes it receives ("<") and sends
 // (">"), the frames it recognises and its events, until it is stopped.
 
 #include "loader/Modbus.h"
+#include "loader/Chips.h"
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/SimBootloader.h"
 #include "tests/support/GoldenFrames.h"
 
 #include <algorithm>
@@ -23,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -72,6 +82,16 @@ void AddFault(sim::ControllerSim& sim, const std::string& spec)
         sim.InjectFault(static_cast<uint8_t>(std::stoul(spec.substr(at + 1, star - at - 1), nullptr, 16)), *fault, count);
 }
 
+// The id of a chip of the built-in table; no Chip.ini is read or kept.
+uint8_t ChipId(const std::string& name)
+{
+    TChips chips;
+    chips.Load("/nonexistent/Chip.ini");
+    const int index = chips.IndexOfName(name, false);
+    if (index < 0) throw std::runtime_error("unknown chip " + name);
+    return chips.Items(index).ByteID;
+}
+
 std::string Dump(const std::string& bytes)
 {
     return HexDump(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -84,6 +104,10 @@ int main(int argc, char** argv)
     try {
         sim::ControllerSim sim;
         bool modemReset = false;
+        bool log = false, appExit = false;
+        std::string chip;
+        sim::SimMode mode = sim::SimMode::Bootloader;
+        uint32_t rebootMs = 200, windowMs = 1000;
         std::string lastHost = "127.0.0.1";
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -118,6 +142,24 @@ int main(int argc, char** argv)
             } else if (arg == "--noise") {
                 sim.SetNoise(static_cast<uint32_t>(std::stoul(value)));
                 ++i;
+            } else if (arg == "--chip") {
+                chip = value;
+                ++i;
+            } else if (arg == "--mode") {
+                const auto parsed = sim::ParseSimMode(value);
+                if (!parsed) throw std::runtime_error("bad mode " + value);
+                mode = *parsed;
+                ++i;
+            } else if (arg == "--reboot") {
+                rebootMs = static_cast<uint32_t>(std::stoul(value));
+                ++i;
+            } else if (arg == "--window") {
+                windowMs = static_cast<uint32_t>(std::stoul(value));
+                ++i;
+            } else if (arg == "--app-exit") {
+                appExit = true;
+            } else if (arg == "--log") {
+                log = true;
             } else if (arg == "--echo") {
                 sim.SetEcho(true);
             } else {
@@ -129,11 +171,19 @@ int main(int argc, char** argv)
             sim.AddModemReset(lastHost);
             std::cout << "modem-reset " << lastHost << ":513\n";
         }
+        std::unique_ptr<sim::SimBootloader> bootloader;
+        if (!chip.empty()) {
+            bootloader = std::make_unique<sim::SimBootloader>(ChipId(chip), mode);
+            bootloader->SetTiming(rebootMs, windowMs);
+            if (appExit) bootloader->SetAppProbeReply(sim::AppProbeReply::Exit);
+            bootloader->Attach(sim);
+            std::cout << "chip " << chip << " mode " << sim::SimModeName(mode) << "\n";
+        }
         std::cout.flush();
         std::signal(SIGINT, [](int) { g_stop = 1; });
         std::signal(SIGTERM, [](int) { g_stop = 1; });
         sim.Start();
-        size_t traffic = 0, frames = 0, events = 0;
+        size_t traffic = 0, frames = 0, events = 0, modes = 0;
         while (!g_stop) {
             sim.WaitFor([] { return g_stop != 0; }, 100);
             const auto t = sim.Traffic();
@@ -146,8 +196,14 @@ int main(int argc, char** argv)
                           << (f[frames].crcOk ? "" : " (bad CRC)") << " at " << f[frames].baud << " baud\n";
             const auto e = sim.Events();
             for (; events < e.size(); ++events) std::cout << e[events] << "\n";
+            if (bootloader && log) {
+                bootloader->Mode(); // brings the mode up to date
+                const auto m = bootloader->ModeChanges();
+                for (; modes < m.size(); ++modes) std::cout << "mode " << m[modes] << "\n";
+            }
             std::cout.flush();
         }
+        sim.Stop();
     } catch (const std::exception& e) {
         std::cerr << "controller-sim: " << e.what() << "\n";
         return 1;
