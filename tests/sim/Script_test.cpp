@@ -13,6 +13,7 @@
 #include "platform/Tick.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/LoaderEnv.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TestText.h"
 
@@ -342,6 +343,43 @@ TEST_F(ScriptTest, EndPauseBeforeClosing)
     RunEndPause(*core, "");
     RunEndPause(*core, "absent");
     EXPECT_LT(platform::GetTickCount() - again, 500u);
+}
+
+// libmodbus's RTU server with holding registers 0x03E9 to 0x03F5, behind a pty pair of
+// socat, answers transmit (2 and 4 registers) and restart2; its answers are accepted.
+// (libmodbus has no function 8, so it is no peer for restart.)
+TEST(ScriptPeer, LibmodbusServerAcceptsTheWriteCommands)
+{
+    ASSERT_EQ(testsupport::RunCommand("command -v socat >/dev/null"), 0) << "socat is needed (package socat)";
+    sim::LoaderEnv env;
+    const std::filesystem::path a = env.dir / "ttyA", b = env.dir / "ttyB";
+    testsupport::ChildProcess socat("exec socat pty,raw,echo=0,link=" + a.string() + " pty,raw,echo=0,link=" +
+                                    b.string());
+    ASSERT_TRUE(testsupport::WaitForPath(a) && testsupport::WaitForPath(b)) << "socat did not make its pair";
+    const std::filesystem::path ready = env.dir / "server.out";
+    testsupport::ChildProcess server(
+        "exec '" + (std::filesystem::path(MIRVAK_BINARY_DIR) / "tests/fixtures/modbus_rtu_server").string() + "' '" +
+        b.string() + "' 9600 5 1001 13 >'" + ready.string() + "' 2>&1");
+    bool up = false;
+    for (int i = 0; i < 250 && !up; ++i) {
+        up = std::filesystem::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos;
+        if (!up) platform::Sleep(20);
+    }
+    ASSERT_TRUE(up) << (std::filesystem::exists(ready) ? testsupport::ReadFile(ready) : "no output");
+
+    testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM9=" + a.string());
+    TLoaderCore core(env.Places());
+    TBlockTransfer transfer(core);
+    std::filesystem::create_directories(core.ScriptsFolder());
+    std::ofstream(ScriptWorkingFile(core, "peer"), std::ios::binary) << "[after]\ntransmit 1\ntransmit 1 1000 11 5\nrestart2 1\n";
+    core.Connection().OpenDevice("ioType=iotSerial;SerialComNumber=9;SerialBaudRate=9600");
+    EXPECT_EQ(testsupport::ErrorOf([&] { MakeScript(core, transfer, "peer", 9600, TScriptPhase::Final, false); }),
+              "(no error)")
+        << core.OperationLog();
+    const std::string log = core.OperationLog();
+    for (const char* reply : {"< 01 10 03 F2 00 02", "< 01 10 03 F2 00 04", "< 01 10 03 E9 00 01"})
+        EXPECT_NE(log.find(reply), std::string::npos) << reply;
+    core.Connection().CloseDevice();
 }
 
 } // namespace
