@@ -8,6 +8,8 @@
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/LoaderHandshake.h"
+#include "loader/LoaderScript.h"
+#include "loader/LoaderTransfer.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
 #include "tests/sim/ControllerSim.h"
@@ -18,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -206,6 +210,30 @@ TEST_P(HandshakeTest, HandshakeOff)
     platform::Sleep(50);
     EXPECT_EQ(bootloader.Probes(), 0);
     EXPECT_FALSE(LogHas("Oжидание перезагрузки..."));
+}
+
+// A controller running its application: the script switches the through channel on and
+// restarts it, and the handshake catches the bootloader's window.
+TEST_P(HandshakeTest, ScriptRestartThenHandshake)
+{
+    bootloader.SetMode(SimMode::Application);
+    bootloader.SetTiming(300, 1500);
+    std::filesystem::create_directories(core->ScriptsFolder());
+    std::ofstream(ScriptWorkingFile(*core, "start"), std::ios::binary) << "transmit 1 1000 11 5\nrestart2 1\n";
+    Open("ScriptFile=start");
+    TBlockTransfer transfer(*core);
+    EXPECT_EQ(testsupport::ErrorOf([&] {
+                  MakeScript(*core, transfer, "start", core->Connection().Settings().ScriptSpeed,
+                             TScriptPhase::Preliminary, false);
+              }),
+              "(no error)");
+    dialogs->PushWaitWindow(-1);
+    EXPECT_EQ(Run(), "(no error)");
+    EXPECT_EQ(bootloader.Restarts(), 1);
+    ASSERT_EQ(bootloader.Transmits().size(), 1u);
+    EXPECT_EQ(bootloader.Transmits()[0].values, (std::vector<uint16_t>{1000, 0, 11, 5}));
+    EXPECT_EQ(bootloader.Mode(), SimMode::Bootloader);
+    EXPECT_EQ(core->Chips().Current()->Name, "STM32f205rg");
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, HandshakeTest, ::testing::Values(Line::Pty, Line::Tcp),

@@ -47,7 +47,10 @@ std::optional<SimMode> ParseSimMode(const std::string& name)
     return std::nullopt;
 }
 
-SimBootloader::SimBootloader(uint8_t byteId, SimMode mode) : byteId_(byteId), mode_(mode) {}
+SimBootloader::SimBootloader(uint8_t byteId, SimMode mode) : byteId_(byteId), mode_(mode), start_(SteadyMs())
+{
+    modeChanges_.push_back("0 " + std::string(SimModeName(mode)));
+}
 
 void SimBootloader::Attach(ControllerSim& sim)
 {
@@ -123,9 +126,9 @@ std::vector<std::string> SimBootloader::ModeChanges() const
 
 void SimBootloader::Enter(SimMode mode, uint64_t now)
 {
-    if (mode == mode_ && !modeChanges_.empty()) return;
+    if (mode == mode_) return;
     mode_ = mode;
-    modeChanges_.push_back(std::to_string(now) + " " + SimModeName(mode));
+    modeChanges_.push_back(std::to_string(now - start_) + " " + SimModeName(mode));
 }
 
 void SimBootloader::Restart(uint64_t now)

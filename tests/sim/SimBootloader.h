@@ -73,7 +73,7 @@ public:
     std::vector<SimTransmit> Transmits() const;
     int Restarts() const;
     int Probes() const; // probes received in any mode
-    // "<ms> <mode>" for every change of mode, in order (ms of the steady clock).
+    // "<ms> <mode>" for the first mode and every change, in order (ms since construction).
     std::vector<std::string> ModeChanges() const;
 
 private:
@@ -98,6 +98,7 @@ private:
     int restarts_ = 0;
     int probes_ = 0;
     std::vector<std::string> modeChanges_;
+    uint64_t start_;
 };
 
 } // namespace sim
