@@ -63,17 +63,6 @@ long ComNumberOf(const std::string& name)
 
 // One datagram "REST_MODEM" to port 513 of the host, from a socket of its own; nothing
 // is awaited and a failure goes unnoticed.
-// StrToInt: the whole text a decimal integer, else EConvertError.
-int32_t StrictInt(const std::string& text)
-{
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX)
-        throw platform::EConvertError(platform::Format("'%s' is not a valid integer value", text.c_str()));
-    return static_cast<int32_t>(value);
-}
-
 void SendModemReset(const std::string& host)
 {
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -146,6 +135,16 @@ std::string DescribeConnection(const std::string& line)
     if (SameAscii(ioType, "iotTCP")) return "tcp:" + target;
     if (SameAscii(ioType, "iotUDP")) return "udp:" + target;
     return "(описание соединения отсутствует)";
+}
+
+int32_t StrictInt(const std::string& text)
+{
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX)
+        throw platform::EConvertError(platform::Format("'%s' is not a valid integer value", text.c_str()));
+    return static_cast<int32_t>(value);
 }
 
 // ---------------------------------------------------------------------------------

@@ -51,6 +51,10 @@ struct TConnectionSettings {
 
 TConnectionSettings ParseConnectionSettings(const std::string& line);
 
+// The text as a decimal 32-bit integer (leading blanks allowed), else
+// platform::EConvertError "'%s' is not a valid integer value".
+int32_t StrictInt(const std::string& text);
+
 // The per-byte time-out of a serial line: 11000 div rate + 1 ms; 0 when that is 1 or
 // less (the transport's defaults stay). Raises ESarnupolex "Неверная скорость порта: %d"
 // for a rate of 0 or below.

@@ -110,7 +110,10 @@ void ScriptedDialogService::PushWaitWindow(int pollsBeforeStop)
 std::vector<DialogRecord> ScriptedDialogService::Records() const
 {
     std::lock_guard guard(lock_);
-    return records_;
+    std::vector<DialogRecord> records = records_;
+    for (const auto& [index, closed] : closeFlags_)
+        if (index < records.size()) records[index].closed = *closed;
+    return records;
 }
 
 std::vector<DialogRecord> ScriptedDialogService::UnexpectedRecords() const
@@ -142,6 +145,7 @@ void ScriptedDialogService::Clear()
     std::lock_guard guard(lock_);
     answers_.clear();
     records_.clear();
+    closeFlags_.clear();
 }
 
 std::optional<ScriptedDialogService::Answer>
@@ -226,7 +230,10 @@ namespace {
 
 class ScriptedWaitWindow : public WaitWindow {
 public:
-    explicit ScriptedWaitWindow(int pollsBeforeStop) : left_(pollsBeforeStop) {}
+    ScriptedWaitWindow(int pollsBeforeStop, std::shared_ptr<std::atomic<bool>> closed)
+        : left_(pollsBeforeStop), closed_(std::move(closed))
+    {
+    }
 
     bool StopPressed() override
     {
@@ -239,10 +246,11 @@ public:
         --left_;
         return false;
     }
-    void Close() override {}
+    void Close() override { *closed_ = true; }
 
 private:
     int left_;
+    std::shared_ptr<std::atomic<bool>> closed_;
     bool stopped_ = false;
 };
 
@@ -258,7 +266,12 @@ std::unique_ptr<WaitWindow> ScriptedDialogService::DoShowWaitWindow(const WaitWi
     const auto answer = Take(std::move(record), index);
     const int polls = answer ? answer->polls : 0;
     SetAnswer(index, polls < 0 ? "never stops" : "stop after " + std::to_string(polls) + " polls");
-    return std::make_unique<ScriptedWaitWindow>(polls);
+    auto closed = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard guard(lock_);
+        closeFlags_.push_back({index, closed});
+    }
+    return std::make_unique<ScriptedWaitWindow>(polls, closed);
 }
 
 } // namespace platform

@@ -3,7 +3,9 @@
 #include "platform/Dialogs.h"
 #include "platform/PlatformApi.h"
 
+#include <atomic>
 #include <deque>
+#include <memory>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,6 +26,7 @@ struct DialogRecord {
     InputRequest input;
     std::string form;       // the form model's name
     WaitWindowRequest wait;
+    bool closed = false;     // wait window: its Close was called
     HWND owner = 0;
     bool unexpected = false; // no fitting answer was queued
     std::string answer;      // what was answered, readable
@@ -92,6 +95,8 @@ private:
     mutable std::mutex lock_;
     std::deque<Answer> answers_;
     std::vector<DialogRecord> records_;
+    // Per record of a wait window: set by the window's Close (the window may outlive us).
+    std::vector<std::pair<size_t, std::shared_ptr<std::atomic<bool>>>> closeFlags_;
 };
 
 } // namespace platform

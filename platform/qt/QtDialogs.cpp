@@ -156,8 +156,8 @@ class QtWaitWindow : public WaitWindow {
 public:
     explicit QtWaitWindow(const WaitWindowRequest& request) : stop_(std::make_shared<std::atomic<bool>>(false))
     {
-        auto* dialog = new QDialog(OwnerWidget(request.owner),
-                                   Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        auto* dialog = new QDialog(OwnerWidget(request.owner), Qt::Dialog | Qt::CustomizeWindowHint |
+                                                                  Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
         dialog->setObjectName("WaitWindow");
         dialog->setWindowTitle(Q(request.caption));
         auto* layout = new QVBoxLayout(dialog);
@@ -175,6 +175,13 @@ public:
         QObject::connect(button, &QPushButton::clicked, dialog, [stop] { *stop = true; });
         QObject::connect(dialog, &QDialog::rejected, dialog, [stop] { *stop = true; }); // Escape
         dialog->setModal(false);
+        if (QWidget* owner = dialog->parentWidget()) {
+            // Centred over the owner's window.
+            dialog->adjustSize();
+            const QRect host = owner->window()->geometry();
+            dialog->move(host.x() + (host.width() - dialog->width()) / 2,
+                         host.y() + (host.height() - dialog->height()) / 2);
+        }
         dialog->show();
         dialog->raise();
         dialog->activateWindow();

@@ -22,6 +22,7 @@
 #include <QPushButton>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -344,6 +345,26 @@ TEST_F(QtDialogs, TheWaitWindowOfAWorkerStopsWhenItsButtonIsPressed)
     stopButton->click();
     ASSERT_TRUE(PumpUntil([&] { return done.load() && alive.isNull(); }));
     worker.join();
+}
+
+TEST_F(QtDialogs, TheWaitWindowStaysOnTopCentredOverItsOwner)
+{
+    QWidget owner;
+    owner.setGeometry(100, 80, 600, 400);
+    owner.show();
+    const HWND ownerHandle = RegisterWidget(&owner);
+    auto window = ShowWaitWindow({ownerHandle, "Oжидание перезагрузки", "", "Остановить", ""});
+    QDialog* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "WaitWindow" && w->isVisible())
+            dialog = qobject_cast<QDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(dialog->parentWidget(), &owner);
+    const QPoint centre = dialog->geometry().center(), hostCentre = owner.geometry().center();
+    EXPECT_LE(std::abs(centre.x() - hostCentre.x()), 4);
+    EXPECT_LE(std::abs(centre.y() - hostCentre.y()), 4);
+    window->Close();
 }
 
 TEST_F(QtDialogs, AGuardedSlotThatThrowsGivesOneErrorBox)

@@ -201,6 +201,32 @@ void ControllerSim::SetHandler(Handler handler)
     handler_ = std::move(handler);
 }
 
+ControllerSim::Handler ControllerSim::GetHandler() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return handler_;
+}
+
+void ControllerSim::SetInterceptor(Interceptor interceptor)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    interceptor_ = std::move(interceptor);
+}
+
+void ControllerSim::Push(const std::string& bytes)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    for (auto& e : endpoints_) {
+        if (e->kind == Kind::Modem) continue;
+        if (e->kind == Kind::Pty && !e->slaveOpen) {
+            // A slave opened but silent so far: the master no longer reports a hang-up.
+            pollfd p{e->fd, POLLOUT, 0};
+            if (::poll(&p, 1, 0) == 1 && !(p.revents & POLLHUP)) e->slaveOpen = true;
+        }
+        Queue(*e, bytes, 0);
+    }
+}
+
 void ControllerSim::AddRawRule(const std::string& when, const std::string& answer, uint32_t delayMs)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -319,6 +345,8 @@ int ControllerSim::RequestLength(const std::string& bytes)
 {
     if (bytes.size() < 2) return 0;
     switch (static_cast<uint8_t>(bytes[1])) {
+    case 0x08: // diagnostics: sub-function, data, CRC
+        return 8;
     case 0x10: // address, function, start, count, byte count, data, CRC
         return bytes.size() < 7 ? 0 : 7 + static_cast<uint8_t>(bytes[6]) + 2;
     case 0x14: // block read: 10 bytes, CRC
@@ -374,6 +402,15 @@ void ControllerSim::Receive(Endpoint& e, const std::string& bytes)
 void ControllerSim::Cut(Endpoint& e)
 {
     for (;;) {
+        if (interceptor_ && !e.input.empty()) {
+            const SimIntercept seen = interceptor_(e.input);
+            for (const auto& [bytes, delay] : seen.replies) Queue(e, bytes, delay);
+            if (seen.take > 0) {
+                e.input.erase(0, std::min(seen.take, e.input.size()));
+                continue;
+            }
+            if (seen.wait) return;
+        }
         bool matched = false;
         for (const auto& [when, answer] : rawRules_) {
             if (!when.empty() && e.input.compare(0, when.size(), when) == 0) {

@@ -71,10 +71,20 @@ extern const FaultName kFaultNames[12];
 // or a malformed number.
 std::optional<Fault> ParseFault(const std::string& text);
 
+// What an interceptor makes of the buffered input of an endpoint, before raw rules and
+// frames see it.
+struct SimIntercept {
+    size_t take = 0;   // bytes taken from the start of the input (0: none)
+    bool wait = false; // the input may be the start of bytes it takes: wait for more
+    std::vector<std::pair<std::string, uint32_t>> replies; // bytes and their delay (ms)
+};
+
 class ControllerSim {
 public:
     // A request PDU (the frame without its CRC) and the reply PDU; none: no reply.
     using Handler = std::function<std::optional<std::string>(const std::string& pdu)>;
+    // Looks at the buffered input first; called on the simulator's thread.
+    using Interceptor = std::function<SimIntercept(const std::string& input)>;
 
     ControllerSim();
     ~ControllerSim();
@@ -97,6 +107,11 @@ public:
 
     // Without a handler, function 16 is answered with the first 6 bytes of its request.
     void SetHandler(Handler handler);
+    // The handler in place (empty when none is set).
+    Handler GetHandler() const;
+    void SetInterceptor(Interceptor interceptor);
+    // Sends the bytes now, paced as a reply, on every endpoint with a peer.
+    void Push(const std::string& bytes);
     // When these bytes arrive (matched at the start of the buffered input, before any
     // frame), answer those bytes after delayMs.
     void AddRawRule(const std::string& when, const std::string& answer, uint32_t delayMs = 0);
@@ -167,6 +182,7 @@ private:
     std::vector<FunctionFault> functionFaults_;
     std::vector<SimBytes> traffic_;
     Handler handler_;
+    Interceptor interceptor_;
     double CharMs(const Endpoint& e) const;
     uint32_t BaudOf(const Endpoint& e) const;
 

@@ -3,7 +3,8 @@
 //   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
 //                  [--rules FILE] [--turnaround MS] [--speed BAUD] [--echo]
 //                  [--fault KIND[=K[,GAP]][@FUNCTION][*COUNT]]... [--noise BYTES-PER-SECOND]
-//                  [--chip NAME [--load FILE.hex]...]
+//                  [--chip NAME [--load FILE.hex]...] [--mode app|window|bootloader]
+//                  [--reboot MS] [--window MS] [--app-exit] [--log]
 //
 // --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
 // --speed paces the sockets (a pty runs at the speed its slave is set to; 0: unpaced).
@@ -13,6 +14,11 @@
 // --chip gives the controller the memory of that chip of the built-in table: it answers
 // block reads (0x14), writes (0x15) and the flash-save activation (0x56); --load fills
 // its memory from Intel HEX files first. Protocol errors of the requests are printed.
+// It also answers probes 55 AA with the chip's id and runs the controller's modes from
+// --mode (bootloader without it): the application answers the script requests and
+// restarts, after --reboot ms (200) the bootloader listens for --window ms (1000).
+// --app-exit makes the application answer probes with 75 AA. --log prints the changes of
+// mode too.
 //
 // A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
 // comment. The program prints its endpoints, then the bytes it receives ("<") and sends
@@ -20,6 +26,7 @@
 
 #include "loader/Modbus.h"
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/SimBootloader.h"
 #include "tests/sim/SimMemory.h"
 #include "tests/support/GoldenFrames.h"
 
@@ -28,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -93,6 +101,9 @@ int main(int argc, char** argv)
         std::vector<std::string> hexFiles;
         sim::ControllerSim sim;
         bool modemReset = false;
+        bool log = false, appExit = false;
+        sim::SimMode mode = sim::SimMode::Bootloader;
+        uint32_t rebootMs = 200, windowMs = 1000;
         std::string lastHost = "127.0.0.1";
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -135,6 +146,21 @@ int main(int argc, char** argv)
             } else if (arg == "--load") {
                 hexFiles.push_back(value);
                 ++i;
+            } else if (arg == "--mode") {
+                const auto parsed = sim::ParseSimMode(value);
+                if (!parsed) throw std::runtime_error("bad mode " + value);
+                mode = *parsed;
+                ++i;
+            } else if (arg == "--reboot") {
+                rebootMs = static_cast<uint32_t>(std::stoul(value));
+                ++i;
+            } else if (arg == "--window") {
+                windowMs = static_cast<uint32_t>(std::stoul(value));
+                ++i;
+            } else if (arg == "--app-exit") {
+                appExit = true;
+            } else if (arg == "--log") {
+                log = true;
             } else if (arg == "--echo") {
                 sim.SetEcho(true);
             } else {
@@ -152,11 +178,19 @@ int main(int argc, char** argv)
             sim.AddModemReset(lastHost);
             std::cout << "modem-reset " << lastHost << ":513\n";
         }
+        std::unique_ptr<sim::SimBootloader> bootloader; // wraps the memory's handler
+        if (memory) {
+            bootloader = std::make_unique<sim::SimBootloader>(memory->Profile().byteId, mode);
+            bootloader->SetTiming(rebootMs, windowMs);
+            if (appExit) bootloader->SetAppProbeReply(sim::AppProbeReply::Exit);
+            bootloader->Attach(sim);
+            std::cout << "mode " << sim::SimModeName(mode) << "\n";
+        }
         std::cout.flush();
         std::signal(SIGINT, [](int) { g_stop = 1; });
         std::signal(SIGTERM, [](int) { g_stop = 1; });
         sim.Start();
-        size_t traffic = 0, frames = 0, events = 0, errors = 0;
+        size_t traffic = 0, frames = 0, events = 0, errors = 0, modes = 0;
         while (!g_stop) {
             sim.WaitFor([] { return g_stop != 0; }, 100);
             const auto t = sim.Traffic();
@@ -171,8 +205,14 @@ int main(int argc, char** argv)
             for (; events < e.size(); ++events) std::cout << e[events] << "\n";
             const auto p = memory ? memory->ProtocolErrors() : std::vector<std::string>{};
             for (; errors < p.size(); ++errors) std::cout << "protocol error: " << p[errors] << "\n";
+            if (bootloader && log) {
+                bootloader->Mode(); // brings the mode up to date
+                const auto m = bootloader->ModeChanges();
+                for (; modes < m.size(); ++modes) std::cout << "mode " << m[modes] << "\n";
+            }
             std::cout.flush();
         }
+        sim.Stop();
     } catch (const std::exception& e) {
         std::cerr << "controller-sim: " << e.what() << "\n";
         return 1;
