@@ -54,6 +54,8 @@ public:
     explicit TScriptDialogModel(TScriptPlace place);
 
     std::string FormName() const override { return "TScriptDialog"; }
+    // The window the refusal boxes belong to (the view's own while it is shown).
+    void SetOwner(platform::HWND owner) { place_.Owner = owner; }
 
     // Creates the folder when it is missing and reads every working copy of this
     // process, whole, from Windows-1251, ordered as ListScriptNames. Raises

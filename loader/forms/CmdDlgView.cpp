@@ -4,6 +4,7 @@
 #include "loader/LibraryErrorDisplay.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtWindows.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -34,6 +35,7 @@ TScriptDialog::TScriptDialog(TScriptDialogModel& model, QWidget* parent) : QDial
 {
     setObjectName("TScriptDialog");
     setWindowTitle(QString::fromUtf8("Скрипты"));
+    model_.SetOwner(platform::qt::RegisterWidget(this));
 
     list_ = new QListWidget;
     list_->setObjectName("CommandListBox");
