@@ -1,7 +1,7 @@
 #pragma once
 // The script editor's logic, without widgets: the scripts of this process's working
 // copies in the "Scripts" folder, the name and text the editor shows, and the edits
-// add, remove, commit and OK. Its view (loader/forms/CmdDlgView.h) copies control
+// add, remove, commit and OK. Its view (loader/CmdDlgView.h) copies control
 // values in and shows what this model holds.
 //
 // Scripts are records {name, text}. A script is read whole; on OK only the scripts that

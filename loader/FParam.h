@@ -2,7 +2,7 @@
 // The connection settings dialog's logic, without widgets: the device list as device
 // parameter strings, the values its controls show for the selected device, and the
 // edits add, remove, up, down, the close check and the script editor's opening. Its view
-// (loader/forms/FParamView.h) copies control values in after every change and shows
+// (loader/FParamView.h) copies control values in after every change and shows
 // what this model holds afterwards.
 
 #include "loader/CmdDlg.h"

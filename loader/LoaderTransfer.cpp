@@ -1,5 +1,6 @@
 #include "loader/LoaderTransfer.h"
 
+#include "configurator/core/ProgressMgr.h"
 #include "loader/Chips.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
@@ -7,6 +8,7 @@
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/Atoms.h"
+#include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Tick.h"
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -52,6 +55,24 @@ std::vector<uint8_t> BlockHeader(uint8_t device, uint8_t function, uint32_t addr
     PutWord(bytes, static_cast<uint32_t>(RecordWords(count)));
     return bytes;
 }
+
+// The marker the firmware's version text follows.
+const std::string kFirmwareIdMarker = "Firmware ID:";
+
+// Whether a byte belongs to the version: up to the first zero byte in text mode, else
+// digits and "." only.
+bool VersionByte(uint8_t byte, bool textMode)
+{
+    return textMode ? byte != 0 : (byte >= '0' && byte <= '9') || byte == '.';
+}
+
+// Ends the progress display however the search ends.
+struct ProgressScope {
+    explicit ProgressScope(const std::string& text) { BeginProgress(text, 0, TProgressCursor::HourGlass); }
+    ~ProgressScope() { EndProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+};
 
 } // namespace
 
@@ -309,19 +330,71 @@ bool TBlockTransfer::WriteBlocks(TBlockList& blocks, uint32_t offset, const std:
     }
     if (image.empty()) return true;
     const uint64_t chunks = end / chunk - first + 1;
-    uint64_t lastWritten = UINT64_MAX;
+    // Chunks go out in the order the blocks reach them, each chunk once even when blocks overlap
+    // or come out of address order: a chunk written twice would add its bytes twice to the checksum.
+    std::set<uint64_t> written;
     for (int i = 0; i < blocks.Count(); ++i) {
         const TMemoryBlock& block = *blocks.Block(i);
         if (block.Size <= 0) continue;
         const uint64_t start = uint64_t{block.Address} + offset;
         for (uint64_t number = start / chunk; number <= (start + static_cast<uint64_t>(block.Size) - 1) / chunk; ++number) {
-            if (number == lastWritten) continue;
+            if (!written.insert(number).second) continue;
             const uint64_t address = number * chunk;
             WriteBlock(image[number].data(), static_cast<uint32_t>(address), static_cast<int32_t>(chunk),
                        static_cast<int32_t>(chunk), IsEepromAddress(address));
-            lastWritten = number;
             if (Cancelled(number - first + 1, chunks)) return false;
         }
+    }
+    return true;
+}
+
+bool TBlockTransfer::FindFirmwareId(bool eeprom, bool textMode, std::string& version)
+{
+    const TChip& chip = CurrentChip();
+    version.clear();
+    core_.PostLogLine("Поиск Firmware идентификатора...");
+    ProgressScope progress(platform::Format(
+        eeprom ? "Поиск Firmware идентификатора в EEP (%s)" : "Поиск Firmware идентификатора в FLASH (%s)",
+        chip.Name.c_str()));
+    const int32_t chunk = ChunkSize(chip);
+    const int64_t chunks = eeprom ? chip.SizeEPP / chunk : 65536 / chunk;
+    if (eeprom && chunks <= 0) throw ESarnupolex("У " + chip.Name + " нет EEPROM");
+    const uint64_t start = !eeprom && chip.LinearAddr ? chip.FlashStartAddress : 0;
+    const auto read = [&](int64_t i) {
+        return ReadBlock(static_cast<uint32_t>(start + static_cast<uint64_t>(i) * static_cast<uint64_t>(chunk)), chunk,
+                         eeprom, chunk);
+    };
+    const size_t keep = kFirmwareIdMarker.size() - 1; // the previous chunk's bytes a marker may start in
+    std::vector<uint8_t> tail;  // the last bytes of the chunk before
+    std::vector<uint8_t> ahead; // a chunk read in advance to complete a version
+    for (int64_t i = 0; i < chunks; ++i) {
+        std::vector<uint8_t> window = std::move(tail);
+        const std::vector<uint8_t> bytes = ahead.empty() ? read(i) : std::move(ahead);
+        ahead.clear();
+        window.insert(window.end(), bytes.begin(), bytes.end());
+        const int64_t found = FindPattern(reinterpret_cast<const uint8_t*>(kFirmwareIdMarker.data()), window.data(),
+                                          kFirmwareIdMarker.size(), window.size());
+        if (found >= 0) {
+            std::string text;
+            size_t at = static_cast<size_t>(found) + 1; // found: the marker's last byte
+            for (int64_t next = i + 1;; ++next) {
+                while (at < window.size() && VersionByte(window[at], textMode)) text += static_cast<char>(window[at++]);
+                if (at < window.size() || next >= chunks) break;
+                // The version runs to the end of the bytes read: the next chunk completes it.
+                ahead = read(next);
+                window.insert(window.end(), ahead.begin(), ahead.end());
+            }
+            version = platform::AnsiToUtf8(text);
+            if (!version.empty()) return true;
+        }
+        if (i + 1 == chunks) break;
+        const uint64_t percent = (static_cast<uint64_t>(i + 1) * 100 + static_cast<uint64_t>(chunks) / 2) /
+                                 static_cast<uint64_t>(chunks);
+        if (Cancelled(static_cast<uint64_t>(i + 1), static_cast<uint64_t>(chunks)) || !SetProgress(static_cast<int>(percent))) {
+            version.clear();
+            return false;
+        }
+        tail.assign(bytes.end() - static_cast<std::ptrdiff_t>(std::min(keep, bytes.size())), bytes.end());
     }
     return true;
 }

@@ -96,6 +96,23 @@ public:
     // 2^32 stay inside the image.
     bool WriteBlocks(TBlockList& blocks, uint32_t offset, const std::string& caption);
 
+    // Looks for the firmware version in the first 64 KiB of FLASH (65536 div Sector
+    // chunks from 0, or from FlashStartAddress with linear addressing) or in the EEPROM
+    // (SizeEPP div Sector chunks from 0 with the EEPROM flag): the text after the
+    // marker "Firmware ID:", up to the first zero byte in text mode (a read of
+    // parameters), else digits and "." only (a write of parameters). A marker across
+    // two chunks is found, and a version that reaches the end of the bytes read is
+    // completed from the next chunk of the range. Posts "Поиск Firmware
+    // идентификатора..." and runs the library's own progress display with "Поиск
+    // Firmware идентификатора в FLASH (%s)" or "… в EEP (%s)" (chip name); after each
+    // chunk without a version but the last it sends PROGRESS_PERCENT = (i + 1) × 100 /
+    // chunks, rounded. False when the host's reply (or the progress display's cancel
+    // flag) cancelled the search: version is then empty and means nothing; true
+    // otherwise, with version empty when none was found. Raises "Не определен тип
+    // процессора", "Неверный размер сектора %d у %s", "У <chip> нет EEPROM" (no
+    // request sent) and the errors of ReadBlock.
+    bool FindFirmwareId(bool eeprom, bool textMode, std::string& version);
+
     uint16_t WriteChecksum() const { return checksum_; }
     void ResetWriteChecksum() { checksum_ = 0; }
 

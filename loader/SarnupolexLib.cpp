@@ -3,6 +3,8 @@
 
 #include "loader/SarnupolexLib.h"
 
+#include "loader/ExceptionLog.h"
+#include "loader/FExceptionInfoView.h"
 #include "loader/LoaderCore.h"
 #include "loader/Watches.h"
 
@@ -41,6 +43,16 @@ void LogFailure(const char* where, const char* what) noexcept
 __attribute__((constructor)) void LibraryLoad() noexcept
 {
     try {
+        // Exceptions are logged from here on: the shared category exists first.
+        SharedWatchCategory();
+        StartExceptionTracking();
+        InstallExceptionDialog();
+    } catch (const std::exception& e) {
+        LogFailure("LibraryLoad", e.what());
+    } catch (...) {
+        LogFailure("LibraryLoad", "unknown exception");
+    }
+    try {
         g_core = new TLoaderCore(TLoaderPlaces::ForProcess(OwnFile()));
         SetCurrentLoaderCore(g_core);
         g_core->LibraryAttach();
@@ -66,6 +78,12 @@ __attribute__((destructor)) void LibraryUnload() noexcept
         LogFailure("LibraryUnload", "shutdown");
     }
     g_core = nullptr;
+    try {
+        RemoveExceptionDialog();
+    } catch (...) {
+        LogFailure("LibraryUnload", "exception dialog");
+    }
+    StopExceptionTracking();
     FreeSharedWatchCategory();
 }
 
@@ -76,6 +94,7 @@ SARNUPOLEX_API const char* GetDevices(const char* /*scheme*/)
     try {
         return g_core ? g_core->GetDevices() : nullptr;
     } catch (...) {
+        LogException(std::current_exception());
         return nullptr;
     }
 }
@@ -85,5 +104,6 @@ SARNUPOLEX_API void SetSarnupolexParams(const LoaderParams* params, int32_t size
     try {
         if (g_core) g_core->SetSarnupolexParams(params, size);
     } catch (...) {
+        LogException(std::current_exception());
     }
 }

@@ -178,8 +178,18 @@ int TWatchCategory::OpenAttempts() const
     return openAttempts_;
 }
 
+namespace {
+thread_local int t_writeDepth = 0;
+} // namespace
+
+bool WatchWriteInProgress() { return t_writeDepth > 0; }
+
 void TWatchCategory::WriteLine(uint8_t level, const std::string& text) noexcept
 {
+    struct Depth {
+        Depth() { ++t_writeDepth; }
+        ~Depth() { --t_writeDepth; }
+    } depth;
     try {
         const TWatchTime now = settings_.Clock();
         std::lock_guard<std::mutex> lock(logLock_);

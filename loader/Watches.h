@@ -96,6 +96,10 @@ private:
     int openAttempts_ = 0;
 };
 
+// Whether the calling thread is inside WriteLine of a category, with its lock held: the
+// exception logger writes nothing for a throw made there.
+bool WatchWriteInProgress();
+
 // The category of the whole process, created at the first call.
 TWatchCategory& SharedWatchCategory();
 // Closes and frees the shared category (when the library unloads).

@@ -6,6 +6,7 @@ BUILD_PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   zlib1g-dev libssl-dev
+  libdw-dev
 )
 
 # To build and run the tests and benchmarks, with the independent peers they use.

@@ -100,12 +100,13 @@ struct ControllerSim::Pending {
     sockaddr_in peer{};
 };
 
-const FaultName kFaultNames[10] = {
+const FaultName kFaultNames[12] = {
     {"silence", FaultKind::Silence},       {"bad-crc", FaultKind::BadCrc},
     {"exception", FaultKind::Exception},   {"exception3", FaultKind::Exception3},
     {"delay", FaultKind::Delay},           {"truncate", FaultKind::Truncate},
     {"noise", FaultKind::Noise},           {"fragments", FaultKind::Fragments},
     {"disconnect", FaultKind::Disconnect}, {"noise-stream", FaultKind::NoiseStream},
+    {"alter-byte", FaultKind::AlterByte},  {"noise-after", FaultKind::NoiseAfter},
 };
 
 std::optional<Fault> ParseFault(const std::string& text)
@@ -438,12 +439,19 @@ void ControllerSim::Answer(Endpoint& e, const std::string& pdu)
             break;
         case FaultKind::Delay: delay += static_cast<uint32_t>(k); break;
         case FaultKind::Truncate: bytes.resize(std::min(k, bytes.size())); break;
-        case FaultKind::Noise: {
+        case FaultKind::Noise:
+        case FaultKind::NoiseAfter: {
             std::string noise;
             for (size_t i = 0; i < k; ++i) noise += static_cast<char>(i % 2 ? 0x00 : 0xFF);
-            bytes = noise + bytes;
+            bytes = kind == FaultKind::Noise ? noise + bytes : bytes + noise;
             break;
         }
+        case FaultKind::AlterByte:
+            if (reply && k < reply->size()) {
+                (*reply)[k] = static_cast<char>((*reply)[k] ^ 0x01);
+                bytes = WithCrc(*reply);
+            }
+            break;
         case FaultKind::Fragments:
             for (size_t at = 0; k > 0 && at < bytes.size(); at += k)
                 Queue(e, bytes.substr(at, k), delay + static_cast<uint32_t>(at / k) * fault->gapMs);

@@ -49,6 +49,8 @@ enum class FaultKind {
     Fragments,  // the reply in pieces of k bytes, gapMs apart
     Disconnect, // no reply; the TCP client is closed, the pty hung up (see AddPty)
     NoiseStream, // the reply, and from then on noise at k bytes a second (SetNoise(k))
+    AlterByte,  // byte k of the reply changed (its CRC made to match)
+    NoiseAfter, // k bytes of noise behind the reply, left for the next request to meet
 };
 
 
@@ -63,7 +65,7 @@ struct FaultName {
     const char* name;
     FaultKind kind;
 };
-extern const FaultName kFaultNames[10];
+extern const FaultName kFaultNames[12];
 
 // A fault from "kind[=k[,gapMs]]", with a kind of kFaultNames; none for an unknown kind
 // or a malformed number.

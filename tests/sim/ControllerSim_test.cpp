@@ -152,6 +152,8 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
     const auto& reply = Golden("reply to transmit 1");
     std::string badCrc = reply.frame;
     badCrc.back() = static_cast<char>(badCrc.back() ^ 0xFF);
+    std::string altered = reply.pdu;
+    altered[2] = static_cast<char>(altered[2] ^ 0x01);
     const struct {
         const char* name;
         Fault fault;
@@ -166,6 +168,8 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
         {"truncated", {FaultKind::Truncate, 4, 0}, reply.frame.substr(0, 4), 0},
         {"noise", {FaultKind::Noise, 3, 0}, Bytes("FF 00 FF") + reply.frame, 0},
         {"fragments", {FaultKind::Fragments, 3, 60}, reply.frame, 120},
+        {"noise after", {FaultKind::NoiseAfter, 2, 0}, reply.frame + Bytes("FF 00"), 0},
+        {"one byte altered", {FaultKind::AlterByte, 2, 0}, WithCrc(altered), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,12 +3,16 @@
 //   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
 //                  [--rules FILE] [--turnaround MS] [--speed BAUD] [--echo]
 //                  [--fault KIND[=K[,GAP]][@FUNCTION][*COUNT]]... [--noise BYTES-PER-SECOND]
+//                  [--chip NAME [--load FILE.hex]...]
 //
 // --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
 // --speed paces the sockets (a pty runs at the speed its slave is set to; 0: unpaced).
 // --fault takes a kind of sim::kFaultNames with its number and gap: for the next COUNT
 // requests (1 without it), or with @FUNCTION (hex) for every request of that function
 // code, or the next COUNT of them.
+// --chip gives the controller the memory of that chip of the built-in table: it answers
+// block reads (0x14), writes (0x15) and the flash-save activation (0x56); --load fills
+// its memory from Intel HEX files first. Protocol errors of the requests are printed.
 //
 // A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
 // comment. The program prints its endpoints, then the bytes it receives ("<") and sends
@@ -16,6 +20,7 @@
 
 #include "loader/Modbus.h"
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/SimMemory.h"
 #include "tests/support/GoldenFrames.h"
 
 #include <algorithm>
@@ -24,8 +29,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -82,6 +89,8 @@ std::string Dump(const std::string& bytes)
 int main(int argc, char** argv)
 {
     try {
+        std::optional<sim::SimMemory> memory; // outlives the simulator that calls it
+        std::vector<std::string> hexFiles;
         sim::ControllerSim sim;
         bool modemReset = false;
         std::string lastHost = "127.0.0.1";
@@ -118,12 +127,26 @@ int main(int argc, char** argv)
             } else if (arg == "--noise") {
                 sim.SetNoise(static_cast<uint32_t>(std::stoul(value)));
                 ++i;
+            } else if (arg == "--chip") {
+                const auto profile = sim::FindChipProfile(value);
+                if (!profile) throw std::runtime_error("unknown chip " + value);
+                memory.emplace(*profile);
+                ++i;
+            } else if (arg == "--load") {
+                hexFiles.push_back(value);
+                ++i;
             } else if (arg == "--echo") {
                 sim.SetEcho(true);
             } else {
                 std::cerr << "unknown argument " << arg << "\n";
                 return 2;
             }
+        }
+        if (!hexFiles.empty() && !memory) throw std::runtime_error("--load needs --chip");
+        if (memory) {
+            for (const std::string& file : hexFiles) memory->LoadHex(file);
+            sim.SetHandler([&memory](const std::string& pdu) { return memory->Answer(pdu); });
+            std::cout << "chip " << memory->Profile().name << " at address " << int{memory->Profile().device} << "\n";
         }
         if (modemReset) {
             sim.AddModemReset(lastHost);
@@ -133,7 +156,7 @@ int main(int argc, char** argv)
         std::signal(SIGINT, [](int) { g_stop = 1; });
         std::signal(SIGTERM, [](int) { g_stop = 1; });
         sim.Start();
-        size_t traffic = 0, frames = 0, events = 0;
+        size_t traffic = 0, frames = 0, events = 0, errors = 0;
         while (!g_stop) {
             sim.WaitFor([] { return g_stop != 0; }, 100);
             const auto t = sim.Traffic();
@@ -146,6 +169,8 @@ int main(int argc, char** argv)
                           << (f[frames].crcOk ? "" : " (bad CRC)") << " at " << f[frames].baud << " baud\n";
             const auto e = sim.Events();
             for (; events < e.size(); ++events) std::cout << e[events] << "\n";
+            const auto p = memory ? memory->ProtocolErrors() : std::vector<std::string>{};
+            for (; errors < p.size(); ++errors) std::cout << "protocol error: " << p[errors] << "\n";
             std::cout.flush();
         }
     } catch (const std::exception& e) {

@@ -1,7 +1,8 @@
-#include "loader/forms/CmdDlgView.h"
+#include "loader/CmdDlgView.h"
 
 #include "configurator/widgets/WinUtils.h"
-#include "loader/LibraryErrorDisplay.h"
+#include "loader/FExceptionInfo.h"
+#include "loader/FExceptionInfoView.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtWindows.h"
@@ -26,7 +27,7 @@ std::string ScriptText(QString memo) { return memo.replace("\n", "\r\n").toStdSt
 template <class Fn>
 auto Slot(Fn fn)
 {
-    return platform::Guarded(std::move(fn), LibraryErrorDisplay());
+    return platform::Guarded(std::move(fn), &LibraryErrorDisplay());
 }
 
 } // namespace
@@ -36,6 +37,7 @@ TScriptDialog::TScriptDialog(TScriptDialogModel& model, QWidget* parent) : QDial
     setObjectName("TScriptDialog");
     setWindowTitle(QString::fromUtf8("Скрипты"));
     model_.SetOwner(platform::qt::RegisterWidget(this));
+    MarkLibraryForm(this);
 
     list_ = new QListWidget;
     list_->setObjectName("CommandListBox");

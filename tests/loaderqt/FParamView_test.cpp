@@ -4,11 +4,12 @@
 
 #include "tests/support/QtTestApp.h"
 
-#include "loader/LibraryErrorDisplay.h"
+#include "loader/FExceptionInfo.h"
 #include "loader/StrRoutines.h"
-#include "loader/forms/CmdDlgView.h"
-#include "loader/forms/FParamView.h"
+#include "loader/CmdDlgView.h"
+#include "loader/FParamView.h"
 #include "platform/qt/QtDialogs.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -62,13 +63,6 @@ T* Child(QWidget* parent, const char* name)
     EXPECT_NE(child, nullptr) << name;
     return child;
 }
-
-// Records what reaches the library's error display.
-class RecordingDisplay : public platform::ErrorDisplay {
-public:
-    void ShowException(std::exception_ptr error) noexcept override { texts.push_back(platform::ExceptionMessage(error)); }
-    std::vector<std::string> texts;
-};
 
 class ParamDialogView : public ::testing::Test {
 protected:
@@ -163,8 +157,9 @@ TEST_F(ParamDialogView, TheEditorOpensNestedAndCancelReturns)
 
 TEST_F(ParamDialogView, AThrowingSlotReachesTheLibrarysDisplay)
 {
-    RecordingDisplay display;
-    platform::ErrorDisplay* before = SetLibraryErrorDisplay(&display);
+    // Without the exception dialog installed, the library's display is the error box.
+    testsupport::DialogScript script;
+    script->PushAnswer(MsgResult::OK);
     // A folder where the new script's working copy would go: writing it fails.
     fs::create_directories(env.Scripts.Folder / "Script_3.tmp31" / "inside");
     TScriptDialogModel model(env.Scripts);
@@ -173,12 +168,14 @@ TEST_F(ParamDialogView, AThrowingSlotReachesTheLibrarysDisplay)
     Child<QPushButton>(&editor, "AddButton")->click();
     EXPECT_EQ(Child<QLineEdit>(&editor, "NameEdit")->text(), "Script_3");
     Child<QPushButton>(&editor, "OkButton")->click();
-    EXPECT_EQ(display.texts.size(), 1u);
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Error);
+    EXPECT_NE(records[0].box.text.find("Script_3"), std::string::npos) << records[0].box.text;
     EXPECT_EQ(editor.result(), 0) << "the editor stays open";
     // The event loop goes on and the dialog still answers.
     QTimer::singleShot(0, &editor, [&] { Child<QPushButton>(&editor, "CancelButton")->click(); });
     EXPECT_EQ(editor.exec(), QDialog::Rejected);
-    SetLibraryErrorDisplay(before);
 }
 
 TEST_F(ParamDialogView, ThePanelFollowsTheSelection)

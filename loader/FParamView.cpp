@@ -1,8 +1,9 @@
-#include "loader/forms/FParamView.h"
+#include "loader/FParamView.h"
 
 #include "configurator/widgets/WinUtils.h"
-#include "loader/LibraryErrorDisplay.h"
-#include "loader/forms/CmdDlgView.h"
+#include "loader/FExceptionInfo.h"
+#include "loader/FExceptionInfoView.h"
+#include "loader/CmdDlgView.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtWindows.h"
@@ -29,7 +30,7 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 template <class Fn>
 auto Slot(Fn fn)
 {
-    return platform::Guarded(std::move(fn), LibraryErrorDisplay());
+    return platform::Guarded(std::move(fn), &LibraryErrorDisplay());
 }
 
 QLineEdit* Edit(const char* name)
@@ -114,6 +115,7 @@ TfmParam::TfmParam(TfmParamModel& model, QWidget* parent) : QDialog(parent), mod
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     // Boxes and the script editor belong to this dialog, which stays on top.
     model_.SetOwner(platform::qt::RegisterWidget(this));
+    MarkLibraryForm(this);
     Build();
     Apply();
     Connect();
