@@ -5,6 +5,8 @@
 
 #include "loader/ExceptionLog.h"
 #include "loader/FExceptionInfoView.h"
+#include "loader/FParamView.h"
+#include "loader/LoaderExports.h"
 #include "loader/LoaderCore.h"
 #include "loader/Watches.h"
 
@@ -105,5 +107,87 @@ SARNUPOLEX_API void SetSarnupolexParams(const LoaderParams* params, int32_t size
         if (g_core) g_core->SetSarnupolexParams(params, size);
     } catch (...) {
         LogException(std::current_exception());
+    }
+}
+
+SARNUPOLEX_API const char* GetOPCodes(const char* /*scheme*/)
+{
+    try {
+        return OperationCatalogue();
+    } catch (...) {
+        LogException(std::current_exception());
+        return "";
+    }
+}
+
+SARNUPOLEX_API int32_t Invoke3(int32_t op, int32_t device, const char* scheme, TBlockList* blocks,
+                               TBlockList** result, uint32_t hostWindow, uint8_t linearHex, uint32_t baseAddress)
+{
+    try {
+        if (!g_core) return 0;
+        return InvokeOperation(*g_core,
+                               TInvokeRequest{op, device, scheme, blocks, result, hostWindow, linearHex, baseAddress},
+                               ShowConnectionSettings);
+    } catch (...) {
+        LogException(std::current_exception());
+        return 0;
+    }
+}
+
+SARNUPOLEX_API int32_t QuickSend(int32_t device, const char* /*scheme*/, const char* text, uint8_t /*linearHex*/,
+                                 uint32_t /*baseAddress*/)
+{
+    try {
+        if (!g_core) {
+            ReportNoCore();
+            return 0;
+        }
+        return QuickSendText(*g_core, device, text);
+    } catch (...) {
+        LogException(std::current_exception());
+        return 0;
+    }
+}
+
+SARNUPOLEX_API int32_t IORead(int32_t device, void* buffer, int32_t count)
+{
+    try {
+        if (!g_core) {
+            ReportNoCore();
+            return -1;
+        }
+        return DeviceIORead(*g_core, device, buffer, count);
+    } catch (...) {
+        LogException(std::current_exception());
+        return -1;
+    }
+}
+
+SARNUPOLEX_API int32_t IOWrite(int32_t device, const void* buffer, int32_t count)
+{
+    try {
+        if (!g_core) {
+            ReportNoCore();
+            return -1;
+        }
+        return DeviceIOWrite(*g_core, device, buffer, count);
+    } catch (...) {
+        LogException(std::current_exception());
+        return -1;
+    }
+}
+
+SARNUPOLEX_API int32_t IOWriteRead(int32_t device, void* buffer, int32_t writeLength, int32_t readLength,
+                                   int32_t delayMs, int32_t idleMs)
+{
+    try {
+        if (!g_core) {
+            ReportNoCore();
+            return -1;
+        }
+        return DeviceIOWriteRead(*g_core, device, buffer, writeLength, readLength, delayMs, idleMs);
+    } catch (...) {
+        LogException(std::current_exception());
+        return -1;
     }
 }

@@ -24,6 +24,16 @@ std::string ExceptionMessage(std::exception_ptr error)
 
 namespace {
 
+thread_local std::string lastErrorText;
+
+} // namespace
+
+void SetLastErrorText(const std::string& text) { lastErrorText = text; }
+
+std::string LastErrorText() { return lastErrorText; }
+
+namespace {
+
 class ErrorBoxDisplay : public ErrorDisplay {
 public:
     void ShowException(std::exception_ptr error) noexcept override

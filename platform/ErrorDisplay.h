@@ -23,6 +23,12 @@ public:
 // anything else.
 PLATFORM_API std::string ExceptionMessage(std::exception_ptr error);
 
+// The calling thread's last error of a call into the loader library: the library sets
+// the text (UTF-8) when one of its small entry points fails, the host reads it after
+// the failure result. Empty until set; each thread has its own.
+PLATFORM_API void SetLastErrorText(const std::string& text);
+PLATFORM_API std::string LastErrorText();
+
 // The application's display: an error box through the dialog service (error icon, OK,
 // caption: the application's title) on the main window, unless another display was set.
 PLATFORM_API ErrorDisplay& ApplicationErrorDisplay();
