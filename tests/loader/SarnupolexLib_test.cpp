@@ -156,8 +156,12 @@ TEST(SarnupolexLib, ExportsOnlyItsEntryPoints)
         EXPECT_TRUE(entryPoints.count(name)) << "exported: " << name;
         exported.insert(name);
     }
-    EXPECT_TRUE(exported.count("GetDevices"));
-    EXPECT_TRUE(exported.count("SetSarnupolexParams"));
+    EXPECT_EQ(exported, entryPoints);
+
+    // A unique binding would keep the library loaded after dlclose.
+    std::string dynamic;
+    ASSERT_EQ(testsupport::RunCommand("readelf --dyn-syms -W '" + kLibrary + "'", &dynamic), 0);
+    EXPECT_EQ(dynamic.find("UNIQUE"), std::string::npos) << dynamic;
 
     platform::VersionRecord record;
     ASSERT_TRUE(platform::ReadVersionRecord(kLibrary, record));

@@ -1,0 +1,302 @@
+// A host that drives the real loader library as the configurator does: it loads the
+// library with dlopen from the build's bin folder, owns a host window on its main
+// thread that answers WM_LOADER_PROGRESS, runs SetSarnupolexParams and Invoke3 on a
+// worker thread and the other entry points on the main thread, and unloads the library
+// at the end of each test. The executable's name holds "mirvak" and it carries a
+// configurator's version record, so the library takes it for a supported host.
+
+#include "loader/FParam.h"
+#include "loader/SarnupolexLib.h"
+#include "loader/StrRoutines.h"
+#include "model/Memory.h"
+#include "platform/Atoms.h"
+#include "platform/CodePages.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/ProgramDir.h"
+#include "platform/SerialPorts.h"
+#include "platform/Windows.h"
+#include "tests/support/DialogScript.h"
+#include "tests/support/GoldenFrames.h"
+#include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using platform::FormModel;
+using platform::MsgResult;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kLibrary = MIRVAK_BINARY_DIR "/bin/libSarnupolexLib.so";
+
+// One WM_LOADER_PROGRESS as the host window received it.
+struct Progress {
+    int32_t code = 0;
+    int64_t value = 0;
+    std::string text; // the atom's text for captions and log lines
+};
+
+// The atoms of the process's table now in use.
+int CountAtoms()
+{
+    int n = 0;
+    std::string text;
+    for (uint32_t atom = platform::kFirstAtom; atom <= platform::kLastAtom; ++atom)
+        if (platform::GetAtomName(static_cast<platform::ATOM>(atom), text)) ++n;
+    return n;
+}
+
+template <class Fn>
+Fn Bind(void* library, const char* name)
+{
+    return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+class MirvakHost : public ::testing::Test {
+protected:
+    MirvakHost()
+    {
+        atomsBefore = CountAtoms();
+        window = platform::RegisterWindow(
+            [this](platform::HWND, platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam) {
+                if (msg != platform::WM_LOADER_PROGRESS) return platform::LRESULT{0};
+                Progress p{static_cast<int32_t>(wParam), static_cast<int64_t>(lParam), {}};
+                if (p.code == PROGRESS_CAPTION || p.code == PROGRESS_TEXT) {
+                    const auto atom = static_cast<platform::ATOM>(lParam);
+                    EXPECT_TRUE(platform::GetAtomName(atom, p.text));
+                    platform::DeleteAtom(atom);
+                }
+                progress.push_back(p);
+                return platform::LRESULT{p.code == PROGRESS_PERCENT ? cancelReply : 0};
+            },
+            queue);
+    }
+    ~MirvakHost() override
+    {
+        Unload();
+        platform::UnregisterWindow(window);
+        EXPECT_EQ(CountAtoms(), atomsBefore);
+    }
+
+    void Load()
+    {
+        library = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        getDevices = Bind<GetDevicesProc>(library, "GetDevices");
+        getOPCodes = Bind<GetOPCodesProc>(library, "GetOPCodes");
+        setParams = Bind<SetSarnupolexParamsProc>(library, "SetSarnupolexParams");
+        invoke3 = Bind<Invoke3Proc>(library, "Invoke3");
+        quickSend = Bind<QuickSendProc>(library, "QuickSend");
+        ioRead = Bind<IOReadProc>(library, "IORead");
+        ioWrite = Bind<IOWriteProc>(library, "IOWrite");
+        ioWriteRead = Bind<IOWriteReadProc>(library, "IOWriteRead");
+        for (void* p : {(void*)getDevices, (void*)getOPCodes, (void*)setParams, (void*)invoke3, (void*)quickSend,
+                        (void*)ioRead, (void*)ioWrite, (void*)ioWriteRead})
+            ASSERT_NE(p, nullptr);
+    }
+    // Unloads the library and checks that it is gone with its working copy.
+    void Unload()
+    {
+        if (!library) return;
+        EXPECT_EQ(dlclose(library), 0);
+        library = nullptr;
+        EXPECT_EQ(dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library stays loaded";
+        EXPECT_FALSE(fs::exists(dir / ("Sarnupolex.dvs.tmp" + std::to_string(getpid()))));
+    }
+
+    // SetSarnupolexParams and Invoke3 on a worker thread while this thread pumps the
+    // host window.
+    int32_t Invoke(int32_t op, int32_t device, TBlockList** result)
+    {
+        std::atomic<bool> done{false};
+        int32_t answer = 0;
+        std::thread worker([&] {
+            LoaderParams params{24, window, 0, 1, {0, 0}, 0xFFFFFFFF, {}};
+            setParams(&params, sizeof params);
+            answer = invoke3(op, device, "Zumo2Cfg", nullptr, result, window, 0, 0);
+            done = true;
+            queue.Quit();
+        });
+        while (!done) {
+            if (!queue.DispatchOne()) std::this_thread::yield();
+        }
+        worker.join();
+        while (queue.DispatchOne()) {
+        }
+        return answer;
+    }
+
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> texts;
+        for (const Progress& p : progress)
+            if (p.code == PROGRESS_TEXT) texts.push_back(p.text);
+        return texts;
+    }
+
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
+    std::optional<testsupport::ScopedEnv> ports;
+    testsupport::DialogScript script;
+    platform::MessageQueue queue;
+    platform::HWND window = 0;
+    std::vector<Progress> progress;
+    platform::LRESULT cancelReply = 0;
+    int atomsBefore = 0;
+
+    void* library = nullptr;
+    GetDevicesProc getDevices = nullptr;
+    GetOPCodesProc getOPCodes = nullptr;
+    SetSarnupolexParamsProc setParams = nullptr;
+    Invoke3Proc invoke3 = nullptr;
+    QuickSendProc quickSend = nullptr;
+    IOReadProc ioRead = nullptr;
+    IOWriteProc ioWrite = nullptr;
+    IOWriteReadProc ioWriteRead = nullptr;
+};
+
+TEST_F(MirvakHost, ReadsTheCatalogueAndTheDevices)
+{
+    WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B");
+    Load();
+    const std::string catalogue = getOPCodes(nullptr);
+    EXPECT_EQ(catalogue, ReadFile(fs::path(MIRVAK_SOURCE_DIR) / "tests/loader/data/OperationCatalogue.1251.txt"));
+    ASSERT_NE(getDevices(nullptr), nullptr);
+    EXPECT_EQ(std::string(getDevices("")), "Name=A\nName=B");
+    EXPECT_TRUE(script->Records().empty()) << "a supported host gets no warning";
+}
+
+TEST_F(MirvakHost, RefusedOperationsShowOneBoxAndDeleteTheLog)
+{
+    Load();
+    for (int32_t op : {3, 14, INT32_MIN}) {
+        script.Reset();
+        WriteFile(dir / "SarnupolexLib.log", "marker");
+        script->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(Invoke(op, 0, nullptr), 0);
+        const auto records = script->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].box.text, "Операция с кодом " + std::to_string(op) + " не поддерживается");
+        EXPECT_EQ(records[0].box.caption, "Ошибка");
+        EXPECT_EQ(records[0].owner, window);
+        EXPECT_FALSE(fs::exists(dir / "SarnupolexLib.log") && ReadFile(dir / "SarnupolexLib.log") == "marker");
+    }
+    fs::remove(dir / "SarnupolexLib.log");
+    fs::create_directories(dir / "SarnupolexLib.log" / "inner");
+    script->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(Invoke(20, 0, nullptr), 0);
+}
+
+// The library's settings form, edited by a scripted handler: the model is the library's
+// own object, whose type this executable knows from the same sources.
+TfmParamModel& ParamModel(FormModel& form)
+{
+    EXPECT_EQ(form.FormName(), "TfmParam");
+    return static_cast<TfmParamModel&>(form);
+}
+
+TEST_F(MirvakHost, SettingsOkSelectsRenamesAndAsksAtUnload)
+{
+    WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B\nName=C");
+    Load();
+    script->PushForm([](FormModel& form) {
+        TfmParamModel& model = ParamModel(form);
+        EXPECT_EQ(model.ItemIndex(), 0);
+        model.SetItemIndex(2);
+        TParamControls values = model.Controls();
+        values.Name = "Новый";
+        model.OnParamsChange(values);
+        return MsgResult::OK;
+    });
+    TBlockList list;
+    list.AddInteger(7);
+    TBlockList* host = &list;
+    EXPECT_EQ(Invoke(opSettings, 0, &host), -1);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Integer(0), 2);
+    const std::vector<std::string> lines = SplitString('\n', platform::AnsiToUtf8(getDevices("")));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(GetParam(lines[2], "Name"), "Новый");
+
+    script->PushAnswer(MsgResult::No);
+    Unload();
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].box.text, "Сохранить сессионные настройки?\n(параметры подключения, скрипты)");
+    EXPECT_EQ(ReadFile(dir / "Sarnupolex.dvs"), "Name=A\nName=B\nName=C");
+}
+
+TEST_F(MirvakHost, SettingsCancelChangesNothing)
+{
+    WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B");
+    Load();
+    const fs::path working = dir / ("Sarnupolex.dvs.tmp" + std::to_string(getpid()));
+    ASSERT_NE(getDevices(""), nullptr); // makes the working copy
+    const std::string before = ReadFile(working);
+    script->PushForm([](FormModel&) { return MsgResult::Cancel; });
+    TBlockList list;
+    list.AddInteger(7);
+    TBlockList* host = &list;
+    EXPECT_EQ(Invoke(opSettings, 1, &host), 0);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(ReadFile(working), before);
+    script->PushForm([](FormModel&) { return MsgResult::OK; });
+    EXPECT_EQ(Invoke(opSettings, 1, nullptr), -1) << "no host list";
+    // The OK marked the session changed: the unload asks once.
+    script->PushAnswer(MsgResult::No);
+    Unload();
+    EXPECT_EQ(script->Records().size(), 3u);
+}
+
+TEST_F(MirvakHost, QuickSendAndDirectIO)
+{
+    testsupport::Pty pty;
+    ports.emplace(platform::kComPortsVariable, "COM7=" + pty.slave);
+    WriteFile(dir / "Sarnupolex.dvs", "Name=A;ioType=iotSerial;SerialComNumber=7;SerialBaudRate=19200");
+    Load();
+    // The first Invoke3 names the host window, which then gets the connection's lines.
+    script->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(Invoke(20, 0, nullptr), 0);
+    progress.clear();
+    EXPECT_EQ(quickSend(0, "", "AT", 0, 0), 1);
+    EXPECT_EQ(pty.Receive(4), testsupport::Bytes("41 54 0D 0A"));
+    const std::vector<std::string> texts = Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts[0], "Установка соединения COM7(19200)");
+
+    EXPECT_EQ(ioWrite(0, "ping", 4), 4);
+    EXPECT_EQ(pty.Receive(4), "ping");
+
+    struct Case {
+        int32_t device;
+        const char* error;
+    };
+    char buffer[4];
+    for (const Case& c : {Case{-1, "Не выбрано подключение"}, Case{-2, "Выбранное подключение не определено"},
+                          Case{1, "Выбранное подключение не определено"},
+                          Case{6, "Выбранное подключение не определено"}}) {
+        EXPECT_EQ(quickSend(c.device, nullptr, "AT", 0, 0), 0) << c.device;
+        EXPECT_EQ(platform::LastErrorText(), c.error);
+        EXPECT_EQ(ioRead(c.device, buffer, 4), -1) << c.device;
+        EXPECT_EQ(platform::LastErrorText(), c.error);
+    }
+    EXPECT_EQ(quickSend(0, nullptr, nullptr, 0, 0), 0);
+    EXPECT_EQ(ioWriteRead(0, nullptr, 1, 1, 0, 0), -1);
+}
+
+} // namespace
