@@ -110,13 +110,23 @@ struct TTracking {
     TActiveControlSource activeControls;
 };
 
-// Never freed: exception objects thrown while tracking was on may be destroyed after
-// the stop, even during the process's exit.
-TTracking& Tracking()
+// Created on first use and freed only by ReleaseExceptionTracking: exception objects
+// thrown while tracking was on may be destroyed after the stop, even during the
+// process's exit.
+template <class T>
+T& Lazy(std::atomic<T*>& slot)
 {
-    static TTracking* tracking = new TTracking;
-    return *tracking;
+    T* object = slot.load(std::memory_order_acquire);
+    if (object) return *object;
+    T* fresh = new T;
+    if (slot.compare_exchange_strong(object, fresh, std::memory_order_acq_rel)) return *fresh;
+    delete fresh;
+    return *object;
 }
+
+std::atomic<TTracking*> g_tracking{nullptr};
+
+TTracking& Tracking() { return Lazy(g_tracking); }
 
 std::atomic<bool> g_active{false};
 
@@ -254,11 +264,9 @@ private:
     std::unordered_map<void*, std::string> cache_;
 };
 
-TSymbolizer& Symbolizer()
-{
-    static TSymbolizer* symbolizer = new TSymbolizer;
-    return *symbolizer;
-}
+std::atomic<TSymbolizer*> g_symbolizer{nullptr};
+
+TSymbolizer& Symbolizer() { return Lazy(g_symbolizer); }
 
 // --- Exceptions as objects -----------------------------------------------------------
 
@@ -670,11 +678,11 @@ bool TExceptionIgnoreList::Matches(std::string_view text) const
                        [&](const std::string& entry) { return lower.find(entry) != std::string::npos; });
 }
 
-TExceptionIgnoreList& IgnoreList()
-{
-    static TExceptionIgnoreList* list = new TExceptionIgnoreList;
-    return *list;
-}
+namespace {
+std::atomic<TExceptionIgnoreList*> g_ignoreList{nullptr};
+} // namespace
+
+TExceptionIgnoreList& IgnoreList() { return Lazy(g_ignoreList); }
 
 // --- Exceptions ----------------------------------------------------------------------
 
@@ -763,6 +771,13 @@ void StopExceptionTracking() noexcept
     }
     watch.reset();
     Symbolizer().Reset();
+}
+
+void ReleaseExceptionTracking() noexcept
+{
+    delete g_symbolizer.exchange(nullptr);
+    delete g_tracking.exchange(nullptr);
+    delete g_ignoreList.exchange(nullptr);
 }
 
 bool ExceptionTrackingActive() { return g_active.load(); }

@@ -166,6 +166,10 @@ void StartExceptionTracking();
 // Stops tracking and frees the watch; call before the shared category is freed. Throws
 // after the stop are not logged.
 void StopExceptionTracking() noexcept;
+// Frees what tracking keeps between start and stop (the facts, the table of live
+// exceptions, the symbolizer, the ignore list). Only for a library whose code is about to be unmapped,
+// after StopExceptionTracking: an exception it threw cannot be destroyed later anyway.
+void ReleaseExceptionTracking() noexcept;
 bool ExceptionTrackingActive();
 // When StartExceptionTracking ran last.
 TWatchTime LibraryLoadTime();

@@ -87,6 +87,7 @@ __attribute__((destructor)) void LibraryUnload() noexcept
     }
     StopExceptionTracking();
     FreeSharedWatchCategory();
+    ReleaseExceptionTracking();
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 #include "model/Memory.h"
 #include "platform/CodePages.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"
+#include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
 #include "tests/support/DialogScript.h"
@@ -44,6 +46,19 @@ using testsupport::WriteFile;
 namespace {
 
 constexpr uint32_t kHostWindow = 0x1234;
+
+// What the device got, waiting up to 3 s for the library to open the port and write
+// want bytes (the master side reads nothing while no one holds the slave open).
+std::string AwaitRequest(const testsupport::Pty& pty, size_t want)
+{
+    std::string got;
+    const uint64_t start = platform::GetTickCount();
+    while (got.size() < want && platform::GetTickCount() - start < 3000) {
+        got += pty.Receive(want - got.size(), 100);
+        if (got.size() < want) platform::Sleep(5);
+    }
+    return got;
+}
 
 class LoaderExportsTest : public ::testing::Test {
 protected:
@@ -84,6 +99,9 @@ protected:
 
     testsupport::TempDir dir;
     testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
+    // Named objects (port locks) and the registry of this test alone.
+    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
+    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
     std::optional<testsupport::ScopedEnv> ports;
     testsupport::DialogScript script;
     std::unique_ptr<TLoaderCore> core;
@@ -299,7 +317,7 @@ TEST_F(LoaderExportsTest, ReadAndWriteRoundTrip)
 
     // Idle 0: one read's count.
     std::thread answer([&] {
-        EXPECT_EQ(pty.Receive(2), "hi");
+        EXPECT_EQ(AwaitRequest(pty, 2), "hi");
         pty.Send("abc");
     });
     char io[16] = {'h', 'i'};
@@ -318,7 +336,7 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
         // 40000 bytes without a gap: exactly the limit, into a buffer of exactly that size.
         // The peer answers the request, so the port is open when the stream starts.
         std::thread stream([&] {
-            EXPECT_EQ(pty.Receive(2), "go");
+            EXPECT_EQ(AwaitRequest(pty, 2), "go");
             pty.Send(std::string(40000, 'x'));
         });
         std::vector<uint8_t> buffer(kIOWriteReadIdleLimit);
@@ -334,7 +352,7 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
     };
     for (const Case& c : {Case{50, "onetwo"}, Case{1500, "one"}}) {
         std::thread bursts([&] {
-            EXPECT_EQ(pty.Receive(2), "go");
+            EXPECT_EQ(AwaitRequest(pty, 2), "go");
             pty.Send("one");
             platform::Sleep(static_cast<uint32_t>(c.gapMs));
             pty.Send("two");

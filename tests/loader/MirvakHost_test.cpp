@@ -12,7 +12,9 @@
 #include "platform/Atoms.h"
 #include "platform/CodePages.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"
+#include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "platform/Windows.h"
 #include "tests/support/DialogScript.h"
@@ -151,6 +153,9 @@ protected:
 
     testsupport::TempDir dir;
     testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
+    // Named objects (port locks) and the registry of this test alone.
+    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
+    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
     std::optional<testsupport::ScopedEnv> ports;
     testsupport::DialogScript script;
     platform::MessageQueue queue;

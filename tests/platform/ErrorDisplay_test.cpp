@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 using namespace platform;
 using testsupport::DialogScript;
@@ -61,4 +62,18 @@ TEST(ErrorDisplay, GuardReportsToTheDisplayItIsGiven)
     Guarded([] { throw std::runtime_error("Соединение не установлено"); })();
     SetApplicationErrorDisplay(before);
     EXPECT_EQ(application.messages, (std::vector<std::string>{"Соединение не установлено"}));
+}
+
+TEST(ErrorDisplay, LastErrorTextBelongsToItsThread)
+{
+    platform::SetLastErrorText("Не выбрано подключение");
+    std::string other = "unset";
+    std::thread([&] {
+        other = platform::LastErrorText();
+        platform::SetLastErrorText("другая");
+    }).join();
+    EXPECT_EQ(other, "");
+    EXPECT_EQ(platform::LastErrorText(), "Не выбрано подключение");
+    platform::SetLastErrorText({});
+    EXPECT_EQ(platform::LastErrorText(), "");
 }
