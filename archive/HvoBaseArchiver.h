@@ -382,6 +382,10 @@ private:
     std::string volumeFileName_;
 };
 
+// Whether a name is that of a self-extracting archive: its extension, in lower case,
+// contains ".exe".
+bool IsSfxName(const std::string& name);
+
 // Test hook: the read-write probe of OpenArchive (open(O_RDWR) on the path by default);
 // nullptr restores the default. Root opens a read-only file read-write, so tests replace it.
 using THvoReadWriteProbe = bool (*)(const std::string& path);

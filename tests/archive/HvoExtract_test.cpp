@@ -811,3 +811,29 @@ TEST(ExtractLoop, RunsOfTwoArchiversNeverInterleaveAndMayNest)
     EXPECT_EQ(Tree(dir / "inner").size(), 20u);
     EXPECT_EQ(Tree(dir / "outer").size(), 20u);
 }
+
+TEST(ExtractPrompts, TheFailureBoxDependsOnTheNativeError)
+{
+    auto a = THalvorin::Create();
+    DialogScript dialogs;
+    THvoAction action = fxaIgnore;
+    a->DoProcessFileFailure("f", poExtract, 45, 39, "Stopped", action);
+    EXPECT_EQ(action, fxaAbort);
+    EXPECT_TRUE(dialogs->Records().empty());
+
+    dialogs->PushAnswer(platform::MsgResult::Ignore);
+    a->DoProcessFileFailure("f", poExtract, 61, 36, "File name is too long", action);
+    EXPECT_EQ(action, fxaIgnore);
+    dialogs->PushAnswer(platform::MsgResult::Retry);
+    a->DoProcessFileFailure("f", poExtract, 19, 9, "Cannot create file", action);
+    EXPECT_EQ(action, fxaRetry);
+    dialogs->PushAnswer(platform::MsgResult::Abort);
+    a->DoProcessFileFailure("f", poExtract, 19, 9, "Cannot create file", action);
+    EXPECT_EQ(action, fxaAbort);
+    const auto records = dialogs->Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].box.text, "File name is too long");
+    EXPECT_EQ(records[0].box.buttons, platform::MsgButtons::AbortIgnore);
+    EXPECT_EQ(records[1].box.text, "Cannot create file. File processing error, possibly disk is full");
+    EXPECT_EQ(records[1].box.buttons, platform::MsgButtons::AbortRetryIgnore);
+}
