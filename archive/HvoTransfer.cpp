@@ -58,8 +58,9 @@ void THvoBaseArchiver::DecodeProgress(const TDirItem& item)
 
 bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem& item)
 {
-    // Encrypted entries are not decoded here.
-    if (item.Flags & kFlagEncrypted) return false;
+    // Encrypted entries are not decoded here; nor are rebuilt streamed entries whose
+    // sizes and CRC were never found.
+    if ((item.Flags & kFlagEncrypted) || item.UnknownSizes) return false;
 
     const int64_t headerAt = archive.Position();
     uint8_t raw[TLocalFileHeader::kSize];
