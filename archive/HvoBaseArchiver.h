@@ -13,6 +13,12 @@
 
 class TAESCryptoTransform;
 
+// The modal password prompt through the dialog service: masked input with the caption, the
+// prompt and value shown at first. True on OK, value then holds the entered text as an
+// 8-bit (Windows-1251) string of at most 255 characters, characters outside the code page
+// given as "?"; false on Cancel (value unchanged).
+bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
+
 enum THvoSpanningMode { smNone, smSpanning, smSplitting };
 enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
 enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
@@ -215,6 +221,11 @@ public:
     // keys (or the transform) ready for it. False also when the header cannot be read.
     bool CheckEntryPassword(TStream& archive, int64_t dataStart, const TDirItem& item, const TLocalFileHeader& local,
                             TAESCryptoTransform* aes, THvoZipKeys& keys);
+    // The password dialog, for DoPassword without a handler: caption "Password for "<name>""
+    // (the name after its round trip through Windows-1251), prompt "Enter password: ",
+    // empty field (PasswordQuery). Cancel sets SkipFile; OK sets NewPassword to the
+    // entered text, an empty one too (it fails and asks again).
+    static void PasswordDialog(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
     // Writes count bytes at the stream's position; on a short write asks DoDiskFull
     // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
     // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.

@@ -4,7 +4,10 @@
 
 #include "archive/HvoAes.h"
 #include "archive/HvoBaseArchiver.h"
+#include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
+#include "platform/CodePages.h"
+#include "platform/Dialogs.h"
 
 #include <algorithm>
 #include <optional>
@@ -237,4 +240,27 @@ void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32
     archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
     const bool ok = DecompressEntry(*archiveStream_, stream, item);
     if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);
+}
+
+bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value)
+{
+    platform::InputRequest request;
+    request.caption = Caption;
+    request.prompt = Prompt;
+    request.value = platform::AnsiToUtf8(Value);
+    request.masked = true;
+    const std::optional<std::string> answer = platform::ShowInputQuery(request);
+    if (!answer) return false;
+    // The edit takes at most 255 characters, one byte each in the code page.
+    Value = platform::Utf8ToAnsi(*answer).substr(0, 255);
+    return true;
+}
+
+void THvoBaseArchiver::PasswordDialog(const std::string& FileName, std::string& NewPassword, bool& SkipFile)
+{
+    const std::string name = platform::AnsiToUtf8(platform::Utf8ToAnsi(FileName));
+    std::string value;
+    SkipFile = !PasswordQuery(HvoFormat(HvoPromptText(kHvoPromptPasswordFor), {name}),
+                              HvoPromptText(kHvoPromptEnterPassword), value);
+    if (!SkipFile) NewPassword = value;
 }

@@ -3,7 +3,9 @@
 #include "archive/Halvorin.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoUnicodeInfo.h"
+#include "platform/CodePages.h"
 #include "tests/archive/ArchiveFixtures.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <optional>
 #include <tuple>
 #include <unistd.h>
 
@@ -533,4 +536,62 @@ TEST(ArchiverDecryption, FailingEntries)
     TCountingStream out;
     ae1->ExtractItemToStream(1, out);
     EXPECT_TRUE(out.Bytes() == ReadFile(FixtureDir() / "crypt/text.txt"));
+}
+
+TEST(ArchiverDecryption, PasswordDialog)
+{
+    testsupport::DialogScript dialogs;
+    const struct {
+        std::string name;
+        std::optional<std::string> typed;
+        std::string caption;
+        std::string password; // after the dialog; "old" when left
+        bool skip;
+    } rows[] = {
+        {"dir/secret.bin", "pw", "Password for \"dir/secret.bin\"", "pw", false},
+        {"secret.bin", std::nullopt, "Password for \"secret.bin\"", "old", true},
+        {"secret.bin", "", "Password for \"secret.bin\"", "", false},
+        {"ключ✓.bin", "пароль✓", "Password for \"ключ?.bin\"", platform::Utf8ToAnsi("пароль?"), false},
+        {"long", std::string(300, 'a'), "Password for \"long\"", std::string(255, 'a'), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.caption);
+        dialogs.Reset();
+        dialogs->PushInput(row.typed);
+        std::string password = "old";
+        bool skip = !row.skip;
+        THvoBaseArchiver::PasswordDialog(row.name, password, skip);
+        EXPECT_TRUE(password == row.password);
+        EXPECT_EQ(skip, row.skip);
+        const auto records = dialogs->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].kind, platform::DialogKind::InputQuery);
+        EXPECT_EQ(records[0].input.caption, row.caption);
+        EXPECT_EQ(records[0].input.prompt, "Enter password: ");
+        EXPECT_EQ(records[0].input.value, "");
+        EXPECT_TRUE(records[0].input.masked);
+    }
+    dialogs.Reset();
+
+    // Through the decoder: a wrong answer asks again, the right one serves the next entry
+    // too; Cancel skips.
+    auto a = OpenFixture("enc_7z_aes256.zip");
+    a->OnPassword = [](THvoBaseArchiver&, const std::string& name, std::string& password, bool& skip) {
+        THvoBaseArchiver::PasswordDialog(name, password, skip);
+    };
+    dialogs->PushInput(std::string("wrong"));
+    dialogs->PushInput(std::string("pw"));
+    TCountingStream first, second;
+    a->ExtractItemToStream(0, first);
+    a->ExtractItemToStream(1, second);
+    EXPECT_EQ(dialogs->Records().size(), 2u);
+    EXPECT_TRUE(first.Bytes() == ReadFile(FixtureDir() / "crypt/random.bin"));
+    EXPECT_TRUE(second.Bytes() == ReadFile(FixtureDir() / "crypt/text.txt"));
+    dialogs.Reset();
+    a->SetPassword("");
+    dialogs->PushInput(std::nullopt);
+    TCountingStream skipped;
+    EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, skipped); }), -1);
+    EXPECT_TRUE(a->FileSkipped);
+    EXPECT_EQ(skipped.Written, 0);
 }
