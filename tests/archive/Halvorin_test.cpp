@@ -595,3 +595,51 @@ TEST(ArchiverDecryption, PasswordDialog)
     EXPECT_TRUE(a->FileSkipped);
     EXPECT_EQ(skipped.Written, 0);
 }
+
+// The third-party archives with known passwords decode to what the peers give: unzip for
+// traditional entries, 7-Zip for AES ones (unzip reads no AES).
+TEST(ArchiverDecryption, ThirdPartyArchives)
+{
+    const std::filesystem::path corpus = std::filesystem::path(MIRVAK_SOURCE_DIR) / "../shared/testdata/zip/libzip";
+    const struct {
+        const char* archive;
+        const char* password;
+    } rows[] = {{"data__encrypt-aes128.zip", "foofoofoo"}, {"data__encrypt-aes192.zip", "foofoofoo"},
+                {"data__encrypt-aes256.zip", "foofoofoo"}, {"data__encrypt.zip", "foo"},
+                {"data__encrypt-1234.zip", "1234"},        {"data__empty-pkware.zip", "1"}};
+    int encrypted = 0;
+    for (const auto& row : rows) {
+        const std::string path = (corpus / row.archive).string();
+        auto a = THalvorin::Create();
+        a->SetFileName(path);
+        a->OpenArchive();
+        a->SetPassword(row.password);
+        TPasswordScript script;
+        script.Attach(*a);
+        for (int32_t i = 0; i < a->DirManager()->Items.Count; ++i) {
+            const TDirItem& item = a->DirManager()->Items.ItemPtr(i);
+            SCOPED_TRACE(std::string(row.archive) + " " + item.FileName);
+            TCountingStream out;
+            EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(i, out); }), -1);
+            encrypted += item.Flags & 1;
+            std::string expected;
+            const std::string command = item.AesStrength != 0
+                ? "7z x -so -p" + std::string(row.password) + " '" + path + "' '" + item.FileName + "' 2>/dev/null"
+                : "unzip -p -P " + std::string(row.password) + " '" + path + "' '" + item.FileName + "' 2>/dev/null";
+            if (!item.FileName.empty()) {
+                EXPECT_EQ(RunCommand(command, &expected), 0);
+            }
+            EXPECT_TRUE(out.Bytes() == expected) << "output differs from the peer's";
+        }
+        EXPECT_TRUE(script.asked.empty());
+    }
+    EXPECT_EQ(encrypted, 6);
+
+    // A wrong authentication code: native error 8.
+    auto a = THalvorin::Create();
+    a->SetFileName((corpus / "data__hmac-error.zip").string());
+    a->OpenArchive();
+    a->SetPassword("1234");
+    TCountingStream out;
+    EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, out); }), 8);
+}
