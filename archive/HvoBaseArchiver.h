@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+class TAESCryptoTransform;
+
+// The modal password prompt through the dialog service: masked input with the caption, the
+// prompt and value shown at first. True on OK, value then holds the entered text as an
+// 8-bit (Windows-1251) string of at most 255 characters, characters outside the code page
+// given as "?"; false on Cancel (value unchanged).
+bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
+
 enum THvoSpanningMode { smNone, smSpanning, smSplitting };
 enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
 enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
@@ -217,16 +225,33 @@ public:
     // Decodes entry index into stream: positions the archive stream at its local header
     // and runs DecompressEntry; offset, offsetHigh and count pass through (0: the whole
     // entry). Errors: 13 closed; 16 index outside the entries; 55 Deflate64; 8 the entry
-    // failed (unknown method, encrypted, damaged header or data, size or CRC-32
+    // failed (unknown method, damaged header or data, size, CRC-32 or authentication
     // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
     void ExtractItemToStream(int32_t index, TStream& stream, int32_t offset = 0, int32_t offsetHigh = 0,
                              int32_t count = 0);
     // Decodes the entry whose local header is at the stream's position into dest (stored
-    // or deflated), verifying its size and CRC-32. False when the entry fails (encrypted,
-    // no local header signature, data starting beyond the directory, unknown method,
-    // damaged data, more output than declared, size or CRC mismatch), was skipped or
-    // cancelled; native error 55 for Deflate64.
+    // or deflated), verifying its size and CRC-32. An encrypted entry (traditional, or AES
+    // when its AES record was read) is decrypted after CheckEntryPassword, and an AES
+    // entry is verified by its authentication code instead (AE-1: and its CRC-32). False
+    // when the entry fails (no local header signature, data starting beyond the
+    // directory, unknown method, a compressed size below the encryption overhead,
+    // damaged data, more output than declared, size, CRC or code mismatch), was skipped
+    // at the password prompt (FileSkipped) or cancelled; native error 55 for Deflate64.
     bool DecompressEntry(TStream& archive, TStream& dest, TDirItem& item);
+    // The password loop of an encrypted entry whose data starts at dataStart: tries
+    // Password (traditional: an empty one fails; the decrypted header's last byte must
+    // equal the check byte of the local header; AES: the stored verifier), and after a
+    // failed try asks DoPassword with the entry's name. A changed password is kept in
+    // Password (and given to the AES transform) and tried; SkipFile ends with False and
+    // FileSkipped set. True leaves the stream at the encrypted data and the traditional
+    // keys (or the transform) ready for it. False also when the header cannot be read.
+    bool CheckEntryPassword(TStream& archive, int64_t dataStart, const TDirItem& item, const TLocalFileHeader& local,
+                            TAESCryptoTransform* aes, THvoZipKeys& keys);
+    // The password dialog, for DoPassword without a handler: caption "Password for "<name>""
+    // (the name after its round trip through Windows-1251), prompt "Enter password: ",
+    // empty field (PasswordQuery). Cancel sets SkipFile; OK sets NewPassword to the
+    // entered text, an empty one too (it fails and asks again).
+    static void PasswordDialog(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
     // Writes count bytes at the stream's position; on a short write asks DoDiskFull
     // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
     // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.
