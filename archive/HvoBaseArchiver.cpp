@@ -285,7 +285,7 @@ void THvoBaseArchiver::DoPassword(const std::string& FileName, std::string& NewP
     if (OnPassword)
         OnPassword(*this, FileName, NewPassword, SkipFile);
     else
-        SkipFile = true;
+        PasswordDialog(FileName, NewPassword, SkipFile);
 }
 
 void THvoBaseArchiver::DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation,

@@ -332,7 +332,7 @@ public:
     virtual void DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm);
     // Confirm := True first.
     virtual void DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm);
-    // Without a handler SkipFile := True (the password dialog is not built yet).
+    // Without a handler the password dialog asks (PasswordDialog); its Cancel skips the entry.
     virtual void DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
     // Action := fxaIgnore first. Without a handler: native error 45 aborts at once;
     // native error 61 shows the message alone with Abort and Ignore; any other shows
