@@ -641,7 +641,7 @@ static_assert(std::size(ProtocolBuildOrder) == ProtocolCount - 1);
 
 TDevice::~TDevice() = default;
 
-void TDevice::Build()
+void TDevice::LayoutFields(TLayout& layout)
 {
     static const TLayoutRow rows[] = {
         {"001", 0, ftLongWord, 115200}, // link speed, bit/s
@@ -715,8 +715,13 @@ void TDevice::Build()
         {"0014", 92, ftByte, 3}, // poll repetitions
         {"0015", 93, ftByte, 1}, // answers before the link counts as present
     };
+    layout.Rows(rows);
+}
+
+void TDevice::Build()
+{
     TLayout l(*this);
-    l.Rows(rows);
+    LayoutFields(l);
     // The device's own fields: its FindField would look into a protocol block as well.
     const auto own = [this](const char* key) { return dynamic_cast<TField*>(TFieldLst::FindField(key)); };
     address_ = own("000");
@@ -761,19 +766,24 @@ void TDevice::AppendBlocks(TLayout& layout, int count, const char* keyFormat, co
     }
 }
 
+TDevice::TBlockNames TDevice::BlockNames() const
+{
+    return {"Канал лог. ТС %.2d", "Канал апертуры %.2d", "Канал преобр. ТИТ %.2d"};
+}
+
 void TDevice::AppendChannelBlocks(TLayout& layout, int count, const TBlockFactory<TDevChannel>& make)
 {
-    AppendBlocks(layout, count, "Channels%.2d", "Канал лог. ТС %.2d", channelBlocks_, make);
+    AppendBlocks(layout, count, "Channels%.2d", BlockNames().Channel, channelBlocks_, make);
 }
 
 void TDevice::AppendApertureBlocks(TLayout& layout, int count, const TBlockFactory<TDevApperture>& make)
 {
-    AppendBlocks(layout, count, "Apperture%.2d", "Канал апертуры %.2d", apertureBlocks_, make);
+    AppendBlocks(layout, count, "Apperture%.2d", BlockNames().Aperture, apertureBlocks_, make);
 }
 
 void TDevice::AppendScaleBlocks(TLayout& layout, int count, const TBlockFactory<TDevScale>& make)
 {
-    AppendBlocks(layout, count, "Scales%.2d", "Канал преобр. ТИТ %.2d", scaleBlocks_, make);
+    AppendBlocks(layout, count, "Scales%.2d", BlockNames().Scale, scaleBlocks_, make);
 }
 
 void TDevice::AddChannelBlocks(TLayout& layout, const TBlockFactory<TDevChannel>& make)

@@ -462,6 +462,17 @@ public:
 protected:
     TDevice(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) {}
 
+    // The device's fields in front of the protocol area (bytes 0..93), at the start of
+    // the layout. The role, port, protocol and address fields ("011", "002", "004",
+    // "000") must be among them; Build finds them by key afterwards.
+    virtual void LayoutFields(TLayout& layout);
+    // The formats of the block captions, numbered from 01.
+    struct TBlockNames {
+        const char* Channel;
+        const char* Aperture;
+        const char* Scale;
+    };
+    virtual TBlockNames BlockNames() const;
     // Build steps behind the fields and the protocol area, each at the running offset.
     virtual void AddChannelBlocks(TLayout& layout, const TBlockFactory<TDevChannel>& make);
     virtual void AddApertureBlocks(TLayout& layout);
@@ -473,13 +484,16 @@ protected:
     virtual TDevProtocolFactory ProtocolFactory(int index) const { return DevProtocolFactory(index); }
 
     // `count` blocks made by the factory at the running offset, keyed "Channels%.2d",
-    // "Apperture%.2d" or "Scales%.2d" from 00, named from 01, each appended to its list.
+    // "Apperture%.2d" or "Scales%.2d" from 00, named by BlockNames from 01, each
+    // appended to its list.
     void AppendChannelBlocks(TLayout& layout, int count, const TBlockFactory<TDevChannel>& make);
     void AppendApertureBlocks(TLayout& layout, int count, const TBlockFactory<TDevApperture>& make);
     void AppendScaleBlocks(TLayout& layout, int count, const TBlockFactory<TDevScale>& make);
 
     // The OnChange of "004": zero the area, then the new protocol's block to its defaults.
     void OnProtocolChanged(TField* sender);
+    // Sets the CheckDefault flag of the device's own fields of these keys.
+    void SetCheckDefault(std::initializer_list<const char*> keys, bool checkDefault);
 
 private:
     template <class T>
@@ -491,7 +505,6 @@ private:
     void AppendBlocks(TLayout& layout, int count, const char* keyFormat, const char* nameFormat,
                       std::vector<T*>& list, const TBlockFactory<T>& make);
     void CreateProtocolBlocks();
-    void SetCheckDefault(std::initializer_list<const char*> keys, bool checkDefault);
 
     std::vector<TDevChannel*> channelBlocks_;
     std::vector<TDevApperture*> apertureBlocks_;

@@ -1,5 +1,6 @@
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/tree/TreeBuilders.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "tests/support/TreeFixtures.h"
 
@@ -220,6 +221,52 @@ TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
     EXPECT_EQ(ModelEntry(9)->Family, TTreeFamily::Hask);
     EXPECT_EQ(ModelEntry(13)->Family, TTreeFamily::Dravo);
     EXPECT_EQ(ModelEntry(18), nullptr);
+}
+
+TEST(ModelFactory, PelvarModelsBuildTheirTrees)
+{
+    struct Case {
+        int code;
+        const char* caption;
+        std::vector<std::string> own; // the root's children before the groups
+    };
+    const std::vector<std::string> single = {"Channel", "Параметры модема"};
+    const std::vector<std::string> twin = {"Channel", "Voice", "Параметры модема channel", "Параметры модема voice"};
+    const Case cases[] = {
+        {6, "Pelvar-44", single},          {8, "Pelvar-42 С1-ТЧ и VOICE", single}, {9, "Pelvar-42 2хС1-ТЧ", twin},
+        {10, "Pelvar-41", single},         {11, "Pelvar-43 С1-ТЧ и VOICE", single}, {12, "Pelvar-43 2хС1-ТЧ", twin},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const TModelEntry* entry = ModelEntry(c.code);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->Family, TTreeFamily::Hask);
+        auto doc = CreateModelDocument(c.code, c.caption);
+        EXPECT_EQ(doc->ModelName, c.caption);
+        EXPECT_EQ(doc->Find<TField>("041")->GetValue().ToInt32(), 500) << "with its defaults";
+        TBindingTree tree;
+        TTreeGroups g;
+        BuildFamilyTree(entry->Family, c.code, tree, g, *doc);
+        TNodeTree* root = g.Root;
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->Caption(), c.caption);
+        std::vector<std::string> top = c.own;
+        for (const char* group : {"Устройства", "Логические каналы", "Апертуры каналов ТИТ", "Преобразования каналов ТИТ"})
+            top.push_back(group);
+        EXPECT_EQ(Captions(root), top);
+        std::vector<int> icons = c.own.size() == 2 ? std::vector<int>{24, 3} : std::vector<int>{24, 24, 3, 3};
+        icons.insert(icons.end(), {7, 27, 25, 26});
+        EXPECT_EQ(Icons(root), icons);
+
+        // A port node shows the port page, a device the common device page; a modem
+        // node shows none yet.
+        EXPECT_EQ(FrameKindForNode(root->Child(0), doc.get(), g).Kind, TFrameKind::Port);
+        const int modem = static_cast<int>(c.own.size()) / 2;
+        EXPECT_EQ(FrameKindForNode(root->Child(modem), doc.get(), g), TFrameChoice{});
+        EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
+                  (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+        EXPECT_STREQ(doc->DeviceByIndex(0)->ClassName(), "THask1Device");
+    }
 }
 
 } // namespace
