@@ -7,6 +7,7 @@
 // over the runs (default 25) and the first run.
 
 #include "model/Mirvak_const.h"
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
 
@@ -46,6 +47,7 @@ std::function<std::unique_ptr<TZumo2Doc>()> FactoryOf(int code)
     case 10:
     case 11:
     case 12: return [code] { return MakeHask1Doc(code); };
+    case 7: return [] { return MakeGrendalDoc(); };
     default: return {};
     }
 }

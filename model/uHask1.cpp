@@ -1,5 +1,6 @@
 #include "model/uHask1.h"
 
+#include <cstring>
 #include <iterator>
 #include <span>
 
@@ -276,9 +277,9 @@ void THask1Logic::FillPortList(TPickList& list) const
 // ---------------------------------------------------------------------------------
 // Devices
 
-void THask1Device::LayoutFields(TLayout& layout)
+void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> changes)
 {
-    static const TLayoutRow rows[] = {
+    static const TLayoutRow table[] = {
         {"001", 0, ftLongWord, 115200, true}, // serial speed
         {.Key = "003", .Offset = 4, .Type = ftString, .Length = 16},
         {"005", 20, ftWord, 0, true},
@@ -344,33 +345,60 @@ void THask1Device::LayoutFields(TLayout& layout)
         {"0014", 92, ftByte, 3},
         {"0015", 93, ftByte, 1},
     };
+    if (changes.empty()) {
+        layout.Rows(table);
+        return;
+    }
+    std::vector<TLayoutRow> rows(std::begin(table), std::end(table));
+    for (const THask1RowChange& change : changes)
+        for (TLayoutRow& row : rows)
+            if (std::strcmp(row.Key, change.Key) == 0) {
+                row.Default = change.Default;
+                row.CheckDefault = change.CheckDefault;
+            }
     layout.Rows(rows);
 }
 
-TDevice::TBlockNames THask1Device::BlockNames() const { return {"Канал %.2d", "Канал %.2d", "Канал %.2d"}; }
+TDevice::TBlockNames Hask1DeviceBlockNames() { return {"Канал %.2d", "Канал %.2d", "Канал %.2d"}; }
 
-TDevProtocolFactory THask1Device::ProtocolFactory(int index) const
+TDevProtocolFactory Hask1ProtocolFactory(int index)
 {
-    return index == 12 || index >= 22 ? nullptr : TDevice::ProtocolFactory(index);
+    return index == 12 || index >= 22 ? nullptr : DevProtocolFactory(index);
 }
+
+void MarkHask1DeviceFields(TDevice& device, const THask1MarkRules& rules)
+{
+    const auto set = [&device](std::initializer_list<const char*> keys, bool checkDefault) {
+        for (const char* key : keys)
+            if (auto* field = dynamic_cast<TField*>(device.TFieldLst::FindField(key))) field->CheckDefault = checkDefault;
+    };
+    const int p = device.ActiveProtocolIndex();
+    const bool pu = device.RoleField()->GetValue().ToInt32() == 1;
+    const int port = device.PortField()->GetValue().ToInt32();
+    const bool lan = port >= rules.FirstLan && port <= rules.LastLan;
+    const bool pollSettingsUnused = pu || p == 3 || p == 10 || p == 11 || p == 15 || p == 16 || p == 18 || p == 20;
+
+    set({"0004", "ts_link", "tit_link"}, pu);
+    set({"0013", "0014", "0015"}, pollSettingsUnused);
+    set({"061", "062", "063", "064", "065", "066", "067", "074", "075", "076", "077", "078", "090", "091", "092",
+         "093", "094", "095", "096", "097", "098", "099", "101"},
+        p != 1);
+    if (rules.IecVariantFixed) set({"073"}, p != 1);
+    set({"019"}, !pu);
+    set({"006", "068_1", "068_2", "068_3"}, rules.SerialFixedOnLan && lan);
+    set({"001"}, lan);
+    set({"003", "007", "022", "024"}, !lan);
+}
+
+void THask1Device::LayoutFields(TLayout& layout) { LayOutHask1DeviceFields(layout, {}); }
+
+TDevice::TBlockNames THask1Device::BlockNames() const { return Hask1DeviceBlockNames(); }
+
+TDevProtocolFactory THask1Device::ProtocolFactory(int index) const { return Hask1ProtocolFactory(index); }
 
 void THask1Device::MarkUnusedFields()
 {
-    const int p = ActiveProtocolIndex();
-    const bool pu = RoleField()->GetValue().ToInt32() == 1;
-    const int port = PortField()->GetValue().ToInt32();
-    const bool eth = port >= 2 && port <= 4;
-    const bool pollSettingsUnused = pu || p == 3 || p == 10 || p == 11 || p == 15 || p == 16 || p == 18 || p == 20;
-
-    SetCheckDefault({"0004", "ts_link", "tit_link"}, pu);
-    SetCheckDefault({"0013", "0014", "0015"}, pollSettingsUnused);
-    SetCheckDefault({"061", "062", "063", "064", "065", "066", "067", "073", "074", "075", "076", "077", "078",
-                     "090", "091", "092", "093", "094", "095", "096", "097", "098", "099", "101"},
-                    p != 1);
-    SetCheckDefault({"019"}, !pu);
-    SetCheckDefault({"006", "068_1", "068_2", "068_3"}, false);
-    SetCheckDefault({"001"}, eth);
-    SetCheckDefault({"003", "007", "022", "024"}, !eth);
+    MarkHask1DeviceFields(*this, {.FirstLan = 2, .LastLan = 4, .SerialFixedOnLan = false, .IecVariantFixed = true});
 }
 
 // ---------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "model/uZumo2.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,33 @@ protected:
 
 // ---------------------------------------------------------------------------------
 // Devices
+
+// A difference of a device from the Pelvar device table: the key's default and
+// CheckDefault flag.
+struct THask1RowChange {
+    const char* Key;
+    int32_t Default;
+    bool CheckDefault;
+};
+// Lays out the Pelvar device fields of bytes 0..93 at the start of the layout, each
+// row of a key in `changes` with the change's default and flag.
+void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> changes);
+// The Pelvar block captions: "Канал %.2d" for all three kinds.
+TDevice::TBlockNames Hask1DeviceBlockNames();
+// The protocol blocks of the Pelvar devices: none for 12 and 22 .. 28.
+TDevProtocolFactory Hask1ProtocolFactory(int index);
+
+// How a device of the Pelvar layout marks its unused fields.
+struct THask1MarkRules {
+    int FirstLan, LastLan;   // the port indexes of the Ethernet ports
+    bool SerialFixedOnLan;   // "006", "068_1" .. "068_3": fixed on LAN (else never)
+    bool IecVariantFixed;    // "073" joins the fields fixed when the protocol is not МЭК
+};
+// Sets the CheckDefault flags of the device's fields from its role, protocol and port:
+// "0004", "ts_link", "tit_link" for a control point; "0013" .. "0015" for a control
+// point or the protocols 3, 10, 11, 15, 16, 18, 20; the МЭК settings unless МЭК; "019"
+// for a controlled point; "001" on LAN; "003", "007", "022", "024" off LAN.
+void MarkHask1DeviceFields(TDevice& device, const THask1MarkRules& rules);
 
 // A device slot of the Pelvar controllers, 724 bytes: its own fields in bytes 0..93
 // ("001" speed, "003" 16-character text, the flags at 28, 32 and 48, the МЭК settings,

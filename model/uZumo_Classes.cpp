@@ -742,15 +742,22 @@ void TDevice::Build()
 
 void TDevice::CreateProtocolBlocks()
 {
-    const int32_t area = ProtocolAreaSize();
-    for (int index : ProtocolBuildOrder) {
-        const TDevProtocolFactory make = ProtocolFactory(index);
-        if (!make) continue;
-        std::unique_ptr<TDevProtocol> block =
-            make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
-        // A block larger than the area would reach into the records behind it.
-        if (block && block->ProtocolAreaSize() <= area) protocols_[static_cast<size_t>(index)] = std::move(block);
-    }
+    if (ProtocolBlocksOnFirstUse()) return;
+    for (int index : ProtocolBuildOrder) MakeProtocolBlock(index);
+}
+
+TDevProtocol* TDevice::MakeProtocolBlock(int index) const
+{
+    const auto i = static_cast<size_t>(index);
+    if (protocolMade_[i]) return protocols_[i].get();
+    protocolMade_[i] = true;
+    const TDevProtocolFactory make = ProtocolFactory(index);
+    if (!make) return nullptr;
+    std::unique_ptr<TDevProtocol> block =
+        make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
+    // A block larger than the area would reach into the records behind it.
+    if (block && block->ProtocolAreaSize() <= ProtocolAreaSize()) protocols_[i] = std::move(block);
+    return protocols_[i].get();
 }
 
 void TDevice::ReserveProtocolArea(TLayout& layout) { layout.Skip(ProtocolAreaSize()); }
@@ -806,7 +813,7 @@ int TDevice::ActiveProtocolIndex() const { return ProtocolIndexOfCode(protocol_-
 
 TDevProtocol* TDevice::ProtocolBlock(int index) const
 {
-    return index >= 0 && index < ProtocolCount ? protocols_[static_cast<size_t>(index)].get() : nullptr;
+    return index > 0 && index < ProtocolCount ? MakeProtocolBlock(index) : nullptr;
 }
 
 TDevProtocol* TDevice::ActiveProtocol() const { return ProtocolBlock(ActiveProtocolIndex()); }

@@ -416,6 +416,13 @@ public:
 
     const char* ClassName() const override { return "TDevice"; }
 
+    // The formats of the captions of the channel, aperture and scale blocks.
+    struct TBlockNames {
+        const char* Channel;
+        const char* Aperture;
+        const char* Scale;
+    };
+
     void Build() override;
     // The list's check, then the active block's with the same path.
     void CheckDefaults(const std::string& path, TDefaultCheckRun& run) override;
@@ -466,12 +473,7 @@ protected:
     // the layout. The role, port, protocol and address fields ("011", "002", "004",
     // "000") must be among them; Build finds them by key afterwards.
     virtual void LayoutFields(TLayout& layout);
-    // The formats of the block captions, numbered from 01.
-    struct TBlockNames {
-        const char* Channel;
-        const char* Aperture;
-        const char* Scale;
-    };
+    // The formats of the block captions (TBlockNames), numbered from 01.
     virtual TBlockNames BlockNames() const;
     // Build steps behind the fields and the protocol area, each at the running offset.
     virtual void AddChannelBlocks(TLayout& layout, const TBlockFactory<TDevChannel>& make);
@@ -482,6 +484,11 @@ protected:
     virtual void ReserveProtocolArea(TLayout& layout);
     // Where the blocks of a protocol index come from.
     virtual TDevProtocolFactory ProtocolFactory(int index) const { return DevProtocolFactory(index); }
+    // Whether a protocol block is made when it is first asked for (ProtocolBlock, and
+    // so ActiveProtocol, FindField, CheckDefaults, ResetDefaults and the change of
+    // "004") rather than all of them while the device is built. Devices of the large
+    // documents make them on first use.
+    virtual bool ProtocolBlocksOnFirstUse() const { return false; }
 
     // `count` blocks made by the factory at the running offset, keyed "Channels%.2d",
     // "Apperture%.2d" or "Scales%.2d" from 00, named by BlockNames from 01, each
@@ -505,11 +512,15 @@ private:
     void AppendBlocks(TLayout& layout, int count, const char* keyFormat, const char* nameFormat,
                       std::vector<T*>& list, const TBlockFactory<T>& make);
     void CreateProtocolBlocks();
+    // Makes the block of an index once; none when there is none or it does not fit.
+    TDevProtocol* MakeProtocolBlock(int index) const;
 
     std::vector<TDevChannel*> channelBlocks_;
     std::vector<TDevApperture*> apertureBlocks_;
     std::vector<TDevScale*> scaleBlocks_;
-    std::array<std::unique_ptr<TDevProtocol>, ProtocolCount> protocols_; // by index; 0 stays empty
+    // By index; 0 stays empty. Made while building, or on first use.
+    mutable std::array<std::unique_ptr<TDevProtocol>, ProtocolCount> protocols_;
+    mutable std::array<bool, ProtocolCount> protocolMade_{}; // the factory of the index was asked
     int64_t protocolAreaOffset_ = 0;
     TField* address_ = nullptr;
     TField* port_ = nullptr;

@@ -1,5 +1,6 @@
 #include "configurator/rules/PageRules.h"
 
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "platform/Format.h"
 
@@ -242,14 +243,18 @@ std::vector<std::pair<std::string, bool>> PortModeRule(const TUART& port, std::o
 int32_t EventBufferCapacity(const TDocument& document)
 {
     // Documents with a larger archive give their capacity here.
-    if (dynamic_cast<const THask1Doc_1d*>(&document)) return 50000;
+    if (dynamic_cast<const THask1Doc_1d*>(&document) || dynamic_cast<const TGrendalDoc*>(&document)) return 50000;
     return 1200;
 }
 
 TCommonPageLayout CommonPageLayoutOf(const TDocument& document)
 {
     TCommonPageLayout layout;
-    if (dynamic_cast<const THask1Doc_1d*>(&document)) {
+    if (dynamic_cast<const TGrendalDoc*>(&document)) {
+        layout.TimeSourcesShown = false;
+        layout.NetworkShown = true;
+        layout.SecondNetworkShown = true;
+    } else if (dynamic_cast<const THask1Doc_1d*>(&document)) {
         layout.TimeSourcesShown = false;
         layout.NetworkShown = true;
         layout.SecondNetworkShown = !dynamic_cast<const THask1Doc_41*>(&document) &&

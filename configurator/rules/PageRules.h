@@ -141,14 +141,14 @@ std::vector<std::pair<std::string, bool>> PortModeRule(const TUART& port, std::o
 // ---------------------------------------------------------------------------------
 // Common page
 
-// How many events the event archive holds in all: 50000 on the Pelvar documents,
-// 1200 on the others.
+// How many events the event archive holds in all: 50000 on the Pelvar and Tramel-5141
+// documents, 1200 on the others.
 int32_t EventBufferCapacity(const TDocument& document);
 
 // What the common page shows by the document's family.
 struct TCommonPageLayout {
-    // "Контроль по PPS" and "Автоматическая коррекция часов"; hidden on the Pelvar
-    // documents, whose time-check group then shrinks to what stays.
+    // "Контроль по PPS" and "Автоматическая коррекция часов"; hidden on the Pelvar and
+    // Tramel-5141 documents, whose time-check group then shrinks to what stays.
     bool TimeSourcesShown = true;
     // The network panel ("050" .. "055").
     bool NetworkShown = false;

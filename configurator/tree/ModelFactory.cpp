@@ -2,6 +2,7 @@
 
 #include "configurator/tree/TreeBuilders.h"
 #include "model/Mirvak_const.h"
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "platform/Exceptions.h"
@@ -17,7 +18,7 @@ const TModelEntry Models[ModelCount] = {
     {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
     {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
     {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
-    {nullptr, TTreeFamily::Grendal},    // 7 TGrendalDoc
+    {&MakeGrendalDoc, TTreeFamily::Grendal}, // 7 TGrendalDoc
     {[] { return MakeHask1Doc(8); }, TTreeFamily::Hask}, // 8 THask1Doc_1v
     {[] { return MakeHask1Doc(9); }, TTreeFamily::Hask}, // 9 THask1Doc_2d
     {[] { return MakeHask1Doc(10); }, TTreeFamily::Hask}, // 10 THask1Doc_41

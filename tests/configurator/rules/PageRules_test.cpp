@@ -1,4 +1,5 @@
 #include "configurator/rules/PageRules.h"
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
 
@@ -222,6 +223,11 @@ TEST(CommonPage, LayoutByFamily)
         EXPECT_TRUE(layout.NetworkShown) << code;
         EXPECT_EQ(layout.SecondNetworkShown, code < 10) << code;
     }
+    const TCommonPageLayout tramel = CommonPageLayoutOf(*MakeGrendalDoc());
+    EXPECT_FALSE(tramel.TimeSourcesShown);
+    EXPECT_TRUE(tramel.NetworkShown);
+    EXPECT_TRUE(tramel.SecondNetworkShown);
+    EXPECT_EQ(EventBufferCapacity(*MakeGrendalDoc()), 50000);
 }
 
 TEST(EventBuffer, RuleLowersTheOtherBuffer)

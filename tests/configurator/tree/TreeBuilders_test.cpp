@@ -1,5 +1,7 @@
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/tree/TreeBuilders.h"
+#include "configurator/tree/AddDeviceMenu.h"
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "tests/support/TreeFixtures.h"
@@ -206,7 +208,7 @@ TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
     EXPECT_EQ(doc->SchemeIdField()->GetValue().ToString(), "Scheme ID:8.0.0.0");
     EXPECT_EQ(doc->FindField("041") ? dynamic_cast<TField*>(doc->FindField("041"))->GetValue().ToInt32() : -1, 500);
 
-    const std::pair<int, const char*> missing[] = {{1, "Zumo2 синх"}, {3, "Zumo7"}, {7, "Tramel-5141"},
+    const std::pair<int, const char*> missing[] = {{1, "Zumo2 синх"}, {3, "Zumo7"},
                                                    {17, "Zumo2 Siemens"}, {18, "Новая"}, {-1, "Никакая"}};
     for (const auto& [code, name] : missing) {
         try {
@@ -267,6 +269,41 @@ TEST(ModelFactory, PelvarModelsBuildTheirTrees)
                   (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
         EXPECT_STREQ(doc->DeviceByIndex(0)->ClassName(), "THask1Device");
     }
+}
+
+TEST(ModelFactory, TramelHas200SlotsAndNoLogicalChannels)
+{
+    const TModelEntry* entry = ModelEntry(7);
+    ASSERT_NE(entry, nullptr);
+    auto doc = CreateModelDocument(7, "Tramel-5141");
+    TBindingTree tree;
+    TTreeGroups g;
+    BuildFamilyTree(entry->Family, 7, tree, g, *doc);
+    ASSERT_NE(g.Root, nullptr);
+    EXPECT_EQ(g.Root->Caption(), "Tramel-5141");
+    EXPECT_EQ(Captions(g.Root),
+              (std::vector<std::string>{"Устройства", "Апертуры каналов ТИТ", "Преобразования каналов ТИТ"}));
+    EXPECT_EQ(g.LogicChannels, nullptr);
+    ASSERT_EQ(g.Devices->ChildCount(), 200);
+    for (int i : {0, 99, 199}) {
+        TNodeTree* d = g.Devices->Child(i);
+        EXPECT_EQ(d->FieldList(), doc->DeviceByIndex(i));
+        EXPECT_EQ(d->ChildCount(), 3);
+    }
+    EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
+              (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+
+    // Nine port items in each role; a control point speaks МЭК or ModBus only.
+    TMenuItem menu;
+    BuildAddDeviceMenu(menu, doc.get());
+    ASSERT_EQ(menu.Count(), 2);
+    for (int role = 0; role < 2; ++role) ASSERT_EQ(menu.Item(role)->Count(), 9) << role;
+    const TMenuItem& pu = *menu.Item(0);
+    EXPECT_EQ(pu.Item(6)->Caption, "LAN1");
+    std::vector<std::string> protocols;
+    for (int i = 0; i < pu.Item(0)->Count(); ++i) protocols.push_back(pu.Item(0)->Item(i)->Caption);
+    EXPECT_EQ(protocols, (std::vector<std::string>{"Протокол МЭК", "Протокол ModBus"}));
+    EXPECT_EQ(menu.Item(1)->Item(0)->Count(), 8);
 }
 
 } // namespace
