@@ -7,6 +7,8 @@
 // over the runs (default 25) and the first run.
 
 #include "model/Mirvak_const.h"
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 
 #include <algorithm>
@@ -39,6 +41,13 @@ std::function<std::unique_ptr<TZumo2Doc>()> FactoryOf(int code)
 {
     switch (code) {
     case 0: return [] { return MakeZumo2Doc(); };
+    case 6:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12: return [code] { return MakeHask1Doc(code); };
+    case 7: return [] { return MakeGrendalDoc(); };
     default: return {};
     }
 }

@@ -2,6 +2,8 @@
 
 #include "configurator/tree/TreeBuilders.h"
 #include "model/Mirvak_const.h"
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "platform/Exceptions.h"
 
@@ -15,13 +17,13 @@ const TModelEntry Models[ModelCount] = {
     {nullptr, TTreeFamily::Zumo7},      // 3 TZumo7Doc
     {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
     {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
-    {nullptr, TTreeFamily::Hask},       // 6 THask1Doc_1d
-    {nullptr, TTreeFamily::Grendal},    // 7 TGrendalDoc
-    {nullptr, TTreeFamily::Hask},       // 8 THask1Doc_1v
-    {nullptr, TTreeFamily::Hask},       // 9 THask1Doc_2d
-    {nullptr, TTreeFamily::Hask},       // 10 THask1Doc_41
-    {nullptr, TTreeFamily::Hask},       // 11 THask1Doc_1v_43
-    {nullptr, TTreeFamily::Hask},       // 12 THask1Doc_2d_43
+    {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
+    {&MakeGrendalDoc, TTreeFamily::Grendal}, // 7 TGrendalDoc
+    {[] { return MakeHask1Doc(8); }, TTreeFamily::Hask}, // 8 THask1Doc_1v
+    {[] { return MakeHask1Doc(9); }, TTreeFamily::Hask}, // 9 THask1Doc_2d
+    {[] { return MakeHask1Doc(10); }, TTreeFamily::Hask}, // 10 THask1Doc_41
+    {[] { return MakeHask1Doc(11); }, TTreeFamily::Hask}, // 11 THask1Doc_1v_43
+    {[] { return MakeHask1Doc(12); }, TTreeFamily::Hask}, // 12 THask1Doc_2d_43
     {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
     {nullptr, TTreeFamily::Zumo},       // 14 TZumo2sin80Doc
     {nullptr, TTreeFamily::Zumo},       // 15 TZumo2sin50Doc
