@@ -741,6 +741,9 @@ void TDevice::CreateProtocolBlocks()
     for (int index : ProtocolBuildOrder) {
         const TDevProtocolFactory make = ProtocolFactory(index);
         if (!make) continue;
+        // The table knows the area its own blocks need: one that cannot fit is not even
+        // built (the Siemens block is large). Blocks of other factories are measured.
+        if (make == DevProtocolFactory(index) && DevProtocolAreaSize(index) > area) continue;
         std::unique_ptr<TDevProtocol> block =
             make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
         // A block larger than the area would reach into the records behind it.

@@ -3,6 +3,7 @@
 #include "configurator/tree/TreeBuilders.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
+#include "model/uZumo2_Siemens.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -26,7 +27,7 @@ const TModelEntry Models[ModelCount] = {
     {nullptr, TTreeFamily::Zumo},       // 14 TZumo2sin80Doc
     {nullptr, TTreeFamily::Zumo},       // 15 TZumo2sin50Doc
     {nullptr, TTreeFamily::Zumo7},      // 16 TZumo7sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 17 TZumo2SiemensDoc
+    {&MakeZumo2SiemensDoc, TTreeFamily::Zumo}, // 17 TZumo2SiemensDoc
 };
 
 } // namespace
