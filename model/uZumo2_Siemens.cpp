@@ -14,11 +14,7 @@ void TZumo2SiemensDoc::AfterConstruction()
 
 void TZumo2SiemensDoc::Build()
 {
-    TLayout header(*this, AddImageBlock(0x0000, 84), 0);
-    BuildPorts(header);
-    BuildCommon(header);
-    AddSchemeId(header);
-
+    BuildHeaderBlock();
     TLayout names(*this, AddImageBlock(0x67D6, 1045), 0);
     SRegisterRef = names.Add("SRegisterRef",
                              Make<TFlashFixedStringsStorage>(names.Block(), 0, RegisterNames, 65, false, uint8_t{1}));
@@ -26,10 +22,7 @@ void TZumo2SiemensDoc::Build()
     TLayout table(*this, AddImageBlock(0x0200, 5660), 0);
     BuildDevices(table, 3);
     BuildLogicChannels(table, 20);
-
-    TLayout tit(*this, AddImageBlock(0x7000, 1800), 1200);
-    BuildApertures(tit, 50);
-    BuildScales(tit, 50);
+    BuildTitBlock(0x7000, 1800, 1200);
 }
 
 void TZumo2SiemensDoc::BuildDevices(TLayout& layout, int count)

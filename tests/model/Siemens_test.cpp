@@ -1,4 +1,5 @@
 #include "model/uZumo2_Siemens.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/ProtocolBlockFixture.h"
@@ -55,27 +56,10 @@ std::map<int, uint8_t> SiemensDefaults()
 
 std::unique_ptr<TZumo2SiemensDoc> NewSiemens(bool reset = true)
 {
-    std::unique_ptr<TZumo2Doc> doc = MakeZumo2SiemensDoc();
-    auto* siemens = dynamic_cast<TZumo2SiemensDoc*>(doc.get());
-    if (!siemens) return nullptr;
-    doc.release();
-    std::unique_ptr<TZumo2SiemensDoc> out(siemens);
-    if (reset) out->ResetDefaults();
-    return out;
+    return MakeAs<TZumo2SiemensDoc>(MakeZumo2SiemensDoc, reset);
 }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-// Absolute address -> byte, over every block of the document.
-std::map<uint32_t, uint8_t> AddressMap(const TDocument& doc)
-{
-    std::map<uint32_t, uint8_t> out;
-    for (int i = 0; i < doc.Image.BlockCount(); ++i) {
-        const TMemoryBlock* b = doc.Image.BlockByIndex(i);
-        for (int32_t k = 0; k < b->Size; ++k) out[doc.BaseAddress + b->Address + static_cast<uint32_t>(k)] = b->Data()[k];
-    }
-    return out;
-}
 
 std::vector<uint8_t> BlockBytes(const TDocument& doc, int index)
 {
@@ -283,17 +267,7 @@ TEST(SiemensDoc, SavedFileHoldsTheBlocksInListOrderAndPeersAgree)
     EXPECT_EQ(extended, 1);
     EXPECT_EQ(records, expected);
 
-    std::string wanted;
-    for (const auto& [address, value] : AddressMap(*doc)) wanted += std::to_string(address) + " " + std::to_string(value) + "\n";
-    std::string out;
-    ASSERT_EQ(RunCommand("/usr/bin/python3 -c 'import sys\n"
-                         "from intelhex import IntelHex\n"
-                         "d = IntelHex(sys.argv[1]).todict()\n"
-                         "for a in sorted(k for k in d if isinstance(k, int)): print(a, d[a])' " +
-                             Quote(dir / "siemens.hex"),
-                         &out),
-              0);
-    EXPECT_EQ(out, wanted);
+    EXPECT_EQ(IntelHexLines(dir / "siemens.hex"), AddressLines(*doc));
 
     ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "siemens.hex") + " -intel -o " + Quote(dir / "other.hex") +
                          " -intel -obs=32"),
