@@ -753,10 +753,14 @@ TDevProtocol* TDevice::MakeProtocolBlock(int index) const
     protocolMade_[i] = true;
     const TDevProtocolFactory make = ProtocolFactory(index);
     if (!make) return nullptr;
+    const int32_t area = ProtocolAreaSize();
+    // The table knows the area its own blocks need: one that cannot fit is not even
+    // built (the Siemens block is large). Blocks of other factories are measured.
+    if (make == DevProtocolFactory(index) && DevProtocolAreaSize(index) > area) return nullptr;
     std::unique_ptr<TDevProtocol> block =
         make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
     // A block larger than the area would reach into the records behind it.
-    if (block && block->ProtocolAreaSize() <= ProtocolAreaSize()) protocols_[i] = std::move(block);
+    if (block && block->ProtocolAreaSize() <= area) protocols_[i] = std::move(block);
     return protocols_[i].get();
 }
 

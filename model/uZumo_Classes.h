@@ -140,9 +140,6 @@ protected:
 // ---------------------------------------------------------------------------------
 // Logical channels
 
-// A pick list: texts with the values they stand for, in the order shown.
-using TPickList = std::vector<std::pair<std::string, int>>;
-
 // Texts of codes; an unknown code gives "(" code ")Не найдено текст.представление".
 std::string LogicTSSourceText(int code);  // the source of a ТС channel
 std::string LogicTUCommandText(int code); // the command of a ТУ channel

@@ -5,6 +5,10 @@
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
+#include "model/uZumo2_Siemens.h"
+#include "model/uZumo2sin.h"
+#include "model/uZumo2sin_scale50.h"
+#include "model/uZumo2sin_scale80.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -12,7 +16,7 @@ namespace {
 // Rows without a maker belong to documents that come later.
 const TModelEntry Models[ModelCount] = {
     {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
-    {nullptr, TTreeFamily::Zumo},       // 1 TZumo2sinDoc
+    {&MakeZumo2sinDoc, TTreeFamily::Zumo}, // 1 TZumo2sinDoc
     {nullptr, TTreeFamily::Zumo},       // 2 TZumo4Doc
     {nullptr, TTreeFamily::Zumo7},      // 3 TZumo7Doc
     {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
@@ -25,10 +29,10 @@ const TModelEntry Models[ModelCount] = {
     {[] { return MakeHask1Doc(11); }, TTreeFamily::Hask}, // 11 THask1Doc_1v_43
     {[] { return MakeHask1Doc(12); }, TTreeFamily::Hask}, // 12 THask1Doc_2d_43
     {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 14 TZumo2sin80Doc
-    {nullptr, TTreeFamily::Zumo},       // 15 TZumo2sin50Doc
+    {&MakeZumo2sin80Doc, TTreeFamily::Zumo}, // 14 TZumo2sin80Doc
+    {&MakeZumo2sin50Doc, TTreeFamily::Zumo}, // 15 TZumo2sin50Doc
     {nullptr, TTreeFamily::Zumo7},      // 16 TZumo7sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 17 TZumo2SiemensDoc
+    {&MakeZumo2SiemensDoc, TTreeFamily::Zumo}, // 17 TZumo2SiemensDoc
 };
 
 } // namespace

@@ -247,6 +247,18 @@ TEST_F(PagesTest, ControlPointRolePageByProtocol)
     EXPECT_EQ(FieldOf(*Document().DeviceByIndex(2), "019")->GetValue().ToInt32(), 1);
 }
 
+TEST_F(PagesTest, SiemensDeviceHasItsRolePageAndNoProtocolPageYet)
+{
+    doc->CreateDocumentForModel(17, "Zumo2 Siemens");
+    UseSlot(Document(), 0, 28, 0, 0); // КП Siemens Symap on COM
+    doc->RefreshTree();
+    EXPECT_EQ(DevNode(0)->Caption(), "КП Siemens Symap, COM, адрес 0");
+    TfrDevice* page = SelectDevice(0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->ProtocolFrame(), nullptr);
+    EXPECT_NE(dynamic_cast<TfrKPdpNone*>(page->RoleFrame()), nullptr);
+}
+
 TEST_F(PagesTest, PortPageModeRule)
 {
     auto* page = Select<TfrPort>(doc->Groups().Root->Child(0));

@@ -199,7 +199,7 @@ TEST(TreeBuilders, ClearDropsTheFocusWhileTheNodesExist)
     tree.RemoveObserver(&reports);
 }
 
-TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
+TEST(ModelFactory, ModelsWithoutADocumentAreRefused)
 {
     auto doc = CreateModelDocument(0, "Zumo2");
     ASSERT_TRUE(doc);
@@ -208,8 +208,7 @@ TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
     EXPECT_EQ(doc->SchemeIdField()->GetValue().ToString(), "Scheme ID:8.0.0.0");
     EXPECT_EQ(doc->FindField("041") ? dynamic_cast<TField*>(doc->FindField("041"))->GetValue().ToInt32() : -1, 500);
 
-    const std::pair<int, const char*> missing[] = {{1, "Zumo2 синх"}, {3, "Zumo7"},
-                                                   {17, "Zumo2 Siemens"}, {18, "Новая"}, {-1, "Никакая"}};
+    const std::pair<int, const char*> missing[] = {{2, "Zumo4"}, {3, "Zumo7"}, {18, "Новая"}, {-1, "Никакая"}};
     for (const auto& [code, name] : missing) {
         try {
             CreateModelDocument(code, name);
