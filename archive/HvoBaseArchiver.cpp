@@ -1,7 +1,9 @@
 #include "archive/HvoBaseArchiver.h"
 
+#include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
+#include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 
 #include <exception>
@@ -222,6 +224,9 @@ std::string WithSlashes(std::string name)
     return name;
 }
 
+// Caption of the component's own questions.
+const char* const kConfirmationCaption = "Подтверждение";
+
 } // namespace
 
 void THvoBaseArchiver::DoOverallProgress(THvoProcessOperation Operation, THvoProgressPhase ProgressPhase,
@@ -250,10 +255,23 @@ void THvoBaseArchiver::DoCopyTempFileProgress(THvoProgressPhase ProgressPhase, b
 
 void THvoBaseArchiver::DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm)
 {
-    if (OnConfirmOverwrite)
+    if (OnConfirmOverwrite) {
         OnConfirmOverwrite(*this, SourceFileName, DestFileName, Confirm);
-    else
-        Confirm = false;
+        return;
+    }
+    Confirm = false;
+    const auto answer = platform::ShowMessageBox(
+        0, HvoFormat(HvoPromptText(kHvoPromptOverwrite), {DestFileName, SourceFileName}), kConfirmationCaption,
+        platform::MsgIcon::Question, platform::MsgButtons::YesNoNoToAllYesToAll);
+    switch (answer) {
+    case platform::MsgResult::Yes: Confirm = true; break;
+    case platform::MsgResult::NoToAll: options_.OverwriteMode = omNever; break;
+    case platform::MsgResult::YesToAll:
+        Confirm = true;
+        options_.OverwriteMode = omAlways;
+        break;
+    default: break;
+    }
 }
 
 void THvoBaseArchiver::DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm)
@@ -267,7 +285,7 @@ void THvoBaseArchiver::DoPassword(const std::string& FileName, std::string& NewP
     if (OnPassword)
         OnPassword(*this, FileName, NewPassword, SkipFile);
     else
-        SkipFile = true;
+        PasswordDialog(FileName, NewPassword, SkipFile);
 }
 
 void THvoBaseArchiver::DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation,
@@ -275,7 +293,23 @@ void THvoBaseArchiver::DoProcessFileFailure(const std::string& FileName, THvoPro
                                             THvoAction& Action)
 {
     Action = fxaIgnore;
-    if (OnProcessFileFailure) OnProcessFileFailure(*this, FileName, Operation, NativeError, ErrorCode, ErrorMessage, Action);
+    if (OnProcessFileFailure) {
+        OnProcessFileFailure(*this, FileName, Operation, NativeError, ErrorCode, ErrorMessage, Action);
+        return;
+    }
+    if (NativeError == 45) {
+        Action = fxaAbort;
+        return;
+    }
+    const bool nameTooLong = NativeError == 61;
+    const std::string text =
+        nameTooLong ? ErrorMessage : HvoFormat(HvoPromptText(kHvoPromptProcessingError), {ErrorMessage});
+    const auto answer =
+        platform::ShowMessageBox(0, text, kConfirmationCaption, platform::MsgIcon::Question,
+                                 nameTooLong ? platform::MsgButtons::AbortIgnore : platform::MsgButtons::AbortRetryIgnore);
+    Action = answer == platform::MsgResult::Retry    ? fxaRetry
+             : answer == platform::MsgResult::Ignore ? fxaIgnore
+                                                      : fxaAbort;
 }
 
 void THvoBaseArchiver::DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel)

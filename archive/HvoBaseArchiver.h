@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+class TAESCryptoTransform;
+
+// The modal password prompt through the dialog service: masked input with the caption, the
+// prompt and value shown at first. True on OK, value then holds the entered text as an
+// 8-bit (Windows-1251) string of at most 255 characters, characters outside the code page
+// given as "?"; false on Cancel (value unchanged).
+bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
+
 enum THvoSpanningMode { smNone, smSpanning, smSplitting };
 enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
 enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
@@ -20,6 +28,32 @@ enum THvoProgressPhase { ppStart, ppProcess, ppEnd };
 enum THvoAction { fxaRetry, fxaIgnore, fxaAbort };
 
 class THvoBaseArchiver;
+
+// The search state of FindFirst / FindNext.
+struct TInternalSearchRec {
+    int32_t Index = 0;           // position in the directory of the current hit
+    std::string FileMask;        // "/" separators; compared whole, whatever its length
+    bool UseWildcards = false;   // the mask holds "*" or "?"
+    int32_t SearchAttr = 0;
+    std::string ExclusionMask;
+    bool UseMaskLists = false;   // masks come from FileMasks / ExclusionMasks instead
+};
+
+// The public search record that FindFirst / FindNext fill for the entry they found.
+struct THvoArchiveItem {
+    std::string FileName;        // after the last "\" ("/" read as "\", a final separator dropped)
+    std::string StoredPath;      // the same name up to and including its last "\"
+    int64_t CompressedSize = 0;  // the 64-bit values where the 32-bit fields hold 0xFFFFFFFF
+    int64_t UncompressedSize = 0;
+    double CompressionRate = 0;  // (1 - compressed / uncompressed) x 100; 100 for 0 bytes; never below 0
+    bool Encrypted = false;      // flag bit 0
+    uint16_t LastModFileDate = 0;
+    uint16_t LastModFileTime = 0;
+    uint32_t CRC = 0;
+    uint32_t ExternalFileAttr = 0;
+    std::string Comment;         // bytes as stored
+    TInternalSearchRec Internal;
+};
 
 // Event types; Sender is the archiver, reference parameters are the handler's answers.
 using THvoFileProgressEvent = std::function<void(THvoBaseArchiver& Sender, const std::string& FileName, double Progress,
@@ -191,22 +225,96 @@ public:
     // Decodes entry index into stream: positions the archive stream at its local header
     // and runs DecompressEntry; offset, offsetHigh and count pass through (0: the whole
     // entry). Errors: 13 closed; 16 index outside the entries; 55 Deflate64; 8 the entry
-    // failed (unknown method, encrypted, damaged header or data, size or CRC-32
+    // failed (unknown method, damaged header or data, size, CRC-32 or authentication
     // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
     void ExtractItemToStream(int32_t index, TStream& stream, int32_t offset = 0, int32_t offsetHigh = 0,
                              int32_t count = 0);
     // Decodes the entry whose local header is at the stream's position into dest (stored
-    // or deflated), verifying its size and CRC-32. False when the entry fails (encrypted,
-    // no local header signature, data starting beyond the directory, unknown method,
-    // damaged data, more output than declared, size or CRC mismatch), was skipped or
-    // cancelled; native error 55 for Deflate64.
+    // or deflated), verifying its size and CRC-32. An encrypted entry (traditional, or AES
+    // when its AES record was read) is decrypted after CheckEntryPassword, and an AES
+    // entry is verified by its authentication code instead (AE-1: and its CRC-32). False
+    // when the entry fails (no local header signature, data starting beyond the
+    // directory, unknown method, a compressed size below the encryption overhead,
+    // damaged data, more output than declared, size, CRC or code mismatch), was skipped
+    // at the password prompt (FileSkipped) or cancelled; native error 55 for Deflate64.
     bool DecompressEntry(TStream& archive, TStream& dest, TDirItem& item);
+    // The password loop of an encrypted entry whose data starts at dataStart: tries
+    // Password (traditional: an empty one fails; the decrypted header's last byte must
+    // equal the check byte of the local header; AES: the stored verifier), and after a
+    // failed try asks DoPassword with the entry's name. A changed password is kept in
+    // Password (and given to the AES transform) and tried; SkipFile ends with False and
+    // FileSkipped set. True leaves the stream at the encrypted data and the traditional
+    // keys (or the transform) ready for it. False also when the header cannot be read.
+    bool CheckEntryPassword(TStream& archive, int64_t dataStart, const TDirItem& item, const TLocalFileHeader& local,
+                            TAESCryptoTransform* aes, THvoZipKeys& keys);
+    // The password dialog, for DoPassword without a handler: caption "Password for "<name>""
+    // (the name after its round trip through Windows-1251), prompt "Enter password: ",
+    // empty field (PasswordQuery). Cancel sets SkipFile; OK sets NewPassword to the
+    // entered text, an empty one too (it fails and asks again).
+    static void PasswordDialog(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
     // Writes count bytes at the stream's position; on a short write asks DoDiskFull
     // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
     // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.
     bool WriteWithRetry(TStream& stream, const void* buffer, int64_t count);
     // Writes count bytes of a single-file archive; native error 46 on a short write.
     void WriteChecked(TStream& stream, const void* buffer, int64_t count);
+
+    // ---- Selection ------------------------------------------------------------------
+    // Wildcard match of a name against a mask, ignoring case: an empty mask matches
+    // nothing; the first "*.*" of the mask reads as "*"; a final "." of the name and of
+    // the mask is ignored, and a mask ending in "." only takes names without an
+    // extension ("*." selects "README" and "a.", not "a.txt").
+    static bool MaskMatch(const std::string& name, const std::string& mask);
+    // The entry's attributes pass when each hidden, system, volume and directory bit
+    // they hold is in searchAttr; read-only and archive bits never exclude.
+    static bool AttributesMatch(uint32_t itemAttributes, int32_t searchAttr);
+    // The name part of the selection for entry index. List mode: the name with "\"
+    // separators must match one of FileMasks and none of ExclusionMasks. Otherwise the
+    // name without a final separator, or else its file-name part, must match FileMask,
+    // and the full name must not match ExclusionMask.
+    bool ItemMatches(int32_t index, const TInternalSearchRec& search);
+    // Finds the first entry at or after item.Internal.Index that passes the selection
+    // (without wildcards and Recurse: the exact name by its key; with Recurse off only
+    // entries of the mask's folder); then stores its position and fills item. False
+    // when none is left (Index unchanged).
+    bool FindItem(THvoArchiveItem& item);
+    // Clears every mark, then marks the entries FindFirst / FindNext return.
+    void MarkItems(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask);
+
+    // ---- Public operations ----------------------------------------------------------
+    // Starts a search: a leading drive ("X:") or network share ("\\server\share") is
+    // dropped from the mask unless StorePath is spFullPathWithDrive, "\" becomes "/".
+    // True when an entry matches; item then describes it. Native error 13 when closed.
+    bool FindFirst(const std::string& fileMask, THvoArchiveItem& item, int32_t searchAttr = 10431,
+                   const std::string& exclusionMask = {});
+    // Continues after the last hit; False after the last one (Index one past it).
+    bool FindNext(THvoArchiveItem& item);
+    // Extracts every matching entry below BaseDir (or the working folder). Native errors
+    // 13 (closed) and 26 (update open) leave it; each entry's failure goes to
+    // OnProcessFileFailure and the call returns normally whatever the answer.
+    void ExtractFiles(const std::string& fileMask, int32_t searchAttr = 10431, const std::string& exclusionMask = {});
+
+    // ---- Processing of marked entries -------------------------------------------------
+    // Runs operation over the marked entries (index -1) or over entry index alone, under
+    // the process-wide lock: counters, overall and per-file progress, OnConfirmProcessFile,
+    // the operation's step, and OnProcessFileFailure for the component's own errors
+    // (retry, ignore, abort). Other exceptions leave after the lock is released. Cancel
+    // or abort drop an open update. Steps exist for poExtract and poTest.
+    void ProcessMarkedItems(THvoProcessOperation operation, int32_t index);
+    // Extracts entry index as name ("\" separators) below baseDir. The name (possibly
+    // changed by OnExtractFile) is refused with native error 68 "Unsafe entry name "%s"
+    // refused" when it starts with a separator, holds ":" or a character below 0x20, has
+    // a ".." part or no part at all; "." and empty parts are dropped. Folders below
+    // baseDir are made one at a time and never through a symbolic link or a file (native
+    // 20 "Cannot create directory "%s""); the target is made anew (native 19 "Cannot
+    // create file "%s"") after an existing file or link of its name is removed, subject
+    // to ReplaceReadOnly and OverwriteMode. The file's time is set from the entry even
+    // when decoding fails; a failed, cancelled or skipped entry leaves no file. With
+    // SetAttributes only the read-only bit is applied (the write bits are cleared).
+    void ExtractItem(int32_t index, const std::string& name, const std::string& baseDir);
+    // Decodes entry index into a stream that keeps nothing; directory entries are passed
+    // over. A damaged entry raises native error 8.
+    void TestItem(int32_t index, const std::string& name);
 
     // ---- Event dispatchers ----------------------------------------------------------
     virtual void UpdateCompressionMethod();
@@ -218,13 +326,19 @@ public:
                                 THvoProgressPhase ProgressPhase, bool& Cancel);
     // Cancel := False first.
     virtual void DoCopyTempFileProgress(THvoProgressPhase ProgressPhase, bool& Cancel, double Progress);
-    // Without a handler Confirm := False (the overwrite question is not built yet).
+    // Without a handler: the question "Overwrite file "<dest>" with "<source>"" (caption
+    // "Подтверждение", Yes / No / No to all / Yes to all); the answers to all also set
+    // Options().OverwriteMode to omNever / omAlways for good; a closed box is False.
     virtual void DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm);
     // Confirm := True first.
     virtual void DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm);
-    // Without a handler SkipFile := True (the password dialog is not built yet).
+    // Without a handler the password dialog asks (PasswordDialog); its Cancel skips the entry.
     virtual void DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
-    // Action := fxaIgnore first; without a handler it stays (the failure box is not built yet).
+    // Action := fxaIgnore first. Without a handler: native error 45 aborts at once;
+    // native error 61 shows the message alone with Abort and Ignore; any other shows
+    // "<message>. File processing error, possibly disk is full" with Abort, Retry and
+    // Ignore (caption "Подтверждение"). Retry and Ignore answer as named, anything
+    // else (a closed box too) aborts.
     virtual void DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation, int NativeError,
                                       int ErrorCode, const std::string& ErrorMessage, THvoAction& Action);
     // Volume requests: the volume's name and Cancel := False first, the handler gets the
@@ -292,6 +406,10 @@ private:
     TStream* archiveStream_ = nullptr;       // the archive stream, owned or supplied
     std::string volumeFileName_;
 };
+
+// Whether a name is that of a self-extracting archive: its extension, in lower case,
+// contains ".exe".
+bool IsSfxName(const std::string& name);
 
 // Test hook: the read-write probe of OpenArchive (open(O_RDWR) on the path by default);
 // nullptr restores the default. Root opens a read-only file read-write, so tests replace it.

@@ -64,6 +64,59 @@ uint32_t UpdateCrc32(uint32_t crc, const void* bytes, size_t count)
 
 void UpdateCrc32(uint32_t* crc, const void* bytes, size_t count) { *crc = UpdateCrc32(*crc, bytes, count); }
 
+void THvoZipKeys::InitKeys(std::string_view password)
+{
+    Key0 = 0x12345678u;
+    Key1 = 0x23456789u;
+    Key2 = 0x34567890u;
+    for (const char c : password) UpdateKeys(static_cast<uint8_t>(c));
+}
+
+void THvoZipKeys::UpdateKeys(uint8_t b)
+{
+    Key0 = Crc32Step(Key0, b);
+    Key1 = (Key1 + (Key0 & 0xFFu)) * 134775813u + 1u;
+    Key2 = Crc32Step(Key2, static_cast<uint8_t>(Key1 >> 24));
+}
+
+uint8_t THvoZipKeys::KeyByte() const
+{
+    const uint32_t t = Key2 | 2u;
+    return static_cast<uint8_t>((t * (t ^ 1u)) >> 8);
+}
+
+uint8_t THvoZipKeys::EncryptByte(uint8_t p)
+{
+    const auto c = static_cast<uint8_t>(p ^ KeyByte());
+    UpdateKeys(p);
+    return c;
+}
+
+void THvoZipKeys::DecryptBuffer(uint8_t* buffer, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const auto p = static_cast<uint8_t>(buffer[i] ^ KeyByte());
+        UpdateKeys(p);
+        buffer[i] = p;
+    }
+}
+
+void THvoZipKeys::EncryptBuffer(uint8_t* buffer, size_t offset, size_t count)
+{
+    for (size_t i = offset; i < offset + count; ++i) buffer[i] = EncryptByte(buffer[i]);
+}
+
+void THvoZipKeys::InitKeysAndDecryptHeader(std::string_view password, uint8_t* header)
+{
+    InitKeys(password);
+    DecryptBuffer(header, kTraditionalHeaderSize);
+}
+
+uint8_t TraditionalCheckByte(uint16_t flags, uint16_t lastModTime, uint32_t crc32)
+{
+    return (flags & 0x0008u) ? static_cast<uint8_t>(lastModTime >> 8) : static_cast<uint8_t>(crc32 >> 24);
+}
+
 int LevelToMode(THvoCompressionLevel level)
 {
     switch (level) {

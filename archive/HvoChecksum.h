@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // CRC-32 of the ZIP format (reflected, polynomial 0xEDB88320), without inversion inside:
 // callers start with 0xFFFFFFFF and store the inverted result.
@@ -10,6 +11,40 @@ uint32_t UpdateCrc32(uint32_t crc, const void* bytes, size_t count);
 void UpdateCrc32(uint32_t* crc, const void* bytes, size_t count);
 // One table step for one byte (also the step of the traditional cipher's keys).
 uint32_t Crc32Step(uint32_t crc, uint8_t byte);
+
+// The keys of the traditional PKWARE encryption of ZIP entries. Each encrypting or
+// decrypting pass holds its own keys, so passes on different threads never meet.
+// All arithmetic is modulo 2^32.
+struct THvoZipKeys {
+    uint32_t Key0 = 0x12345678u;
+    uint32_t Key1 = 0x23456789u;
+    uint32_t Key2 = 0x34567890u;
+
+    // Starts the keys (0x12345678, 0x23456789, 0x34567890) and feeds every byte of the
+    // password (8-bit characters, taken as they are) to UpdateKeys in order.
+    void InitKeys(std::string_view password);
+    // Mixes one plain byte into the keys.
+    void UpdateKeys(uint8_t b);
+    // The next byte of the key stream; the keys do not change.
+    uint8_t KeyByte() const;
+    // Encrypts one plain byte and updates the keys with it.
+    uint8_t EncryptByte(uint8_t p);
+    // Decrypts count bytes in place, updating the keys with each plain byte.
+    void DecryptBuffer(uint8_t* buffer, size_t count);
+    // Encrypts count bytes from offset in place.
+    void EncryptBuffer(uint8_t* buffer, size_t offset, size_t count);
+    // InitKeys(password), then decrypts the 12-byte encryption header in place. The caller
+    // compares its last byte with the entry's check byte (TraditionalCheckByte).
+    void InitKeysAndDecryptHeader(std::string_view password, uint8_t* header);
+};
+
+// Length of the encryption header before a traditionally encrypted entry's data.
+inline constexpr int kTraditionalHeaderSize = 12;
+
+// The byte the last byte of a decrypted encryption header must equal: the high byte of the
+// local header's modification time when flag bit 3 (sizes in a data descriptor) is set,
+// else the high byte of the CRC-32.
+uint8_t TraditionalCheckByte(uint16_t flags, uint16_t lastModTime, uint32_t crc32);
 
 // The archiver's compression level; its numeric compression mode is 0..9.
 enum THvoCompressionLevel { clNone, clFastest, clNormal, clMax };

@@ -47,6 +47,7 @@ const char* const kMessages[kHvoMessageCount] = {
     "Invalid InitVector index = %d. Index should be >= 0 and < %d",
     "Disk is full. There is not enough free space on disk.",
     "Invalid password. Cannot decompress encrypted file.",
+    "Unsafe entry name \"%s\" refused",
 };
 
 // Message index of each native code, the code being the position.
@@ -55,6 +56,7 @@ const uint8_t kNativeToMessage[kHvoNativeCodeCount] = {
     8,  6,  9,  10, 1,  11, 9,  1,  11, 13, 14, 15, 5,  6,  6,  16, 12, // 17..33
     17, 18, 19, 20, 6,  21, 22, 23, 6,  23, 24, 24, 25, 26, 27, 28, 29, // 34..50
     30, 31, 6,  6,  32, 33, 27, 34, 34, 35, 36, 37, 38, 38, 39, 39, 40, // 51..67
+    41,                                                                 // 68
 };
 
 struct Prompt {

@@ -7,14 +7,16 @@
 // default event handling. Texts are UTF-8 (all of them are ASCII) and some are formats
 // for HvoFormat ("%s" text, "%d" number).
 
-// Number of message texts (indexes 0..40) and of native error codes (0..67).
-inline constexpr int kHvoMessageCount = 41;
-inline constexpr int kHvoNativeCodeCount = 68;
+// Number of message texts (indexes 0..41) and of native error codes (0..68). Native
+// code 68 (message 41, "Unsafe entry name "%s" refused") is raised for an entry whose
+// name would leave the target folder.
+inline constexpr int kHvoMessageCount = 42;
+inline constexpr int kHvoNativeCodeCount = 69;
 
-// Message text of an index 0..40; "Unknown error" (index 0) for any other index.
+// Message text of an index 0..41; "Unknown error" (index 0) for any other index.
 const char* HvoMessageText(int index);
 
-// Message index of a native code; 0 ("Unknown error") for a code outside 0..67.
+// Message index of a native code; 0 ("Unknown error") for a code outside 0..68.
 int HvoMessageIndexOf(int nativeCode);
 
 // Identifiers of the prompts.

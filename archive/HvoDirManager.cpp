@@ -245,8 +245,10 @@ void THvoDirManager::ReadDirectory()
     EndRecordFound = false;
     int64_t p = 0;
     TEndOfCentralDir end;
-    // Without an end record the directory would have to be rebuilt from the local headers.
-    if (!FindEndRecord(kEndOfCentralDirSignature, end, p)) throw EHvoException(35, Archiver.Name);
+    if (!FindEndRecord(kEndOfCentralDirSignature, end, p)) {
+        Rebuild();
+        return;
+    }
     EndRecord = end;
     EndRecordFound = true;
 
@@ -267,8 +269,11 @@ void THvoDirManager::ReadDirectory()
             p -= 56;
         }
     }
-    // An untrusted count would have to be rebuilt from the local headers.
-    if (!HasZip64 && EndRecord.EntriesTotal == 0xFFFF) throw EHvoException(35, Archiver.Name);
+    // Without ZIP64 records a count of 0xFFFF may stand for more entries: not trusted.
+    if (!HasZip64 && EndRecord.EntriesTotal == 0xFFFF) {
+        Rebuild();
+        return;
+    }
 
     const uint32_t directoryDisk =
         EndRecord.StartDiskNumber != 0xFFFF ? EndRecord.StartDiskNumber : (HasZip64 ? Zip64EndRecord.StartDiskNumber : 0);
@@ -278,17 +283,13 @@ void THvoDirManager::ReadDirectory()
     // Only single-file archives are read here.
     if (directoryDisk != 0 || lastDisk != 0) throw EHvoException(44, Archiver.Name);
 
-    const uint64_t size = HasZip64 ? Zip64EndRecord.CentralDirSize : EndRecord.CentralDirSize;
-    const uint64_t count = HasZip64 ? (Zip64EndRecord.EntriesTotal & 0xFFFFFFFF) : EndRecord.EntriesTotal;
-    if (size > static_cast<uint64_t>(p)) throw EHvoException(57, Archiver.Name);
-    // Every entry takes at least a fixed header of the directory.
-    if (count > size / TCentralFileHeader::kSize) throw EHvoException(57, Archiver.Name);
-    const int64_t start = p - static_cast<int64_t>(size);
-    CentralDirStart = start;
-    Stream->SetPosition(start);
-    for (int32_t i = 0; i < static_cast<int32_t>(count); ++i) {
-        Items.SetCount(i + 1);
-        ReadItem(i, p);
+    try {
+        ReadCentralHeaders(p);
+    } catch (const platform::Exception&) {
+        // Component and stream errors of reading; with RepairOnOpen the local headers decide.
+        if (!Archiver.RepairOnOpen()) throw;
+        Rebuild();
+        return;
     }
 
     if (!Archiver.RepairOnOpen()) {
@@ -301,6 +302,22 @@ void THvoDirManager::ReadDirectory()
     }
     DetermineShift(p);
     ApplyShift();
+}
+
+void THvoDirManager::ReadCentralHeaders(int64_t p)
+{
+    const uint64_t size = HasZip64 ? Zip64EndRecord.CentralDirSize : EndRecord.CentralDirSize;
+    const uint64_t count = HasZip64 ? (Zip64EndRecord.EntriesTotal & 0xFFFFFFFF) : EndRecord.EntriesTotal;
+    if (size > static_cast<uint64_t>(p)) throw EHvoException(57, Archiver.Name);
+    // Every entry takes at least a fixed header of the directory.
+    if (count > size / TCentralFileHeader::kSize) throw EHvoException(57, Archiver.Name);
+    const int64_t start = p - static_cast<int64_t>(size);
+    CentralDirStart = start;
+    Stream->SetPosition(start);
+    for (int32_t i = 0; i < static_cast<int32_t>(count); ++i) {
+        Items.SetCount(i + 1);
+        ReadItem(i, p);
+    }
 }
 
 void THvoDirManager::ReadItem(int32_t index, int64_t directoryEnd)
@@ -324,33 +341,148 @@ void THvoDirManager::ReadItem(int32_t index, int64_t directoryEnd)
     Items.SetName(index, DecodeName(name, wasUtf8));
 
     if (item.ExtraFieldLength > 0) {
-        item.HasZip64Extra = false;
         std::vector<uint8_t> field(item.ExtraFieldLength);
         Stream->ReadBuffer(field.data(), item.ExtraFieldLength);
-        // A remainder of fewer than four bytes after the last whole block is ignored.
-        item.ExtraFields = ParseExtraField(field);
-        for (const TExtraBlock& block : item.ExtraFields) {
-            if (block.HeaderId == kExtraZip64) {
-                TZip64Values values{item.UncompressedSize64, item.CompressedSize64, item.LocalHeaderOffset64,
-                                    item.DiskNumberStart64};
-                ReadZip64Block(block.Data, item, values);
-                item.UncompressedSize64 = values.UncompressedSize;
-                item.CompressedSize64 = values.CompressedSize;
-                item.LocalHeaderOffset64 = values.LocalHeaderOffset;
-                item.DiskNumberStart64 = values.DiskNumberStart;
-                item.HasZip64Extra = true;
-            } else if (block.HeaderId == kExtraUnicodeName) {
-                TUnicodeExtendedInfo info;
-                if (info.ReadFromBuffer(block.Data.data(), block.Data.size())) Items.SetName(index, info.UnicodeName);
-            } else if (block.HeaderId == kExtraAes && item.VersionNeeded < 0x4114 && block.Data.size() >= 7) {
-                const uint8_t strength = block.Data[4];
-                if (strength >= 1 && strength <= 3) item.AesStrength = strength;
-                item.StoredMethod = ReadLE16(&block.Data[5]);
-            }
-        }
+        ReadExtraField(index, field);
     }
     item.Comment.assign(item.FileCommentLength, '\0');
     Stream->ReadBuffer(item.Comment.data(), item.FileCommentLength);
+}
+
+void THvoDirManager::ReadExtraField(int32_t index, const std::vector<uint8_t>& field)
+{
+    TDirItem& item = Items.ItemPtr(index);
+    item.HasZip64Extra = false;
+    // A remainder of fewer than four bytes after the last whole block is ignored.
+    item.ExtraFields = ParseExtraField(field);
+    for (const TExtraBlock& block : item.ExtraFields) {
+        if (block.HeaderId == kExtraZip64) {
+            TZip64Values values{item.UncompressedSize64, item.CompressedSize64, item.LocalHeaderOffset64,
+                                item.DiskNumberStart64};
+            ReadZip64Block(block.Data, item, values);
+            item.UncompressedSize64 = values.UncompressedSize;
+            item.CompressedSize64 = values.CompressedSize;
+            item.LocalHeaderOffset64 = values.LocalHeaderOffset;
+            item.DiskNumberStart64 = values.DiskNumberStart;
+            item.HasZip64Extra = true;
+        } else if (block.HeaderId == kExtraUnicodeName) {
+            TUnicodeExtendedInfo info;
+            if (info.ReadFromBuffer(block.Data.data(), block.Data.size())) Items.SetName(index, info.UnicodeName);
+        } else if (block.HeaderId == kExtraAes && item.VersionNeeded < 0x4114 && block.Data.size() >= 7) {
+            const uint8_t strength = block.Data[4];
+            if (strength >= 1 && strength <= 3) item.AesStrength = strength;
+            item.StoredMethod = ReadLE16(&block.Data[5]);
+        }
+    }
+}
+
+std::vector<int64_t> THvoDirManager::SignaturePositions(uint32_t signature, int64_t tail)
+{
+    std::vector<int64_t> out;
+    const int64_t size = Stream->Size();
+    uint8_t sig[4];
+    WriteLE32(sig, signature);
+    constexpr int64_t kChunk = 1 << 20;
+    std::vector<uint8_t> chunk(static_cast<size_t>(kChunk));
+    int64_t position = 0;
+    while (position <= size - 4) {
+        Stream->SetPosition(position);
+        const int64_t got = Stream->Read(chunk.data(), std::min(kChunk, size - position));
+        if (got < 4) break;
+        for (int64_t i = 0; i + 4 <= got; ++i) {
+            if (chunk[static_cast<size_t>(i)] != sig[0] || std::memcmp(&chunk[static_cast<size_t>(i)], sig, 4) != 0) continue;
+            if (size - (position + i) >= tail) out.push_back(position + i);
+        }
+        if (position + got >= size) break;
+        position += got - 3; // consecutive chunks overlap so that no signature is cut
+    }
+    return out;
+}
+
+void THvoDirManager::Rebuild()
+{
+    Items.SetCount(0);
+    Items.Names.Clear();
+    if (Archiver.SpanningMode() != smNone) throw EHvoException(44, Archiver.Name);
+    const int64_t size = Stream->Size();
+    const std::vector<int64_t> headers = SignaturePositions(kLocalFileHeaderSignature, TLocalFileHeader::kSize);
+    if (headers.empty()) throw EHvoException(35, Archiver.Name);
+    std::vector<int64_t> descriptors;
+    bool descriptorsFound = false;
+    // Headers are read through a window of the stream: one read serves many small headers.
+    constexpr int64_t kWindow = 1 << 20;
+    std::vector<uint8_t> window;
+    int64_t windowAt = 0;
+    const auto readAt = [&](int64_t position, void* buffer, int64_t count) {
+        if (position < windowAt || position + count > windowAt + static_cast<int64_t>(window.size())) {
+            windowAt = position;
+            window.resize(static_cast<size_t>(std::min(std::max(kWindow, count), size - position)));
+            Stream->SetPosition(position);
+            Stream->ReadBuffer(window.data(), static_cast<int64_t>(window.size()));
+        }
+        std::memcpy(buffer, &window[static_cast<size_t>(position - windowAt)], static_cast<size_t>(count));
+    };
+    for (const int64_t h : headers) {
+        uint8_t raw[TLocalFileHeader::kSize];
+        readAt(h, raw, sizeof raw);
+        TLocalFileHeader local;
+        ReadRecord(raw, local);
+        if (static_cast<int64_t>(local.CompressedSize) >= size || local.FileNameLength > 260) continue;
+        const int32_t index = Items.Count;
+        Items.SetCount(index + 1);
+        TDirItem& item = Items.ItemPtr(index);
+        item.Signature = kCentralFileHeaderSignature;
+        item.VersionMadeBy = local.VersionNeeded;
+        item.VersionNeeded = local.VersionNeeded;
+        item.Flags = local.Flags;
+        item.CompressionMethod = local.CompressionMethod;
+        item.StoredMethod = local.CompressionMethod;
+        item.LastModTime = local.LastModTime;
+        item.LastModDate = local.LastModDate;
+        item.Crc32 = local.Crc32;
+        item.CompressedSize = local.CompressedSize;
+        item.UncompressedSize = local.UncompressedSize;
+        item.FileNameLength = local.FileNameLength;
+        item.ExtraFieldLength = local.ExtraFieldLength;
+        item.SetEffectiveLocalHeaderOffset(static_cast<uint64_t>(h));
+
+        int64_t at = h + static_cast<int64_t>(TLocalFileHeader::kSize);
+        std::string name;
+        if (size - at >= local.FileNameLength) {
+            name.resize(local.FileNameLength);
+            readAt(at, name.data(), local.FileNameLength);
+            at += local.FileNameLength;
+        }
+        // Folders are known by their names: an empty file is a file.
+        item.ExternalAttributes = !name.empty() && (name.back() == '/' || name.back() == '\\') ? 0x10 : 0x20;
+        if (EndRecordFound && Archiver.Options().OEMFileNames && !(local.Flags & kFlagUtf8)) name = platform::OemToAnsi(name);
+        Items.SetName(index, platform::AnsiToUtf8(name));
+        if (local.ExtraFieldLength > 0 && size - at >= local.ExtraFieldLength) {
+            std::vector<uint8_t> field(local.ExtraFieldLength);
+            readAt(at, field.data(), local.ExtraFieldLength);
+            ReadExtraField(index, field);
+        }
+        if (local.Flags & kFlagDataDescriptor) {
+            if (!descriptorsFound) {
+                descriptors = SignaturePositions(kDataDescriptorSignature, 16);
+                descriptorsFound = true;
+            }
+            const auto next = std::upper_bound(descriptors.begin(), descriptors.end(), h);
+            TDirItem& streamed = Items.ItemPtr(index);
+            if (next == descriptors.end()) {
+                // A streaming writer leaves the header's CRC and sizes at 0: decoding must not
+                // take them for an empty entry.
+                streamed.UnknownSizes = true;
+            } else {
+                uint8_t d[16];
+                readAt(*next, d, sizeof d);
+                streamed.Crc32 = ReadLE32(d + 4);
+                streamed.CompressedSize = ReadLE32(d + 8);
+                streamed.UncompressedSize = ReadLE32(d + 12);
+            }
+        }
+    }
+    CentralDirStart = size;
 }
 
 void THvoDirManager::DetermineShift(int64_t endPosition)

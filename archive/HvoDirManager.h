@@ -33,6 +33,7 @@ struct TDirItem : TCentralFileHeader {
     uint16_t StoredMethod = 0;          // the method applied to the data (AES: from its record)
     uint8_t DeflateLevel = 0;           // work field of adding: compression mode 0..9
     uint8_t Operation = 0;              // THvoProcessOperation under which it is processed
+    bool UnknownSizes = false;          // rebuilt streamed entry without its data descriptor: not decodable
 
     // Each value resolved by its own all-ones test.
     uint64_t EffectiveCompressedSize() const;
@@ -115,14 +116,28 @@ public:
     // RepairOnOpen is set.
     bool HasEndRecord();
     // Fills Items from a single-file archive and corrects the local header offsets for
-    // Shift. Errors (all EHvoException with the archiver's name, or the stream's):
-    //   35 no end record, or no ZIP64 records and a total of 0xFFFF entries;
+    // Shift. Without an end record, with an untrusted count (0xFFFF without ZIP64
+    // records), or (RepairOnOpen set) when the central headers cannot be read, the
+    // directory is rebuilt from the local headers instead (Rebuild). Errors (all
+    // EHvoException with the archiver's name, or the stream's):
+    //   35 a rebuild that finds no local header;
     //   40 a ZIP64 locator whose end record is not inside the stream before it;
     //   44 an end record or locator naming a disk other than 0;
-    //   57 a directory larger than what precedes the end records, an entry count that
-    //      cannot fit in it, a header running past it, or (RepairOnOpen clear) sizes
+    //   57 (RepairOnOpen clear) a directory larger than what precedes the end records,
+    //      an entry count that cannot fit in it, a header running past it, or sizes
     //      adding up beyond the stream.
     void ReadDirectory();
+    // Rebuilds Items from the local headers found anywhere in the stream (every
+    // signature with 30 bytes after it, in file order): fields from the header, the
+    // name decoded from the ANSI code page (converted from OEM first when an end record
+    // had been found, OEMFileNames is on and bit 11 is clear), the extra field read as in
+    // the directory; a folder when the name ends with "/" or "\\", else a file (0x20). A
+    // streamed entry (bit 3) takes CRC and sizes from the next signed data descriptor
+    // with 16 bytes; without one it is marked UnknownSizes. Headers whose compressed
+    // size is not below the stream size or whose name is longer than 260 are skipped.
+    // CentralDirStart becomes the stream size. Native 44 for a multi-volume archive,
+    // 35 when no local header is found. Each signature costs one pass over the stream.
+    void Rebuild();
     // Writes the directory of an archive without entries at the end of the stream (or
     // of stream when given): the end record, then the archive comment. A short write
     // raises native error 46.
@@ -145,6 +160,13 @@ public:
 
 private:
     void ReadItem(int32_t index, int64_t directoryEnd);
+    // Reads the extra blocks of item index (ZIP64 values, Unicode name, AES record).
+    void ReadExtraField(int32_t index, const std::vector<uint8_t>& field);
+    // Stream positions of the signature's bytes that have at least tail bytes from them
+    // to the end of the stream, in one pass.
+    std::vector<int64_t> SignaturePositions(uint32_t signature, int64_t tail);
+    // Reads the central directory of ReadDirectory; raises what reading raises.
+    void ReadCentralHeaders(int64_t endPosition);
     void DetermineShift(int64_t endPosition);
     void ApplyShift();
     // Reads exactly count bytes at position; native error 57 when they are not there.

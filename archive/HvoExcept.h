@@ -42,7 +42,7 @@ std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatA
 // where the text is the message of the native code (HvoConst), formatted with the
 // arguments by CreateFmt, and NNNNN is the native code right-aligned in five
 // characters with every blank turned into "0" (7 gives 00007, -1 gives 000-1). A native
-// code outside 0..67 has the message "Unknown error". An empty component name (no
+// code outside 0..68 has the message "Unknown error". An empty component name (no
 // component, or a component without a name) gives no prefix.
 class EHvoException : public platform::Exception {
 public:
@@ -56,6 +56,6 @@ public:
     static EHvoException CreateFmt(int nativeCode, std::string_view componentName,
                                    std::initializer_list<THvoFormatArg> args);
 
-    int32_t ErrorCode; // index 0..40 of the message text
+    int32_t ErrorCode; // index 0..41 of the message text
     int32_t NativeError; // native code given by the raiser
 };

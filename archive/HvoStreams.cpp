@@ -67,6 +67,15 @@ TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : fileName_
     }
 }
 
+TFileStream::TFileStream(int fd, const std::string& fileName) : fileName_(fileName), fd_(fd) {}
+
+int TFileStream::Release()
+{
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
 TFileStream::~TFileStream()
 {
     if (fd_ >= 0) ::close(fd_);

@@ -76,7 +76,12 @@ inline constexpr uint32_t fmShareDenyNone = 0x0040;
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& fileName, uint32_t mode);
+    // Takes over a descriptor that the caller opened (fileName only names it); the stream
+    // closes it. Release gives it back instead.
+    TFileStream(int fd, const std::string& fileName);
     ~TFileStream() override;
+    // The descriptor, no longer owned by the stream (-1 after the first call).
+    int Release();
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;

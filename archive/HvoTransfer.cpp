@@ -1,8 +1,13 @@
-// Decoding of entry data: stored and deflated entries into a stream, verified by size
-// and CRC-32, with progress and retried writes.
+// Decoding of entry data: stored and deflated entries into a stream, decrypted (traditional
+// or AES) after a password check, verified by size and CRC-32 or the AES authentication
+// code, with progress and retried writes.
 
+#include "archive/HvoAes.h"
 #include "archive/HvoBaseArchiver.h"
+#include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
+#include "platform/CodePages.h"
+#include "platform/Dialogs.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,8 +63,14 @@ void THvoBaseArchiver::DecodeProgress(const TDirItem& item)
 
 bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem& item)
 {
-    // Encrypted entries are not decoded here.
-    if (item.Flags & kFlagEncrypted) return false;
+    // Rebuilt streamed entries whose sizes and CRC were never found are not decoded.
+    if (item.UnknownSizes) return false;
+    const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
+    std::unique_ptr<TAESCryptoTransform> aes;
+    if (encrypted && item.VersionNeeded < 0x4114 && item.AesStrength >= 1 && item.AesStrength <= 3) {
+        aes = TAESCryptoTransform::ForEntry(item);
+        aes->SetPassword(Password());
+    }
 
     const int64_t headerAt = archive.Position();
     uint8_t raw[TLocalFileHeader::kSize];
@@ -83,7 +94,19 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
 
     if (item.StoredMethod == kMethodDeflate64) Raise(55);
     if (item.StoredMethod != kMethodStored && item.StoredMethod != kMethodDeflated) return false;
-    archive.SetPosition(dataStart);
+
+    THvoZipKeys keys;
+    if (encrypted) {
+        // A size below the encryption overhead cannot hold the entry: it fails before any
+        // of its data is read.
+        const uint64_t overhead =
+            aes ? static_cast<uint64_t>(aes->EncryptionHeaderSize() + aes->AuthenticationCodeSize()) : kTraditionalHeaderSize;
+        if (compressed < overhead) return false;
+        compressed -= overhead;
+        if (!CheckEntryPassword(archive, dataStart, item, local, aes.get(), keys)) return false;
+    } else {
+        archive.SetPosition(dataStart);
+    }
 
     const bool deflated = item.StoredMethod == kMethodDeflated;
     std::optional<TInflater> inflater;
@@ -118,7 +141,13 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         const auto chunk = static_cast<int64_t>(want);
         if (archive.Read(input.data(), chunk) != chunk) return false;
         read += static_cast<uint64_t>(chunk);
-        if (abandoned || Cancelled || streamEnded) continue;
+        if (abandoned || Cancelled) continue;
+        // Decrypted (and for AES authenticated) also past the end of a deflate stream.
+        if (aes)
+            aes->DecryptData(input.data(), 0, input.data(), 0, static_cast<size_t>(chunk));
+        else if (encrypted)
+            keys.DecryptBuffer(input.data(), static_cast<size_t>(chunk));
+        if (streamEnded) continue;
         if (item.StoredMethod == kMethodStored) {
             for (int64_t at = 0; at < chunk && !abandoned; at += kStoredPiece) {
                 const int64_t n = std::min(kStoredPiece, chunk - at);
@@ -158,7 +187,47 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         }
     }
     if (produced != uncompressed) return false;
+    if (aes) {
+        try {
+            aes->ReadAuthenticationCode(archive, 0);
+        } catch (const EReadError&) {
+            return false;
+        }
+        return !aes->AuthenticationFailed(item, ~crc);
+    }
     return ~crc == item.Crc32;
+}
+
+bool THvoBaseArchiver::CheckEntryPassword(TStream& archive, int64_t dataStart, const TDirItem& item,
+                                          const TLocalFileHeader& local, TAESCryptoTransform* aes, THvoZipKeys& keys)
+{
+    for (;;) {
+        archive.SetPosition(dataStart);
+        bool passed = false;
+        if (aes) {
+            try {
+                aes->ReadEncryptionHeader(archive, 0);
+            } catch (const EReadError&) {
+                return false;
+            }
+            passed = aes->CheckPassword(Password());
+        } else if (!Password().empty()) {
+            uint8_t header[kTraditionalHeaderSize];
+            if (archive.Read(header, sizeof header) != static_cast<int64_t>(sizeof header)) return false;
+            keys.InitKeysAndDecryptHeader(Password(), header);
+            passed = header[kTraditionalHeaderSize - 1] ==
+                     TraditionalCheckByte(local.Flags, local.LastModTime, local.Crc32);
+        }
+        if (passed) return true;
+        std::string password = Password();
+        FileSkipped = false;
+        DoPassword(item.FileName, password, FileSkipped);
+        if (FileSkipped) return false;
+        if (password != Password()) {
+            SetPassword(password);
+            if (aes) aes->SetPassword(password);
+        }
+    }
 }
 
 void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32_t, int32_t, int32_t)
@@ -173,4 +242,27 @@ void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32
     archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
     const bool ok = DecompressEntry(*archiveStream_, stream, item);
     if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);
+}
+
+bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value)
+{
+    platform::InputRequest request;
+    request.caption = Caption;
+    request.prompt = Prompt;
+    request.value = platform::AnsiToUtf8(Value);
+    request.masked = true;
+    const std::optional<std::string> answer = platform::ShowInputQuery(request);
+    if (!answer) return false;
+    // The edit takes at most 255 characters, one byte each in the code page.
+    Value = platform::Utf8ToAnsi(*answer).substr(0, 255);
+    return true;
+}
+
+void THvoBaseArchiver::PasswordDialog(const std::string& FileName, std::string& NewPassword, bool& SkipFile)
+{
+    const std::string name = platform::AnsiToUtf8(platform::Utf8ToAnsi(FileName));
+    std::string value;
+    SkipFile = !PasswordQuery(HvoFormat(HvoPromptText(kHvoPromptPasswordFor), {name}),
+                              HvoPromptText(kHvoPromptEnterPassword), value);
+    if (!SkipFile) NewPassword = value;
 }

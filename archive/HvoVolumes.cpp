@@ -3,6 +3,7 @@
 
 #include "archive/HvoBaseArchiver.h"
 #include "archive/HvoExcept.h"
+#include "archive/HvoStrFunc.h"
 
 void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
 {
@@ -14,11 +15,16 @@ void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
     volumeNumberInfo_ = volume;
 }
 
+bool IsSfxName(const std::string& name)
+{
+    return WideLowerCase(WideExtractFileExt(name)).find(".exe") != std::string::npos;
+}
+
 void THvoBaseArchiver::OpenArchiveDirectory()
 {
     spanningMode_ = smNone;
     volumeNumberInfo_.Reset();
-    // A name with ".exe" in its extension opens like any other archive here.
+    // The probe runs without repairing: it only looks for the end record.
     const bool repair = repairOnOpen_;
     repairOnOpen_ = false;
     try {
@@ -28,8 +34,17 @@ void THvoBaseArchiver::OpenArchiveDirectory()
         dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, false);
         TEndOfCentralDir end;
         int64_t position = 0;
+        const bool found = dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position);
         // An end record naming a later disk belongs to a split or spanned archive.
-        if (dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position) && end.DiskNumber > 0) Raise(44);
+        if (found && end.DiskNumber > 0) Raise(44);
+        // A self-extracting archive without an end record may be the first volume of a
+        // split archive whose last volume is base.ZIP beside it; those are not read here.
+        if (!found && IsSfxName(fileName_)) {
+            const std::string path = WideExtractFilePath(fileName_);
+            const std::string file = WideExtractFileName(fileName_);
+            const std::string base = file.substr(0, file.size() - WideExtractFileExt(file).size());
+            if (WideFileExists(path + base + ".ZIP")) Raise(44);
+        }
     } catch (...) {
         repairOnOpen_ = repair;
         throw;

@@ -6,6 +6,7 @@
 // model is a model code or name (default 0, "Zumo2"); each phase prints the median
 // over the runs (default 25) and the first run.
 
+#include "configurator/tree/ModelFactory.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
 
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,13 +34,12 @@ public:
     }
 };
 
-// The documents this program can make, by model code.
-std::function<std::unique_ptr<TZumo2Doc>()> FactoryOf(int code)
+// The maker of a model code's document from the model table; none for a model whose
+// document this program does not have.
+std::unique_ptr<TZumo2Doc> (*FactoryOf(int code))()
 {
-    switch (code) {
-    case 0: return [] { return MakeZumo2Doc(); };
-    default: return {};
-    }
+    const TModelEntry* entry = ModelEntry(code);
+    return entry ? entry->Make : nullptr;
 }
 
 int ModelCode(const char* arg)

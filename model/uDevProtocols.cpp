@@ -457,6 +457,59 @@ void TDevProtocolSirius::Build()
 }
 
 // ---------------------------------------------------------------------------------
+// Siemens Symap
+
+void TSiemensRegister::Build()
+{
+    // The mask words: the bits of word w under its stem and the bit number.
+    static const TLayoutRow rows[] = {
+        {"DevType", 0, ftByte, 6},
+        {"Rez1", 1, ftByte},
+        {.Key = "SRegAddr%.2d", .Offset = 2, .Type = ftWord, .First = 0, .Count = 16},
+        {.Key = "SymapInput%.2d", .Offset = 34, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "SymapOutput%.2d", .Offset = 36, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD5_DI_ExtBoard_WORD1_%.2d", .Offset = 38, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD5_DI_ExtBoard_WORD2_%.2d", .Offset = 40, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD5_DI_ExtBoard_WORD3_%.2d", .Offset = 42, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD5_DQ_ExtBoard_WORD1_%.2d", .Offset = 44, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD5_DQ_ExtBoard_WORD2_%.2d", .Offset = 46, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD25_Alarm1_Status_%.2d", .Offset = 48, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD25_Alarm2_Status_%.2d", .Offset = 50, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD25_Alarm3_Status_%.2d", .Offset = 52, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD25_Alarm4_Status_%.2d", .Offset = 54, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "DP_MD25_Alarm5_Status_%.2d", .Offset = 56, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "PLC_Event_W1_%.2d", .Offset = 58, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "PLC_Alarm_W1_%.2d", .Offset = 60, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "PLC_Alarm_W2_%.2d", .Offset = 62, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+        {.Key = "PLC_Alarm_W3_%.2d", .Offset = 64, .Type = ftWord, .Default = 1, .Bits = {0, 1}, .Count = 16},
+    };
+    LayOutTable(*this, rows);
+}
+
+void TDevProtocolSiemensSymap::Build()
+{
+    static const TLayoutRow rows[] = {
+        {"DevType_rez", 0, ftByte, 6},
+        {"PeriodM", 6, ftWord},  // poll period
+        {"PeriodUM", 8, ftByte}, // its unit
+        {.Key = "SRegisterEnabled%.2d", .Offset = 9, .Type = ftWord, .Bits = {0, 1}, .Count = Registers},
+    };
+    TLayout l(*this);
+    l.Rows(rows);
+    l.Skip(70 - l.Offset()); // reserved
+    for (int n = 0; n < Registers; ++n)
+        if (auto* descriptor = l.List<TSiemensRegister>(Format("SiemensRegister%.2d", n),
+                                                        Format("Siemens register %.2d", n + 1)))
+            registers_.push_back(descriptor);
+    l.Finish();
+}
+
+TSiemensRegister* TDevProtocolSiemensSymap::RegisterByIndex(int index) const
+{
+    return index >= 0 && index < RegisterCount() ? registers_[static_cast<size_t>(index)] : nullptr;
+}
+
+// ---------------------------------------------------------------------------------
 // The table
 
 namespace {
@@ -467,44 +520,54 @@ std::unique_ptr<TDevProtocol> MakeBlock(TMemoryBlock* block, int32_t offset, std
     return MakeList<T>(std::move(name), block, offset);
 }
 
-// By protocol index; none where no block class is registered.
-const TDevProtocolFactory Factories[ProtocolCount] = {
-    nullptr, // 0: Нет
-    MakeBlock<TDevProtocolIEC>, // 1
-    MakeBlock<TDevProtocolModBus>, // 2
-    MakeBlock<TDevProtocolTM800A>, // 3
-    MakeBlock<TDevProtocolTM800B>, // 4
-    MakeBlock<TDevProtocolKompas>, // 5
-    MakeBlock<TDevProtocolKompasPU>, // 6
-    MakeBlock<TDevProtocolMercury>, // 7
-    MakeDCON, // 8
-    MakeBlock<TDevProtocolGranit>, // 9
-    MakeBlock<TDevProtocolMKT2>, // 10: МКТ-2
-    MakeBlock<TDevProtocolMKT3>, // 11: МКТ-3
-    MakeBlock<TDevProtocolTM120>, // 12: ТМ 120
-    MakeBlock<TDevProtocolCE304>, // 13: IEC 1107
-    MakeBlock<TDevProtocolProton>, // 14: Протон-К
-    MakeBlock<TDevProtocolTM512>, // 15: ТМ 512
-    MakeBlock<TDevProtocolRPT80>, // 16: РПТ-80
-    MakeBlock<TDevProtocolANSI>, // 17: ANSI C1218-21
-    MakeBlock<TDevProtocolUTM7>, // 18: УТМ-7
-    MakeBlock<TDevProtocolSET>, // 19: СЭТ-4ТМ
-    MakeBlock<TDevProtocolUTS8>, // 20: УТС-8
-    MakeBlock<TDevProtocolMKT1>, // 21: МКТ-1
-    MakeBlock<TDevProtocolTM500>, // 22: ТМ 500
-    MakeBlock<TDevProtocolTM51>, // 23: МК 51
-    MakeBlock<TDevProtocolTM55>, // 24: МК 55
-    MakeBlock<TDevProtocolTK113Shield>, // 25: ТК113 Щит
-    MakeBlock<TDevProtocolOrion>, // 26: Орион-2
-    MakeBlock<TDevProtocolSirius>, // 27: Сириус-2
-    nullptr, // 28
+// By protocol index: the block class's factory and the area its block needs.
+struct TProtocolEntry {
+    TDevProtocolFactory Make;
+    int32_t AreaSize;
+};
+
+constexpr int32_t Plain = 70;
+
+const TProtocolEntry Protocols[ProtocolCount] = {
+    {nullptr, 0}, // 0: Нет
+    {MakeBlock<TDevProtocolIEC>, Plain}, // 1
+    {MakeBlock<TDevProtocolModBus>, Plain}, // 2
+    {MakeBlock<TDevProtocolTM800A>, Plain}, // 3
+    {MakeBlock<TDevProtocolTM800B>, Plain}, // 4
+    {MakeBlock<TDevProtocolKompas>, Plain}, // 5
+    {MakeBlock<TDevProtocolKompasPU>, Plain}, // 6
+    {MakeBlock<TDevProtocolMercury>, Plain}, // 7
+    {MakeDCON, Plain}, // 8
+    {MakeBlock<TDevProtocolGranit>, Plain}, // 9
+    {MakeBlock<TDevProtocolMKT2>, Plain}, // 10: МКТ-2
+    {MakeBlock<TDevProtocolMKT3>, Plain}, // 11: МКТ-3
+    {MakeBlock<TDevProtocolTM120>, Plain}, // 12: ТМ 120
+    {MakeBlock<TDevProtocolCE304>, Plain}, // 13: IEC 1107
+    {MakeBlock<TDevProtocolProton>, Plain}, // 14: Протон-К
+    {MakeBlock<TDevProtocolTM512>, Plain}, // 15: ТМ 512
+    {MakeBlock<TDevProtocolRPT80>, Plain}, // 16: РПТ-80
+    {MakeBlock<TDevProtocolANSI>, Plain}, // 17: ANSI C1218-21
+    {MakeBlock<TDevProtocolUTM7>, Plain}, // 18: УТМ-7
+    {MakeBlock<TDevProtocolSET>, Plain}, // 19: СЭТ-4ТМ
+    {MakeBlock<TDevProtocolUTS8>, Plain}, // 20: УТС-8
+    {MakeBlock<TDevProtocolMKT1>, Plain}, // 21: МКТ-1
+    {MakeBlock<TDevProtocolTM500>, Plain}, // 22: ТМ 500
+    {MakeBlock<TDevProtocolTM51>, Plain}, // 23: МК 51
+    {MakeBlock<TDevProtocolTM55>, Plain}, // 24: МК 55
+    {MakeBlock<TDevProtocolTK113Shield>, Plain}, // 25: ТК113 Щит
+    {MakeBlock<TDevProtocolOrion>, Plain}, // 26: Орион-2
+    {MakeBlock<TDevProtocolSirius>, Plain}, // 27: Сириус-2
+    {MakeBlock<TDevProtocolSiemensSymap>, TDevProtocolSiemensSymap::AreaSize}, // 28: Siemens Symap
 };
 
 } // namespace
 
 TDevProtocolFactory DevProtocolFactory(int index)
 {
-    if (index < 1 || index >= ProtocolCount)
-        return nullptr;
-    return Factories[index];
+    return index >= 1 && index < ProtocolCount ? Protocols[index].Make : nullptr;
+}
+
+int32_t DevProtocolAreaSize(int index)
+{
+    return index >= 1 && index < ProtocolCount ? Protocols[index].AreaSize : 0;
 }

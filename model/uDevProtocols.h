@@ -373,6 +373,55 @@ protected:
 };
 
 // ---------------------------------------------------------------------------------
+// Siemens Symap, protocol index 28
+
+// The descriptor of one Siemens Symap register, 66 bytes, children in layout order:
+//   "DevType" byte at 0 (default 6), "Rez1" byte at 1;
+//   "SRegAddr00".."SRegAddr15" words from 2: the addresses read for the register;
+//   16 mask words from 34, one bit field per bit (default 1, so 0xFFFF): which bits of
+//   the device words are taken. Keys "SymapInput00", "SymapOutput00" (no underscore)
+//   and "DP_MD5_DI_ExtBoard_WORD1_00" .. "PLC_Alarm_W3_15".
+class TSiemensRegister : public TFieldLst {
+public:
+    static constexpr int32_t RecordSize = 66;
+
+    const char* ClassName() const override { return "TSiemensRegister"; }
+    void Build() override;
+
+protected:
+    TSiemensRegister(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) { LayoutOrder = true; }
+};
+
+// Siemens Symap, 1126 bytes, children in layout order: "DevType_rez" byte 6 at 0,
+// "PeriodM" word at 6, "PeriodUM" byte at 8, "SRegisterEnabled00".."15" the bits of
+// the word at 9, then the 16 register descriptors "SiemensRegister00".."15" (named
+// "Siemens register 01".."16") from 70. It needs an area of its own size, which only
+// the Siemens model's devices have.
+class TDevProtocolSiemensSymap : public TDevProtocol {
+public:
+    static constexpr int Registers = 16;
+    static constexpr int32_t AreaSize = 70 + Registers * TSiemensRegister::RecordSize;
+
+    const char* ClassName() const override { return "TDevProtocolSiemensSymap"; }
+    void Build() override;
+    int32_t ProtocolAreaSize() const override { return AreaSize; }
+
+    // The descriptors in order; they are children of the block.
+    int RegisterCount() const { return static_cast<int>(registers_.size()); }
+    // None outside 0..RegisterCount()-1.
+    TSiemensRegister* RegisterByIndex(int index) const;
+
+protected:
+    TDevProtocolSiemensSymap(TMemoryBlock* block, int32_t offset) : TDevProtocol(block, offset)
+    {
+        LayoutOrder = true;
+    }
+
+private:
+    std::vector<TSiemensRegister*> registers_;
+};
+
+// ---------------------------------------------------------------------------------
 // The table
 
 // Makes the block of one protocol over the area at an absolute offset of the block,
@@ -380,6 +429,8 @@ protected:
 using TDevProtocolFactory = std::unique_ptr<TDevProtocol> (*)(TMemoryBlock* block, int32_t offset,
                                                               std::string name, TField* roleField);
 
-// The factory of a protocol index 1..28; none for an index without a block class
-// (and outside the range).
+// The factory of a protocol index 1..28; none outside the range.
 TDevProtocolFactory DevProtocolFactory(int index);
+// The bytes of area the block of a protocol index needs, known without building it;
+// 0 outside 1..28.
+int32_t DevProtocolAreaSize(int index);

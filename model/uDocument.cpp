@@ -10,6 +10,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <stdexcept>
 
@@ -309,6 +310,177 @@ void TBitFleld::SetValue(const Variant& value)
 }
 
 // ---------------------------------------------------------------------------------
+// String-table storages
+
+namespace {
+
+[[noreturn]] void RangeError() { throw platform::ERangeError("Range error"); }
+
+} // namespace
+
+Variant TFlashBinStorage::GetValue() const { return std::string(); }
+
+void TFlashBinStorage::SetValue(const Variant&) { UnsupportedType(ftString); }
+
+void TFlashVerStorage::ResetDefaults()
+{
+    ClearStorage();
+    WriteHeader();
+}
+
+void TFlashFixedStringsStorage::Build() { Size = HeaderSize() + SlotSize() * Count; }
+
+void TFlashFixedStringsStorage::AfterConstruction()
+{
+    TFlashStringsStorage::AfterConstruction();
+    WriteHeader();
+    ReloadStrings();
+}
+
+int64_t TFlashFixedStringsStorage::StorageOffset() const
+{
+    // Positions count from the storage's own offset, which is absolute only under a
+    // document.
+    assert(Parent == nullptr || dynamic_cast<const TDocument*>(Parent) != nullptr);
+    return Offset;
+}
+
+int64_t TFlashFixedStringsStorage::SlotOffset(int index) const
+{
+    return StorageOffset() + HeaderSize() + int64_t{SlotSize()} * index;
+}
+
+void TFlashFixedStringsStorage::CheckIndex(int index) const
+{
+    if (index < 0 || index >= Count) RangeError();
+}
+
+void TFlashFixedStringsStorage::ReadHeader() const
+{
+    uint8_t version = 0;
+    int32_t count = 0;
+    ReadBytes(StorageOffset(), &version, 1);
+    ReadBytes(StorageOffset() + 1, &count, sizeof count);
+    if (version != Version)
+        throw platform::Exception(
+            Format("Версия справочника строк не подерживается (%d != %d)", int{Version}, int{version}));
+    if (count != Count)
+        throw platform::Exception(Format("Ошибка определения размера справочника строк (%d != %d)", count, Count));
+}
+
+void TFlashFixedStringsStorage::WriteHeader()
+{
+    WriteBytes(StorageOffset(), &Version, 1);
+    WriteBytes(StorageOffset() + 1, &Count, sizeof Count);
+}
+
+void TFlashFixedStringsStorage::ClearStorage()
+{
+    const std::vector<uint8_t> zeros(static_cast<size_t>(Size), 0);
+    WriteBytes(StorageOffset(), zeros.data(), zeros.size());
+}
+
+std::string TFlashFixedStringsStorage::GetString(int index) const
+{
+    CheckIndex(index);
+    uint8_t length = 0;
+    ReadBytes(SlotOffset(index), &length, 1);
+    std::string bytes(std::min<size_t>(length, static_cast<size_t>(MaxStringLength())), '\0');
+    ReadBytes(SlotOffset(index) + 1, bytes.data(), bytes.size());
+    return platform::AnsiToUtf8(bytes);
+}
+
+int32_t TFlashFixedStringsStorage::WriteString(int index, const char* buffer, int32_t length)
+{
+    CheckIndex(index);
+    const int32_t n = std::clamp(length, 0, MaxStringLength());
+    const std::vector<uint8_t> zeros(static_cast<size_t>(std::max(SlotSize() - 1, 0)), 0);
+    const auto stored = static_cast<uint8_t>(n);
+    WriteBytes(SlotOffset(index), zeros.data(), zeros.size());
+    WriteBytes(SlotOffset(index), &stored, 1);
+    WriteBytes(SlotOffset(index) + 1, buffer, static_cast<size_t>(n));
+    return n;
+}
+
+void TFlashFixedStringsStorage::SetString(int index, const std::string& text)
+{
+    const std::string encoded = platform::Utf8ToAnsi(text);
+    WriteString(index, encoded.data(), static_cast<int32_t>(encoded.size()));
+    // The cache shows what the slot holds: the text as cut and encoded.
+    const auto i = static_cast<size_t>(index);
+    if (CachedStrings.size() <= i) ReloadStrings();
+    else CachedStrings[i].first = GetString(index);
+}
+
+void TFlashFixedStringsStorage::ReloadStrings()
+{
+    CachedStrings.clear();
+    for (int i = 0; i < Count; ++i) CachedStrings.emplace_back(GetString(i), i);
+}
+
+void TFlashFixedStringsStorage::ResetDefaults()
+{
+    // The header first: a reset repairs a header a kept load left broken.
+    WriteHeader();
+    for (int i = 0; i < Count; ++i) WriteString(i, "", 0);
+    ReloadStrings();
+}
+
+void TFlashFixedStringsStorage::Reload()
+{
+    ReloadStrings();
+    ReadHeader();
+}
+
+// ---------------------------------------------------------------------------------
+// Proxy fields
+
+namespace {
+
+const TField* AsField(const TObjNode& node) { return dynamic_cast<const TField*>(&node); }
+
+} // namespace
+
+TProxyField::TProxyField(TObjNode& target, Variant defaultValue)
+    : TField(target.Block, static_cast<int32_t>(target.NodeOffset()), AsField(target) ? AsField(target)->FieldType : 0,
+             std::move(defaultValue), false, AsField(target) ? AsField(target)->MinValue : 0,
+             AsField(target) ? AsField(target)->MaxValue : 0),
+      Target(&target)
+{
+}
+
+void TProxyField::FillLookupList(TPickList&, int) const {}
+
+Variant TStringsStorageProxyField::GetValue() const { return Storage().GetString(StringIndex); }
+
+void TStringsStorageProxyField::SetValue(const Variant& value)
+{
+    Storage().SetString(StringIndex, value.ToString());
+    Changed();
+}
+
+void TStringsStorageProxyField::ResetDefaults() { SetValue(DefaultText); }
+
+Variant TLookupProxyField::GetValue() const { return IndexField->GetValue(); }
+
+void TLookupProxyField::SetValue(const Variant& value) { IndexField->SetValue(value); }
+
+void TLookupProxyField::FillLookupList(TPickList& list, int offset) const
+{
+    const TPickList& texts = Storage().CachedStrings;
+    for (size_t i = 0; i < texts.size(); ++i)
+        list.emplace_back(texts[i].first, offset == 0 ? texts[i].second : static_cast<int>(i) + offset);
+}
+
+std::string TLookupProxyField::LookupText(int offset) const
+{
+    const int64_t wanted = IndexField->GetValue().ToInt64() + offset;
+    for (const auto& [text, value] : Storage().CachedStrings)
+        if (value == wanted) return text;
+    RangeError();
+}
+
+// ---------------------------------------------------------------------------------
 // TFieldLst
 
 TFieldLst::~TFieldLst()
@@ -316,12 +488,18 @@ TFieldLst::~TFieldLst()
     while (!children_.empty()) children_.pop_back();
 }
 
+std::vector<int>::const_iterator TFieldLst::KeyPosition(std::string_view key) const
+{
+    return std::lower_bound(byKey_.begin(), byKey_.end(), key, [this](int i, std::string_view k) {
+        return CompareKeys(children_[static_cast<size_t>(i)].key, k) < 0;
+    });
+}
+
 int TFieldLst::IndexOf(std::string_view key) const
 {
     if (LayoutOrder) {
-        for (size_t i = 0; i < children_.size(); ++i)
-            if (CompareKeys(children_[i].key, key) == 0) return static_cast<int>(i);
-        return -1;
+        const auto it = KeyPosition(key);
+        return it != byKey_.end() && CompareKeys(children_[static_cast<size_t>(*it)].key, key) == 0 ? *it : -1;
     }
     const auto it = std::lower_bound(children_.begin(), children_.end(), key,
                                      [](const Child& c, std::string_view k) { return CompareKeys(c.key, k) < 0; });
@@ -334,7 +512,9 @@ bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
     auto at = children_.end();
     bool taken = false;
     if (LayoutOrder) {
-        taken = IndexOf(key) >= 0;
+        const auto position = KeyPosition(key);
+        taken = position != byKey_.end() && CompareKeys(children_[static_cast<size_t>(*position)].key, key) == 0;
+        if (!taken) byKey_.insert(position, static_cast<int>(children_.size()));
     } else if (!children_.empty() && CompareKeys(children_.back().key, key) >= 0) {
         // Layouts mostly add keys in ascending order, which the test above appends.
         at = std::lower_bound(children_.begin(), children_.end(), key,
@@ -360,7 +540,12 @@ int32_t TFieldLst::AddField(std::string key, std::unique_ptr<TObjNode> node)
 void TFieldLst::RemoveField(std::string_view key)
 {
     const int i = IndexOf(key);
-    if (i >= 0) children_.erase(children_.begin() + i);
+    if (i < 0) return;
+    children_.erase(children_.begin() + i);
+    if (!LayoutOrder) return;
+    std::erase(byKey_, i);
+    for (int& position : byKey_)
+        if (position > i) --position;
 }
 
 void TFieldLst::ReplaceField(std::string key, std::unique_ptr<TObjNode> node)
@@ -541,9 +726,26 @@ void TDocument::LoadFromFile(const std::filesystem::path& fileName)
     LoadFromStream(file);
 }
 
+void TDocument::ReloadAll()
+{
+    std::exception_ptr first;
+    for (int i = 0; i < FieldCount(); ++i) {
+        try {
+            FieldByIndex(i)->ReloadFromParent();
+        } catch (...) {
+            if (!first) first = std::current_exception();
+        }
+    }
+    if (first) std::rethrow_exception(first);
+}
+
 void TDocument::AfterLoad()
 {
     try {
+        // A storage header that does not match means the image is not this model's:
+        // said before anything is asked about its values.
+        for (int i = 0; i < FieldCount(); ++i)
+            if (const auto* storage = dynamic_cast<const TFlashVerStorage*>(FieldByIndex(i))) storage->ReadHeader();
         Validate();
         TDefaultCheckRun run{0, Prompt};
         CheckDefaults(ModelName, run);

@@ -253,6 +253,205 @@ private:
     uint32_t ReadContainer() const;
 };
 
+// A pick list: texts with the values they stand for, in the order shown.
+using TPickList = std::vector<std::pair<std::string, int>>;
+
+// ---------------------------------------------------------------------------------
+// String-table storages and proxy fields
+//
+// A storage is one field over a versioned block of fixed-size text slots, with a
+// cached copy of its texts. Storages are direct children of a document (offset 0),
+// so a storage's Offset is its position in its block; any other parent is a
+// programming error. Storages have no value of their own: GetValue gives the empty
+// text and SetValue raises "тип 256 не поддерживается". Their CheckDefault stays off.
+
+// The base of the binary storage fields.
+class TFlashBinStorage : public TField {
+public:
+    const char* ClassName() const override { return "TFlashBinStorage"; }
+
+    // The empty text.
+    Variant GetValue() const override;
+    // Raises "тип 256 не поддерживается".
+    void SetValue(const Variant& value) override;
+
+protected:
+    using TField::TField;
+};
+
+// A storage with a header in front of its data.
+class TFlashVerStorage : public TFlashBinStorage {
+public:
+    const char* ClassName() const override { return "TFlashVerStorage"; }
+
+    // Bytes of the header.
+    virtual int32_t HeaderSize() const = 0;
+    // Raises when the header in the image does not describe this storage; changes
+    // nothing.
+    virtual void ReadHeader() const = 0;
+    // Writes this storage's header into the image.
+    virtual void WriteHeader() = 0;
+    // Zeroes every byte of the storage.
+    virtual void ClearStorage() = 0;
+    // ClearStorage, then WriteHeader.
+    void ResetDefaults() override;
+
+protected:
+    using TFlashBinStorage::TFlashBinStorage;
+};
+
+// A storage of texts, numbered from 0, with the texts cached.
+class TFlashStringsStorage : public TFlashVerStorage {
+public:
+    uint8_t Version = 0;      // what the header's first byte must hold
+    TPickList CachedStrings; // text i with the value i
+
+    const char* ClassName() const override { return "TFlashStringsStorage"; }
+
+    // Text i as the image holds it. An index outside the storage raises "Range error".
+    virtual std::string GetString(int index) const = 0;
+    // Stores text i (UTF-8, stored in Windows-1251, cut to MaxStringLength characters)
+    // and caches what was stored. An index outside raises "Range error", writing nothing.
+    virtual void SetString(int index, const std::string& text) = 0;
+    // Stores `length` Windows-1251 bytes as text i, cut to MaxStringLength; returns the
+    // stored length. An index outside raises "Range error", writing nothing.
+    virtual int32_t WriteString(int index, const char* buffer, int32_t length) = 0;
+    // Refills the cache from the image.
+    virtual void ReloadStrings() = 0;
+    // Characters a text can hold.
+    virtual int32_t MaxStringLength() const = 0;
+
+protected:
+    TFlashStringsStorage(TMemoryBlock* block, int32_t offset, uint8_t version, bool checkDefault, int32_t slotSize)
+        : TFlashVerStorage(block, offset, ftString, Variant(int32_t{0}), checkDefault, 0, slotSize), Version(version)
+    {
+    }
+};
+
+// Count slots of SlotSize bytes behind a 5-byte header:
+//   0: Version; 1..4: Count, little-endian signed;
+//   5 + i x SlotSize: the length n of text i (0 .. SlotSize - 1), then its n
+//   characters in Windows-1251.
+// Size is 5 + SlotSize x Count. MaxValue holds SlotSize and MinValue 0, so pages that
+// take an edit length from MaxValue - 1 get the text length. A freshly made storage
+// has written its header and cached the texts its slots hold.
+class TFlashFixedStringsStorage : public TFlashStringsStorage {
+public:
+    const int32_t Count;
+
+    const char* ClassName() const override { return "TFlashFixedStringsStorage"; }
+
+    int32_t SlotSize() const { return MaxValue; }
+
+    void Build() override;
+    int32_t HeaderSize() const override { return 5; }
+    // A version other than Version raises Format("Версия справочника строк не
+    // подерживается (%d != %d)", Version, read); a count other than Count raises
+    // Format("Ошибка определения размера справочника строк (%d != %d)", read, Count).
+    void ReadHeader() const override;
+    void WriteHeader() override;
+    void ClearStorage() override;
+    // The length byte cut to MaxStringLength, and that many characters.
+    std::string GetString(int index) const override;
+    void SetString(int index, const std::string& text) override;
+    // Zeroes slot bytes 0 .. SlotSize - 2, then writes the length byte and the text.
+    int32_t WriteString(int index, const char* buffer, int32_t length) override;
+    void ReloadStrings() override;
+    int32_t MaxStringLength() const override { return SlotSize() - 1; }
+    // The header, then every slot empty, then the cache.
+    void ResetDefaults() override;
+    // Refills the cache from the slots, then ReadHeader: after a bad header the cache
+    // still shows what the image holds, and the header error passes on.
+    void Reload() override;
+
+protected:
+    TFlashFixedStringsStorage(TMemoryBlock* block, int32_t offset, int32_t count, int32_t slotSize,
+                              bool checkDefault, uint8_t version)
+        : TFlashStringsStorage(block, offset, version, checkDefault, slotSize), Count(count)
+    {
+    }
+    // WriteHeader, then ReloadStrings.
+    void AfterConstruction() override;
+
+private:
+    // The position of the storage in its block; asserts that it sits under a document.
+    int64_t StorageOffset() const;
+    int64_t SlotOffset(int index) const;
+    // Raises "Range error" for an index outside 0 .. Count - 1.
+    void CheckIndex(int index) const;
+};
+
+// A field with no bytes of its own (Size 0) that stands for bytes of Target: it takes
+// the target's block, absolute offset, type and limits. Its Offset is absolute, so its
+// bytes are never reached through NodeOffset; all access goes through the target.
+class TProxyField : public TField {
+public:
+    TObjNode* const Target;
+
+    const char* ClassName() const override { return "TProxyField"; }
+
+    void Build() override { Size = 0; }
+    // Nothing: a proxy has no default of its own.
+    void ResetDefaults() override {}
+    // Appends the texts a pick list offers; nothing here.
+    virtual void FillLookupList(TPickList& list, int offset) const;
+
+protected:
+    TProxyField(TObjNode& target, Variant defaultValue);
+};
+
+// Text StringIndex of a string storage, with a default text.
+class TStringsStorageProxyField : public TProxyField {
+public:
+    const int StringIndex;
+    const std::string DefaultText;
+
+    const char* ClassName() const override { return "TStringsStorageProxyField"; }
+
+    TFlashStringsStorage& Storage() const { return static_cast<TFlashStringsStorage&>(*Target); }
+
+    // The storage's text.
+    Variant GetValue() const override;
+    // Stores the value's text into the storage; no limit check and no validate event;
+    // then Modified and OnChange.
+    void SetValue(const Variant& value) override;
+    // SetValue(DefaultText).
+    void ResetDefaults() override;
+
+protected:
+    TStringsStorageProxyField(TFlashStringsStorage& storage, int index, std::string defaultText)
+        : TProxyField(storage, Variant(defaultText)), StringIndex(index), DefaultText(std::move(defaultText))
+    {
+    }
+};
+
+// A field whose value is IndexField's, a number that selects a text of the storage;
+// the storage's texts are its pick list.
+class TLookupProxyField : public TStringsStorageProxyField {
+public:
+    TField* const IndexField;
+
+    const char* ClassName() const override { return "TLookupProxyField"; }
+
+    // IndexField's value.
+    Variant GetValue() const override;
+    // Stores into IndexField through its own SetValue (limits and events included).
+    void SetValue(const Variant& value) override;
+    // Nothing.
+    void ResetDefaults() override {}
+    // Appends each cached text i with the value i + offset; the list is not cleared.
+    void FillLookupList(TPickList& list, int offset) const override;
+    // The text whose value (its position) equals IndexField's value + offset; none
+    // raises "Range error".
+    std::string LookupText(int offset) const;
+
+protected:
+    TLookupProxyField(TFlashStringsStorage& storage, TField& indexField)
+        : TStringsStorageProxyField(storage, 0, std::string()), IndexField(&indexField)
+    {
+    }
+};
+
 // ---------------------------------------------------------------------------------
 // Lists
 
@@ -323,6 +522,8 @@ private:
     };
     // Position of the key, or -1.
     int IndexOf(std::string_view key) const;
+    // Layout-order lists: where the key stands or would stand in byKey_.
+    std::vector<int>::const_iterator KeyPosition(std::string_view key) const;
     // Takes the node under the key; false (and the node freed) when the key is taken.
     bool Adopt(std::string key, std::unique_ptr<TObjNode> node);
 
@@ -330,6 +531,9 @@ private:
 
     std::vector<Child> children_;
     std::vector<std::string> refused_;
+    // Lists in layout order: the positions of their children in key order, so that
+    // lookups and the check for a taken key stay logarithmic.
+    std::vector<int> byKey_;
 };
 
 // One row of a record's layout table: a field where the record's description puts
@@ -483,10 +687,14 @@ public:
     virtual std::vector<std::string> GetPortNames() const = 0;
     virtual void SaveToFile(const std::filesystem::path& fileName) = 0;
     virtual void SetBoardSignature(int32_t signature);
-    // Validate, the default check from ModelName with the document's prompt, then
-    // ReloadAll; ReloadAll runs also when Validate or the check raises, and the first
-    // exception passes on.
+    // The header check of every storage among the direct children (a bad header
+    // raises its message before anything is asked), Validate, the default check from
+    // ModelName with the document's prompt, then ReloadAll; ReloadAll runs also when
+    // a step raises, and the first exception passes on.
     virtual void AfterLoad();
+    // ReloadFromParent of every direct child, each one even when an earlier one
+    // raised; the first exception then passes on.
+    void ReloadAll() override;
 
     // ValidateFieldChange as an event, for fields and frames.
     TFieldValidateEvent ValidateFieldChangeEvent()

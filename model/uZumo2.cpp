@@ -24,16 +24,24 @@ TZumo2Doc::~TZumo2Doc() = default;
 
 void TZumo2Doc::Build()
 {
+    BuildHeaderBlock();
+    TLayout table(*this, AddImageBlock(0x0200, 14800), 0);
+    BuildDevices(table, 20);
+    BuildLogicChannels(table, 20);
+    BuildTitBlock(0x7000, 1925, 1200);
+}
+
+void TZumo2Doc::BuildHeaderBlock()
+{
     TLayout header(*this, AddImageBlock(0x0000, 84), 0);
     BuildPorts(header);
     BuildCommon(header);
     AddSchemeId(header);
+}
 
-    TLayout table(*this, AddImageBlock(0x0200, 14800), 0);
-    BuildDevices(table, 20);
-    BuildLogicChannels(table, 20);
-
-    TLayout tit(*this, AddImageBlock(0x7000, 1925), 1200);
+void TZumo2Doc::BuildTitBlock(uint32_t address, int32_t size, int32_t start)
+{
+    TLayout tit(*this, AddImageBlock(address, size), start);
     BuildApertures(tit, 50);
     BuildScales(tit, 50);
 }

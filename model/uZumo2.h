@@ -104,6 +104,11 @@ protected:
     virtual void BuildApertures(TLayout& layout, int count);
     // The "SchemeID" text, 20 bytes, defaulting to ExpectedSchemeId.
     void AddSchemeId(TLayout& layout);
+    // The header block at 0x0000, 84 bytes: BuildPorts, BuildCommon, "SchemeID".
+    void BuildHeaderBlock();
+    // A block of `size` bytes at `address` with 50 TIT apertures, then 50 TIT
+    // conversions, from `start`.
+    void BuildTitBlock(uint32_t address, int32_t size, int32_t start);
 
     // `count` elements made by the factory, each named and keyed Format(nameFormat, i)
     // for i = 1 .. count, at the running offset, appended to `list`.

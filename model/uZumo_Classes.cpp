@@ -641,7 +641,7 @@ static_assert(std::size(ProtocolBuildOrder) == ProtocolCount - 1);
 
 TDevice::~TDevice() = default;
 
-void TDevice::Build()
+void TDevice::LayoutFields(TLayout& layout)
 {
     static const TLayoutRow rows[] = {
         {"001", 0, ftLongWord, 115200}, // link speed, bit/s
@@ -715,8 +715,13 @@ void TDevice::Build()
         {"0014", 92, ftByte, 3}, // poll repetitions
         {"0015", 93, ftByte, 1}, // answers before the link counts as present
     };
+    layout.Rows(rows);
+}
+
+void TDevice::Build()
+{
     TLayout l(*this);
-    l.Rows(rows);
+    LayoutFields(l);
     // The device's own fields: its FindField would look into a protocol block as well.
     const auto own = [this](const char* key) { return dynamic_cast<TField*>(TFieldLst::FindField(key)); };
     address_ = own("000");
@@ -737,15 +742,26 @@ void TDevice::Build()
 
 void TDevice::CreateProtocolBlocks()
 {
+    if (ProtocolBlocksOnFirstUse()) return;
+    for (int index : ProtocolBuildOrder) MakeProtocolBlock(index);
+}
+
+TDevProtocol* TDevice::MakeProtocolBlock(int index) const
+{
+    const auto i = static_cast<size_t>(index);
+    if (protocolMade_[i]) return protocols_[i].get();
+    protocolMade_[i] = true;
+    const TDevProtocolFactory make = ProtocolFactory(index);
+    if (!make) return nullptr;
     const int32_t area = ProtocolAreaSize();
-    for (int index : ProtocolBuildOrder) {
-        const TDevProtocolFactory make = ProtocolFactory(index);
-        if (!make) continue;
-        std::unique_ptr<TDevProtocol> block =
-            make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
-        // A block larger than the area would reach into the records behind it.
-        if (block && block->ProtocolAreaSize() <= area) protocols_[static_cast<size_t>(index)] = std::move(block);
-    }
+    // The table knows the area its own blocks need: one that cannot fit is not even
+    // built (the Siemens block is large). Blocks of other factories are measured.
+    if (make == DevProtocolFactory(index) && DevProtocolAreaSize(index) > area) return nullptr;
+    std::unique_ptr<TDevProtocol> block =
+        make(Block, static_cast<int32_t>(protocolAreaOffset_), ProtocolNames[index], role_);
+    // A block larger than the area would reach into the records behind it.
+    if (block && block->ProtocolAreaSize() <= area) protocols_[i] = std::move(block);
+    return protocols_[i].get();
 }
 
 void TDevice::ReserveProtocolArea(TLayout& layout) { layout.Skip(ProtocolAreaSize()); }
@@ -761,19 +777,24 @@ void TDevice::AppendBlocks(TLayout& layout, int count, const char* keyFormat, co
     }
 }
 
+TDevice::TBlockNames TDevice::BlockNames() const
+{
+    return {"Канал лог. ТС %.2d", "Канал апертуры %.2d", "Канал преобр. ТИТ %.2d"};
+}
+
 void TDevice::AppendChannelBlocks(TLayout& layout, int count, const TBlockFactory<TDevChannel>& make)
 {
-    AppendBlocks(layout, count, "Channels%.2d", "Канал лог. ТС %.2d", channelBlocks_, make);
+    AppendBlocks(layout, count, "Channels%.2d", BlockNames().Channel, channelBlocks_, make);
 }
 
 void TDevice::AppendApertureBlocks(TLayout& layout, int count, const TBlockFactory<TDevApperture>& make)
 {
-    AppendBlocks(layout, count, "Apperture%.2d", "Канал апертуры %.2d", apertureBlocks_, make);
+    AppendBlocks(layout, count, "Apperture%.2d", BlockNames().Aperture, apertureBlocks_, make);
 }
 
 void TDevice::AppendScaleBlocks(TLayout& layout, int count, const TBlockFactory<TDevScale>& make)
 {
-    AppendBlocks(layout, count, "Scales%.2d", "Канал преобр. ТИТ %.2d", scaleBlocks_, make);
+    AppendBlocks(layout, count, "Scales%.2d", BlockNames().Scale, scaleBlocks_, make);
 }
 
 void TDevice::AddChannelBlocks(TLayout& layout, const TBlockFactory<TDevChannel>& make)
@@ -796,7 +817,7 @@ int TDevice::ActiveProtocolIndex() const { return ProtocolIndexOfCode(protocol_-
 
 TDevProtocol* TDevice::ProtocolBlock(int index) const
 {
-    return index >= 0 && index < ProtocolCount ? protocols_[static_cast<size_t>(index)].get() : nullptr;
+    return index > 0 && index < ProtocolCount ? MakeProtocolBlock(index) : nullptr;
 }
 
 TDevProtocol* TDevice::ActiveProtocol() const { return ProtocolBlock(ActiveProtocolIndex()); }

@@ -140,9 +140,6 @@ protected:
 // ---------------------------------------------------------------------------------
 // Logical channels
 
-// A pick list: texts with the values they stand for, in the order shown.
-using TPickList = std::vector<std::pair<std::string, int>>;
-
 // Texts of codes; an unknown code gives "(" code ")Не найдено текст.представление".
 std::string LogicTSSourceText(int code);  // the source of a ТС channel
 std::string LogicTUCommandText(int code); // the command of a ТУ channel
@@ -416,6 +413,13 @@ public:
 
     const char* ClassName() const override { return "TDevice"; }
 
+    // The formats of the captions of the channel, aperture and scale blocks.
+    struct TBlockNames {
+        const char* Channel;
+        const char* Aperture;
+        const char* Scale;
+    };
+
     void Build() override;
     // The list's check, then the active block's with the same path.
     void CheckDefaults(const std::string& path, TDefaultCheckRun& run) override;
@@ -462,6 +466,12 @@ public:
 protected:
     TDevice(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) {}
 
+    // The device's fields in front of the protocol area (bytes 0..93), at the start of
+    // the layout. The role, port, protocol and address fields ("011", "002", "004",
+    // "000") must be among them; Build finds them by key afterwards.
+    virtual void LayoutFields(TLayout& layout);
+    // The formats of the block captions (TBlockNames), numbered from 01.
+    virtual TBlockNames BlockNames() const;
     // Build steps behind the fields and the protocol area, each at the running offset.
     virtual void AddChannelBlocks(TLayout& layout, const TBlockFactory<TDevChannel>& make);
     virtual void AddApertureBlocks(TLayout& layout);
@@ -471,15 +481,23 @@ protected:
     virtual void ReserveProtocolArea(TLayout& layout);
     // Where the blocks of a protocol index come from.
     virtual TDevProtocolFactory ProtocolFactory(int index) const { return DevProtocolFactory(index); }
+    // Whether a protocol block is made when it is first asked for (ProtocolBlock, and
+    // so ActiveProtocol, FindField, CheckDefaults, ResetDefaults and the change of
+    // "004") rather than all of them while the device is built. Devices of the large
+    // documents make them on first use.
+    virtual bool ProtocolBlocksOnFirstUse() const { return false; }
 
     // `count` blocks made by the factory at the running offset, keyed "Channels%.2d",
-    // "Apperture%.2d" or "Scales%.2d" from 00, named from 01, each appended to its list.
+    // "Apperture%.2d" or "Scales%.2d" from 00, named by BlockNames from 01, each
+    // appended to its list.
     void AppendChannelBlocks(TLayout& layout, int count, const TBlockFactory<TDevChannel>& make);
     void AppendApertureBlocks(TLayout& layout, int count, const TBlockFactory<TDevApperture>& make);
     void AppendScaleBlocks(TLayout& layout, int count, const TBlockFactory<TDevScale>& make);
 
     // The OnChange of "004": zero the area, then the new protocol's block to its defaults.
     void OnProtocolChanged(TField* sender);
+    // Sets the CheckDefault flag of the device's own fields of these keys.
+    void SetCheckDefault(std::initializer_list<const char*> keys, bool checkDefault);
 
 private:
     template <class T>
@@ -491,12 +509,15 @@ private:
     void AppendBlocks(TLayout& layout, int count, const char* keyFormat, const char* nameFormat,
                       std::vector<T*>& list, const TBlockFactory<T>& make);
     void CreateProtocolBlocks();
-    void SetCheckDefault(std::initializer_list<const char*> keys, bool checkDefault);
+    // Makes the block of an index once; none when there is none or it does not fit.
+    TDevProtocol* MakeProtocolBlock(int index) const;
 
     std::vector<TDevChannel*> channelBlocks_;
     std::vector<TDevApperture*> apertureBlocks_;
     std::vector<TDevScale*> scaleBlocks_;
-    std::array<std::unique_ptr<TDevProtocol>, ProtocolCount> protocols_; // by index; 0 stays empty
+    // By index; 0 stays empty. Made while building, or on first use.
+    mutable std::array<std::unique_ptr<TDevProtocol>, ProtocolCount> protocols_;
+    mutable std::array<bool, ProtocolCount> protocolMade_{}; // the factory of the index was asked
     int64_t protocolAreaOffset_ = 0;
     TField* address_ = nullptr;
     TField* port_ = nullptr;

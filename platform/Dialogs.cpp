@@ -26,6 +26,8 @@ std::vector<MsgResult> ButtonResults(MsgButtons buttons)
         return {R::Yes, R::No, R::NoToAll, R::YesToAll};
     case MsgButtons::AbortRetryIgnore:
         return {R::Abort, R::Retry, R::Ignore};
+    case MsgButtons::AbortIgnore:
+        return {R::Abort, R::Ignore};
     }
     return {R::OK};
 }

@@ -40,6 +40,7 @@ enum class MsgButtons {
     YesNoCancel,
     YesNoNoToAllYesToAll, // Yes, No, No to all, Yes to all
     AbortRetryIgnore,
+    AbortIgnore,
 };
 
 // The answers a button set offers, in the order its buttons stand.

@@ -107,7 +107,12 @@ void TfrCommon::Load(TFieldLst* list)
 {
     capacity_ = EventBufferCapacity(*document_);
     gbBuffer->setTitle(QStr(EventBufferCaption(capacity_)));
-    // Families with a network or other time checks arrange the page here.
+    // Families with a network or other time checks arrange the page here; hidden
+    // controls give their room back to the group's layout.
+    const TCommonPageLayout layout = CommonPageLayoutOf(*document_);
+    ch023->setVisible(layout.TimeSourcesShown);
+    ch028->setVisible(layout.TimeSourcesShown);
+    paNet->setVisible(layout.NetworkShown);
 
     // The command channel address of the documents that have one is bound here; the
     // others do not show it.
@@ -115,6 +120,7 @@ void TfrCommon::Load(TFieldLst* list)
     lbVAC_TU1->hide();
     edVAC_TU1->parentWidget()->hide();
     TParamFrame::Load(list);
+    gbNet2->setVisible(layout.SecondNetworkShown);
 
     SetChangeHandler(edBufTS, [this](const void*) { BufferChanged(TBuffer::TS); });
     SetChangeHandler(edBufTIT, [this](const void*) { BufferChanged(TBuffer::TIT); });

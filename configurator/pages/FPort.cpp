@@ -4,12 +4,15 @@
 #include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
+#include "model/uHask1.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QVBoxLayout>
+
+#include <string_view>
 
 TfrPort::TfrPort(QTreeWidget* tree, TUART* port, QWidget* parent) : TParamFrame(tree, port, parent), port_(port)
 {
@@ -42,6 +45,14 @@ void TfrPort::Load(TFieldLst* list)
 {
     TParamFrame::Load(list);
     // Ports of other kinds show and enable their controls by their own rules here.
+    if (dynamic_cast<TADSP*>(port_)) {
+        ch058->setText("Непрерывная несущая");
+        // The group keeps only the flags the channel uses; its layout shrinks to them.
+        for (const TPageRow& row : PortPageTable().Rows)
+            if (row.Panel && std::string_view(row.Panel) == "gbFlags")
+                if (auto* w = findChild<QWidget*>(row.Name)) w->setVisible(PortFlagShown(*port_, FieldOf(w)));
+        cb016->hide();
+    }
     SetChangeHandler(cb016, [this](const void*) { ApplyModeRule(); });
     ApplyModeRule();
 }

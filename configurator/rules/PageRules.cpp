@@ -1,5 +1,7 @@
 #include "configurator/rules/PageRules.h"
 
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "platform/Format.h"
 
 #include <algorithm>
@@ -182,7 +184,9 @@ const TPageRow kPortRows[] = {
     {.Panel = "gbFlags", .Name = "ch058", .Kind = K::CheckBox, .Key = "058", .Caption = "Управление модемом"},
     {.Panel = "gbFlags", .Name = "chFullPacket", .Kind = K::CheckBox, .Key = "059",
      .Caption = "Прием всего пакета в окне"},
-    {.Panel = "gbFlags", .Name = "chInversDE", .Kind = K::CheckBox, .Key = "flag_invDE", .Caption = "Инверсия DE"},
+    // An ADSP channel has no DE inversion.
+    {.Panel = "gbFlags", .Name = "chInversDE", .Kind = K::CheckBox, .Key = "flag_invDE", .Caption = "Инверсия DE",
+     .WhereDocumentHasIt = true},
     {.Panel = "gbTimes", .Name = "edSendLider", .Kind = K::SpinEdit, .Key = "055", .Caption = "Лидера на передачу",
      .Unit = "мс", .Minimum = 0, .Maximum = 65535},
     {.Panel = "gbTimes", .Name = "edWindow", .Kind = K::SpinEdit, .Key = "056", .Caption = "Окна приема лидера",
@@ -211,7 +215,7 @@ const std::vector<TPageControl>& PortPageControls()
 std::optional<bool> PortModeEnables(const TUART& port, std::optional<int> mode)
 {
     // Ports whose pages follow rules of their own return here.
-    (void)port;
+    if (dynamic_cast<const TADSP*>(&port)) return std::nullopt;
     if (!mode) return std::nullopt;
     return *mode == 1;
 }
@@ -239,8 +243,31 @@ std::vector<std::pair<std::string, bool>> PortModeRule(const TUART& port, std::o
 int32_t EventBufferCapacity(const TDocument& document)
 {
     // Documents with a larger archive give their capacity here.
-    (void)document;
+    if (dynamic_cast<const THask1Doc_1d*>(&document) || dynamic_cast<const TGrendalDoc*>(&document)) return 50000;
     return 1200;
+}
+
+TCommonPageLayout CommonPageLayoutOf(const TDocument& document)
+{
+    TCommonPageLayout layout;
+    if (dynamic_cast<const TGrendalDoc*>(&document)) {
+        layout.TimeSourcesShown = false;
+        layout.NetworkShown = true;
+        layout.SecondNetworkShown = true;
+    } else if (dynamic_cast<const THask1Doc_1d*>(&document)) {
+        layout.TimeSourcesShown = false;
+        layout.NetworkShown = true;
+        layout.SecondNetworkShown = !dynamic_cast<const THask1Doc_41*>(&document) &&
+                                    !dynamic_cast<const THask1Doc_2d_43*>(&document) &&
+                                    !dynamic_cast<const THask1Doc_1v_43*>(&document);
+    }
+    return layout;
+}
+
+bool PortFlagShown(const TUART& port, const TField* field)
+{
+    if (!dynamic_cast<const TADSP*>(&port)) return true;
+    return field && !field->CheckDefault;
 }
 
 std::string EventBufferCaption(int32_t capacity)

@@ -125,6 +125,11 @@ const std::vector<TPageControl>& PortPageControls();
 // whether the switched controls are enabled (the mode is synchronous).
 std::optional<bool> PortModeEnables(const TUART& port, std::optional<int> mode);
 
+// Whether the port page shows a control of its flags group bound to the field (none:
+// unbound). An ADSP channel shows exactly its bound flags that are not fixed to their
+// defaults; every other port shows them all.
+bool PortFlagShown(const TUART& port, const TField* field);
+
 // Whether the mode rule switches a control: every control but the mode combo, the
 // group that holds it (with all its controls) and "Дуплекс".
 bool PortModeSwitches(const TPageControl& control);
@@ -136,8 +141,21 @@ std::vector<std::pair<std::string, bool>> PortModeRule(const TUART& port, std::o
 // ---------------------------------------------------------------------------------
 // Common page
 
-// How many events the event archive holds in all.
+// How many events the event archive holds in all: 50000 on the Pelvar and Tramel-5141
+// documents, 1200 on the others.
 int32_t EventBufferCapacity(const TDocument& document);
+
+// What the common page shows by the document's family.
+struct TCommonPageLayout {
+    // "Контроль по PPS" and "Автоматическая коррекция часов"; hidden on the Pelvar and
+    // Tramel-5141 documents, whose time-check group then shrinks to what stays.
+    bool TimeSourcesShown = true;
+    // The network panel ("050" .. "055").
+    bool NetworkShown = false;
+    // "Параметры сети 2"; not on the Pelvar models with one Ethernet port.
+    bool SecondNetworkShown = false;
+};
+TCommonPageLayout CommonPageLayoutOf(const TDocument& document);
 // The caption of the buffer group for a capacity.
 std::string EventBufferCaption(int32_t capacity);
 

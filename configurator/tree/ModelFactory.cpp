@@ -2,7 +2,13 @@
 
 #include "configurator/tree/TreeBuilders.h"
 #include "model/Mirvak_const.h"
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
+#include "model/uZumo2_Siemens.h"
+#include "model/uZumo2sin.h"
+#include "model/uZumo2sin_scale50.h"
+#include "model/uZumo2sin_scale80.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -10,23 +16,23 @@ namespace {
 // Rows without a maker belong to documents that come later.
 const TModelEntry Models[ModelCount] = {
     {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
-    {nullptr, TTreeFamily::Zumo},       // 1 TZumo2sinDoc
+    {&MakeZumo2sinDoc, TTreeFamily::Zumo}, // 1 TZumo2sinDoc
     {nullptr, TTreeFamily::Zumo},       // 2 TZumo4Doc
     {nullptr, TTreeFamily::Zumo7},      // 3 TZumo7Doc
     {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
     {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
-    {nullptr, TTreeFamily::Hask},       // 6 THask1Doc_1d
-    {nullptr, TTreeFamily::Grendal},    // 7 TGrendalDoc
-    {nullptr, TTreeFamily::Hask},       // 8 THask1Doc_1v
-    {nullptr, TTreeFamily::Hask},       // 9 THask1Doc_2d
-    {nullptr, TTreeFamily::Hask},       // 10 THask1Doc_41
-    {nullptr, TTreeFamily::Hask},       // 11 THask1Doc_1v_43
-    {nullptr, TTreeFamily::Hask},       // 12 THask1Doc_2d_43
+    {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
+    {&MakeGrendalDoc, TTreeFamily::Grendal}, // 7 TGrendalDoc
+    {[] { return MakeHask1Doc(8); }, TTreeFamily::Hask}, // 8 THask1Doc_1v
+    {[] { return MakeHask1Doc(9); }, TTreeFamily::Hask}, // 9 THask1Doc_2d
+    {[] { return MakeHask1Doc(10); }, TTreeFamily::Hask}, // 10 THask1Doc_41
+    {[] { return MakeHask1Doc(11); }, TTreeFamily::Hask}, // 11 THask1Doc_1v_43
+    {[] { return MakeHask1Doc(12); }, TTreeFamily::Hask}, // 12 THask1Doc_2d_43
     {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 14 TZumo2sin80Doc
-    {nullptr, TTreeFamily::Zumo},       // 15 TZumo2sin50Doc
+    {&MakeZumo2sin80Doc, TTreeFamily::Zumo}, // 14 TZumo2sin80Doc
+    {&MakeZumo2sin50Doc, TTreeFamily::Zumo}, // 15 TZumo2sin50Doc
     {nullptr, TTreeFamily::Zumo7},      // 16 TZumo7sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 17 TZumo2SiemensDoc
+    {&MakeZumo2SiemensDoc, TTreeFamily::Zumo}, // 17 TZumo2SiemensDoc
 };
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "archive/Halvorin.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoUnicodeInfo.h"
+#include "platform/CodePages.h"
 #include "tests/archive/ArchiveFixtures.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <optional>
+#include <tuple>
 #include <unistd.h>
 
 using namespace archivetest;
@@ -231,7 +235,7 @@ TEST(ArchiverOpenClose, CloseReportsAFailedDirectoryWrite)
 TEST(ArchiverDecoding, EntriesAgainstTheirSources)
 {
     const auto rows = ReadTable(FixtureDir() / "decode.tsv");
-    ASSERT_GT(rows.size(), 40u);
+    ASSERT_GE(rows.size(), 40u);
     for (const auto& row : rows) {
         SCOPED_TRACE(row[0] + " #" + row[1]);
         auto a = OpenFixture(row[0]);
@@ -396,4 +400,246 @@ TEST(ArchiverEvents, DispatchersPrepareTheirArguments)
     EnterArchiverLock();
     LeaveArchiverLock();
     LeaveArchiverLock();
+}
+
+// ---- Encrypted entries -------------------------------------------------------------------
+
+namespace {
+
+// The prompts an archiver made, answered from a queue (an empty answer skips the entry).
+struct TPasswordScript {
+    std::vector<std::string> answers;
+    std::vector<std::string> asked; // the entry names
+    void Attach(THvoBaseArchiver& archiver)
+    {
+        archiver.OnPassword = [this](THvoBaseArchiver&, const std::string& name, std::string& password, bool& skip) {
+            asked.push_back(name);
+            if (answers.empty() || answers.front().empty())
+                skip = true;
+            else
+                password = answers.front();
+            if (!answers.empty()) answers.erase(answers.begin());
+        };
+    }
+};
+
+} // namespace
+
+TEST(ArchiverDecryption, PeersEntriesWithTheRightPassword)
+{
+    int entries = 0;
+    for (const auto& row : ReadTable(FixtureDir() / "crypto.tsv")) {
+        if (row[0] != "entry") continue;
+        SCOPED_TRACE(row[1] + " #" + row[2]);
+        auto a = OpenFixture(row[1]);
+        a->SetPassword("pw");
+        TPasswordScript script;
+        script.Attach(*a);
+        TCountingStream out;
+        EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(std::stoi(row[2]), out); }), -1);
+        EXPECT_TRUE(out.Bytes() == ReadFile(FixtureDir() / row[3])) << "output differs";
+        EXPECT_TRUE(script.asked.empty());
+        ++entries;
+    }
+    EXPECT_EQ(entries, 10);
+}
+
+TEST(ArchiverDecryption, PasswordPrompts)
+{
+    for (const char* archive : {"enc_7z_aes256.zip", "enc_infozip.zip", "enc_7z_zipcrypto.zip"}) {
+        SCOPED_TRACE(archive);
+        const std::string random = ReadFile(FixtureDir() / "crypt/random.bin");
+        const std::string text = ReadFile(FixtureDir() / "crypt/text.txt");
+        {
+            // Empty password: asked; a wrong answer asks again; the right one is kept for the
+            // next entry.
+            auto a = OpenFixture(archive);
+            TPasswordScript script{{"wrong", "pw"}, {}};
+            script.Attach(*a);
+            TCountingStream first, second;
+            a->ExtractItemToStream(0, first);
+            a->ExtractItemToStream(1, second);
+            EXPECT_EQ(script.asked, (std::vector<std::string>{"random.bin", "random.bin"}));
+            EXPECT_EQ(a->Password(), "pw");
+            EXPECT_TRUE(first.Bytes() == random);
+            EXPECT_TRUE(second.Bytes() == text);
+        }
+        {
+            // Skipped: no error, nothing written, FileSkipped set; the next entry is asked again.
+            auto a = OpenFixture(archive);
+            a->SetPassword("nope");
+            TPasswordScript script{{"", "pw"}, {}};
+            script.Attach(*a);
+            TCountingStream skipped, next;
+            EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, skipped); }), -1);
+            EXPECT_TRUE(a->FileSkipped);
+            EXPECT_EQ(skipped.Written, 0);
+            a->ExtractItemToStream(1, next);
+            EXPECT_FALSE(a->FileSkipped);
+            EXPECT_TRUE(next.Bytes() == text);
+            EXPECT_EQ(script.asked.size(), 2u);
+        }
+        {
+            // Without a handler the entry is skipped.
+            auto a = OpenFixture(archive);
+            TCountingStream out;
+            EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, out); }), -1);
+            EXPECT_TRUE(a->FileSkipped);
+            EXPECT_EQ(out.Written, 0);
+        }
+    }
+    auto plain = OpenFixture("enc_plain_flagged.zip");
+    TCountingStream out;
+    EXPECT_EQ(NativeErrorOf([&] { plain->ExtractItemToStream(0, out); }), -1);
+    EXPECT_TRUE(plain->FileSkipped);
+}
+
+// Damaged or mismatching entries fail with native error 8 and never write more than they
+// declare; none of them asks for a password again.
+TEST(ArchiverDecryption, FailingEntries)
+{
+    std::vector<std::tuple<std::string, int32_t, std::string>> rows;
+    for (const auto& row : ReadTable(FixtureDir() / "crypto.tsv"))
+        if (row[0] == "wrongpw") rows.emplace_back(row[1], std::stoi(row[2]), row[3]); // passes the check byte
+    ASSERT_EQ(rows.size(), 2u);
+    rows.emplace_back("enc_ae1_badcrc.zip", 1, "pw");
+    rows.emplace_back("enc_short_traditional.zip", 0, "pw");
+    rows.emplace_back("enc_short_aes.zip", 0, "pw");
+    // 7-Zip's AES entries with a changed cipher byte or a changed authentication code.
+    TempDir dir;
+    const std::string original = ReadFile(FixtureDir() / "enc_7z_aes256.zip");
+    const TRawEntry entry = ReadRawEntry("enc_7z_aes256.zip", 0);
+    const size_t dataEnd = static_cast<size_t>(entry.DataStart) + entry.Data.size();
+    for (const auto& [name, at] : {std::pair<std::string, size_t>{"flip_cipher.zip", dataEnd - 500},
+                                   std::pair<std::string, size_t>{"flip_code.zip", dataEnd - 1}}) {
+        std::string damaged = original;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x01);
+        testsupport::WriteFile(dir / name, damaged);
+        rows.emplace_back((dir / name).string(), 0, "pw");
+    }
+    for (const auto& [archive, index, password] : rows) {
+        SCOPED_TRACE(archive);
+        auto a = THalvorin::Create();
+        a->SetFileName(archive.front() == '/' ? archive : (FixtureDir() / archive).string());
+        a->OpenArchive();
+        a->SetPassword(password);
+        TPasswordScript script;
+        script.Attach(*a);
+        TCountingStream out;
+        EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(index, out); }), 8);
+        EXPECT_LE(static_cast<uint64_t>(out.Written), a->DirManager()->Items.ItemPtr(index).EffectiveUncompressedSize());
+        EXPECT_TRUE(script.asked.empty());
+    }
+    // AE-1 with its real CRC passes.
+    auto ae1 = OpenFixture("enc_ae1.zip");
+    ae1->SetPassword("pw");
+    TCountingStream out;
+    ae1->ExtractItemToStream(1, out);
+    EXPECT_TRUE(out.Bytes() == ReadFile(FixtureDir() / "crypt/text.txt"));
+}
+
+TEST(ArchiverDecryption, PasswordDialog)
+{
+    testsupport::DialogScript dialogs;
+    const struct {
+        std::string name;
+        std::optional<std::string> typed;
+        std::string caption;
+        std::string password; // after the dialog; "old" when left
+        bool skip;
+    } rows[] = {
+        {"dir/secret.bin", "pw", "Password for \"dir/secret.bin\"", "pw", false},
+        {"secret.bin", std::nullopt, "Password for \"secret.bin\"", "old", true},
+        {"secret.bin", "", "Password for \"secret.bin\"", "", false},
+        {"ключ✓.bin", "пароль✓", "Password for \"ключ?.bin\"", platform::Utf8ToAnsi("пароль?"), false},
+        {"long", std::string(300, 'a'), "Password for \"long\"", std::string(255, 'a'), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.caption);
+        dialogs.Reset();
+        dialogs->PushInput(row.typed);
+        std::string password = "old";
+        bool skip = !row.skip;
+        THvoBaseArchiver::PasswordDialog(row.name, password, skip);
+        EXPECT_TRUE(password == row.password);
+        EXPECT_EQ(skip, row.skip);
+        const auto records = dialogs->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].kind, platform::DialogKind::InputQuery);
+        EXPECT_EQ(records[0].input.caption, row.caption);
+        EXPECT_EQ(records[0].input.prompt, "Enter password: ");
+        EXPECT_EQ(records[0].input.value, "");
+        EXPECT_TRUE(records[0].input.masked);
+    }
+    dialogs.Reset();
+
+    // Through the decoder: a wrong answer asks again, the right one serves the next entry
+    // too; Cancel skips.
+    auto a = OpenFixture("enc_7z_aes256.zip");
+    a->OnPassword = [](THvoBaseArchiver&, const std::string& name, std::string& password, bool& skip) {
+        THvoBaseArchiver::PasswordDialog(name, password, skip);
+    };
+    dialogs->PushInput(std::string("wrong"));
+    dialogs->PushInput(std::string("pw"));
+    TCountingStream first, second;
+    a->ExtractItemToStream(0, first);
+    a->ExtractItemToStream(1, second);
+    EXPECT_EQ(dialogs->Records().size(), 2u);
+    EXPECT_TRUE(first.Bytes() == ReadFile(FixtureDir() / "crypt/random.bin"));
+    EXPECT_TRUE(second.Bytes() == ReadFile(FixtureDir() / "crypt/text.txt"));
+    dialogs.Reset();
+    a->SetPassword("");
+    dialogs->PushInput(std::nullopt);
+    TCountingStream skipped;
+    EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, skipped); }), -1);
+    EXPECT_TRUE(a->FileSkipped);
+    EXPECT_EQ(skipped.Written, 0);
+}
+
+// The third-party archives with known passwords decode to what the peers give: unzip for
+// traditional entries, 7-Zip for AES ones (unzip reads no AES).
+TEST(ArchiverDecryption, ThirdPartyArchives)
+{
+    const std::filesystem::path corpus = std::filesystem::path(MIRVAK_SOURCE_DIR) / "../shared/testdata/zip/libzip";
+    const struct {
+        const char* archive;
+        const char* password;
+    } rows[] = {{"data__encrypt-aes128.zip", "foofoofoo"}, {"data__encrypt-aes192.zip", "foofoofoo"},
+                {"data__encrypt-aes256.zip", "foofoofoo"}, {"data__encrypt.zip", "foo"},
+                {"data__encrypt-1234.zip", "1234"},        {"data__empty-pkware.zip", "1"}};
+    int encrypted = 0;
+    for (const auto& row : rows) {
+        const std::string path = (corpus / row.archive).string();
+        auto a = THalvorin::Create();
+        a->SetFileName(path);
+        a->OpenArchive();
+        a->SetPassword(row.password);
+        TPasswordScript script;
+        script.Attach(*a);
+        for (int32_t i = 0; i < a->DirManager()->Items.Count; ++i) {
+            const TDirItem& item = a->DirManager()->Items.ItemPtr(i);
+            SCOPED_TRACE(std::string(row.archive) + " " + item.FileName);
+            TCountingStream out;
+            EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(i, out); }), -1);
+            encrypted += item.Flags & 1;
+            std::string expected;
+            const std::string command = item.AesStrength != 0
+                ? "7z x -so -p" + std::string(row.password) + " '" + path + "' '" + item.FileName + "' 2>/dev/null"
+                : "unzip -p -P " + std::string(row.password) + " '" + path + "' '" + item.FileName + "' 2>/dev/null";
+            if (!item.FileName.empty()) {
+                EXPECT_EQ(RunCommand(command, &expected), 0);
+            }
+            EXPECT_TRUE(out.Bytes() == expected) << "output differs from the peer's";
+        }
+        EXPECT_TRUE(script.asked.empty());
+    }
+    EXPECT_EQ(encrypted, 6);
+
+    // A wrong authentication code: native error 8.
+    auto a = THalvorin::Create();
+    a->SetFileName((corpus / "data__hmac-error.zip").string());
+    a->OpenArchive();
+    a->SetPassword("1234");
+    TCountingStream out;
+    EXPECT_EQ(NativeErrorOf([&] { a->ExtractItemToStream(0, out); }), 8);
 }

@@ -176,8 +176,10 @@ TEST(DirectoryReading, UntrustedSizesEndInErrorsNotAllocations)
         int expected;
     };
     const Row rows[] = {
-        {"ZIP64 count of 2^32-1", 0xFFFFFFFF, 0, zip64At, 57},
-        {"ZIP64 directory larger than the file", 3, uint64_t(1) << 40, zip64At, 57},
+        // Read with RepairOnOpen (the archiver's default): a directory that cannot be read
+        // is rebuilt from the local headers, of which there are none here.
+        {"ZIP64 count of 2^32-1", 0xFFFFFFFF, 0, zip64At, 35},
+        {"ZIP64 directory larger than the file", 3, uint64_t(1) << 40, zip64At, 35},
         {"locator offset past the end", 1, 46, 1 << 20, 40},
         {"locator offset into the locator", 1, 46, locatorAt - 40, 40},
         {"locator offset far beyond 2^63", 1, 46, ~uint64_t(0) - 10, 40},
@@ -209,7 +211,7 @@ TEST(DirectoryReading, UntrustedSizesEndInErrorsNotAllocations)
         int expected;
     };
     const Plain plains[] = {
-        {"count beyond the directory", 200, 460, 0, 57},
+        {"count beyond the directory", 200, 460, 0, 35},
         {"untrusted 0xFFFF", 0xFFFF, 460, 0, 35},
         {"disk 1", 1, 46, 1, 44},
     };

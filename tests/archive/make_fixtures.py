@@ -394,7 +394,6 @@ def decode_archives(out, src):
         ("dec_local_signature.zip", [raw_entry(b"l.txt", text, 0, local_signature=0x04034B51)], 8),
         ("dec_local_name_length.zip", [raw_entry(b"n.txt", text, 0, local_name_length=60000)], 8),
         ("dec_version_4114.zip", [raw_entry(b"v.txt", text, 0, stored=text[:7] + b"#" + text[8:], version=0x4114)], 8),
-        ("dec_encrypted.zip", [raw_entry(b"e.txt", text, 0, flags=1)], 8),
         ("dec_empty.zip", [raw_entry(b"zero.txt", b"")], "ok"),
     ]
     open(path("empty.out"), "wb").write(b"")
@@ -437,6 +436,88 @@ def decode_archives(out, src):
             f.write("\t".join(str(v) for v in row) + "\n")
 
 
+def crypto_archives(out):
+    """enc_*.zip, encrypted by the peers with the password "pw", and crypto.tsv:
+
+      entry   <archive> <index> <source file> <flags> <AE vendor version, 0 for traditional>
+      wrongpw <archive> <index> <password>
+
+    A wrongpw password is not the right one but passes the traditional check byte (found
+    with zipfile, which tests the same byte)."""
+    path = lambda n: os.path.join(out, n)
+    folder = os.path.join(out, "crypt")
+    os.makedirs(folder, exist_ok=True)
+    rnd = random.Random(106)
+    # More than 256 AES blocks, so the counter carries beyond its first byte.
+    sources = {"random.bin": bytes(rnd.randrange(256) for _ in range(70000)),
+               "text.txt": b"".join(b"line %05d of compressible text\n" % i for i in range(3000))}
+    for name, data in sources.items():
+        open(os.path.join(folder, name), "wb").write(data)
+    names = sorted(sources)
+    made = []
+    for bits in (128, 192, 256):
+        made.append(f"enc_7z_aes{bits}.zip")
+        run(["7z", "a", "-tzip", "-bd", f"-mem=AES{bits}", "-ppw", path(made[-1])] + names, folder)
+        run(["7z", "t", "-bd", "-ppw", path(made[-1])], out)
+    made.append("enc_7z_zipcrypto.zip")
+    run(["7z", "a", "-tzip", "-bd", "-mem=ZipCrypto", "-ppw", path(made[-1])] + names, folder)
+    made.append("enc_infozip.zip")
+    run(["zip", "-q", "-P", "pw", path(made[-1])] + names, folder)
+    rows = []
+    for archive in made:
+        if "aes" not in archive:
+            run(["unzip", "-tq", "-P", "pw", path(archive)], out)
+        with zipfile.ZipFile(path(archive)) as z:
+            for i, info in enumerate(z.infolist()):
+                version = 0
+                extra = info.extra
+                while len(extra) >= 4:
+                    tp, ln = struct.unpack("<HH", extra[:4])
+                    if tp == 0x9901:
+                        version = struct.unpack("<H", extra[4:6])[0]
+                    extra = extra[4 + ln:]
+                rows.append(("entry", archive, i, os.path.join("crypt", info.filename), info.flag_bits, version))
+                if version == 0 and i == 0:
+                    for k in range(100000):
+                        try:
+                            z.open(info, pwd=b"w%d" % k).close()
+                        except RuntimeError:
+                            continue
+                        except Exception:
+                            pass
+                        rows.append(("wrongpw", archive, i, "w%d" % k))
+                        break
+    # AE-1: the 7-Zip AE-2 archive with vendor version 1 in every AES record and the real
+    # CRC-32 in both headers; the same with a wrong CRC-32.
+    for name, delta in (("enc_ae1.zip", 0), ("enc_ae1_badcrc.zip", 1)):
+        data = bytearray(open(path("enc_7z_aes128.zip"), "rb").read())
+        data = bytearray(data.replace(b"\x01\x99\x07\x00\x02\x00AE", b"\x01\x99\x07\x00\x01\x00AE"))
+        with zipfile.ZipFile(path("enc_7z_aes128.zip")) as z:
+            infos = z.infolist()
+        crcs = [zlib.crc32(sources[info.filename]) ^ delta for info in infos]
+        for info, crc in zip(infos, crcs):
+            struct.pack_into("<I", data, info.header_offset + 14, crc)
+        at = data.rfind(b"PK\x01\x02", 0, data.rfind(b"PK\x05\x06"))
+        at = struct.unpack("<I", data[data.rfind(b"PK\x05\x06") + 16:][:4])[0]
+        for crc in crcs:
+            struct.pack_into("<I", data, at + 16, crc)
+            n, e, k = struct.unpack("<HHH", data[at + 28:at + 34])
+            at += 46 + n + e + k
+        open(path(name), "wb").write(bytes(data))
+    run(["7z", "t", "-bd", "-ppw", path("enc_ae1.zip")], out)
+    # Compressed sizes below the encryption overhead: 5 bytes for traditional encryption
+    # (12), 20 bytes for AES-256 (16 + 2 + 10).
+    aes256 = struct.pack("<HHHHBH", 0x9901, 7, 2, 0x4541, 3, 0)
+    write_raw_zip(path("enc_short_traditional.zip"), [raw_entry(b"t.txt", b"hello", 0, stored=b"12345", flags=1)])
+    write_raw_zip(path("enc_short_aes.zip"),
+                  [raw_entry(b"a.txt", b"hello", 99, stored=bytes(20), flags=1, version=51, extra=aes256)])
+    # Flagged as encrypted, stored in plain.
+    write_raw_zip(path("enc_plain_flagged.zip"), [raw_entry(b"e.txt", b"plain text " * 10, 0, flags=1)])
+    with open(path("crypto.tsv"), "w") as f:
+        for row in rows:
+            f.write("\t".join(str(v) for v in row) + "\n")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_fixtures.py <output folder>")
@@ -454,6 +535,7 @@ def main():
     names_table(out)
     reader_archives(out, src)
     decode_archives(out, src)
+    crypto_archives(out)
 
 
 if __name__ == "__main__":

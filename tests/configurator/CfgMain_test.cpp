@@ -156,6 +156,18 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
     EXPECT_EQ(w.Controller().ModelCode(), w.cbTypeHUB->itemData(0).toInt());
 }
 
+TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
+{
+    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=17\r\n");
+    TCfgMainOptions options = Options();
+    options.DocumentFactory = {}; // the real model table
+    TfmCfgMain w(options);
+    ASSERT_TRUE(Started(w));
+    EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2 Siemens"); }));
+    ASSERT_NE(w.Controller().Document(), nullptr);
+    EXPECT_STREQ(w.Controller().Document()->ClassName(), "TZumo2SiemensDoc");
+}
+
 TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
 {
     TfmCfgMain w(Options());

@@ -133,10 +133,11 @@ TEST(DevProtocols10To27, BlocksMatchTheirTables)
     for (const BlockRow& row : Rows()) ExpectBlockMatches(row);
 }
 
-TEST(DevProtocols10To27, TableIsFilledUpTo27)
+TEST(DevProtocols10To27, TableIsFull)
 {
-    for (int i = 1; i <= 27; ++i) EXPECT_NE(DevProtocolFactory(i), nullptr) << i;
-    EXPECT_EQ(DevProtocolFactory(28), nullptr);
+    for (int i = 1; i <= 28; ++i) EXPECT_NE(DevProtocolFactory(i), nullptr) << i;
+    EXPECT_EQ(DevProtocolFactory(0), nullptr);
+    EXPECT_EQ(DevProtocolFactory(29), nullptr);
 }
 
 TEST(DevProtocols10To27, SelectingAProtocolLeavesOnlyItsDefaultsInTheArea)

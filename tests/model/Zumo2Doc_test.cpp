@@ -1,5 +1,6 @@
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+using testsupport::AddressMap;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
@@ -35,17 +37,6 @@ std::unique_ptr<TZumo2Doc> NewDocument()
     auto doc = MakeZumo2Doc();
     doc->ResetDefaults();
     return doc;
-}
-
-// Absolute address -> byte, over every block of the document.
-std::map<uint32_t, uint8_t> AddressMap(const TDocument& doc)
-{
-    std::map<uint32_t, uint8_t> out;
-    for (int i = 0; i < doc.Image.BlockCount(); ++i) {
-        const TMemoryBlock* b = doc.Image.BlockByIndex(i);
-        for (int32_t k = 0; k < b->Size; ++k) out[doc.BaseAddress + b->Address + static_cast<uint32_t>(k)] = b->Data()[k];
-    }
-    return out;
 }
 
 // The bytes of the document at an absolute address.

@@ -101,6 +101,7 @@ TEST(ScriptedDialogs, UnexpectedRequestsAnswerAsClosedAndFailTheTest)
         {MsgButtons::YesNoCancel, MsgResult::Cancel},
         {MsgButtons::YesNoNoToAllYesToAll, MsgResult::No},
         {MsgButtons::AbortRetryIgnore, MsgResult::Abort},
+        {MsgButtons::AbortIgnore, MsgResult::Abort},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CloseAnswer(c.buttons), c.answer);

@@ -76,6 +76,7 @@ TEST_F(QtDialogs, MessageBoxesHaveRussianButtonsAndLineBreaks)
         {MsgButtons::YesNoCancel, {"Да", "Нет", "Отмена"}, MsgResult::Cancel},
         {MsgButtons::YesNoNoToAllYesToAll, {"Да", "Нет", "Нет для всех", "Да для всех"}, MsgResult::No},
         {MsgButtons::AbortRetryIgnore, {"Прервать", "Повторить", "Пропустить"}, MsgResult::Abort},
+        {MsgButtons::AbortIgnore, {"Прервать", "Пропустить"}, MsgResult::Abort},
     };
     for (const Case& c : cases) {
         const MessageBoxRequest request{0, "Значение 5 отличается\rИспользовать значение по умолчанию?",

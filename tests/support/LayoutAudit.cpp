@@ -23,6 +23,26 @@ std::string Bytes(int64_t from, int64_t to)
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// The topmost list above a node (the node itself without a parent).
+const TObjNode* RootOf(const TObjNode& node)
+{
+    const TObjNode* root = &node;
+    while (root->Parent) root = root->Parent;
+    return root;
+}
+
+void ProxyProblems(const TProxyField& proxy, const TFieldLst& list, const std::string& key,
+                   std::vector<std::string>& problems)
+{
+    if (RootOf(*proxy.Target) != RootOf(list))
+        problems.push_back(Quoted(key) + ": its storage belongs to another document");
+    const auto* text = dynamic_cast<const TStringsStorageProxyField*>(&proxy);
+    const auto* storage = dynamic_cast<const TFlashFixedStringsStorage*>(proxy.Target);
+    if (text && storage && (text->StringIndex < 0 || text->StringIndex >= storage->Count))
+        problems.push_back(Quoted(key) + ": text " + std::to_string(text->StringIndex) + " outside a storage of " +
+                           std::to_string(storage->Count));
+}
+
 void Audit(const TFieldLst& list, const std::string& path, std::vector<std::string>& problems)
 {
     const int64_t start = list.NodeOffset();
@@ -34,6 +54,12 @@ void Audit(const TFieldLst& list, const std::string& path, std::vector<std::stri
     std::vector<Span> spans;
     for (int i = 0; i < list.FieldCount(); ++i) {
         const TObjNode* node = list.FieldByIndex(i);
+        if (node->Size == 0) {
+            // No bytes of its own: a proxy is checked against its storage instead.
+            if (const auto* proxy = dynamic_cast<const TProxyField*>(node))
+                ProxyProblems(*proxy, list, path + "." + list.FieldName(i), problems);
+            continue;
+        }
         const int64_t from = node->NodeOffset();
         spans.push_back({path + "." + list.FieldName(i), node, from, from + node->Size});
     }
@@ -76,6 +102,7 @@ void Outside(const TFieldLst& list, const std::string& path, int64_t from, int64
 {
     for (int i = 0; i < list.FieldCount(); ++i) {
         const TObjNode* node = list.FieldByIndex(i);
+        if (node->Size == 0) continue; // a proxy: no bytes of its own
         const std::string key = path + "." + list.FieldName(i);
         const int64_t a = node->NodeOffset();
         const int64_t b = a + node->Size;

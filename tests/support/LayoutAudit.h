@@ -22,7 +22,10 @@ namespace testsupport {
 //   - a key the layout gave twice ignoring case (the list kept the first node and
 //     refused the later one, see TFieldLst::RefusedKeys).
 // Nested lists are audited the same way against their own Size. Bytes covered by no
-// child (reserved bytes, overlaid areas) are no problem.
+// child (reserved bytes, overlaid areas) are no problem. Children of Size 0 (proxy
+// fields) have no bytes to place; instead a proxy's storage must belong to the same
+// document as the record, and a string proxy's text index must lie below the
+// storage's Count.
 //
 // OverlayProblems(overlay, areaOffset, areaSize) finds the bytes of an overlaid record
 // (a logical channel kind, a protocol block) and of every field in it that lie outside

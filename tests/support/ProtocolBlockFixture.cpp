@@ -72,12 +72,12 @@ std::set<std::string> AskedThroughDevice(const RuleRow& r)
 
 } // namespace
 
-ProtocolBlockFixture::ProtocolBlockFixture(int index, std::optional<int> role, uint8_t areaFill)
-    : memory_(0, 2 * Guard + AreaSize)
+ProtocolBlockFixture::ProtocolBlockFixture(int index, std::optional<int> role, uint8_t areaFill, int areaSize)
+    : areaSize_(areaSize), memory_(0, 2 * Guard + areaSize)
 {
     uint8_t* bytes = memory_.Data();
     std::memset(bytes, Sentinel, static_cast<size_t>(memory_.Size));
-    std::memset(bytes + Guard, areaFill, AreaSize);
+    std::memset(bytes + Guard, areaFill, static_cast<size_t>(areaSize_));
     if (role) {
         roleBlock_ = TMemoryBlock::Make(0, 1);
         role_ = Make<TField>(roleBlock_.get(), 0, ftByte, Variant(0), false);
@@ -91,7 +91,7 @@ ProtocolBlockFixture::ProtocolBlockFixture(int index, std::optional<int> role, u
 std::vector<uint8_t> ProtocolBlockFixture::Area() const
 {
     const uint8_t* bytes = memory_.Data() + Guard;
-    return {bytes, bytes + AreaSize};
+    return {bytes, bytes + areaSize_};
 }
 
 std::map<int, uint8_t> ProtocolBlockFixture::NonZeroArea() const
@@ -108,10 +108,10 @@ bool ProtocolBlockFixture::GuardsIntact() const
     const uint8_t* bytes = memory_.Data();
     const auto sentinel = [](uint8_t b) { return b == Sentinel; };
     return std::all_of(bytes, bytes + Guard, sentinel) &&
-           std::all_of(bytes + Guard + AreaSize, bytes + memory_.Size, sentinel);
+           std::all_of(bytes + Guard + areaSize_, bytes + memory_.Size, sentinel);
 }
 
-void ProtocolBlockFixture::ZeroArea() { std::memset(memory_.Data() + Guard, 0, AreaSize); }
+void ProtocolBlockFixture::ZeroArea() { std::memset(memory_.Data() + Guard, 0, static_cast<size_t>(areaSize_)); }
 
 TField& FieldAt(const TFieldLst& root, const std::string& path)
 {
@@ -255,19 +255,19 @@ std::vector<std::string> KeysOf(const TFieldLst& list)
     return keys;
 }
 
-void ExpectBlockMatches(const BlockRow& row)
+void ExpectBlockMatches(const BlockRow& row, int areaSize)
 {
     SCOPED_TRACE(testing::Message() << "protocol index " << row.index << " (" << row.className << ")");
 
     constexpr uint8_t fill = 0x5A;
-    ProtocolBlockFixture f(row.index, std::nullopt, fill);
+    ProtocolBlockFixture f(row.index, std::nullopt, fill, areaSize);
     const TDevProtocol& block = f.Block();
 
-    EXPECT_EQ(f.Area(), std::vector<uint8_t>(ProtocolBlockFixture::AreaSize, fill)) << "building wrote";
+    EXPECT_EQ(f.Area(), std::vector<uint8_t>(static_cast<size_t>(areaSize), fill)) << "building wrote";
     EXPECT_STREQ(block.ClassName(), row.className);
     EXPECT_EQ(block.Name, ProtocolNames[row.index]);
     EXPECT_EQ(block.Size, row.size);
-    EXPECT_EQ(block.ProtocolAreaSize(), ProtocolBlockFixture::AreaSize);
+    EXPECT_EQ(block.ProtocolAreaSize(), areaSize);
     EXPECT_TRUE(AuditLayout(block, row.size));
     EXPECT_TRUE(FitsArea(block, ProtocolBlockFixture::Guard, block.ProtocolAreaSize()));
 

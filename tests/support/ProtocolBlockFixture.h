@@ -65,17 +65,18 @@ void SetAllAwayFromDefaults(const TFieldLst& list);
 // The field at a path of keys joined by "." ("ParamTU03.type"); raises when missing.
 TField& FieldAt(const TFieldLst& list, const std::string& path);
 
-// A protocol block made through the block table over a 70-byte area that lies between
-// guard bytes holding a sentinel. An optional role field (the device's "011") is
-// handed to the factory.
+// A protocol block made through the block table over an area (70 bytes unless given)
+// that lies between guard bytes holding a sentinel. An optional role field (the
+// device's "011") is handed to the factory.
 class ProtocolBlockFixture {
 public:
     static constexpr int Guard = 16;
-    static constexpr int AreaSize = 70;
+    static constexpr int AreaSize = 70; // of an ordinary device
     static constexpr uint8_t Sentinel = 0xA5;
 
     // The area holds `areaFill` while the block is built.
-    explicit ProtocolBlockFixture(int index, std::optional<int> role = std::nullopt, uint8_t areaFill = 0);
+    explicit ProtocolBlockFixture(int index, std::optional<int> role = std::nullopt, uint8_t areaFill = 0,
+                                  int areaSize = AreaSize);
 
     TDevProtocol& Block() const { return *block_; }
     TMemoryBlock& Memory() { return memory_; }
@@ -96,6 +97,7 @@ public:
     std::set<std::string> AskedAbout(const std::vector<std::pair<std::string, Variant>>& settings) const;
 
 private:
+    int areaSize_;
     TMemoryBlock memory_;
     std::unique_ptr<TMemoryBlock> roleBlock_;
     std::unique_ptr<TField> role_;
@@ -128,11 +130,12 @@ protected:
     TwoDeviceDoc() { ModelName = "Doc"; }
 };
 
-// Checks one row over a fixture of its own: the class and name, the size, the layout
-// audit with the fit into the 70-byte area, the key set with every key's place and
-// type, that building writes nothing, and the defaults a reset writes (every field
-// reads its default afterwards, the guards keep their sentinel).
-void ExpectBlockMatches(const BlockRow& row);
+// Checks one row over a fixture of its own with an area of areaSize bytes: the class
+// and name, the size, the block's area size, the layout audit with the fit into the
+// area, the key set with every key's place and type, that building writes nothing,
+// and the defaults a reset writes (every field reads its default afterwards, the
+// guards keep their sentinel).
+void ExpectBlockMatches(const BlockRow& row, int areaSize = ProtocolBlockFixture::AreaSize);
 
 // On the first device of a TwoDeviceDoc, selects the rows' protocols one after the
 // other, twice over: each time the area holds exactly the row's defaults and zeros,

@@ -9,6 +9,8 @@
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/widgets/TreeView.h"
 #include "configurator/widgets/WinUtils.h"
+#include "configurator/tree/ModelFactory.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtWindows.h"
@@ -245,6 +247,18 @@ TEST_F(PagesTest, ControlPointRolePageByProtocol)
     EXPECT_EQ(FieldOf(*Document().DeviceByIndex(2), "019")->GetValue().ToInt32(), 1);
 }
 
+TEST_F(PagesTest, SiemensDeviceHasItsRolePageAndNoProtocolPageYet)
+{
+    doc->CreateDocumentForModel(17, "Zumo2 Siemens");
+    UseSlot(Document(), 0, 28, 0, 0); // КП Siemens Symap on COM
+    doc->RefreshTree();
+    EXPECT_EQ(DevNode(0)->Caption(), "КП Siemens Symap, COM, адрес 0");
+    TfrDevice* page = SelectDevice(0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->ProtocolFrame(), nullptr);
+    EXPECT_NE(dynamic_cast<TfrKPdpNone*>(page->RoleFrame()), nullptr);
+}
+
 TEST_F(PagesTest, PortPageModeRule)
 {
     auto* page = Select<TfrPort>(doc->Groups().Root->Child(0));
@@ -356,6 +370,75 @@ TEST_F(PagesTest, CommonPage)
     page->edPeriodCheckTime->setValue(1500);
     EXPECT_EQ(FieldOf(*owned, "044")->GetValue().ToInt32(), 1500);
     doc->ReleaseDocument();
+}
+
+TEST_F(PagesTest, PelvarPortAndCommonPages)
+{
+    // The base model's pages, for the heights the Pelvar pages give up.
+    auto* basePort = Select<TfrPort>(doc->Groups().Root->Child(0));
+    ASSERT_NE(basePort, nullptr);
+    const int baseFlags = basePort->gbFlags->height();
+    auto* baseCommon = Select<TfrCommon>(doc->Groups().Root);
+    ASSERT_NE(baseCommon, nullptr);
+    const int baseTimeCheck = baseCommon->gbTimeCheck->height();
+
+    for (int code : {6, 9, 10}) {
+        SCOPED_TRACE(code);
+        kept = CreateModelDocument(code, "Pelvar");
+        TZumo2Doc& pelvar = *kept;
+        doc->AttachDocument(&pelvar, code);
+        doc->RefreshTree();
+
+        auto* port = Select<TfrPort>(doc->Groups().Root->Child(0));
+        ASSERT_NE(port, nullptr);
+        EXPECT_EQ(port->ch058->text(), "Непрерывная несущая");
+        EXPECT_FALSE(port->cb016->isVisible());
+        EXPECT_TRUE(port->rgLevel->isVisible());
+        EXPECT_TRUE(port->ch058->isVisible());
+        for (QWidget* w : std::initializer_list<QWidget*>{port->chInverseRxD, port->chInverseTxD, port->chFullPacket,
+                                                          port->chInversDE})
+            EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+        EXPECT_LT(port->gbFlags->height(), baseFlags);
+        EXPECT_GE(port->gbFlags->height(), port->rgLevel->height() + port->ch058->height());
+        EXPECT_TRUE(port->gbFlags->isEnabled()) << "no mode rule on the channel";
+        port->ch058->setChecked(true);
+        EXPECT_EQ(FieldOf(*pelvar.Find<TFieldLst>("ADSP"), "058")->GetValue().ToInt32(), 1);
+
+        auto* common = Select<TfrCommon>(doc->Groups().Root);
+        ASSERT_NE(common, nullptr);
+        EXPECT_EQ(common->gbBuffer->title(), "Буфер архива событий (макс. 50000 событий)");
+        EXPECT_FALSE(common->ch023->isVisible());
+        EXPECT_FALSE(common->ch028->isVisible());
+        EXPECT_TRUE(common->ch022->isVisible());
+        EXPECT_LT(common->gbTimeCheck->height(), baseTimeCheck);
+        EXPECT_TRUE(common->paNet->isVisible());
+        EXPECT_TRUE(common->gbNet1->isVisible());
+        EXPECT_EQ(common->gbNet2->isVisible(), code != 10);
+        EXPECT_EQ(common->FieldOf(common->ed050), pelvar.FindField("050"));
+        EXPECT_EQ(common->FieldOf(common->ed055), pelvar.FindField("055"));
+        common->edBufTS->setValue(40000);
+        common->edBufTIT->setValue(20000);
+        EXPECT_EQ(FieldOf(pelvar, "041")->GetValue().ToInt32(), 30000);
+        EXPECT_EQ(FieldOf(pelvar, "042")->GetValue().ToInt32(), 20000);
+
+        // A КП added under "ETH0" stores the port's index.
+        doc->BuildAddDeviceMenu();
+        const TMenuItem& kp = *doc->AddDeviceMenu().Item(1);
+        const TMenuItem* eth0 = nullptr;
+        for (int i = 0; i < kp.Count(); ++i)
+            if (kp.Item(i)->Caption == "ETH0") eth0 = kp.Item(i);
+        ASSERT_NE(eth0, nullptr);
+        ASSERT_TRUE(doc->AddDeviceFromMenu(*eth0->Item(0)));
+        EXPECT_EQ(pelvar.DeviceByIndex(0)->PortField()->GetValue().ToInt32(), 2);
+        EXPECT_EQ(pelvar.DeviceByIndex(0)->RoleField()->GetValue().ToInt32(), 0);
+
+        // A device shows the common device page; a modem node shows none yet.
+        EXPECT_NE(SelectDevice(0), nullptr);
+        const int modem = code == 9 ? 2 : 1;
+        Select<QWidget>(doc->Groups().Root->Child(modem));
+        EXPECT_EQ(doc->Frame(), nullptr);
+        doc->ReleaseDocument();
+    }
 }
 
 TEST_F(PagesTest, DeviceGroupPage)

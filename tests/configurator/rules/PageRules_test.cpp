@@ -1,4 +1,6 @@
 #include "configurator/rules/PageRules.h"
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 
 #include <gtest/gtest.h>
@@ -178,11 +180,54 @@ TEST(PortMode, ModemPortOffersOnlySynchronous)
     for (const auto& [name, enabled] : PortModeRule(*modem, 1)) EXPECT_TRUE(enabled) << name;
 }
 
+TEST(PortMode, AdspChannelFollowsItsOwnRules)
+{
+    auto doc = MakeHask1Doc(6);
+    auto* adsp = doc->Find<TUART>("ADSP");
+    auto* eth = doc->Find<TUART>("ETH_0");
+    ASSERT_NE(adsp, nullptr);
+    EXPECT_TRUE(PortModeRule(*adsp, 0).empty());
+    EXPECT_TRUE(PortModeRule(*adsp, 1).empty());
+    EXPECT_FALSE(PortModeRule(*eth, 0).empty());
+
+    // Exactly the bound flags the channel does not fix.
+    std::set<std::string> shown;
+    for (const TPageRow& row : PortPageTable().Rows)
+        if (row.Panel && std::string(row.Panel) == "gbFlags" &&
+            PortFlagShown(*adsp, row.Key ? adsp->Find<TField>(row.Key) : nullptr))
+            shown.insert(row.Name);
+    EXPECT_EQ(shown, (std::set<std::string>{"rgLevel", "ch058"}));
+    EXPECT_FALSE(PortFlagShown(*adsp, nullptr));
+    EXPECT_TRUE(PortFlagShown(*eth, nullptr));
+    EXPECT_TRUE(PortFlagShown(*eth, FieldOf(*eth, "016")));
+}
+
 TEST(EventBuffer, CaptionAndCapacity)
 {
     auto doc = NewDocument();
     EXPECT_EQ(EventBufferCapacity(*doc), 1200);
     EXPECT_EQ(EventBufferCaption(1200), "Буфер архива событий (макс. 1200 событий)");
+    for (int code : {6, 8, 9, 10, 11, 12}) EXPECT_EQ(EventBufferCapacity(*MakeHask1Doc(code)), 50000) << code;
+    // TS 40000, then TIT 20000.
+    EXPECT_EQ(BufferRule(TBuffer::TIT, 40000, 20000, 50000), (TBufferChange{TBuffer::TS, 30000}));
+}
+
+TEST(CommonPage, LayoutByFamily)
+{
+    const TCommonPageLayout base = CommonPageLayoutOf(*NewDocument());
+    EXPECT_TRUE(base.TimeSourcesShown);
+    EXPECT_FALSE(base.NetworkShown);
+    for (int code : {6, 8, 9, 10, 11, 12}) {
+        const TCommonPageLayout layout = CommonPageLayoutOf(*MakeHask1Doc(code));
+        EXPECT_FALSE(layout.TimeSourcesShown) << code;
+        EXPECT_TRUE(layout.NetworkShown) << code;
+        EXPECT_EQ(layout.SecondNetworkShown, code < 10) << code;
+    }
+    const TCommonPageLayout tramel = CommonPageLayoutOf(*MakeGrendalDoc());
+    EXPECT_FALSE(tramel.TimeSourcesShown);
+    EXPECT_TRUE(tramel.NetworkShown);
+    EXPECT_TRUE(tramel.SecondNetworkShown);
+    EXPECT_EQ(EventBufferCapacity(*MakeGrendalDoc()), 50000);
 }
 
 TEST(EventBuffer, RuleLowersTheOtherBuffer)

@@ -1,5 +1,8 @@
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/tree/TreeBuilders.h"
+#include "configurator/tree/AddDeviceMenu.h"
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 #include "tests/support/TreeFixtures.h"
 
@@ -196,7 +199,7 @@ TEST(TreeBuilders, ClearDropsTheFocusWhileTheNodesExist)
     tree.RemoveObserver(&reports);
 }
 
-TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
+TEST(ModelFactory, ModelsWithoutADocumentAreRefused)
 {
     auto doc = CreateModelDocument(0, "Zumo2");
     ASSERT_TRUE(doc);
@@ -205,8 +208,7 @@ TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
     EXPECT_EQ(doc->SchemeIdField()->GetValue().ToString(), "Scheme ID:8.0.0.0");
     EXPECT_EQ(doc->FindField("041") ? dynamic_cast<TField*>(doc->FindField("041"))->GetValue().ToInt32() : -1, 500);
 
-    const std::pair<int, const char*> missing[] = {{1, "Zumo2 синх"}, {3, "Zumo7"}, {7, "Tramel-5141"},
-                                                   {17, "Zumo2 Siemens"}, {18, "Новая"}, {-1, "Никакая"}};
+    const std::pair<int, const char*> missing[] = {{2, "Zumo4"}, {3, "Zumo7"}, {18, "Новая"}, {-1, "Никакая"}};
     for (const auto& [code, name] : missing) {
         try {
             CreateModelDocument(code, name);
@@ -220,6 +222,87 @@ TEST(ModelFactory, OnlyTheBaseModelHasItsDocument)
     EXPECT_EQ(ModelEntry(9)->Family, TTreeFamily::Hask);
     EXPECT_EQ(ModelEntry(13)->Family, TTreeFamily::Dravo);
     EXPECT_EQ(ModelEntry(18), nullptr);
+}
+
+TEST(ModelFactory, PelvarModelsBuildTheirTrees)
+{
+    struct Case {
+        int code;
+        const char* caption;
+        std::vector<std::string> own; // the root's children before the groups
+    };
+    const std::vector<std::string> single = {"Channel", "Параметры модема"};
+    const std::vector<std::string> twin = {"Channel", "Voice", "Параметры модема channel", "Параметры модема voice"};
+    const Case cases[] = {
+        {6, "Pelvar-44", single},          {8, "Pelvar-42 С1-ТЧ и VOICE", single}, {9, "Pelvar-42 2хС1-ТЧ", twin},
+        {10, "Pelvar-41", single},         {11, "Pelvar-43 С1-ТЧ и VOICE", single}, {12, "Pelvar-43 2хС1-ТЧ", twin},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const TModelEntry* entry = ModelEntry(c.code);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->Family, TTreeFamily::Hask);
+        auto doc = CreateModelDocument(c.code, c.caption);
+        EXPECT_EQ(doc->ModelName, c.caption);
+        EXPECT_EQ(doc->Find<TField>("041")->GetValue().ToInt32(), 500) << "with its defaults";
+        TBindingTree tree;
+        TTreeGroups g;
+        BuildFamilyTree(entry->Family, c.code, tree, g, *doc);
+        TNodeTree* root = g.Root;
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->Caption(), c.caption);
+        std::vector<std::string> top = c.own;
+        for (const char* group : {"Устройства", "Логические каналы", "Апертуры каналов ТИТ", "Преобразования каналов ТИТ"})
+            top.push_back(group);
+        EXPECT_EQ(Captions(root), top);
+        std::vector<int> icons = c.own.size() == 2 ? std::vector<int>{24, 3} : std::vector<int>{24, 24, 3, 3};
+        icons.insert(icons.end(), {7, 27, 25, 26});
+        EXPECT_EQ(Icons(root), icons);
+
+        // A port node shows the port page, a device the common device page; a modem
+        // node shows none yet.
+        EXPECT_EQ(FrameKindForNode(root->Child(0), doc.get(), g).Kind, TFrameKind::Port);
+        const int modem = static_cast<int>(c.own.size()) / 2;
+        EXPECT_EQ(FrameKindForNode(root->Child(modem), doc.get(), g), TFrameChoice{});
+        EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
+                  (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+        EXPECT_STREQ(doc->DeviceByIndex(0)->ClassName(), "THask1Device");
+    }
+}
+
+TEST(ModelFactory, TramelHas200SlotsAndNoLogicalChannels)
+{
+    const TModelEntry* entry = ModelEntry(7);
+    ASSERT_NE(entry, nullptr);
+    auto doc = CreateModelDocument(7, "Tramel-5141");
+    TBindingTree tree;
+    TTreeGroups g;
+    BuildFamilyTree(entry->Family, 7, tree, g, *doc);
+    ASSERT_NE(g.Root, nullptr);
+    EXPECT_EQ(g.Root->Caption(), "Tramel-5141");
+    EXPECT_EQ(Captions(g.Root),
+              (std::vector<std::string>{"Устройства", "Апертуры каналов ТИТ", "Преобразования каналов ТИТ"}));
+    EXPECT_EQ(g.LogicChannels, nullptr);
+    ASSERT_EQ(g.Devices->ChildCount(), 200);
+    for (int i : {0, 99, 199}) {
+        TNodeTree* d = g.Devices->Child(i);
+        EXPECT_EQ(d->FieldList(), doc->DeviceByIndex(i));
+        EXPECT_EQ(d->ChildCount(), 3);
+    }
+    EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
+              (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+
+    // Nine port items in each role; a control point speaks МЭК or ModBus only.
+    TMenuItem menu;
+    BuildAddDeviceMenu(menu, doc.get());
+    ASSERT_EQ(menu.Count(), 2);
+    for (int role = 0; role < 2; ++role) ASSERT_EQ(menu.Item(role)->Count(), 9) << role;
+    const TMenuItem& pu = *menu.Item(0);
+    EXPECT_EQ(pu.Item(6)->Caption, "LAN1");
+    std::vector<std::string> protocols;
+    for (int i = 0; i < pu.Item(0)->Count(); ++i) protocols.push_back(pu.Item(0)->Item(i)->Caption);
+    EXPECT_EQ(protocols, (std::vector<std::string>{"Протокол МЭК", "Протокол ModBus"}));
+    EXPECT_EQ(menu.Item(1)->Item(0)->Count(), 8);
 }
 
 } // namespace

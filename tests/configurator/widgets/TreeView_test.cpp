@@ -266,7 +266,7 @@ TEST_F(TreeViewTest, PostedFrameNotifySelectsTheDeviceLater)
     // And a model without a document.
     ASSERT_TRUE(platform::PostMessage(hwnd, platform::WM_FRAME_NOTIFY, 0,
                                       reinterpret_cast<platform::LPARAM>(doc->Document()->DeviceByIndex(3))));
-    EXPECT_THROW(doc->CreateDocumentForModel(7, "Tramel-5141"), std::exception);
+    EXPECT_THROW(doc->CreateDocumentForModel(18, "Новая"), std::exception);
     Process();
     EXPECT_EQ(view->topLevelItemCount(), 0);
 }

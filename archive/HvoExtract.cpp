@@ -1,0 +1,422 @@
+// Selection of entries by masks and attributes, extraction of single entries into
+// folders, testing, the loop over marked entries and the public search and extract
+// operations.
+
+#include "archive/HvoBaseArchiver.h"
+#include "archive/HvoExcept.h"
+#include "archive/HvoStrFunc.h"
+#include "archive/HvoUnicodeInfo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::string Backslashed(std::string name)
+{
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+std::string Slashed(std::string name)
+{
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+std::string WithoutFinalSeparator(std::string name)
+{
+    if (!name.empty() && IsSeparator(name.back())) name.pop_back();
+    return name;
+}
+
+// The key of a name's folder: its path part with "\" separators, in lower case.
+std::string FolderKey(const std::string& name) { return WideLowerCase(Backslashed(WideExtractFilePath(name))); }
+
+// Characters of a leading drive ("X:") or network share ("\\server\share") of a mask,
+// together with the separators that follow it; 0 when there is none.
+size_t DrivePartLength(const std::string& mask)
+{
+    size_t length = 0;
+    if (mask.size() >= 2 && std::isalpha(static_cast<unsigned char>(mask[0])) && mask[1] == ':') {
+        length = 2;
+    } else if (mask.size() >= 2 && IsSeparator(mask[0]) && IsSeparator(mask[1])) {
+        const size_t server = mask.find_first_of("/\\", 2);
+        if (server == std::string::npos) return mask.size();
+        const size_t share = mask.find_first_of("/\\", server + 1);
+        length = share == std::string::npos ? mask.size() : share;
+    }
+    if (length == 0) return 0;
+    while (length < mask.size() && IsSeparator(mask[length])) ++length;
+    return length;
+}
+
+// The parts of a target name that make its path below the base folder: "." and empty
+// parts dropped. False for a name that would leave the base folder or cannot name a
+// file there: a leading separator (absolute or network path), ":" (drive or stream), a
+// control character, a ".." part, or no part at all.
+bool SafeParts(const std::string& name, std::vector<std::string>& parts)
+{
+    parts.clear();
+    if (name.empty() || IsSeparator(name.front())) return false;
+    std::string part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || IsSeparator(name[i])) {
+            if (part == "..") return false;
+            if (!part.empty() && part != ".") parts.push_back(part);
+            part.clear();
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == ':') return false;
+        part += name[i];
+    }
+    return !parts.empty();
+}
+
+std::string Joined(const std::vector<std::string>& parts, size_t count)
+{
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += (i ? "/" : "") + parts[i];
+    return out;
+}
+
+// A descriptor closed when it goes.
+class TDescriptor {
+public:
+    explicit TDescriptor(int fd = -1) : fd_(fd) {}
+    ~TDescriptor() { Reset(-1); }
+    TDescriptor(const TDescriptor&) = delete;
+    TDescriptor& operator=(const TDescriptor&) = delete;
+    void Reset(int fd)
+    {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The process-wide lock for one run of the processing loop.
+class TArchiverLockHolder {
+public:
+    TArchiverLockHolder() { EnterArchiverLock(); }
+    ~TArchiverLockHolder() { LeaveArchiverLock(); }
+    TArchiverLockHolder(const TArchiverLockHolder&) = delete;
+    TArchiverLockHolder& operator=(const TArchiverLockHolder&) = delete;
+};
+
+bool IsDirectoryEntry(const TDirItem& item)
+{
+    return (item.ExternalAttributes & faDirectory) != 0 || (!item.FileName.empty() && item.FileName.back() == '/');
+}
+
+} // namespace
+
+// ---- Selection -------------------------------------------------------------------------
+
+bool THvoBaseArchiver::MaskMatch(const std::string& name, const std::string& mask)
+{
+    if (mask.empty()) return false;
+    std::string m = mask;
+    const size_t all = m.find("*.*");
+    if (all != std::string::npos) m.replace(all, 3, "*");
+    const bool noExtension = mask.back() == '.';
+    if (noExtension && !m.empty() && m.back() == '.') m.pop_back();
+    std::string n = name;
+    if (!n.empty() && n.back() == '.') n.pop_back();
+    if (!MatchesMask(n, m, true)) return false;
+    if (!noExtension) return true;
+    const std::string extension = WideExtractFileExt(name);
+    return extension.empty() || extension == ".";
+}
+
+bool THvoBaseArchiver::AttributesMatch(uint32_t itemAttributes, int32_t searchAttr)
+{
+    return (itemAttributes & ~static_cast<uint32_t>(searchAttr) & 0x1E) == 0;
+}
+
+bool THvoBaseArchiver::ItemMatches(int32_t index, const TInternalSearchRec& search)
+{
+    const std::string& stored = dirManager_->Items.ItemPtr(index).FileName;
+    if (search.UseMaskLists) {
+        const std::string name = Backslashed(stored);
+        const auto matches = [&](const std::string& mask) { return MaskMatch(name, mask); };
+        return std::any_of(fileMasks_.begin(), fileMasks_.end(), matches) &&
+               std::none_of(exclusionMasks_.begin(), exclusionMasks_.end(), matches);
+    }
+    const std::string full = WithoutFinalSeparator(stored);
+    if (!MaskMatch(full, search.FileMask) && !MaskMatch(WideExtractFileName(full), search.FileMask)) return false;
+    return !MaskMatch(full, search.ExclusionMask);
+}
+
+bool THvoBaseArchiver::FindItem(THvoArchiveItem& result)
+{
+    CheckActive();
+    TInternalSearchRec& search = result.Internal;
+    THvoDirArray& items = dirManager_->Items;
+    int32_t found = -1;
+    if (!search.UseWildcards && !options_.Recurse) {
+        int32_t at = -1;
+        if (items.FindName(search.FileMask, at) && at >= search.Index) found = at;
+    } else {
+        const std::string maskFolder = FolderKey(search.FileMask);
+        for (int32_t i = std::max(search.Index, 0); i < items.Count && found < 0; ++i) {
+            const TDirItem& item = items.ItemPtr(i);
+            if (!options_.Recurse && FolderKey(item.FileName) != maskFolder) continue;
+            if (ItemMatches(i, search) && AttributesMatch(item.ExternalAttributes, search.SearchAttr)) found = i;
+        }
+    }
+    if (found < 0) return false;
+
+    const TDirItem& item = items.ItemPtr(found);
+    search.Index = found;
+    const std::string name = WithoutFinalSeparator(Backslashed(item.FileName));
+    result.FileName = WideExtractFileName(name);
+    result.StoredPath = WideExtractFilePath(name);
+    const uint64_t compressed = std::min<uint64_t>(item.EffectiveCompressedSize(), INT64_MAX);
+    const uint64_t uncompressed = std::min<uint64_t>(item.EffectiveUncompressedSize(), INT64_MAX);
+    result.CompressedSize = static_cast<int64_t>(compressed);
+    result.UncompressedSize = static_cast<int64_t>(uncompressed);
+    result.CompressionRate =
+        uncompressed == 0 ? 100.0 : std::max(0.0, (1.0 - double(compressed) / double(uncompressed)) * 100.0);
+    result.Encrypted = (item.Flags & 1) != 0;
+    result.LastModFileDate = item.LastModDate;
+    result.LastModFileTime = item.LastModTime;
+    result.CRC = item.Crc32;
+    result.ExternalFileAttr = item.ExternalAttributes;
+    result.Comment = item.Comment;
+    return true;
+}
+
+void THvoBaseArchiver::MarkItems(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask)
+{
+    CheckActive();
+    dirManager_->Items.ClearMarks();
+    THvoArchiveItem item;
+    for (bool found = FindFirst(fileMask, item, searchAttr, exclusionMask); found; found = FindNext(item))
+        dirManager_->Items.ItemPtr(item.Internal.Index).Marked = true;
+}
+
+// ---- Public operations -----------------------------------------------------------------
+
+bool THvoBaseArchiver::FindFirst(const std::string& fileMask, THvoArchiveItem& item, int32_t searchAttr,
+                                 const std::string& exclusionMask)
+{
+    CheckActive();
+    std::string mask = fileMask;
+    const size_t drive = DrivePartLength(fileMask);
+    if (drive > 0 && options_.StorePath != spFullPathWithDrive) mask = fileMask.substr(drive);
+    TInternalSearchRec& search = item.Internal;
+    search.FileMask = Slashed(mask);
+    search.ExclusionMask = exclusionMask;
+    search.UseMaskLists = false;
+    search.UseWildcards = search.FileMask.find_first_of("*?") != std::string::npos;
+    search.SearchAttr = searchAttr;
+    search.Index = 0;
+    return FindItem(item);
+}
+
+bool THvoBaseArchiver::FindNext(THvoArchiveItem& item)
+{
+    ++item.Internal.Index;
+    return FindItem(item);
+}
+
+void THvoBaseArchiver::ExtractFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask)
+{
+    CheckActive();
+    CheckNoUpdate();
+    const bool wildcards = fileMask.find_first_of("*?") != std::string::npos;
+    if (!options_.Recurse && !wildcards && exclusionMask.empty() && searchAttr == 10431) {
+        THvoArchiveItem item;
+        if (!FindFirst(fileMask, item, searchAttr, exclusionMask)) return;
+        dirManager_->Items.ItemPtr(item.Internal.Index).Marked = true;
+        ProcessMarkedItems(poExtract, item.Internal.Index);
+        return;
+    }
+    MarkItems(fileMask, searchAttr, exclusionMask);
+    ProcessMarkedItems(poExtract, -1);
+}
+
+// ---- Single entries --------------------------------------------------------------------
+
+void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const std::string& baseDir)
+{
+    CheckActive();
+    if (index < 0 || index >= dirManager_->Items.Count) Raise(16);
+    const TDirItem& item = dirManager_->Items.ItemPtr(index);
+    const bool directoryEntry = IsDirectoryEntry(item);
+    const TDosDateTime stamp{item.LastModDate, item.LastModTime};
+    uint32_t attributes = item.ExternalAttributes;
+    std::string target = name;
+    DoExtractFile(target, attributes, item.Comment);
+
+    if (!options_.CreateDirs) {
+        if (directoryEntry) return;
+        target = WideExtractFileName(target);
+    }
+    std::vector<std::string> parts;
+    if (!SafeParts(target, parts)) throw EHvoException(68, Name, {Backslashed(target)});
+    // Every part names a folder for a directory entry stored with its final separator;
+    // otherwise the last part is the file (or, for a directory entry without one, nothing).
+    const bool allFolders = directoryEntry && IsSeparator(target.back());
+    const size_t folderCount = allFolders ? parts.size() : parts.size() - 1;
+
+    const std::string base = WideIncludeTrailingBackslash(baseDir);
+    const std::string folderPath = base + Joined(parts, folderCount);
+    TDescriptor folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0 && WideForceDirectories(base)) folder.Reset(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0) throw EHvoException(20, Name, {folderPath});
+    // Below the base folder each folder is made and entered by itself, never through a
+    // symbolic link: what the archive names cannot lead outside.
+    for (size_t i = 0; i < folderCount; ++i) {
+        if (::mkdirat(folder.Get(), parts[i].c_str(), 0777) != 0 && errno != EEXIST)
+            throw EHvoException(20, Name, {folderPath});
+        const int next = ::openat(folder.Get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) throw EHvoException(20, Name, {folderPath});
+        folder.Reset(next);
+    }
+    if (directoryEntry) return;
+
+    const std::string& leaf = parts.back();
+    const std::string targetPath = base + Joined(parts, parts.size());
+    struct stat existing {};
+    if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        const bool regular = S_ISREG(existing.st_mode);
+        if (!options_.ReplaceReadOnly && regular && (existing.st_mode & S_IWUSR) == 0) return;
+        // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
+        const uint32_t entryAge = DosToInt(stamp);
+        const uint32_t fileAge = DosToInt(TimeToDos(existing.st_mtime));
+        bool overwrite = true;
+        switch (options_.OverwriteMode) {
+        case omPrompt: {
+            std::string destination = targetPath;
+            overwrite = false;
+            DoConfirmOverwrite(name, destination, overwrite);
+            break;
+        }
+        case omAlways: break;
+        case omNever: overwrite = false; break;
+        case omIfNewer: overwrite = entryAge > fileAge; break;
+        case omIfOlder: overwrite = entryAge < fileAge; break;
+        }
+        if (!overwrite) return;
+        if (regular)
+            ::fchmodat(folder.Get(), leaf.c_str(), (existing.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
+        if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0) throw EHvoException(19, Name, {targetPath});
+    }
+    const int fd = ::openat(folder.Get(), leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) throw EHvoException(19, Name, {targetPath});
+
+    TFileStream file(fd, targetPath);
+    std::exception_ptr failure;
+    try {
+        ExtractItemToStream(index, file);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The time is set whatever happened; an invalid packed value leaves it alone.
+    if (const auto moment = DosToTime(stamp)) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {*moment, 0}};
+        ::futimens(fd, times);
+    }
+    const bool remove = failure || Cancelled || FileSkipped;
+    // Only the read-only bit of the stored attributes has a meaning here: the rest (a Unix
+    // mode of the archive's maker among them) is never applied.
+    struct stat written {};
+    if (!remove && options_.SetAttributes && (attributes & faReadOnly) && ::fstat(fd, &written) == 0)
+        ::fchmod(fd, written.st_mode & 07777 & ~mode_t(0222));
+    ::close(file.Release());
+    if (remove) ::unlinkat(folder.Get(), leaf.c_str(), 0);
+    if (failure) std::rethrow_exception(failure);
+}
+
+void THvoBaseArchiver::TestItem(int32_t index, const std::string&)
+{
+    CheckActive();
+    if (index < 0 || index >= dirManager_->Items.Count) Raise(16);
+    if (IsDirectoryEntry(dirManager_->Items.ItemPtr(index))) return;
+    TNullStream sink;
+    ExtractItemToStream(index, sink);
+}
+
+// ---- The loop over marked entries ------------------------------------------------------
+
+void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_t index)
+{
+    TArchiverLockHolder lock;
+    CheckActive();
+    THvoDirArray& items = dirManager_->Items;
+    FilesDone = 0;
+    FilesTotal = 0;
+    Cancelled = false;
+    ProgressOn = true;
+    if (index >= 0) {
+        FilesTotal = 1;
+    } else {
+        for (int32_t i = 0; i < items.Count; ++i)
+            if (items.ItemPtr(i).Marked) ++FilesTotal;
+    }
+    const bool reports = operation == poExtract || operation == poTest;
+    THvoAction action = fxaIgnore;
+    if (reports) DoOverallProgress(operation, ppStart, 0.0, Cancelled);
+    if (!Cancelled) {
+        bool leave = false;
+        for (int32_t i = std::max(index, 0); !leave && i < items.Count; ++i) {
+            if (items.ItemPtr(i).Marked) {
+                items.ItemPtr(i).Operation = static_cast<uint8_t>(operation);
+                do {
+                    action = fxaIgnore;
+                    const std::string name = Backslashed(items.ItemPtr(i).FileName);
+                    try {
+                        bool confirm = true;
+                        DoConfirmProcessFile(name, operation, confirm);
+                        if (!confirm) break;
+                        if (workingDir_.empty()) workingDir_ = WideGetCurrentDir();
+                        const std::string base = WideIncludeTrailingBackslash(baseDir_.empty() ? workingDir_ : baseDir_);
+                        if (reports) {
+                            DoFileProgress(name, operation, 0.0, ppStart, Cancelled);
+                            if (Cancelled) {
+                                leave = true;
+                                break;
+                            }
+                        }
+                        if (operation == poExtract) ExtractItem(i, name, base);
+                        if (operation == poTest) TestItem(i, name);
+                        if (reports) {
+                            bool cancel = Cancelled;
+                            DoFileProgress(name, operation, 100.0, ppEnd, cancel);
+                            Cancelled = Cancelled || cancel;
+                        }
+                        if (Cancelled) {
+                            leave = true;
+                            break;
+                        }
+                        ++FilesDone;
+                    } catch (const EHvoException& e) {
+                        DoProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.what(), action);
+                        if (action == fxaAbort) leave = true;
+                    }
+                } while (action == fxaRetry);
+            }
+            if (index >= 0) break;
+        }
+        if (reports) {
+            bool cancel = Cancelled;
+            DoOverallProgress(operation, ppEnd, 100.0, cancel);
+            Cancelled = Cancelled || cancel;
+        }
+    }
+    if (Cancelled || action == fxaAbort) ResetUpdateCount();
+}
