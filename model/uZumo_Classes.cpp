@@ -766,6 +766,8 @@ template <class T>
 void TDevice::AppendBlocks(TLayout& layout, int count, const char* keyFormat, const char* nameFormat,
                            std::vector<T*>& list, const TBlockFactory<T>& make)
 {
+    layout.Reserve(static_cast<size_t>(count));
+    list.reserve(list.size() + static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         T* block = layout.Add(platform::Format(keyFormat, i),
                               make(platform::Format(nameFormat, i + 1), Block, layout.Offset()));
