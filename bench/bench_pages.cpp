@@ -1,18 +1,23 @@
 // The configurator's page budgets, offscreen, through the program's main window: from
 // the program's start (before the application object) to the common page shown, and
-// switching between the device nodes of a document with every slot in use.
+// switching among the root, the devices group and the device nodes of a document with
+// every slot in use.
 //
-//   bench_pages [switches]
+//   bench_pages [switches [model]]
 //
-// switches: how many device-to-device switches to time (default 200); the mean and the
-// worst are printed. The window's settings file goes to a temporary folder.
+// switches: how many switches to time (default 200); the mean and the worst are
+// printed. model: a model code or name (default the start-up model); its document is
+// made through the model list as the user's choice makes it. The window's settings
+// file goes to a temporary folder.
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FDeviceGroup.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
+#include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
 #include "platform/ProgramDir.h"
 #include "platform/Windows.h"
@@ -20,6 +25,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTableView>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +67,34 @@ void SetValue(TFieldLst& list, const char* key, int32_t value)
     if (auto* field = dynamic_cast<TField*>(list.FindField(key))) field->SetValue(value);
 }
 
+// A model code, or the code of a model name; -1 for neither.
+int ModelCode(const char* arg)
+{
+    char* end = nullptr;
+    const long code = std::strtol(arg, &end, 10);
+    if (end != arg && *end == 0) return code >= 0 && code < ModelCount ? static_cast<int>(code) : -1;
+    for (int i = 0; i < ModelCount; ++i)
+        if (ModelNames[i] == std::string(arg)) return i;
+    return -1;
+}
+
+// The protocol indexes of a mask, ascending.
+std::vector<int> ProtocolsOf(uint32_t mask)
+{
+    std::vector<int> protocols;
+    for (int i = 1; i < ProtocolCount; ++i)
+        if (mask & (uint32_t{1} << i)) protocols.push_back(i);
+    return protocols;
+}
+
+// The child of a node whose caption is the text; none without one.
+QTreeWidgetItem* ChildByCaption(QTreeWidgetItem* parent, const QString& caption)
+{
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == caption) return parent->child(i);
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,6 +102,11 @@ int main(int argc, char** argv)
     namespace fs = std::filesystem;
     const auto programStart = Clock::now();
     const int switches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    const int model = argc > 2 ? ModelCode(argv[2]) : -1;
+    if (argc > 2 && model < 0) {
+        std::fprintf(stderr, "model %s: unknown\n", argv[2]);
+        return 1;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     std::string pattern = (fs::temp_directory_path() / "bench_pages.XXXXXX").string();
@@ -99,42 +138,84 @@ int main(int argc, char** argv)
             result = 1;
         }
 
-        // Every slot in use, КП and ПУ, on every port.
+        // The model asked for, as the user picks it from the model list.
+        if (result == 0 && model >= 0 && model != window.Controller().ModelCode()) {
+            window.Controller().ChangeModel(model);
+            PumpUntil([&] { return view->topLevelItemCount() > 0; });
+            Settle();
+        }
+
+        // Every slot in use: the document's КП and ПУ protocols in turn, on every port.
         auto* doc = dynamic_cast<TZumo2Doc*>(window.Controller().Document());
-        std::vector<double> times;
+        std::vector<double> rootTimes, groupTimes, deviceTimes;
         int count = 0;
         if (result == 0 && doc) {
-            const int protocols[] = {1, 2, 4, 5, 7, 9, 12, 15, 16, 23};
+            const std::vector<int> kp = ProtocolsOf(doc->KpProtocolMask);
+            const std::vector<int> pu = ProtocolsOf(doc->PuProtocolMask);
+            const int ports = static_cast<int>(doc->GetPortNames().size());
             for (int i = 0; i < doc->DeviceCount(); ++i) {
                 TDevice& device = *doc->DeviceByIndex(i);
-                SetValue(device, "004", ProtocolCodes[protocols[i % 10]]);
-                SetValue(device, "011", i % 2);
-                SetValue(device, "002", i % 3);
+                const bool isPu = i % 2 == 1 && !pu.empty();
+                const std::vector<int>& protocols = isPu ? pu : kp;
+                if (protocols.empty()) continue;
+                SetValue(device, "011", isPu ? 1 : 0);
+                SetValue(device, "004", ProtocolCodes[protocols[static_cast<size_t>(i / 2) % protocols.size()]]);
+                SetValue(device, "002", ports > 0 ? i % ports : 0);
                 SetValue(device, "000", i + 1);
             }
             window.DocTree()->RefreshTree();
-            QTreeWidgetItem* devices = view->topLevelItem(0)->child(1);
-            count = devices->childCount();
+            Settle();
+            QTreeWidgetItem* root = view->topLevelItem(0);
+            QTreeWidgetItem* devices = ChildByCaption(root, "Устройства");
+            if (!devices || devices->childCount() == 0) {
+                std::fprintf(stderr, "no \"Устройства\" group with devices\n");
+                result = 1;
+            } else {
+                count = devices->childCount();
+            }
+            // Root, devices group, a device, and again: every third switch of each kind.
             for (int k = 0; k < switches && result == 0; ++k) {
-                QTreeWidgetItem* item = devices->child((k + 1) % count);
+                QTreeWidgetItem* item = k % 3 == 0 ? root : k % 3 == 1 ? devices : devices->child((k / 3 + 1) % count);
                 const auto start = Clock::now();
                 view->setCurrentItem(item);
                 window.UpdateControls();
                 Settle();
-                times.push_back(Ms(start));
-                if (!qobject_cast<TfrDevice*>(window.ShownFrame())) {
-                    std::fprintf(stderr, "switch %d shows no device page\n", k);
+                const double ms = Ms(start);
+                QWidget* shown = window.ShownFrame();
+                const bool right = k % 3 == 0   ? qobject_cast<TfrCommon*>(shown) != nullptr
+                                   : k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) != nullptr
+                                                : qobject_cast<TfrDevice*>(shown) != nullptr;
+                if (!right) {
+                    std::fprintf(stderr, "switch %d shows the wrong page\n", k);
+                    result = 1;
+                }
+                (k % 3 == 0 ? rootTimes : k % 3 == 1 ? groupTimes : deviceTimes).push_back(ms);
+                auto* group = k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) : nullptr;
+                if (group && group->Grid()->model()->rowCount() != count) {
+                    std::fprintf(stderr, "the devices group lists %d rows, not %d\n",
+                                 group->Grid()->model()->rowCount(), count);
                     result = 1;
                 }
             }
         }
 
         std::printf("start to the common page shown : %8.3f ms (budget 500 ms)\n", toCommon);
-        if (!times.empty()) {
-            const double mean = std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
-            const double worst = *std::max_element(times.begin(), times.end());
-            std::printf("device node switches (%d devices, %zu switches): mean %8.3f ms, worst %8.3f ms (budget 50 ms)\n",
-                        count, times.size(), mean, worst);
+        std::vector<double> all;
+        for (const auto* times : {&rootTimes, &groupTimes, &deviceTimes}) all.insert(all.end(), times->begin(), times->end());
+        if (!all.empty()) {
+            const auto report = [](const char* what, const std::vector<double>& times) {
+                if (times.empty()) return;
+                const double mean = std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
+                const double worst = *std::max_element(times.begin(), times.end());
+                std::printf("  %-13s (%3zu switches): mean %8.3f ms, worst %8.3f ms\n", what, times.size(), mean, worst);
+            };
+            std::printf("model %d \"%s\", %d devices in use\n", window.Controller().ModelCode(),
+                        window.Controller().ModelText().c_str(), count);
+            report("to the root", rootTimes);
+            report("to the group", groupTimes);
+            report("to a device", deviceTimes);
+            report("all switches", all);
+            std::printf("  budget 50 ms per switch\n");
         }
         platform::SetTerminating(true);
     }

@@ -2,6 +2,7 @@
 
 #include "platform/CodePages.h"
 
+#include <array>
 #include <cstdint>
 
 namespace {
@@ -32,6 +33,20 @@ KeyRank RankOf(char32_t c)
     return {4, c};
 }
 
+// RankOf for the ASCII characters, packed as class * 256 + weight, so that two packed
+// ranks compare as the ranks do.
+constexpr auto AsciiRanks = [] {
+    std::array<uint16_t, 0x80> ranks{};
+    for (char32_t c = 0; c < 0x80; ++c) {
+        uint32_t cls = 0, weight = c;
+        if (c >= '0' && c <= '9') cls = 1;
+        else if (c >= 'A' && c <= 'Z') cls = 2, weight = c + 0x20;
+        else if (c >= 'a' && c <= 'z') cls = 2;
+        ranks[c] = static_cast<uint16_t>(cls << 8 | weight);
+    }
+    return ranks;
+}();
+
 } // namespace
 
 int CompareKeys(std::string_view a, std::string_view b)
@@ -41,6 +56,12 @@ int CompareKeys(std::string_view a, std::string_view b)
         const unsigned char ca = static_cast<unsigned char>(a[i]);
         const unsigned char cb = static_cast<unsigned char>(b[j]);
         if (ca == cb && ca < 0x80) { // most keys are ASCII and share long prefixes
+            ++i, ++j;
+            continue;
+        }
+        if (ca < 0x80 && cb < 0x80) { // both ASCII and different
+            const uint16_t ra = AsciiRanks[ca], rb = AsciiRanks[cb];
+            if (ra != rb) return ra < rb ? -1 : 1;
             ++i, ++j;
             continue;
         }

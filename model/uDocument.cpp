@@ -641,6 +641,9 @@ void TLayout::MoveTo(int32_t at, const std::string& key)
 
 void TLayout::Rows(std::span<const TLayoutRow> rows)
 {
+    size_t fields = 0;
+    for (const TLayoutRow& row : rows) fields += static_cast<size_t>(row.Count > 0 ? row.Count : 1);
+    Reserve(fields);
     for (const TLayoutRow& row : rows) {
         const int count = row.Count > 0 ? row.Count : 1;
         for (int i = 0; i < count; ++i) {

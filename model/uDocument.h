@@ -7,6 +7,7 @@
 #include "model/UiCallbacks.h"
 #include "model/Variant.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -614,6 +615,16 @@ public:
     void Rows(std::span<const TLayoutRow> rows);
 
     void Skip(int32_t reserved) { offset_ += reserved; }
+
+    // Room for `more` children beyond those the list holds, so that adding them moves
+    // nothing; the order and the keys stay as the adders make them.
+    // Repeated calls still grow the list geometrically.
+    void Reserve(size_t more)
+    {
+        auto& children = list_.children_;
+        if (children.size() + more > children.capacity())
+            children.reserve(std::max(children.size() + more, 2 * children.capacity()));
+    }
 
     // A nested list named `name` under `key`, made with (block, offset, args...).
     template <class T, class... A>

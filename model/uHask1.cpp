@@ -368,9 +368,17 @@ TDevProtocolFactory Hask1ProtocolFactory(int index)
 
 void MarkHask1DeviceFields(TDevice& device, const THask1MarkRules& rules)
 {
-    const auto set = [&device](std::initializer_list<const char*> keys, bool checkDefault) {
-        for (const char* key : keys)
-            if (auto* field = dynamic_cast<TField*>(device.TFieldLst::FindField(key))) field->CheckDefault = checkDefault;
+    // The keys by rule, one run after another, in the order of `runs` below.
+    static const char* const keys[] = {
+        "0004", "ts_link", "tit_link",                                            // КП only
+        "0013", "0014", "0015",                                                   // polling
+        "061", "062", "063", "064", "065", "066", "067", "074", "075", "076", "077", // МЭК
+        "078", "090", "091", "092", "093", "094", "095", "096", "097", "098", "099", "101",
+        "073",                                                                    // МЭК variant
+        "019",                                                                    // ПУ only
+        "006", "068_1", "068_2", "068_3",                                         // serial
+        "001",                                                                    // speed
+        "003", "007", "022", "024",                                               // off LAN
     };
     const int p = device.ActiveProtocolIndex();
     const bool pu = device.RoleField()->GetValue().ToInt32() == 1;
@@ -378,16 +386,29 @@ void MarkHask1DeviceFields(TDevice& device, const THask1MarkRules& rules)
     const bool lan = port >= rules.FirstLan && port <= rules.LastLan;
     const bool pollSettingsUnused = pu || p == 3 || p == 10 || p == 11 || p == 15 || p == 16 || p == 18 || p == 20;
 
-    set({"0004", "ts_link", "tit_link"}, pu);
-    set({"0013", "0014", "0015"}, pollSettingsUnused);
-    set({"061", "062", "063", "064", "065", "066", "067", "074", "075", "076", "077", "078", "090", "091", "092",
-         "093", "094", "095", "096", "097", "098", "099", "101"},
-        p != 1);
-    if (rules.IecVariantFixed) set({"073"}, p != 1);
-    set({"019"}, !pu);
-    set({"006", "068_1", "068_2", "068_3"}, rules.SerialFixedOnLan && lan);
-    set({"001"}, lan);
-    set({"003", "007", "022", "024"}, !lan);
+    struct TRun {
+        size_t count;
+        bool applies;
+        bool checkDefault;
+    };
+    const TRun runs[] = {
+        {3, true, pu},
+        {3, true, pollSettingsUnused},
+        {23, true, p != 1},
+        {1, rules.IecVariantFixed, p != 1},
+        {1, true, !pu},
+        {4, true, rules.SerialFixedOnLan && lan},
+        {1, true, lan},
+        {4, true, !lan},
+    };
+    const std::span<TField* const> fields = device.OwnFields(keys);
+    size_t at = 0;
+    for (const TRun& run : runs) {
+        if (run.applies)
+            for (size_t i = at; i < at + run.count; ++i)
+                if (fields[i]) fields[i]->CheckDefault = run.checkDefault;
+        at += run.count;
+    }
 }
 
 void THask1Device::LayoutFields(TLayout& layout) { LayOutHask1DeviceFields(layout, {}); }

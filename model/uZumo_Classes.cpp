@@ -2,6 +2,8 @@
 
 #include "platform/Format.h"
 
+#include <charconv>
+#include <cstring>
 #include <iterator>
 
 // ---------------------------------------------------------------------------------
@@ -766,13 +768,35 @@ TDevProtocol* TDevice::MakeProtocolBlock(int index) const
 
 void TDevice::ReserveProtocolArea(TLayout& layout) { layout.Skip(ProtocolAreaSize()); }
 
+namespace {
+
+// Format(format, n) for a format whose one directive is "%.2d" and n >= 0, without the
+// formatting machinery: devices make thousands of block keys and names. Any other
+// format goes to Format.
+std::string FormatNumber(const char* format, int n)
+{
+    const char* directive = std::strchr(format, '%');
+    if (n < 0 || !directive || std::strncmp(directive, "%.2d", 4) != 0 || std::strchr(directive + 1, '%'))
+        return platform::Format(format, n);
+    char digits[16];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    std::string text(format, directive);
+    if (end - digits < 2) text += '0';
+    text.append(digits, static_cast<size_t>(end - digits));
+    text += directive + 4;
+    return text;
+}
+
+} // namespace
+
 template <class T>
 void TDevice::AppendBlocks(TLayout& layout, int count, const char* keyFormat, const char* nameFormat,
                            std::vector<T*>& list, const TBlockFactory<T>& make)
 {
+    layout.Reserve(static_cast<size_t>(count));
+    list.reserve(list.size() + static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        T* block = layout.Add(platform::Format(keyFormat, i),
-                              make(platform::Format(nameFormat, i + 1), Block, layout.Offset()));
+        T* block = layout.Add(FormatNumber(keyFormat, i), make(FormatNumber(nameFormat, i + 1), Block, layout.Offset()));
         if (block) list.push_back(block);
     }
 }
@@ -877,6 +901,16 @@ void TDevice::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
 {
     TFieldLst::CheckDefaults(path, run);
     if (TDevProtocol* active = ActiveProtocol()) active->CheckDefaults(path, run);
+}
+
+std::span<TField* const> TDevice::OwnFields(std::span<const char* const> keys) const
+{
+    if (ownFieldsTable_ != keys.data() || ownFields_.size() != keys.size()) {
+        ownFields_.clear();
+        for (const char* key : keys) ownFields_.push_back(dynamic_cast<TField*>(TFieldLst::FindField(key)));
+        ownFieldsTable_ = keys.data();
+    }
+    return ownFields_;
 }
 
 void TDevice::SetCheckDefault(std::initializer_list<const char*> keys, bool checkDefault)

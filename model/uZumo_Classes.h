@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -463,6 +464,12 @@ public:
     TField* ProtocolField() const { return protocol_; } // "004"
     TField* RoleField() const { return role_; }        // "011", 1 ПУ, 0 КП
 
+    // The device's own fields of a table of keys, in its order (none for a key that
+    // names no field of the device itself). The table, a static array, is looked up on
+    // its first use and the fields kept for later calls with it: a device's fields live
+    // as long as it does. Another table replaces the kept one.
+    std::span<TField* const> OwnFields(std::span<const char* const> keys) const;
+
 protected:
     TDevice(TMemoryBlock* block, int32_t offset) : TFieldLst(block, offset) {}
 
@@ -523,4 +530,6 @@ private:
     TField* port_ = nullptr;
     TField* protocol_ = nullptr;
     TField* role_ = nullptr;
+    mutable const char* const* ownFieldsTable_ = nullptr; // the key table ownFields_ was found for
+    mutable std::vector<TField*> ownFields_;
 };

@@ -1,3 +1,4 @@
+#include "configurator/core/ChannelExport.h"
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
@@ -34,6 +35,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -496,6 +498,62 @@ TEST_F(PagesTest, DeviceGroupPage)
     Process();
     EXPECT_EQ(doc->Tree().Focused(), DevNode(7));
     EXPECT_NE(dynamic_cast<TfrDevice*>(doc->Frame()->Widget()), nullptr);
+}
+
+TEST_F(PagesTest, GrendalPagesWithEverySlotInUse)
+{
+    kept = CreateModelDocument(7, "Tramel-5141");
+    TZumo2Doc& grendal = *kept;
+    doc->AttachDocument(&grendal, 7);
+    doc->RefreshTree();
+
+    // The common page takes the Pelvar branch with both network panels.
+    auto* common = Select<TfrCommon>(doc->Groups().Root);
+    ASSERT_NE(common, nullptr);
+    EXPECT_EQ(common->gbBuffer->title(), "Буфер архива событий (макс. 50000 событий)");
+    EXPECT_FALSE(common->ch023->isVisible()) << "Контроль по PPS";
+    EXPECT_FALSE(common->ch028->isVisible()) << "Автоматическая коррекция часов";
+    EXPECT_TRUE(common->paNet->isVisible());
+    EXPECT_TRUE(common->gbNet1->isVisible());
+    EXPECT_TRUE(common->gbNet2->isVisible());
+    EXPECT_EQ(common->gbNet2->title(), "Параметры сети 2");
+    EXPECT_EQ(common->FieldOf(common->ed050), grendal.FindField("050"));
+    EXPECT_EQ(common->FieldOf(common->ed055), grendal.FindField("055"));
+
+    // Every slot in use, its address its slot number, one channel block each.
+    ASSERT_EQ(grendal.DeviceCount(), 200);
+    for (int i = 0; i < 200; ++i) {
+        UseSlot(grendal, i, 2, i % 9, 0, i + 1);
+        FieldOf(*grendal.DeviceByIndex(i)->ChannelBlockByIndex(0), "0002")->SetValue(int32_t{1});
+    }
+    doc->RefreshTree();
+
+    // The group page lists the slots in slot order, not in key order.
+    auto* group = Select<TfrDeviceGroup>(doc->Groups().Devices);
+    ASSERT_NE(group, nullptr);
+    QAbstractItemModel* model = group->Grid()->model();
+    ASSERT_EQ(model->rowCount(), 200);
+    for (int r : {0, 9, 98, 99, 100, 199})
+        EXPECT_EQ(model->index(r, 0).data().toString(), QString::number(r + 1)) << r;
+    EXPECT_EQ(model->index(8, 2).data().toString(), "LAN1 или LAN2");
+
+    // The export writes the devices in slot order: "Устройство_100" after "Устройство_99".
+    const std::vector<std::string> lines = CollectChannelCsvLines(grendal);
+    ASSERT_EQ(lines.size(), 200u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::istringstream line(lines[i]);
+        std::string title, port, address;
+        std::getline(line, title, ',');
+        std::getline(line, port, ',');
+        std::getline(line, address, ',');
+        EXPECT_EQ(address, " " + std::to_string(i + 1)) << lines[i];
+    }
+    EXPECT_EQ(lines[6], "КП ModBus, LAN1, 7, 0, 1, 0, неопределено: 255");
+
+    // A device node shows the common device page until the model has its own.
+    EXPECT_NE(SelectDevice(99), nullptr);
+    EXPECT_NE(SelectDevice(199), nullptr);
+    doc->ReleaseDocument();
 }
 
 } // namespace
