@@ -33,7 +33,7 @@ private:
 // s (text; a number is written in decimal), d (signed decimal), u (unsigned decimal),
 // x or X (hexadecimal). Width and precision count characters, not bytes; for numbers the
 // precision is the least number of digits ("%.3u" of 7 is "007"). A missing argument or
-// a malformed specification raises platform::EConvertError
+// a malformed format item raises platform::EConvertError
 // "Format '%s' invalid or incompatible with argument".
 std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatArg> args);
 

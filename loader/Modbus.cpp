@@ -22,7 +22,7 @@ constexpr std::array<uint16_t, 256> MakeCrcTable()
 
 constexpr std::array<uint16_t, 256> kCrc = MakeCrcTable();
 
-// The two byte tables of the MODBUS serial line specification: the byte that goes
+// The two byte tables of the MODBUS RTU CRC, split by byte: the byte that goes
 // first on the wire ("high" table) and the one that goes second ("low" table).
 constexpr std::array<uint8_t, 256> MakeHalf(bool high)
 {

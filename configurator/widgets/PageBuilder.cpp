@@ -109,26 +109,26 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
     const auto panelOf = [&](const char* name, auto& self) -> TBuiltPanel* {
         if (!name) return nullptr;
         if (auto it = panels.find(name); it != panels.end()) return &it->second;
-        const TPagePanel* spec = nullptr;
+        const TPagePanel* panel = nullptr;
         for (const TPagePanel& p : table.Panels)
-            if (std::string_view(p.Name) == name) spec = &p;
-        TBuiltPanel* parent = spec->Parent ? self(spec->Parent, self) : nullptr;
+            if (std::string_view(p.Name) == name) panel = &p;
+        TBuiltPanel* parent = panel->Parent ? self(panel->Parent, self) : nullptr;
         QWidget* owner = parent ? parent->Widget : &page;
         TBuiltPanel built;
         built.InColumn = !parent;
-        if (spec->Kind == TPanelKind::Group) {
-            built.Widget = NewGroup(owner, spec->Name, spec->Title ? QString::fromUtf8(spec->Title) : QString());
+        if (panel->Kind == TPanelKind::Group) {
+            built.Widget = NewGroup(owner, panel->Name, panel->Title ? QString::fromUtf8(panel->Title) : QString());
         } else {
             built.Widget = new QWidget(owner);
-            built.Widget->setObjectName(spec->Name);
+            built.Widget->setObjectName(panel->Name);
         }
-        if (spec->Kind == TPanelKind::Row) {
+        if (panel->Kind == TPanelKind::Row) {
             built.Line = new QHBoxLayout(built.Widget);
             built.Line->setContentsMargins(0, 0, 0, 0);
             built.Line->addStretch(1);
         } else {
             built.Grid = new QGridLayout(built.Widget);
-            if (spec->Kind == TPanelKind::Panel) built.Grid->setContentsMargins(0, 0, 0, 0);
+            if (panel->Kind == TPanelKind::Panel) built.Grid->setContentsMargins(0, 0, 0, 0);
             built.Grid->setColumnStretch(3, 1);
         }
         // Side by side in a row panel, in front of its closing stretch.
@@ -136,8 +136,8 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
             parent->Line->insertWidget(parent->Line->count() - 1, built.Widget);
         else
             column.addWidget(built.Widget);
-        made.widgets_[spec->Name] = built.Widget;
-        return &panels.emplace(spec->Name, built).first->second;
+        made.widgets_[panel->Name] = built.Widget;
+        return &panels.emplace(panel->Name, built).first->second;
     };
 
     for (const TPageRow& row : table.Rows) {
