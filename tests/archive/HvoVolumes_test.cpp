@@ -32,18 +32,6 @@ void CopySet(const std::string& folder, const fs::path& to)
     fs::copy(VolumeDir() / folder, to, fs::copy_options::recursive);
 }
 
-// The native error of what the call raised; 0 when it raised nothing.
-template <class Call>
-int NativeOf(Call&& call)
-{
-    try {
-        call();
-    } catch (const EHvoException& e) {
-        return e.NativeError;
-    }
-    return 0;
-}
-
 // The loader's sequence over the archive; failures are recorded and ignored.
 std::vector<Failure> ExtractIgnoring(const fs::path& archive, const fs::path& baseDir,
                                      const std::function<void(THalvorin&)>& prepare = {})
@@ -258,7 +246,7 @@ TEST(SplitSets, HandlersGetNumbersFromOneAndMaySupplyAnotherFolder)
     auto cancelled = THalvorin::Create();
     cancelled->OnRequestLastVolume = [](THvoBaseArchiver&, std::string&, bool& cancel) { cancel = true; };
     cancelled->SetFileName((VolumeDir() / "sfx" / "sp.exe").string());
-    EXPECT_EQ(NativeOf([&] { cancelled->OpenArchive(); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { cancelled->OpenArchive(); }), 45);
     EXPECT_FALSE(cancelled->Active());
 }
 
@@ -281,7 +269,7 @@ TEST(SplitSets, ADamagedCentralHeaderIsNotRebuiltAcrossVolumes)
 
     auto a = THalvorin::Create();
     a->SetFileName((dir / "set" / "sp.zip").string());
-    EXPECT_EQ(NativeOf([&] { a->OpenArchive(); }), 44);
+    EXPECT_EQ(NativeErrorOf([&] { a->OpenArchive(); }), 44);
 }
 
 TEST(SplitSets, EachVolumeIsOpenedABoundedNumberOfTimes)
@@ -325,7 +313,7 @@ TEST(SpannedSets, DetectedFromTheEndRecordAndAskedForByBoxes)
         dialogs->PushAnswer(platform::MsgResult::Cancel);
         auto a = THalvorin::Create();
         a->SetFileName(archive.string());
-        EXPECT_EQ(NativeOf([&] { a->OpenArchive(); }), 45);
+        EXPECT_EQ(NativeErrorOf([&] { a->OpenArchive(); }), 45);
         expectFirstDiskBox(dialogs);
     }
     {
