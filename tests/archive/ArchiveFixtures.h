@@ -3,6 +3,7 @@
 // Reading the fixtures that make_fixtures.py writes into the build tree.
 
 #include "archive/Halvorin.h"
+#include "archive/HvoExcept.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStreams.h"
 
@@ -46,6 +47,18 @@ inline std::string FromHex(const std::string& hex)
 }
 
 inline uint64_t Number(const std::string& text) { return std::stoull(text); }
+
+// The native error of the component's exception that the call raised; -1 when it raised none.
+template <class F>
+int NativeErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const EHvoException& e) {
+        return e.NativeError;
+    }
+    return -1;
+}
 
 // An archiver with the fixture archive of this name open.
 inline std::unique_ptr<THalvorin> OpenFixture(const std::string& name)
