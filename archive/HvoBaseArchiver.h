@@ -149,6 +149,14 @@ public:
     const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
     void SetNoCompressionMasks(const std::vector<std::string>& value) { noCompressionMasks_ = value; }
     bool InMemory() const { return inMemory_; }
+    // Closed: only the switch changes. Open, switched off: native error 29 when the
+    // file-name part of FileName is blank; otherwise the memory image (an archive that
+    // received nothing gets its end record first) replaces FileName atomically (a failed
+    // write leaves the old file and the open in-memory archive as they were and raises
+    // platform::EFCreateError), the archive is closed and OpenArchive opens the file.
+    // Open, switched on: the archive is closed and a new, empty archive is opened in
+    // memory; the file is not read.
+    void SetInMemory(bool value);
 
     // ---- State ----------------------------------------------------------------------
     bool Active() const { return active_; }
@@ -256,8 +264,34 @@ public:
     // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
     // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.
     bool WriteWithRetry(TStream& stream, const void* buffer, int64_t count);
-    // Writes count bytes of a single-file archive; native error 46 on a short write.
-    void WriteChecked(TStream& stream, const void* buffer, int64_t count);
+
+    // ---- Writing across volumes --------------------------------------------------------
+    // Writes count bytes to stream (temp, when given, collects them in front of it).
+    // A single-file archive, or a stream that is not the archive stream: one write, into
+    // temp when given. A multi-volume archive: the room of the current volume is its
+    // disk's free space (DiskFree) less what temp holds, and no more than the volume's
+    // size limit less the stream's and temp's sizes. With keepTogether k >= 0, nothing
+    // is written on a volume whose room is below k + the bytes still to write; otherwise
+    // as many bytes as fit. While bytes remain, temp is appended to the stream and
+    // emptied, a spanned volume is synced, the next volume is made current (volume and
+    // stream follow it) and writing goes on there. Native error 46 when a fresh, empty
+    // volume can hold nothing of what is asked (a keep-together block larger than any
+    // volume would otherwise open volumes without end). A count of 0 with k >= 0 only
+    // makes sure that k bytes fit on the volume that is current afterwards. Returns the
+    // bytes written (short when a volume has no room left or the medium takes less).
+    int64_t WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                         THvoVolumeNumberInfo& volume, TStream*& stream);
+    // WriteSpanned, and native error 46 "Write to stream error" when fewer bytes than
+    // asked were written.
+    void WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                      THvoVolumeNumberInfo& volume, TStream*& stream);
+    // Copies count bytes (-1: the rest) from source's position through WriteSpanned in
+    // blocks of at most 1,000,000 bytes. With progress, OnCopyTempFileProgress gets 0 at
+    // the start (ppStart), the share done after every block (ppProcess) and 100 at the
+    // end (ppEnd); a cancel stops the copy and sets Cancelled. Returns the bytes copied
+    // (short when the source ends early, a write falls short or the copy was cancelled).
+    int64_t CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp, int64_t keepTogether,
+                        THvoVolumeNumberInfo& volume, TStream*& stream);
 
     // ---- Selection ------------------------------------------------------------------
     // Wildcard match of a name against a mask, ignoring case: an empty mask matches
@@ -342,8 +376,11 @@ public:
     virtual void DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation, int NativeError,
                                       int ErrorCode, const std::string& ErrorMessage, THvoAction& Action);
     // Volume requests: the volume's name and Cancel := False first, the handler gets the
-    // number + 1. Without a handler outside spanning: blank volume stays accepted; the
-    // others cancel when the file does not exist (first volume: unless creating).
+    // number + 1 (a negative blank-volume number counts as 0). Without a handler: a
+    // blank volume of a spanned archive asks "Please insert a blank disk #<number + 1>"
+    // (caption "Подтверждение", OK / Cancel; anything but OK cancels), outside spanning
+    // it stays accepted; the others cancel when the file does not exist (first volume:
+    // unless creating).
     virtual void DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
@@ -351,6 +388,10 @@ public:
     // Cancel := False first, except for volume -1 (a retried write), whose handler gets
     // the preset True and retries only by clearing it. The handler gets the number + 1.
     // Without a handler outside spanning: native error 65 without the component prefix.
+    // Without a handler when spanning: "Disk is full. Required free space: <limit of the
+    // volume (-1 for none)> bytes, but available only: <DiskFree of VolumeFileName>
+    // bytes. Clean the disk or find another blank disk" (OK / Cancel; anything but OK
+    // cancels); a retried write (-1) is measured against the current volume.
     virtual void DoDiskFull(int VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
     // Only with a handler: "/" becomes "\" for it and back after it.
     virtual void DoStoreFile(std::string& FileName, int32_t& FileAttr, std::string& Comment,
