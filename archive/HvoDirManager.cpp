@@ -667,6 +667,9 @@ void THvoDirManager::WriteDirectory(TStream* stream)
         startVolume = currentVolume();
     }
     CentralDirStart = cdStart;
+    // An empty directory after a stub is placed relative to the archive data: readers
+    // (7-Zip, Info-ZIP) take an absolute offset there for a missing central directory.
+    const int64_t recordedStart = Items.Count == 0 && startVolume == 0 && cdStart >= Shift ? cdStart - Shift : cdStart;
     // A field that overflows holds its all-ones marker, and the ZIP64 records then carry
     // the value.
     zip64 = zip64 || saturated();
@@ -677,7 +680,8 @@ void THvoDirManager::WriteDirectory(TStream* stream)
     EndRecord.DiskNumber = static_cast<uint16_t>(std::min<uint32_t>(lastVolume, 0xFFFF));
     EndRecord.EntriesOnDisk = EndRecord.EntriesTotal = static_cast<uint16_t>(std::min<uint64_t>(count, 0xFFFF));
     EndRecord.CentralDirSize = static_cast<uint32_t>(std::min<uint64_t>(cdSize, 0xFFFFFFFF));
-    EndRecord.CentralDirOffset = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(cdStart), 0xFFFFFFFF));
+    EndRecord.CentralDirOffset =
+        static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(recordedStart), 0xFFFFFFFF));
     EndRecord.CommentLength = commentLength;
     if (zip64) {
         Zip64EndRecord = TZip64EndOfCentralDir{};
@@ -685,7 +689,7 @@ void THvoDirManager::WriteDirectory(TStream* stream)
         Zip64EndRecord.StartDiskNumber = startVolume;
         Zip64EndRecord.EntriesOnDisk = Zip64EndRecord.EntriesTotal = count;
         Zip64EndRecord.CentralDirSize = cdSize;
-        Zip64EndRecord.CentralDirOffset = static_cast<uint64_t>(cdStart);
+        Zip64EndRecord.CentralDirOffset = static_cast<uint64_t>(recordedStart);
         Zip64Locator = TZip64EndLocator{};
         Zip64Locator.Zip64EndDisk = lastVolume;
         Zip64Locator.Zip64EndOffset = static_cast<uint64_t>(Stream->Position());

@@ -147,7 +147,8 @@ public:
     // flags and lengths are updated. On a multi-volume archive a header, its name and
     // extra field never straddle two volumes, and the end records with the comment stay
     // together. The ZIP64 end record and locator come first when the position reaches
-    // 0xFFFFFFFF, the count 0xFFFF or any end record field overflows. Native error 46
+    // 0xFFFFFFFF, the count 0xFFFF or any end record field overflows. An empty directory
+    // records its offset relative to the archive data (after Shift). Native error 46
     // when a write falls short, and before anything of an item is written when its name,
     // extra field or comment would not fit its 16-bit length. Leaves Stream after the
     // end record (and the comment).
