@@ -614,8 +614,13 @@ THvoDirManager::TEncodedHeader THvoDirManager::EncodeHeader(const TDirItem& item
 
 void THvoDirManager::WriteDirectory(TStream* stream)
 {
-    if (stream) Stream = stream;
-    ForeignStream = Stream != Archiver.ArchiveStream();
+    // The archive's own stream may have moved on to another volume since.
+    if (stream) {
+        Stream = stream;
+        ForeignStream = stream != Archiver.ArchiveStream();
+    } else if (!ForeignStream) {
+        Stream = Archiver.ArchiveStream();
+    }
     THvoVolumeNumberInfo& volume = Archiver.VolumeNumberInfo();
     const auto currentVolume = [&] { return static_cast<uint32_t>(std::max(volume.VolumeNumber, 0)); };
     int64_t cdStart = Stream->Seek(0, TSeekOrigin::soEnd);

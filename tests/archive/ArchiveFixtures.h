@@ -3,6 +3,7 @@
 // Reading the fixtures that make_fixtures.py writes into the build tree.
 
 #include "archive/Halvorin.h"
+#include "archive/HvoExcept.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStreams.h"
 
@@ -166,6 +167,18 @@ inline void WriteOneEntryZip(const std::filesystem::path& path, const std::strin
     end.CentralDirSize = static_cast<uint32_t>(bytes.size() - end.CentralDirOffset);
     put(end);
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The native error of the component's exception that f raises; -1 when it raises none.
+template <class F>
+int NativeErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const EHvoException& e) {
+        return e.NativeError;
+    }
+    return -1;
 }
 
 inline std::string ToString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }

@@ -29,17 +29,6 @@ using testsupport::TempDir;
 namespace {
 
 
-template <class F>
-int NativeErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const EHvoException& e) {
-        return e.NativeError;
-    }
-    return -1;
-}
-
 // A memory stream that keeps the largest size it reached.
 class TCountingStream : public TMemoryStream {
 public:

@@ -23,17 +23,6 @@ using testsupport::TempDir;
 
 namespace {
 
-template <class F>
-int NativeErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const EHvoException& e) {
-        return e.NativeError;
-    }
-    return -1;
-}
-
 const char* const kStub = "/bin/true";
 
 // Runs body in a child process whose files cannot grow beyond limit bytes; the child's

@@ -4,6 +4,9 @@
   make-rich OUT        an archive with entry and archive comments, opaque extra blocks, a
                        Unicode name record over a CP866 name and ZIP64 blocks
   make-many OUT N      N small stored entries (ZIP64 end records once N passes 65535)
+  make-spread OUT      entries for a set of 64 KiB volumes: large stored entries, and many
+                       with long names, extra blocks and comments (a directory of several
+                       volumes)
   compare ORIG OURS    OURS holds the entries of ORIG: every ZipInfo field equal (ZIP64
                        blocks left out of the extra fields), the archive comment equal,
                        `unzip -t` passes and `unzip -p` gives the same bytes
@@ -69,6 +72,20 @@ def make_many(out, count):
     with zipfile.ZipFile(out, "w") as z:
         for i in range(count):
             z.writestr(zipfile.ZipInfo(f"e{i:05d}", date_time=STAMP), b"")
+
+
+def make_spread(out):
+    import random
+    rnd = random.Random(45)
+    with zipfile.ZipFile(out, "w") as z:
+        for i in range(5):
+            z.writestr(zipfile.ZipInfo(f"large{i}.bin", date_time=STAMP), rnd.randbytes(50000 + 777 * i))
+        for i in range(300):
+            info = zipfile.ZipInfo(f"names/{i:03d}-" + "n" * (150 + i % 50) + ".txt", date_time=STAMP)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.extra = block(0xCAFE, bytes(i % 90))
+            info.comment = b"c" * (i % 120)
+            z.writestr(info, f"entry {i} ".encode() * (1 + i % 7))
 
 
 def without_zip64(extra):
@@ -157,6 +174,8 @@ def main():
         make_rich(args[0])
     elif command == "make-many":
         make_many(args[0], int(args[1]))
+    elif command == "make-spread":
+        make_spread(args[0])
     elif command == "compare":
         compare(args[0], args[1])
     elif command == "names":
