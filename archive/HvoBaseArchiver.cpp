@@ -340,6 +340,7 @@ void THvoBaseArchiver::DoRequestBlankVolume(int VolumeNumber, std::string& Volum
 {
     if (VolumeNumber < 0) VolumeNumber = 0;
     VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, VolumeNumber, false);
     Cancel = false;
     if (OnRequestBlankVolume) {
         OnRequestBlankVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
@@ -351,34 +352,75 @@ void THvoBaseArchiver::DoRequestBlankVolume(int VolumeNumber, std::string& Volum
     }
 }
 
+bool THvoBaseArchiver::AskForDisk(const std::string& text)
+{
+    return platform::ShowMessageBox(0, text, kConfirmationCaption, platform::MsgIcon::Question,
+                                    platform::MsgButtons::OKCancel) == platform::MsgResult::OK;
+}
+
+namespace {
+
+// Whether the named volume exists; the name becomes the file found (letter case aside).
+bool ResolveVolume(std::string& name)
+{
+    const std::string found = FindVolumeFile(name);
+    if (found.empty()) return false;
+    name = found;
+    return true;
+}
+
+} // namespace
+
 void THvoBaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel)
 {
     VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, 0, !OnRequestFirstVolume);
     Cancel = false;
-    if (OnRequestFirstVolume)
+    if (OnRequestFirstVolume) {
         OnRequestFirstVolume(*this, VolumeFileName, Cancel);
-    else
-        Cancel = !ArchiveFileExists(VolumeFileName) && openMode_ != kHvoOpenCreate;
+    } else if (spanningMode_ == smSpanning) {
+        Cancel = !AskForDisk(HvoPromptText(kHvoPromptInsertFirstDisk));
+        VolumeFileName = fileName_;
+        GetVolumeName(VolumeFileName, 0, true);
+    } else {
+        Cancel = !ResolveVolume(VolumeFileName) && openMode_ != kHvoOpenCreate;
+    }
 }
 
 void THvoBaseArchiver::DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel)
 {
     VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, -1, true);
     Cancel = false;
-    if (OnRequestLastVolume)
+    if (OnRequestLastVolume) {
         OnRequestLastVolume(*this, VolumeFileName, Cancel);
-    else
-        Cancel = !ArchiveFileExists(VolumeFileName);
+    } else if (spanningMode_ == smSpanning) {
+        bool first = true;
+        do {
+            Cancel = !AskForDisk(first ? std::string(HvoPromptText(kHvoPromptInsertLastDisk))
+                                       : HvoFormat(HvoPromptText(kHvoPromptFileNotOnDisk), {VolumeFileName}));
+            first = false;
+        } while (!Cancel && !ResolveVolume(VolumeFileName));
+    } else {
+        Cancel = !ResolveVolume(VolumeFileName);
+    }
 }
 
 void THvoBaseArchiver::DoRequestMiddleVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel)
 {
     VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, VolumeNumber, !OnRequestMiddleVolume);
     Cancel = false;
-    if (OnRequestMiddleVolume)
+    if (OnRequestMiddleVolume) {
         OnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+        return;
+    }
+    if (spanningMode_ == smSpanning)
+        Cancel = !AskForDisk(HvoFormat(HvoPromptText(kHvoPromptInsertDisk), {VolumeNumber + 1}));
     else
-        Cancel = !ArchiveFileExists(VolumeFileName);
+        Cancel = !ResolveVolume(VolumeFileName);
+    VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, VolumeNumber, true);
 }
 
 void THvoBaseArchiver::DoDiskFull(int VolumeNumber, const std::string& VolumeFileName, bool& Cancel)

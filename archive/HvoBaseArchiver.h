@@ -221,6 +221,42 @@ public:
     // (native error 46 for a short write). Harmless when closed.
     void CloseArchive();
 
+    // ---- Volumes --------------------------------------------------------------------
+    // Turns an archive name into the name of volume volumeNumber (0-based; -1 the last).
+    // The archive counts as self-extracting when the directory has a Shift, SFXStub is
+    // set or the name is an .exe. smSplitting: volume 0 of a self-extracting archive is
+    // base.exe; otherwise base_NNN<ext> with AdvancedNaming (NNN = number + 1, three
+    // digits), else base.Z01, base.Z02 ...; the last volume keeps the name, base.ZIP for
+    // a self-extracting set. smSpanning: the extension becomes .exe for a
+    // self-extracting archive; base_NNN<ext> with AdvancedNaming, else the name itself on
+    // every disk; with testExistence the other naming is taken when only it exists.
+    // smNone: the name stays. With testExistence a name that exists only in another
+    // letter case (ASCII) in its folder is replaced by the existing one.
+    void GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence);
+    // Makes the described volume the archive stream. smNone: FileName is opened once.
+    // Reading a multi-volume archive: nothing when that volume is current; otherwise the
+    // volume is asked for (DoRequestFirstVolume for volume 0, DoRequestLastVolume for the
+    // last, DoRequestMiddleVolume for the others) until the answer names an existing
+    // file, which is opened (also when it exists only in another letter case); an empty
+    // name outside smSpanning ends the request with nothing opened. A cancelled request
+    // raises native error 45. Creating a multi-volume archive: the volume written so far
+    // is freed and a blank volume is asked for (DoRequestBlankVolume, its name built by
+    // GetVolumeName) until its folder has more than 65536 bytes free and, when spanning
+    // with a size limit, at least the limit (otherwise DoDiskFull, and the request
+    // again); a cancel of either raises native error 45. The file is then created, and a
+    // spanned disk is labelled "pkback# NNN" (the number + 1, three digits).
+    void OpenVolume(const THvoVolumeNumberInfo& volume);
+    // Frees the archive stream, opens name in OpenMode as the new one and records the
+    // name as VolumeFileName (the directory reads through it from then on).
+    void OpenVolumeFile(const std::string& name);
+    // The open volume of a multi-volume archive being written, when it is not the last
+    // volume's name (GetVolumeName -1: FileName, base.ZIP for a self-extracting split
+    // set), is moved to that name (a file there is deleted first) and reopened for
+    // reading and writing, positioned at its end, as the archive stream and the
+    // directory's stream. A failed move keeps the volume open under its own name and
+    // raises platform::EFCreateError "Cannot create file "<last name>". <reason>".
+    void RenameLastVolume();
+
     // ---- Guards ---------------------------------------------------------------------
     // Native error 13 when no archive is open.
     void CheckActive();
@@ -230,8 +266,9 @@ public:
     void ResetUpdateCount();
 
     // ---- Entries --------------------------------------------------------------------
-    // Decodes entry index into stream: positions the archive stream at its local header
-    // and runs DecompressEntry; offset, offsetHigh and count pass through (0: the whole
+    // Decodes entry index into stream: makes the entry's first volume current (45 when
+    // its request is cancelled), positions the archive stream at its local header and
+    // runs DecompressEntry; offset, offsetHigh and count pass through (0: the whole
     // entry). Errors: 13 closed; 16 index outside the entries; 55 Deflate64; 8 the entry
     // failed (unknown method, damaged header or data, size, CRC-32 or authentication
     // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
@@ -245,6 +282,9 @@ public:
     // directory, unknown method, a compressed size below the encryption overhead,
     // damaged data, more output than declared, size, CRC or code mismatch), was skipped
     // at the password prompt (FileSkipped) or cancelled; native error 55 for Deflate64.
+    // In a multi-volume archive read through the archive stream, data that runs past the
+    // end of a volume is read on from the start of the next ones (OpenVolume; native error
+    // 45 when such a request is cancelled); archive is not used after such a change.
     bool DecompressEntry(TStream& archive, TStream& dest, TDirItem& item);
     // The password loop of an encrypted entry whose data starts at dataStart: tries
     // Password (traditional: an empty one fails; the decrypted header's last byte must
@@ -375,12 +415,17 @@ public:
     // else (a closed box too) aborts.
     virtual void DoProcessFileFailure(const std::string& FileName, THvoProcessOperation Operation, int NativeError,
                                       int ErrorCode, const std::string& ErrorMessage, THvoAction& Action);
-    // Volume requests: the volume's name and Cancel := False first, the handler gets the
-    // number + 1 (a negative blank-volume number counts as 0). Without a handler: a
-    // blank volume of a spanned archive asks "Please insert a blank disk #<number + 1>"
-    // (caption "Подтверждение", OK / Cancel; anything but OK cancels), outside spanning
-    // it stays accepted; the others cancel when the file does not exist (first volume:
-    // unless creating).
+    // Volume requests: VolumeFileName becomes the volume's name formed from FileName
+    // (searched for an existing file, in any letter case, unless a handler takes a
+    // first or middle volume; a negative blank-volume number counts as 0) and Cancel :=
+    // False first; handlers get volume numbers + 1. Without a handler outside spanning:
+    // blank volume stays accepted; the others cancel when the file does not exist (first
+    // volume: unless creating). Spanning, without a handler: OK / Cancel boxes (caption
+    // "Подтверждение") "Please insert a blank disk #<number + 1>", "Please insert the
+    // first disk", "Please insert disk #<number + 1>", and for the last disk "Please
+    // insert the last disk", then "File '<name>' not found on inserted disk. Please
+    // insert last disk with required file" until the file is there; Cancel := the box
+    // was not answered OK.
     virtual void DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
@@ -413,11 +458,26 @@ protected:
 
 private:
     [[noreturn]] void Raise(int nativeError);
-    // Makes the described volume current; a single-file archive opens FileName once.
-    void OpenVolume(const THvoVolumeNumberInfo& volume);
-    // Reads the directory of the archive that is being opened.
+    // Reads the directory of the archive that is being opened: decides SpanningMode from
+    // the end record (volume n - 1 beside it: split, else spanned; an .exe: single) and
+    // opens a self-extracting first volume's set from its base.ZIP.
     void OpenArchiveDirectory();
+    // After an end record search on the current volume: the spanning mode it implies.
+    // The blank-volume request of OpenVolume.
+    void OpenBlankVolume(const THvoVolumeNumberInfo& volume);
+    // A volume is taken only with more free bytes than this.
+    static constexpr int64_t kMinimumVolumeRoom = 65536;
+    void DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position);
+    // Whether volume number exists under the current naming (letter case aside).
+    bool VolumeExists(int32_t number);
+    // Reads count bytes of entry data from the archive stream, moving on to the next
+    // volume of the entry's volume record (through OpenVolume) while a multi-volume
+    // archive's volume ends early; in points at the archive stream after it. Returns the
+    // bytes read; fewer only when a newly opened volume gave none (or a single file ended).
+    int64_t ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count);
     void ReleaseArchive();
+    // The OK / Cancel question of a spanned archive's disk request; true on OK.
+    static bool AskForDisk(const std::string& text);
     // Progress of a decoding entry.
     void DecodeProgress(const TDirItem& item);
 
@@ -456,3 +516,13 @@ bool IsSfxName(const std::string& name);
 // nullptr restores the default. Root opens a read-only file read-write, so tests replace it.
 using THvoReadWriteProbe = bool (*)(const std::string& path);
 void SetHvoReadWriteProbe(THvoReadWriteProbe probe);
+
+// Test hook: called with the name of every volume file OpenVolumeFile opens; nullptr
+// removes it.
+using THvoVolumeOpenHook = void (*)(const std::string& name);
+void SetHvoVolumeOpenHook(THvoVolumeOpenHook hook);
+
+// The file that name denotes: name itself when it exists, otherwise the first file (in
+// byte order) of its folder whose name equals it ignoring ASCII letter case; empty when
+// there is none.
+std::string FindVolumeFile(const std::string& name);

@@ -167,6 +167,19 @@ void THvoVolumeNumberInfo::SetNumber(int32_t number)
     VolumeNumber = number;
 }
 
+THvoVolumeNumberInfo THvoVolumeNumberInfo::Of(int32_t number, int32_t last)
+{
+    THvoVolumeNumberInfo volume;
+    volume.LastVolumeNumber = last;
+    if (number == last)
+        volume.SetLast(true);
+    else if (number == 0)
+        volume.SetFirst(true);
+    else
+        volume.SetNumber(number);
+    return volume;
+}
+
 bool THvoVolumeNumberInfo::SameVolume(const THvoVolumeNumberInfo& a, const THvoVolumeNumberInfo& b)
 {
     if (a.IsLast()) return b.IsLast();

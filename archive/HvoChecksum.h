@@ -80,6 +80,9 @@ public:
     void SetLast(bool value);
     // A numbered volume.
     void SetNumber(int32_t number);
+    // Volume number of a set whose last volume is last (known): State last for the last
+    // volume, first for volume 0, numbered otherwise.
+    static THvoVolumeNumberInfo Of(int32_t number, int32_t last);
     // Both last, or both first, or (undetermined number) the same State, or the same number.
     static bool SameVolume(const THvoVolumeNumberInfo& a, const THvoVolumeNumberInfo& b);
 

@@ -159,7 +159,10 @@ bool ValidEndCandidate(const uint8_t* p, int64_t q, int64_t streamSize)
     ReadRecord(p, r);
     if (r.StartDiskNumber > r.DiskNumber) return false;
     if (r.EntriesOnDisk > r.EntriesTotal) return false;
-    if (r.CentralDirSize != 0xFFFFFFFF && !(static_cast<int64_t>(r.CentralDirSize) < q + 22)) return false;
+    // A directory that begins on an earlier volume has only its tail before the record.
+    if (r.StartDiskNumber == r.DiskNumber && r.CentralDirSize != 0xFFFFFFFF &&
+        !(static_cast<int64_t>(r.CentralDirSize) < q + 22))
+        return false;
     if (r.StartDiskNumber == r.DiskNumber && r.CentralDirOffset != 0xFFFFFFFF && r.CentralDirSize != 0xFFFFFFFF &&
         !(static_cast<int64_t>(r.CentralDirOffset) < q + 22 - static_cast<int64_t>(r.CentralDirSize)))
         return false;
@@ -299,22 +302,28 @@ void THvoDirManager::ReadDirectory()
 
     const uint32_t directoryDisk =
         EndRecord.StartDiskNumber != 0xFFFF ? EndRecord.StartDiskNumber : (HasZip64 ? Zip64EndRecord.StartDiskNumber : 0);
-    const int64_t lastDisk = EndRecord.DiskNumber != 0xFFFF
-                                 ? EndRecord.DiskNumber
-                                 : (HasZip64 ? int64_t(Zip64Locator.TotalDisks) - 1 : 0);
-    // Only single-file archives are read here.
-    if (directoryDisk != 0 || lastDisk != 0) throw EHvoException(44, Archiver.Name);
+    const bool multiVolume = Archiver.SpanningMode() != smNone;
+    if (multiVolume) {
+        // The probe opened the last volume before its number was known.
+        THvoVolumeNumberInfo& current = Archiver.VolumeNumberInfo();
+        if (current.LastVolumeNumber < 0 && current.State == THvoVolumeNumberInfo::kLast)
+            current = THvoVolumeNumberInfo::Of(LastDisk(), LastDisk());
+        NextVolume(VolumeOf(directoryDisk));
+    }
 
     try {
         ReadCentralHeaders(p);
-    } catch (const platform::Exception&) {
+    } catch (const platform::Exception& e) {
+        // A cancelled volume request is the user's answer, not damage.
+        const auto* own = dynamic_cast<const EHvoException*>(&e);
+        if (own && own->NativeError == 45) throw;
         // Component and stream errors of reading; with RepairOnOpen the local headers decide.
         if (!Archiver.RepairOnOpen()) throw;
         Rebuild();
         return;
     }
 
-    if (!Archiver.RepairOnOpen()) {
+    if (!Archiver.RepairOnOpen() && !multiVolume) {
         uint64_t total = 0;
         const uint64_t streamSize = static_cast<uint64_t>(Stream->Size());
         for (int32_t i = 0; i < Items.Count; ++i) {
@@ -322,23 +331,76 @@ void THvoDirManager::ReadDirectory()
             if (__builtin_add_overflow(total, s, &total) || total > streamSize) throw EHvoException(57, Archiver.Name);
         }
     }
-    DetermineShift(p);
+    if (LastDisk() == 0) DetermineShift(p);
     ApplyShift();
+}
+
+int32_t THvoDirManager::LastDisk() const
+{
+    if (EndRecord.DiskNumber != 0xFFFF) return EndRecord.DiskNumber;
+    return HasZip64 && Zip64Locator.TotalDisks > 0 ? static_cast<int32_t>(std::min<uint32_t>(Zip64Locator.TotalDisks - 1, INT32_MAX)) : 0;
+}
+
+int32_t THvoDirManager::EndRecordLastDisk(const TEndOfCentralDir& end, int64_t position)
+{
+    if (end.DiskNumber != 0xFFFF) return end.DiskNumber;
+    if (position < static_cast<int64_t>(TZip64EndLocator::kSize)) return 0;
+    uint8_t raw[TZip64EndLocator::kSize];
+    const int64_t saved = Stream->Position();
+    Stream->SetPosition(position - static_cast<int64_t>(sizeof raw));
+    const bool read = Stream->Read(raw, sizeof raw) == static_cast<int64_t>(sizeof raw);
+    Stream->SetPosition(saved);
+    if (!read || ReadLE32(raw) != kZip64EndLocatorSignature) return 0;
+    TZip64EndLocator locator;
+    ReadRecord(raw, locator);
+    return locator.TotalDisks > 0 ? static_cast<int32_t>(std::min<uint32_t>(locator.TotalDisks - 1, INT32_MAX)) : 0;
+}
+
+void THvoDirManager::NextVolume(const THvoVolumeNumberInfo& volume)
+{
+    if (ForeignStream) return;
+    Archiver.OpenVolume(volume);
+    Stream = Archiver.ArchiveStream();
+}
+
+int64_t THvoDirManager::VolumeEnd(int64_t endPosition)
+{
+    // The directory part of the last volume ends where its end records begin.
+    return Archiver.VolumeNumberInfo().IsLast() ? endPosition : Stream->Size();
 }
 
 void THvoDirManager::ReadCentralHeaders(int64_t p)
 {
     const uint64_t size = HasZip64 ? Zip64EndRecord.CentralDirSize : EndRecord.CentralDirSize;
     const uint64_t count = HasZip64 ? (Zip64EndRecord.EntriesTotal & 0xFFFFFFFF) : EndRecord.EntriesTotal;
-    if (size > static_cast<uint64_t>(p)) throw EHvoException(57, Archiver.Name);
     // Every entry takes at least a fixed header of the directory.
     if (count > size / TCentralFileHeader::kSize) throw EHvoException(57, Archiver.Name);
-    const int64_t start = p - static_cast<int64_t>(size);
-    CentralDirStart = start;
-    Stream->SetPosition(start);
+    if (Archiver.SpanningMode() == smNone) {
+        if (size > static_cast<uint64_t>(p)) throw EHvoException(57, Archiver.Name);
+        const int64_t start = p - static_cast<int64_t>(size);
+        CentralDirStart = start;
+        Stream->SetPosition(start);
+        for (int32_t i = 0; i < static_cast<int32_t>(count); ++i) {
+            Items.SetCount(i + 1);
+            ReadItem(i, p);
+        }
+        return;
+    }
+    // Across volumes: from the stored offset on the directory's first disk; a header is
+    // read whole from one volume.
+    const uint64_t offset = HasZip64 ? Zip64EndRecord.CentralDirOffset : EndRecord.CentralDirOffset;
+    if (offset > static_cast<uint64_t>(Stream->Size())) throw EHvoException(57, Archiver.Name);
+    Stream->SetPosition(static_cast<int64_t>(offset));
     for (int32_t i = 0; i < static_cast<int32_t>(count); ++i) {
+        THvoVolumeNumberInfo current = Archiver.VolumeNumberInfo();
+        if (VolumeEnd(p) - Stream->Position() < static_cast<int64_t>(TCentralFileHeader::kSize) &&
+            current.VolumeNumber >= 0 && current.VolumeNumber < LastDisk()) {
+            NextVolume(VolumeOf(static_cast<uint32_t>(current.VolumeNumber + 1)));
+            Stream->SetPosition(0);
+        }
+        if (i == 0) CentralDirStart = Stream->Position();
         Items.SetCount(i + 1);
-        ReadItem(i, p);
+        ReadItem(i, VolumeEnd(p));
     }
 }
 
@@ -710,4 +772,9 @@ void THvoDirManager::WriteDirectory(TStream* stream)
     append(RecordBytes(EndRecord));
     tail.insert(tail.end(), Comment.begin(), Comment.begin() + commentLength);
     Archiver.WriteChecked(tail.data(), static_cast<int64_t>(tail.size()), nullptr, -1, volume, Stream);
+    // The last volume carries the archive's own name.
+    if (!ForeignStream) {
+        Archiver.RenameLastVolume();
+        Stream = Archiver.ArchiveStream();
+    }
 }

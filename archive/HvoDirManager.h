@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/HvoChecksum.h"
 #include "archive/HvoHashedStringList.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStreams.h"
@@ -115,17 +116,31 @@ public:
     // FindEndRecord for the end record; true whatever it finds while the archiver's
     // RepairOnOpen is set.
     bool HasEndRecord();
-    // Fills Items from a single-file archive and corrects the local header offsets for
-    // Shift. Without an end record, with an untrusted count (0xFFFF without ZIP64
+    // Makes the volume current (unless the stream is foreign) and reads from the
+    // archiver's archive stream from then on.
+    void NextVolume(const THvoVolumeNumberInfo& volume);
+    // The last disk of the directory read: the end record's number of this disk, or
+    // with 0xFFFF there the ZIP64 locator's total disks - 1 (0 without ZIP64 records).
+    int32_t LastDisk() const;
+    // The volume of a disk of this archive, its last volume known.
+    THvoVolumeNumberInfo VolumeOf(uint32_t disk) const { return THvoVolumeNumberInfo::Of(static_cast<int32_t>(disk), LastDisk()); }
+    // The last disk that an end record found at position names: its number of this disk,
+    // or with 0xFFFF there that of a ZIP64 locator just before it (0 without one).
+    int32_t EndRecordLastDisk(const TEndOfCentralDir& end, int64_t position);
+    // Fills Items and corrects the local header offsets for Shift. A multi-volume
+    // archive (SpanningMode not smNone) is read from the directory's stored offset on its
+    // first disk, moving on to the next volume where fewer than 46 bytes are left; a
+    // single file from what precedes its end records. Without an end record, with an untrusted count (0xFFFF without ZIP64
     // records), or (RepairOnOpen set) when the central headers cannot be read, the
     // directory is rebuilt from the local headers instead (Rebuild). Errors (all
     // EHvoException with the archiver's name, or the stream's):
     //   35 a rebuild that finds no local header;
     //   40 a ZIP64 locator whose end record is not inside the stream before it;
-    //   44 an end record or locator naming a disk other than 0;
+    //   44 a multi-volume archive whose directory cannot be read (it is never rebuilt);
+    //   45 a volume request cancelled;
     //   57 (RepairOnOpen clear) a directory larger than what precedes the end records,
-    //      an entry count that cannot fit in it, a header running past it, or sizes
-    //      adding up beyond the stream.
+    //      an entry count that cannot fit in it, a header running past it (or past its
+    //      volume), or (single files) sizes adding up beyond the stream.
     void ReadDirectory();
     // Rebuilds Items from the local headers found anywhere in the stream (every
     // signature with 30 bytes after it, in file order): fields from the header, the
@@ -181,6 +196,8 @@ private:
     // Native error 47 when the first volume's size limit is below it.
     void WriteStub();
     void ReadItem(int32_t index, int64_t directoryEnd);
+    // Multi-volume reading: where the current volume's directory part ends.
+    int64_t VolumeEnd(int64_t endPosition);
     // Reads the extra blocks of item index (ZIP64 values, Unicode name, AES record).
     void ReadExtraField(int32_t index, const std::vector<uint8_t>& field);
     // Stream positions of the signature's bytes that have at least tail bytes from them

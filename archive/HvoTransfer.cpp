@@ -72,14 +72,19 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         aes->SetPassword(Password());
     }
 
-    const int64_t headerAt = archive.Position();
+    // The entry's volumes: data running past the end of one goes on in the next.
+    THvoVolumeNumberInfo volume = dirManager_ ? dirManager_->VolumeOf(item.EffectiveDiskNumberStart())
+                                              : THvoVolumeNumberInfo::Of(0, 0);
+    TStream* in = &archive;
+
+    const int64_t headerAt = in->Position();
     uint8_t raw[TLocalFileHeader::kSize];
-    if (archive.Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+    if (in->Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
     TLocalFileHeader local;
     ReadRecord(raw, local);
     if (local.Signature != kLocalFileHeaderSignature) return false;
     const int64_t dataStart = headerAt + static_cast<int64_t>(sizeof raw) + local.FileNameLength + local.ExtraFieldLength;
-    const int64_t directoryStart = dirManager_ ? dirManager_->CentralDirStart : archive.Size();
+    const int64_t directoryStart = dirManager_ ? dirManager_->CentralDirStart : in->Size();
     if (spanningMode_ == smNone && dataStart > directoryStart) return false;
 
     uint64_t compressed = item.EffectiveCompressedSize();
@@ -103,9 +108,9 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
             aes ? static_cast<uint64_t>(aes->EncryptionHeaderSize() + aes->AuthenticationCodeSize()) : kTraditionalHeaderSize;
         if (compressed < overhead) return false;
         compressed -= overhead;
-        if (!CheckEntryPassword(archive, dataStart, item, local, aes.get(), keys)) return false;
+        if (!CheckEntryPassword(*in, dataStart, item, local, aes.get(), keys)) return false;
     } else {
-        archive.SetPosition(dataStart);
+        in->SetPosition(dataStart);
     }
 
     const bool deflated = item.StoredMethod == kMethodDeflated;
@@ -139,7 +144,7 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         // Stored data beyond the declared size is never needed: one byte more shows it.
         if (!deflated && !abandoned && !Cancelled && uncompressed - produced < want) want = uncompressed - produced + 1;
         const auto chunk = static_cast<int64_t>(want);
-        if (archive.Read(input.data(), chunk) != chunk) return false;
+        if (ReadContinued(in, volume, input.data(), chunk) != chunk) return false;
         read += static_cast<uint64_t>(chunk);
         if (abandoned || Cancelled) continue;
         // Decrypted (and for AES authenticated) also past the end of a deflate stream.
@@ -188,11 +193,14 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
     }
     if (produced != uncompressed) return false;
     if (aes) {
-        try {
-            aes->ReadAuthenticationCode(archive, 0);
-        } catch (const EReadError&) {
+        // The code too may begin on one volume and end on the next.
+        std::vector<uint8_t> code(static_cast<size_t>(aes->AuthenticationCodeSize()));
+        if (ReadContinued(in, volume, code.data(), static_cast<int64_t>(code.size())) != static_cast<int64_t>(code.size()))
             return false;
-        }
+        TMemoryStream stored;
+        stored.WriteBuffer(code.data(), static_cast<int64_t>(code.size()));
+        stored.SetPosition(0);
+        aes->ReadAuthenticationCode(stored, 0);
         return !aes->AuthenticationFailed(item, ~crc);
     }
     return ~crc == item.Crc32;
@@ -236,9 +244,7 @@ void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32
     THvoDirArray& items = dirManager_->Items;
     if (index < 0 || index >= items.Count) Raise(16);
     TDirItem& item = items.ItemPtr(index);
-    THvoVolumeNumberInfo volume;
-    volume.SetNumber(static_cast<int32_t>(item.EffectiveDiskNumberStart()));
-    OpenVolume(volume);
+    OpenVolume(dirManager_->VolumeOf(item.EffectiveDiskNumberStart()));
     archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
     const bool ok = DecompressEntry(*archiveStream_, stream, item);
     if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);

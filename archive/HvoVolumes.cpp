@@ -1,22 +1,61 @@
-// Volumes of the archiver: which file holds the archive, and opening its directory.
-// Archives are read and written as single files here.
+// Volumes of the archiver: the names of the volumes of split and spanned archives, which
+// file is the archive stream, the volume requests, and opening an archive's directory
+// with the decision between a single file, a split set and a spanned set.
 
 #include "archive/HvoBaseArchiver.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
+#include "platform/AtomicFile.h"
+#include "platform/Exceptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 #include <vector>
 
-void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
+namespace {
+
+THvoVolumeOpenHook VolumeOpenHook = nullptr;
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
-    if (!archiveStream_) {
-        ownedStream_ = std::make_unique<TFileStream>(fileName_, openMode_ == kHvoOpenCreate ? fmCreate : openMode_);
-        archiveStream_ = ownedStream_.get();
-        volumeFileName_ = fileName_;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+// The volume number written with at least digits digits.
+std::string Digits(int32_t number, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%.*u", digits, static_cast<unsigned>(number));
+    return text;
+}
+
+} // namespace
+
+void SetHvoVolumeOpenHook(THvoVolumeOpenHook hook) { VolumeOpenHook = hook; }
+
+std::string FindVolumeFile(const std::string& name)
+{
+    if (name.empty()) return {};
+    if (WideFileExists(name)) return name;
+    // Volumes written elsewhere may differ in letter case (Info-ZIP writes ".z01").
+    const std::string folder = WideExtractFilePath(name);
+    const std::string file = WideExtractFileName(name);
+    if (file.empty()) return {};
+    std::string best;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string candidate = it->path().filename().string();
+        if (!EqualIgnoringAsciiCase(candidate, file) || !WideFileExists(folder + candidate)) continue;
+        if (best.empty() || candidate < best) best = candidate;
     }
-    volumeNumberInfo_ = volume;
+    return best.empty() ? std::string() : folder + best;
 }
 
 bool IsSfxName(const std::string& name)
@@ -24,30 +63,233 @@ bool IsSfxName(const std::string& name)
     return WideLowerCase(WideExtractFileExt(name)).find(".exe") != std::string::npos;
 }
 
+void THvoBaseArchiver::GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence)
+{
+    if (spanningMode_ == smNone) return;
+    const std::string dir = WideExtractFilePath(name);
+    const std::string file = WideExtractFileName(name);
+    const std::string ext = WideExtractFileExt(file);
+    const std::string base = file.substr(0, file.size() - ext.size());
+    const bool sfx = (dirManager_ && dirManager_->Shift != 0) || !sfxStub_.empty() || IsSfxName(fileName_);
+    const auto numbered = [&](const std::string& extension) {
+        return dir + base + "_" + Digits(volumeNumber + 1, 3) + extension;
+    };
+    // With testExistence a name is replaced by the existing file it denotes.
+    const auto existing = [&](const std::string& candidate) {
+        if (!testExistence) return candidate;
+        const std::string found = FindVolumeFile(candidate);
+        return found.empty() ? candidate : found;
+    };
+
+    if (volumeNumber < 0) {
+        name = existing(spanningMode_ == smSplitting && sfx ? dir + base + ".ZIP" : name);
+        return;
+    }
+    if (spanningMode_ == smSpanning) {
+        const std::string extension = sfx ? ".exe" : ext;
+        const std::string plain = dir + base + extension;
+        const bool advanced = spanningOptions_.AdvancedNaming;
+        const std::string first = advanced ? numbered(extension) : plain;
+        name = first;
+        if (!testExistence) return;
+        std::string found = FindVolumeFile(first);
+        if (found.empty()) found = FindVolumeFile(advanced ? plain : numbered(extension));
+        if (!found.empty()) name = found;
+        return;
+    }
+    if (volumeNumber == 0 && sfx)
+        name = existing(dir + base + ".exe");
+    else if (spanningOptions_.AdvancedNaming)
+        name = existing(numbered(ext));
+    else
+        name = existing(dir + base + ".Z" + Digits(volumeNumber + 1, 2));
+}
+
+void THvoBaseArchiver::OpenVolumeFile(const std::string& name)
+{
+    if (VolumeOpenHook) VolumeOpenHook(name);
+    // The new file is opened before the current one is let go, so that a failed open
+    // leaves the archive stream as it was.
+    auto stream = std::make_unique<TFileStream>(name, openMode_ == kHvoOpenCreate ? fmCreate : openMode_);
+    ownedStream_ = std::move(stream);
+    archiveStream_ = ownedStream_.get();
+    volumeFileName_ = name;
+    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = archiveStream_;
+}
+
+void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
+{
+    // A single file is opened once.
+    if (spanningMode_ == smNone) {
+        if (!archiveStream_) OpenVolumeFile(fileName_);
+        volumeNumberInfo_ = volume;
+        return;
+    }
+    if (openMode_ == kHvoOpenCreate) {
+        OpenBlankVolume(volume);
+        return;
+    }
+    if (archiveStream_ && THvoVolumeNumberInfo::SameVolume(volume, volumeNumberInfo_)) return;
+    for (;;) {
+        std::string name = fileName_;
+        bool cancel = true;
+        if (volume.IsFirst())
+            DoRequestFirstVolume(name, cancel);
+        else if (volume.IsLast())
+            DoRequestLastVolume(name, cancel);
+        else
+            DoRequestMiddleVolume(volume.VolumeNumber, name, cancel);
+        if (cancel) Raise(45);
+        // An empty answer keeps the volume that is open.
+        if (name.empty() && spanningMode_ != smSpanning) return;
+        const std::string found = FindVolumeFile(name);
+        if (!found.empty()) {
+            OpenVolumeFile(found);
+            volumeNumberInfo_ = volume;
+            return;
+        }
+    }
+}
+
+void THvoBaseArchiver::OpenBlankVolume(const THvoVolumeNumberInfo& volume)
+{
+    // The volume written so far is let go first: a spanned one is on a disk that leaves.
+    ownedStream_.reset();
+    archiveStream_ = nullptr;
+    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = nullptr;
+    const int64_t limit = spanningOptions_.VolumeSizeLimit(volume);
+    for (;;) {
+        std::string name = fileName_;
+        bool cancel = false;
+        DoRequestBlankVolume(volume.VolumeNumber, name, cancel);
+        if (cancel) Raise(45);
+        const int64_t free = DiskFree(name);
+        if (free > kMinimumVolumeRoom && !(spanningMode_ == smSpanning && limit > 0 && free < limit)) {
+            OpenVolumeFile(name);
+            volumeNumberInfo_ = volume;
+            if (spanningMode_ == smSpanning) {
+                char label[32];
+                std::snprintf(label, sizeof label, "pkback# %.3d", volume.VolumeNumber + 1);
+                SetVolumeLabel(name, label); // a medium without labels is no failure
+            }
+            return;
+        }
+        DoDiskFull(volume.VolumeNumber, name, cancel);
+        if (cancel) Raise(45);
+    }
+}
+
+void THvoBaseArchiver::RenameLastVolume()
+{
+    if (spanningMode_ == smNone || !archiveStream_ || archiveStream_ != ownedStream_.get()) return;
+    std::string last = fileName_;
+    GetVolumeName(last, -1, false);
+    if (volumeFileName_ == last) return;
+    const std::string written = volumeFileName_;
+    ownedStream_.reset();
+    archiveStream_ = nullptr;
+    WideDeleteFile(last);
+    std::string opened = last;
+    int error = 0;
+    if (::rename(written.c_str(), last.c_str()) != 0) {
+        // The archive stays usable under the name it was written to.
+        error = errno;
+        opened = written;
+    }
+    ownedStream_ = std::make_unique<TFileStream>(opened, fmOpenReadWrite);
+    archiveStream_ = ownedStream_.get();
+    volumeFileName_ = opened;
+    archiveStream_->Seek(0, TSeekOrigin::soEnd);
+    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = archiveStream_;
+    if (error != 0) throw platform::EFCreateError(platform::CannotCreateFileText(last, error));
+}
+
+int64_t THvoBaseArchiver::ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t done = std::max<int64_t>(in->Read(out, count), 0);
+    // Data of a multi-volume archive goes on at the start of the next volume; nothing of
+    // an entry lies beyond the last one.
+    while (done < count && spanningMode_ != smNone && in == archiveStream_ &&
+           (volume.LastVolumeNumber < 0 || volume.VolumeNumber < volume.LastVolumeNumber)) {
+        volume = THvoVolumeNumberInfo::Of(volume.VolumeNumber + 1, volume.LastVolumeNumber);
+        OpenVolume(volume);
+        in = archiveStream_;
+        in->SetPosition(0);
+        const int64_t got = in->Read(out + done, count - done);
+        if (got <= 0) break;
+        done += got;
+    }
+    return done;
+}
+
+bool THvoBaseArchiver::VolumeExists(int32_t number)
+{
+    std::string name = fileName_;
+    GetVolumeName(name, number, true);
+    return !FindVolumeFile(name).empty();
+}
+
+void THvoBaseArchiver::DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position)
+{
+    // No drive of this system is removable: without an end record the file stands alone.
+    if (!found) {
+        spanningMode_ = smNone;
+        return;
+    }
+    const int32_t lastDisk = dirManager_->EndRecordLastDisk(end, position);
+    if (lastDisk == 0) {
+        spanningMode_ = smNone;
+        return;
+    }
+    // A split set has its earlier volumes beside the last one, under one naming or the other.
+    spanningMode_ = smSplitting;
+    if (VolumeExists(lastDisk - 1)) return;
+    spanningOptions_.AdvancedNaming = !spanningOptions_.AdvancedNaming;
+    if (VolumeExists(lastDisk - 1)) return;
+    spanningOptions_.AdvancedNaming = !spanningOptions_.AdvancedNaming;
+    spanningMode_ = IsSfxName(fileName_) ? smNone : smSpanning;
+}
+
 void THvoBaseArchiver::OpenArchiveDirectory()
 {
     spanningMode_ = smNone;
     volumeNumberInfo_.Reset();
-    // The probe runs without repairing: it only looks for the end record.
+    TEndOfCentralDir end;
+    int64_t position = -1;
+    const auto searchEndRecord = [&] {
+        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, false);
+        return dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position);
+    };
+    // The probe runs without repairing: it only looks for the end record. Nothing is
+    // removable here, so one search decides (a spanned disk is never waited for).
     const bool repair = repairOnOpen_;
     repairOnOpen_ = false;
     try {
-        THvoVolumeNumberInfo last;
-        last.SetLast(true);
-        OpenVolume(last);
-        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, false);
-        TEndOfCentralDir end;
-        int64_t position = 0;
-        const bool found = dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position);
-        // An end record naming a later disk belongs to a split or spanned archive.
-        if (found && end.DiskNumber > 0) Raise(44);
-        // A self-extracting archive without an end record may be the first volume of a
-        // split archive whose last volume is base.ZIP beside it; those are not read here.
-        if (!found && IsSfxName(fileName_)) {
-            const std::string path = WideExtractFilePath(fileName_);
-            const std::string file = WideExtractFileName(fileName_);
-            const std::string base = file.substr(0, file.size() - WideExtractFileExt(file).size());
-            if (WideFileExists(path + base + ".ZIP")) Raise(44);
+        if (!IsSfxName(fileName_)) {
+            THvoVolumeNumberInfo last;
+            last.SetLast(true);
+            OpenVolume(last);
+            DetectSpanningMode(searchEndRecord(), end, position);
+        } else {
+            OpenVolumeFile(fileName_);
+            if (searchEndRecord()) {
+                volumeNumberInfo_.SetLast(true);
+                DetectSpanningMode(true, end, position);
+            } else {
+                // A self-extracting first volume of a split set whose last volume is base.ZIP.
+                volumeNumberInfo_.SetFirst(true);
+                spanningMode_ = smSplitting;
+                std::string lastName = fileName_;
+                GetVolumeName(lastName, -1, true);
+                if (!FindVolumeFile(lastName).empty()) {
+                    THvoVolumeNumberInfo last;
+                    last.SetLast(true);
+                    OpenVolume(last);
+                }
+                spanningMode_ = smNone;
+                DetectSpanningMode(searchEndRecord(), end, position);
+            }
         }
     } catch (...) {
         repairOnOpen_ = repair;

@@ -518,6 +518,45 @@ def crypto_archives(out):
             f.write("\t".join(str(v) for v in row) + "\n")
 
 
+def volume_archives(out):
+    """vol/: sources whose data and central directory cross 64 KiB volumes, split by zip -s
+    as written (zs/), renamed to upper case (upper/), to the numbered naming (adv/) and to
+    a self-extracting split set (sfx/); the set as 7-Zip extracts it (by7z/)."""
+    vol = os.path.join(out, "vol")
+    src = os.path.join(vol, "src")
+    os.makedirs(os.path.join(src, "many"))
+    rnd = random.Random(44)
+    with open(os.path.join(src, "random.bin"), "wb") as f:
+        f.write(bytes(rnd.randrange(256) for _ in range(240000)))
+    with open(os.path.join(src, "text.txt"), "w") as f:
+        f.write("".join(f"line {i} of the compressible text\n" for i in range(20000)))
+    for i in range(300):
+        with open(os.path.join(src, "many", f"f{i:03}.txt"), "w") as f:
+            f.write(f"small file {i}\n" * (i % 7 + 1))
+    zs = os.path.join(vol, "zs")
+    os.makedirs(zs)
+    run(["zip", "-q", "-r", "-s", "64k", os.path.join(zs, "sp.zip"), "random.bin", "text.txt", "many"], src)
+    parts = sorted(n for n in os.listdir(zs) if n != "sp.zip")
+    with open(os.path.join(zs, "sp.zip"), "rb") as f:
+        data = f.read()
+    end = struct.unpack("<IHHHHIIH", data[data.rfind(b"PK\x05\x06"):][:22])
+    # The directory must begin on an earlier volume than the end record's.
+    if not (len(parts) >= 3 and end[2] < end[1] == len(parts)):
+        sys.exit(f"make_fixtures: the split set does not cross volumes as needed: {parts} {end}")
+    renamings = {
+        "upper": lambda i, n: n if i == len(parts) else n.replace(".z", ".Z"),
+        "adv": lambda i, n: f"sp_{i + 1:03}.zip" if i < len(parts) else n,
+        "sfx": lambda i, n: "sp.exe" if i == 0 else (n.replace(".z", ".Z") if i < len(parts) else "sp.ZIP"),
+    }
+    for folder, rename in renamings.items():
+        os.makedirs(os.path.join(vol, folder))
+        for i, name in enumerate(parts + ["sp.zip"]):
+            shutil.copyfile(os.path.join(zs, name), os.path.join(vol, folder, rename(i, name)))
+    # The peer's reading of the set. (zip -s 0 --out, Info-ZIP 3.0, joins this set with a
+    # damaged random.bin, so the join is not used.)
+    run(["7z", "x", "-bd", "-o" + os.path.join(vol, "by7z"), os.path.join(zs, "sp.zip")], vol)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_fixtures.py <output folder>")
@@ -536,6 +575,7 @@ def main():
     reader_archives(out, src)
     decode_archives(out, src)
     crypto_archives(out)
+    volume_archives(out)
 
 
 if __name__ == "__main__":
