@@ -48,6 +48,18 @@ inline std::string FromHex(const std::string& hex)
 
 inline uint64_t Number(const std::string& text) { return std::stoull(text); }
 
+// The native error of the component's exception that the call raised; -1 when it raised none.
+template <class F>
+int NativeErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const EHvoException& e) {
+        return e.NativeError;
+    }
+    return -1;
+}
+
 // An archiver with the fixture archive of this name open.
 inline std::unique_ptr<THalvorin> OpenFixture(const std::string& name)
 {
@@ -167,18 +179,6 @@ inline void WriteOneEntryZip(const std::filesystem::path& path, const std::strin
     end.CentralDirSize = static_cast<uint32_t>(bytes.size() - end.CentralDirOffset);
     put(end);
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// The native error of the component's exception that f raises; -1 when it raises none.
-template <class F>
-int NativeErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const EHvoException& e) {
-        return e.NativeError;
-    }
-    return -1;
 }
 
 inline std::string ToString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }

@@ -28,7 +28,6 @@ using testsupport::TempDir;
 
 namespace {
 
-
 // A memory stream that keeps the largest size it reached.
 class TCountingStream : public TMemoryStream {
 public:

@@ -32,18 +32,6 @@ void CopySet(const std::string& folder, const fs::path& to)
     fs::copy(VolumeDir() / folder, to, fs::copy_options::recursive);
 }
 
-// The native error of what the call raised; 0 when it raised nothing.
-template <class Call>
-int NativeOf(Call&& call)
-{
-    try {
-        call();
-    } catch (const EHvoException& e) {
-        return e.NativeError;
-    }
-    return 0;
-}
-
 // The loader's sequence over the archive; failures are recorded and ignored.
 std::vector<Failure> ExtractIgnoring(const fs::path& archive, const fs::path& baseDir,
                                      const std::function<void(THalvorin&)>& prepare = {})
@@ -258,7 +246,7 @@ TEST(SplitSets, HandlersGetNumbersFromOneAndMaySupplyAnotherFolder)
     auto cancelled = THalvorin::Create();
     cancelled->OnRequestLastVolume = [](THvoBaseArchiver&, std::string&, bool& cancel) { cancel = true; };
     cancelled->SetFileName((VolumeDir() / "sfx" / "sp.exe").string());
-    EXPECT_EQ(NativeOf([&] { cancelled->OpenArchive(); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { cancelled->OpenArchive(); }), 45);
     EXPECT_FALSE(cancelled->Active());
 }
 
@@ -281,7 +269,7 @@ TEST(SplitSets, ADamagedCentralHeaderIsNotRebuiltAcrossVolumes)
 
     auto a = THalvorin::Create();
     a->SetFileName((dir / "set" / "sp.zip").string());
-    EXPECT_EQ(NativeOf([&] { a->OpenArchive(); }), 44);
+    EXPECT_EQ(NativeErrorOf([&] { a->OpenArchive(); }), 44);
 }
 
 TEST(SplitSets, EachVolumeIsOpenedABoundedNumberOfTimes)
@@ -325,7 +313,7 @@ TEST(SpannedSets, DetectedFromTheEndRecordAndAskedForByBoxes)
         dialogs->PushAnswer(platform::MsgResult::Cancel);
         auto a = THalvorin::Create();
         a->SetFileName(archive.string());
-        EXPECT_EQ(NativeOf([&] { a->OpenArchive(); }), 45);
+        EXPECT_EQ(NativeErrorOf([&] { a->OpenArchive(); }), 45);
         expectFirstDiskBox(dialogs);
     }
     {
@@ -382,4 +370,44 @@ TEST(SpannedSets, TheDefaultMiddleAndLastDiskBoxes)
     ASSERT_EQ(again.size(), 2u);
     EXPECT_EQ(again[1].box.text,
               "File '" + name + "' not found on inserted disk. Please insert last disk with required file");
+}
+
+TEST(SpannedSets, TheCorpusMultiDiskArchiveAsksForItsFirstDisk)
+{
+    // Its end record names disk 1 (the directory's disk too); the one entry starts on disk 0.
+    const fs::path archive = MIRVAK_SOURCE_DIR "/../shared/testdata/zip/libzip/data__multidisk.zip";
+    for (const auto answer : {platform::MsgResult::Cancel, platform::MsgResult::OK}) {
+        SCOPED_TRACE(answer == platform::MsgResult::OK ? "OK" : "Cancel");
+        DialogScript dialogs;
+        dialogs->PushAnswer(answer);
+        TempDir out;
+        THvoSpanningMode mode = smNone;
+        const auto failures = ExtractIgnoring(archive, out.path(), [&](THalvorin& a) {
+            a.AfterOpen = [&](THvoBaseArchiver& s) { mode = s.SpanningMode(); };
+        });
+        EXPECT_EQ(mode, smSpanning);
+        const auto records = dialogs->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].box.text, "Please insert the first disk");
+        if (answer == platform::MsgResult::OK) {
+            EXPECT_TRUE(failures.empty());
+            EXPECT_EQ(Tree(out.path()), (std::map<std::string, std::string>{{"testfile.txt", ""}}));
+        } else {
+            ASSERT_EQ(failures.size(), 1u);
+            EXPECT_EQ(failures[0].native, 45);
+            EXPECT_TRUE(Tree(out.path()).empty());
+        }
+    }
+}
+
+TEST(VolumeDetection, AZip64EndRecordTakesItsLastDiskFromTheLocator)
+{
+    // The end record holds 0xFFFF everywhere; the locator counts one disk: a single file.
+    DialogScript dialogs;
+    auto a = THalvorin::Create();
+    a->SetFileName(MIRVAK_SOURCE_DIR "/../shared/testdata/zip/libzip/data__zip64-3mf.zip");
+    a->OpenArchive();
+    EXPECT_EQ(a->SpanningMode(), smNone);
+    EXPECT_EQ(a->DirManager()->Items.Count, 1);
+    EXPECT_EQ(a->DirManager()->EndRecord.DiskNumber, 0xFFFF);
 }
