@@ -225,3 +225,60 @@ TEST(VolumeWriting, SpannedDisksAreLabelledAndTheLastTakesTheArchiveName)
     EXPECT_TRUE(std::filesystem::exists(dir / "ours.zip"));
     EXPECT_FALSE(std::filesystem::exists(dir / ("disk" + std::to_string(last + 1)) / "ours.zip"));
 }
+
+TEST(VolumeWriting, ANewSetClosedAtOnceIsOneEmptyLastVolume)
+{
+    TempDir dir;
+    TRoomyDisks disks;
+    auto a = NewVolumes(dir / "empty.zip", smSplitting);
+    std::vector<int> asked;
+    a->OnRequestBlankVolume = [&](THvoBaseArchiver&, int volume, std::string& name, bool&) {
+        asked.push_back(volume);
+        EXPECT_EQ(name, (dir / "empty.Z01").string());
+    };
+    a->OpenArchive();
+    a->CloseArchive();
+    EXPECT_EQ(asked, std::vector<int>{1});
+    const auto files = FilesIn(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename(), "empty.zip");
+    EXPECT_EQ(std::filesystem::file_size(files[0]), 22u);
+    EXPECT_EQ(RunCommand("7z l " + files[0].string() + " >/dev/null"), 0);
+}
+
+TEST(VolumeWriting, CopyProgressAndCancel)
+{
+    auto a = THalvorin::Create();
+    a->SetInMemory(true);
+    a->OpenArchive();
+    TMemoryStream source;
+    const std::string bytes(2500000, 'b');
+    source.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    std::vector<std::pair<THvoProgressPhase, double>> seen;
+    a->OnCopyTempFileProgress = [&](THvoBaseArchiver&, double value, THvoProgressPhase phase, bool& cancel) {
+        EXPECT_FALSE(cancel);
+        seen.emplace_back(phase, value);
+        cancel = seen.size() == 3;
+    };
+    TStream* out = a->ArchiveStream();
+    source.SetPosition(0);
+    EXPECT_EQ(a->CopySpanned(source, -1, true, nullptr, -1, a->VolumeNumberInfo(), out), 2000000);
+    EXPECT_TRUE(a->Cancelled);
+    const std::vector<std::pair<THvoProgressPhase, double>> expected = {{ppStart, 0.0}, {ppProcess, 40.0}, {ppProcess, 80.0}};
+    EXPECT_EQ(seen, expected);
+    // Without cancel it runs to the end; without the flag no event is raised.
+    a->Cancelled = false;
+    seen.clear();
+    a->OnCopyTempFileProgress = [&](THvoBaseArchiver&, double value, THvoProgressPhase phase, bool&) {
+        seen.emplace_back(phase, value);
+    };
+    source.SetPosition(0);
+    EXPECT_EQ(a->CopySpanned(source, 1500000, true, nullptr, -1, a->VolumeNumberInfo(), out), 1500000);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen.back(), std::make_pair(ppEnd, 100.0));
+    seen.clear();
+    source.SetPosition(0);
+    EXPECT_EQ(a->CopySpanned(source, 10, false, nullptr, -1, a->VolumeNumberInfo(), out), 10);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(out->Size(), 2000000 + 1500000 + 10);
+}
