@@ -123,16 +123,20 @@ public:
     // with 0xFFFF there the ZIP64 locator's total disks - 1 (0 without ZIP64 records).
     int32_t LastDisk() const;
     // The volume of a disk of this archive, its last volume known.
-    THvoVolumeNumberInfo VolumeOf(uint32_t disk) const { return THvoVolumeNumberInfo::Of(static_cast<int32_t>(disk), LastDisk()); }
+    THvoVolumeNumberInfo VolumeOf(uint32_t disk) const
+    {
+        return THvoVolumeNumberInfo::Of(static_cast<int32_t>(disk), LastDisk());
+    }
     // The last disk that an end record found at position names: its number of this disk,
     // or with 0xFFFF there that of a ZIP64 locator just before it (0 without one).
     int32_t EndRecordLastDisk(const TEndOfCentralDir& end, int64_t position);
     // Fills Items and corrects the local header offsets for Shift. A multi-volume
     // archive (SpanningMode not smNone) is read from the directory's stored offset on its
     // first disk, moving on to the next volume where fewer than 46 bytes are left; a
-    // single file from what precedes its end records. Without an end record, with an untrusted count (0xFFFF without ZIP64
-    // records), or (RepairOnOpen set) when the central headers cannot be read, the
-    // directory is rebuilt from the local headers instead (Rebuild). Errors (all
+    // single file from what precedes its end records. Without an end record, with an
+    // untrusted count (0xFFFF without ZIP64 records), or (RepairOnOpen set) when the
+    // central headers cannot be read, the directory is rebuilt from the local headers
+    // instead (Rebuild), which a multi-volume archive refuses. Errors (all
     // EHvoException with the archiver's name, or the stream's):
     //   35 a rebuild that finds no local header;
     //   40 a ZIP64 locator whose end record is not inside the stream before it;

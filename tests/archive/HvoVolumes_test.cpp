@@ -411,3 +411,24 @@ TEST(VolumeDetection, AZip64EndRecordTakesItsLastDiskFromTheLocator)
     EXPECT_EQ(a->DirManager()->Items.Count, 1);
     EXPECT_EQ(a->DirManager()->EndRecord.DiskNumber, 0xFFFF);
 }
+
+TEST(SplitSets, EncryptedDeflatedDataDecodesAcrossVolumes)
+{
+    // random.bin runs over four volumes, text.txt from the fourth into the last.
+    DialogScript dialogs;
+    TempDir out;
+    int asked = 0;
+    const auto failures = ExtractIgnoring(VolumeDir() / "enc" / "enc.zip", out.path(), [&](THalvorin& a) {
+        a.OnPassword = [&](THvoBaseArchiver&, const std::string&, std::string& password, bool&) {
+            ++asked;
+            password = "secret";
+        };
+    });
+    for (const Failure& f : failures) ADD_FAILURE() << f.name << ": " << f.message;
+    EXPECT_EQ(asked, 1);
+    const auto sources = Tree(VolumeDir() / "src");
+    const auto extracted = Tree(out.path());
+    ASSERT_EQ(extracted.size(), 2u);
+    EXPECT_TRUE(extracted.at("random.bin") == sources.at("random.bin"));
+    EXPECT_TRUE(extracted.at("text.txt") == sources.at("text.txt"));
+}

@@ -521,7 +521,8 @@ def crypto_archives(out):
 def volume_archives(out):
     """vol/: sources whose data and central directory cross 64 KiB volumes, split by zip -s
     as written (zs/), renamed to upper case (upper/), to the numbered naming (adv/) and to
-    a self-extracting split set (sfx/); the set as 7-Zip extracts it (by7z/)."""
+    a self-extracting split set (sfx/); the set as 7-Zip extracts it (by7z/); two entries
+    split with the password "secret" (enc/)."""
     vol = os.path.join(out, "vol")
     src = os.path.join(vol, "src")
     os.makedirs(os.path.join(src, "many"))
@@ -552,6 +553,9 @@ def volume_archives(out):
         os.makedirs(os.path.join(vol, folder))
         for i, name in enumerate(parts + ["sp.zip"]):
             shutil.copyfile(os.path.join(zs, name), os.path.join(vol, folder, rename(i, name)))
+    # Traditionally encrypted entries split alike: the keys run on across the volumes.
+    os.makedirs(os.path.join(vol, "enc"))
+    run(["zip", "-q", "-s", "64k", "-P", "secret", os.path.join(vol, "enc", "enc.zip"), "random.bin", "text.txt"], src)
     # The peer's reading of the set. (zip -s 0 --out, Info-ZIP 3.0, joins this set with a
     # damaged random.bin, so the join is not used.)
     run(["7z", "x", "-bd", "-o" + os.path.join(vol, "by7z"), os.path.join(zs, "sp.zip")], vol)
