@@ -208,13 +208,25 @@ TEST(InMemoryArchives, AFailedWriteKeepsTheOldFileAndTheArchive)
 TEST(SpannedVolumePrompts, BlankDiskAndFullDiskBoxes)
 {
     testsupport::DialogScript dialogs;
+    // The one question asked: an OK / Cancel confirmation box without an owner.
+    const auto expectBox = [&](const std::string& text) {
+        const auto records = dialogs->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].box.text, text);
+        EXPECT_EQ(records[0].box.caption, "Подтверждение");
+        EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Question);
+        EXPECT_EQ(records[0].box.buttons, platform::MsgButtons::OKCancel);
+        EXPECT_EQ(records[0].owner, 0u);
+    };
     auto a = THalvorin::Create();
     a->SetFileName("/media/disk/arc.zip");
     std::string name;
     bool cancel = true;
-    // Outside spanning no box: the blank volume is taken.
+    // Outside spanning no box: the blank volume is taken, under its volume name.
+    a->SetSpanningMode(smSplitting);
     a->DoRequestBlankVolume(-3, name, cancel);
     EXPECT_FALSE(cancel);
+    EXPECT_EQ(name, "/media/disk/arc.Z01");
     EXPECT_TRUE(dialogs->Records().empty());
 
     a->SetSpanningMode(smSpanning);
@@ -224,13 +236,8 @@ TEST(SpannedVolumePrompts, BlankDiskAndFullDiskBoxes)
         cancel = answer == platform::MsgResult::OK;
         a->DoRequestBlankVolume(2, name, cancel);
         EXPECT_EQ(cancel, answer != platform::MsgResult::OK);
-        const auto records = dialogs->Records();
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].box.text, "Please insert a blank disk #3");
-        EXPECT_EQ(records[0].box.caption, "Подтверждение");
-        EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Question);
-        EXPECT_EQ(records[0].box.buttons, platform::MsgButtons::OKCancel);
-        EXPECT_EQ(records[0].owner, 0u);
+        EXPECT_EQ(name, "/media/disk/arc.zip");
+        expectBox("Please insert a blank disk #3");
     }
 
     std::string asked;
@@ -254,12 +261,8 @@ TEST(SpannedVolumePrompts, BlankDiskAndFullDiskBoxes)
         cancel = row.answer == platform::MsgResult::OK;
         a->DoDiskFull(1, "/media/disk/arc.z02", cancel);
         EXPECT_EQ(cancel, row.answer != platform::MsgResult::OK);
-        const auto records = dialogs->Records();
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].box.text, std::string("Disk is full. Required free space: ") + row.required +
-                                           " bytes, but available only: 5000000000 bytes. Clean the disk or find "
-                                           "another blank disk");
-        EXPECT_EQ(records[0].box.buttons, platform::MsgButtons::OKCancel);
+        expectBox(std::string("Disk is full. Required free space: ") + row.required +
+                  " bytes, but available only: 5000000000 bytes. Clean the disk or find another blank disk");
         EXPECT_EQ(asked, "/media/disk/arc.z02");
     }
     SetHvoDiskFree(nullptr);
