@@ -3,6 +3,7 @@
 #include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 
@@ -206,6 +207,29 @@ void THvoBaseArchiver::CloseArchive()
     if (failure) std::rethrow_exception(failure);
 }
 
+void THvoBaseArchiver::SetInMemory(bool value)
+{
+    if (value == inMemory_) return;
+    if (active_ && !value) {
+        if (FileNamePart(fileName_).empty()) Raise(29);
+        // An archive that received nothing is finished as closing would finish it.
+        if (archiveStream_->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
+        std::string image(static_cast<size_t>(archiveStream_->Size()), '\0');
+        archiveStream_->SetPosition(0);
+        archiveStream_->ReadBuffer(image.data(), static_cast<int64_t>(image.size()));
+        // Written beside the file and renamed over it: a failed write keeps the old file.
+        platform::WriteFileAtomically(fileName_, image);
+        CloseArchive();
+        inMemory_ = false;
+        OpenArchive();
+    } else if (active_) {
+        CloseArchive();
+        inMemory_ = true;
+        OpenArchive();
+    }
+    inMemory_ = value;
+}
+
 // ---- Event dispatchers -----------------------------------------------------------------
 
 namespace {
@@ -316,8 +340,16 @@ void THvoBaseArchiver::DoRequestBlankVolume(int VolumeNumber, std::string& Volum
 {
     if (VolumeNumber < 0) VolumeNumber = 0;
     VolumeFileName = fileName_;
+    GetVolumeName(VolumeFileName, VolumeNumber, false);
     Cancel = false;
-    if (OnRequestBlankVolume) OnRequestBlankVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    if (OnRequestBlankVolume) {
+        OnRequestBlankVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    } else if (spanningMode_ == smSpanning) {
+        const auto answer =
+            platform::ShowMessageBox(0, HvoFormat(HvoPromptText(kHvoPromptInsertBlankDisk), {VolumeNumber + 1}),
+                                     kConfirmationCaption, platform::MsgIcon::Question, platform::MsgButtons::OKCancel);
+        Cancel = answer != platform::MsgResult::OK;
+    }
 }
 
 bool THvoBaseArchiver::AskForDisk(const std::string& text)
@@ -399,7 +431,14 @@ void THvoBaseArchiver::DoDiskFull(int VolumeNumber, const std::string& VolumeFil
         return;
     }
     if (spanningMode_ != smSpanning) throw EHvoException(65, {});
-    Cancel = true; // the disk prompt of spanned archives is not built yet
+    THvoVolumeNumberInfo volume = volumeNumberInfo_;
+    if (VolumeNumber >= 0) volume.SetNumber(VolumeNumber);
+    const int64_t required = spanningOptions_.VolumeSizeLimit(volume);
+    const int64_t available = DiskFree(VolumeFileName);
+    const auto answer =
+        platform::ShowMessageBox(0, HvoFormat(HvoPromptText(kHvoPromptDiskFull), {required, available}),
+                                 kConfirmationCaption, platform::MsgIcon::Question, platform::MsgButtons::OKCancel);
+    Cancel = answer != platform::MsgResult::OK;
 }
 
 void THvoBaseArchiver::DoStoreFile(std::string& FileName, int32_t& FileAttr, std::string& Comment,

@@ -149,6 +149,14 @@ public:
     const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
     void SetNoCompressionMasks(const std::vector<std::string>& value) { noCompressionMasks_ = value; }
     bool InMemory() const { return inMemory_; }
+    // Closed: only the switch changes. Open, switched off: native error 29 when the
+    // file-name part of FileName is blank; otherwise the memory image (an archive that
+    // received nothing gets its end record first) replaces FileName atomically (a failed
+    // write leaves the old file and the open in-memory archive as they were and raises
+    // platform::EFCreateError), the archive is closed and OpenArchive opens the file.
+    // Open, switched on: the archive is closed and a new, empty archive is opened in
+    // memory; the file is not read.
+    void SetInMemory(bool value);
 
     // ---- State ----------------------------------------------------------------------
     bool Active() const { return active_; }
@@ -231,11 +239,23 @@ public:
     // last, DoRequestMiddleVolume for the others) until the answer names an existing
     // file, which is opened (also when it exists only in another letter case); an empty
     // name outside smSpanning ends the request with nothing opened. A cancelled request
-    // raises native error 45. Creating: the file is opened as it stands (single files).
+    // raises native error 45. Creating a multi-volume archive: the volume written so far
+    // is freed and a blank volume is asked for (DoRequestBlankVolume, its name built by
+    // GetVolumeName) until its folder has more than 65536 bytes free and, when spanning
+    // with a size limit, at least the limit (otherwise DoDiskFull, and the request
+    // again); a cancel of either raises native error 45. The file is then created, and a
+    // spanned disk is labelled "pkback# NNN" (the number + 1, three digits).
     void OpenVolume(const THvoVolumeNumberInfo& volume);
     // Frees the archive stream, opens name in OpenMode as the new one and records the
     // name as VolumeFileName (the directory reads through it from then on).
     void OpenVolumeFile(const std::string& name);
+    // The open volume of a multi-volume archive being written, when it is not the last
+    // volume's name (GetVolumeName -1: FileName, base.ZIP for a self-extracting split
+    // set), is moved to that name (a file there is deleted first) and reopened for
+    // reading and writing, positioned at its end, as the archive stream and the
+    // directory's stream. A failed move keeps the volume open under its own name and
+    // raises platform::EFCreateError "Cannot create file "<last name>". <reason>".
+    void RenameLastVolume();
 
     // ---- Guards ---------------------------------------------------------------------
     // Native error 13 when no archive is open.
@@ -284,8 +304,34 @@ public:
     // (volume -1, Cancel preset True) and rewrites the same bytes at the same position
     // while the answer clears Cancel; False (Cancelled set) when Cancel stays set.
     bool WriteWithRetry(TStream& stream, const void* buffer, int64_t count);
-    // Writes count bytes of a single-file archive; native error 46 on a short write.
-    void WriteChecked(TStream& stream, const void* buffer, int64_t count);
+
+    // ---- Writing across volumes --------------------------------------------------------
+    // Writes count bytes to stream (temp, when given, collects them in front of it).
+    // A single-file archive, or a stream that is not the archive stream: one write, into
+    // temp when given. A multi-volume archive: the room of the current volume is its
+    // disk's free space (DiskFree) less what temp holds, and no more than the volume's
+    // size limit less the stream's and temp's sizes. With keepTogether k >= 0, nothing
+    // is written on a volume whose room is below k + the bytes still to write; otherwise
+    // as many bytes as fit. While bytes remain, temp is appended to the stream and
+    // emptied, a spanned volume is synced, the next volume is made current (volume and
+    // stream follow it) and writing goes on there. Native error 46 when a fresh, empty
+    // volume can hold nothing of what is asked (a keep-together block larger than any
+    // volume would otherwise open volumes without end). A count of 0 with k >= 0 only
+    // makes sure that k bytes fit on the volume that is current afterwards. Returns the
+    // bytes written (short when a volume has no room left or the medium takes less).
+    int64_t WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                         THvoVolumeNumberInfo& volume, TStream*& stream);
+    // WriteSpanned, and native error 46 "Write to stream error" when fewer bytes than
+    // asked were written.
+    void WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                      THvoVolumeNumberInfo& volume, TStream*& stream);
+    // Copies count bytes (-1: the rest) from source's position through WriteSpanned in
+    // blocks of at most 1,000,000 bytes. With progress, OnCopyTempFileProgress gets 0 at
+    // the start (ppStart), the share done after every block (ppProcess) and 100 at the
+    // end (ppEnd); a cancel stops the copy and sets Cancelled. Returns the bytes copied
+    // (short when the source ends early, a write falls short or the copy was cancelled).
+    int64_t CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp, int64_t keepTogether,
+                        THvoVolumeNumberInfo& volume, TStream*& stream);
 
     // ---- Selection ------------------------------------------------------------------
     // Wildcard match of a name against a mask, ignoring case: an empty mask matches
@@ -371,13 +417,15 @@ public:
                                       int ErrorCode, const std::string& ErrorMessage, THvoAction& Action);
     // Volume requests: VolumeFileName becomes the volume's name formed from FileName
     // (searched for an existing file, in any letter case, unless a handler takes a
-    // first or middle volume) and Cancel := False first; handlers get volume numbers + 1.
-    // Without a handler outside spanning: blank volume stays accepted; the others cancel
-    // when the file does not exist (first volume: unless creating). Spanning, without a
-    // handler: OK / Cancel boxes (caption "Подтверждение") "Please insert the first disk",
-    // "Please insert disk #<number + 1>", and for the last disk "Please insert the last
-    // disk", then "File '<name>' not found on inserted disk. Please insert last disk with
-    // required file" until the file is there; Cancel := the box was not answered OK.
+    // first or middle volume; a negative blank-volume number counts as 0) and Cancel :=
+    // False first; handlers get volume numbers + 1. Without a handler outside spanning:
+    // blank volume stays accepted; the others cancel when the file does not exist (first
+    // volume: unless creating). Spanning, without a handler: OK / Cancel boxes (caption
+    // "Подтверждение") "Please insert a blank disk #<number + 1>", "Please insert the
+    // first disk", "Please insert disk #<number + 1>", and for the last disk "Please
+    // insert the last disk", then "File '<name>' not found on inserted disk. Please
+    // insert last disk with required file" until the file is there; Cancel := the box
+    // was not answered OK.
     virtual void DoRequestBlankVolume(int VolumeNumber, std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
     virtual void DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
@@ -385,6 +433,10 @@ public:
     // Cancel := False first, except for volume -1 (a retried write), whose handler gets
     // the preset True and retries only by clearing it. The handler gets the number + 1.
     // Without a handler outside spanning: native error 65 without the component prefix.
+    // Without a handler when spanning: "Disk is full. Required free space: <limit of the
+    // volume (-1 for none)> bytes, but available only: <DiskFree of VolumeFileName>
+    // bytes. Clean the disk or find another blank disk" (OK / Cancel; anything but OK
+    // cancels); a retried write (-1) is measured against the current volume.
     virtual void DoDiskFull(int VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
     // Only with a handler: "/" becomes "\" for it and back after it.
     virtual void DoStoreFile(std::string& FileName, int32_t& FileAttr, std::string& Comment,
@@ -411,6 +463,10 @@ private:
     // opens a self-extracting first volume's set from its base.ZIP.
     void OpenArchiveDirectory();
     // After an end record search on the current volume: the spanning mode it implies.
+    // The blank-volume request of OpenVolume.
+    void OpenBlankVolume(const THvoVolumeNumberInfo& volume);
+    // A volume is taken only with more free bytes than this.
+    static constexpr int64_t kMinimumVolumeRoom = 65536;
     void DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position);
     // Whether volume number exists under the current naming (letter case aside).
     bool VolumeExists(int32_t number);

@@ -175,7 +175,29 @@ THvoDirManager::THvoDirManager(TStream* stream, THvoBaseArchiver& archiver, bool
     : Stream(stream), NewArchive(newArchive), ForeignStream(stream != archiver.ArchiveStream()), Archiver(archiver)
 {
     Reset();
-    if (newArchive) Archiver.VolumeNumberInfo().SetFirst(true);
+    if (!newArchive) return;
+    Archiver.VolumeNumberInfo().SetFirst(true);
+    if (!Archiver.SFXStub().empty()) WriteStub();
+}
+
+void THvoDirManager::WriteStub()
+{
+    TFileStream stub(Archiver.SFXStub(), fmOpenRead);
+    const int64_t size = stub.Size();
+    if (Archiver.SpanningMode() != smNone) {
+        const int64_t limit = Archiver.SpanningOptions().VolumeSizeLimit(Archiver.VolumeNumberInfo());
+        if (limit >= 0 && limit < size) throw EHvoException(47, Archiver.Name);
+    }
+    Stream->SetSize(0);
+    Stream->SetPosition(0);
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), 1 << 20)));
+    for (int64_t copied = 0; copied < size;) {
+        const int64_t n = std::min<int64_t>(static_cast<int64_t>(block.size()), size - copied);
+        stub.ReadBuffer(block.data(), n);
+        if (Stream->Write(block.data(), n) != n) throw EHvoException(46, Archiver.Name);
+        copied += n;
+    }
+    Shift = size;
 }
 
 THvoDirManager::~THvoDirManager() = default;
@@ -605,23 +627,154 @@ void THvoDirManager::ApplyShift()
     }
 }
 
+namespace {
+
+// Bytes of a record as they lie on disk.
+template <class R>
+std::vector<uint8_t> RecordBytes(const R& record)
+{
+    std::vector<uint8_t> raw(R::kSize);
+    WriteRecord(raw.data(), record);
+    return raw;
+}
+
+} // namespace
+
+THvoDirManager::TEncodedHeader THvoDirManager::EncodeHeader(const TDirItem& item) const
+{
+    TEncodedHeader out;
+    out.Header = item;
+    // The name: Windows-1251 when it holds it (OEM bytes when asked for), else UTF-8 with
+    // bit 11. A name already flagged as UTF-8 stays UTF-8, so the flag never lies.
+    bool utf8 = false;
+    out.Name = EncodeName(item.FileName, utf8);
+    if (!utf8 && (item.Flags & kFlagUtf8)) out.Name = item.FileName;
+    if (utf8) out.Header.Flags |= kFlagUtf8;
+    if (Archiver.Options().OEMFileNames && !(out.Header.Flags & kFlagUtf8)) out.Name = platform::AnsiToOem(out.Name);
+
+    // The extra field: a ZIP64 block made from the all-ones fields (one read from the
+    // archive is never written back), then every other block in the order held.
+    const TZip64Values values{item.UncompressedSize64, item.CompressedSize64, item.LocalHeaderOffset64,
+                              item.DiskNumberStart64};
+    const std::vector<uint8_t> zip64 = BuildZip64Block(item, values);
+    std::vector<TExtraBlock> blocks;
+    if (!zip64.empty()) blocks.push_back({kExtraZip64, zip64});
+    for (const TExtraBlock& block : item.ExtraFields)
+        if (block.HeaderId != kExtraZip64) blocks.push_back(block);
+    for (const TExtraBlock& block : blocks)
+        if (block.Data.size() > 0xFFFF) throw EHvoException(46, Archiver.Name);
+    out.Extra = BuildExtraField(blocks);
+
+    // Lengths that do not fit their 16-bit fields would make the directory unreadable.
+    if (out.Name.size() > 0xFFFF || out.Extra.size() > 0xFFFF || item.Comment.size() > 0xFFFF)
+        throw EHvoException(46, Archiver.Name);
+    out.Header.FileNameLength = static_cast<uint16_t>(out.Name.size());
+    out.Header.ExtraFieldLength = static_cast<uint16_t>(out.Extra.size());
+    out.Header.FileCommentLength = static_cast<uint16_t>(item.Comment.size());
+    return out;
+}
+
 void THvoDirManager::WriteDirectory(TStream* stream)
 {
-    if (stream) Stream = stream;
-    if (Items.Count != 0) throw std::logic_error("THvoDirManager::WriteDirectory: entries are not written yet");
-    const int64_t start = Stream->Seek(0, TSeekOrigin::soEnd);
-    Stream->SetSize(start);
-    CentralDirStart = start;
-    const int32_t volume = std::max(Archiver.VolumeNumberInfo().VolumeNumber, 0);
-    EndRecord.StartDiskNumber = static_cast<uint16_t>(std::min(volume, 0xFFFF));
-    EndRecord.DiskNumber = EndRecord.StartDiskNumber;
-    EndRecord.EntriesOnDisk = 0;
-    EndRecord.EntriesTotal = 0;
-    EndRecord.CentralDirSize = 0;
-    EndRecord.CentralDirOffset = start < 0xFFFFFFFF ? static_cast<uint32_t>(start) : 0xFFFFFFFF;
-    EndRecord.CommentLength = static_cast<uint16_t>(std::min<size_t>(Comment.size(), 0xFFFF));
-    uint8_t raw[TEndOfCentralDir::kSize];
-    WriteRecord(raw, EndRecord);
-    Archiver.WriteChecked(*Stream, raw, sizeof raw);
-    if (EndRecord.CommentLength != 0) Archiver.WriteChecked(*Stream, Comment.data(), EndRecord.CommentLength);
+    // The archive's own stream may have moved on to another volume since.
+    if (stream) {
+        Stream = stream;
+        ForeignStream = stream != Archiver.ArchiveStream();
+    } else if (!ForeignStream) {
+        Stream = Archiver.ArchiveStream();
+    }
+    THvoVolumeNumberInfo& volume = Archiver.VolumeNumberInfo();
+    const auto currentVolume = [&] { return static_cast<uint32_t>(std::max(volume.VolumeNumber, 0)); };
+    int64_t cdStart = Stream->Seek(0, TSeekOrigin::soEnd);
+    Stream->SetSize(cdStart);
+    uint32_t startVolume = currentVolume();
+    // Collects what is written in front of the volume, so that each central header with
+    // its name and extra field lands whole on one volume.
+    TMemoryStream temp;
+    const auto position = [&] { return Stream->Position() + temp.Size(); };
+    const auto put = [&](const void* bytes, int64_t count) {
+        if (count > 0) Archiver.WriteChecked(bytes, count, &temp, -1, volume, Stream);
+    };
+    // Makes sure that count bytes fit whole on the volume that is current afterwards.
+    const auto reserve = [&](int64_t count) { Archiver.WriteChecked(nullptr, 0, &temp, count, volume, Stream); };
+    uint64_t cdSize = 0;
+
+    for (int32_t i = 0; i < Items.Count; ++i) {
+        TDirItem& item = Items.ItemPtr(i);
+        const TEncodedHeader encoded = EncodeHeader(item);
+        const std::vector<uint8_t> fixed = RecordBytes<TCentralFileHeader>(encoded.Header);
+        reserve(static_cast<int64_t>(fixed.size() + encoded.Name.size() + encoded.Extra.size()));
+        if (i == 0) {
+            // The directory starts where its first header lands.
+            cdStart = position();
+            startVolume = currentVolume();
+        }
+        static_cast<TCentralFileHeader&>(item) = encoded.Header;
+        put(fixed.data(), static_cast<int64_t>(fixed.size()));
+        put(encoded.Name.data(), static_cast<int64_t>(encoded.Name.size()));
+        put(encoded.Extra.data(), static_cast<int64_t>(encoded.Extra.size()));
+        put(item.Comment.data(), static_cast<int64_t>(item.Comment.size()));
+        cdSize += fixed.size() + encoded.Name.size() + encoded.Extra.size() + item.Comment.size();
+    }
+    if (temp.Size() > 0) Archiver.WriteChecked(temp.Memory(), temp.Size(), nullptr, -1, volume, Stream);
+    temp.Clear();
+
+    // The end records (and the comment after them) stay together on the last volume.
+    const uint64_t count = static_cast<uint64_t>(Items.Count);
+    const uint16_t commentLength = static_cast<uint16_t>(std::min<size_t>(Comment.size(), 0xFFFF));
+    bool zip64 = static_cast<uint64_t>(Stream->Position()) >= 0xFFFFFFFF || count >= 0xFFFF;
+    const auto saturated = [&] {
+        return cdSize >= 0xFFFFFFFF || static_cast<uint64_t>(cdStart) >= 0xFFFFFFFF || startVolume >= 0xFFFF ||
+               currentVolume() >= 0xFFFF;
+    };
+    reserve((zip64 || saturated() ? TZip64EndOfCentralDir::kSize + TZip64EndLocator::kSize : 0) +
+            TEndOfCentralDir::kSize + commentLength);
+    if (Items.Count == 0) {
+        cdStart = Stream->Position();
+        startVolume = currentVolume();
+    }
+    CentralDirStart = cdStart;
+    // An empty directory after a stub is placed relative to the archive data: readers
+    // (7-Zip, Info-ZIP) take an absolute offset there for a missing central directory.
+    const int64_t recordedStart = Items.Count == 0 && startVolume == 0 && cdStart >= Shift ? cdStart - Shift : cdStart;
+    // A field that overflows holds its all-ones marker, and the ZIP64 records then carry
+    // the value.
+    zip64 = zip64 || saturated();
+
+    const uint32_t lastVolume = currentVolume();
+    EndRecord.Signature = kEndOfCentralDirSignature;
+    EndRecord.StartDiskNumber = static_cast<uint16_t>(std::min<uint32_t>(startVolume, 0xFFFF));
+    EndRecord.DiskNumber = static_cast<uint16_t>(std::min<uint32_t>(lastVolume, 0xFFFF));
+    EndRecord.EntriesOnDisk = EndRecord.EntriesTotal = static_cast<uint16_t>(std::min<uint64_t>(count, 0xFFFF));
+    EndRecord.CentralDirSize = static_cast<uint32_t>(std::min<uint64_t>(cdSize, 0xFFFFFFFF));
+    EndRecord.CentralDirOffset =
+        static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(recordedStart), 0xFFFFFFFF));
+    EndRecord.CommentLength = commentLength;
+    if (zip64) {
+        Zip64EndRecord = TZip64EndOfCentralDir{};
+        Zip64EndRecord.DiskNumber = lastVolume;
+        Zip64EndRecord.StartDiskNumber = startVolume;
+        Zip64EndRecord.EntriesOnDisk = Zip64EndRecord.EntriesTotal = count;
+        Zip64EndRecord.CentralDirSize = cdSize;
+        Zip64EndRecord.CentralDirOffset = static_cast<uint64_t>(recordedStart);
+        Zip64Locator = TZip64EndLocator{};
+        Zip64Locator.Zip64EndDisk = lastVolume;
+        Zip64Locator.Zip64EndOffset = static_cast<uint64_t>(Stream->Position());
+        Zip64Locator.TotalDisks = lastVolume + 1;
+        HasZip64 = true;
+    }
+    std::vector<uint8_t> tail;
+    const auto append = [&](const std::vector<uint8_t>& bytes) { tail.insert(tail.end(), bytes.begin(), bytes.end()); };
+    if (zip64) {
+        append(RecordBytes(Zip64EndRecord));
+        append(RecordBytes(Zip64Locator));
+    }
+    append(RecordBytes(EndRecord));
+    tail.insert(tail.end(), Comment.begin(), Comment.begin() + commentLength);
+    Archiver.WriteChecked(tail.data(), static_cast<int64_t>(tail.size()), nullptr, -1, volume, Stream);
+    // The last volume carries the archive's own name.
+    if (!ForeignStream) {
+        Archiver.RenameLastVolume();
+        Stream = Archiver.ArchiveStream();
+    }
 }

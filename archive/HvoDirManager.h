@@ -157,9 +157,20 @@ public:
     // CentralDirStart becomes the stream size. Native 44 for a multi-volume archive,
     // 35 when no local header is found. Each signature costs one pass over the stream.
     void Rebuild();
-    // Writes the directory of an archive without entries at the end of the stream (or
-    // of stream when given): the end record, then the archive comment. A short write
-    // raises native error 46.
+    // Writes the central directory of Items and the end records at the end of Stream (of
+    // stream when given, which then becomes Stream); the stream's size is cut to its end
+    // first. Each item's header is written with its name encoded (Windows-1251, as OEM
+    // bytes under OEMFileNames; UTF-8 with flag bit 11 when the code page cannot hold it
+    // or the item is flagged UTF-8 already), a ZIP64 block rebuilt from its all-ones
+    // fields followed by its other extra blocks in order, and its comment; the item's
+    // flags and lengths are updated. On a multi-volume archive a header, its name and
+    // extra field never straddle two volumes, and the end records with the comment stay
+    // together. The ZIP64 end record and locator come first when the position reaches
+    // 0xFFFFFFFF, the count 0xFFFF or any end record field overflows. An empty directory
+    // records its offset relative to the archive data (after Shift). Native error 46
+    // when a write falls short, and before anything of an item is written when its name,
+    // extra field or comment would not fit its 16-bit length. Leaves Stream after the
+    // end record (and the comment).
     void WriteDirectory(TStream* stream = nullptr);
 
     TStream* Stream = nullptr;
@@ -178,6 +189,16 @@ public:
     int64_t CentralDirStart = 0;       // stream position of the first central header
 
 private:
+    // An item's central header as it is written.
+    struct TEncodedHeader {
+        TCentralFileHeader Header;
+        std::string Name;
+        std::vector<uint8_t> Extra;
+    };
+    TEncodedHeader EncodeHeader(const TDirItem& item) const;
+    // Copies the SFXStub file into the new archive's empty stream; Shift := its size.
+    // Native error 47 when the first volume's size limit is below it.
+    void WriteStub();
     void ReadItem(int32_t index, int64_t directoryEnd);
     // Multi-volume reading: where the current volume's directory part ends.
     int64_t VolumeEnd(int64_t endPosition);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -391,6 +392,36 @@ std::string DecodeName(std::string_view bytes, bool& wasUtf8)
 {
     wasUtf8 = IsUtf8(bytes) == 1;
     return wasUtf8 ? std::string(bytes) : platform::AnsiToUtf8(bytes);
+}
+
+namespace {
+
+std::function<int64_t(const std::string&)> DiskFreeHook;
+std::function<bool(const std::string&, const std::string&)> VolumeLabelHook;
+
+} // namespace
+
+void SetHvoDiskFree(std::function<int64_t(const std::string& path)> diskFree) { DiskFreeHook = std::move(diskFree); }
+
+void SetHvoVolumeLabel(std::function<bool(const std::string& path, const std::string& label)> setLabel)
+{
+    VolumeLabelHook = std::move(setLabel);
+}
+
+int64_t DiskFree(std::string_view path)
+{
+    if (DiskFreeHook) return DiskFreeHook(std::string(path));
+    std::string folder = WideExtractFilePath(path);
+    if (folder.empty()) folder = ".";
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) != 0) return -1;
+    return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
+}
+
+bool SetVolumeLabel(std::string_view path, std::string_view label)
+{
+    if (VolumeLabelHook) return VolumeLabelHook(std::string(path), std::string(label));
+    return false;
 }
 
 bool IsFloppyPath(std::string_view) { return false; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,6 +101,18 @@ std::string EncodeName(std::string_view name, bool& usesUtf8);
 // A stored 8-bit name as text: as UTF-8 when IsUtf8 gives 1 (wasUtf8 True), otherwise
 // from Windows-1251 (pure ASCII too).
 std::string DecodeName(std::string_view bytes, bool& wasUtf8);
+
+// Free bytes available to the caller on the file system of the folder that holds (or
+// will hold) the file at path: statvfs of that folder, f_bavail x f_frsize; -1 when the
+// folder cannot be examined. Tests replace it through SetHvoDiskFree.
+int64_t DiskFree(std::string_view path);
+// Labels the medium that holds path. The file systems here have no such label: the call
+// does nothing and reports failure, which callers ignore. Tests observe the text asked
+// for through SetHvoVolumeLabel.
+bool SetVolumeLabel(std::string_view path, std::string_view label);
+// Test hooks of the two calls above; an empty function restores the default.
+void SetHvoDiskFree(std::function<int64_t(const std::string& path)> diskFree);
+void SetHvoVolumeLabel(std::function<bool(const std::string& path, const std::string& label)> setLabel);
 
 // A path of this system has no drive and nothing is removable: both are False.
 bool IsFloppyPath(std::string_view path);

@@ -5,10 +5,15 @@
 #include "archive/HvoBaseArchiver.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
+#include "platform/AtomicFile.h"
+#include "platform/Exceptions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -114,10 +119,14 @@ void THvoBaseArchiver::OpenVolumeFile(const std::string& name)
 
 void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
 {
-    // A single file (or a new archive, written as one file) is opened once.
-    if (spanningMode_ == smNone || openMode_ == kHvoOpenCreate) {
+    // A single file is opened once.
+    if (spanningMode_ == smNone) {
         if (!archiveStream_) OpenVolumeFile(fileName_);
         volumeNumberInfo_ = volume;
+        return;
+    }
+    if (openMode_ == kHvoOpenCreate) {
+        OpenBlankVolume(volume);
         return;
     }
     if (archiveStream_ && THvoVolumeNumberInfo::SameVolume(volume, volumeNumberInfo_)) return;
@@ -140,6 +149,59 @@ void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
             return;
         }
     }
+}
+
+void THvoBaseArchiver::OpenBlankVolume(const THvoVolumeNumberInfo& volume)
+{
+    // The volume written so far is let go first: a spanned one is on a disk that leaves.
+    ownedStream_.reset();
+    archiveStream_ = nullptr;
+    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = nullptr;
+    const int64_t limit = spanningOptions_.VolumeSizeLimit(volume);
+    for (;;) {
+        std::string name = fileName_;
+        bool cancel = false;
+        DoRequestBlankVolume(volume.VolumeNumber, name, cancel);
+        if (cancel) Raise(45);
+        const int64_t free = DiskFree(name);
+        if (free > kMinimumVolumeRoom && !(spanningMode_ == smSpanning && limit > 0 && free < limit)) {
+            OpenVolumeFile(name);
+            volumeNumberInfo_ = volume;
+            if (spanningMode_ == smSpanning) {
+                char label[32];
+                std::snprintf(label, sizeof label, "pkback# %.3d", volume.VolumeNumber + 1);
+                SetVolumeLabel(name, label); // a medium without labels is no failure
+            }
+            return;
+        }
+        DoDiskFull(volume.VolumeNumber, name, cancel);
+        if (cancel) Raise(45);
+    }
+}
+
+void THvoBaseArchiver::RenameLastVolume()
+{
+    if (spanningMode_ == smNone || !archiveStream_ || archiveStream_ != ownedStream_.get()) return;
+    std::string last = fileName_;
+    GetVolumeName(last, -1, false);
+    if (volumeFileName_ == last) return;
+    const std::string written = volumeFileName_;
+    ownedStream_.reset();
+    archiveStream_ = nullptr;
+    WideDeleteFile(last);
+    std::string opened = last;
+    int error = 0;
+    if (::rename(written.c_str(), last.c_str()) != 0) {
+        // The archive stays usable under the name it was written to.
+        error = errno;
+        opened = written;
+    }
+    ownedStream_ = std::make_unique<TFileStream>(opened, fmOpenReadWrite);
+    archiveStream_ = ownedStream_.get();
+    volumeFileName_ = opened;
+    archiveStream_->Seek(0, TSeekOrigin::soEnd);
+    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = archiveStream_;
+    if (error != 0) throw platform::EFCreateError(platform::CannotCreateFileText(last, error));
 }
 
 int64_t THvoBaseArchiver::ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count)
@@ -245,7 +307,70 @@ void THvoBaseArchiver::OpenArchiveDirectory()
     dirManager_->ReadDirectory();
 }
 
-void THvoBaseArchiver::WriteChecked(TStream& stream, const void* buffer, int64_t count)
+int64_t THvoBaseArchiver::WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                                       THvoVolumeNumberInfo& volume, TStream*& stream)
 {
-    if (stream.Write(buffer, count) != count) Raise(46);
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (spanningMode_ == smNone || stream != archiveStream_) return temp ? temp->Write(bytes, count) : stream->Write(bytes, count);
+    int64_t written = 0;
+    for (;;) {
+        const int64_t held = temp ? temp->Size() : 0;
+        int64_t room = DiskFree(volumeFileName_) - held;
+        const int64_t limit = spanningOptions_.VolumeSizeLimit(volume);
+        if (limit > 0) room = std::min(room, limit - stream->Size() - held);
+        if (room < 0) return written;
+        const bool fresh = stream->Size() + held == 0;
+        const int64_t left = count - written;
+        int64_t placed = 0;
+        if (keepTogether < 0 || keepTogether + left <= room) {
+            const int64_t n = std::min(room, left);
+            placed = n > 0 ? (temp ? temp->Write(bytes + written, n) : stream->Write(bytes + written, n)) : 0;
+            written += placed;
+            if (placed < n) return written;
+            if (written == count) return written;
+        }
+        // Nothing of the block goes on an empty volume: no later volume takes more.
+        if (fresh && placed == 0) Raise(46);
+        if (temp && temp->Size() > 0) {
+            const int64_t size = temp->Size();
+            if (stream->Write(temp->Memory(), size) != size) return written;
+            temp->Clear();
+        }
+        if (spanningMode_ == smSpanning)
+            if (auto* file = dynamic_cast<TFileStream*>(stream)) ::fsync(file->Handle());
+        volume.SetNumber(volume.VolumeNumber + 1);
+        OpenVolume(volume);
+        stream = archiveStream_;
+    }
+}
+
+void THvoBaseArchiver::WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                                    THvoVolumeNumberInfo& volume, TStream*& stream)
+{
+    if (WriteSpanned(buffer, count, temp, keepTogether, volume, stream) != count) Raise(46);
+}
+
+int64_t THvoBaseArchiver::CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp,
+                                      int64_t keepTogether, THvoVolumeNumberInfo& volume, TStream*& stream)
+{
+    constexpr int64_t kBlock = 1000000;
+    if (count < 0) count = std::max<int64_t>(source.Size() - source.Position(), 0);
+    bool cancel = false;
+    if (progress) DoCopyTempFileProgress(ppStart, cancel, 0.0);
+    std::vector<uint8_t> block(static_cast<size_t>(std::min(kBlock, std::max<int64_t>(count, 1))));
+    int64_t copied = 0;
+    while (!cancel && copied < count) {
+        const int64_t want = std::min(kBlock, count - copied);
+        const int64_t got = source.Read(block.data(), want);
+        const int64_t put = got > 0 ? WriteSpanned(block.data(), got, temp, keepTogether, volume, stream) : 0;
+        copied += put;
+        if (got < want || put < got) return copied;
+        if (progress) DoCopyTempFileProgress(ppProcess, cancel, double(copied) / double(count) * 100.0);
+    }
+    if (cancel) {
+        Cancelled = true;
+        return copied;
+    }
+    if (progress) DoCopyTempFileProgress(ppEnd, cancel, 100.0);
+    return copied;
 }
