@@ -1,6 +1,7 @@
 #include "configurator/FCfgMain.h"
 
 #include "configurator/core/CfgSettings.h"
+#include "configurator/widgets/FModifBoardView.h"
 #include "configurator/widgets/FileVersion.h"
 #include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/MessageList.h"
@@ -9,6 +10,7 @@
 #include "configurator/core/StatusHint.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/uParamFrame.h"
+#include "model/uZumo7.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtWindows.h"
@@ -74,6 +76,14 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
     controller_.Owner = handle_;
     controller_.Prompt = &prompt_;
     controller_.OnCaptionChanged = [this](const std::string& caption) { setWindowTitle(Q(caption)); };
+    // A new Zumo 7 document asks for its board: OK with a row gives its signature, any
+    // other answer 0. Other documents have no board.
+    controller_.ChooseBoard = [this](TDocument& document) -> std::optional<int> {
+        if (!dynamic_cast<TZumo7Doc*>(&document)) return std::nullopt;
+        uint16_t signature = 0;
+        const platform::MsgResult result = ChooseBoardSignature(signature, BoardModifView(), handle_);
+        return result == platform::MsgResult::OK ? signature : 0;
+    };
 
     auto tree = std::make_unique<TTreeComponent>(TTreeComponent::Hooks{
         [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); }});

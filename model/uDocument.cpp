@@ -537,15 +537,20 @@ int32_t TFieldLst::AddField(std::string key, std::unique_ptr<TObjNode> node)
     return size;
 }
 
-void TFieldLst::RemoveField(std::string_view key)
+void TFieldLst::RemoveField(std::string_view key) { TakeField(key); }
+
+std::unique_ptr<TObjNode> TFieldLst::TakeField(std::string_view key)
 {
     const int i = IndexOf(key);
-    if (i < 0) return;
+    if (i < 0) return nullptr;
+    std::unique_ptr<TObjNode> node = std::move(children_[static_cast<size_t>(i)].node);
     children_.erase(children_.begin() + i);
-    if (!LayoutOrder) return;
-    std::erase(byKey_, i);
-    for (int& position : byKey_)
-        if (position > i) --position;
+    if (LayoutOrder) {
+        std::erase(byKey_, i);
+        for (int& position : byKey_)
+            if (position > i) --position;
+    }
+    return node;
 }
 
 void TFieldLst::ReplaceField(std::string key, std::unique_ptr<TObjNode> node)

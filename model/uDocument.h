@@ -474,6 +474,9 @@ public:
     int32_t AddField(std::string key, std::unique_ptr<TObjNode> node);
     // Frees the child of that key, if there is one.
     void RemoveField(std::string_view key);
+    // Takes the child of that key out of the list without freeing it; none when there
+    // is none. The node keeps its Parent, block and offset, so it still reads its bytes.
+    std::unique_ptr<TObjNode> TakeField(std::string_view key);
     void ReplaceField(std::string key, std::unique_ptr<TObjNode> node);
 
     int FieldCount() const { return static_cast<int>(children_.size()); }

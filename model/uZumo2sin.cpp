@@ -6,21 +6,28 @@ void TZumo2SyncDoc::Build()
     TLayout table(*this, AddImageBlock(0x0200, image_.TableSize), 0);
     BuildDevices(table, image_.Devices);
     BuildLogicChannels(table, 20);
-    TLayout names(*this, AddImageBlock(image_.DescrAddress, 5 + Descriptions * DescriptionSlot), 0);
-    ScaleDescriptions = names.Add("scaleTIT_descrList", Make<TFlashFixedStringsStorage>(names.Block(), 0, Descriptions,
-                                                                                       DescriptionSlot, false, uint8_t{1}));
+    ScaleDescriptions = AddScaleDescriptionList(*this, image_.DescrAddress);
     BuildTitBlock(image_.TitAddress, image_.TitSize, image_.TitStart);
     BindScaleDescriptions();
 }
 
-void TZumo2SyncDoc::BindScaleDescriptions()
+TFlashFixedStringsStorage* AddScaleDescriptionList(TZumo2Doc& document, uint32_t address)
 {
-    auto* storage = Find<TFlashFixedStringsStorage>("scaleTIT_descrList");
+    constexpr int count = TZumo2SyncDoc::Descriptions;
+    constexpr int32_t slot = TZumo2SyncDoc::DescriptionSlot;
+    TLayout names(document, document.AddImageBlock(address, 5 + count * slot), 0);
+    return names.Add("scaleTIT_descrList",
+                     Make<TFlashFixedStringsStorage>(names.Block(), 0, count, slot, false, uint8_t{1}));
+}
+
+void BindScaleDescriptions(TZumo2Doc& document)
+{
+    auto* storage = document.Find<TFlashFixedStringsStorage>("scaleTIT_descrList");
     if (!storage) return;
-    for (int i = 0; i < ScaleCount(); ++i)
-        ScaleByIndex(i)->AddField("descr", Make<TStringsStorageProxyField>(*storage, i, std::string()));
-    for (int d = 0; d < DeviceCount(); ++d) {
-        TDevice& device = *DeviceByIndex(d);
+    for (int i = 0; i < document.ScaleCount(); ++i)
+        document.ScaleByIndex(i)->AddField("descr", Make<TStringsStorageProxyField>(*storage, i, std::string()));
+    for (int d = 0; d < document.DeviceCount(); ++d) {
+        TDevice& device = *document.DeviceByIndex(d);
         for (int i = 0; i < device.ScaleBlockCount(); ++i) {
             TDevScale& block = *device.ScaleBlockByIndex(i);
             if (auto* number = block.Find<TField>("0003"))

@@ -20,6 +20,16 @@ struct TSyncImage {
     int32_t TitStart;       // where the apertures start in it
 };
 
+// A block of its own at `address` holding "scaleTIT_descrList" at its offset 0: version
+// 1, 50 slots of 129 bytes (up to 128 characters), 6455 bytes.
+TFlashFixedStringsStorage* AddScaleDescriptionList(TZumo2Doc& document, uint32_t address);
+
+// Every TIT conversion i of the document gets a string proxy "descr" on description i
+// of its child "scaleTIT_descrList" (default empty); every scale reference block of
+// every device a lookup proxy "descr" on its "0003", which numbers the conversions
+// from 1. Nothing without that child.
+void BindScaleDescriptions(TZumo2Doc& document);
+
 // A sync document: the base layout with its own device table, the description table
 // "scaleTIT_descrList" (version 1, 50 slots of 129 bytes: up to 128 characters) and
 // its TIT block. Every TIT conversion i gets a string proxy "descr" on description i
@@ -34,7 +44,7 @@ public:
 
     void Build() override;
     // Adds the "descr" proxies to the conversions and the device scale blocks.
-    void BindScaleDescriptions();
+    void BindScaleDescriptions() { ::BindScaleDescriptions(*this); }
 
 protected:
     TZumo2SyncDoc(const TSyncImage& image, const char* schemeId) : image_(image) { ExpectedSchemeId = schemeId; }

@@ -3,6 +3,7 @@
 #include "configurator/core/ChannelExport.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
+#include "model/uZumo7_utils.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 
@@ -106,7 +107,8 @@ void TCfgController::PrepareNewZumo7Document()
     const std::optional<int> board = ChooseBoard(*document_);
     if (!board) return;
     view_.ClearTree();
-    document_->SetBoardSignature(*board != 0 ? *board : kDefaultBoardSignature);
+    // Cancelled or no row chosen: the default board.
+    document_->SetBoardSignature(*board != 0 ? *board : DefaultBoardSignature());
 }
 
 void TCfgController::New()

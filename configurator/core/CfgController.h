@@ -49,8 +49,6 @@ struct TFileDialogState {
 
 inline constexpr const char* kParamOpenFilter = "Файлы параметров (*.hex)|*.hex|Все файлы|*.*";
 inline constexpr const char* kParamSaveFilter = "Файл параметров (*.hex)|*.hex|Все файлы|*.*";
-// The board a Zumo 7 document gets when the board dialog is cancelled.
-inline constexpr int kDefaultBoardSignature = 10;
 
 // The main window's document and its file commands without widgets: start-up, New,
 // Open, Save, Save as, and the caption. Questions go to the dialog service, log lines

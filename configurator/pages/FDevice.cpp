@@ -6,6 +6,7 @@
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/tree/TreeNodes.h"
+#include "model/uZumo7.h"
 #include "model/uZumo_Classes.h"
 
 #include <QComboBox>
@@ -107,8 +108,12 @@ void TfrDevice::Load(TFieldLst* list)
 
 void TfrDevice::FollowPort()
 {
-    // The settings of every port follow the first one's mode; documents whose ports
-    // keep the mode each choose the record of the stored port number here.
+    // A Zumo 7 board keeps the mode in each port: the record of the stored port number
+    // (none past the board's ports). Elsewhere every port follows the first one's mode.
+    if (auto* zumo7 = dynamic_cast<TZumo7Doc*>(document_)) {
+        portList_ = zumo7->PortByIndex(PortField()->GetValue().ToInt32());
+        return;
+    }
     portList_ = document_ ? dynamic_cast<TFieldLst*>(document_->FindField("UART0")) : nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
+#include "model/uZumo7.h"
 #include "platform/Format.h"
 
 #include <algorithm>
@@ -127,8 +128,10 @@ TPickList DevicePortItems(const TDocument& document)
 {
     TPickList items;
     const std::vector<std::string> names = document.GetPortNames();
-    // Boards that lack a port leave its name out here; the others keep their indexes.
-    for (size_t i = 0; i < names.size(); ++i) items.emplace_back(names[i], static_cast<int>(i));
+    // A modem board of the first kind offers no "COM3"; the other ports keep their indexes.
+    const bool withoutCOM3 = HasModemBoardM1(&document);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!withoutCOM3 || names[i] != "COM3") items.emplace_back(names[i], static_cast<int>(i));
     return items;
 }
 

@@ -99,7 +99,9 @@ TPUdpNoneLayout PUdpNoneLayoutOf(int protocolIndex, int role);
 // asynchronous port.
 bool SerialPanelShown(const TDocument* document, const TFieldLst* portList, std::optional<int> selectedPort);
 
-// The device page's port list: the port names of the document with their indexes.
+// The device page's port list: the port names of the document with their indexes; a
+// Zumo 7 document on a modem board of the first kind leaves "COM3" out (the other
+// ports keep their indexes).
 TPickList DevicePortItems(const TDocument& document);
 
 // The device page's fixed lists: "Канальный протокол" and the serial settings.

@@ -1,6 +1,7 @@
 #include "configurator/tree/AddDeviceMenu.h"
 
 #include "model/uDocument.h"
+#include "model/uZumo7.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ TMenuItem* TMenuItem::Add(std::string caption, std::string name, int tag, int im
     return items_.back().get();
 }
 
-void AddPortProtocolItems(TMenuItem& branch, const std::vector<std::string>& portNames, uint32_t mask)
+void AddPortProtocolItems(TMenuItem& branch, const std::vector<std::string>& portNames, uint32_t mask,
+                          const std::string& disabledPort)
 {
     for (size_t i = 0; i < portNames.size(); ++i) {
         const std::string& name = portNames[i];
@@ -41,6 +43,10 @@ void AddPortProtocolItems(TMenuItem& branch, const std::vector<std::string>& por
         }
         TMenuItem* port = branch.Add(name, "Port" + std::to_string(i), 0, IconPort);
         port->PortIndex = static_cast<int>(i);
+        if (!disabledPort.empty() && name == disabledPort) {
+            port->Enabled = false;
+            continue;
+        }
         for (int p = 0; p < ProtocolCount; ++p) {
             if (!(mask & (uint32_t{1} << p))) continue;
             std::string caption = std::string("Протокол ") + ProtocolNames[p];
@@ -57,6 +63,7 @@ void BuildAddDeviceMenu(TMenuItem& menu, const TDocument* document)
     menu.Clear();
     if (!document) return;
     const std::vector<std::string> ports = document->GetPortNames();
-    AddPortProtocolItems(*menu.Add("ПУ", "miPU", RolePU, IconRole), ports, document->PuProtocolMask);
-    AddPortProtocolItems(*menu.Add("КП", "miKP", RoleKP, IconRole), ports, document->KpProtocolMask);
+    const std::string disabled = HasModemBoardM1(document) ? "COM3" : "";
+    AddPortProtocolItems(*menu.Add("ПУ", "miPU", RolePU, IconRole), ports, document->PuProtocolMask, disabled);
+    AddPortProtocolItems(*menu.Add("КП", "miKP", RoleKP, IconRole), ports, document->KpProtocolMask, disabled);
 }

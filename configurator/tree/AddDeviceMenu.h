@@ -53,11 +53,14 @@ constexpr int RoleKP = 0;
 
 // Empties the menu item, then adds the branches "ПУ" (tag 1, "miPU") with the
 // document's ПУ protocols and "КП" (tag 0, "miKP") with its КП protocols. Without a
-// document the menu stays empty.
+// document the menu stays empty. A Zumo 7 document on a modem board of the first kind
+// has its "COM3" item disabled.
 void BuildAddDeviceMenu(TMenuItem& menu, const TDocument* document);
 
 // For every port name i: "USB" a disabled item without sub-items; an empty name no
 // item; any other name an item named "Port" + i carrying i, with a protocol item for
 // every protocol index p of the mask: "Протокол " + its name ("/ТМ 120" appended to
-// the Kompas item of the "КП" branch), tag p.
-void AddPortProtocolItems(TMenuItem& branch, const std::vector<std::string>& portNames, uint32_t mask);
+// the Kompas item of the "КП" branch), tag p. The port named disabledPort (none when
+// empty) gets a disabled item without sub-items.
+void AddPortProtocolItems(TMenuItem& branch, const std::vector<std::string>& portNames, uint32_t mask,
+                          const std::string& disabledPort = {});

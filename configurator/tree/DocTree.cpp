@@ -2,6 +2,7 @@
 
 #include "configurator/tree/TreeBuilders.h"
 #include "model/uZumo2.h"
+#include "model/uZumo7.h"
 #include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 
@@ -97,6 +98,13 @@ void TDocTree::BuildTree(TTreeFamily family, int code)
 void TDocTree::RefreshTree()
 {
     if (!document_) return;
+    auto* zumo7 = dynamic_cast<TZumo7Doc*>(document_);
+    if (family_ == TTreeFamily::Zumo7) {
+        // The board decides the port nodes: the tree is made anew.
+        ClearTree();
+        BuildZumo7Tree(tree_, groups_, *document_);
+        tree_.SetCaption(groups_.Root, document_->GetCaption());
+    }
     for (TNodeTree* group : {groups_.LogicChannels, groups_.Apertures, groups_.Scales})
         if (group)
             for (int i = 0; i < group->ChildCount(); ++i) tree_.SetVisible(group->Child(i), false);
@@ -110,6 +118,9 @@ void TDocTree::RefreshTree()
         }
     }
     SelectionChanged();
+    // Port records a board change or a load replaced were kept for the old nodes and
+    // page; both are gone now.
+    if (zumo7) zumo7->ReleaseRetiredPorts();
 }
 
 void TDocTree::UpdateDeviceCaptions()
@@ -283,6 +294,10 @@ void TDocTree::ResetSelectionToDefaults()
         return;
     } else if (node == groups_.LogicChannels) {
         for (int i = 0; i < doc->LogicChannelCount(); ++i) doc->LogicChannelByIndex(i)->ResetDefaults();
+    } else if (auto* zumo7 = dynamic_cast<TZumo7Doc*>(doc); zumo7 && node == groups_.OwnChannels) {
+        for (int i = 0; i < zumo7->InternalChannelCount(); ++i) zumo7->InternalChannelByIndex(i)->ResetDefaults();
+    } else if (zumo7 && node == groups_.DIO) {
+        for (int i = 0; i < zumo7->DioChannelCount(); ++i) zumo7->DioChannelByIndex(i)->ResetDefaults();
     } else if (node == groups_.Apertures) {
         for (int i = 0; i < doc->ApertureCount(); ++i) doc->ApertureByIndex(i)->ResetDefaults();
     } else if (node == groups_.Scales) {

@@ -9,6 +9,7 @@
 #include "model/uZumo2sin.h"
 #include "model/uZumo2sin_scale50.h"
 #include "model/uZumo2sin_scale80.h"
+#include "model/uZumo7sin.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -18,7 +19,7 @@ const TModelEntry Models[ModelCount] = {
     {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
     {&MakeZumo2sinDoc, TTreeFamily::Zumo}, // 1 TZumo2sinDoc
     {nullptr, TTreeFamily::Zumo},       // 2 TZumo4Doc
-    {nullptr, TTreeFamily::Zumo7},      // 3 TZumo7Doc
+    {&MakeZumo7Doc, TTreeFamily::Zumo7}, // 3 TZumo7Doc
     {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
     {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
     {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
@@ -31,7 +32,7 @@ const TModelEntry Models[ModelCount] = {
     {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
     {&MakeZumo2sin80Doc, TTreeFamily::Zumo}, // 14 TZumo2sin80Doc
     {&MakeZumo2sin50Doc, TTreeFamily::Zumo}, // 15 TZumo2sin50Doc
-    {nullptr, TTreeFamily::Zumo7},      // 16 TZumo7sinDoc
+    {&MakeZumo7sinDoc, TTreeFamily::Zumo7}, // 16 TZumo7sinDoc
     {&MakeZumo2SiemensDoc, TTreeFamily::Zumo}, // 17 TZumo2SiemensDoc
 };
 

@@ -1,6 +1,7 @@
 #include "configurator/tree/TreeBuilders.h"
 
 #include "model/uZumo2.h"
+#include "model/uZumo7.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -16,9 +17,11 @@ void AddListNode(TBindingTree& tree, TNodeTree* parent, TZumo2Doc& document, con
     if (auto* list = document.Find<TFieldLst>(key)) tree.AddElement(parent, list->Name, list, true, icon);
 }
 
-// The root, the family's own nodes, the common groups and the device slots.
+// The root, the family's own nodes, the common groups, the family's own groups and the
+// device slots.
 void BuildCommonTree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document, bool logicChannels,
-                     const std::function<void(TNodeTree* root)>& familyNodes)
+                     const std::function<void(TNodeTree* root)>& familyNodes,
+                     const std::function<void(TNodeTree* root)>& familyGroups = {})
 {
     TTreeUpdate update(tree);
     TNodeTree* root = tree.AddGroup(nullptr, document.GetCaption(), TreeIcon::Root);
@@ -28,6 +31,7 @@ void BuildCommonTree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& documen
     if (logicChannels) groups.LogicChannels = tree.AddGroup(root, "Логические каналы", TreeIcon::LogicChannels);
     groups.Apertures = tree.AddGroup(root, "Апертуры каналов ТИТ", TreeIcon::Apertures);
     groups.Scales = tree.AddGroup(root, "Преобразования каналов ТИТ", TreeIcon::Scales);
+    if (familyGroups) familyGroups(root);
     for (int i = 0; i < document.DeviceCount(); ++i) {
         TDevice* device = document.DeviceByIndex(i);
         TNodeTree* node =
@@ -75,6 +79,25 @@ void BuildHaskTree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document,
 void BuildGrendalTree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document)
 {
     BuildCommonTree(tree, groups, document, false, [](TNodeTree*) {});
+}
+
+void BuildZumo7Tree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document)
+{
+    const auto* zumo7 = dynamic_cast<const TZumo7Doc*>(&document);
+    const bool withoutCOM3 = HasModemBoardM1(&document);
+    BuildCommonTree(
+        tree, groups, document, true,
+        [&](TNodeTree* root) {
+            for (int i = 0; zumo7 && i < zumo7->PortCount(); ++i) {
+                TUART* port = zumo7->PortByIndex(i);
+                if (!dynamic_cast<TPortCOM*>(port) || (withoutCOM3 && port->Name == "COM3")) continue;
+                tree.AddElement<TUART_Node>(root, port->Name, port, true, TreeIcon::Port);
+            }
+        },
+        [&](TNodeTree* root) {
+            groups.OwnChannels = tree.AddGroup(root, "Собственные каналы", TreeIcon::OwnChannels);
+            groups.DIO = tree.AddGroup(root, "DIO", TreeIcon::DIO);
+        });
 }
 
 void BuildZumo7Skeleton(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document)

@@ -45,5 +45,11 @@ void BuildGrendalTree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& docume
 // reference is set.
 void BuildZumo7Skeleton(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document);
 
+// A Zumo 7 document with its board: a TUART_Node for every port of the ordered port
+// list that is a TPortCOM (modems included), but "COM3" on a modem board of the first
+// kind; the common groups; "Собственные каналы" and "DIO"; the device nodes. Sets the
+// own channels and DIO group references too.
+void BuildZumo7Tree(TBindingTree& tree, TTreeGroups& groups, TZumo2Doc& document);
+
 // The node of a device slot under the devices group; none when there is none.
 TNodeTree* DeviceNodeOf(const TTreeGroups& groups, const TFieldLst* device);

@@ -7,7 +7,9 @@
 #include "configurator/widgets/MessageList.h"
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/widgets/uParamFrame.h"
+#include "configurator/core/FModifBoard.h"
 #include "model/uZumo2.h"
+#include "model/uZumo7.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/DialogScript.h"
@@ -389,3 +391,74 @@ TEST_F(CfgMain, RescaleCommands)
 }
 
 } // namespace
+
+namespace {
+
+// The board dialog's answer: OK on the row of a signature (0: no row focused), or Cancel.
+std::function<platform::MsgResult(platform::FormModel&)> Board(platform::MsgResult result, uint16_t signature = 0)
+{
+    return [result, signature](platform::FormModel& model) {
+        auto& form = dynamic_cast<TfmBoardModif&>(model);
+        EXPECT_EQ(form.RowCount(), 78);
+        if (signature != 0) form.SetFocusedRow(form.RowOfSignature(signature));
+        return result;
+    };
+}
+
+uint16_t BoardOf(TfmCfgMain& w)
+{
+    auto* doc = dynamic_cast<TZumo7Doc*>(w.Controller().Document());
+    return doc ? doc->BoardSignature() : 0;
+}
+
+} // namespace
+
+TEST_F(CfgMain, NewZumo7DocumentAsksForItsBoard)
+{
+    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=3\r\nLastParamFile=\r\n");
+    TCfgMainOptions o = Options();
+    o.DocumentFactory = {}; // the model table's documents
+    dialogs->PushForm(Board(platform::MsgResult::OK, 610));
+    TfmCfgMain w(o);
+    ASSERT_TRUE(Started(w));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo7"); }));
+    EXPECT_EQ(BoardOf(w), 610);
+    TNodeTree* root = w.DocTree()->Tree().Tree().Root(0);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->Caption(), "Zumo7-E1C20-M1");
+    EXPECT_EQ(root->Child(2)->Caption(), "Modem1");
+
+    const std::pair<std::function<platform::MsgResult(platform::FormModel&)>, int> answers[] = {
+        {Board(platform::MsgResult::Cancel, 730), 10},
+        {Board(platform::MsgResult::OK, 730), 730},
+        {Board(platform::MsgResult::OK), 10},
+    };
+    for (const auto& [answer, board] : answers) {
+        dialogs->PushForm(answer);
+        w.acNew->trigger();
+        EXPECT_EQ(BoardOf(w), board);
+    }
+    const auto records = dialogs->Records();
+    ASSERT_EQ(records.size(), 4u);
+    for (const auto& record : records) EXPECT_EQ(record.form, "TfmBoardModif");
+}
+
+TEST_F(CfgMain, PendingZumo7FileAtStartUpAsksForNoBoard)
+{
+    {
+        auto file = MakeZumo7Doc();
+        file->SetBoardSignature(730);
+        file->ResetDefaults();
+        file->SaveToFile(dir / "730.hex");
+    }
+    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=3\r\nLastParamFile=" + (dir / "730.hex").string() + "\r\n");
+    TCfgMainOptions o = Options();
+    o.DocumentFactory = {};
+    TfmCfgMain w(o);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine(w, "Открытие файла параметров - " + (dir / "730.hex").string()); }));
+    EXPECT_EQ(BoardOf(w), 730);
+    EXPECT_TRUE(dialogs->Records().empty());
+    EXPECT_EQ(w.DocTree()->Tree().Tree().Root(0)->Caption(), "Zumo7-E1C20-M4");
+}

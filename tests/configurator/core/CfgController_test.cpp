@@ -1,4 +1,5 @@
 #include "configurator/core/CfgController.h"
+#include "model/uZumo7_utils.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
 #include "tests/support/DialogScript.h"
@@ -122,7 +123,7 @@ TEST_F(CfgControllerTest, NoBoardQuestionBeforeThePendingFileIsOpened)
     view.calls.clear();
     other.ChangeModel(3);
     EXPECT_EQ(order, std::vector<std::string>{"board"});
-    EXPECT_EQ(static_cast<BoardDoc*>(other.Document())->signature, kDefaultBoardSignature);
+    EXPECT_EQ(static_cast<BoardDoc*>(other.Document())->signature, DefaultBoardSignature());
     EXPECT_EQ(view.calls, (std::vector<std::string>{"attach", "clear", "refresh", "menu"}));
     EXPECT_TRUE(Logged("Создание новых настроек устройства - Zumo7", 0));
 }
