@@ -185,7 +185,8 @@ TEST_F(CfgMain, VariantModelsComeFromTheModelTable)
         SCOPED_TRACE(m.name);
         const int index = w.cbTypeHUB->findData(m.code);
         ASSERT_GE(index, 0);
-        w.cbTypeHUB->setCurrentIndex(index);
+        w.cbTypeHUB->setCurrentIndex(index); // as the user picks it
+        emit w.cbTypeHUB->activated(index);
         EXPECT_EQ(w.cbTypeHUB->currentText().toStdString(), m.name);
         EXPECT_TRUE(PumpUntil([&] { return HasLine(w, std::string("Создание новых настроек устройства - ") + m.name); }));
         ASSERT_NE(w.Controller().Document(), nullptr);
