@@ -54,9 +54,11 @@ void TZumo2Doc::BuildPorts(TLayout& layout)
     layout.List<TUART>("USB", "USB", 1);
 }
 
-void TZumo2Doc::BuildCommon(TLayout& l)
+void TZumo2Doc::BuildCommon(TLayout& layout) { BuildCommonFields(layout, "noname_0_1"); }
+
+void TZumo2Doc::BuildCommonFields(TLayout& l, const char* firstKey)
 {
-    l.Field("noname_0_1", ftWord, int32_t{0}, false);
+    l.Field(firstKey, ftWord, int32_t{0}, false);
     l.Field("time_offset", ftShortInt, int32_t{0}, false, -24, 24); // hours added when the time is set
     l.Bits(ftByte, {
                        {"inv_all_ts", 0, 1, 0, true},

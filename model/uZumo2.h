@@ -102,6 +102,9 @@ protected:
     virtual void BuildLogicChannels(TLayout& layout, int count);
     virtual void BuildScales(TLayout& layout, int count);
     virtual void BuildApertures(TLayout& layout, int count);
+    // The common fields, 32 bytes from the running offset; the first, a reserved word
+    // (default 0, not checked), takes the given key.
+    void BuildCommonFields(TLayout& layout, const char* firstKey);
     // The "SchemeID" text, 20 bytes, defaulting to ExpectedSchemeId.
     void AddSchemeId(TLayout& layout);
     // The header block at 0x0000, 84 bytes: BuildPorts, BuildCommon, "SchemeID".

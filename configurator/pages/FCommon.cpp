@@ -34,7 +34,8 @@ const TPageRow kRows[] = {
     {.Panel = "gbTimeCheck", .Name = "edPeriodCheckTime", .Kind = K::SpinEdit, .Key = "044",
      .Caption = "Период контроля", .Unit = "мин."},
     // The command channel address of the documents that have one is bound by the page.
-    {.Panel = "paVAC_TU1", .Name = "edVAC_TU1", .Kind = K::SpinEdit, .Key = nullptr, .Caption = "ВАК ТУ1"},
+    {.Panel = "paVAC_TU1", .Name = "edVAC_TU1", .Kind = K::SpinEdit, .Key = nullptr, .Caption = "ВАК ТУ1",
+     .Minimum = 0, .Maximum = 65535},
     {.Panel = nullptr, .Name = "chQuality", .Kind = K::CheckBox, .Key = "024",
      .Caption = "Выдача недостоверности сигналов при потере связи с КП"},
     {.Panel = "gbBuffer", .Name = "edBufTS", .Kind = K::SpinEdit, .Key = "041", .Caption = "Буфер ТС"},
@@ -114,11 +115,13 @@ void TfrCommon::Load(TFieldLst* list)
     ch028->setVisible(layout.TimeSourcesShown);
     paNet->setVisible(layout.NetworkShown);
 
-    // The command channel address of the documents that have one is bound here; the
-    // others do not show it.
-    edVAC_TU1->hide();
-    lbVAC_TU1->hide();
-    edVAC_TU1->parentWidget()->hide();
+    // The command channel address of the documents that have one is bound here, in its
+    // row right below the time-check group; the others do not show it. The document
+    // refuses an address inside a command channel range (Rejected reports it).
+    edVAC_TU1->setVisible(layout.CommandAddressShown);
+    lbVAC_TU1->setVisible(layout.CommandAddressShown);
+    edVAC_TU1->parentWidget()->setVisible(layout.CommandAddressShown);
+    if (layout.CommandAddressShown) BindControl(edVAC_TU1, "VAK_TU1");
     TParamFrame::Load(list);
     gbNet2->setVisible(layout.SecondNetworkShown);
 

@@ -3,6 +3,7 @@
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo7.h"
+#include "model/uZumo9.h"
 #include "platform/Format.h"
 
 #include <algorithm>
@@ -264,6 +265,7 @@ TCommonPageLayout CommonPageLayoutOf(const TDocument& document)
                                     !dynamic_cast<const THask1Doc_2d_43*>(&document) &&
                                     !dynamic_cast<const THask1Doc_1v_43*>(&document);
     }
+    layout.CommandAddressShown = dynamic_cast<const TZumo9Doc*>(&document) != nullptr;
     return layout;
 }
 

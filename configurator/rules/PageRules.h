@@ -156,6 +156,9 @@ struct TCommonPageLayout {
     bool NetworkShown = false;
     // "Параметры сети 2"; not on the Pelvar models with one Ethernet port.
     bool SecondNetworkShown = false;
+    // The command address "VAK_TU1" ("ВАК ТУ1", below the time-check group): the Zumo 9
+    // documents only.
+    bool CommandAddressShown = false;
 };
 TCommonPageLayout CommonPageLayoutOf(const TDocument& document);
 // The caption of the buffer group for a capacity.

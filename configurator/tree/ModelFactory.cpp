@@ -9,7 +9,9 @@
 #include "model/uZumo2sin.h"
 #include "model/uZumo2sin_scale50.h"
 #include "model/uZumo2sin_scale80.h"
+#include "model/uZumo4.h"
 #include "model/uZumo7sin.h"
+#include "model/uZumo9.h"
 #include "platform/Exceptions.h"
 
 namespace {
@@ -18,9 +20,9 @@ namespace {
 const TModelEntry Models[ModelCount] = {
     {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
     {&MakeZumo2sinDoc, TTreeFamily::Zumo}, // 1 TZumo2sinDoc
-    {nullptr, TTreeFamily::Zumo},       // 2 TZumo4Doc
+    {&MakeZumo4Doc, TTreeFamily::Zumo}, // 2 TZumo4Doc
     {&MakeZumo7Doc, TTreeFamily::Zumo7}, // 3 TZumo7Doc
-    {nullptr, TTreeFamily::Zumo},       // 4 TZumo9Doc
+    {&MakeZumo9Doc, TTreeFamily::Zumo}, // 4 TZumo9Doc
     {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
     {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
     {&MakeGrendalDoc, TTreeFamily::Grendal}, // 7 TGrendalDoc

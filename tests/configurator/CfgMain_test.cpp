@@ -170,6 +170,32 @@ TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
     EXPECT_STREQ(w.Controller().Document()->ClassName(), "TZumo2SiemensDoc");
 }
 
+TEST_F(CfgMain, VariantModelsComeFromTheModelTable)
+{
+    TCfgMainOptions options = Options();
+    options.DocumentFactory = {}; // the real model table
+    TfmCfgMain w(options);
+    ASSERT_TRUE(Started(w));
+    struct Model {
+        int code;
+        const char* name;
+        const char* className;
+    };
+    for (const Model& m : {Model{1, "Zumo2 синх", "TZumo2sinDoc"}, Model{2, "Zumo4", "TZumo4Doc"},
+                           Model{4, "Zumo9", "TZumo9Doc"}, Model{14, "Zumo2 синх 80", "TZumo2sin80Doc"},
+                           Model{15, "Zumo2 синх 50", "TZumo2sin50Doc"}}) {
+        SCOPED_TRACE(m.name);
+        const int index = w.cbTypeHUB->findData(m.code);
+        ASSERT_GE(index, 0);
+        w.cbTypeHUB->setCurrentIndex(index); // as the user picks it
+        emit w.cbTypeHUB->activated(index);
+        EXPECT_EQ(w.cbTypeHUB->currentText().toStdString(), m.name);
+        EXPECT_TRUE(PumpUntil([&] { return HasLine(w, std::string("Создание новых настроек устройства - ") + m.name); }));
+        ASSERT_NE(w.Controller().Document(), nullptr);
+        EXPECT_STREQ(w.Controller().Document()->ClassName(), m.className);
+    }
+}
+
 TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
 {
     TfmCfgMain w(Options());

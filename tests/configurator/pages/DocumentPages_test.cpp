@@ -13,8 +13,10 @@
 #include "configurator/tree/ModelFactory.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
+#include "model/uZumo9.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtWindows.h"
+#include "tests/support/DialogScript.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TreeFixtures.h"
 #include "tests/support/TreeViewFixture.h"
@@ -32,8 +34,10 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QTableView>
+#include <QTest>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -372,6 +376,68 @@ TEST_F(PagesTest, CommonPage)
     page->edPeriodCheckTime->setValue(1500);
     EXPECT_EQ(FieldOf(*owned, "044")->GetValue().ToInt32(), 1500);
     doc->ReleaseDocument();
+}
+
+TEST_F(PagesTest, Zumo9CommonPageEditsTheCommandAddress)
+{
+    testsupport::DialogScript script;
+    doc->CreateDocumentForModel(4, "Zumo9");
+    auto* zumo9 = dynamic_cast<TZumo9Doc*>(&Document());
+    ASSERT_NE(zumo9, nullptr);
+    TDevChannel& block = *zumo9->DeviceByIndex(2)->ChannelBlockByIndex(3);
+    FieldOf(block, "0004")->SetValue(int32_t{3}); // a ТУ block over [5, 8)
+    FieldOf(block, "0003")->SetValue(int32_t{5});
+    FieldOf(block, "0002")->SetValue(int32_t{3});
+
+    auto* page = Select<TfrCommon>(doc->Groups().Root);
+    ASSERT_NE(page, nullptr);
+    auto* row = page->findChild<QWidget*>("paVAC_TU1");
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->isVisible());
+    EXPECT_TRUE(page->edVAC_TU1->isVisible());
+    EXPECT_TRUE(page->lbVAC_TU1->isVisible());
+    EXPECT_EQ(page->lbVAC_TU1->text(), "ВАК ТУ1");
+    EXPECT_EQ(page->FieldOf(page->edVAC_TU1), zumo9->CommandAddressField());
+    EXPECT_EQ(page->edVAC_TU1->minimum(), 0);
+    EXPECT_EQ(page->edVAC_TU1->maximum(), 65535);
+    // Right below the time-check group, above everything else of the page.
+    const auto top = [&](QWidget* w) { return w->mapTo(page, QPoint()).y(); };
+    EXPECT_GE(top(row), top(page->gbTimeCheck) + page->gbTimeCheck->height());
+    EXPECT_LT(top(row), top(page->chQuality));
+    EXPECT_LT(top(row), top(page->gbBuffer));
+
+    // An address inside the ТУ range: reported in the message list and in an error box,
+    // and the old value stays.
+    TSpinEdit* spin = page->edVAC_TU1;
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, "6");
+    script->PushAnswer(platform::MsgResult::OK);
+    log.Clear();
+    QTest::keyClick(spin, Qt::Key_Return);
+    ASSERT_EQ(script->Records().size(), 1u);
+    EXPECT_EQ(script->Records()[0].box.text, "ВАК ТУ1 пересекается с общим списком каналов ТУ");
+    const std::vector<testsupport::LogLine> lines = log.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), testsupport::LogLine{"Значение ВАК(6) ТУ уже занято", 1}),
+              lines.end());
+    EXPECT_EQ(zumo9->CommandAddressField()->GetValue().ToInt32(), 0);
+    EXPECT_EQ(spin->value(), 0);
+
+    // One outside it is stored.
+    spin->selectAll();
+    QTest::keyClicks(spin, "9");
+    QTest::keyClick(spin, Qt::Key_Return);
+    EXPECT_EQ(zumo9->CommandAddressField()->GetValue().ToInt32(), 9);
+    EXPECT_EQ(script->Records().size(), 1u);
+
+    // Other models do not show it.
+    doc->CreateDocumentForModel(2, "Zumo4");
+    page = Select<TfrCommon>(doc->Groups().Root);
+    ASSERT_NE(page, nullptr);
+    EXPECT_FALSE(page->edVAC_TU1->isVisible());
+    EXPECT_FALSE(page->lbVAC_TU1->isVisible());
+    EXPECT_FALSE(page->findChild<QWidget*>("paVAC_TU1")->isVisible());
+    EXPECT_EQ(page->FieldOf(page->edVAC_TU1), nullptr);
 }
 
 TEST_F(PagesTest, PelvarPortAndCommonPages)

@@ -382,10 +382,10 @@ TEST_F(WindowTree, ModelChangeFreesThePageBeforeTheDocument)
 
     // A model without its document yet: the error box, and no document is left.
     dialogs->PushAnswer(platform::MsgResult::OK);
-    ChooseModel("Zumo4");
+    ChooseModel("Dravo7");
     const auto asked = dialogs->Records();
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].box.text, "Тип Zumo4 не реализован");
+    EXPECT_EQ(asked[0].box.text, "Тип Dravo7 не реализован");
     EXPECT_EQ(Tree().Document(), nullptr);
     EXPECT_EQ(w->Controller().Document(), nullptr);
     EXPECT_EQ(View()->topLevelItemCount(), 0);
@@ -409,7 +409,7 @@ TEST_F(WindowTree, PostedFrameNotifySelectsTheDevice)
     View()->setCurrentItem(View()->topLevelItem(0));
     ASSERT_TRUE(platform::PostMessage(w->Handle(), platform::WM_FRAME_NOTIFY, 0, device));
     dialogs->PushAnswer(platform::MsgResult::OK);
-    ChooseModel("Zumo4");
+    ChooseModel("Dravo7");
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     EXPECT_EQ(View()->topLevelItemCount(), 0);
     EXPECT_EQ(Tree().Tree().Focused(), nullptr);
