@@ -4,6 +4,8 @@
 #include "loader/SarnupolexLib.h"
 
 #include "loader/ExceptionLog.h"
+#include "loader/FAddr.h"
+#include "loader/FAddrView.h"
 #include "loader/FExceptionInfoView.h"
 #include "loader/FParamView.h"
 #include "loader/LoaderExports.h"
@@ -49,6 +51,7 @@ __attribute__((constructor)) void LibraryLoad() noexcept
         SharedWatchCategory();
         StartExceptionTracking();
         InstallExceptionDialog();
+        SetAddrFormView(AddrFormView());
     } catch (const std::exception& e) {
         LogFailure("LibraryLoad", e.what());
     } catch (...) {
@@ -81,6 +84,7 @@ __attribute__((destructor)) void LibraryUnload() noexcept
     }
     g_core = nullptr;
     try {
+        SetAddrFormView(nullptr);
         RemoveExceptionDialog();
     } catch (...) {
         LogFailure("LibraryUnload", "exception dialog");
