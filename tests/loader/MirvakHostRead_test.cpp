@@ -8,6 +8,7 @@
 #include "loader/FAddr.h"
 #include "loader/LoaderRead.h"
 #include "tests/sim/ControllerSim.h"
+#include "tests/sim/SimBootloader.h"
 #include "tests/sim/SimMemory.h"
 
 #include <gtest/gtest.h>
@@ -84,11 +85,12 @@ struct DeviceOptions {
     Link link = Link::Tcp;
     bool handshake = false;
     std::string script;
+    bool bootloader = false; // the simulator answers the handshake
 };
 
-DeviceOptions On(Link link, bool handshake = false, std::string script = {})
+DeviceOptions On(Link link, bool handshake = false, std::string script = {}, bool bootloader = false)
 {
-    return DeviceOptions{link, handshake, std::move(script)};
+    return DeviceOptions{link, handshake, std::move(script), bootloader};
 }
 
 // The simulated controller with the memory of one chip.
@@ -105,8 +107,16 @@ struct SimDevice {
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
+    // Answers the handshake's probes with the chip's id.
+    void AttachBootloader()
+    {
+        bootloader.emplace(memory.Profile().byteId);
+        bootloader->Attach(controller);
+    }
+
     sim::SimMemory memory;
     sim::ControllerSim controller;
+    std::optional<sim::SimBootloader> bootloader; // outlives the simulator's run
 };
 
 class ReadHost : public testhost::MirvakHost {
@@ -118,6 +128,7 @@ protected:
     void Start(const std::string& chip, const DeviceOptions& options = {}, const std::string& chipIni = ChipIni())
     {
         device.emplace(chip);
+        if (options.bootloader) device->AttachBootloader();
         std::string line = "Name=Dev;";
         switch (options.link) {
         case Link::Pty:
@@ -290,14 +301,20 @@ TEST_F(ReadHost, ParametersComeBackAscendingAndRelative)
         Link link;
         uint32_t base;
         bool idSearch; // the chip looks for the firmware version first
+        bool device;   // a script and the handshake around the read
     } cases[] = {
-        {"linear chip, 1024-byte chunks, TCP", "STM32f205rg", Link::Tcp, 0x08004000, true},
-        {"linear chip over UDP", "STM32f205rg", Link::Udp, 0x08004000, false},
-        {"file/record chip, Sector 256 read as 128, pty", "ATMEGA128", Link::Pty, 0x00004000, false},
+        {"linear chip, 1024-byte chunks, TCP", "STM32f205rg", Link::Tcp, 0x08004000, true, false},
+        {"linear chip over UDP", "STM32f205rg", Link::Udp, 0x08004000, false, false},
+        {"file/record chip, Sector 256 read as 128, pty, script and handshake", "ATMEGA128", Link::Pty, 0x00004000,
+         false, true},
     };
+    fs::create_directories(dir / "Scripts");
+    WriteFile(dir / "Scripts" / "around.txt", "sleep 10\r\n[after]\r\nsleep 10\r\nendpause 20");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Start(c.chip, On(c.link), ChipIni({{c.chip, "FindFirmwareID", c.idSearch ? "1" : "0"}}));
+        Start(c.chip, On(c.link, c.device, c.device ? "around" : "", c.device),
+              ChipIni({{c.chip, "FindFirmwareID", c.idSearch ? "1" : "0"}}));
+        if (c.device) script->PushWaitWindow(-1);
         Memory().Write(false, c.base, RandomBytes(0x300, 7));
         HostBlocks host({{0x0200, 0x40}, {0x0000, 0x100}});
         ASSERT_EQ(Invoke(opReadParams, 0, &host.result, &host.list, c.base), -1);
@@ -325,6 +342,14 @@ TEST_F(ReadHost, ParametersComeBackAscendingAndRelative)
         EXPECT_TRUE(std::any_of(caption, done, [](const Progress& p) { return p.code == PROGRESS_PERCENT; }));
         EXPECT_TRUE(std::all_of(done + 1, progress.end() - 1, [](const Progress& p) { return p.code == PROGRESS_TEXT; }));
         EXPECT_TRUE(HasText("Cчитывание параметров...")) << "a Latin C first";
+        if (c.device) {
+            EXPECT_EQ(device->bootloader->Probes(), 1);
+            const std::string log = ReadFile(dir / "SarnupolexLib.log");
+            EXPECT_NE(log.find("HandShake: ok"), std::string::npos);
+            EXPECT_NE(log.find("Выполнение предварительного скрипта \"around\""), std::string::npos);
+            EXPECT_NE(log.find("Выполнение завершающего скрипта \"around\""), std::string::npos);
+            EXPECT_NE(log.find("Выполнение паузы окончания операции, 20 мс"), std::string::npos) << log;
+        }
         Finish();
     }
 }
