@@ -21,8 +21,10 @@ constexpr uint64_t kUnitBytes[3] = {1, 1024, 1048576};
 
 int32_t Clamp(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, kAddrMaxValue)); }
 
+// The view of the loaded library. A plain pointer: the unload hook of a process that
+// exits without unloading runs after the static destructors.
 std::mutex g_viewLock;
-std::shared_ptr<const platform::FormView> g_view;
+std::shared_ptr<const platform::FormView>* g_view = nullptr;
 
 // The stored value when it is a number within the range.
 bool StoredNumber(const platform::RegistryData& data, const char* name, int64_t low, int64_t high, int64_t& value)
@@ -95,7 +97,13 @@ void TfmAddrModel::Save() const
 void SetAddrFormView(std::shared_ptr<const platform::FormView> view)
 {
     const std::lock_guard<std::mutex> guard(g_viewLock);
-    g_view = std::move(view);
+    if (view && !g_view) g_view = new std::shared_ptr<const platform::FormView>;
+    if (view) {
+        *g_view = std::move(view);
+    } else {
+        delete g_view;
+        g_view = nullptr;
+    }
 }
 
 bool ShowAddrForm(TfmAddrModel& model, platform::HWND owner)
@@ -103,7 +111,7 @@ bool ShowAddrForm(TfmAddrModel& model, platform::HWND owner)
     std::shared_ptr<const platform::FormView> view;
     {
         const std::lock_guard<std::mutex> guard(g_viewLock);
-        view = g_view;
+        if (g_view) view = *g_view;
     }
     return platform::ShowForm(platform::FormRequest{owner, &model, view}) == platform::MsgResult::OK;
 }

@@ -102,3 +102,7 @@ std::shared_ptr<const platform::FormView> AddrFormView()
         return area ? new TfmAddr(*area, parent) : nullptr;
     });
 }
+
+void InstallAddrFormView() { SetAddrFormView(AddrFormView()); }
+
+void RemoveAddrFormView() { SetAddrFormView(nullptr); }

@@ -32,3 +32,7 @@ private:
 
 // The form view that builds a TfmAddr for a TfmAddrModel (no dialog for another model).
 std::shared_ptr<const platform::FormView> AddrFormView();
+// Makes AddrFormView the view the library shows the dialog with (SetAddrFormView), and
+// takes it away again; the library's load and unload hooks call them.
+void InstallAddrFormView();
+void RemoveAddrFormView();

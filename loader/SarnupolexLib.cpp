@@ -4,7 +4,6 @@
 #include "loader/SarnupolexLib.h"
 
 #include "loader/ExceptionLog.h"
-#include "loader/FAddr.h"
 #include "loader/FAddrView.h"
 #include "loader/FExceptionInfoView.h"
 #include "loader/FParamView.h"
@@ -51,7 +50,7 @@ __attribute__((constructor)) void LibraryLoad() noexcept
         SharedWatchCategory();
         StartExceptionTracking();
         InstallExceptionDialog();
-        SetAddrFormView(AddrFormView());
+        InstallAddrFormView();
     } catch (const std::exception& e) {
         LogFailure("LibraryLoad", e.what());
     } catch (...) {
@@ -84,7 +83,7 @@ __attribute__((destructor)) void LibraryUnload() noexcept
     }
     g_core = nullptr;
     try {
-        SetAddrFormView(nullptr);
+        RemoveAddrFormView();
         RemoveExceptionDialog();
     } catch (...) {
         LogFailure("LibraryUnload", "exception dialog");
