@@ -478,7 +478,6 @@ TEST_F(ReadHost, FlashOfTheChipTableIsSavedFromItsStart)
     EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](const Progress& p) {
         return p.code == PROGRESS_CAPTION && p.text == "Считывание FLASH (STM32f405vg)";
     }));
-    // The operation has ended before the save dialog: nothing but the end follows the last text.
     ExpectOperationFramed();
     EXPECT_TRUE(ConnectionsClosed());
 }
