@@ -4,6 +4,7 @@
 #include "loader/FParam.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
+#include "loader/LoaderRead.h"
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/CodePages.h"
@@ -68,6 +69,16 @@ bool RunSettings(TOperationContext& c)
     return EditConnectionSettings(c.Core, c.Request.Device, c.Scheme, hostList, c.Settings);
 }
 
+bool RunReadParams(TOperationContext& c)
+{
+    const TInvokeRequest& r = c.Request;
+    return ReadDeviceParams(c.Core, r.Device, c.Scheme, r.Blocks, r.BaseAddress, r.LinearHex, r.HostWindow, r.Result);
+}
+
+bool RunReadEeprom(TOperationContext& c) { return ReadEepromToFile(c.Core, c.Request.Device, c.Scheme); }
+
+bool RunReadFlash(TOperationContext& c) { return ReadFlashToFile(c.Core, c.Request.Device, c.Scheme); }
+
 // The operations Invoke3 dispatches; a code without a row is refused.
 struct TOperationRow {
     int32_t Code;
@@ -75,6 +86,9 @@ struct TOperationRow {
 };
 const TOperationRow kOperations[] = {
     {opSettings, RunSettings},
+    {opReadParams, RunReadParams},
+    {opReadEeprom, RunReadEeprom},
+    {opReadFlash, RunReadFlash},
 };
 
 // Deletes the operation log file when it is one; a directory in its place stays.

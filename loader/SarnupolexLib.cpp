@@ -4,6 +4,7 @@
 #include "loader/SarnupolexLib.h"
 
 #include "loader/ExceptionLog.h"
+#include "loader/FAddrView.h"
 #include "loader/FExceptionInfoView.h"
 #include "loader/FParamView.h"
 #include "loader/LoaderExports.h"
@@ -49,6 +50,7 @@ __attribute__((constructor)) void LibraryLoad() noexcept
         SharedWatchCategory();
         StartExceptionTracking();
         InstallExceptionDialog();
+        InstallAddrFormView();
     } catch (const std::exception& e) {
         LogFailure("LibraryLoad", e.what());
     } catch (...) {
@@ -81,6 +83,7 @@ __attribute__((destructor)) void LibraryUnload() noexcept
     }
     g_core = nullptr;
     try {
+        RemoveAddrFormView();
         RemoveExceptionDialog();
     } catch (...) {
         LogFailure("LibraryUnload", "exception dialog");

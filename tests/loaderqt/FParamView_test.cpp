@@ -29,23 +29,9 @@
 namespace fs = std::filesystem;
 using platform::MsgResult;
 using qttest::PumpUntil;
+using qttest::WhenModalNamed;
 
 namespace {
-
-// Acts on the next modal dialog with that object name, from inside its event loop.
-void WhenModalNamed(const QString& name, std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, name, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != name) return;
-        timer->stop();
-        timer->deleteLater();
-        act(modal);
-    });
-    timer->start();
-}
 
 // Saves a picture of the widget under the build folder's tests/screenshots.
 void Picture(QWidget* widget, const std::string& name)

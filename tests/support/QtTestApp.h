@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
 
@@ -48,6 +49,21 @@ inline void WhenModal(std::function<void(QWidget*)> act)
             timer->deleteLater();
             act(modal);
         }
+    });
+    timer->start();
+}
+
+// Acts on the next modal dialog with that object name, from inside its event loop.
+inline void WhenModalNamed(const QString& name, std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, name, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != name) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
     });
     timer->start();
 }
