@@ -13,14 +13,16 @@ void TZumo2SyncDoc::Build()
     BindScaleDescriptions();
 }
 
-void TZumo2SyncDoc::BindScaleDescriptions()
+void TZumo2SyncDoc::BindScaleDescriptions() { AddScaleDescriptionProxies(*this); }
+
+void AddScaleDescriptionProxies(TZumo2Doc& document)
 {
-    auto* storage = Find<TFlashFixedStringsStorage>("scaleTIT_descrList");
+    auto* storage = document.Find<TFlashFixedStringsStorage>("scaleTIT_descrList");
     if (!storage) return;
-    for (int i = 0; i < ScaleCount(); ++i)
-        ScaleByIndex(i)->AddField("descr", Make<TStringsStorageProxyField>(*storage, i, std::string()));
-    for (int d = 0; d < DeviceCount(); ++d) {
-        TDevice& device = *DeviceByIndex(d);
+    for (int i = 0; i < document.ScaleCount(); ++i)
+        document.ScaleByIndex(i)->AddField("descr", Make<TStringsStorageProxyField>(*storage, i, std::string()));
+    for (int d = 0; d < document.DeviceCount(); ++d) {
+        TDevice& device = *document.DeviceByIndex(d);
         for (int i = 0; i < device.ScaleBlockCount(); ++i) {
             TDevScale& block = *device.ScaleBlockByIndex(i);
             if (auto* number = block.Find<TField>("0003"))

@@ -9,6 +9,12 @@
 // description for each TIT conversion kept in a string table of the image. This unit
 // holds what the three sync models share and the model of code 1.
 
+// Adds "descr" to every TIT conversion i of the document (a string proxy on text i of
+// its storage "scaleTIT_descrList", default empty) and to every scale reference block
+// of every device that has a "0003" (a lookup proxy on the storage by that field,
+// which numbers the conversions from 1). Nothing without the storage.
+void AddScaleDescriptionProxies(TZumo2Doc& document);
+
 // Where a sync document lays its blocks, besides the base header at 0x0000 and the
 // device table at 0x0200.
 struct TSyncImage {
