@@ -168,6 +168,27 @@ TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
     EXPECT_STREQ(w.Controller().Document()->ClassName(), "TZumo2SiemensDoc");
 }
 
+TEST_F(CfgMain, DravoModelShowsItsTwoPorts)
+{
+    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=5\r\n");
+    TCfgMainOptions options = Options();
+    options.DocumentFactory = {}; // the real model table
+    TfmCfgMain w(options);
+    ASSERT_TRUE(Started(w));
+    EXPECT_EQ(w.cbTypeHUB->currentText(), "Dravo7-STM");
+    EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Dravo7-STM"); }));
+    ASSERT_NE(w.Controller().Document(), nullptr);
+    EXPECT_STREQ(w.Controller().Document()->ClassName(), "TDravo7Doc");
+    w.DocTree()->RefreshTree();
+    const TNodeTree* root = w.DocTree()->Tree().Groups().Root;
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->Caption(), "Dravo7");
+    ASSERT_GE(root->ChildCount(), 3);
+    EXPECT_EQ(root->Child(0)->Caption(), "Port B");
+    EXPECT_EQ(root->Child(1)->Caption(), "Port A");
+    EXPECT_EQ(root->Child(2)->Caption(), "Устройства");
+}
+
 TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
 {
     TfmCfgMain w(Options());
