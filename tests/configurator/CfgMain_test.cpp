@@ -55,6 +55,15 @@ protected:
         return o;
     }
 
+    // Options that start with a model of the real model table.
+    TCfgMainOptions RealModelOptions(int code) const
+    {
+        WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=" + std::to_string(code) + "\r\n");
+        TCfgMainOptions o = Options();
+        o.DocumentFactory = {};
+        return o;
+    }
+
     static bool Started(TfmCfgMain& w) { return PumpUntil([&] { return w.Controller().Document() != nullptr; }); }
 
     static bool HasLine(TfmCfgMain& w, const std::string& text)
@@ -158,10 +167,7 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
 
 TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
 {
-    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=17\r\n");
-    TCfgMainOptions options = Options();
-    options.DocumentFactory = {}; // the real model table
-    TfmCfgMain w(options);
+    TfmCfgMain w(RealModelOptions(17));
     ASSERT_TRUE(Started(w));
     EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2 Siemens"); }));
     ASSERT_NE(w.Controller().Document(), nullptr);
@@ -170,10 +176,7 @@ TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
 
 TEST_F(CfgMain, DravoModelShowsItsTwoPorts)
 {
-    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=5\r\n");
-    TCfgMainOptions options = Options();
-    options.DocumentFactory = {}; // the real model table
-    TfmCfgMain w(options);
+    TfmCfgMain w(RealModelOptions(5));
     ASSERT_TRUE(Started(w));
     EXPECT_EQ(w.cbTypeHUB->currentText(), "Dravo7-STM");
     EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Dravo7-STM"); }));
