@@ -4,6 +4,7 @@
 #include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "configurator/widgets/ParamControls.h"
+#include "model/uDravo7.h"
 #include "model/uHask1.h"
 #include "model/uZumo_Classes.h"
 
@@ -52,6 +53,10 @@ void TfrPort::Load(TFieldLst* list)
             if (row.Panel && std::string_view(row.Panel) == "gbFlags")
                 if (auto* w = findChild<QWidget*>(row.Name)) w->setVisible(PortFlagShown(*port_, FieldOf(w)));
         cb016->hide();
+    } else if (dynamic_cast<TPortA*>(port_)) {
+        // "Port A" keeps only the group holding "Дуплекс", its mode shown but fixed.
+        for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) w->setVisible(w->isAncestorOf(ch018));
+        cb016->setEnabled(false);
     }
     SetChangeHandler(cb016, [this](const void*) { ApplyModeRule(); });
     ApplyModeRule();

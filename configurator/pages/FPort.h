@@ -10,7 +10,8 @@ class TSpinEdit;
 class TUART;
 
 // The page of one port: its mode, flags and leader durations. The mode rule
-// (PortModeRule) enables the flags and durations only in the synchronous mode.
+// (PortModeRule) enables the flags and durations only in the synchronous mode. The
+// Dravo 7's "Port A" shows only the group holding "Дуплекс", with the mode disabled.
 class TfrPort : public TParamFrame {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "configurator/rules/PageRules.h"
 
+#include "model/uDravo7.h"
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo7.h"
@@ -121,6 +122,12 @@ bool SerialPanelShown(const TDocument* document, const TFieldLst* portList, std:
 {
     if (!document || !portList || !selectedPort) return false;
     // Documents whose ports decide by other rules test for their class here.
+    if (dynamic_cast<const TDravo7Doc*>(document)) {
+        // The Dravo 7 asks for the settings of the ports behind the first one while
+        // the first is asynchronous.
+        const auto* mode = dynamic_cast<const TField*>(portList->FindField("016"));
+        return mode && mode->GetValue().Equals(int32_t{0}) && *selectedPort > 0;
+    }
     const auto* port = dynamic_cast<const TUART*>(portList);
     return port && !port->IsSynchronous();
 }
@@ -219,7 +226,7 @@ const std::vector<TPageControl>& PortPageControls()
 std::optional<bool> PortModeEnables(const TUART& port, std::optional<int> mode)
 {
     // Ports whose pages follow rules of their own return here.
-    if (dynamic_cast<const TADSP*>(&port)) return std::nullopt;
+    if (dynamic_cast<const TADSP*>(&port) || dynamic_cast<const TPortA*>(&port)) return std::nullopt;
     if (!mode) return std::nullopt;
     return *mode == 1;
 }

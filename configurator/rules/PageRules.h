@@ -96,7 +96,9 @@ TPUdpNoneLayout PUdpNoneLayoutOf(int protocolIndex, int role);
 // Whether the device page shows the serial settings (bits, parity, stop bits,
 // inter-byte interval): the port list the settings depend on is known, a port is
 // selected (the port number the port combo shows), and that port record is an
-// asynchronous port.
+// asynchronous port. On a Dravo 7 document (the synchronous variant excepted, which is
+// no TDravo7Doc) instead: the port list's mode "016" is 0 and the selected port is not
+// the first one.
 bool SerialPanelShown(const TDocument* document, const TFieldLst* portList, std::optional<int> selectedPort);
 
 // The device page's port list: the port names of the document with their indexes; a
@@ -123,7 +125,8 @@ const TPageTable& PortPageTable();
 const std::vector<TPageControl>& PortPageControls();
 
 // Whether the mode rule runs on this port with this mode selected: not on the ports
-// whose pages follow rules of their own, nor without a selected mode. The result is
+// whose pages follow rules of their own (an ADSP channel, the Dravo 7's "Port A"), nor
+// without a selected mode. The result is
 // whether the switched controls are enabled (the mode is synchronous).
 std::optional<bool> PortModeEnables(const TUART& port, std::optional<int> mode);
 

@@ -2,6 +2,7 @@
 
 #include "configurator/tree/TreeBuilders.h"
 #include "model/Mirvak_const.h"
+#include "model/uDravo7.h"
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
@@ -16,14 +17,14 @@
 
 namespace {
 
-// Rows without a maker belong to documents that come later.
+// The document maker and tree family of each model code; a code without a maker is refused.
 const TModelEntry Models[ModelCount] = {
     {&MakeZumo2Doc, TTreeFamily::Zumo}, // 0 TZumo2Doc
     {&MakeZumo2sinDoc, TTreeFamily::Zumo}, // 1 TZumo2sinDoc
     {&MakeZumo4Doc, TTreeFamily::Zumo}, // 2 TZumo4Doc
     {&MakeZumo7Doc, TTreeFamily::Zumo7}, // 3 TZumo7Doc
     {&MakeZumo9Doc, TTreeFamily::Zumo}, // 4 TZumo9Doc
-    {nullptr, TTreeFamily::Dravo},      // 5 TDravo7Doc
+    {&MakeDravo7Doc, TTreeFamily::Dravo}, // 5 TDravo7Doc
     {[] { return MakeHask1Doc(6); }, TTreeFamily::Hask}, // 6 THask1Doc_1d
     {&MakeGrendalDoc, TTreeFamily::Grendal}, // 7 TGrendalDoc
     {[] { return MakeHask1Doc(8); }, TTreeFamily::Hask}, // 8 THask1Doc_1v
@@ -31,7 +32,7 @@ const TModelEntry Models[ModelCount] = {
     {[] { return MakeHask1Doc(10); }, TTreeFamily::Hask}, // 10 THask1Doc_41
     {[] { return MakeHask1Doc(11); }, TTreeFamily::Hask}, // 11 THask1Doc_1v_43
     {[] { return MakeHask1Doc(12); }, TTreeFamily::Hask}, // 12 THask1Doc_2d_43
-    {nullptr, TTreeFamily::Dravo},      // 13 TDravo7_sinDoc
+    {&MakeDravo7_sinDoc, TTreeFamily::Dravo}, // 13 TDravo7_sinDoc
     {&MakeZumo2sin80Doc, TTreeFamily::Zumo}, // 14 TZumo2sin80Doc
     {&MakeZumo2sin50Doc, TTreeFamily::Zumo}, // 15 TZumo2sin50Doc
     {&MakeZumo7sinDoc, TTreeFamily::Zumo7}, // 16 TZumo7sinDoc

@@ -57,6 +57,15 @@ protected:
         return o;
     }
 
+    // Options that start with a model of the real model table.
+    TCfgMainOptions RealModelOptions(int code) const
+    {
+        WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=" + std::to_string(code) + "\r\n");
+        TCfgMainOptions o = Options();
+        o.DocumentFactory = {};
+        return o;
+    }
+
     static bool Started(TfmCfgMain& w) { return PumpUntil([&] { return w.Controller().Document() != nullptr; }); }
 
     static bool HasLine(TfmCfgMain& w, const std::string& text)
@@ -160,10 +169,7 @@ TEST_F(CfgMain, RestoresAndSavesTheSettings)
 
 TEST_F(CfgMain, SiemensModelComesFromTheModelTable)
 {
-    WriteFile(dir / "Mirvak.ini", "[Cfg]\r\nSelHUB=17\r\n");
-    TCfgMainOptions options = Options();
-    options.DocumentFactory = {}; // the real model table
-    TfmCfgMain w(options);
+    TfmCfgMain w(RealModelOptions(17));
     ASSERT_TRUE(Started(w));
     EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Zumo2 Siemens"); }));
     ASSERT_NE(w.Controller().Document(), nullptr);
@@ -194,6 +200,24 @@ TEST_F(CfgMain, VariantModelsComeFromTheModelTable)
         ASSERT_NE(w.Controller().Document(), nullptr);
         EXPECT_STREQ(w.Controller().Document()->ClassName(), m.className);
     }
+}
+
+TEST_F(CfgMain, DravoModelShowsItsTwoPorts)
+{
+    TfmCfgMain w(RealModelOptions(5));
+    ASSERT_TRUE(Started(w));
+    EXPECT_EQ(w.cbTypeHUB->currentText(), "Dravo7-STM");
+    EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Создание новых настроек устройства - Dravo7-STM"); }));
+    ASSERT_NE(w.Controller().Document(), nullptr);
+    EXPECT_STREQ(w.Controller().Document()->ClassName(), "TDravo7Doc");
+    w.DocTree()->RefreshTree();
+    const TNodeTree* root = w.DocTree()->Tree().Groups().Root;
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->Caption(), "Dravo7");
+    ASSERT_GE(root->ChildCount(), 3);
+    EXPECT_EQ(root->Child(0)->Caption(), "Port B");
+    EXPECT_EQ(root->Child(1)->Caption(), "Port A");
+    EXPECT_EQ(root->Child(2)->Caption(), "Устройства");
 }
 
 TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)

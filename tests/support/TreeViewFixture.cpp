@@ -42,6 +42,14 @@ void TreeViewWindow::FrameShown(TShownFrame& frame)
     frame.Widget()->show();
 }
 
+QWidget* TreeViewWindow::SelectNode(TNodeTree* node)
+{
+    view->setCurrentItem(view->ItemOf(node));
+    Process();
+    doc->UpdateFrameControls();
+    return doc->Frame() ? doc->Frame()->Widget() : nullptr;
+}
+
 void TreeViewWindow::Process()
 {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();

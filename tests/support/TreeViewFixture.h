@@ -36,6 +36,15 @@ public:
     void FrameShown(TShownFrame& frame) override;
 
     TNodeTree* DevNode(int i) { return doc->Groups().Devices->Child(i); }
+    // Selects a node as the user does and gives the page an idle cycle; the page shown
+    // (none without one).
+    QWidget* SelectNode(TNodeTree* node);
+    // The same, the page as class F (none when it is of another class).
+    template <class F>
+    F* Select(TNodeTree* node)
+    {
+        return dynamic_cast<F*>(SelectNode(node));
+    }
     // Handles the pending events a few rounds.
     static void Process();
 };

@@ -101,15 +101,6 @@ protected:
     void TearDown() override { Close(); }
 
     TZumo2Doc& Document() { return *doc->Document(); }
-    // Selects a node as the user does and gives the page an idle cycle.
-    template <class F>
-    F* Select(TNodeTree* node)
-    {
-        view->setCurrentItem(view->ItemOf(node));
-        Process();
-        doc->UpdateFrameControls();
-        return doc->Frame() ? dynamic_cast<F*>(doc->Frame()->Widget()) : nullptr;
-    }
     TfrDevice* SelectDevice(int slot) { return Select<TfrDevice>(DevNode(slot)); }
 };
 

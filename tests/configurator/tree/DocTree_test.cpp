@@ -165,7 +165,7 @@ TEST_F(DocTreeTest, ModelWithoutDocumentLeavesNoneAndEveryCommandIdle)
     ASSERT_NE(Shown(), nullptr);
     EXPECT_EQ(host.replaced, 1);
 
-    EXPECT_EQ(ErrorOf([&] { tree.CreateDocumentForModel(5, "Dravo7-STM"); }), "Тип Dravo7-STM не реализован");
+    EXPECT_EQ(ErrorOf([&] { tree.CreateDocumentForModel(18, "Новая"); }), "Тип Новая не реализован");
     EXPECT_EQ(TestFrame::live, 0);
     EXPECT_EQ(tree.Document(), nullptr);
     EXPECT_EQ(tree.Tree().RootCount(), 0);

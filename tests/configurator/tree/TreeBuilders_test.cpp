@@ -208,7 +208,7 @@ TEST(ModelFactory, ModelsWithoutADocumentAreRefused)
     EXPECT_EQ(doc->SchemeIdField()->GetValue().ToString(), "Scheme ID:8.0.0.0");
     EXPECT_EQ(doc->FindField("041") ? dynamic_cast<TField*>(doc->FindField("041"))->GetValue().ToInt32() : -1, 500);
 
-    const std::pair<int, const char*> missing[] = {{5, "Dravo7"}, {18, "Новая"}, {-1, "Никакая"}};
+    const std::pair<int, const char*> missing[] = {{18, "Новая"}, {-1, "Никакая"}};
     for (const auto& [code, name] : missing) {
         try {
             CreateModelDocument(code, name);

@@ -9,6 +9,7 @@
 #include "platform/qt/QtWindows.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/PromptAndLog.h"
+#include "platform/Exceptions.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeFixtures.h"
@@ -290,6 +291,12 @@ protected:
         TCfgMainOptions o;
         o.LibraryFile = dir / "libSarnupolexLib.so"; // none there
         o.IniFile = dir / "Mirvak.ini";
+        // The model table, except that the Dravo 7 document cannot be made: a model
+        // change that fails.
+        o.DocumentFactory = [real = ModelDocumentFactory()](int code) -> std::unique_ptr<TDocument> {
+            if (code == 5) throw platform::Exception("Тип Dravo7 не реализован");
+            return real(code);
+        };
         w = std::make_unique<TfmCfgMain>(o);
         for (TFrameKind kind : kinds)
             RegisterPage<TestPage>(Frames(), kind,
@@ -380,9 +387,9 @@ TEST_F(WindowTree, ModelChangeFreesThePageBeforeTheDocument)
     ASSERT_NE(Tree().Document(), nullptr);
     EXPECT_EQ(View()->topLevelItem(0)->text(0), "Zumo2");
 
-    // A model without its document yet: the error box, and no document is left.
+    // A model whose document cannot be made: the error box, and no document is left.
     dialogs->PushAnswer(platform::MsgResult::OK);
-    ChooseModel("Dravo7");
+    ChooseModel("Dravo7-STM");
     const auto asked = dialogs->Records();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].box.text, "Тип Dravo7 не реализован");
@@ -409,7 +416,7 @@ TEST_F(WindowTree, PostedFrameNotifySelectsTheDevice)
     View()->setCurrentItem(View()->topLevelItem(0));
     ASSERT_TRUE(platform::PostMessage(w->Handle(), platform::WM_FRAME_NOTIFY, 0, device));
     dialogs->PushAnswer(platform::MsgResult::OK);
-    ChooseModel("Dravo7");
+    ChooseModel("Dravo7-STM");
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     EXPECT_EQ(View()->topLevelItemCount(), 0);
     EXPECT_EQ(Tree().Tree().Focused(), nullptr);
