@@ -4,6 +4,7 @@
 #include "loader/FParam.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
+#include "loader/LoaderWrite.h"
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/CodePages.h"
@@ -68,6 +69,21 @@ bool RunSettings(TOperationContext& c)
     return EditConnectionSettings(c.Core, c.Request.Device, c.Scheme, hostList, c.Settings);
 }
 
+bool RunWriteParams(TOperationContext& c)
+{
+    return WriteDeviceParams(c.Core, c.Request.Device, c.Scheme, c.Request.Blocks, c.Request.BaseAddress,
+                             c.Request.LinearHex);
+}
+
+bool RunWriteFirmware(TOperationContext& c) { return WriteFirmware(c.Core, c.Request.Device, c.Scheme); }
+
+bool RunWriteFirmwareAndParams(TOperationContext& c)
+{
+    return WriteFirmwareAndParams(c.Core, c.Request.Device, c.Scheme, c.Request.Blocks, c.Request.BaseAddress);
+}
+
+bool RunChooseFirmware(TOperationContext& c) { return ChooseFirmwareFile(c.Core); }
+
 // The operations Invoke3 dispatches; a code without a row is refused.
 struct TOperationRow {
     int32_t Code;
@@ -75,6 +91,10 @@ struct TOperationRow {
 };
 const TOperationRow kOperations[] = {
     {opSettings, RunSettings},
+    {opWriteParams, RunWriteParams},
+    {opWriteFirmware, RunWriteFirmware},
+    {opWriteFirmwareAndParams, RunWriteFirmwareAndParams},
+    {opChooseFirmware, RunChooseFirmware},
 };
 
 // Deletes the operation log file when it is one; a directory in its place stays.
