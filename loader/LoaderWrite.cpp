@@ -5,6 +5,7 @@
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/LoaderExports.h"
+#include "loader/LoaderRead.h"
 #include "loader/LoaderHandshake.h"
 #include "loader/LoaderScript.h"
 #include "loader/LoaderTftp.h"
@@ -309,6 +310,12 @@ bool WriteFirmwareImage(TLoaderCore& core, TBlockTransfer& transfer, const fs::p
 
 bool ChooseFirmwareFile(TLoaderCore& core)
 {
-    (void)core;
-    return false; // filled in with the shared file dialog
+    platform::FileDialogRequest request;
+    request.owner = core.OperationWindow();
+    request.kind = platform::FileDialogKind::Open;
+    request.filter = "Файлы прошивок|*.a90;*.a82;*.tcf|Hex файлы|*.hex|Exe файлы|*.exe|Все файлы|*.*";
+    platform::FileDialogResult result;
+    if (!RunFileDialog(core, request, kFirmwareSection, kFirmwareDirKey, result)) return false;
+    core.PostLogLine(platform::Format("Выбранв прошивка \"%s\"", result.fileName.c_str()));
+    return true;
 }
