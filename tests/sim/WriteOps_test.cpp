@@ -234,7 +234,11 @@ TEST(WriteParams, BlocksGoToTheBaseAndAreActivated)
     EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Warning);
     // The FixedWrite chip commits only after an activation whose checksum agrees.
     std::map<uint32_t, uint8_t> expected;
-    for (uint32_t a = kBase; a < kBase + 1024; ++a) expected[a] = 0xFF; // the one chunk written
+    for (int i = 0; i < blocks.list.Count(); ++i) { // 0xFF in the rest of each chunk written
+        const TMemoryBlock* b = blocks.list.Block(i);
+        const uint32_t chunk = (kBase + b->Address) / 1024 * 1024;
+        for (uint32_t a = chunk; a < chunk + 1024; ++a) expected[a] = 0xFF;
+    }
     for (int i = 0; i < blocks.list.Count(); ++i) {
         const TMemoryBlock* b = blocks.list.Block(i);
         for (int k = 0; k < b->Size; ++k) expected[kBase + b->Address + k] = b->Data()[k];
@@ -291,7 +295,7 @@ TEST(WriteParams, ChipWithoutVersionSearchAsksNothing)
     EXPECT_EQ(rig.memory.Read(false, 0x110, 13), "Scheme ID:9.9");
 }
 
-TEST(WriteParams, CancelledSearchAndCancelledConfirmation)
+TEST(WriteParams, CancelledSearchWritesNothing)
 {
     WriteRig rig;
     HostBlocks blocks;
@@ -304,9 +308,12 @@ TEST(WriteParams, CancelledSearchAndCancelledConfirmation)
     EXPECT_GT(rig.RequestsOf(0x14), 0u);
     EXPECT_EQ(rig.RequestsOf(0x15), 0u);
     rig.ExpectBracketed();
-    rig.cancelAt = 0;
+}
 
-    // Cancel of the confirmation: no connection at all.
+TEST(WriteParams, CancelledConfirmationOpensNothing)
+{
+    HostBlocks blocks;
+    AddParams(blocks, "3.1");
     WriteRig fresh;
     fresh.dialogs->PushAnswer(MsgResult::Cancel);
     EXPECT_EQ(fresh.Invoke(opWriteParams, &blocks.list, kBase), 0);
@@ -419,7 +426,7 @@ TEST(WriteFirmwareOp, BadFilesAndMissingChoice)
     WriteRig rig;
     testsupport::TempDir folder;
     const fs::path text = folder / "notes.a90";
-    WriteFile(text, "this is not Intel HEX\n");
+    WriteFile(text, ":это не Intel HEX\n");
     std::string readerError;
     try {
         TMemory image;
@@ -443,8 +450,11 @@ TEST(WriteFirmwareOp, BadFilesAndMissingChoice)
         rig.ExpectBracketed();
     }
     EXPECT_EQ(rig.RequestsOf(0x15), 0u);
+}
 
-    // A chosen file that is gone, and no choice at all: a box and no connection.
+TEST(WriteFirmwareOp, MissingFileOrNoChoiceOpensNothing)
+{
+    testsupport::TempDir folder;
     WriteRig fresh;
     fresh.dialogs->PushAnswer(MsgResult::OK);
     EXPECT_EQ(fresh.Invoke(opWriteFirmware), 0);
