@@ -20,20 +20,13 @@
 #include <atomic>
 #include <map>
 #include <mutex>
-#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
 
 namespace {
 
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
+using testsupport::RandomBytes;
 
 struct Recorded {
     std::vector<int64_t> work;

@@ -29,7 +29,6 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -40,13 +39,7 @@ using testsupport::WriteFile;
 
 namespace {
 
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
+using testsupport::RandomBytes;
 
 // One WM_LOADER_PROGRESS as the operation window received it.
 struct Progress {
