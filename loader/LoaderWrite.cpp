@@ -90,7 +90,11 @@ public:
         } catch (...) {
             LogException(std::current_exception());
         }
-        core_.Connection().CloseDevice();
+        try {
+            core_.Connection().CloseDevice();
+        } catch (...) {
+            LogException(std::current_exception());
+        }
     }
     TDeviceOperation(const TDeviceOperation&) = delete;
     TDeviceOperation& operator=(const TDeviceOperation&) = delete;
