@@ -5,6 +5,7 @@
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/LoaderRead.h"
+#include "loader/LoaderWrite.h"
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/CodePages.h"
@@ -79,6 +80,21 @@ bool RunReadEeprom(TOperationContext& c) { return ReadEepromToFile(c.Core, c.Req
 
 bool RunReadFlash(TOperationContext& c) { return ReadFlashToFile(c.Core, c.Request.Device, c.Scheme); }
 
+bool RunWriteParams(TOperationContext& c)
+{
+    return WriteDeviceParams(c.Core, c.Request.Device, c.Scheme, c.Request.Blocks, c.Request.BaseAddress,
+                             c.Request.LinearHex);
+}
+
+bool RunWriteFirmware(TOperationContext& c) { return WriteFirmware(c.Core, c.Request.Device, c.Scheme); }
+
+bool RunWriteFirmwareAndParams(TOperationContext& c)
+{
+    return WriteFirmwareAndParams(c.Core, c.Request.Device, c.Scheme, c.Request.Blocks, c.Request.BaseAddress);
+}
+
+bool RunChooseFirmware(TOperationContext& c) { return ChooseFirmwareFile(c.Core); }
+
 // The operations Invoke3 dispatches; a code without a row is refused.
 struct TOperationRow {
     int32_t Code;
@@ -89,6 +105,10 @@ const TOperationRow kOperations[] = {
     {opReadParams, RunReadParams},
     {opReadEeprom, RunReadEeprom},
     {opReadFlash, RunReadFlash},
+    {opWriteParams, RunWriteParams},
+    {opWriteFirmware, RunWriteFirmware},
+    {opWriteFirmwareAndParams, RunWriteFirmwareAndParams},
+    {opChooseFirmware, RunChooseFirmware},
 };
 
 // Deletes the operation log file when it is one; a directory in its place stays.

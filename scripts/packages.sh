@@ -18,6 +18,7 @@ TEST_PACKAGES=(
   zip unzip p7zip-full
   binutils
   socat util-linux iproute2 netbase
+  tftpd-hpa
   clang libclang-rt-14-dev
 )
 

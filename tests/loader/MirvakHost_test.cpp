@@ -150,3 +150,32 @@ TEST_F(MirvakHost, QuickSendAndDirectIO)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MirvakHost, ChosenFirmwareFileOutlivesTheLibrary)
+{
+    WriteFile(dir / "Sarnupolex.dvs", "Name=A;ioType=iotTCP;TCPIP=127.0.0.1;TCPPort=1");
+    Load();
+    script->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(Invoke(opWriteFirmware, 0, nullptr), 0);
+    const fs::path firmware = dir / "fw.a90";
+    WriteFile(firmware, ":00000001FF\n");
+    script->PushFile(firmware.string());
+    EXPECT_EQ(Invoke(opChooseFirmware, 0, nullptr), -1);
+    Unload();
+    Load();
+    fs::remove(firmware);
+    script->PushAnswer(MsgResult::OK);
+    progress.clear();
+    EXPECT_EQ(Invoke(opWriteFirmware, 0, nullptr), 0);
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].box.text, "Файл не найден");
+    EXPECT_EQ(records[2].box.text, "Файл \"" + firmware.string() + "\" не найден");
+    EXPECT_EQ(records[2].box.caption, "Ошибка");
+    EXPECT_EQ(records[2].owner, window);
+    EXPECT_TRUE(progress.empty()) << "no connection was opened";
+}
+
+} // namespace

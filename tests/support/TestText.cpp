@@ -1,6 +1,7 @@
 #include "tests/support/TestText.h"
 
 #include <exception>
+#include <random>
 
 namespace testsupport {
 
@@ -14,6 +15,14 @@ std::string Hex(const uint8_t* p, size_t n)
         s += digits[p[i] & 15];
     }
     return s;
+}
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    return bytes;
 }
 
 std::string ErrorOf(const std::function<void()>& f)

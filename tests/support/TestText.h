@@ -11,6 +11,9 @@ namespace testsupport {
 // Bytes as upper-case hex pairs separated by blanks: "00 C2 01".
 std::string Hex(const uint8_t* p, size_t n);
 
+// size pseudo-random bytes, the same for the same seed.
+std::string RandomBytes(size_t size, unsigned seed);
+
 // The message of the exception the call raises, or "(no error)".
 std::string ErrorOf(const std::function<void()>& f);
 
