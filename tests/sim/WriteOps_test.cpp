@@ -766,3 +766,134 @@ TEST(FirmwarePackage, EncryptedEntryWithoutPasswordIsNotFound)
     EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
     EXPECT_TRUE(p.Leftovers().empty());
 }
+
+TEST(FirmwarePackage, OtherSpellingsAndAMissingChip)
+{
+    {
+        PackageFixture p;
+        // Only ".tcf" in lower case is a package: the rest goes to the Intel HEX reader.
+        const fs::path upper = p.Zip("fw.TCF", {{"C3.hex", &p.b}});
+        // The reader finds no record in a ZIP, or raises.
+        std::string readerError = "В файле прошивки нет блоков данных";
+        try {
+            TMemory image;
+            image.LoadFromHexFile(upper);
+            ASSERT_EQ(image.BlockCount(), 0);
+        } catch (const std::exception& e) {
+            readerError = e.what();
+        }
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(upper), 0);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[1].box.text, readerError);
+        EXPECT_EQ(p.ReadFolder(), p.folder.path());
+    }
+    {
+        RigOptions options;
+        options.controllerType = false; // no handshake and no chip named
+        PackageFixture p(options);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"C3.hex", &p.b}})), 0);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[1].box.text, "Не определен тип процессора");
+        EXPECT_EQ(records[1].box.caption, "Ошибка");
+        EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+        EXPECT_TRUE(p.Leftovers().empty());
+    }
+}
+
+TEST(FirmwarePackage, WithParamsTheChipFileAndTheBlocksGoTogether)
+{
+    PackageFixture p;
+    HostBlocks params;
+    params.Add(0x1000, "Scheme ID:3.1");
+    EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"STM32f205rg.a90", &p.a}}), opWriteFirmwareAndParams, &params.list,
+                      kFirmwareAt),
+              -1);
+    EXPECT_TRUE(p.rig.dialogs->Records().empty()) << "no confirmation";
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, p.a.bin.size()), p.a.bin);
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt + 0x1000, 13), "Scheme ID:3.1");
+    EXPECT_EQ(p.ReadFolder().parent_path(), p.tmp.path());
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, FolderIsRemovedOnEveryPath)
+{
+    PackageFixture p;
+    const fs::path package = p.Zip("p.tcf", {{"C3.hex", &p.b}});
+    p.rig.ChooseFile(package);
+    // The confirmation comes after the unpacking.
+    p.rig.dialogs->PushAnswer(MsgResult::Cancel);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    EXPECT_TRUE(p.Leftovers().empty());
+    EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+
+    // A transfer error from the controller.
+    p.rig.sim.SetHandler([&p](const std::string& pdu) -> std::optional<std::string> {
+        if (pdu.size() > 1 && static_cast<uint8_t>(pdu[1]) == 0x15) return std::string{pdu[0], '\x95', '\x04'};
+        return p.rig.memory.Answer(pdu);
+    });
+    p.rig.dialogs.Reset();
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    EXPECT_EQ(p.rig.dialogs->Records().size(), 2u);
+    EXPECT_TRUE(p.Leftovers().empty());
+
+    // The connection cannot be opened.
+    p.rig.sim.Stop();
+    p.rig.dialogs.Reset();
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    EXPECT_EQ(p.rig.dialogs->Records().size(), 2u);
+    EXPECT_TRUE(p.Leftovers().empty());
+
+    // Deleted after it was chosen: reported before the archiver could create it.
+    fs::remove(package);
+    p.rig.dialogs.Reset();
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    ASSERT_EQ(p.rig.dialogs->Records().size(), 1u);
+    EXPECT_EQ(p.rig.dialogs->Records()[0].box.text, "Файл \"" + package.string() + "\" не найден");
+    EXPECT_FALSE(fs::exists(package));
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, FallsBackToTheProgramFolder)
+{
+    PackageFixture p;
+    const fs::path notAFolder = p.tmp / "file";
+    WriteFile(notAFolder, "x");
+    const testsupport::ScopedEnv tmpVariable{"TMPDIR", notAFolder.string()};
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"C3.hex", &p.b}})), -1);
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, p.b.bin.size()), p.b.bin);
+    EXPECT_EQ(p.ReadFolder().parent_path(), p.rig.env.dir.path());
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, TftpDeviceGetsThePackageItself)
+{
+    TftpRig t;
+    ASSERT_TRUE(t.server.started());
+    testsupport::TempDir tmp;
+    const testsupport::ScopedEnv tmpVariable{"TMPDIR", tmp.path().string()};
+    testsupport::TempDir folder;
+    Firmware fw(folder.path(), "C3.hex", kFirmwareAt, 2000);
+    const fs::path package = folder / "pkg.tcf";
+    ASSERT_EQ(testsupport::RunCommand("cd '" + folder.path().string() + "' && zip -q '" + package.string() + "' C3.hex"), 0);
+    t.rig.ChooseFile(package);
+    t.rig.dialogs->PushAnswer(MsgResult::OK);
+    t.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(t.rig.Invoke(opWriteFirmware), -1);
+    EXPECT_EQ(ReadFile(t.server.dir() / "pkg.tcf"), ReadFile(package));
+    for (const fs::path& dir : {tmp.path(), t.rig.env.dir.path()})
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_NE(e.path().filename().string().rfind("Quorvandell", 0), 0u) << e.path();
+    EXPECT_FALSE(t.rig.Connected());
+}
