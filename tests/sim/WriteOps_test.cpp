@@ -832,26 +832,23 @@ TEST(FirmwarePackage, FolderIsRemovedOnEveryPath)
     EXPECT_TRUE(p.Leftovers().empty());
     EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
 
-    // A transfer error from the controller.
+    // A transfer error from the controller, then a connection that cannot be opened: the
+    // confirmation and the error box each time.
     p.rig.sim.SetHandler([&p](const std::string& pdu) -> std::optional<std::string> {
         if (pdu.size() > 1 && static_cast<uint8_t>(pdu[1]) == 0x15) return std::string{pdu[0], '\x95', '\x04'};
         return p.rig.memory.Answer(pdu);
     });
-    p.rig.dialogs.Reset();
-    p.rig.dialogs->PushAnswer(MsgResult::OK);
-    p.rig.dialogs->PushAnswer(MsgResult::OK);
-    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
-    EXPECT_EQ(p.rig.dialogs->Records().size(), 2u);
-    EXPECT_TRUE(p.Leftovers().empty());
-
-    // The connection cannot be opened.
-    p.rig.sim.Stop();
-    p.rig.dialogs.Reset();
-    p.rig.dialogs->PushAnswer(MsgResult::OK);
-    p.rig.dialogs->PushAnswer(MsgResult::OK);
-    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
-    EXPECT_EQ(p.rig.dialogs->Records().size(), 2u);
-    EXPECT_TRUE(p.Leftovers().empty());
+    for (const bool connects : {true, false}) {
+        SCOPED_TRACE(connects);
+        if (!connects) p.rig.sim.Stop();
+        p.rig.dialogs.Reset();
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+        ASSERT_EQ(p.rig.dialogs->Records().size(), 2u);
+        EXPECT_EQ(p.rig.dialogs->Records()[1].box.caption, "Ошибка");
+        EXPECT_TRUE(p.Leftovers().empty());
+    }
 
     // Deleted after it was chosen: reported before the archiver could create it.
     fs::remove(package);
