@@ -7,6 +7,7 @@
 #include "loader/LoaderExports.h"
 #include "loader/LoaderRead.h"
 #include "loader/LoaderHandshake.h"
+#include "loader/LoaderPackage.h"
 #include "loader/LoaderScript.h"
 #include "loader/LoaderTftp.h"
 #include "loader/LoaderTransfer.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -146,14 +148,26 @@ bool ExistingFirmwareFile(TLoaderCore& core, std::string& file)
     return false;
 }
 
+// A package's chip file is picked after the handshake; the TFTP device gets the chosen
+// file itself.
 bool WriteFirmwareTo(TLoaderCore& core, const std::string& line, const std::string& file,
-                     const std::vector<const TMemoryBlock*>* params, uint32_t baseAddress)
+                     const TFirmwarePackage& package, const std::vector<const TMemoryBlock*>* params,
+                     uint32_t baseAddress)
 {
     TDeviceOperation operation(core, line);
     return operation.Run([&] {
         if (!params && operation.Settings().TFTP) return TFTPTransfer(core, operation.Settings().Host, file).Run();
         operation.Open(line);
-        return WriteFirmwareImage(core, operation.Transfer(), file, params, baseAddress);
+        fs::path image = file;
+        if (package.IsPackage()) {
+            const std::optional<fs::path> chipFile = PackageFirmwareFile(package.Folder(), core.Chips().Current());
+            if (!chipFile) {
+                ShowError(core, kPackageChipUnsupported);
+                return false;
+            }
+            image = *chipFile;
+        }
+        return WriteFirmwareImage(core, operation.Transfer(), image, params, baseAddress);
     });
 }
 
@@ -265,12 +279,15 @@ bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& /*schem
 {
     std::string file;
     if (!ExistingFirmwareFile(core, file)) return false;
+    TFirmwarePackage package; // its folder goes when the operation ends, on every path
+    ExtractFirmwarePackage(core, file, package);
+    if (package.Failed()) return false;
     const std::string line = SelectDevice(core, device);
     if (!Confirmed(core, platform::Format("Подтвердите операцию записи прошивки\nУстройство: %s\nсоединение: %s\n%s",
                                           GetParam(line, "Name").c_str(), DescribeConnection(line).c_str(),
                                           file.c_str())))
         return false;
-    return WriteFirmwareTo(core, line, file, nullptr, 0);
+    return WriteFirmwareTo(core, line, file, package, nullptr, 0);
 }
 
 bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string& /*scheme*/, const TBlockList* blocks,
@@ -278,9 +295,12 @@ bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string
 {
     std::string file;
     if (!ExistingFirmwareFile(core, file)) return false;
+    TFirmwarePackage package;
+    ExtractFirmwarePackage(core, file, package);
+    if (package.Failed()) return false;
     const std::string line = SelectDevice(core, device);
     const std::vector<const TMemoryBlock*> params = SortedBlocks(blocks);
-    return WriteFirmwareTo(core, line, file, &params, baseAddress);
+    return WriteFirmwareTo(core, line, file, package, &params, baseAddress);
 }
 
 bool WriteFirmwareImage(TLoaderCore& core, TBlockTransfer& transfer, const fs::path& file,

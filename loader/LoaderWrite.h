@@ -68,11 +68,15 @@ bool ChooseFirmwareFile(TLoaderCore& core);
 // найден" ("Файл не найден" when none was chosen), caption "Ошибка", and false, before
 // any connection. The confirmation names device, connection and file. A device with
 // TFTP sends the file unchanged to its TCPIP host (TFTPTransfer); any other is opened,
-// runs its preliminary script and handshake and gets WriteFirmwareImage. Errors and the
-// closing as WriteDeviceParams.
+// runs its preliminary script and handshake and gets WriteFirmwareImage. A ".tcf" package
+// is unpacked before the confirmation (ExtractFirmwarePackage; failing: false); over
+// MODBUS the chip's file from it is written (PackageFirmwareFile; none: the box
+// "Аппаратная конфигурация устройства не поддерживается этой версией прошивки" and false),
+// a TFTP device gets the package itself; its folder is removed at the end on every path.
+// Errors and the closing as WriteDeviceParams.
 bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& scheme);
 
-// Operation 12: as WriteFirmware without confirmation and TFTP; the host blocks join the
+// Operation 12: as WriteFirmware (packages too) without confirmation and TFTP; the host blocks join the
 // firmware image at base + their address.
 bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string& scheme, const TBlockList* blocks,
                             uint32_t baseAddress);

@@ -69,6 +69,7 @@ struct RigOptions {
     bool tcp = true;
     std::string address = "127.0.0.72";
     std::string extra = "Handshake=0";
+    bool controllerType = true; // the device line names the chip
 };
 
 // A loader core whose device 0 is the simulated controller, with its operation window
@@ -124,7 +125,7 @@ public:
         const int chip = core->Chips().IndexOfName(options_.chip, false);
         EXPECT_GE(chip, 0);
         core->SaveDeviceList("", {"Name=Контроллер;" + connection + ";" + options_.extra +
-                                  ";ControllerType=" + std::to_string(chip)});
+                                  (options_.controllerType ? ";ControllerType=" + std::to_string(chip) : "")});
     }
 
     int32_t Invoke(int32_t op, const TBlockList* blocks = nullptr, uint32_t base = 0)
@@ -539,8 +540,7 @@ TEST(WriteFirmwareTftp, FileArrivesUnchangedWithoutAConnection)
     TftpRig t;
     ASSERT_TRUE(t.server.started());
     testsupport::TempDir folder;
-    for (const auto& [name, size] : {std::pair{"fw.a90", size_t{70000}}, std::pair{"empty.hex", size_t{0}},
-                                     std::pair{"package.tcf", size_t{1500}}}) {
+    for (const auto& [name, size] : {std::pair{"fw.a90", size_t{70000}}, std::pair{"empty.hex", size_t{0}}}) {
         SCOPED_TRACE(name);
         const fs::path file = folder / name;
         const std::string bytes = RandomBytes(size, 11);
@@ -569,4 +569,328 @@ TEST(WriteFirmwareTftp, FileArrivesUnchangedWithoutAConnection)
     }
     EXPECT_FALSE(t.rig.Connected());
     EXPECT_TRUE(t.rig.sim.ModemResets().empty());
+}
+
+namespace {
+
+constexpr uint32_t kFirmwareAt = 0x08010000;
+
+// Firmware packages for the STM32f205rg (byte id C3) made by the real tools, in a folder
+// of their own; the temporary folder of the process is a per-test folder, and the
+// program folder is the rig's, so that extraction folders left behind show.
+struct PackageFixture {
+    explicit PackageFixture(const RigOptions& options = {}) : rig(options) {}
+
+    // A ZIP of the named files, in the order given; "-0" stores them.
+    fs::path Zip(const std::string& package, const std::vector<std::pair<std::string, const Firmware*>>& entries,
+                 bool stored = false)
+    {
+        const fs::path stage = folder / ("stage-" + package);
+        std::string names;
+        for (const auto& [name, fw] : entries) {
+            fs::create_directories((stage / name).parent_path());
+            fs::copy_file(fw->hex, stage / name);
+            names += " '" + name + "'";
+        }
+        const fs::path zip = folder / package;
+        EXPECT_EQ(testsupport::RunCommand("cd '" + stage.string() + "' && zip -q -X " + (stored ? "-0 " : "") + "'" +
+                                          zip.string() + "'" + names),
+                  0);
+        EXPECT_EQ(testsupport::RunCommand("unzip -tq '" + zip.string() + "' >/dev/null"), 0);
+        return zip;
+    }
+    // A ZIP written by python's zipfile under names the tools would not store.
+    fs::path Crafted(const std::string& package, const std::vector<std::pair<std::string, const Firmware*>>& entries)
+    {
+        std::string script = "import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1],'w')\n";
+        for (const auto& [name, fw] : entries)
+            script += "z.writestr(zipfile.ZipInfo('" + name + "'), open('" + fw->hex.string() + "','rb').read())\n";
+        script += "z.close()\n";
+        WriteFile(folder / "craft.py", script);
+        const fs::path zip = folder / package;
+        EXPECT_EQ(testsupport::RunCommand("python3 '" + (folder / "craft.py").string() + "' '" + zip.string() + "'"), 0);
+        return zip;
+    }
+
+    // Extraction folders still present in the temporary or the program folder.
+    std::vector<std::string> Leftovers() const
+    {
+        std::vector<std::string> left;
+        for (const fs::path& dir : {tmp.path(), rig.env.dir.path()}) {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(dir, ec))
+                if (e.path().filename().string().rfind("Quorvandell", 0) == 0) left.push_back(e.path().string());
+        }
+        return left;
+    }
+    // The folder the written file was read from, from the log line.
+    fs::path ReadFolder() const
+    {
+        for (const std::string& text : rig.Texts())
+            if (text.rfind("Чтение файла: ", 0) == 0)
+                return fs::path(text.substr(std::strlen("Чтение файла: "))).parent_path();
+        return {};
+    }
+    int32_t Write(const fs::path& package, int32_t op = opWriteFirmware, const TBlockList* blocks = nullptr,
+                  uint32_t base = 0)
+    {
+        rig.ChooseFile(package);
+        return rig.Invoke(op, blocks, base);
+    }
+
+    testsupport::TempDir tmp;
+    testsupport::ScopedEnv tmpVariable{"TMPDIR", tmp.path().string()};
+    testsupport::TempDir folder;
+    WriteRig rig;
+    Firmware a{folder.path(), "a.hex", kFirmwareAt, 3000};
+    Firmware b{folder.path(), "b.hex", kFirmwareAt, 3001};
+};
+
+} // namespace
+
+TEST(FirmwarePackage, ChipFileIsPickedByNameThenByteId)
+{
+    PackageFixture p;
+    struct Row {
+        std::vector<std::pair<std::string, const Firmware*>> entries;
+        bool stored;
+        const Firmware* expected;
+    };
+    const std::vector<Row> rows = {
+        {{{"STM32f205rg.a90", &p.a}, {"C3.hex", &p.b}}, false, &p.a},
+        {{{"C3.hex", &p.b}}, true, &p.b},
+        {{{"stm32F205RG.hex", &p.a}}, false, &p.a},
+        {{{"c3.HEX", &p.b}}, true, &p.b},
+        // Listed first in the archive, but not first in name order.
+        {{{"STM32f205rg.hex", &p.b}, {"STM32f205rg.a90", &p.a}}, false, &p.a},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        const fs::path package = p.Zip("p" + std::to_string(i) + ".tcf", rows[i].entries, rows[i].stored);
+        p.rig.dialogs.Reset();
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(package), -1);
+        EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, rows[i].expected->bin.size()), rows[i].expected->bin);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].box.text.substr(records[0].box.text.rfind('\n') + 1), package.string());
+        const fs::path read = p.ReadFolder();
+        EXPECT_EQ(read.parent_path(), p.tmp.path());
+        EXPECT_EQ(read.filename().string().rfind("Quorvandell ", 0), 0u) << read;
+        EXPECT_TRUE(p.Leftovers().empty());
+        p.rig.ExpectBracketed();
+    }
+}
+
+TEST(FirmwarePackage, NoChipFileOrUnreadablePackageWritesNothing)
+{
+    PackageFixture p;
+    // Entries in sub-folders are unpacked but not searched.
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.Write(p.Zip("sub.tcf", {{"sub/C3.hex", &p.b}})), 0);
+    auto records = p.rig.dialogs->Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].box.text, "Аппаратная конфигурация устройства не поддерживается этой версией прошивки");
+    EXPECT_EQ(records[1].box.caption, "Ошибка");
+    EXPECT_EQ(records[1].box.icon, platform::MsgIcon::Error);
+    EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+    p.rig.ExpectBracketed();
+    EXPECT_TRUE(p.Leftovers().empty());
+
+    // Not a ZIP: both folders fail, nothing is asked or opened.
+    const fs::path random = p.folder / "random.tcf";
+    const std::string bytes = RandomBytes(4000, 9);
+    WriteFile(random, bytes);
+    p.rig.dialogs.Reset();
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.Write(random), 0);
+    records = p.rig.dialogs->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.text, "Программе не удается осуществить запись данных на диск. Удалите временные файлы "
+                                   "системы, освободите больше места на системном диске, затем попытайтесь снова");
+    EXPECT_EQ(records[0].box.caption, "Ошибка");
+    EXPECT_EQ(records[0].box.icon, platform::MsgIcon::Error);
+    EXPECT_TRUE(p.rig.progress.empty()) << "no operation begun";
+    EXPECT_EQ(ReadFile(random), bytes);
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, EntriesLeavingTheFolderAreRefused)
+{
+    PackageFixture p;
+    const testsupport::TempDir outside;
+    const fs::path absolute = outside / "abs" / "x.hex";
+    const auto listing = [](const fs::path& dir) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const std::string& name : {std::string("../evil.hex"), absolute.string()}) {
+        SCOPED_TRACE(name);
+        const fs::path package = p.Crafted("crafted.tcf", {{name, &p.a}, {"C3.hex", &p.b}});
+        const auto tmpBefore = listing(p.tmp.path());
+        p.rig.dialogs.Reset();
+        p.rig.dialogs->PushAnswer(MsgResult::Ignore);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(package), -1);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].box.buttons, platform::MsgButtons::AbortRetryIgnore) << records[0].Describe();
+        EXPECT_EQ(listing(p.tmp.path()), tmpBefore); // the extraction folder's parent
+        EXPECT_FALSE(fs::exists(p.tmp / "evil.hex"));
+        EXPECT_FALSE(fs::exists(absolute));
+        EXPECT_TRUE(fs::is_empty(outside.path()));
+        EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, p.b.bin.size()), p.b.bin);
+        fs::remove(package);
+    }
+}
+
+TEST(FirmwarePackage, EncryptedEntryWithoutPasswordIsNotFound)
+{
+    PackageFixture p;
+    fs::copy_file(p.b.hex, p.folder / "C3.hex");
+    const fs::path package = p.folder / "enc.tcf";
+    ASSERT_EQ(testsupport::RunCommand("cd '" + p.folder.path().string() + "' && 7z a -bd -tzip -psecret -mem=AES256 '" +
+                                      package.string() + "' C3.hex >/dev/null"),
+              0);
+    p.rig.dialogs->PushInput(std::nullopt);
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.Write(package), 0);
+    const auto records = p.rig.dialogs->Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].kind, DialogKind::InputQuery);
+    EXPECT_EQ(records[2].box.text, "Аппаратная конфигурация устройства не поддерживается этой версией прошивки");
+    EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, OtherSpellingsAndAMissingChip)
+{
+    {
+        PackageFixture p;
+        // Only ".tcf" in lower case is a package: the rest goes to the Intel HEX reader.
+        const fs::path upper = p.Zip("fw.TCF", {{"C3.hex", &p.b}});
+        // The reader finds no record in a ZIP, or raises.
+        std::string readerError = "В файле прошивки нет блоков данных";
+        try {
+            TMemory image;
+            image.LoadFromHexFile(upper);
+            ASSERT_EQ(image.BlockCount(), 0);
+        } catch (const std::exception& e) {
+            readerError = e.what();
+        }
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(upper), 0);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[1].box.text, readerError);
+        EXPECT_EQ(p.ReadFolder(), p.folder.path());
+    }
+    {
+        RigOptions options;
+        options.controllerType = false; // no handshake and no chip named
+        PackageFixture p(options);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"C3.hex", &p.b}})), 0);
+        const auto records = p.rig.dialogs->Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[1].box.text, "Не определен тип процессора");
+        EXPECT_EQ(records[1].box.caption, "Ошибка");
+        EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+        EXPECT_TRUE(p.Leftovers().empty());
+    }
+}
+
+TEST(FirmwarePackage, WithParamsTheChipFileAndTheBlocksGoTogether)
+{
+    PackageFixture p;
+    HostBlocks params;
+    params.Add(0x1000, "Scheme ID:3.1");
+    EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"STM32f205rg.a90", &p.a}}), opWriteFirmwareAndParams, &params.list,
+                      kFirmwareAt),
+              -1);
+    EXPECT_TRUE(p.rig.dialogs->Records().empty()) << "no confirmation";
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, p.a.bin.size()), p.a.bin);
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt + 0x1000, 13), "Scheme ID:3.1");
+    EXPECT_EQ(p.ReadFolder().parent_path(), p.tmp.path());
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, FolderIsRemovedOnEveryPath)
+{
+    PackageFixture p;
+    const fs::path package = p.Zip("p.tcf", {{"C3.hex", &p.b}});
+    p.rig.ChooseFile(package);
+    // The confirmation comes after the unpacking.
+    p.rig.dialogs->PushAnswer(MsgResult::Cancel);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    EXPECT_TRUE(p.Leftovers().empty());
+    EXPECT_EQ(p.rig.RequestsOf(0x15), 0u);
+
+    // A transfer error from the controller, then a connection that cannot be opened: the
+    // confirmation and the error box each time.
+    p.rig.sim.SetHandler([&p](const std::string& pdu) -> std::optional<std::string> {
+        if (pdu.size() > 1 && static_cast<uint8_t>(pdu[1]) == 0x15) return std::string{pdu[0], '\x95', '\x04'};
+        return p.rig.memory.Answer(pdu);
+    });
+    for (const bool connects : {true, false}) {
+        SCOPED_TRACE(connects);
+        if (!connects) p.rig.sim.Stop();
+        p.rig.dialogs.Reset();
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        p.rig.dialogs->PushAnswer(MsgResult::OK);
+        EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+        ASSERT_EQ(p.rig.dialogs->Records().size(), 2u);
+        EXPECT_EQ(p.rig.dialogs->Records()[1].box.caption, "Ошибка");
+        EXPECT_TRUE(p.Leftovers().empty());
+    }
+
+    // Deleted after it was chosen: reported before the archiver could create it.
+    fs::remove(package);
+    p.rig.dialogs.Reset();
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.rig.Invoke(opWriteFirmware), 0);
+    ASSERT_EQ(p.rig.dialogs->Records().size(), 1u);
+    EXPECT_EQ(p.rig.dialogs->Records()[0].box.text, "Файл \"" + package.string() + "\" не найден");
+    EXPECT_FALSE(fs::exists(package));
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, FallsBackToTheProgramFolder)
+{
+    PackageFixture p;
+    const fs::path notAFolder = p.tmp / "file";
+    WriteFile(notAFolder, "x");
+    const testsupport::ScopedEnv tmpVariable{"TMPDIR", notAFolder.string()};
+    p.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(p.Write(p.Zip("p.tcf", {{"C3.hex", &p.b}})), -1);
+    EXPECT_EQ(p.rig.memory.Read(false, kFirmwareAt, p.b.bin.size()), p.b.bin);
+    EXPECT_EQ(p.ReadFolder().parent_path(), p.rig.env.dir.path());
+    EXPECT_TRUE(p.Leftovers().empty());
+}
+
+TEST(FirmwarePackage, TftpDeviceGetsThePackageItself)
+{
+    TftpRig t;
+    ASSERT_TRUE(t.server.started());
+    testsupport::TempDir tmp;
+    const testsupport::ScopedEnv tmpVariable{"TMPDIR", tmp.path().string()};
+    testsupport::TempDir folder;
+    Firmware fw(folder.path(), "C3.hex", kFirmwareAt, 2000);
+    const fs::path package = folder / "pkg.tcf";
+    ASSERT_EQ(testsupport::RunCommand("cd '" + folder.path().string() + "' && zip -q '" + package.string() + "' C3.hex"), 0);
+    t.rig.ChooseFile(package);
+    t.rig.dialogs->PushAnswer(MsgResult::OK);
+    t.rig.dialogs->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(t.rig.Invoke(opWriteFirmware), -1);
+    EXPECT_EQ(ReadFile(t.server.dir() / "pkg.tcf"), ReadFile(package));
+    for (const fs::path& dir : {tmp.path(), t.rig.env.dir.path()})
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_NE(e.path().filename().string().rfind("Quorvandell", 0), 0u) << e.path();
+    EXPECT_FALSE(t.rig.Connected());
 }
