@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,9 @@ inline const std::vector<Row>& Rows()
     };
     return rows;
 }
+
+// Names a row in failure messages.
+inline void PrintTo(const Row& row, std::ostream* os) { *os << row.code << " " << row.className; }
 
 // Every model has these.
 constexpr int Apertures = 50;
