@@ -3,11 +3,13 @@
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
 #include "model/uZumo7.h"
+#include "model/uZumo7_utils.h"
 #include "platform/CodePages.h"
 #include "tests/configurator/tree/ModelTable.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TreeFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +183,59 @@ TEST_P(ModelSweep, ResetDocumentAsksAndLogsNothing)
     doc->CheckDefaults(doc->ModelName, run);
     EXPECT_TRUE(prompt.Questions().empty());
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// Every protocol of the masks in its role, on every port the add-device menu offers,
+// set on one device as the menu stores it: the device's default check asks nothing;
+// then all of them spread over the slots at once, and the document's check asks
+// nothing. Zumo 7 runs on a plain board and on a modem board of each of two kinds.
+TEST_P(ModelSweep, EveryOfferedProtocolChecksClean)
+{
+    const Row& row = GetParam();
+    const std::vector<int> boards = IsZumo7(row.code) ? std::vector<int>{10, 610, 730} : std::vector<int>{0};
+    for (const int board : boards) {
+        SCOPED_TRACE("board " + std::to_string(board));
+        const std::unique_ptr<TZumo2Doc> doc = CreateModelDocument(row.code, row.comboText);
+        if (board) {
+            doc->SetBoardSignature(board);
+            doc->ResetDefaults();
+        }
+        struct Use {
+            int port, protocol, role;
+        };
+        std::vector<Use> uses;
+        const std::vector<std::string> ports = doc->GetPortNames();
+        for (int port = 0; port < static_cast<int>(ports.size()); ++port) {
+            const std::string& name = ports[static_cast<size_t>(port)];
+            if (name.empty() || name == "USB" || (name == "COM3" && IsModemBoardM1(static_cast<uint16_t>(board))))
+                continue;
+            for (int index = 0; index < 32; ++index) {
+                if (doc->PuProtocolMask >> index & 1u) uses.push_back({port, index, 1});
+                if (doc->KpProtocolMask >> index & 1u) uses.push_back({port, index, 0});
+            }
+        }
+        ASSERT_FALSE(uses.empty());
+        TDevice& device = *doc->DeviceByIndex(0);
+        for (const Use& use : uses) {
+            device.ResetDefaults();
+            testsupport::UseSlot(*doc, 0, use.protocol, use.port, use.role);
+            testsupport::ScriptedPrompt prompt;
+            TDefaultCheckRun run{0, &prompt};
+            device.CheckDefaults("device", run);
+            EXPECT_TRUE(prompt.Questions().empty())
+                << "port " << ports[static_cast<size_t>(use.port)] << ", protocol " << use.protocol << ", role "
+                << use.role << ": " << prompt.Questions().front();
+        }
+        doc->ResetDefaults();
+        for (int slot = 0; slot < doc->DeviceCount(); ++slot) {
+            const Use& use = uses[static_cast<size_t>(slot) % uses.size()];
+            testsupport::UseSlot(*doc, slot, use.protocol, use.port, use.role);
+        }
+        testsupport::ScriptedPrompt prompt;
+        TDefaultCheckRun run{0, &prompt};
+        doc->CheckDefaults(doc->ModelName, run);
+        EXPECT_TRUE(prompt.Questions().empty());
+    }
 }
 
 // A saved new document opens in a fresh one without a question, gives the same image
