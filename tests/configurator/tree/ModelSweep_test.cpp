@@ -7,6 +7,7 @@
 #include "platform/CodePages.h"
 #include "tests/configurator/tree/ModelTable.h"
 #include "tests/support/DocumentImage.h"
+#include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeFixtures.h"
@@ -183,6 +184,35 @@ TEST_P(ModelSweep, ResetDocumentAsksAndLogsNothing)
     doc->CheckDefaults(doc->ModelName, run);
     EXPECT_TRUE(prompt.Questions().empty());
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// The layout audit over every record of the document: fields inside their blocks, no
+// overlaps, unique keys, proxies into the document's own storages; devices have the
+// table's size, and the blocks of the image do not overlap.
+TEST_P(ModelSweep, LayoutAuditOfWholeDocument)
+{
+    const Row& row = GetParam();
+    const std::unique_ptr<TZumo2Doc> doc = NewDocument(row.code);
+    EXPECT_TRUE(doc->RefusedKeys().empty());
+    for (int i = 0; i < doc->FieldCount(); ++i) {
+        const TObjNode* node = doc->FieldByIndex(i);
+        SCOPED_TRACE(doc->FieldName(i));
+        ASSERT_NE(node->Block, nullptr);
+        EXPECT_GE(node->NodeOffset(), 0);
+        EXPECT_LE(node->NodeOffset() + node->Size, node->Block->Size);
+        if (const auto* list = dynamic_cast<const TFieldLst*>(node)) {
+            EXPECT_TRUE(testsupport::AuditLayout(*list, list->Size));
+        }
+    }
+    for (int i = 0; i < doc->DeviceCount(); ++i) EXPECT_TRUE(testsupport::AuditLayout(*doc->DeviceByIndex(i), row.deviceSize));
+    for (int i = 0; i < doc->Image.BlockCount(); ++i)
+        for (int j = i + 1; j < doc->Image.BlockCount(); ++j) {
+            const TMemoryBlock& a = *doc->Image.BlockByIndex(i);
+            const TMemoryBlock& b = *doc->Image.BlockByIndex(j);
+            EXPECT_TRUE(a.Address + static_cast<uint32_t>(a.Size) <= b.Address ||
+                        b.Address + static_cast<uint32_t>(b.Size) <= a.Address)
+                << std::hex << a.Address << " and " << b.Address;
+        }
 }
 
 // Every protocol of the masks in its role, on every port the add-device menu offers,
