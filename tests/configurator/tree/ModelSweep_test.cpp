@@ -395,31 +395,30 @@ std::optional<std::string> OracleError(const Row& file, const Row& doc, const st
 
 bool IsHask(int code) { return code == 6 || (code >= 8 && code <= 12); }
 
-// The saved file of a new document of every model, with its bytes and image.
-struct SavedModels {
-    testsupport::TempDir dir;
-    std::vector<fs::path> files;
-    std::vector<std::string> contents;
-    std::vector<std::map<uint32_t, uint8_t>> images;
-    std::vector<std::vector<std::string>> values;
-
-    SavedModels()
-    {
-        for (const Row& row : modeltable::Rows()) {
-            const std::unique_ptr<TZumo2Doc> doc = NewDocument(row.code);
-            files.push_back(dir / ("model" + std::to_string(row.code) + ".hex"));
-            doc->SaveToFile(files.back());
-            contents.push_back(ReadFile(files.back()));
-            images.push_back(testsupport::AddressMap(*doc));
-            values.push_back(FieldValues(*doc));
-        }
-    }
-    static const SavedModels& Get()
-    {
-        static const SavedModels saved;
-        return saved;
-    }
+// The saved file of a new document of a model, with its bytes, image and field
+// values; each made once, when first asked for.
+struct SavedModel {
+    fs::path file;
+    std::string contents;
+    std::map<uint32_t, uint8_t> image;
+    std::vector<std::string> values;
 };
+
+const SavedModel& Saved(int code)
+{
+    static testsupport::TempDir dir;
+    static std::map<int, SavedModel> saved;
+    auto [it, added] = saved.try_emplace(code);
+    if (added) {
+        const std::unique_ptr<TZumo2Doc> doc = NewDocument(code);
+        it->second.file = dir / ("model" + std::to_string(code) + ".hex");
+        doc->SaveToFile(it->second.file);
+        it->second.contents = ReadFile(it->second.file);
+        it->second.image = testsupport::AddressMap(*doc);
+        it->second.values = FieldValues(*doc);
+    }
+    return it->second;
+}
 
 struct Pair {
     int file;
@@ -465,11 +464,10 @@ class CrossLoad : public ::testing::TestWithParam<Pair> {};
 TEST_P(CrossLoad, OutcomeMatchesOracleAndNothingIsCorrupted)
 {
     const auto [fileCode, docCode] = GetParam();
-    const SavedModels& saved = SavedModels::Get();
     const Row& file = RowOf(fileCode);
     const Row& docRow = RowOf(docCode);
 
-    std::optional<std::string> expected = OracleError(file, docRow, saved.images[static_cast<size_t>(fileCode)]);
+    std::optional<std::string> expected = OracleError(file, docRow, Saved(fileCode).image);
     // The storage header of the sync model with 50 conversions is not that of the
     // sync model's file: the import passes and the header check refuses it.
     if (fileCode == 1 && docCode == 15) {
@@ -484,7 +482,7 @@ TEST_P(CrossLoad, OutcomeMatchesOracleAndNothingIsCorrupted)
     doc->Prompt = &prompt;
     std::optional<std::string> error;
     try {
-        doc->LoadFromFile(saved.files[static_cast<size_t>(fileCode)]);
+        doc->LoadFromFile(Saved(fileCode).file);
     } catch (const std::exception& e) {
         error = e.what();
     }
@@ -503,14 +501,14 @@ TEST_P(CrossLoad, OutcomeMatchesOracleAndNothingIsCorrupted)
 
     // The file stays as it was, and New gives a new document's fields again (storage
     // headers, the meta record and the ports of a Zumo 7 included).
-    EXPECT_EQ(ReadFile(saved.files[static_cast<size_t>(fileCode)]), saved.contents[static_cast<size_t>(fileCode)]);
+    EXPECT_EQ(ReadFile(Saved(fileCode).file), Saved(fileCode).contents);
     if (IsZumo7(docCode)) doc->SetBoardSignature(10);
     doc->ResetDefaults();
     testsupport::ScriptedPrompt none;
     TDefaultCheckRun run{0, &none};
     doc->CheckDefaults(doc->ModelName, run);
     EXPECT_TRUE(none.Questions().empty());
-    EXPECT_EQ(FieldValues(*doc), saved.values[static_cast<size_t>(docCode)]);
+    EXPECT_EQ(FieldValues(*doc), Saved(docCode).values);
     if (IsZumo7(docCode)) {
         EXPECT_EQ(doc->GetPortNames(), docRow.portNames);
     }
@@ -521,7 +519,6 @@ INSTANTIATE_TEST_SUITE_P(AllPairs, CrossLoad, ::testing::ValuesIn(AllPairs()), P
 // Messages of a few pairs, as the descriptions give them.
 TEST(CrossLoadMessages, PinnedPairs)
 {
-    const SavedModels& saved = SavedModels::Get();
     const std::string gap = "Файл параметров не имеет блока данных ";
     const std::string version = "Файл параметров имеет версию \"";
     struct Case {
@@ -548,7 +545,7 @@ TEST(CrossLoadMessages, PinnedPairs)
         testsupport::ScriptedPrompt prompt;
         doc->Prompt = &prompt;
         try {
-            doc->LoadFromFile(saved.files[static_cast<size_t>(c.file)]);
+            doc->LoadFromFile(Saved(c.file).file);
             ADD_FAILURE() << "loaded";
         } catch (const std::exception& e) {
             EXPECT_EQ(std::string(e.what()).substr(0, c.message.size()), c.message);
