@@ -262,6 +262,10 @@ public:
     void CheckActive();
     // Native error 26 while an update is open.
     void CheckNoUpdate();
+    // Creates a new, empty temporary file named "hv" and six unique characters in TempDir
+    // when set, else in the system's temporary folder ($TMPDIR, else /tmp); its full
+    // name. platform::EFCreateError "Cannot create file ..." when it cannot be created.
+    std::string MakeTempFileName();
     bool InUpdate() const { return updateCount_ > 0; }
     void ResetUpdateCount();
 

@@ -1,11 +1,13 @@
 #include "archive/Halvorin.h"
 #include "archive/HvoDirManager.h"
 #include "archive/HvoStreams.h"
+#include "platform/Exceptions.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -193,16 +195,21 @@ TEST(CompressEntry, EncryptedEntriesOpenWithTheirPasswordAndNeverRepeatTheirHead
     }
 }
 
+bool CompressThreeBytes(THalvorin& a, TDirItem& item, TMemoryStream& out)
+{
+    item.SourcePath = "source";
+    TMemoryStream source;
+    source.Write("abc", 3);
+    return a.CompressEntry(source, out, item);
+}
+
 TEST(CompressEntry, Zip64FieldsFollowTheMode)
 {
     auto a = THalvorin::Create();
     a->SetZip64Mode(zmAlways);
     TDirItem item;
-    item.SourcePath = "source";
-    TMemoryStream source;
-    source.Write("abc", 3);
     TMemoryStream out;
-    ASSERT_TRUE(a->CompressEntry(source, out, item));
+    ASSERT_TRUE(CompressThreeBytes(*a, item, out));
     EXPECT_TRUE(item.HasZip64Extra);
     EXPECT_EQ(item.CompressedSize, 0xFFFFFFFFu);
     EXPECT_EQ(item.UncompressedSize, 0xFFFFFFFFu);
@@ -216,13 +223,29 @@ TEST(CompressEntry, ACancelFromTheProgressEventWritesNothingFurther)
     a->OnFileProgress = [](THvoBaseArchiver&, const std::string&, double, THvoProcessOperation, THvoProgressPhase,
                            bool& cancel) { cancel = true; };
     TDirItem item;
-    item.SourcePath = "source";
-    TMemoryStream source;
-    source.Write("abc", 3);
     TMemoryStream out;
-    EXPECT_FALSE(a->CompressEntry(source, out, item));
+    EXPECT_FALSE(CompressThreeBytes(*a, item, out));
     EXPECT_TRUE(a->Cancelled);
     EXPECT_EQ(out.Size(), 0);
+}
+
+TEST(HvoUpdateHelpers, MakeTempFileNameCreatesAnEmptyHvFileInTempDir)
+{
+    testsupport::TempDir dir;
+    auto a = THalvorin::Create();
+    a->SetTempDir(dir.path().string());
+    const std::string first = a->MakeTempFileName();
+    const std::string second = a->MakeTempFileName();
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        const std::filesystem::path p(name);
+        EXPECT_EQ(p.parent_path(), dir.path());
+        EXPECT_EQ(p.filename().string().rfind("hv", 0), 0u) << name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(p));
+        EXPECT_EQ(std::filesystem::file_size(p), 0u);
+    }
+    a->SetTempDir((dir / "missing").string());
+    EXPECT_THROW(a->MakeTempFileName(), platform::EFCreateError);
 }
 
 } // namespace
