@@ -7,12 +7,15 @@
 #include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 
+#include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -454,4 +457,17 @@ void THvoBaseArchiver::DoExtractFile(std::string& FileName, uint32_t& FileAttr, 
 {
     FileName = WithBackslashes(FileName);
     if (OnExtractFile) OnExtractFile(*this, FileName, FileAttr, Comment);
+}
+
+std::string THvoBaseArchiver::MakeTempFileName()
+{
+    std::error_code ec;
+    const std::string folder = tempDir_.empty() ? std::filesystem::temp_directory_path(ec).string() : tempDir_;
+    const std::string pattern = WideIncludeTrailingBackslash(folder) + "hvXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) throw platform::EFCreateError(platform::CannotCreateFileText(pattern, errno));
+    close(fd);
+    return std::string(name.data());
 }

@@ -262,6 +262,10 @@ public:
     void CheckActive();
     // Native error 26 while an update is open.
     void CheckNoUpdate();
+    // Creates a new, empty temporary file named "hv" and six unique characters in TempDir
+    // when set, else in the system's temporary folder ($TMPDIR, else /tmp); its full
+    // name. platform::EFCreateError "Cannot create file ..." when it cannot be created.
+    std::string MakeTempFileName();
     bool InUpdate() const { return updateCount_ > 0; }
     void ResetUpdateCount();
 
@@ -286,6 +290,19 @@ public:
     // end of a volume is read on from the start of the next ones (OpenVolume; native error
     // 45 when such a request is cancelled); archive is not used after such a change.
     bool DecompressEntry(TStream& archive, TStream& dest, TDirItem& item);
+    // Encodes source (from its start) into archive at the archive's position, after the
+    // entry's local header: CRC-32, raw deflate by the item's DeflateLevel (StoredMethod 0:
+    // copied), encryption when the item's SourceText (its password) is set - traditional
+    // (12-byte header, ten random bytes and the two high bytes of the CRC) or, with an AES
+    // EncryptionMethod, AES (AE-2; CompressionMethod 99, AesStrength set, salt and verifier
+    // before the data, the code after it). The item's sizes and CRC follow; sizes reaching
+    // 0xFFFFFFFF, or all sizes under zmAlways, go to CompressedSize64 / UncompressedSize64
+    // behind 0xFFFFFFFF markers with HasZip64Extra set. An empty source is stored (method
+    // 0). False only when cancelled (a progress event or a refused write). Errors: native
+    // 41 (SourcePath) when ZIP64 fields are needed under zmDisabled; native 34 (source size,
+    // bytes read) when the source could not be read completely; EHvoZlibError "error N"
+    // when zlib cannot end the stream.
+    bool CompressEntry(TStream& source, TStream& archive, TDirItem& item);
     // The password loop of an encrypted entry whose data starts at dataStart: tries
     // Password (traditional: an empty one fails; the decrypted header's last byte must
     // equal the check byte of the local header; AES: the stored verifier), and after a

@@ -146,3 +146,7 @@ EHvoException EHvoException::CreateFmt(int nativeCode, std::string_view componen
 {
     return EHvoException(nativeCode, componentName, args);
 }
+
+EHvoZlibError::EHvoZlibError(int result) : platform::Exception("error " + std::to_string(result)), Result(result) {}
+
+EHvoZlibError::~EHvoZlibError() = default;

@@ -59,3 +59,11 @@ public:
     int32_t ErrorCode; // index 0..41 of the message text
     int32_t NativeError; // native code given by the raiser
 };
+
+// A failure reported by zlib while compressing: "error " and zlib's result number.
+class EHvoZlibError : public platform::Exception {
+public:
+    explicit EHvoZlibError(int result);
+    ~EHvoZlibError() override;
+    int32_t Result;
+};

@@ -449,3 +449,120 @@ bool RemoveEmptyFolders(std::string_view folder)
         if (!RemoveEmptyFolders(path + "/" + sub)) return false;
     return ::rmdir(path.c_str()) == 0;
 }
+
+namespace {
+
+// Length of a drive prefix ("C:"): the text up to a ":" that comes before any separator.
+size_t DriveLength(std::string_view path)
+{
+    const size_t colon = path.find(':');
+    if (colon == std::string_view::npos) return 0;
+    const size_t sep = path.find_first_of("/\\");
+    return (sep == std::string_view::npos || colon < sep) ? colon + 1 : 0;
+}
+
+bool BeginsWithTwoSeparators(std::string_view path)
+{
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+// Resolves "." and ".." lexically below the root "/"; "/" separates the result. A
+// trailing separator is kept.
+std::string NormaliseRooted(std::string_view path)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    auto flush = [&] {
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        part.clear();
+    };
+    for (char c : path) {
+        if (IsSeparator(c)) flush();
+        else part += c;
+    }
+    flush();
+    std::string out;
+    for (const std::string& p : parts) out += "/" + p;
+    if (out.empty() || (!path.empty() && IsSeparator(path.back()))) out += '/';
+    return out;
+}
+
+// Normalises a path with a drive: the drive, then the rooted rest.
+std::string NormaliseWithDrive(std::string_view path)
+{
+    const size_t drive = DriveLength(path);
+    return std::string(path.substr(0, drive)) + NormaliseRooted(path.substr(drive));
+}
+
+} // namespace
+
+std::string BaseFolder(std::string_view base, std::string_view defaultFolder)
+{
+    return WideIncludeTrailingBackslash(base.empty() ? defaultFolder : base);
+}
+
+std::string ExpandPath(std::string_view base, std::string_view fileName, std::string_view defaultFolder)
+{
+    const std::string folder = defaultFolder.empty() ? WideGetCurrentDir() : std::string(defaultFolder);
+    const std::string baseFolder = BaseFolder(base, folder);
+    if (fileName.empty()) {
+        if (DriveLength(baseFolder) > 0) return NormaliseWithDrive(baseFolder);
+        if (BeginsWithTwoSeparators(baseFolder) && baseFolder.size() > 2) return baseFolder;
+        if (IsSeparator(baseFolder[0])) return NormaliseRooted(baseFolder);
+        return ExpandPath(folder, baseFolder, folder);
+    }
+    if (fileName[0] == '/' && !BeginsWithTwoSeparators(fileName)) return NormaliseRooted(fileName);
+    if (DriveLength(fileName) > 0 || BeginsWithTwoSeparators(fileName)) return std::string(fileName);
+    if (IsSeparator(fileName[0])) return NormaliseRooted(fileName);
+    const std::string joined = baseFolder + std::string(fileName);
+    if (DriveLength(joined) > 0) return NormaliseWithDrive(joined);
+    if (BeginsWithTwoSeparators(joined)) return joined;
+    if (IsSeparator(joined[0])) return NormaliseRooted(joined);
+    return NormaliseRooted(WideIncludeTrailingBackslash(WideGetCurrentDir()) + joined);
+}
+
+std::string StoredName(std::string_view fileName, std::string_view base, THvoStorePathMode mode,
+                       std::string_view defaultFolder)
+{
+    std::string full = ExpandPath(ExpandPath(base, "", defaultFolder), fileName, defaultFolder);
+    if (!full.empty() && IsSeparator(full.back())) full.pop_back();
+    if (!full.empty() && full.back() == '.') full.pop_back();
+    std::string name;
+    bool cutDrive = true;
+    switch (mode) {
+    case spNoPath:
+        name = WideExtractFileName(full);
+        break;
+    case spRelativePath: {
+        const std::string folder = ExpandPath(BaseFolder(base, defaultFolder), "", defaultFolder);
+        name = WideExtractRelativePath(WideIncludeTrailingBackslash(folder), full);
+        if (name.find("..\\") != std::string::npos || name.find("../") != std::string::npos) name = full;
+        break;
+    }
+    case spFullPath:
+        name = full;
+        break;
+    case spFullPathWithDrive:
+        name = full;
+        cutDrive = DriveLength(full) == 0;  // no drive on this system's own paths
+        break;
+    }
+    size_t start = 0;
+    if (cutDrive) {
+        const size_t drive = DriveLength(name);
+        if (drive > 0) {
+            start = drive;
+        } else if (BeginsWithTwoSeparators(name)) {
+            const size_t server = name.find_first_of("/\\", 2);
+            start = server == std::string::npos ? name.size() : server + 1;
+        }
+        if (start < name.size() && IsSeparator(name[start])) ++start;
+    }
+    std::string out = start < name.size() ? name.substr(start) : std::string();
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/HvoOptions.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,3 +125,25 @@ bool IsRemovablePath(std::string_view path);
 // (removed, or it did not exist). Symbolic links are never followed: a link is a file
 // and keeps its folder.
 bool RemoveEmptyFolders(std::string_view folder);
+
+// Stored names. Besides paths of this system ("/" separated, absolute when they begin
+// with "/"), Windows-style paths are understood: a drive ("C:", a ":" before the first
+// separator), a network path ("\\server\share\...") and a root-relative "\...".
+
+// The absolute form of fileName. defaultFolder empty: the current folder; base empty:
+// defaultFolder. A name with a drive or beginning with two separators is returned
+// unchanged; a name beginning with one separator is normalised on its own; any other
+// non-empty name is normalised after the base folder ("." and ".." resolved). With an
+// empty fileName the base itself: relative to defaultFolder unless it is absolute; a
+// base of a single separator is the root "/".
+std::string ExpandPath(std::string_view base, std::string_view fileName, std::string_view defaultFolder);
+// WideIncludeTrailingBackslash of base, or of defaultFolder when base is empty.
+std::string BaseFolder(std::string_view base, std::string_view defaultFolder);
+// The name under which fileName is stored: the full path (ExpandPath against the
+// expanded base) without one final separator and then one final "."; by mode the file
+// name only, the path relative to the base folder (the full path when that would climb
+// out of it with ".."), or the full path. The drive, the server of a network path and one
+// leading separator are then cut - for spFullPathWithDrive only when the path has no
+// drive to keep - and every "\" becomes "/". Empty when nothing is left (a bare "C:\").
+std::string StoredName(std::string_view fileName, std::string_view base, THvoStorePathMode mode,
+                       std::string_view defaultFolder);

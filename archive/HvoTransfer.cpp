@@ -4,6 +4,7 @@
 
 #include "archive/HvoAes.h"
 #include "archive/HvoBaseArchiver.h"
+#include "archive/HvoChecksum.h"
 #include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
 #include "platform/CodePages.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <optional>
 #include <vector>
+#include <openssl/rand.h>
 #include <zlib.h>
 
 namespace {
@@ -271,4 +273,173 @@ void THvoBaseArchiver::PasswordDialog(const std::string& FileName, std::string& 
     SkipFile = !PasswordQuery(HvoFormat(HvoPromptText(kHvoPromptPasswordFor), {name}),
                               HvoPromptText(kHvoPromptEnterPassword), value);
     if (!SkipFile) NewPassword = value;
+}
+
+namespace {
+
+// Source bytes taken per step by the entry's compression mode.
+int64_t CompressionChunk(uint8_t level)
+{
+    if (level >= 1 && level <= 3) return 524288;
+    if (level >= 7) return 1572864;
+    return 1048576;
+}
+
+// The raw deflate state, ended by End (whose result counts) or on destruction.
+struct TDeflater {
+    z_stream zs{};
+    bool ready = false;
+    explicit TDeflater(int level)
+    {
+        ready = deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        if (!ready) deflateEnd(&zs);
+    }
+    int End()
+    {
+        if (!ready) return Z_OK;
+        ready = false;
+        return deflateEnd(&zs);
+    }
+    ~TDeflater() { End(); }
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
+};
+
+// Deflates one chunk into out (replaced), calling deflate until it leaves output space.
+bool DeflateChunk(TDeflater& deflater, const uint8_t* input, size_t count, bool last, std::vector<uint8_t>& out)
+{
+    z_stream& zs = deflater.zs;
+    const size_t room = deflateBound(&zs, static_cast<uLong>(count)) + 16;
+    out.clear();
+    zs.next_in = const_cast<Bytef*>(input);
+    zs.avail_in = static_cast<uInt>(count);
+    for (;;) {
+        const size_t used = out.size();
+        out.resize(used + room);
+        zs.next_out = out.data() + used;
+        zs.avail_out = static_cast<uInt>(room);
+        const int result = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+        out.resize(used + room - zs.avail_out);
+        if (result < 0 && result != Z_BUF_ERROR) return false;
+        if (zs.avail_out != 0) return true;
+    }
+}
+
+} // namespace
+
+bool THvoBaseArchiver::CompressEntry(TStream& source, TStream& archive, TDirItem& item)
+{
+    const int64_t sourceSize = source.Size();
+    const int64_t chunkSize = std::min<int64_t>(CompressionChunk(item.DeflateLevel), std::max<int64_t>(sourceSize, 1));
+    uint32_t crc = 0xFFFFFFFFu;
+    int64_t bytesRead = 0;
+    int64_t compressed = 0;
+    const bool encrypt = !item.SourceText.empty();
+    std::unique_ptr<TAESCryptoTransform> aes;
+    if (encrypt && encryptionMethod_ >= caAES_128 && encryptionMethod_ <= caAES_256) {
+        const int32_t keyBits = encryptionMethod_ == caAES_128 ? 128 : encryptionMethod_ == caAES_192 ? 192 : 256;
+        aes = std::make_unique<TAESCryptoTransform>(keyBits, 2, item.StoredMethod);
+        aes->SetDirection(THvoCryptoTransform::kEncrypt);
+        item.CompressionMethod = 99;
+        item.AesStrength = static_cast<uint8_t>(encryptionMethod_);
+    }
+    THvoZipKeys keys;
+    std::vector<uint8_t> input(static_cast<size_t>(chunkSize));
+    std::vector<uint8_t> output;
+    const auto operation = static_cast<THvoProcessOperation>(item.Operation);
+
+    source.SetPosition(0);
+    TDeflater deflater(item.DeflateLevel);
+    bool run = item.StoredMethod == 0 || deflater.ready;
+    if (run && encrypt) {
+        // The CRC is needed before the data: the traditional header carries part of it.
+        for (;;) {
+            const int64_t n = source.Read(input.data(), chunkSize);
+            if (n <= 0) break;
+            UpdateCrc32(&crc, input.data(), static_cast<size_t>(n));
+            if (n < chunkSize) break;
+        }
+        source.SetPosition(0);
+        std::vector<uint8_t> header;
+        if (aes) {
+            aes->SetPassword(item.SourceText);
+            header = aes->GetEncryptionHeader();
+        } else {
+            header.resize(kTraditionalHeaderSize);
+            if (RAND_bytes(header.data(), 10) != 1) throw platform::Exception("RAND_bytes failed");
+            const uint32_t check = ~crc;
+            header[10] = static_cast<uint8_t>(check >> 16);
+            header[11] = static_cast<uint8_t>(check >> 24);
+            keys.InitKeys(item.SourceText);
+            for (uint8_t& b : header) b = keys.EncryptByte(b);
+        }
+        if (!WriteWithRetry(archive, header.data(), static_cast<int64_t>(header.size()))) run = false;
+        compressed += static_cast<int64_t>(header.size());
+    }
+    FileBytesTotal = sourceSize;
+    while (run && bytesRead < sourceSize) {
+        FileBytesDone = bytesRead;
+        if (ProgressOn) {
+            DoFileProgress(item.SourcePath, operation, double(bytesRead) / double(sourceSize) * 100.0, ppProcess,
+                           Cancelled);
+            if (Cancelled) break;
+            const double overall =
+                BytesTotal > 0 ? double(BytesDone + FileBytesDone) / double(BytesTotal) * 100.0 : 50.0;
+            DoOverallProgress(operation, ppProcess, overall, Cancelled);
+            if (Cancelled) break;
+        }
+        const int64_t chunk = std::min(chunkSize, sourceSize - bytesRead);
+        if (source.Read(input.data(), chunk) != chunk) break;
+        if (!encrypt) UpdateCrc32(&crc, input.data(), static_cast<size_t>(chunk));
+        const bool last = bytesRead + chunk >= sourceSize;
+        if (item.StoredMethod == 0) {
+            output.assign(input.begin(), input.begin() + chunk);
+        } else if (!DeflateChunk(deflater, input.data(), static_cast<size_t>(chunk), last, output)) {
+            break;
+        }
+        bytesRead += chunk;
+        if (aes) aes->EncryptData(output.data(), 0, output.data(), 0, output.size());
+        else if (encrypt) keys.EncryptBuffer(output.data(), 0, output.size());
+        if (!WriteWithRetry(archive, output.data(), static_cast<int64_t>(output.size()))) {
+            bytesRead -= chunk;
+            break;
+        }
+        compressed += static_cast<int64_t>(output.size());
+    }
+    if (run) {
+        BytesDone += sourceSize;
+        if (aes && !Cancelled) {
+            const std::vector<uint8_t> code = aes->GetAuthenticationCode();
+            if (WriteWithRetry(archive, code.data(), static_cast<int64_t>(code.size())))
+                compressed += static_cast<int64_t>(code.size());
+        }
+    }
+    const int ended = deflater.End();
+    if (ended < 0 && !Cancelled) throw EHvoZlibError(ended);
+
+    if (sourceSize != bytesRead) {
+        if (Cancelled) return false;
+        throw EHvoException(34, Name, {sourceSize, bytesRead});
+    }
+    const bool always = zip64Mode_ == zmAlways;
+    const auto place = [&](uint32_t& field, uint64_t& field64, uint64_t value) {
+        if (value < 0xFFFFFFFFu && !always) {
+            field = static_cast<uint32_t>(value);
+            field64 = value;
+        } else {
+            item.HasZip64Extra = true;
+            field = 0xFFFFFFFFu;
+            field64 = value;
+        }
+    };
+    place(item.CompressedSize, item.CompressedSize64, static_cast<uint64_t>(compressed));
+    place(item.UncompressedSize, item.UncompressedSize64, static_cast<uint64_t>(sourceSize));
+    item.Crc32 = ~crc;
+    if (item.HasZip64Extra && zip64Mode_ == zmDisabled)
+        throw EHvoException(41, Name, {THvoFormatArg(item.SourcePath)});
+    if (sourceSize == 0) {
+        item.StoredMethod = 0;
+        if (!aes) item.CompressionMethod = 0;
+    }
+    return true;
 }

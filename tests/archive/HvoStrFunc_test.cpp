@@ -285,3 +285,55 @@ TEST_F(HvoPathLayer, FileAgeIsLocalTime)
 }
 
 } // namespace
+
+namespace {
+
+struct StoredNameRow {
+    const char* fileName;
+    const char* base;
+    THvoStorePathMode mode;
+    const char* stored;
+};
+
+TEST(HvoStrFunc, StoredNameFollowsTheStorePathMode)
+{
+    const StoredNameRow rows[] = {
+        {"C:\\data\\a.txt", "", spFullPath, "data/a.txt"},
+        {"C:\\data\\a.txt", "", spFullPathWithDrive, "C:/data/a.txt"},
+        {"C:\\data\\a.txt", "", spNoPath, "a.txt"},
+        {"\\\\srv\\share\\x.bin", "", spFullPath, "share/x.bin"},
+        {"C:\\", "", spFullPath, ""},
+        {"C:\\other\\a.txt", "C:\\base", spRelativePath, "other/a.txt"},
+        {"C:\\base\\sub\\a.txt", "C:\\base", spRelativePath, "sub/a.txt"},
+        {"/home/u/a.txt", "", spNoPath, "a.txt"},
+        {"/home/u/a.txt", "/srv", spRelativePath, "home/u/a.txt"},
+        {"/home/u/a.txt", "", spFullPath, "home/u/a.txt"},
+        {"/home/u/a.txt", "", spFullPathWithDrive, "home/u/a.txt"},
+        {"/home/u/a:b.txt", "", spFullPath, "home/u/a:b.txt"},
+        {"docs/./x/../a.txt", "/home/u", spRelativePath, "docs/a.txt"},
+        {"docs/a.txt", "/home/u/", spFullPath, "home/u/docs/a.txt"},
+        {"/home/u/docs/", "/home/u", spRelativePath, "docs"},
+        {"a.txt", "sub", spRelativePath, "a.txt"},
+        {"a.txt", "sub", spFullPath, "work/sub/a.txt"},
+    };
+    for (const StoredNameRow& row : rows)
+        EXPECT_EQ(StoredName(row.fileName, row.base, row.mode, "/work"), row.stored)
+            << row.fileName << " base " << row.base << " mode " << row.mode;
+}
+
+TEST(HvoStrFunc, ExpandPathAndBaseFolder)
+{
+    EXPECT_EQ(BaseFolder("", "/work"), "/work/");
+    EXPECT_EQ(BaseFolder("/srv", "/work"), "/srv/");
+    EXPECT_EQ(ExpandPath("", "", "/work"), "/work/");
+    EXPECT_EQ(ExpandPath("sub", "", "/work"), "/work/sub/");
+    EXPECT_EQ(ExpandPath("\\", "", "/work"), "/");
+    EXPECT_EQ(ExpandPath("/srv", "../etc/a", "/work"), "/etc/a");
+    EXPECT_EQ(ExpandPath("/srv", "C:\\x", "/work"), "C:\\x");
+    EXPECT_EQ(ExpandPath("/srv", "\\\\h\\s\\x", "/work"), "\\\\h\\s\\x");
+    EXPECT_EQ(ExpandPath("/srv", "\\data\\a", "/work"), "/data/a");
+    const std::string cwd = WideGetCurrentDir();
+    EXPECT_EQ(ExpandPath("", "a", ""), WideIncludeTrailingBackslash(cwd) + "a");
+}
+
+} // namespace
