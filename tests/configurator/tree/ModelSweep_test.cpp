@@ -553,4 +553,45 @@ TEST(CrossLoadMessages, PinnedPairs)
     }
 }
 
+// A file of board 730, then New on that board: the document is a fresh board-730
+// document again, its meta record and its ordered ports included.
+TEST(Zumo7Boards, NewOnTheLoadedBoardGivesAFreshDocumentOfThatBoard)
+{
+    testsupport::TempDir dir;
+    for (int code : {3, 16}) {
+        SCOPED_TRACE(code);
+        const std::unique_ptr<TZumo2Doc> fresh = CreateModelDocument(code, ModelNames[code]);
+        fresh->SetBoardSignature(730);
+        fresh->ResetDefaults();
+        const fs::path file = dir / ("730-" + std::to_string(code) + ".hex");
+        fresh->SaveToFile(file);
+        const std::string contents = ReadFile(file);
+
+        const std::unique_ptr<TZumo2Doc> doc = NewDocument(code); // on board 10
+        testsupport::ScriptedPrompt prompt;
+        doc->Prompt = &prompt;
+        ASSERT_NO_THROW(doc->LoadFromFile(file));
+        EXPECT_TRUE(prompt.Questions().empty());
+        EXPECT_EQ(doc->GetPortNames(), fresh->GetPortNames());
+
+        doc->SetBoardSignature(730);
+        doc->ResetDefaults();
+        const TMemoryBlock* meta = doc->Image.FindBlock(0xB700);
+        const TMemoryBlock* freshMeta = fresh->Image.FindBlock(0xB700);
+        ASSERT_NE(meta, nullptr);
+        ASSERT_NE(freshMeta, nullptr);
+        ASSERT_EQ(meta->Size, freshMeta->Size);
+        EXPECT_EQ(std::vector<uint8_t>(meta->Data(), meta->Data() + meta->Size),
+                  std::vector<uint8_t>(freshMeta->Data(), freshMeta->Data() + freshMeta->Size));
+        EXPECT_EQ(doc->GetPortNames(), fresh->GetPortNames());
+        EXPECT_NE(doc->GetPortNames(), modeltable::Zumo7Ports); // board 730 has its modems
+        EXPECT_EQ(FieldValues(*doc), FieldValues(*fresh));
+        testsupport::ScriptedPrompt none;
+        TDefaultCheckRun run{0, &none};
+        doc->CheckDefaults(doc->ModelName, run);
+        EXPECT_TRUE(none.Questions().empty());
+        EXPECT_EQ(ReadFile(file), contents);
+    }
+}
+
 } // namespace
