@@ -6,6 +6,7 @@
 #include "model/uZumo7_utils.h"
 #include "platform/CodePages.h"
 #include "tests/configurator/tree/ModelTable.h"
+#include "tests/configurator/tree/ModelTreeCheck.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
@@ -151,26 +152,7 @@ TEST_P(ModelSweep, TreeShowsPortsAndGroups)
         tree.Document()->ResetDefaults();
         tree.RefreshTree();
     }
-    EXPECT_EQ(tree.Groups().Root ? tree.Groups().Root->Caption() : "", row.caption);
-    const TTreeGroups& g = tree.Groups();
-    ASSERT_NE(g.Root, nullptr);
-    ASSERT_NE(g.Devices, nullptr);
-    std::vector<std::string> ports;
-    for (int i = 0; i < g.Root->ChildCount() && g.Root->Child(i) != g.Devices; ++i)
-        ports.push_back(g.Root->Child(i)->Caption());
-    EXPECT_EQ(ports, row.portNodes);
-    EXPECT_EQ(g.Devices->ChildCount(), row.devices);
-    EXPECT_EQ(g.LogicChannels != nullptr, row.logicChannels > 0);
-    EXPECT_NE(g.Apertures, nullptr);
-    EXPECT_NE(g.Scales, nullptr);
-    EXPECT_EQ(g.OwnChannels != nullptr, IsZumo7(row.code));
-    EXPECT_EQ(g.DIO != nullptr, IsZumo7(row.code));
-    if (g.OwnChannels) {
-        EXPECT_EQ(g.OwnChannels->Caption(), "Собственные каналы");
-    }
-    if (g.DIO) {
-        EXPECT_EQ(g.DIO->Caption(), "DIO");
-    }
+    EXPECT_TRUE(modeltable::TreeMatchesRow(tree.Groups(), row));
 }
 
 TEST_P(ModelSweep, ResetDocumentAsksAndLogsNothing)
