@@ -2,6 +2,7 @@
 
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/DocumentPages.h"
+#include "configurator/pages/FCommon.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/MessageList.h"
@@ -15,6 +16,7 @@
 #include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeFixtures.h"
+#include "tests/configurator/tree/ModelTreeCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QEnterEvent>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -511,4 +514,66 @@ TEST_F(CfgMain, PendingZumo7FileAtStartUpAsksForNoBoard)
     EXPECT_EQ(BoardOf(w), 730);
     EXPECT_TRUE(dialogs->Records().empty());
     EXPECT_EQ(w.DocTree()->Tree().Tree().Root(0)->Caption(), "Zumo7-E1C20-M4");
+}
+
+// Every model of the model table as a user meets it: picked in the combo, its tree and
+// its common page, then Save as and Open again without a question.
+TEST_F(CfgMain, EveryModelBuildsItsTreeAndPageAndOpensItsOwnFile)
+{
+    RegisterDocumentPages();
+    TfmCfgMain w(RealModelOptions(0));
+    w.resize(800, 600);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    for (const modeltable::Row& row : modeltable::Rows()) {
+        SCOPED_TRACE(testing::PrintToString(row));
+        const bool zumo7 = row.code == 3 || row.code == 16;
+        dialogs.Reset();
+        const int index = w.cbTypeHUB->findData(row.code);
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(w.cbTypeHUB->itemText(index).toStdString(), row.comboText);
+        if (zumo7) dialogs->PushForm(Board(platform::MsgResult::Cancel)); // board 10
+        w.cbTypeHUB->setCurrentIndex(index);
+        emit w.cbTypeHUB->activated(index);
+        ASSERT_TRUE(PumpUntil([&] {
+            return HasLine(w, std::string("Создание новых настроек устройства - ") + row.comboText);
+        }));
+        ASSERT_NE(w.Controller().Document(), nullptr);
+        EXPECT_STREQ(w.Controller().Document()->ClassName(), row.className);
+        if (zumo7) {
+            EXPECT_EQ(BoardOf(w), 10);
+        }
+
+        // The tree: caption, port nodes, groups and devices.
+        const TTreeGroups& g = w.DocTree()->Tree().Groups();
+        EXPECT_TRUE(modeltable::TreeMatchesRow(g, row));
+        ASSERT_NE(g.Root, nullptr);
+
+        // The common page with the model's event buffer.
+        TDocTreeView* view = w.DocTree()->View();
+        view->setCurrentItem(view->ItemOf(g.Root));
+        ASSERT_TRUE(PumpUntil([&] { return w.ShownFrame() && w.ShownFrame()->objectName() == "frCommon"; }));
+        auto* common = dynamic_cast<TfrCommon*>(w.ShownFrame());
+        ASSERT_NE(common, nullptr);
+        EXPECT_EQ(common->gbBuffer->title().toStdString(),
+                  "Буфер архива событий (макс. " + std::to_string(row.capacity) + " событий)");
+
+        // Save as, then Open: no question, and the caption names the file.
+        const std::string saved = (dir / ("model" + std::to_string(row.code) + ".hex")).string();
+        dialogs->PushFile((dir / ("model" + std::to_string(row.code))).string(), 1);
+        w.acSaveAs->trigger();
+        EXPECT_TRUE(std::filesystem::is_regular_file(saved));
+        EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+        dialogs->PushFile(saved);
+        w.acOpen->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return HasLine(w, "Открытие файла параметров - " + saved); }));
+        EXPECT_FALSE(HasLine(w, "Ошибка открытия файла настроек - "));
+        EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + saved);
+        ASSERT_NE(w.Controller().Document(), nullptr);
+        EXPECT_STREQ(w.Controller().Document()->ClassName(), row.className);
+        ASSERT_NE(w.DocTree()->Tree().Groups().Root, nullptr);
+        EXPECT_EQ(w.DocTree()->Tree().Groups().Root->Caption(), row.caption);
+        for (const auto& record : dialogs->Records())
+            EXPECT_NE(record.kind, platform::DialogKind::MessageBox) << record.box.text;
+    }
 }

@@ -6,6 +6,7 @@
 #include "model/uZumo7_utils.h"
 #include "platform/CodePages.h"
 #include "tests/configurator/tree/ModelTable.h"
+#include "tests/configurator/tree/ModelTreeCheck.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
@@ -151,26 +152,7 @@ TEST_P(ModelSweep, TreeShowsPortsAndGroups)
         tree.Document()->ResetDefaults();
         tree.RefreshTree();
     }
-    EXPECT_EQ(tree.Groups().Root ? tree.Groups().Root->Caption() : "", row.caption);
-    const TTreeGroups& g = tree.Groups();
-    ASSERT_NE(g.Root, nullptr);
-    ASSERT_NE(g.Devices, nullptr);
-    std::vector<std::string> ports;
-    for (int i = 0; i < g.Root->ChildCount() && g.Root->Child(i) != g.Devices; ++i)
-        ports.push_back(g.Root->Child(i)->Caption());
-    EXPECT_EQ(ports, row.portNodes);
-    EXPECT_EQ(g.Devices->ChildCount(), row.devices);
-    EXPECT_EQ(g.LogicChannels != nullptr, row.logicChannels > 0);
-    EXPECT_NE(g.Apertures, nullptr);
-    EXPECT_NE(g.Scales, nullptr);
-    EXPECT_EQ(g.OwnChannels != nullptr, IsZumo7(row.code));
-    EXPECT_EQ(g.DIO != nullptr, IsZumo7(row.code));
-    if (g.OwnChannels) {
-        EXPECT_EQ(g.OwnChannels->Caption(), "Собственные каналы");
-    }
-    if (g.DIO) {
-        EXPECT_EQ(g.DIO->Caption(), "DIO");
-    }
+    EXPECT_TRUE(modeltable::TreeMatchesRow(tree.Groups(), row));
 }
 
 TEST_P(ModelSweep, ResetDocumentAsksAndLogsNothing)
@@ -550,6 +532,47 @@ TEST(CrossLoadMessages, PinnedPairs)
         } catch (const std::exception& e) {
             EXPECT_EQ(std::string(e.what()).substr(0, c.message.size()), c.message);
         }
+    }
+}
+
+// A file of board 730, then New on that board: the document is a fresh board-730
+// document again, its meta record and its ordered ports included.
+TEST(Zumo7Boards, NewOnTheLoadedBoardGivesAFreshDocumentOfThatBoard)
+{
+    testsupport::TempDir dir;
+    for (int code : {3, 16}) {
+        SCOPED_TRACE(code);
+        const std::unique_ptr<TZumo2Doc> fresh = CreateModelDocument(code, ModelNames[code]);
+        fresh->SetBoardSignature(730);
+        fresh->ResetDefaults();
+        const fs::path file = dir / ("730-" + std::to_string(code) + ".hex");
+        fresh->SaveToFile(file);
+        const std::string contents = ReadFile(file);
+
+        const std::unique_ptr<TZumo2Doc> doc = NewDocument(code); // on board 10
+        testsupport::ScriptedPrompt prompt;
+        doc->Prompt = &prompt;
+        ASSERT_NO_THROW(doc->LoadFromFile(file));
+        EXPECT_TRUE(prompt.Questions().empty());
+        EXPECT_EQ(doc->GetPortNames(), fresh->GetPortNames());
+
+        doc->SetBoardSignature(730);
+        doc->ResetDefaults();
+        const TMemoryBlock* meta = doc->Image.FindBlock(0xB700);
+        const TMemoryBlock* freshMeta = fresh->Image.FindBlock(0xB700);
+        ASSERT_NE(meta, nullptr);
+        ASSERT_NE(freshMeta, nullptr);
+        ASSERT_EQ(meta->Size, freshMeta->Size);
+        EXPECT_EQ(std::vector<uint8_t>(meta->Data(), meta->Data() + meta->Size),
+                  std::vector<uint8_t>(freshMeta->Data(), freshMeta->Data() + freshMeta->Size));
+        EXPECT_EQ(doc->GetPortNames(), fresh->GetPortNames());
+        EXPECT_NE(doc->GetPortNames(), modeltable::Zumo7Ports); // board 730 has its modems
+        EXPECT_EQ(FieldValues(*doc), FieldValues(*fresh));
+        testsupport::ScriptedPrompt none;
+        TDefaultCheckRun run{0, &none};
+        doc->CheckDefaults(doc->ModelName, run);
+        EXPECT_TRUE(none.Questions().empty());
+        EXPECT_EQ(ReadFile(file), contents);
     }
 }
 
