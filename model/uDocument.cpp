@@ -526,7 +526,10 @@ bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
         return false;
     }
     node->Parent = this;
-    children_.insert(at, {std::move(key), std::move(node)});
+    if (at == children_.end())
+        children_.emplace_back(std::move(key), std::move(node));
+    else
+        children_.insert(at, {std::move(key), std::move(node)});
     return true;
 }
 
