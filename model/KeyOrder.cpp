@@ -2,8 +2,10 @@
 
 #include "platform/CodePages.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -51,7 +53,23 @@ constexpr auto AsciiRanks = [] {
 
 int CompareKeys(std::string_view a, std::string_view b)
 {
-    size_t i = 0, j = 0;
+    // Bytes both keys share compare equal. The walk below starts behind the last ASCII
+    // byte of the shared run (or at the start): there both keys are at a character, and
+    // every character in front of it reads the same in both, since no sequence passes an
+    // ASCII byte.
+    const size_t shorter = std::min(a.size(), b.size());
+    size_t same = 0;
+    while (same + 8 <= shorter) {
+        uint64_t wa, wb;
+        std::memcpy(&wa, a.data() + same, 8);
+        std::memcpy(&wb, b.data() + same, 8);
+        if (wa != wb) break;
+        same += 8;
+    }
+    while (same < shorter && a[same] == b[same]) ++same;
+    while (same > 0 && static_cast<unsigned char>(a[same - 1]) >= 0x80) --same;
+
+    size_t i = same, j = same;
     while (i < a.size() && j < b.size()) {
         const unsigned char ca = static_cast<unsigned char>(a[i]);
         const unsigned char cb = static_cast<unsigned char>(b[j]);

@@ -49,6 +49,21 @@ std::optional<Number> ParseNumber(std::string_view text)
 } // namespace
 
 struct VariantAccess {
+    // The variant's whole number: a flag as 0 or 1, an integer as it is; none for the
+    // other kinds.
+    static std::optional<int64_t> Whole(const Variant& v)
+    {
+        return std::visit(
+            [](const auto& x) -> std::optional<int64_t> {
+                using T = std::decay_t<decltype(x)>;
+                if constexpr (std::is_integral_v<T>)
+                    return static_cast<int64_t>(x);
+                else
+                    return std::nullopt;
+            },
+            v.value_);
+    }
+
     // The variant as a number; a text that is no number raises the conversion
     // error into `target`.
     static Number ToNumber(const Variant& v, const char* target)
@@ -157,6 +172,11 @@ std::string Variant::ToString() const
 
 std::partial_ordering Variant::CompareTo(const Variant& other) const
 {
+    // Two whole numbers (a flag counts as 0 or 1), the usual case, compare as such.
+    const std::optional<int64_t> wa = VariantAccess::Whole(*this);
+    if (wa) {
+        if (const std::optional<int64_t> wb = VariantAccess::Whole(other)) return *wa <=> *wb;
+    }
     const bool textual = (IsString() && (other.IsString() || other.IsEmpty())) ||
                          (other.IsString() && IsEmpty());
     if (textual) {

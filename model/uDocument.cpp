@@ -526,7 +526,10 @@ bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
         return false;
     }
     node->Parent = this;
-    children_.insert(at, {std::move(key), std::move(node)});
+    if (at == children_.end())
+        children_.emplace_back(std::move(key), std::move(node));
+    else
+        children_.insert(at, {std::move(key), std::move(node)});
     return true;
 }
 
@@ -594,9 +597,13 @@ void TFieldLst::SetModified(bool flag)
 void TFieldLst::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
 {
     MarkUnusedFields();
-    std::string childPath; // one buffer for all children: documents have very many fields
+    // One buffer for all children, the path and its dot written once: documents have
+    // very many fields.
+    std::string childPath = path + '.';
+    const size_t prefix = childPath.size();
     for (size_t i = 0; i < children_.size(); ++i) {
-        childPath.assign(path).append(1, '.').append(children_[i].key);
+        childPath.resize(prefix);
+        childPath.append(children_[i].key);
         children_[i].node->CheckDefaults(childPath, run);
     }
 }
@@ -652,7 +659,7 @@ void TLayout::Rows(std::span<const TLayoutRow> rows)
     for (const TLayoutRow& row : rows) {
         const int count = row.Count > 0 ? row.Count : 1;
         for (int i = 0; i < count; ++i) {
-            const std::string key = row.Count > 0 ? Format(row.Key, row.First + i) : std::string(row.Key);
+            std::string key = row.Count > 0 ? Format(row.Key, row.First + i) : std::string(row.Key);
             if (row.Bits.Count > 0) {
                 const int32_t size = SizeOfType(row.Type);
                 const int bit = row.Bits.Position + i * row.Bits.Count;
@@ -667,18 +674,19 @@ void TLayout::Rows(std::span<const TLayoutRow> rows)
                     openContainer_ = at;
                     openType_ = row.Type;
                 }
-                list_.AddField(key, Make<TBitFleld>(block_, at, row.Type, static_cast<uint8_t>(bit % (8 * size)),
+                list_.AddField(std::move(key), Make<TBitFleld>(block_, at, row.Type, static_cast<uint8_t>(bit % (8 * size)),
                                                     row.Bits.Count, row.Default, row.CheckDefault));
                 continue;
             }
             const int32_t size = row.Type == ftString ? row.Length : SizeOfType(row.Type);
             MoveTo(start_ + row.Offset + i * size, key);
             if (row.Type == ftString)
-                Text(key, row.Length, row.Text, row.CheckDefault);
+                Text(std::move(key), row.Length, row.Text, row.CheckDefault);
             else if (row.Type == ftSingle)
-                Field(key, row.Type, static_cast<double>(row.Default), row.CheckDefault, row.MinValue, row.MaxValue);
+                Field(std::move(key), row.Type, static_cast<double>(row.Default), row.CheckDefault, row.MinValue,
+                      row.MaxValue);
             else
-                Field(key, row.Type, row.Default, row.CheckDefault, row.MinValue, row.MaxValue);
+                Field(std::move(key), row.Type, row.Default, row.CheckDefault, row.MinValue, row.MaxValue);
         }
     }
 }

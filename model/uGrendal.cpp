@@ -11,7 +11,8 @@ void TDeviceGrendal::LayoutFields(TLayout& layout)
         {"068_2", 0, false},    {"068_3", 1, false},  {"073", 1, false}, {"078", 0, false},
         {"000", 1, false},
     };
-    LayOutHask1DeviceFields(layout, changes);
+    static const std::vector<TLayoutRow> rows = Hask1DeviceRows(changes);
+    layout.Rows(rows);
 }
 
 TDevice::TBlockNames TDeviceGrendal::BlockNames() const { return Hask1DeviceBlockNames(); }

@@ -277,7 +277,7 @@ void THask1Logic::FillPortList(TPickList& list) const
 // ---------------------------------------------------------------------------------
 // Devices
 
-void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> changes)
+std::vector<TLayoutRow> Hask1DeviceRows(std::span<const THask1RowChange> changes)
 {
     static const TLayoutRow table[] = {
         {"001", 0, ftLongWord, 115200, true}, // serial speed
@@ -345,10 +345,6 @@ void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> c
         {"0014", 92, ftByte, 3},
         {"0015", 93, ftByte, 1},
     };
-    if (changes.empty()) {
-        layout.Rows(table);
-        return;
-    }
     std::vector<TLayoutRow> rows(std::begin(table), std::end(table));
     for (const THask1RowChange& change : changes)
         for (TLayoutRow& row : rows)
@@ -356,7 +352,7 @@ void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> c
                 row.Default = change.Default;
                 row.CheckDefault = change.CheckDefault;
             }
-    layout.Rows(rows);
+    return rows;
 }
 
 TDevice::TBlockNames Hask1DeviceBlockNames() { return {"Канал %.2d", "Канал %.2d", "Канал %.2d"}; }
@@ -411,7 +407,11 @@ void MarkHask1DeviceFields(TDevice& device, const THask1MarkRules& rules)
     }
 }
 
-void THask1Device::LayoutFields(TLayout& layout) { LayOutHask1DeviceFields(layout, {}); }
+void THask1Device::LayoutFields(TLayout& layout)
+{
+    static const std::vector<TLayoutRow> rows = Hask1DeviceRows({});
+    layout.Rows(rows);
+}
 
 TDevice::TBlockNames THask1Device::BlockNames() const { return Hask1DeviceBlockNames(); }
 

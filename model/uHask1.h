@@ -148,9 +148,10 @@ struct THask1RowChange {
     int32_t Default;
     bool CheckDefault;
 };
-// Lays out the Pelvar device fields of bytes 0..93 at the start of the layout, each
-// row of a key in `changes` with the change's default and flag.
-void LayOutHask1DeviceFields(TLayout& layout, std::span<const THask1RowChange> changes);
+// The layout rows of the Pelvar device fields of bytes 0..93, each row of a key in
+// `changes` with the change's default and flag. A device class makes its rows once and
+// lays them out for every device (TLayout::Rows).
+std::vector<TLayoutRow> Hask1DeviceRows(std::span<const THask1RowChange> changes);
 // The Pelvar block captions: "Канал %.2d" for all three kinds.
 TDevice::TBlockNames Hask1DeviceBlockNames();
 // The protocol blocks of the Pelvar devices: none for 12 and 22 .. 28.

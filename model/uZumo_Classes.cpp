@@ -906,8 +906,27 @@ void TDevice::CheckDefaults(const std::string& path, TDefaultCheckRun& run)
 std::span<TField* const> TDevice::OwnFields(std::span<const char* const> keys) const
 {
     if (ownFieldsTable_ != keys.data() || ownFields_.size() != keys.size()) {
+        // Devices of one class hold their own fields at the same positions: the positions
+        // found for the table last time are tried first, and a key found under another
+        // name or nowhere there is looked up by key.
+        thread_local const char* const* positionsTable = nullptr;
+        thread_local std::vector<int> positions;
+        if (positionsTable != keys.data() || positions.size() != keys.size()) {
+            positions.assign(keys.size(), -1);
+            positionsTable = keys.data();
+        }
         ownFields_.clear();
-        for (const char* key : keys) ownFields_.push_back(dynamic_cast<TField*>(TFieldLst::FindField(key)));
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const int at = positions[k];
+            TObjNode* node = at >= 0 && at < FieldCount() && FieldName(at) == keys[k] ? FieldByIndex(at) : nullptr;
+            if (!node) {
+                node = TFieldLst::FindField(keys[k]);
+                positions[k] = -1;
+                for (int i = 0; node && i < FieldCount(); ++i)
+                    if (FieldByIndex(i) == node) positions[k] = i;
+            }
+            ownFields_.push_back(dynamic_cast<TField*>(node));
+        }
         ownFieldsTable_ = keys.data();
     }
     return ownFields_;

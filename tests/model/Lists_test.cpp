@@ -208,6 +208,18 @@ TEST(Lists, KeysSortAndAreFoundTheSameEverywhere)
     EXPECT_LT(CompareKeys("Ёя", "Жа"), 0) << "and before ж";
     EXPECT_LT(CompareKeys("a", "a_"), 0);
     EXPECT_GT(CompareKeys("a0", "a_"), 0);
+
+    // Keys sharing a long start, with the difference in a letter's case, inside a
+    // Cyrillic letter's bytes or at its first byte.
+    EXPECT_EQ(CompareKeys("Apperture_channel_19", "APPERTURE_CHANNEL_19"), 0);
+    EXPECT_LT(CompareKeys("Apperture_channel_18", "APPERTURE_CHANNEL_19"), 0);
+    EXPECT_EQ(CompareKeys("де", "дЕ"), 0);
+    EXPECT_EQ(CompareKeys("Устройство_е", "УСТРОЙСТВО_Е"), 0);
+    EXPECT_LT(CompareKeys("Устройство_д", "Устройство_е"), 0);
+    EXPECT_LT(CompareKeys("Устройство_ё", "Устройство_ж"), 0);
+    EXPECT_GT(CompareKeys("Устройство_ё", "Устройство_е"), 0);
+    EXPECT_LT(CompareKeys("Устройство_10", "Устройство_9"), 0);
+    EXPECT_LT(CompareKeys("Устройство_1", "Устройство_10"), 0);
 }
 
 TEST(Lists, DuplicateKeysKeepTheFirstAndFreeTheSecond)

@@ -1,6 +1,8 @@
 #include "configurator/tree/DocTree.h"
 #include "configurator/tree/ModelFactory.h"
 #include "model/Mirvak_const.h"
+#include "model/ProtocolTables.h"
+#include "model/uDevProtocols.h"
 #include "model/uZumo2.h"
 #include "model/uZumo7.h"
 #include "model/uZumo7_utils.h"
@@ -37,6 +39,13 @@ namespace fs = std::filesystem;
 using modeltable::Row;
 
 bool IsZumo7(int code) { return code == 3 || code == 16; }
+
+std::string Hex4(uint32_t value)
+{
+    char text[9];
+    std::snprintf(text, sizeof text, "%.4X", value);
+    return text;
+}
 
 // A new document as the configurator's New makes it: a Zumo 7 on board 10.
 std::unique_ptr<TZumo2Doc> NewDocument(int code)
@@ -96,6 +105,113 @@ std::string RowName(const ::testing::TestParamInfo<Row>& info)
     std::string name = "code" + std::to_string(info.param.code) + "_" + info.param.className;
     std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
+}
+
+// A run of bytes no field covers: block address, first and last byte offset.
+struct Uncovered {
+    uint32_t block;
+    int64_t first, last;
+    auto operator<=>(const Uncovered&) const = default;
+};
+
+void PrintTo(const Uncovered& u, std::ostream* os)
+{
+    *os << Hex4(u.block) << " " << u.first << ".." << u.last;
+}
+
+// Marks the bytes of a list's fields, deep. Protocol areas of devices and kind areas of
+// logical channel entries hold overlaid records: the whole area counts as covered.
+// Storages are fields of their own size; proxies (size 0) cover nothing.
+void MarkCovered(const TFieldLst& list, std::map<uint32_t, std::vector<bool>>& covered)
+{
+    const auto mark = [&covered](const TObjNode& node, int64_t from, int64_t size) {
+        std::vector<bool>& bits = covered.at(node.Block->Address);
+        for (int64_t b = from; b < from + size; ++b) bits.at(static_cast<size_t>(b)) = true;
+    };
+    if (const auto* device = dynamic_cast<const TDevice*>(&list)) {
+        int32_t area = 0;
+        for (int index = 1; index < ProtocolCount; ++index)
+            if (const TDevProtocol* block = device->ProtocolBlock(index)) area = std::max(area, block->ProtocolAreaSize());
+        mark(*device, device->ProtocolAreaOffset(), area);
+    }
+    if (const auto* logic = dynamic_cast<const TLogic*>(&list)) mark(*logic, logic->KindAreaOffset, TLogic::KindAreaSize);
+    for (int i = 0; i < list.FieldCount(); ++i) {
+        const TObjNode* node = list.FieldByIndex(i);
+        if (const auto* child = dynamic_cast<const TFieldLst*>(node))
+            MarkCovered(*child, covered);
+        else if (node->Size > 0)
+            mark(*node, node->NodeOffset(), node->Size);
+    }
+}
+
+// The runs of uncovered bytes of a document, block by block in address order.
+std::vector<Uncovered> UncoveredRuns(const TZumo2Doc& doc)
+{
+    std::map<uint32_t, std::vector<bool>> covered;
+    for (int i = 0; i < doc.Image.BlockCount(); ++i)
+        covered[doc.Image.BlockByIndex(i)->Address].assign(static_cast<size_t>(doc.Image.BlockByIndex(i)->Size), false);
+    MarkCovered(doc, covered);
+    std::vector<Uncovered> runs;
+    for (const auto& [address, bits] : covered)
+        for (size_t b = 0; b < bits.size();) {
+            if (bits[b]) {
+                ++b;
+                continue;
+            }
+            size_t e = b;
+            while (e < bits.size() && !bits[e]) ++e;
+            runs.push_back({address, static_cast<int64_t>(b), static_cast<int64_t>(e - 1)});
+            b = e;
+        }
+    return runs;
+}
+
+// Adjacent or overlapping runs of one block made one, in block and offset order.
+std::vector<Uncovered> Merged(std::vector<Uncovered> runs)
+{
+    std::sort(runs.begin(), runs.end());
+    std::vector<Uncovered> merged;
+    for (const Uncovered& u : runs) {
+        if (!merged.empty() && merged.back().block == u.block && u.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, u.last);
+        else
+            merged.push_back(u);
+    }
+    return merged;
+}
+
+// The reviewed list of uncovered bytes, by model code: lines "code block first..last
+// [xCount/stride] why", '#' comments and blank lines skipped. A line that does not
+// read, or has no reason, fails the test that asks.
+const std::map<int, std::vector<Uncovered>>& GoldenUncovered()
+{
+    static const std::map<int, std::vector<Uncovered>> golden = [] {
+        std::map<int, std::vector<Uncovered>> runs;
+        std::ifstream in(MIRVAK_SOURCE_DIR "/tests/configurator/tree/uncovered.txt");
+        EXPECT_TRUE(in) << "uncovered.txt not found";
+        std::string line;
+        for (int n = 1; std::getline(in, line); ++n) {
+            if (line.empty() || line[0] == '#') continue;
+            int code = -1, consumed = 0;
+            unsigned block = 0;
+            long long first = 0, last = 0, count = 1, stride = 0;
+            if (std::sscanf(line.c_str(), "%d %x %lld..%lld %n", &code, &block, &first, &last, &consumed) != 4 ||
+                first > last) {
+                ADD_FAILURE() << "uncovered.txt line " << n << " does not read: " << line;
+                continue;
+            }
+            std::string rest = line.substr(static_cast<size_t>(consumed));
+            int repeat = 0;
+            if (std::sscanf(rest.c_str(), "x%lld/%lld %n", &count, &stride, &repeat) == 2 && repeat > 0)
+                rest = rest.substr(static_cast<size_t>(repeat));
+            EXPECT_FALSE(rest.empty()) << "uncovered.txt line " << n << " gives no reason";
+            for (long long i = 0; i < count; ++i)
+                runs[code].push_back({block, first + i * stride, last + i * stride});
+        }
+        for (auto& [code, list] : runs) list = Merged(list);
+        return runs;
+    }();
+    return golden;
 }
 
 class ModelSweep : public ::testing::TestWithParam<Row> {};
@@ -170,7 +286,8 @@ TEST_P(ModelSweep, ResetDocumentAsksAndLogsNothing)
 
 // The layout audit over every record of the document: fields inside their blocks, no
 // overlaps, unique keys, proxies into the document's own storages; devices have the
-// table's size, and the blocks of the image do not overlap.
+// table's size, the blocks of the image do not overlap, and the bytes no field covers
+// are those of the reviewed list.
 TEST_P(ModelSweep, LayoutAuditOfWholeDocument)
 {
     const Row& row = GetParam();
@@ -187,6 +304,8 @@ TEST_P(ModelSweep, LayoutAuditOfWholeDocument)
         }
     }
     for (int i = 0; i < doc->DeviceCount(); ++i) EXPECT_TRUE(testsupport::AuditLayout(*doc->DeviceByIndex(i), row.deviceSize));
+    const auto golden = GoldenUncovered().find(row.code);
+    EXPECT_EQ(UncoveredRuns(*doc), golden == GoldenUncovered().end() ? std::vector<Uncovered>{} : golden->second);
     for (int i = 0; i < doc->Image.BlockCount(); ++i)
         for (int j = i + 1; j < doc->Image.BlockCount(); ++j) {
             const TMemoryBlock& a = *doc->Image.BlockByIndex(i);
