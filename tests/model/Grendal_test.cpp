@@ -1,4 +1,5 @@
 #include "model/uGrendal.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
@@ -16,6 +17,8 @@
 #include <vector>
 
 using testsupport::ErrorOf;
+using testsupport::ImageDifference;
+using testsupport::SrecRewrite;
 using testsupport::Hex;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
@@ -62,13 +65,8 @@ std::vector<std::string> FileLines(const std::filesystem::path& file)
 TEST(GrendalDoc, MembersPortsAndCounts)
 {
     auto doc = NewDoc();
-    EXPECT_EQ(doc->ModelName, "Tramel-5141");
-    EXPECT_EQ(doc->Name, "Контроллер Tramel-5141");
-    EXPECT_EQ(doc->BaseAddress, 0u);
-    EXPECT_EQ(doc->ExpectedSchemeId, "Scheme ID:1.0.0.0");
-    EXPECT_EQ(doc->PuProtocolMask, 6u);
-    EXPECT_EQ(doc->KpProtocolMask, 0xA6186u);
-    EXPECT_EQ(doc->LogicKindMask, 127);
+    EXPECT_EQ(testsupport::MembersOf(*doc), (testsupport::TDocMembers{"Tramel-5141", "Контроллер Tramel-5141", 0,
+                                                                      "Scheme ID:1.0.0.0", 6, 0xA6186, 127}));
     EXPECT_EQ(doc->GetPortNames(), (std::vector<std::string>{"COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "LAN1",
                                                               "LAN2", "LAN1 или LAN2"}));
     ASSERT_EQ(doc->COMPortCount(), 6);
@@ -276,20 +274,13 @@ TEST(GrendalDoc, SavedFileUsesSegmentRecordsAndPeersReadIt)
                          Quote(dir / "saved.hex") + " " + Quote(dir / "image.bin")),
               0);
 
-    ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "saved.hex") + " -intel -o " + Quote(dir / "other.hex") +
-                         " -intel -obs=32 >/dev/null 2>&1"),
-              0);
+    ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeGrendalDoc();
     ScriptedPrompt prompt;
     other->Prompt = &prompt;
     other->LoadFromFile(dir / "other.hex");
     EXPECT_TRUE(prompt.Questions().empty());
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::memcmp(other->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(ImageDifference(*other, *doc), "");
 }
 
 TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
@@ -320,12 +311,7 @@ TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
     again->Prompt = &prompt;
     ScopedLogRecorder log;
     again->LoadFromFile(dir / "random.hex");
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::memcmp(again->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(ImageDifference(*again, *doc), "");
 }
 
 TEST(GrendalDoc, DefaultCheckWithEverySlotInUse)

@@ -1,4 +1,5 @@
 #include "model/uHask1.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -15,6 +17,8 @@
 #include <vector>
 
 using testsupport::ErrorOf;
+using testsupport::ImageDifference;
+using testsupport::SrecRewrite;
 using testsupport::Hex;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
@@ -109,6 +113,35 @@ void ExpectCoeff(const TFieldLst& modem, const char* key, int32_t offset, const 
 
 const int32_t W = 65535;
 
+// A level field: default and limits.
+struct TLevel {
+    int32_t Default, Min, Max;
+};
+
+// The band edges Fstop1, Fpass1, Fpass2, Fstop2 of one filter.
+using TEdges = std::array<int32_t, 4>;
+constexpr TEdges kOpenBand = {0, 0, 0, 0};
+constexpr TEdges kVoiceBand = {150, 300, 2200, 2350};
+
+// One filter of a modem table from `at` on: <prefix>_01 and _02 (1300 and 2100, 0..8000),
+// the level _03, the four band edges, and the byte _04 (never CheckDefault).
+void ExpectFilter(const TFieldLst& list, const std::string& prefix, int32_t at, TLevel level, const TEdges& edges,
+                  int32_t last, bool checked)
+{
+    const std::string keys[] = {prefix + "_01",     prefix + "_02",     prefix + "_03",     prefix + "_Fstop1",
+                                prefix + "_Fpass1", prefix + "_Fpass2", prefix + "_Fstop2", prefix + "_04"};
+    ExpectRows(list, {
+                         {keys[0].c_str(), at, 2, 0, 0, 1300, 0, 8000, checked},
+                         {keys[1].c_str(), at + 2, 2, 0, 0, 2100, 0, 8000, checked},
+                         {keys[2].c_str(), at + 4, 2, 0, 0, level.Default, level.Min, level.Max, checked},
+                         {keys[3].c_str(), at + 6, 2, 0, 0, edges[0], 0, W, checked},
+                         {keys[4].c_str(), at + 8, 2, 0, 0, edges[1], 0, W, checked},
+                         {keys[5].c_str(), at + 10, 2, 0, 0, edges[2], 0, W, checked},
+                         {keys[6].c_str(), at + 12, 2, 0, 0, edges[3], 0, W, checked},
+                         {keys[7].c_str(), at + 14, 1, 0, 0, last, 0, 255, false},
+                     });
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------
@@ -127,41 +160,13 @@ TEST(Hask1Modem, SingleModemFollowsItsTable)
     ExpectRows(*m, {
                        {"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
                        {"002", 8, 2, 0, 0, -30, -50, 0, false},
-                       {"100_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                       {"100_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                       {"100_03", 16, 2, 0, 0, 0, -40, 0, false},
-                       {"100_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                       {"100_04", 26, 1, 0, 0, 2, 0, 255, false},
-                       {"200_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                       {"200_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                       {"200_03", 560, 2, 0, 0, -40, -40, 0, false},
-                       {"200_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                       {"200_04", 570, 1, 0, 0, 0, 0, 255, false},
                        {"speed2", 1100, 4, 0, 0, 0, 0, 0x7FFFFFFF, true},
                        {"012", 1108, 2, 0, 0, -30, -50, 0, true},
-                       {"300_01", 1112, 2, 0, 0, 1300, 0, 8000, true},
-                       {"300_02", 1114, 2, 0, 0, 2100, 0, 8000, true},
-                       {"300_03", 1116, 2, 0, 0, 0, -40, 40, true},
-                       {"300_Fstop1", 1118, 2, 0, 0, 150, 0, W, true},
-                       {"300_Fpass1", 1120, 2, 0, 0, 300, 0, W, true},
-                       {"300_Fpass2", 1122, 2, 0, 0, 2200, 0, W, true},
-                       {"300_Fstop2", 1124, 2, 0, 0, 2350, 0, W, true},
-                       {"300_04", 1126, 1, 0, 0, 2, 0, 255, false},
-                       {"400_01", 1656, 2, 0, 0, 1300, 0, 8000, true},
-                       {"400_02", 1658, 2, 0, 0, 2100, 0, 8000, true},
-                       {"400_03", 1660, 2, 0, 0, 0, -40, 40, true},
-                       {"400_Fstop1", 1662, 2, 0, 0, 150, 0, W, true},
-                       {"400_Fpass1", 1664, 2, 0, 0, 300, 0, W, true},
-                       {"400_Fpass2", 1666, 2, 0, 0, 2200, 0, W, true},
-                       {"400_Fstop2", 1668, 2, 0, 0, 2350, 0, W, true},
-                       {"400_04", 1670, 1, 0, 0, 0, 0, 255, false},
                    });
+    ExpectFilter(*m, "100", 12, {0, -40, 0}, kOpenBand, 2, false);
+    ExpectFilter(*m, "200", 556, {-40, -40, 0}, kOpenBand, 0, false);
+    ExpectFilter(*m, "300", 1112, {0, -40, 40}, kVoiceBand, 2, true);
+    ExpectFilter(*m, "400", 1656, {0, -40, 40}, kVoiceBand, 0, true);
     ExpectFlags(*m, 4, {"001_00", "001_01", "001_02", "001_03", "001_04", "001_05", "001_06"}, 0, false);
     ExpectFlags(*m, 4, {"001_07", "001_08", "001_10", "001_11"}, 7, true);
     EXPECT_FALSE(m->Contains("001_09")) << "bits 9 and 10 are keyed 001_10 and 001_11";
@@ -194,44 +199,12 @@ TEST(Hask1Modem, TwoModemsShareOneLayoutUnderTheirOwnKeys)
         ExpectFlags(*m, 4, {"007", "008", "010", "011"}, 7, true);
         ExpectRows(*m, {{"032", 8, 2, 0, 0, -30, -50, 0, false}});
     }
-    ExpectRows(*m1, {
-                        {"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
-                        {"100_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                        {"100_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                        {"100_03", 16, 2, 0, 0, 0, -40, 0, false},
-                        {"100_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                        {"100_04", 26, 1, 0, 0, 2, 0, 255, false},
-                        {"200_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                        {"200_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                        {"200_03", 560, 2, 0, 0, -40, -40, 0, false},
-                        {"200_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                        {"200_04", 570, 1, 0, 0, 0, 0, 255, false},
-                    });
-    ExpectRows(*m2, {
-                        {"speed2", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
-                        {"300_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                        {"300_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                        {"300_03", 16, 2, 0, 0, 0, -40, 0, false},
-                        {"300_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                        {"300_04", 26, 1, 0, 0, 2, 0, 255, false},
-                        {"400_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                        {"400_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                        {"400_03", 560, 2, 0, 0, 0, -40, 40, false},
-                        {"400_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                        {"400_04", 570, 1, 0, 0, 0, 0, 255, false},
-                    });
+    ExpectRows(*m1, {{"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false}});
+    ExpectFilter(*m1, "100", 12, {0, -40, 0}, kOpenBand, 2, false);
+    ExpectFilter(*m1, "200", 556, {-40, -40, 0}, kOpenBand, 0, false);
+    ExpectRows(*m2, {{"speed2", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false}});
+    ExpectFilter(*m2, "300", 12, {0, -40, 0}, kOpenBand, 2, false);
+    ExpectFilter(*m2, "400", 556, {0, -40, 40}, kOpenBand, 0, false);
     ExpectCoeff(*m1, "mod_coeff", 44, "Коэффициенты фильтра передатчика");
     ExpectCoeff(*m1, "demod_coeff", 588, "Коэффициенты фильтра приемника");
     ExpectCoeff(*m2, "mod2_coeff", 44, "Коэффициенты фильтра");
@@ -334,14 +307,10 @@ TEST(Hask1Doc, ModelTable)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.code);
         auto doc = NewDoc(r.code);
-        EXPECT_EQ(doc->ModelName, r.model);
-        EXPECT_EQ(doc->Name, std::string("Контроллер ") + r.model);
+        EXPECT_EQ(testsupport::MembersOf(*doc),
+                  (testsupport::TDocMembers{r.model, std::string("Контроллер ") + r.model, kBase, "Scheme ID:1.0.0.0",
+                                            0x159A6A, 0x258E3A, 31}));
         EXPECT_EQ(doc->GetPortNames(), r.ports);
-        EXPECT_EQ(doc->BaseAddress, kBase);
-        EXPECT_EQ(doc->ExpectedSchemeId, "Scheme ID:1.0.0.0");
-        EXPECT_EQ(doc->PuProtocolMask, 0x159A6Au);
-        EXPECT_EQ(doc->KpProtocolMask, 0x258E3Au);
-        EXPECT_EQ(doc->LogicKindMask, 31);
         EXPECT_EQ(doc->DeviceCount(), 20);
         EXPECT_EQ(doc->LogicChannelCount(), 20);
         EXPECT_EQ(doc->ApertureCount(), 50);
@@ -688,20 +657,13 @@ TEST(Hask1Doc, SavedFileStartsWithTheSegmentAndPeersReadIt)
                          "(0x200F8000, 0x200F8258)] else 1)' " +
                          Quote(dir / "saved.hex")),
               0);
-    ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "saved.hex") + " -intel -o " + Quote(dir / "other.hex") +
-                         " -intel -obs=32 >/dev/null 2>&1"),
-              0);
+    ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeHask1Doc(9);
     ScriptedPrompt prompt;
     other->Prompt = &prompt;
     other->LoadFromFile(dir / "other.hex");
     EXPECT_TRUE(prompt.Questions().empty());
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::memcmp(other->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(ImageDifference(*other, *doc), "");
 }
 
 TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
@@ -723,12 +685,7 @@ TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
         loaded->Prompt = &prompt;
         ScopedLogRecorder log;
         loaded->LoadFromFile(file);
-        for (int i = 0; i < doc->Image.BlockCount(); ++i) {
-            EXPECT_EQ(std::memcmp(loaded->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                                  static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                      0)
-                << i;
-        }
+        EXPECT_EQ(ImageDifference(*loaded, *doc), "");
     }
 }
 

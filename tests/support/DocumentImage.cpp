@@ -34,4 +34,36 @@ std::string IntelHexLines(const std::filesystem::path& file)
     return status == 0 ? out : std::string();
 }
 
+TDocMembers MembersOf(const TZumo2Doc& doc)
+{
+    return {doc.ModelName,      doc.Name,           doc.BaseAddress,  doc.ExpectedSchemeId,
+            doc.PuProtocolMask, doc.KpProtocolMask, doc.LogicKindMask};
+}
+
+void PrintTo(const TDocMembers& m, std::ostream* out)
+{
+    *out << m.ModelName << " / " << m.Name << " / base " << std::hex << m.BaseAddress << " / " << m.SchemeId
+         << " / Pu " << m.PuMask << " / Kp " << m.KpMask << " / kinds " << m.KindMask << std::dec;
+}
+
+int SrecRewrite(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    return RunCommand("srec_cat '" + from.string() + "' -intel -o '" + to.string() +
+                      "' -intel -obs=32 >/dev/null 2>&1");
+}
+
+std::string ImageDifference(const TDocument& a, const TDocument& b)
+{
+    if (a.Image.BlockCount() != b.Image.BlockCount()) return "block count";
+    for (int i = 0; i < a.Image.BlockCount(); ++i) {
+        const TMemoryBlock* x = a.Image.BlockByIndex(i);
+        const TMemoryBlock* y = b.Image.BlockByIndex(i);
+        const std::string block = "block " + std::to_string(i);
+        if (x->Size != y->Size) return block + " size";
+        for (int32_t k = 0; k < x->Size; ++k)
+            if (x->Data()[k] != y->Data()[k]) return block + " byte " + std::to_string(k);
+    }
+    return {};
+}
+
 } // namespace testsupport
