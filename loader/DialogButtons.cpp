@@ -1,0 +1,22 @@
+#include "loader/DialogButtons.h"
+
+#include <QDialog>
+#include <QPushButton>
+
+void ConnectDialogButtons(QDialog& dialog, std::initializer_list<TDialogButton> buttons, QPushButton* ok,
+                          std::function<bool()> canClose, QPushButton* cancel, std::function<void()> refresh)
+{
+    for (const TDialogButton& b : buttons) {
+        QObject::connect(b.Button, &QPushButton::clicked, &dialog, LibrarySlot([action = b.Action, refresh] {
+                             action();
+                             refresh();
+                         }));
+    }
+    QObject::connect(ok, &QPushButton::clicked, &dialog,
+                     LibrarySlot([&dialog, canClose = std::move(canClose), refresh] {
+                         const bool close = canClose();
+                         refresh();
+                         if (close) dialog.accept();
+                     }));
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, LibrarySlot([&dialog] { dialog.reject(); }));
+}
