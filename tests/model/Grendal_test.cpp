@@ -18,6 +18,7 @@
 
 using testsupport::ErrorOf;
 using testsupport::ImageDifference;
+using testsupport::QuestionsOfLoading;
 using testsupport::SrecRewrite;
 using testsupport::Hex;
 using testsupport::RunCommand;
@@ -276,10 +277,7 @@ TEST(GrendalDoc, SavedFileUsesSegmentRecordsAndPeersReadIt)
 
     ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeGrendalDoc();
-    ScriptedPrompt prompt;
-    other->Prompt = &prompt;
-    other->LoadFromFile(dir / "other.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
+    EXPECT_EQ(QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
     EXPECT_EQ(ImageDifference(*other, *doc), "");
 }
 
@@ -293,11 +291,8 @@ TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
     std::memcpy(header + 192, raw, sizeof raw);
     doc->SaveToFile(dir / "raw.hex");
     auto loaded = MakeGrendalDoc();
-    ScriptedPrompt none;
-    loaded->Prompt = &none;
-    loaded->LoadFromFile(dir / "raw.hex");
+    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "raw.hex"), std::vector<std::string>{});
     EXPECT_EQ(Hex(loaded->Image.BlockByIndex(0)->Data() + 192, 20), Hex(raw, 20));
-    EXPECT_TRUE(none.Questions().empty());
 
     std::mt19937 random(41);
     for (int i = 0; i < doc->Image.BlockCount(); ++i) {
@@ -334,10 +329,7 @@ TEST(GrendalDoc, DefaultCheckWithEverySlotInUse)
     }
     doc->SaveToFile(dir / "full.hex");
     auto loaded = MakeGrendalDoc();
-    ScriptedPrompt prompt;
-    loaded->Prompt = &prompt;
-    loaded->LoadFromFile(dir / "full.hex");
-    EXPECT_TRUE(prompt.Questions().empty()) << prompt.Questions().front();
+    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "full.hex"), std::vector<std::string>{});
     EXPECT_EQ(loaded->DeviceByIndex(199)->AddressField()->GetValue().ToInt32(), 200);
 }
 

@@ -18,6 +18,7 @@
 
 using testsupport::ErrorOf;
 using testsupport::ImageDifference;
+using testsupport::QuestionsOfLoading;
 using testsupport::SrecRewrite;
 using testsupport::Hex;
 using testsupport::RunCommand;
@@ -611,10 +612,7 @@ TEST(Hask1Device, ProtocolSlotsWithoutABlock)
     Set(*source->DeviceByIndex(3), "004", 35);
     source->SaveToFile(dir / "x.hex");
     auto loaded = MakeHask1Doc(6);
-    ScriptedPrompt prompt;
-    loaded->Prompt = &prompt;
-    loaded->LoadFromFile(dir / "x.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
+    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "x.hex"), std::vector<std::string>{});
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocolIndex(), 28);
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocol(), nullptr);
 }
@@ -693,10 +691,7 @@ TEST(Hask1Doc, SavedFileStartsWithTheSegmentAndPeersReadIt)
               0);
     ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeHask1Doc(9);
-    ScriptedPrompt prompt;
-    other->Prompt = &prompt;
-    other->LoadFromFile(dir / "other.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
+    EXPECT_EQ(QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
     EXPECT_EQ(ImageDifference(*other, *doc), "");
 }
 

@@ -1,5 +1,6 @@
 #include "tests/support/DocumentImage.h"
 
+#include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
 
 namespace testsupport {
@@ -44,6 +45,21 @@ void PrintTo(const TDocMembers& m, std::ostream* out)
 {
     *out << m.ModelName << " / " << m.Name << " / base " << std::hex << m.BaseAddress << " / " << m.SchemeId
          << " / Pu " << m.PuMask << " / Kp " << m.KpMask << " / kinds " << m.KindMask << std::dec;
+}
+
+std::vector<std::string> QuestionsOfLoading(TZumo2Doc& doc, const std::filesystem::path& file)
+{
+    ScriptedPrompt prompt;
+    IDefaultPrompt* const own = doc.Prompt;
+    doc.Prompt = &prompt;
+    try {
+        doc.LoadFromFile(file);
+    } catch (...) {
+        doc.Prompt = own;
+        throw;
+    }
+    doc.Prompt = own;
+    return prompt.Questions();
 }
 
 int SrecRewrite(const std::filesystem::path& from, const std::filesystem::path& to)

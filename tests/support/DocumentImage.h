@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -20,6 +21,9 @@ std::string AddressLines(const TDocument& doc);
 std::string IntelHexLines(const std::filesystem::path& file);
 // Rewrites a HEX file with srec_cat, 32 bytes a record; the command's exit status.
 int SrecRewrite(const std::filesystem::path& from, const std::filesystem::path& to);
+// Loads a parameter file into the document with a prompt that answers nothing (the
+// document's own prompt is put back after); the questions the load asked.
+std::vector<std::string> QuestionsOfLoading(TZumo2Doc& doc, const std::filesystem::path& file);
 // Where two documents' images first differ ("block N size" or "block N byte K"); empty
 // when every block holds the same bytes.
 std::string ImageDifference(const TDocument& a, const TDocument& b);
