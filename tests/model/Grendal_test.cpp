@@ -16,14 +16,15 @@
 #include <string>
 #include <vector>
 
+using testsupport::BytesAt;
 using testsupport::ErrorOf;
+using testsupport::Hex;
 using testsupport::ImageDifference;
 using testsupport::QuestionsOfLoading;
-using testsupport::SrecRewrite;
-using testsupport::Hex;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
+using testsupport::SrecRewrite;
 
 namespace {
 
@@ -32,13 +33,6 @@ std::unique_ptr<TGrendalDoc> NewDoc()
     std::unique_ptr<TGrendalDoc> doc(dynamic_cast<TGrendalDoc*>(MakeGrendalDoc().release()));
     doc->ResetDefaults();
     return doc;
-}
-
-std::string BytesAt(const TZumo2Doc& doc, uint32_t address, size_t count)
-{
-    std::vector<uint8_t> out(count);
-    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false)) << address;
-    return Hex(out.data(), out.size());
 }
 
 TField* FieldIn(const TFieldLst& list, const char* key)

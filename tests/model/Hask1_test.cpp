@@ -16,10 +16,8 @@
 #include <string>
 #include <vector>
 
+using testsupport::BytesAt;
 using testsupport::ErrorOf;
-using testsupport::ImageDifference;
-using testsupport::QuestionsOfLoading;
-using testsupport::SrecRewrite;
 using testsupport::Hex;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
@@ -38,15 +36,6 @@ std::unique_ptr<TZumo2Doc> NewDoc(int code)
 }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-// The bytes of the document at an absolute address.
-std::string BytesAt(const TZumo2Doc& doc, uint32_t address, size_t count)
-{
-    std::vector<uint8_t> out(count);
-    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false)) << std::hex
-                                                                                                  << address;
-    return Hex(out.data(), out.size());
-}
 
 TField* FieldIn(const TFieldLst& list, const char* key)
 {
@@ -612,7 +601,7 @@ TEST(Hask1Device, ProtocolSlotsWithoutABlock)
     Set(*source->DeviceByIndex(3), "004", 35);
     source->SaveToFile(dir / "x.hex");
     auto loaded = MakeHask1Doc(6);
-    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "x.hex"), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::QuestionsOfLoading(*loaded, dir / "x.hex"), std::vector<std::string>{});
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocolIndex(), 28);
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocol(), nullptr);
 }
@@ -689,10 +678,10 @@ TEST(Hask1Doc, SavedFileStartsWithTheSegmentAndPeersReadIt)
                          "(0x200F8000, 0x200F8258)] else 1)' " +
                          Quote(dir / "saved.hex")),
               0);
-    ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
+    ASSERT_EQ(testsupport::SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeHask1Doc(9);
-    EXPECT_EQ(QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
-    EXPECT_EQ(ImageDifference(*other, *doc), "");
+    EXPECT_EQ(testsupport::QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::ImageDifference(*other, *doc), "");
 }
 
 TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
@@ -714,7 +703,7 @@ TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
         loaded->Prompt = &prompt;
         ScopedLogRecorder log;
         loaded->LoadFromFile(file);
-        EXPECT_EQ(ImageDifference(*loaded, *doc), "");
+        EXPECT_EQ(testsupport::ImageDifference(*loaded, *doc), "");
     }
 }
 

@@ -2,6 +2,9 @@
 
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -45,6 +48,14 @@ void PrintTo(const TDocMembers& m, std::ostream* out)
 {
     *out << m.ModelName << " / " << m.Name << " / base " << std::hex << m.BaseAddress << " / " << m.SchemeId
          << " / Pu " << m.PuMask << " / Kp " << m.KpMask << " / kinds " << m.KindMask << std::dec;
+}
+
+std::string BytesAt(const TDocument& doc, uint32_t address, size_t count)
+{
+    std::vector<uint8_t> out(count);
+    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false))
+        << std::hex << address;
+    return Hex(out.data(), out.size());
 }
 
 std::vector<std::string> QuestionsOfLoading(TZumo2Doc& doc, const std::filesystem::path& file)

@@ -21,6 +21,9 @@ std::string AddressLines(const TDocument& doc);
 std::string IntelHexLines(const std::filesystem::path& file);
 // Rewrites a HEX file with srec_cat, 32 bytes a record; the command's exit status.
 int SrecRewrite(const std::filesystem::path& from, const std::filesystem::path& to);
+// The bytes of the document at an absolute address, as Hex writes them; a range outside
+// the image fails the test.
+std::string BytesAt(const TDocument& doc, uint32_t address, size_t count);
 // Loads a parameter file into the document with a prompt that answers nothing (the
 // document's own prompt is put back after); the questions the load asked.
 std::vector<std::string> QuestionsOfLoading(TZumo2Doc& doc, const std::filesystem::path& file);
