@@ -73,15 +73,7 @@ TScriptDialog::TScriptDialog(TScriptDialogModel& model, QWidget* parent) : QDial
     auto* top = new QHBoxLayout;
     top->addWidget(list_, 1);
     top->addWidget(panel_, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(add_);
-    buttons->addWidget(remove_);
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(buttons);
+    LayOutDialog(*this, top, {add_, remove_}, ok_, cancel_);
     resize(560, 380);
 
     Apply();

@@ -9,6 +9,7 @@
 #include <utility>
 
 class QDialog;
+class QLayout;
 class QPushButton;
 
 // fn as a slot of a library dialog: what it throws goes to the library's error display.
@@ -29,3 +30,8 @@ struct TDialogButton {
 // when it said yes; "Cancel" rejects it. Errors go to the library's error display.
 void ConnectDialogButtons(QDialog& dialog, std::initializer_list<TDialogButton> buttons, QPushButton* ok,
                           std::function<bool()> canClose, QPushButton* cancel, std::function<void()> refresh);
+
+// Lays out a list-editing dialog: `top` over a row of the tool buttons, a stretch, then
+// OK and Cancel.
+void LayOutDialog(QDialog& dialog, QLayout* top, std::initializer_list<QPushButton*> tools, QPushButton* ok,
+                  QPushButton* cancel);

@@ -211,14 +211,7 @@ void TfmParam::Build()
     auto* top = new QHBoxLayout;
     top->addWidget(list_);
     top->addWidget(panel_, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {add_, remove_, up_, down_}) buttons->addWidget(button);
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(buttons);
+    LayOutDialog(*this, top, {add_, remove_, up_, down_}, ok_, cancel_);
 }
 
 void TfmParam::Connect()
