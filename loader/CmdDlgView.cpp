@@ -1,6 +1,7 @@
 #include "loader/CmdDlgView.h"
 
 #include "configurator/widgets/WinUtils.h"
+#include "loader/DialogButtons.h"
 #include "loader/FExceptionInfo.h"
 #include "loader/FExceptionInfoView.h"
 #include "platform/ErrorDisplay.h"
@@ -23,12 +24,6 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 // The memo shows lines separated by LF; scripts keep CR LF.
 QString MemoText(const std::string& script) { return Q(platform::NormalizeLineBreaks(script)); }
 std::string ScriptText(QString memo) { return memo.replace("\n", "\r\n").toStdString(); }
-
-template <class Fn>
-auto Slot(Fn fn)
-{
-    return platform::Guarded(std::move(fn), &LibraryErrorDisplay());
-}
 
 } // namespace
 
@@ -78,15 +73,7 @@ TScriptDialog::TScriptDialog(TScriptDialogModel& model, QWidget* parent) : QDial
     auto* top = new QHBoxLayout;
     top->addWidget(list_, 1);
     top->addWidget(panel_, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(add_);
-    buttons->addWidget(remove_);
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(buttons);
+    LayOutDialog(*this, top, {add_, remove_}, ok_, cancel_);
     resize(560, 380);
 
     Apply();
@@ -95,31 +82,20 @@ TScriptDialog::TScriptDialog(TScriptDialogModel& model, QWidget* parent) : QDial
 
 void TScriptDialog::Connect()
 {
-    connect(list_, &QListWidget::currentRowChanged, this, Slot([this](int row) {
+    connect(list_, &QListWidget::currentRowChanged, this, LibrarySlot([this](int row) {
                 if (loading_) return;
                 model_.Select(row);
                 Apply();
             }));
-    connect(name_, &QLineEdit::textEdited, this, Slot([this](const QString& text) {
+    connect(name_, &QLineEdit::textEdited, this, LibrarySlot([this](const QString& text) {
                 if (!loading_) model_.SetNameText(text.toStdString());
             }));
-    connect(memo_, &QPlainTextEdit::textChanged, this, Slot([this] {
+    connect(memo_, &QPlainTextEdit::textChanged, this, LibrarySlot([this] {
                 if (!loading_) model_.SetScriptText(ScriptText(memo_->toPlainText()));
             }));
-    connect(add_, &QPushButton::clicked, this, Slot([this] {
-                model_.Add();
-                Apply();
-            }));
-    connect(remove_, &QPushButton::clicked, this, Slot([this] {
-                model_.Remove();
-                Apply();
-            }));
-    connect(ok_, &QPushButton::clicked, this, Slot([this] {
-                const bool saved = model_.Save();
-                Apply();
-                if (saved) accept();
-            }));
-    connect(cancel_, &QPushButton::clicked, this, Slot([this] { reject(); }));
+    ConnectDialogButtons(
+        *this, {{add_, [this] { model_.Add(); }}, {remove_, [this] { model_.Remove(); }}}, ok_,
+        [this] { return model_.Save(); }, cancel_, [this] { Apply(); });
 }
 
 void TScriptDialog::Apply()

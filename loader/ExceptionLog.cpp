@@ -551,17 +551,28 @@ void SetActiveControlSource(TActiveControlSource source)
 
 // --- Stacks --------------------------------------------------------------------------
 
-std::optional<TThrowStack> RecordedStack(const std::exception_ptr& error)
+namespace {
+
+// The exception object an error holds, the key of its tracking entry; none for no error
+// or one that is no std::exception.
+const std::exception* ThrownObject(const std::exception_ptr& error) noexcept
 {
-    if (!error) return std::nullopt;
-    const std::exception* key = nullptr;
+    if (!error) return nullptr;
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
-        key = &e;
+        return &e;
     } catch (...) {
-        return std::nullopt;
     }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<TThrowStack> RecordedStack(const std::exception_ptr& error)
+{
+    const std::exception* key = ThrownObject(error);
+    if (!key) return std::nullopt;
     TTracking& tracking = Tracking();
     std::lock_guard<std::mutex> lock(tracking.lock);
     for (const auto& [object, entry] : tracking.live)
@@ -720,14 +731,7 @@ void LogException(const std::exception_ptr& error) noexcept
     NotifierScope scope;
     if (!scope.Entered() || !g_active.load() || WatchWriteInProgress() || !error) return;
     try {
-        const std::exception* key = nullptr;
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            key = &e;
-        } catch (...) {
-        }
-        if (key) {
+        if (const std::exception* key = ThrownObject(error)) {
             TTracking& tracking = Tracking();
             std::lock_guard<std::mutex> lock(tracking.lock);
             for (const auto& [object, entry] : tracking.live)

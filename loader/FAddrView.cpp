@@ -1,5 +1,6 @@
 #include "loader/FAddrView.h"
 
+#include "loader/DialogButtons.h"
 #include "loader/FExceptionInfo.h"
 #include "loader/FExceptionInfoView.h"
 #include "platform/ErrorDisplay.h"
@@ -18,12 +19,6 @@
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-template <class Fn>
-auto Slot(Fn fn)
-{
-    return platform::Guarded(std::move(fn), &LibraryErrorDisplay());
-}
 
 QSpinBox* SpinBox(const char* name, int base, int value)
 {
@@ -79,13 +74,13 @@ TfmAddr::TfmAddr(TfmAddrModel& model, QWidget* parent) : QDialog(parent), model_
     adjustSize();
     if (parent) move(CentredLeft(parent, width()), parent->y() + (parent->height() - height()) / 2);
 
-    connect(ok, &QPushButton::clicked, this, Slot([this] {
+    connect(ok, &QPushButton::clicked, this, LibrarySlot([this] {
                 model_.SetStart(addr_->value());
                 model_.SetCount(count_->value());
                 model_.SetUnitIndex(length_->currentIndex());
                 accept();
             }));
-    connect(cancel, &QPushButton::clicked, this, Slot([this] { reject(); }));
+    connect(cancel, &QPushButton::clicked, this, LibrarySlot([this] { reject(); }));
 }
 
 void TfmAddr::showEvent(QShowEvent* event)

@@ -1,6 +1,7 @@
 #include "loader/FParamView.h"
 
 #include "configurator/widgets/WinUtils.h"
+#include "loader/DialogButtons.h"
 #include "loader/FExceptionInfo.h"
 #include "loader/FExceptionInfoView.h"
 #include "loader/CmdDlgView.h"
@@ -26,12 +27,6 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 QString U(const char* text) { return QString::fromUtf8(text); }
-
-template <class Fn>
-auto Slot(Fn fn)
-{
-    return platform::Guarded(std::move(fn), &LibraryErrorDisplay());
-}
 
 QLineEdit* Edit(const char* name)
 {
@@ -216,60 +211,36 @@ void TfmParam::Build()
     auto* top = new QHBoxLayout;
     top->addWidget(list_);
     top->addWidget(panel_, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {add_, remove_, up_, down_}) buttons->addWidget(button);
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(buttons);
+    LayOutDialog(*this, top, {add_, remove_, up_, down_}, ok_, cancel_);
 }
 
 void TfmParam::Connect()
 {
     const auto changed = [this](auto&&...) { Changed(); };
-    connect(name_, &QLineEdit::textEdited, this, Slot(changed));
-    connect(host_, &QLineEdit::textEdited, this, Slot(changed));
-    connect(ipPort_, &QLineEdit::textEdited, this, Slot(changed));
-    connect(period_, &QLineEdit::textEdited, this, Slot(changed));
+    connect(name_, &QLineEdit::textEdited, this, LibrarySlot(changed));
+    connect(host_, &QLineEdit::textEdited, this, LibrarySlot(changed));
+    connect(ipPort_, &QLineEdit::textEdited, this, LibrarySlot(changed));
+    connect(period_, &QLineEdit::textEdited, this, LibrarySlot(changed));
     for (QComboBox* combo : {type_, connection_, baud_, script_})
-        connect(combo, &QComboBox::currentIndexChanged, this, Slot(changed));
-    connect(scriptBaud_, &QComboBox::editTextChanged, this, Slot(changed));
-    for (QCheckBox* box : {udp_, tftp_, handshake_}) connect(box, &QCheckBox::toggled, this, Slot(changed));
-    connect(retry_, &QSpinBox::valueChanged, this, Slot(changed));
+        connect(combo, &QComboBox::currentIndexChanged, this, LibrarySlot(changed));
+    connect(scriptBaud_, &QComboBox::editTextChanged, this, LibrarySlot(changed));
+    for (QCheckBox* box : {udp_, tftp_, handshake_}) connect(box, &QCheckBox::toggled, this, LibrarySlot(changed));
+    connect(retry_, &QSpinBox::valueChanged, this, LibrarySlot(changed));
 
-    connect(list_, &QListWidget::currentRowChanged, this, Slot([this](int row) {
+    connect(list_, &QListWidget::currentRowChanged, this, LibrarySlot([this](int row) {
                 if (loading_) return;
                 model_.SetItemIndex(row);
                 Apply();
             }));
-    connect(add_, &QPushButton::clicked, this, Slot([this] {
-                model_.Add();
-                Apply();
-            }));
-    connect(remove_, &QPushButton::clicked, this, Slot([this] {
-                model_.Remove();
-                Apply();
-            }));
-    connect(up_, &QPushButton::clicked, this, Slot([this] {
-                model_.Up();
-                Apply();
-            }));
-    connect(down_, &QPushButton::clicked, this, Slot([this] {
-                model_.Down();
-                Apply();
-            }));
-    connect(editScripts_, &QPushButton::clicked, this, Slot([this] {
-                model_.EditScripts(ScriptFormView());
-                Apply();
-            }));
-    connect(ok_, &QPushButton::clicked, this, Slot([this] {
-                const bool ok = model_.CanClose();
-                Apply();
-                if (ok) accept();
-            }));
-    connect(cancel_, &QPushButton::clicked, this, Slot([this] { reject(); }));
+    ConnectDialogButtons(*this,
+                         {
+                             {add_, [this] { model_.Add(); }},
+                             {remove_, [this] { model_.Remove(); }},
+                             {up_, [this] { model_.Up(); }},
+                             {down_, [this] { model_.Down(); }},
+                             {editScripts_, [this] { model_.EditScripts(ScriptFormView()); }},
+                         },
+                         ok_, [this] { return model_.CanClose(); }, cancel_, [this] { Apply(); });
 }
 
 void TfmParam::Changed()

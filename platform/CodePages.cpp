@@ -148,26 +148,24 @@ std::string FromUtf8(std::string_view utf8, CodePage page)
     return out;
 }
 
-std::string OemToAnsi(std::string_view bytes)
+namespace {
+
+// Bytes of one code page as the bytes of another, '?' for a character the other lacks.
+std::string Recode(std::string_view bytes, CodePage from, CodePage to)
 {
     std::string out;
     out.reserve(bytes.size());
     for (char c : bytes) {
-        const int b = ReverseLookup(ByteToChar(static_cast<uint8_t>(c), CodePage::Oem), CodePage::Ansi);
+        const int b = ReverseLookup(ByteToChar(static_cast<uint8_t>(c), from), to);
         out += b < 0 ? '?' : static_cast<char>(b);
     }
     return out;
 }
 
-std::string AnsiToOem(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        const int b = ReverseLookup(ByteToChar(static_cast<uint8_t>(c), CodePage::Ansi), CodePage::Oem);
-        out += b < 0 ? '?' : static_cast<char>(b);
-    }
-    return out;
-}
+} // namespace
+
+std::string OemToAnsi(std::string_view bytes) { return Recode(bytes, CodePage::Oem, CodePage::Ansi); }
+
+std::string AnsiToOem(std::string_view bytes) { return Recode(bytes, CodePage::Ansi, CodePage::Oem); }
 
 } // namespace platform

@@ -169,12 +169,26 @@ void ScriptedDialogService::SetAnswer(size_t index, const std::string& answer)
     records_[index].answer = answer;
 }
 
-MsgResult ScriptedDialogService::DoMessageBox(const MessageBoxRequest& request)
+namespace {
+
+// A record of a dialog of the kind with its owner; the caller adds the request.
+DialogRecord NewRecord(DialogKind kind, HWND owner)
 {
     DialogRecord record;
-    record.kind = DialogKind::MessageBox;
+    record.kind = kind;
+    record.owner = owner;
+    return record;
+}
+
+// The readable answer of a dialog that gives a text: the text quoted, or "cancel".
+std::string TextAnswer(const std::string* text) { return text ? "\"" + *text + "\"" : "cancel"; }
+
+} // namespace
+
+MsgResult ScriptedDialogService::DoMessageBox(const MessageBoxRequest& request)
+{
+    DialogRecord record = NewRecord(DialogKind::MessageBox, request.owner);
     record.box = request;
-    record.owner = request.owner;
     const auto offered = ButtonResults(request.buttons);
     size_t index = 0;
     const auto answer = Take(std::move(record), index, [&](const Answer& a) {
@@ -187,36 +201,30 @@ MsgResult ScriptedDialogService::DoMessageBox(const MessageBoxRequest& request)
 
 FileDialogResult ScriptedDialogService::DoFileDialog(const FileDialogRequest& request)
 {
-    DialogRecord record;
-    record.kind = DialogKind::FileDialog;
+    DialogRecord record = NewRecord(DialogKind::FileDialog, request.owner);
     record.file = request;
-    record.owner = request.owner;
     size_t index = 0;
     const auto answer = Take(std::move(record), index);
     const FileDialogResult result = answer ? answer->file : FileDialogResult{};
-    SetAnswer(index, result.accepted ? "\"" + result.fileName + "\"" : "cancel");
+    SetAnswer(index, TextAnswer(result.accepted ? &result.fileName : nullptr));
     return result;
 }
 
 std::optional<std::string> ScriptedDialogService::DoInputQuery(const InputRequest& request)
 {
-    DialogRecord record;
-    record.kind = DialogKind::InputQuery;
+    DialogRecord record = NewRecord(DialogKind::InputQuery, request.owner);
     record.input = request;
-    record.owner = request.owner;
     size_t index = 0;
     const auto answer = Take(std::move(record), index);
     std::optional<std::string> result = answer ? answer->input : std::nullopt;
-    SetAnswer(index, result ? "\"" + *result + "\"" : "cancel");
+    SetAnswer(index, TextAnswer(result ? &*result : nullptr));
     return result;
 }
 
 MsgResult ScriptedDialogService::DoShowForm(const FormRequest& request)
 {
-    DialogRecord record;
-    record.kind = DialogKind::Form;
+    DialogRecord record = NewRecord(DialogKind::Form, request.owner);
     record.form = request.model ? request.model->FormName() : std::string();
-    record.owner = request.owner;
     size_t index = 0;
     const auto answer = Take(std::move(record), index);
     MsgResult result = MsgResult::Cancel;
@@ -258,10 +266,8 @@ private:
 
 std::unique_ptr<WaitWindow> ScriptedDialogService::DoShowWaitWindow(const WaitWindowRequest& request)
 {
-    DialogRecord record;
-    record.kind = DialogKind::WaitWindow;
+    DialogRecord record = NewRecord(DialogKind::WaitWindow, request.owner);
     record.wait = request;
-    record.owner = request.owner;
     size_t index = 0;
     const auto answer = Take(std::move(record), index);
     const int polls = answer ? answer->polls : 0;

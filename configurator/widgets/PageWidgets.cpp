@@ -9,55 +9,49 @@
 #include <QGroupBox>
 #include <QLabel>
 
-QLabel* NewLabel(QWidget* parent, const char* name, const QString& text)
+#include <utility>
+
+namespace {
+
+// A widget of class W made with the arguments and named for lookups and tests.
+template <class W, class... Args>
+W* Named(const char* name, Args&&... args)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
+    auto* widget = new W(std::forward<Args>(args)...);
+    widget->setObjectName(name);
+    return widget;
 }
+
+} // namespace
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text) { return Named<QLabel>(name, text, parent); }
 
 QCheckBox* NewCheck(QWidget* parent, const char* name, const QString& text)
 {
-    auto* check = new QCheckBox(text, parent);
-    check->setObjectName(name);
-    return check;
+    return Named<QCheckBox>(name, text, parent);
 }
 
-QComboBox* NewCombo(QWidget* parent, const char* name)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    return combo;
-}
+QComboBox* NewCombo(QWidget* parent, const char* name) { return Named<QComboBox>(name, parent); }
 
 TSpinEdit* NewSpin(QWidget* parent, const char* name, double minimum, double maximum)
 {
-    auto* spin = new TSpinEdit(parent);
-    spin->setObjectName(name);
+    auto* spin = Named<TSpinEdit>(name, parent);
     if (minimum < maximum) spin->SetDesignedRange(minimum, maximum);
     return spin;
 }
 
 TRadioGroup* NewRadioGroup(QWidget* parent, const char* name, const QString& title, const QStringList& items)
 {
-    auto* group = new TRadioGroup(title, parent);
-    group->setObjectName(name);
+    auto* group = Named<TRadioGroup>(name, title, parent);
     group->SetItems(items);
     return group;
 }
 
-TIPAddressEdit* NewIPEdit(QWidget* parent, const char* name)
-{
-    auto* edit = new TIPAddressEdit(parent);
-    edit->setObjectName(name);
-    return edit;
-}
+TIPAddressEdit* NewIPEdit(QWidget* parent, const char* name) { return Named<TIPAddressEdit>(name, parent); }
 
 QGroupBox* NewGroup(QWidget* parent, const char* name, const QString& title)
 {
-    auto* group = new QGroupBox(title, parent);
-    group->setObjectName(name);
-    return group;
+    return Named<QGroupBox>(name, title, parent);
 }
 
 void FillCombo(QComboBox* combo, const TPickList& items)

@@ -17,6 +17,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
+#include "tests/loader/SettingsOperation.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/Pty.h"
@@ -181,24 +182,11 @@ TEST_F(LoaderExportsTest, SettingsOkRenamesAndReturnsTheSelectedIndex)
 {
     Devices("Name=A;ioType=iotSerial\nName=B;ioType=iotSerial\nName=C;ioType=iotSerial");
     WriteFile(core->LogFileName(), "kept");
-    script->PushForm([](FormModel& form) {
-        auto& model = dynamic_cast<TfmParamModel&>(form);
-        EXPECT_EQ(model.ItemIndex(), 1);
-        model.SetItemIndex(2);
-        TParamControls values = model.Controls();
-        values.Name = "Новый";
-        model.OnParamsChange(values);
-        return MsgResult::OK;
-    });
-    TBlockList list;
-    list.AddInteger(7);
-    TBlockList* host = &list;
-    EXPECT_EQ(Invoke(opSettings, 1, &host), -1);
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.Integer(0), 2);
-    const std::vector<std::string> lines = core->DeviceLines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(GetParam(lines[2], "Name"), "Новый");
+    const settingsop::TRenameCase rename = {1, 2, "Новый"};
+    settingsop::PushRename(script, rename);
+    ASSERT_NO_FATAL_FAILURE(settingsop::ExpectSelected(
+        [this](int32_t op, int32_t device, TBlockList** result) { return Invoke(op, device, result); }, rename));
+    ASSERT_NO_FATAL_FAILURE(settingsop::ExpectRenamed(core->DeviceLines(), 3, rename));
     EXPECT_TRUE(core->SessionChanged());
     EXPECT_EQ(ReadFile(core->LogFileName()).rfind("kept", 0), 0u) << "op 0 keeps the log file";
 }

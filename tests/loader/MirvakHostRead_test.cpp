@@ -7,9 +7,7 @@
 
 #include "loader/FAddr.h"
 #include "loader/LoaderRead.h"
-#include "tests/sim/ControllerSim.h"
-#include "tests/sim/SimBootloader.h"
-#include "tests/sim/SimMemory.h"
+#include "tests/sim/SimDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -92,32 +90,6 @@ DeviceOptions On(Link link, bool handshake = false, std::string script = {}, boo
 {
     return DeviceOptions{link, handshake, std::move(script), bootloader};
 }
-
-// The simulated controller with the memory of one chip.
-struct SimDevice {
-    explicit SimDevice(const std::string& chip) : memory(*sim::FindChipProfile(chip))
-    {
-        controller.SetHandler([this](const std::string& pdu) { return memory.Answer(pdu); });
-    }
-    ~SimDevice()
-    {
-        controller.Stop();
-        for (const std::string& error : memory.ProtocolErrors()) ADD_FAILURE() << "protocol error: " << error;
-    }
-    SimDevice(const SimDevice&) = delete;
-    SimDevice& operator=(const SimDevice&) = delete;
-
-    // Answers the handshake's probes with the chip's id.
-    void AttachBootloader()
-    {
-        bootloader.emplace(memory.Profile().byteId);
-        bootloader->Attach(controller);
-    }
-
-    sim::SimMemory memory;
-    sim::ControllerSim controller;
-    std::optional<sim::SimBootloader> bootloader; // outlives the simulator's run
-};
 
 class ReadHost : public testhost::MirvakHost {
 protected:
@@ -239,7 +211,7 @@ protected:
         EXPECT_TRUE(ReadFile(python) == bytes) << "intelhex sees other bytes";
     }
 
-    std::optional<SimDevice> device;
+    std::optional<sim::SimDevice> device;
     uint16_t port = 0;
 };
 

@@ -2,6 +2,7 @@
 // QuickSend and the direct I/O.
 
 #include "tests/loader/MirvakHost.h"
+#include "tests/loader/SettingsOperation.h"
 
 #include "loader/FParam.h"
 #include "loader/StrRoutines.h"
@@ -52,36 +53,16 @@ TEST_F(MirvakHost, RefusedOperationsShowOneBoxAndDeleteTheLog)
     EXPECT_EQ(Invoke(20, 0, nullptr), 0);
 }
 
-// The library's settings form, edited by a scripted handler: the model is the library's
-// own object, whose type this executable knows from the same sources.
-TfmParamModel& ParamModel(FormModel& form)
-{
-    EXPECT_EQ(form.FormName(), "TfmParam");
-    return static_cast<TfmParamModel&>(form);
-}
-
 TEST_F(MirvakHost, SettingsOkSelectsRenamesAndAsksAtUnload)
 {
     WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B\nName=C");
     Load();
-    script->PushForm([](FormModel& form) {
-        TfmParamModel& model = ParamModel(form);
-        EXPECT_EQ(model.ItemIndex(), 0);
-        model.SetItemIndex(2);
-        TParamControls values = model.Controls();
-        values.Name = "Новый";
-        model.OnParamsChange(values);
-        return MsgResult::OK;
-    });
-    TBlockList list;
-    list.AddInteger(7);
-    TBlockList* host = &list;
-    EXPECT_EQ(Invoke(opSettings, 0, &host), -1);
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.Integer(0), 2);
-    const std::vector<std::string> lines = SplitString('\n', platform::AnsiToUtf8(getDevices("")));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(GetParam(lines[2], "Name"), "Новый");
+    const settingsop::TRenameCase rename = {0, 2, "Новый"};
+    settingsop::PushRename(script, rename);
+    ASSERT_NO_FATAL_FAILURE(settingsop::ExpectSelected(
+        [this](int32_t op, int32_t device, TBlockList** result) { return Invoke(op, device, result); }, rename));
+    ASSERT_NO_FATAL_FAILURE(
+        settingsop::ExpectRenamed(SplitString('\n', platform::AnsiToUtf8(getDevices(""))), 3, rename));
 
     script->PushAnswer(MsgResult::No);
     Unload();

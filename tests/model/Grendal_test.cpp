@@ -1,4 +1,5 @@
 #include "model/uGrendal.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
@@ -15,11 +16,15 @@
 #include <string>
 #include <vector>
 
+using testsupport::BytesAt;
 using testsupport::ErrorOf;
 using testsupport::Hex;
+using testsupport::ImageDifference;
+using testsupport::QuestionsOfLoading;
 using testsupport::RunCommand;
 using testsupport::ScopedLogRecorder;
 using testsupport::ScriptedPrompt;
+using testsupport::SrecRewrite;
 
 namespace {
 
@@ -28,13 +33,6 @@ std::unique_ptr<TGrendalDoc> NewDoc()
     std::unique_ptr<TGrendalDoc> doc(dynamic_cast<TGrendalDoc*>(MakeGrendalDoc().release()));
     doc->ResetDefaults();
     return doc;
-}
-
-std::string BytesAt(const TZumo2Doc& doc, uint32_t address, size_t count)
-{
-    std::vector<uint8_t> out(count);
-    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false)) << address;
-    return Hex(out.data(), out.size());
 }
 
 TField* FieldIn(const TFieldLst& list, const char* key)
@@ -62,13 +60,8 @@ std::vector<std::string> FileLines(const std::filesystem::path& file)
 TEST(GrendalDoc, MembersPortsAndCounts)
 {
     auto doc = NewDoc();
-    EXPECT_EQ(doc->ModelName, "Tramel-5141");
-    EXPECT_EQ(doc->Name, "Контроллер Tramel-5141");
-    EXPECT_EQ(doc->BaseAddress, 0u);
-    EXPECT_EQ(doc->ExpectedSchemeId, "Scheme ID:1.0.0.0");
-    EXPECT_EQ(doc->PuProtocolMask, 6u);
-    EXPECT_EQ(doc->KpProtocolMask, 0xA6186u);
-    EXPECT_EQ(doc->LogicKindMask, 127);
+    EXPECT_EQ(testsupport::MembersOf(*doc), (testsupport::TDocMembers{"Tramel-5141", "Контроллер Tramel-5141", 0,
+                                                                      "Scheme ID:1.0.0.0", 6, 0xA6186, 127}));
     EXPECT_EQ(doc->GetPortNames(), (std::vector<std::string>{"COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "LAN1",
                                                               "LAN2", "LAN1 или LAN2"}));
     ASSERT_EQ(doc->COMPortCount(), 6);
@@ -276,20 +269,10 @@ TEST(GrendalDoc, SavedFileUsesSegmentRecordsAndPeersReadIt)
                          Quote(dir / "saved.hex") + " " + Quote(dir / "image.bin")),
               0);
 
-    ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "saved.hex") + " -intel -o " + Quote(dir / "other.hex") +
-                         " -intel -obs=32 >/dev/null 2>&1"),
-              0);
+    ASSERT_EQ(SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeGrendalDoc();
-    ScriptedPrompt prompt;
-    other->Prompt = &prompt;
-    other->LoadFromFile(dir / "other.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::memcmp(other->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
+    EXPECT_EQ(ImageDifference(*other, *doc), "");
 }
 
 TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
@@ -302,11 +285,8 @@ TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
     std::memcpy(header + 192, raw, sizeof raw);
     doc->SaveToFile(dir / "raw.hex");
     auto loaded = MakeGrendalDoc();
-    ScriptedPrompt none;
-    loaded->Prompt = &none;
-    loaded->LoadFromFile(dir / "raw.hex");
+    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "raw.hex"), std::vector<std::string>{});
     EXPECT_EQ(Hex(loaded->Image.BlockByIndex(0)->Data() + 192, 20), Hex(raw, 20));
-    EXPECT_TRUE(none.Questions().empty());
 
     std::mt19937 random(41);
     for (int i = 0; i < doc->Image.BlockCount(); ++i) {
@@ -320,12 +300,7 @@ TEST(GrendalDoc, RawTextAndRandomImageRoundTrip)
     again->Prompt = &prompt;
     ScopedLogRecorder log;
     again->LoadFromFile(dir / "random.hex");
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::memcmp(again->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(ImageDifference(*again, *doc), "");
 }
 
 TEST(GrendalDoc, DefaultCheckWithEverySlotInUse)
@@ -348,10 +323,7 @@ TEST(GrendalDoc, DefaultCheckWithEverySlotInUse)
     }
     doc->SaveToFile(dir / "full.hex");
     auto loaded = MakeGrendalDoc();
-    ScriptedPrompt prompt;
-    loaded->Prompt = &prompt;
-    loaded->LoadFromFile(dir / "full.hex");
-    EXPECT_TRUE(prompt.Questions().empty()) << prompt.Questions().front();
+    EXPECT_EQ(QuestionsOfLoading(*loaded, dir / "full.hex"), std::vector<std::string>{});
     EXPECT_EQ(loaded->DeviceByIndex(199)->AddressField()->GetValue().ToInt32(), 200);
 }
 

@@ -1,4 +1,5 @@
 #include "model/uHask1.h"
+#include "tests/support/DocumentImage.h"
 #include "tests/support/LayoutAudit.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+using testsupport::BytesAt;
 using testsupport::ErrorOf;
 using testsupport::Hex;
 using testsupport::RunCommand;
@@ -33,15 +36,6 @@ std::unique_ptr<TZumo2Doc> NewDoc(int code)
 }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-// The bytes of the document at an absolute address.
-std::string BytesAt(const TZumo2Doc& doc, uint32_t address, size_t count)
-{
-    std::vector<uint8_t> out(count);
-    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false)) << std::hex
-                                                                                                  << address;
-    return Hex(out.data(), out.size());
-}
 
 TField* FieldIn(const TFieldLst& list, const char* key)
 {
@@ -98,16 +92,67 @@ void ExpectFlags(const TFieldLst& list, int32_t offset, std::initializer_list<co
     }
 }
 
-void ExpectCoeff(const TFieldLst& modem, const char* key, int32_t offset, const char* name)
+// Coefficient tables of a modem, 512 bytes each: key, offset, caption.
+struct TCoeffRow {
+    const char* Key;
+    int32_t Offset;
+    const char* Name;
+};
+
+void ExpectCoeffs(const TFieldLst& modem, std::initializer_list<TCoeffRow> rows)
 {
-    auto* table = modem.Find<TFiltrKf>(key);
-    ASSERT_NE(table, nullptr) << key;
-    EXPECT_EQ(table->Offset, offset) << key;
-    EXPECT_EQ(table->Size, 512) << key;
-    EXPECT_EQ(table->Name, name) << key;
+    for (const TCoeffRow& r : rows) {
+        auto* table = modem.Find<TFiltrKf>(r.Key);
+        EXPECT_NE(table, nullptr) << r.Key;
+        if (!table) continue;
+        EXPECT_EQ(table->Offset, r.Offset) << r.Key;
+        EXPECT_EQ(table->Size, 512) << r.Key;
+        EXPECT_EQ(table->Name, r.Name) << r.Key;
+    }
 }
 
 const int32_t W = 65535;
+
+// A level field: default and limits.
+struct TLevel {
+    int32_t Default, Min, Max;
+};
+
+// The band edges Fstop1, Fpass1, Fpass2, Fstop2 of one filter.
+using TEdges = std::array<int32_t, 4>;
+constexpr TEdges kOpenBand = {0, 0, 0, 0};
+constexpr TEdges kVoiceBand = {150, 300, 2200, 2350};
+
+// One filter of a modem table from `At` on: <Prefix>_01 and _02 (1300 and 2100, 0..8000),
+// the level _03, the four band edges, and the byte _04 (never CheckDefault).
+struct TFilterRow {
+    const char* Prefix;
+    int32_t At;
+    TLevel Level;
+    TEdges Edges;
+    int32_t Last;
+    bool Checked;
+};
+
+void ExpectFilters(const TFieldLst& list, std::initializer_list<TFilterRow> filters)
+{
+    for (const TFilterRow& f : filters) {
+        const std::string p = f.Prefix;
+        const std::string keys[] = {p + "_01", p + "_02", p + "_03", p + "_Fstop1", p + "_Fpass1", p + "_Fpass2",
+                                    p + "_Fstop2", p + "_04"};
+        ExpectRows(list, {
+                             {keys[0].c_str(), f.At, 2, 0, 0, 1300, 0, 8000, f.Checked},
+                             {keys[1].c_str(), f.At + 2, 2, 0, 0, 2100, 0, 8000, f.Checked},
+                             {keys[2].c_str(), f.At + 4, 2, 0, 0, f.Level.Default, f.Level.Min, f.Level.Max,
+                              f.Checked},
+                             {keys[3].c_str(), f.At + 6, 2, 0, 0, f.Edges[0], 0, W, f.Checked},
+                             {keys[4].c_str(), f.At + 8, 2, 0, 0, f.Edges[1], 0, W, f.Checked},
+                             {keys[5].c_str(), f.At + 10, 2, 0, 0, f.Edges[2], 0, W, f.Checked},
+                             {keys[6].c_str(), f.At + 12, 2, 0, 0, f.Edges[3], 0, W, f.Checked},
+                             {keys[7].c_str(), f.At + 14, 1, 0, 0, f.Last, 0, 255, false},
+                         });
+    }
+}
 
 } // namespace
 
@@ -127,41 +172,15 @@ TEST(Hask1Modem, SingleModemFollowsItsTable)
     ExpectRows(*m, {
                        {"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
                        {"002", 8, 2, 0, 0, -30, -50, 0, false},
-                       {"100_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                       {"100_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                       {"100_03", 16, 2, 0, 0, 0, -40, 0, false},
-                       {"100_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                       {"100_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                       {"100_04", 26, 1, 0, 0, 2, 0, 255, false},
-                       {"200_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                       {"200_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                       {"200_03", 560, 2, 0, 0, -40, -40, 0, false},
-                       {"200_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                       {"200_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                       {"200_04", 570, 1, 0, 0, 0, 0, 255, false},
                        {"speed2", 1100, 4, 0, 0, 0, 0, 0x7FFFFFFF, true},
                        {"012", 1108, 2, 0, 0, -30, -50, 0, true},
-                       {"300_01", 1112, 2, 0, 0, 1300, 0, 8000, true},
-                       {"300_02", 1114, 2, 0, 0, 2100, 0, 8000, true},
-                       {"300_03", 1116, 2, 0, 0, 0, -40, 40, true},
-                       {"300_Fstop1", 1118, 2, 0, 0, 150, 0, W, true},
-                       {"300_Fpass1", 1120, 2, 0, 0, 300, 0, W, true},
-                       {"300_Fpass2", 1122, 2, 0, 0, 2200, 0, W, true},
-                       {"300_Fstop2", 1124, 2, 0, 0, 2350, 0, W, true},
-                       {"300_04", 1126, 1, 0, 0, 2, 0, 255, false},
-                       {"400_01", 1656, 2, 0, 0, 1300, 0, 8000, true},
-                       {"400_02", 1658, 2, 0, 0, 2100, 0, 8000, true},
-                       {"400_03", 1660, 2, 0, 0, 0, -40, 40, true},
-                       {"400_Fstop1", 1662, 2, 0, 0, 150, 0, W, true},
-                       {"400_Fpass1", 1664, 2, 0, 0, 300, 0, W, true},
-                       {"400_Fpass2", 1666, 2, 0, 0, 2200, 0, W, true},
-                       {"400_Fstop2", 1668, 2, 0, 0, 2350, 0, W, true},
-                       {"400_04", 1670, 1, 0, 0, 0, 0, 255, false},
                    });
+    ExpectFilters(*m, {
+                          {"100", 12, {0, -40, 0}, kOpenBand, 2, false},
+                          {"200", 556, {-40, -40, 0}, kOpenBand, 0, false},
+                          {"300", 1112, {0, -40, 40}, kVoiceBand, 2, true},
+                          {"400", 1656, {0, -40, 40}, kVoiceBand, 0, true},
+                      });
     ExpectFlags(*m, 4, {"001_00", "001_01", "001_02", "001_03", "001_04", "001_05", "001_06"}, 0, false);
     ExpectFlags(*m, 4, {"001_07", "001_08", "001_10", "001_11"}, 7, true);
     EXPECT_FALSE(m->Contains("001_09")) << "bits 9 and 10 are keyed 001_10 and 001_11";
@@ -169,10 +188,12 @@ TEST(Hask1Modem, SingleModemFollowsItsTable)
                 {"011_00", "011_01", "011_02", "011_03", "011_04", "011_05", "011_06", "011_07", "011_08", "011_10",
                  "011_11"},
                 0, true);
-    ExpectCoeff(*m, "mod_coeff", 44, "Коэффициенты фильтра передатчика");
-    ExpectCoeff(*m, "demod_coeff", 588, "Коэффициенты фильтра приемника");
-    ExpectCoeff(*m, "mod2_coeff", 1144, "Коэффициенты фильтра");
-    ExpectCoeff(*m, "demod2_coeff", 1688, "Коэффициенты фильтра");
+    ExpectCoeffs(*m, {
+                         {"mod_coeff", 44, "Коэффициенты фильтра передатчика"},
+                         {"demod_coeff", 588, "Коэффициенты фильтра приемника"},
+                         {"mod2_coeff", 1144, "Коэффициенты фильтра"},
+                         {"demod2_coeff", 1688, "Коэффициенты фильтра"},
+                     });
 }
 
 TEST(Hask1Modem, TwoModemsShareOneLayoutUnderTheirOwnKeys)
@@ -194,48 +215,24 @@ TEST(Hask1Modem, TwoModemsShareOneLayoutUnderTheirOwnKeys)
         ExpectFlags(*m, 4, {"007", "008", "010", "011"}, 7, true);
         ExpectRows(*m, {{"032", 8, 2, 0, 0, -30, -50, 0, false}});
     }
-    ExpectRows(*m1, {
-                        {"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
-                        {"100_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                        {"100_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                        {"100_03", 16, 2, 0, 0, 0, -40, 0, false},
-                        {"100_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                        {"100_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                        {"100_04", 26, 1, 0, 0, 2, 0, 255, false},
-                        {"200_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                        {"200_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                        {"200_03", 560, 2, 0, 0, -40, -40, 0, false},
-                        {"200_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                        {"200_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                        {"200_04", 570, 1, 0, 0, 0, 0, 255, false},
-                    });
-    ExpectRows(*m2, {
-                        {"speed2", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false},
-                        {"300_01", 12, 2, 0, 0, 1300, 0, 8000, false},
-                        {"300_02", 14, 2, 0, 0, 2100, 0, 8000, false},
-                        {"300_03", 16, 2, 0, 0, 0, -40, 0, false},
-                        {"300_Fstop1", 18, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fpass1", 20, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fpass2", 22, 2, 0, 0, 0, 0, W, false},
-                        {"300_Fstop2", 24, 2, 0, 0, 0, 0, W, false},
-                        {"300_04", 26, 1, 0, 0, 2, 0, 255, false},
-                        {"400_01", 556, 2, 0, 0, 1300, 0, 8000, false},
-                        {"400_02", 558, 2, 0, 0, 2100, 0, 8000, false},
-                        {"400_03", 560, 2, 0, 0, 0, -40, 40, false},
-                        {"400_Fstop1", 562, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fpass1", 564, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fpass2", 566, 2, 0, 0, 0, 0, W, false},
-                        {"400_Fstop2", 568, 2, 0, 0, 0, 0, W, false},
-                        {"400_04", 570, 1, 0, 0, 0, 0, 255, false},
-                    });
-    ExpectCoeff(*m1, "mod_coeff", 44, "Коэффициенты фильтра передатчика");
-    ExpectCoeff(*m1, "demod_coeff", 588, "Коэффициенты фильтра приемника");
-    ExpectCoeff(*m2, "mod2_coeff", 44, "Коэффициенты фильтра");
-    ExpectCoeff(*m2, "demod2_coeff", 588, "Коэффициенты фильтра");
+    ExpectRows(*m1, {{"speed", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false}});
+    ExpectFilters(*m1, {
+                           {"100", 12, {0, -40, 0}, kOpenBand, 2, false},
+                           {"200", 556, {-40, -40, 0}, kOpenBand, 0, false},
+                       });
+    ExpectRows(*m2, {{"speed2", 0, 4, 0, 0, 600, 0, 0x7FFFFFFF, false}});
+    ExpectFilters(*m2, {
+                           {"300", 12, {0, -40, 0}, kOpenBand, 2, false},
+                           {"400", 556, {0, -40, 40}, kOpenBand, 0, false},
+                       });
+    ExpectCoeffs(*m1, {
+                          {"mod_coeff", 44, "Коэффициенты фильтра передатчика"},
+                          {"demod_coeff", 588, "Коэффициенты фильтра приемника"},
+                      });
+    ExpectCoeffs(*m2, {
+                          {"mod2_coeff", 44, "Коэффициенты фильтра"},
+                          {"demod2_coeff", 588, "Коэффициенты фильтра"},
+                      });
 }
 
 TEST(Hask1Modem, LimitsRefuseAndTake)
@@ -334,14 +331,10 @@ TEST(Hask1Doc, ModelTable)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.code);
         auto doc = NewDoc(r.code);
-        EXPECT_EQ(doc->ModelName, r.model);
-        EXPECT_EQ(doc->Name, std::string("Контроллер ") + r.model);
+        EXPECT_EQ(testsupport::MembersOf(*doc),
+                  (testsupport::TDocMembers{r.model, std::string("Контроллер ") + r.model, kBase, "Scheme ID:1.0.0.0",
+                                            0x159A6A, 0x258E3A, 31}));
         EXPECT_EQ(doc->GetPortNames(), r.ports);
-        EXPECT_EQ(doc->BaseAddress, kBase);
-        EXPECT_EQ(doc->ExpectedSchemeId, "Scheme ID:1.0.0.0");
-        EXPECT_EQ(doc->PuProtocolMask, 0x159A6Au);
-        EXPECT_EQ(doc->KpProtocolMask, 0x258E3Au);
-        EXPECT_EQ(doc->LogicKindMask, 31);
         EXPECT_EQ(doc->DeviceCount(), 20);
         EXPECT_EQ(doc->LogicChannelCount(), 20);
         EXPECT_EQ(doc->ApertureCount(), 50);
@@ -608,10 +601,7 @@ TEST(Hask1Device, ProtocolSlotsWithoutABlock)
     Set(*source->DeviceByIndex(3), "004", 35);
     source->SaveToFile(dir / "x.hex");
     auto loaded = MakeHask1Doc(6);
-    ScriptedPrompt prompt;
-    loaded->Prompt = &prompt;
-    loaded->LoadFromFile(dir / "x.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
+    EXPECT_EQ(testsupport::QuestionsOfLoading(*loaded, dir / "x.hex"), std::vector<std::string>{});
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocolIndex(), 28);
     EXPECT_EQ(loaded->DeviceByIndex(3)->ActiveProtocol(), nullptr);
 }
@@ -688,20 +678,10 @@ TEST(Hask1Doc, SavedFileStartsWithTheSegmentAndPeersReadIt)
                          "(0x200F8000, 0x200F8258)] else 1)' " +
                          Quote(dir / "saved.hex")),
               0);
-    ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "saved.hex") + " -intel -o " + Quote(dir / "other.hex") +
-                         " -intel -obs=32 >/dev/null 2>&1"),
-              0);
+    ASSERT_EQ(testsupport::SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto other = MakeHask1Doc(9);
-    ScriptedPrompt prompt;
-    other->Prompt = &prompt;
-    other->LoadFromFile(dir / "other.hex");
-    EXPECT_TRUE(prompt.Questions().empty());
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::memcmp(other->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                              static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                  0)
-            << i;
-    }
+    EXPECT_EQ(testsupport::QuestionsOfLoading(*other, dir / "other.hex"), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::ImageDifference(*other, *doc), "");
 }
 
 TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
@@ -723,12 +703,7 @@ TEST(Hask1Doc, RandomImageRoundTripsByteForByte)
         loaded->Prompt = &prompt;
         ScopedLogRecorder log;
         loaded->LoadFromFile(file);
-        for (int i = 0; i < doc->Image.BlockCount(); ++i) {
-            EXPECT_EQ(std::memcmp(loaded->Image.BlockByIndex(i)->Data(), doc->Image.BlockByIndex(i)->Data(),
-                                  static_cast<size_t>(doc->Image.BlockByIndex(i)->Size)),
-                      0)
-                << i;
-        }
+        EXPECT_EQ(testsupport::ImageDifference(*loaded, *doc), "");
     }
 }
 

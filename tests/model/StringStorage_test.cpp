@@ -19,8 +19,19 @@ namespace {
 constexpr int kCount = 16;
 constexpr int kSlot = 65;
 
+// The base of the fixture records that show texts of the document's storage.
+class TStorageRecord : public TFieldLst {
+protected:
+    TStorageRecord(TMemoryBlock* block, int32_t offset, TFlashStringsStorage* storage)
+        : TFieldLst(block, offset), storage_(storage)
+    {
+    }
+
+    TFlashStringsStorage* storage_;
+};
+
 // A record with a word "w" and a string proxy "descr" on text 2 (default "abc").
-class TNamedRecord : public TFieldLst {
+class TNamedRecord : public TStorageRecord {
 public:
     void Build() override
     {
@@ -32,17 +43,11 @@ public:
     TStringsStorageProxyField* descr = nullptr;
 
 protected:
-    TNamedRecord(TMemoryBlock* block, int32_t offset, TFlashStringsStorage* storage)
-        : TFieldLst(block, offset), storage_(storage)
-    {
-    }
-
-private:
-    TFlashStringsStorage* storage_;
+    using TStorageRecord::TStorageRecord;
 };
 
 // A record with a word "0003" that selects a text, and a lookup proxy "lookup" on it.
-class TPickedRecord : public TFieldLst {
+class TPickedRecord : public TStorageRecord {
 public:
     void Build() override
     {
@@ -54,13 +59,7 @@ public:
     TLookupProxyField* lookup = nullptr;
 
 protected:
-    TPickedRecord(TMemoryBlock* block, int32_t offset, TFlashStringsStorage* storage)
-        : TFieldLst(block, offset), storage_(storage)
-    {
-    }
-
-private:
-    TFlashStringsStorage* storage_;
+    using TStorageRecord::TStorageRecord;
 };
 
 // A record laid out by its maker.

@@ -23,8 +23,6 @@ using testsupport::ErrorOf;
 
 namespace {
 
-std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
 // A base document that counts its validations.
 class TCountingDoc : public TZumo2Doc {
 public:
@@ -79,13 +77,8 @@ std::vector<std::string> Lines(const std::string& text)
 TEST(Zumo2Doc, MembersListsAndPortsOfTheBaseModel)
 {
     auto doc = MakeZumo2Doc();
-    EXPECT_EQ(doc->ModelName, "Zumo2");
-    EXPECT_EQ(doc->Name, "Zumo2");
-    EXPECT_EQ(doc->BaseAddress, 0x08004000u);
-    EXPECT_EQ(doc->ExpectedSchemeId, "Scheme ID:8.0.0.0");
-    EXPECT_EQ(doc->PuProtocolMask, 0x00D59B7Eu);
-    EXPECT_EQ(doc->KpProtocolMask, 0x0FEFEFBEu);
-    EXPECT_EQ(doc->LogicKindMask, 255);
+    EXPECT_EQ(testsupport::MembersOf(*doc), (testsupport::TDocMembers{"Zumo2", "Zumo2", 0x08004000,
+                                                                      "Scheme ID:8.0.0.0", 0x00D59B7E, 0x0FEFEFBE, 255}));
     EXPECT_FALSE(doc->LinearHex);
     EXPECT_FALSE(doc->FirmwareWithParamsAllowed);
 
@@ -231,21 +224,9 @@ TEST(Zumo2Doc, PeersReadTheSavedFile)
     doc->DeviceByIndex(3)->Find<TField>("000")->SetValue(int32_t{0x1234});
     doc->SaveToFile(dir / "saved.hex");
 
-    std::string expected;
-    for (const auto& [address, value] : AddressMap(*doc)) expected += std::to_string(address) + " " + std::to_string(value) + "\n";
-    std::string out;
-    ASSERT_EQ(RunCommand("/usr/bin/python3 -c 'import sys\n"
-                         "from intelhex import IntelHex\n"
-                         "d = IntelHex(sys.argv[1]).todict()\n"
-                         "for a in sorted(k for k in d if isinstance(k, int)): print(a, d[a])' " +
-                             Quote(dir / "saved.hex"),
-                         &out),
-              0);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(testsupport::IntelHexLines(dir / "saved.hex"), testsupport::AddressLines(*doc));
 
-    ASSERT_EQ(RunCommand("srec_cat " + Quote(dir / "saved.hex") + " -intel -o " + Quote(dir / "other.hex") +
-                         " -intel -obs=32"),
-              0);
+    ASSERT_EQ(testsupport::SrecRewrite(dir / "saved.hex", dir / "other.hex"), 0);
     auto back = MakeZumo2Doc();
     ScriptedPrompt prompt; // any question fails the test
     back->Prompt = &prompt;

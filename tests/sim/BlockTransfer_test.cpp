@@ -16,6 +16,7 @@
 #include "platform/Windows.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/LoaderEnv.h"
+#include "tests/sim/SimDevice.h"
 #include "tests/sim/SimMemory.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
@@ -59,9 +60,8 @@ struct RigOptions {
 class Rig {
 public:
     explicit Rig(const std::string& chip, const RigOptions& options = {})
-        : memory(*sim::FindChipProfile(options.profile.empty() ? chip : options.profile))
+        : device(options.profile.empty() ? chip : options.profile)
     {
-        sim.SetHandler([this](const std::string& pdu) { return memory.Answer(pdu); });
         std::string line;
         if (options.tcp) {
             line = "ioType=iotTCP;TCPIP=127.0.0.71;TCPPort=" + std::to_string(sim.AddTcp("127.0.0.71"));
@@ -77,12 +77,7 @@ public:
         core->Connection().OpenDevice(line + ";" + options.settings + ";ControllerType=" + std::to_string(index));
         core->PostLogLine("Чтение");
     }
-    ~Rig()
-    {
-        core.reset();
-        sim.Stop();
-        for (const std::string& error : memory.ProtocolErrors()) ADD_FAILURE() << "protocol error: " << error;
-    }
+    ~Rig() { core.reset(); }
     bool LogHas(const std::string& text) const { return core->OperationLog().find(text) != std::string::npos; }
     size_t RequestsOf(uint8_t function) const
     {
@@ -93,8 +88,9 @@ public:
 
     sim::LoaderEnv env;
     std::optional<testsupport::ScopedEnv> ports;
-    sim::SimMemory memory;
-    ControllerSim sim;
+    sim::SimDevice device; // stops after the core, then reports the protocol errors
+    sim::SimMemory& memory = device.memory;
+    ControllerSim& sim = device.controller;
     std::optional<TLoaderCore> core; // ends before the environment
 };
 

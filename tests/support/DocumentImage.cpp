@@ -1,6 +1,10 @@
 #include "tests/support/DocumentImage.h"
 
+#include "tests/support/PromptAndLog.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestText.h"
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -32,6 +36,61 @@ std::string IntelHexLines(const std::filesystem::path& file)
                                       file.string() + "'",
                                   &out);
     return status == 0 ? out : std::string();
+}
+
+TDocMembers MembersOf(const TZumo2Doc& doc)
+{
+    return {doc.ModelName,      doc.Name,           doc.BaseAddress,  doc.ExpectedSchemeId,
+            doc.PuProtocolMask, doc.KpProtocolMask, doc.LogicKindMask};
+}
+
+void PrintTo(const TDocMembers& m, std::ostream* out)
+{
+    *out << m.ModelName << " / " << m.Name << " / base " << std::hex << m.BaseAddress << " / " << m.SchemeId
+         << " / Pu " << m.PuMask << " / Kp " << m.KpMask << " / kinds " << m.KindMask << std::dec;
+}
+
+std::string BytesAt(const TDocument& doc, uint32_t address, size_t count)
+{
+    std::vector<uint8_t> out(count);
+    EXPECT_TRUE(const_cast<TMemory&>(doc.Image).CopyRange(address - doc.BaseAddress, out, false))
+        << std::hex << address;
+    return Hex(out.data(), out.size());
+}
+
+std::vector<std::string> QuestionsOfLoading(TZumo2Doc& doc, const std::filesystem::path& file)
+{
+    ScriptedPrompt prompt;
+    IDefaultPrompt* const own = doc.Prompt;
+    doc.Prompt = &prompt;
+    try {
+        doc.LoadFromFile(file);
+    } catch (...) {
+        doc.Prompt = own;
+        throw;
+    }
+    doc.Prompt = own;
+    return prompt.Questions();
+}
+
+int SrecRewrite(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    return RunCommand("srec_cat '" + from.string() + "' -intel -o '" + to.string() +
+                      "' -intel -obs=32 >/dev/null 2>&1");
+}
+
+std::string ImageDifference(const TDocument& a, const TDocument& b)
+{
+    if (a.Image.BlockCount() != b.Image.BlockCount()) return "block count";
+    for (int i = 0; i < a.Image.BlockCount(); ++i) {
+        const TMemoryBlock* x = a.Image.BlockByIndex(i);
+        const TMemoryBlock* y = b.Image.BlockByIndex(i);
+        const std::string block = "block " + std::to_string(i);
+        if (x->Size != y->Size) return block + " size";
+        for (int32_t k = 0; k < x->Size; ++k)
+            if (x->Data()[k] != y->Data()[k]) return block + " byte " + std::to_string(k);
+    }
+    return {};
 }
 
 } // namespace testsupport
