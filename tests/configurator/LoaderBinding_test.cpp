@@ -13,7 +13,6 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/TreeFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -308,14 +307,14 @@ TEST_F(LoaderBindingBusy, LocksTheWindowWhileTheOperationRuns)
     TfmCfgMain w(BusyOptions());
     w.show();
     ASSERT_TRUE(Started(w));
-    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 2, 0, 0, 17); // КП ModBus on COM
-    w.DocTree()->RefreshTree();
+    // The common page of the document.
     TDocTreeView* view = w.DocTree()->View();
-    view->setCurrentItem(view->ItemOf(w.DocTree()->Tree().Groups().Devices->Child(0)));
-    ASSERT_TRUE(PumpUntil([&] { return w.ShownFrame() && w.ShownFrame()->objectName() == "frDevice"; }));
+    view->setCurrentItem(view->ItemOf(w.DocTree()->Tree().Tree().Root(0)));
+    ASSERT_TRUE(PumpUntil([&] { return w.ShownFrame() != nullptr; }));
     // A control the page keeps disabled on its own (one its idle update leaves so).
     QWidget* kept = nullptr;
-    for (QWidget* child : w.ShownFrame()->findChildren<QWidget*>("cbPort")) {
+    for (QWidget* child : w.ShownFrame()->findChildren<QWidget*>()) {
+        if (kept || child->objectName().isEmpty() || !child->isEnabledTo(w.ShownFrame())) continue;
         child->setEnabled(false);
         w.UpdateControls();
         if (!child->isEnabledTo(w.ShownFrame())) kept = child;
