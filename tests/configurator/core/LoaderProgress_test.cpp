@@ -42,7 +42,7 @@ private:
     const testsupport::RecordingProgressView& view_;
 };
 
-class LoaderProgress : public ::testing::Test {
+class LoaderBindingProgress : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -84,7 +84,7 @@ protected:
     TLoaderProgress progress{host};
 };
 
-TEST_F(LoaderProgress, OneCancelButtonPerOperationHoweverManyCaptions)
+TEST_F(LoaderBindingProgress, OneCancelButtonPerOperationHoweverManyCaptions)
 {
     EXPECT_EQ(Send(PROGRESS_OP_BEGIN), 0);
     EXPECT_EQ(SendText(PROGRESS_CAPTION, "Cчитывание параметров..."), 0);
@@ -102,7 +102,7 @@ TEST_F(LoaderProgress, OneCancelButtonPerOperationHoweverManyCaptions)
     EXPECT_EQ(host.shown, 2);
 }
 
-TEST_F(LoaderProgress, CancelIsAnsweredUntilTheNextCaption)
+TEST_F(LoaderBindingProgress, CancelIsAnsweredUntilTheNextCaption)
 {
     Send(PROGRESS_OP_BEGIN);
     SendText(PROGRESS_CAPTION, "Cчитывание параметров...");
@@ -120,7 +120,7 @@ TEST_F(LoaderProgress, CancelIsAnsweredUntilTheNextCaption)
     EXPECT_EQ(Send(PROGRESS_QUERY_BAR), 0);
 }
 
-TEST_F(LoaderProgress, PercentMovesTheBarAndHundredFillsIt)
+TEST_F(LoaderBindingProgress, PercentMovesTheBarAndHundredFillsIt)
 {
     SendText(PROGRESS_CAPTION, "Cчитывание параметров...");
     view.Take();
@@ -131,7 +131,7 @@ TEST_F(LoaderProgress, PercentMovesTheBarAndHundredFillsIt)
     EXPECT_EQ(calls, (std::vector<std::string>{"position 40", "position 60", "position 100"}));
 }
 
-TEST_F(LoaderProgress, HashTextLastsBeyondTheOperation)
+TEST_F(LoaderBindingProgress, HashTextLastsBeyondTheOperation)
 {
     SendText(PROGRESS_CAPTION, "Cчитывание параметров...");
     SendText(PROGRESS_TEXT, "#Версия: 3.1");
@@ -145,7 +145,7 @@ TEST_F(LoaderProgress, HashTextLastsBeyondTheOperation)
     EXPECT_EQ(host.refreshed, 1);
 }
 
-TEST_F(LoaderProgress, AStaleCancelDoesNotEndLaterOperations)
+TEST_F(LoaderBindingProgress, AStaleCancelDoesNotEndLaterOperations)
 {
     // A read cancelled by the user.
     progress.OperationStarting();
@@ -168,7 +168,7 @@ TEST_F(LoaderProgress, AStaleCancelDoesNotEndLaterOperations)
     Send(PROGRESS_OP_END);
 }
 
-TEST_F(LoaderProgress, ClosingAnswersEveryMessageWithCancel)
+TEST_F(LoaderBindingProgress, ClosingAnswersEveryMessageWithCancel)
 {
     progress.SetClosing(true);
     EXPECT_EQ(Send(PROGRESS_OP_BEGIN), 1);
