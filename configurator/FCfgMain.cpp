@@ -987,6 +987,7 @@ void TfmCfgMain::ThAbort()
 bool TfmCfgMain::WaitForOperation()
 {
     closing_ = true;
+    const bool wasTerminating = platform::IsTerminating();
     progress_.SetClosing(true);
     platform::SetTerminating(true);
     platform::RunGuarded([this] { SaveSettings(); });
@@ -999,7 +1000,7 @@ bool TfmCfgMain::WaitForOperation()
     QCoreApplication::processEvents();
     OperationEnded();
     progress_.SetClosing(false);
-    platform::SetTerminating(false);
+    platform::SetTerminating(wasTerminating);
     closing_ = false;
     return true;
 }
