@@ -1,6 +1,8 @@
 #include "configurator/FCfgMain.h"
 
+#include "configurator/InvokeTh.h"
 #include "configurator/core/CfgSettings.h"
+#include "configurator/core/LoaderHost.h"
 #include "configurator/widgets/FModifBoardView.h"
 #include "configurator/widgets/FileVersion.h"
 #include "configurator/widgets/FrameHost.h"
@@ -9,10 +11,16 @@
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/core/StatusHint.h"
 #include "configurator/widgets/TreeComponent.h"
+#include "configurator/widgets/WinUtils.h"
 #include "configurator/widgets/uParamFrame.h"
+#include "model/Memory.h"
 #include "model/uZumo7.h"
+#include "platform/CodePages.h"
+#include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/NamedEvent.h"
 #include "platform/ProgramDir.h"
+#include "platform/Tick.h"
 #include "platform/qt/QtWindows.h"
 
 #include <QAction>
@@ -20,18 +28,29 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QWidgetAction>
 
+#include <cstdlib>
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,7 +105,11 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
     };
 
     auto tree = std::make_unique<TTreeComponent>(TTreeComponent::Hooks{
-        [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); }});
+        [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); },
+        // Every new document rebuilds the operations tool bar (its entries follow the model).
+        [this](TZumo2Doc*) {
+            if (library_) BuildOperationsToolbar();
+        }});
     docTree_ = tree.get();
     SetTreeComponent(std::move(tree));
 
@@ -108,13 +131,17 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
     // 3. The settings file is options_.IniFile.
     // 4. The base caption.
     controller_.SetBaseCaption(windowTitle().toStdString());
-    // 5. The loader library.
-    LoadLibrary();
-    // 6. The operations tool bar stays empty until the library is bound.
+    // 5. The loader library; the user may choose to quit at its version warning.
+    const bool quit = LoadLibrary();
+    // 6. The operations tool bar stays empty until a document is made.
+    SetProgressStatusBar(sbStatus);
+    if (quit) {
+        ArmIdle();
+        return;
+    }
     // 7.-9. The model list.
     FillModelList();
     // 10. The program's version.
-    SetProgressStatusBar(sbStatus);
     std::string versionError;
     ShowVersionInStatusBar(sbStatus, options_.VersionFile, versionError);
     // 11. The start-up message, handled once from the event loop.
@@ -124,7 +151,10 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
 
 TfmCfgMain::~TfmCfgMain()
 {
+    // The library must not go while an operation is inside it.
+    if (invoke_ && !WaitForOperation()) std::_Exit(0);
     qApp->removeEventFilter(this);
+    if (cancelButton_) delete cancelButton_.data();
     if (library_) {
         dlclose(library_);
         library_ = nullptr;
@@ -150,6 +180,9 @@ void TfmCfgMain::CreateActions()
     acSaveAs = make("Сохратить как...", "Сохранить файл параметров c именем...");
     acClose = make("Выход", "");
     acExportDeviceLogicChannToFile = make("Экcп. список каналов устройств в файл", "");
+    acProgresCancel = new QAction(QStringLiteral("Отмена"), this);
+    acProgresCancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    acThAbort = new QAction(this);
     acScaleUp = new QAction(QStringLiteral("Масштаб +20%"), this);
     acScaleDown = new QAction(QStringLiteral("Масштаб -20%"), this);
     // Tool buttons would drop the trailing dots of the caption.
@@ -168,6 +201,11 @@ void TfmCfgMain::CreateActions()
                                       options_.ShellOpen);
         });
     });
+    connect(acProgresCancel, &QAction::triggered, this, [this] {
+        TLoaderProgress::Cancel();
+        acProgresCancel->setEnabled(TLoaderProgress::CancelEnabled());
+    });
+    connect(acThAbort, &QAction::triggered, this, platform::Guarded([this] { ThAbort(); }));
     connect(acScaleUp, &QAction::triggered, this,
             [this] { platform::SendMessage(handle_, platform::WM_SYSCOMMAND, kScaleUp, 0); });
     connect(acScaleDown, &QAction::triggered, this,
@@ -261,10 +299,55 @@ void TfmCfgMain::FillModelList()
     controller_.SetModelCode(models_.front().Code);
 }
 
-void TfmCfgMain::LoadLibrary()
+bool TfmCfgMain::LoadLibrary()
 {
     library_ = dlopen(options_.LibraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library_) lbMsg->AddLine("Не найдена библиотека libSarnupolexLib.so", lkNormal);
+    if (!library_) {
+        lbMsg->AddLine("Не найдена библиотека libSarnupolexLib.so", lkNormal);
+        return false;
+    }
+    BindLoaderExports();
+    bool quit = false;
+    if (!LoaderVersionSupported(options_.LibraryFile)) {
+        const std::string text = "Используемая версия libSarnupolexLib.so устарела или не поддерживается\n"
+                                 "Дальнейшая эксплуатация может привести к повреждению данных или контроллера";
+        lbMsg->AddLine(text, lkNormal);
+        if (platform::ShowMessageBox(handle_, text + "\nВыйти из приложения?", "Предупреждение",
+                                     platform::MsgIcon::Warning,
+                                     platform::MsgButtons::YesNo) == platform::MsgResult::Yes) {
+            platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
+            quit = true;
+        }
+    }
+    manualTermEvent_ = std::make_unique<platform::NamedEvent>(
+        "Global\\ManualTermEvent" + std::to_string(::getpid()), false, false);
+    const QStringList arguments = QCoreApplication::arguments();
+    params_ = MakeLoaderParams(handle_, arguments.size() > 1 ? arguments[1].toStdString() : std::string(),
+                               manualTermEvent_->Handle());
+    return quit;
+}
+
+void TfmCfgMain::BindLoaderExports()
+{
+    entries_ = {};
+    if (!library_) return;
+    auto bind = [this](auto& slot, const char* name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library_, name));
+    };
+    bind(entries_.GetDevices, "GetDevices");
+    bind(entries_.GetOPCodes, "GetOPCodes");
+    bind(entries_.Invoke, "Invoke");
+    bind(entries_.Invoke2, "Invoke2");
+    bind(entries_.Invoke3, "Invoke3");
+    bind(entries_.QuickSend, "QuickSend");
+    bind(entries_.SetSarnupolexParams, "SetSarnupolexParams");
+}
+
+bool TfmCfgMain::LoaderVersionSupported(const std::filesystem::path& file)
+{
+    TFileVersionParts parts;
+    if (!GetFileVersionParts(file.string(), parts)) return ::LoaderVersionSupported(std::nullopt);
+    return ::LoaderVersionSupported(TLoaderVersion{parts.Major, parts.Minor, parts.Release, parts.Build});
 }
 
 // ---------------------------------------------------------------------------------
@@ -282,6 +365,18 @@ platform::LRESULT TfmCfgMain::WndProc(platform::UINT msg, platform::WPARAM wPara
         return 0;
     case platform::WM_FRAME_NOTIFY:
         if (docTree_) docTree_->Tree().FrameNotify(wParam, lParam);
+        return 0;
+    case platform::WM_LOADER_PROGRESS: {
+        platform::LRESULT answer = 0;
+        progress_.Receive(wParam, lParam, [&answer](platform::LRESULT result) {
+            answer = result;
+            platform::ReplyMessage(result);
+        });
+        acProgresCancel->setEnabled(TLoaderProgress::CancelEnabled());
+        return answer;
+    }
+    case TInvokeTh::kInvokeEnded:
+        OperationEnded();
         return 0;
     case platform::WM_SYSCOMMAND:
         if (wParam == kScaleUp) {
@@ -354,6 +449,44 @@ bool TfmCfgMain::event(QEvent* event)
 bool TfmCfgMain::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // During an operation a click anywhere in the window, except on the status bar
+        // with its cancel button, is the abort command; the library's own windows are
+        // not the main window's.
+        if (invoke_ && !closing_) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && widget->window() == this && widget != sbStatus && !sbStatus->isAncestorOf(widget)) {
+                if (!abortQueued_) {
+                    abortQueued_ = true;
+                    QTimer::singleShot(0, this, [this] {
+                        abortQueued_ = false;
+                        acThAbort->trigger();
+                    });
+                }
+                return true;
+            }
+        }
+        break;
+    case QEvent::KeyPress:
+        if (QComboBox* box = SendBox(); box && (watched == box || watched == box->lineEdit())) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                platform::RunGuarded([this] { SendBoxEnter(); });
+                return true;
+            }
+        }
+        break;
+    case QEvent::Enter:
+    case QEvent::Leave:
+        // Over the status bar and its cancel button the arrow stands in for the wait
+        // cursor, so that the button can be aimed at.
+        if (cancelButton_ && (watched == sbStatus || watched == cancelButton_.data()) &&
+            QApplication::overrideCursor()) {
+            const bool inside = event->type() == QEvent::Enter || watched == cancelButton_.data();
+            QApplication::changeOverrideCursor(inside ? Qt::ArrowCursor : Qt::WaitCursor);
+        }
+        break;
     case QEvent::KeyRelease:
     case QEvent::MouseButtonRelease:
         ArmIdle();
@@ -384,6 +517,15 @@ void TfmCfgMain::showEvent(QShowEvent* event)
 
 void TfmCfgMain::closeEvent(QCloseEvent* event)
 {
+    if (closing_) {
+        // A second request while the first waits for the operation.
+        event->ignore();
+        return;
+    }
+    // The library must not go while an operation is inside it: the operation is
+    // cancelled and given a bounded time to end; the process ends otherwise, without
+    // unloading the library or freeing the document.
+    if (invoke_ && !WaitForOperation()) std::_Exit(0);
     // The close request is always allowed.
     platform::RunGuarded([this] { SaveSettings(); });
     event->accept();
@@ -429,9 +571,14 @@ void TfmCfgMain::RestoreSettings()
         const QList<int> msg = spMsg->sizes();
         const int msgTotal = std::max(msg.value(0) + msg.value(1), s.MsgHeight + 1);
         spMsg->setSizes({msgTotal - s.MsgHeight, s.MsgHeight});
-        const int index = ModelItemIndex(models_, s.SelHUB);
-        cbTypeHUB->setCurrentIndex(index);
-        controller_.SetModelCode(cbTypeHUB->itemData(index).toInt());
+        if (models_.empty()) {
+            // Creation stopped before the model list: the stored model stays as it was.
+            controller_.SetModelCode(s.SelHUB);
+        } else {
+            const int index = ModelItemIndex(models_, s.SelHUB);
+            cbTypeHUB->setCurrentIndex(index);
+            controller_.SetModelCode(cbTypeHUB->itemData(index).toInt());
+        }
         controller_.RestoreFiles(platform::ProgramFilesDir().string(), s.LastParamFile);
     });
 }
@@ -449,7 +596,9 @@ void TfmCfgMain::SaveSettings()
     s.SelHUB = controller_.ModelCode();
     s.LastParamFile = controller_.LastParamFile();
     // The loader's device list exists only with the library bound.
-    SaveCfgSettings(options_.IniFile, s, false);
+    const QComboBox* devices = DeviceCombo();
+    if (devices) s.LastDevice = devices->currentIndex();
+    SaveCfgSettings(options_.IniFile, s, devices != nullptr);
 }
 
 int TfmCfgMain::MsgHeight() const { return spMsg->sizes().value(1); }
@@ -564,3 +713,331 @@ void TfmCfgMain::RefreshTree() { (tree_ ? *tree_ : noTree_).RefreshTree(); }
 void TfmCfgMain::BuildAddDeviceMenu() { (tree_ ? *tree_ : noTree_).BuildAddDeviceMenu(); }
 void TfmCfgMain::FocusFirstNode() { (tree_ ? *tree_ : noTree_).FocusFirstNode(); }
 void TfmCfgMain::ClearTree() { (tree_ ? *tree_ : noTree_).ClearTree(); }
+
+// ---------------------------------------------------------------------------------
+// The loader's operations tool bar
+
+namespace {
+
+// The host's image of an operation; a style icon stands in for the library's bitmaps.
+QIcon OperationIcon(const QStyle* style, int code)
+{
+    struct Image {
+        int code;
+        QStyle::StandardPixmap pixmap;
+    };
+    static constexpr Image kImages[] = {
+        {opSettings, QStyle::SP_ComputerIcon},        {opReadParams, QStyle::SP_ArrowDown},
+        {opWriteParams, QStyle::SP_ArrowUp},          {opWriteFirmware, QStyle::SP_DriveHDIcon},
+        {opReadEeprom, QStyle::SP_DialogSaveButton},  {opReadFlash, QStyle::SP_DialogSaveButton},
+        {opWriteFirmwareAndParams, QStyle::SP_DriveHDIcon}, {opChooseFirmware, QStyle::SP_DialogOpenButton},
+    };
+    for (const Image& image : kImages)
+        if (image.code == code) return style->standardIcon(image.pixmap);
+    return style->standardIcon(QStyle::SP_CommandLink);
+}
+
+} // namespace
+
+void TfmCfgMain::BuildOperationsToolbar()
+{
+    tbOperations->setUpdatesEnabled(false);
+    RememberDeviceIndex();
+    // Actions made for the tool bar (widget actions take their widgets with them).
+    for (QAction* action : tbOperations->actions()) {
+        tbOperations->removeAction(action);
+        if (action->parent() == tbOperations) delete action;
+    }
+    std::string error;
+    if (entries_.GetOPCodes) {
+        const char* text = entries_.GetOPCodes(kLoaderScheme);
+        if (text && *text) {
+            const TDocument* document = controller_.Document();
+            const TOperationToolbarModel model =
+                BuildOperationEntries(platform::AnsiToUtf8(text), document && document->LinearHex,
+                                      document && document->FirmwareWithParamsAllowed);
+            for (const TOperationEntry& entry : model.Entries) AddOperationEntry(entry);
+            error = model.Error;
+        }
+    }
+    tbOperations->setUpdatesEnabled(true);
+    // The catalogue is the library's constant text; a bad code ends the build as the
+    // error of a command.
+    if (!error.empty()) platform::RunGuarded([&] { throw platform::Exception(error); });
+}
+
+void TfmCfgMain::AddOperationEntry(const TOperationEntry& entry)
+{
+    switch (entry.Kind) {
+    case TOperationKind::Separator: {
+        auto* gap = new QWidget;
+        gap->setFixedWidth(8);
+        tbOperations->addWidget(gap);
+        return;
+    }
+    case TOperationKind::SendBox: {
+        auto* label = new QLabel(QStringLiteral("   Командная строка: "));
+        label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        tbOperations->addWidget(label);
+        auto* box = new QComboBox;
+        box->setObjectName(QStringLiteral("SendBox"));
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setMaxVisibleItems(10);
+        box->setMinimumWidth(150);
+        box->setEditText({});
+        tbOperations->addWidget(box);
+        return;
+    }
+    case TOperationKind::DeviceBox: {
+        auto* combo = new QComboBox;
+        combo->setObjectName(QStringLiteral("cbDevice"));
+        tbOperations->addWidget(combo);
+        FillDeviceCombo();
+        break;
+    }
+    case TOperationKind::Button: break;
+    }
+    auto* action = new QAction(tbOperations);
+    action->setData(entry.Code);
+    action->setText(Q(entry.Hint));
+    action->setIconText(Q(entry.Caption.empty() ? entry.Hint : entry.Caption));
+    action->setToolTip(Q(entry.Hint));
+    action->setStatusTip(Q(entry.Hint));
+    action->setIcon(OperationIcon(style(), entry.Code));
+    if (!entry.Shortcut.empty())
+        action->setShortcut(QKeySequence::fromString(Q(entry.Shortcut), QKeySequence::PortableText));
+    action->setVisible(!entry.Hidden);
+    action->setEnabled(!Busy());
+    connect(action, &QAction::triggered, this, [this, action] { Run([this, action] { RunOperation(action); }); });
+    tbOperations->addAction(action);
+    if (auto* button = qobject_cast<QToolButton*>(tbOperations->widgetForAction(action)))
+        button->setToolButtonStyle(entry.Kind == TOperationKind::DeviceBox ? Qt::ToolButtonIconOnly
+                                                                           : Qt::ToolButtonTextBesideIcon);
+}
+
+QAction* TfmCfgMain::OperationAction(int code) const
+{
+    for (QAction* action : tbOperations->actions())
+        if (action->parent() == tbOperations && action->data().isValid() && action->data().toInt() == code)
+            return action;
+    return nullptr;
+}
+
+QComboBox* TfmCfgMain::DeviceCombo() const
+{
+    return tbOperations ? tbOperations->findChild<QComboBox*>(QStringLiteral("cbDevice")) : nullptr;
+}
+
+QComboBox* TfmCfgMain::SendBox() const
+{
+    return tbOperations ? tbOperations->findChild<QComboBox*>(QStringLiteral("SendBox")) : nullptr;
+}
+
+void TfmCfgMain::FillDeviceCombo()
+{
+    QComboBox* combo = DeviceCombo();
+    if (!combo) return;
+    const int current = combo->currentIndex();
+    combo->clear();
+    if (!entries_.GetDevices) return;
+    const char* text = entries_.GetDevices(kLoaderScheme);
+    const QFontMetrics metrics(combo->font());
+    const TDeviceComboModel model =
+        BuildDeviceCombo(platform::AnsiToUtf8(text ? text : ""), lastDevice_, current,
+                         [&metrics](std::string_view t) { return metrics.horizontalAdvance(Q(std::string(t))); });
+    for (const std::string& item : model.Items) combo->addItem(Q(item));
+    combo->setEnabled(model.Enabled);
+    combo->setFixedWidth(model.Width);
+    combo->setCurrentIndex(model.Selected);
+}
+
+int TfmCfgMain::SelectedDeviceIndex() const
+{
+    const QComboBox* combo = DeviceCombo();
+    return combo ? combo->currentIndex() : -1;
+}
+
+void TfmCfgMain::RememberDeviceIndex()
+{
+    QComboBox* combo = DeviceCombo();
+    if (!combo) return;
+    lastDevice_ = combo->currentIndex();
+    for (QAction* action : tbOperations->actions())
+        if (auto* widgetAction = qobject_cast<QWidgetAction*>(action); widgetAction && widgetAction->defaultWidget() == combo) {
+            tbOperations->removeAction(widgetAction);
+            delete widgetAction;
+            return;
+        }
+    delete combo;
+}
+
+void TfmCfgMain::SendBoxEnter()
+{
+    QComboBox* box = SendBox();
+    if (!box) return;
+    const std::string text = box->currentText().toStdString();
+    std::vector<std::string> items;
+    for (int i = 0; i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
+    RememberSendText(items, text);
+    box->clear();
+    for (const std::string& item : items) box->addItem(Q(item));
+    box->setCurrentIndex(-1);
+    box->setEditText(Q(text));
+
+    const std::string line = "Отправка из командной строки: " + text;
+    if (!entries_.QuickSend) {
+        PostLogMessage(line + " - Ошибка", lkError);
+        return;
+    }
+    const TDocument* document = controller_.Document();
+    const std::string bytes = platform::Utf8ToAnsi(text);
+    if (entries_.QuickSend(SelectedDeviceIndex(), kLoaderScheme, bytes.c_str(),
+                           document && document->LinearHex ? 1 : 0, document ? document->BaseAddress : 0) != 0) {
+        PostLogMessage(line + " - Ok", lkNormal);
+        return;
+    }
+    // The library leaves why in the calling thread's error text.
+    const std::string why = platform::LastErrorText();
+    PostLogMessage(line + " - Ошибка", lkError);
+    PostLogMessage(why, lkError);
+}
+
+// ---------------------------------------------------------------------------------
+// Running an operation
+
+uint32_t TfmCfgMain::Now() const
+{
+    return static_cast<uint32_t>(options_.Clock ? options_.Clock() : platform::GetTickCount());
+}
+
+bool TfmCfgMain::RunOperation(QAction* action)
+{
+    // One operation at a time: the library has one connection.
+    if (invoke_ || closing_ || !action) return false;
+    startTick_ = Now();
+    progress_.OperationStarting();
+    acProgresCancel->setEnabled(TLoaderProgress::CancelEnabled());
+
+    TOperationRequest request;
+    request.Op = action->data().toInt();
+    request.Caption = action->statusTip().toStdString();
+    request.Device = SelectedDeviceIndex();
+    request.HasDeviceCombo = DeviceCombo() != nullptr;
+    request.ModelCode = controller_.ModelCode();
+    request.HostWindow = handle_;
+    request.Params = params_;
+    if (TDocument* document = controller_.Document()) {
+        request.LinearHex = document->LinearHex ? 1 : 0;
+        request.BaseAddress = document->BaseAddress;
+        request.ExpectedSchemeId = document->ExpectedSchemeId;
+        for (int i = 0; i < document->Image.BlockCount(); ++i) request.Blocks.push_back(document->Image.BlockByIndex(i));
+    }
+
+    TInvokeWindow window;
+    window.Handle = handle_;
+    window.ApplyReadDocument = [this](TMemory& image) { ApplyReadDocument(image); };
+    window.RefillDevices = [this](int32_t index) {
+        lastDevice_ = index;
+        FillDeviceCombo();
+    };
+    // Locked before the thread starts, so that no second click or shortcut comes in between.
+    LockUi(true);
+    invoke_ = std::make_unique<TInvokeTh>(std::move(window), entries_, std::move(request));
+    invoke_->Start();
+    return true;
+}
+
+void TfmCfgMain::LockUi(bool lock)
+{
+    EnableChildren(this, !lock);
+    for (QAction* action : tbOperations->actions())
+        if (action->parent() == tbOperations && action->data().isValid()) action->setEnabled(!lock);
+    if (!lock && manualTermEvent_) manualTermEvent_->Reset();
+}
+
+void TfmCfgMain::OperationEnded()
+{
+    if (!invoke_ || !invoke_->Ended()) return;
+    invoke_->Join();
+    invoke_.reset();
+    LockUi(false);
+    ArmIdle();
+}
+
+void TfmCfgMain::ApplyReadDocument(TMemory& image)
+{
+    TDocument* document = controller_.Document();
+    if (!document) return;
+    ApplyReadImage(*document, image);
+    RefreshTree();
+    BuildAddDeviceMenu();
+    ArmIdle();
+}
+
+void TfmCfgMain::ThAbort()
+{
+    if (!invoke_ || closing_) return;
+    if (!AbortQuestionDue(startTick_, Now())) return;
+    if (platform::ShowMessageBox(handle_, kAbortQuestion, "Предупреждение", platform::MsgIcon::Warning,
+                                 platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
+        platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
+}
+
+bool TfmCfgMain::WaitForOperation()
+{
+    closing_ = true;
+    const bool wasTerminating = platform::IsTerminating();
+    progress_.SetClosing(true);
+    platform::SetTerminating(true);
+    platform::RunGuarded([this] { SaveSettings(); });
+    QElapsedTimer clock;
+    clock.start();
+    while (invoke_ && !invoke_->Ended() && clock.elapsed() < kCloseWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (invoke_ && !invoke_->Ended()) return false;
+    // Messages the operation sent before it ended are answered before the window goes.
+    QCoreApplication::processEvents();
+    OperationEnded();
+    progress_.SetClosing(false);
+    platform::SetTerminating(wasTerminating);
+    closing_ = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Progress of an operation
+
+void TfmCfgMain::ShowCancelButton()
+{
+    QProgressBar* bar = sbStatus->ProgressBar();
+    if (!bar) return;
+    const QRect r = bar->geometry();
+    bar->setGeometry(r.x(), r.y(), std::max(1, r.width() - 50), r.height());
+    auto* button = new QToolButton(sbStatus);
+    button->setObjectName(QStringLiteral("btProgressCancel"));
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setDefaultAction(acProgresCancel);
+    const int height = std::max(1, sbStatus->height() - 2);
+    button->setGeometry(bar->geometry().right() + 1 + 3, 2, height, height);
+    button->show();
+    cancelButton_ = button;
+    // The window's controls are disabled during the operation; the status bar is not.
+    sbStatus->setEnabled(true);
+}
+
+void TfmCfgMain::RemoveCancelButton()
+{
+    if (cancelButton_) delete cancelButton_.data();
+}
+
+bool TfmCfgMain::HasProgressBar() const { return sbStatus->ProgressBar() != nullptr; }
+
+void TfmCfgMain::RefreshStatusText()
+{
+    if (const std::optional<std::string> text = ShowHintInStatusBar(ProgressBusy(), {}, lastingText_))
+        sbStatus->SetPanelText(0, Q(*text));
+}
+
+void TfmCfgMain::Log(const std::string& line, int kind) { lbMsg->Add(line, kind); }

@@ -3,11 +3,14 @@
 #include "configurator/core/CfgController.h"
 #include "configurator/core/ChannelExport.h"
 #include "configurator/core/DefaultPrompt.h"
+#include "configurator/core/LoaderOperation.h"
+#include "configurator/core/LoaderProgress.h"
 #include "configurator/core/LogSink.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QSplitter>
+#include <QToolButton>
 
 #include <filesystem>
 #include <memory>
@@ -23,8 +26,13 @@ class QTimer;
 class QToolBar;
 class QTreeWidget;
 class TMessageList;
+
+class TInvokeTh;
 class TStatusBar;
 class TTreeComponent;
+namespace platform {
+class NamedEvent;
+}
 
 // A splitter whose handle can also be moved from code, as the user moves it.
 class TSplitter : public QSplitter {
@@ -41,12 +49,14 @@ struct TCfgMainOptions {
     std::string VersionFile;            // the running program
     TShellOpen ShellOpen;               // the desktop's "open" (xdg-open)
     TCfgController::DocumentFactory DocumentFactory; // the documents of the model table
+    // Milliseconds for the abort rule of a running operation; empty: platform::GetTickCount.
+    std::function<uint64_t()> Clock;
 };
 
 // The configurator's main window: the fixed tool bar with the model list and the file
 // commands, the operations tool bar, the document tree, the frame host, the message
 // list and the status bar. It owns the document through its controller.
-class TfmCfgMain : public QMainWindow, private ICfgDocumentView {
+class TfmCfgMain : public QMainWindow, private ICfgDocumentView, private TLoaderProgressHost {
     Q_OBJECT
 public:
     // Commands of the rescale menu, as WM_SYSCOMMAND wParam.
@@ -55,6 +65,8 @@ public:
     // The message list's height is taken from the splitter only strictly between these.
     static constexpr int kMinMsgHeight = 16;
     static constexpr int kMaxMsgHeight = 150;
+    // How long a close during an operation waits for it to end before the process ends.
+    static constexpr int kCloseWaitMs = 5000;
 
     explicit TfmCfgMain(TCfgMainOptions options = {}, QWidget* parent = nullptr);
     ~TfmCfgMain() override;
@@ -91,7 +103,44 @@ public:
     int TreeWidth() const;
 
     // The last "#" text of the loader: shown in panel 0 when there is no hint.
-    void SetLastingStatusText(const std::string& text) { lastingText_ = text; }
+    void SetLastingStatusText(const std::string& text) override { lastingText_ = text; }
+    const std::string& LastingStatusText() const { return lastingText_; }
+
+    // The loader library's entry points, each empty when the library lacks it.
+    const TLoaderEntryPoints& Entries() const { return entries_; }
+    // Looks up the seven entry points by name in the loaded library.
+    void BindLoaderExports();
+    // Whether the library file's version record is supported (each part at least that
+    // of 1.2.4.30); false without a record.
+    static bool LoaderVersionSupported(const std::filesystem::path& file);
+    // The block handed to SetSarnupolexParams before each operation; zero without the library.
+    const LoaderParams& Params() const { return params_; }
+
+    // The operations tool bar from the library's catalogue: device combo box "cbDevice"
+    // and its button, a button per operation (the action's text, tool tip and status tip
+    // are the operation's hint, its data the operation code), the command-line box
+    // "SendBox" behind its label, 8-pixel gaps. Run after every document creation.
+    void BuildOperationsToolbar();
+    // Fills the device combo box from the library's device list; selects LastDevice
+    // once when it is 0 or more, else keeps the selection.
+    void FillDeviceCombo();
+    QComboBox* DeviceCombo() const;
+    // The device combo box's selection; -1 without the combo box or a selection.
+    int SelectedDeviceIndex() const;
+    // LastDevice := the device combo box's selection, and the combo box goes.
+    void RememberDeviceIndex();
+    QComboBox* SendBox() const;
+    // The command-line box's Enter: its history, QuickSend and the log lines.
+    void SendBoxEnter();
+    // The tool bar's action of an operation code; nullptr when there is none.
+    QAction* OperationAction(int code) const;
+
+    // Starts the operation of an action on its own thread, with the window locked
+    // first; false (nothing done) while an operation runs.
+    bool RunOperation(QAction* action);
+    bool Busy() const { return invoke_ != nullptr; }
+    // The cancel button on the status bar while an operation shows progress.
+    QToolButton* ProgressCancelButton() const { return cancelButton_.data(); }
 
     // Runs the idle update now: the shown frame's controls, Save and the export.
     void UpdateControls();
@@ -108,6 +157,8 @@ public:
     QAction* acExportDeviceLogicChannToFile = nullptr;
     QAction* acScaleUp = nullptr;
     QAction* acScaleDown = nullptr;
+    QAction* acProgresCancel = nullptr;
+    QAction* acThAbort = nullptr;
     TSplitter* spMsg = nullptr;
     TSplitter* spTree = nullptr;
     QTreeWidget* vtTree = nullptr;
@@ -131,12 +182,34 @@ private:
     void FocusFirstNode() override;
     void ClearTree() override;
 
+    // TLoaderProgressHost
+    void ShowCancelButton() override;
+    void RemoveCancelButton() override;
+    bool HasProgressBar() const override;
+    void RefreshStatusText() override;
+    void Log(const std::string& line, int kind) override;
+
+    // Disables the window's controls and the operation actions while an operation
+    // runs (controls a page disabled stay so afterwards), and enables them again.
+    void LockUi(bool lock);
+    // The end of the operation's thread: joins it and unlocks.
+    void OperationEnded();
+    // A click in the window during an operation: after 20 s the abort question.
+    void ThAbort();
+    // Closing during an operation: cancel, answer every progress with cancel, save the
+    // settings and wait up to kCloseWaitMs for the operation; false when it has not
+    // ended.
+    bool WaitForOperation();
+    // The read image replaces the document, then the tree and its menu are refreshed.
+    void ApplyReadDocument(TMemory& image);
+    void AddOperationEntry(const struct TOperationEntry& entry);
+    uint32_t Now() const;
+
     platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam);
     void CreateActions();
     void CreateToolBars();
     void CreatePanes();
     void FillModelList();
-    void LoadLibrary();
     void OnStartup();
     // Without a stored width the tree pane takes the width of the widest caption it
     // shows after the start-up, within a third of the window.
@@ -147,6 +220,9 @@ private:
     void ArmIdle();
     // Runs a command in the error guard, then arms the idle update.
     void Run(const std::function<void()>& command);
+    // Loads and binds the library and checks its version; true when the user chose
+    // to quit at the version warning.
+    bool LoadLibrary();
 
     TCfgMainOptions options_;
     TCfgDefaultPrompt prompt_;
@@ -159,6 +235,15 @@ private:
     std::vector<TModelItem> models_;
     platform::HWND handle_ = 0;
     void* library_ = nullptr;
+    TLoaderEntryPoints entries_;
+    LoaderParams params_{};
+    std::unique_ptr<platform::NamedEvent> manualTermEvent_;
+    TLoaderProgress progress_{*this};
+    std::unique_ptr<TInvokeTh> invoke_;
+    uint32_t startTick_ = 0;
+    QPointer<QToolButton> cancelButton_;
+    bool abortQueued_ = false;
+    bool closing_ = false;
     QPointer<QWidget> frame_;
     QWidget* frameHost_ = nullptr;
     QTimer* idle_ = nullptr;

@@ -51,13 +51,15 @@ int32_t CallInvoke(const TLoaderEntryPoints& entries, const TOperationRequest& r
     return entries.Invoke(request.Op, request.Device, kLoaderScheme, blocks, result);
 }
 
-// Copies every non-empty returned block into the image at its own address.
-void TakeReadBlocks(const TBlockList& list, TMemory& image)
+// Copies every non-empty returned block into the image. The library gives addresses
+// relative to the document, as it received them; the image holds them at the
+// document's base address + that address, where the document's blocks are looked up.
+void TakeReadBlocks(const TBlockList& list, uint32_t baseAddress, TMemory& image)
 {
     for (int i = 0; i < list.Count(); ++i) {
         const TMemoryBlock* item = list.Block(i);
         if (!item || item->Size <= 0 || !item->Data()) continue;
-        TMemoryBlock* copy = image.AddBlock(item->Address, item->Size);
+        TMemoryBlock* copy = image.AddBlock(baseAddress + item->Address, item->Size);
         std::memcpy(copy->Data(), item->Data(), static_cast<size_t>(item->Size));
     }
 }
@@ -86,7 +88,7 @@ void Execute(const TLoaderEntryPoints& entries, const TOperationRequest& request
     if (!returned.get()) return;
 
     TMemory image;
-    TakeReadBlocks(*returned.get(), image);
+    TakeReadBlocks(*returned.get(), request.BaseAddress, image);
     if (const std::optional<std::string> question = SchemeVersionQuestion(image, request.ExpectedSchemeId))
         if (!host.AskWarning(*question)) return;
     host.ApplyReadDocument(image);

@@ -73,7 +73,9 @@ public:
 // list holding the model code and, when the combo box exists, reports the device index
 // the library put into it (else the request's index); it never takes that list for
 // read data. A list the library returns for any other operation is read into a private
-// image, each returned block and then the list released once by its own Release on
+// image, each returned block at BaseAddress + its address (the library answers with
+// addresses relative to the document, like those it received), each returned block
+// and then the list released once by its own Release on
 // every path; when the scheme question is not answered No, the image goes to the host.
 // Every failure is logged as caption + " - " + its message (kind 1); success as
 // caption + " - Ok". Never raises.

@@ -34,6 +34,11 @@ void TTreeComponent::AttachDocument(TDocument* document)
     tree_.AttachDocument(dynamic_cast<TZumo2Doc*>(document), hooks_.ModelCode ? hooks_.ModelCode() : 0);
 }
 
+void TTreeComponent::DocumentReplaced(TZumo2Doc* document)
+{
+    if (hooks_.DocumentReplaced) hooks_.DocumentReplaced(document);
+}
+
 void TTreeComponent::FrameShown(TShownFrame& frame)
 {
     if (hooks_.PlaceFrame && frame.Widget()) hooks_.PlaceFrame(frame.Widget());

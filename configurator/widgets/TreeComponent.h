@@ -18,6 +18,8 @@ public:
         std::function<void(QWidget* page)> PlaceFrame;
         // The model code of the document being attached.
         std::function<int()> ModelCode;
+        // A document replaced the previous one (none after a failed creation).
+        std::function<void(TZumo2Doc* document)> DocumentReplaced;
     };
 
     explicit TTreeComponent(Hooks hooks, TFrameRegistry& registry = Frames());
@@ -41,6 +43,7 @@ public:
 
 private:
     void FrameShown(TShownFrame& frame) override;
+    void DocumentReplaced(TZumo2Doc* document) override;
 
     Hooks hooks_;
     TDocTree tree_;

@@ -1,6 +1,7 @@
 #include "configurator/core/LoaderHost.h"
 
 #include "model/Memory.h"
+#include "tests/fixtures/LoaderCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -41,21 +42,7 @@ TEST(LoaderHost, ParamsBlockBytes)
     }
 }
 
-// The library's catalogue, as it sends it.
-const char* const kCatalogue =
-    "OPCode=0; Caption=Настройки подключения\n"
-    "OPCode=-1; Caption=Разделитель\n"
-    "OPCode=1; Caption=Считать параметры\n"
-    "OPCode=2; Caption=Записать параметры\n"
-    "OPCode=-1; Caption=Разделитель\n"
-    "OPCode=13; Caption=Выбрать файл прошивки\n"
-    "OPCode=9; Caption=Записать прошивку\n"
-    "OPCode=12; Caption=Записать прошивку и текущие параметры\n"
-    "OPCode=-1; Caption=Разделитель\n"
-    "OPCode=10; Caption=Считать EEPROM и сохранить в файл\n"
-    "OPCode=11; Caption=Считать FLASH и сохранить в файл\n"
-    "OPCode=-1; Caption=Разделитель\n"
-    "OPCode=14; Caption=Быстрая отправка";
+const char* const kCatalogue = kLoaderCatalogue;
 
 std::vector<int> Codes(const TOperationToolbarModel& model)
 {

@@ -99,13 +99,14 @@ private:
     TDocument& doc_;
 };
 
-// The document's blocks as the library returns them, at their absolute addresses.
+// The document's blocks as the library returns them, at addresses relative to the
+// document, as it received them.
 std::vector<std::pair<uint32_t, std::vector<uint8_t>>> BlocksOf(const TDocument& doc)
 {
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> out;
     for (int i = 0; i < doc.Image.BlockCount(); ++i) {
         const TMemoryBlock* b = doc.Image.BlockByIndex(i);
-        out.emplace_back(doc.BaseAddress + b->Address, std::vector<uint8_t>(b->Data(), b->Data() + b->Size));
+        out.emplace_back(b->Address, std::vector<uint8_t>(b->Data(), b->Data() + b->Size));
     }
     return out;
 }
