@@ -37,6 +37,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusTipEvent>
@@ -513,6 +514,25 @@ void TfmCfgMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     RestoreSettings();
+    ArrangeToolBars();
+}
+
+void TfmCfgMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ArrangeToolBars();
+}
+
+void TfmCfgMain::ArrangeToolBars()
+{
+    if (!tbFixed || !tbOperations) return;
+    const bool ownRow = !tbOperations->actions().isEmpty() &&
+                        tbFixed->sizeHint().width() + tbOperations->sizeHint().width() > width();
+    if (ownRow == toolBarBreak(tbOperations)) return;
+    if (ownRow)
+        insertToolBarBreak(tbOperations);
+    else
+        removeToolBarBreak(tbOperations);
 }
 
 void TfmCfgMain::closeEvent(QCloseEvent* event)
@@ -761,6 +781,7 @@ void TfmCfgMain::BuildOperationsToolbar()
         }
     }
     tbOperations->setUpdatesEnabled(true);
+    ArrangeToolBars();
     // The catalogue is the library's constant text; a bad code ends the build as the
     // error of a command.
     if (!error.empty()) platform::RunGuarded([&] { throw platform::Exception(error); });

@@ -170,10 +170,16 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     QMenu* createPopupMenu() override;
 
 private:
+    // The operations tool bar stays in the fixed tool bar's row while both fit the
+    // window's width, else it takes a row of its own: none of its entries hides
+    // behind the tool bar's extension button.
+    void ArrangeToolBars();
+
     // ICfgDocumentView, forwarded to the tree component; the shown frame goes first.
     void ReleaseDocument() override;
     void AttachDocument(TDocument* document) override;

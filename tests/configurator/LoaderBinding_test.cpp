@@ -222,6 +222,39 @@ TEST_F(LoaderBinding, BuildsTheToolBarAndTheDeviceList)
     EXPECT_EQ(ini.ReadInteger("Autosave", "LastDevice", -5), 1);
 }
 
+// The operations share the fixed tool bar's row only while both fit the window; else
+// they take a row of their own, so the first of them stay in sight at the window's
+// first width, and at a wide one none hides behind the extension button.
+TEST_F(LoaderBinding, OperationsTakeARowOfTheirOwnWhenTheWindowIsNarrow)
+{
+    Stub stub("loader_stub");
+    ASSERT_TRUE(stub.Loaded());
+    TfmCfgMain w(Options(stub));
+    w.show();
+    ASSERT_TRUE(Started(w));
+    const auto inSight = [&](QAction* action) {
+        QWidget* widget = w.tbOperations->widgetForAction(action);
+        return widget && widget->isVisible();
+    };
+    const auto allInSight = [&] {
+        for (QAction* action : w.tbOperations->actions())
+            if (action->isVisible() && !inSight(action)) return false;
+        return true;
+    };
+    for (const int width : {800, 3000, 800}) {
+        w.resize(width, 600);
+        if (width == 800) {
+            EXPECT_TRUE(PumpUntil([&] { return w.toolBarBreak(w.tbOperations); }));
+            EXPECT_TRUE(PumpUntil([&] {
+                return inSight(w.OperationAction(opReadParams)) && inSight(w.OperationAction(opWriteParams));
+            }));
+        } else {
+            EXPECT_TRUE(PumpUntil([&] { return !w.toolBarBreak(w.tbOperations); }));
+            EXPECT_TRUE(PumpUntil(allInSight));
+        }
+    }
+}
+
 TEST_F(LoaderBinding, MissingEntryPointsLeaveTheirOperationsOut)
 {
     Stub stub("loader_stub_partial");
