@@ -373,7 +373,9 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
     if (reports) DoOverallProgress(operation, ppStart, 0.0, Cancelled);
     if (!Cancelled) {
         bool leave = false;
-        for (int32_t i = std::max(index, 0); !leave && i < items.Count; ++i) {
+        for (int32_t i = std::max(index, 0); !leave && i < items.Count;) {
+            // A deleted item's successor takes its index.
+            bool deleted = false;
             if (items.ItemPtr(i).Marked) {
                 items.ItemPtr(i).Operation = static_cast<uint8_t>(operation);
                 do {
@@ -392,6 +394,12 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
                                 break;
                             }
                         }
+                        if (operation == poDelete) {
+                            const int32_t count = items.Count;
+                            DeleteItem(i);
+                            deleted = items.Count < count;
+                        }
+                        if (operation == poUpdate) UpdateItem(i, name, base);
                         if (operation == poExtract) ExtractItem(i, name, base);
                         if (operation == poTest) TestItem(i, name);
                         if (reports) {
@@ -411,6 +419,7 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
                 } while (action == fxaRetry);
             }
             if (index >= 0) break;
+            if (!deleted) ++i;
         }
         if (reports) {
             bool cancel = Cancelled;
