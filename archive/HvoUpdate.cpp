@@ -165,7 +165,7 @@ void THvoBaseArchiver::FillNewItem(int32_t index, const std::string& sourceName,
     bool folder = false;
     uint32_t stamp = fileTime;
     if (fromFile) {
-        stored = StoredName(sourceName, workingDir_, options_.StorePath, {});
+        stored = StoredName(sourceName, workingDir_.empty() ? WideGetCurrentDir() : workingDir_, options_.StorePath, {});
         folder = WideDirectoryExists(sourceName);
         const int32_t age = WideFileAge(sourceName);
         stamp = age != -1 ? static_cast<uint32_t>(age) : DosToInt(TimeToDos(std::time(nullptr)));
