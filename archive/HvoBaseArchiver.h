@@ -613,8 +613,9 @@ private:
 };
 
 // Test seam: opens an update on the open archive as the operations that queue changes
-// would (none exists in the component): SavedItems becomes a copy of the directory and
-// UpdateCount 1, so that the items changed afterwards are committed by CloseArchive.
+// would (none exists in the component): SavedItems becomes a copy of the directory (unless
+// an update is open already) and UpdateCount 1, so that the items changed afterwards are
+// committed by CloseArchive.
 void HvoOpenUpdate(THvoBaseArchiver& archiver);
 
 // Whether a name is that of a self-extracting archive: its extension, in lower case,

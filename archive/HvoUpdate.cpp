@@ -150,7 +150,8 @@ struct TTempFile {
 void HvoOpenUpdate(THvoBaseArchiver& archiver)
 {
     archiver.CheckActive();
-    archiver.dirManager_->SavedItems.Assign(archiver.dirManager_->Items);
+    // The directory as it was before the first change is what a failure restores.
+    if (archiver.updateCount_ <= 0) archiver.dirManager_->SavedItems.Assign(archiver.dirManager_->Items);
     archiver.updateCount_ = 1;
 }
 

@@ -9,6 +9,7 @@
 #include "archive/HvoStreams.h"
 #include "platform/ScriptedDialogs.h"
 #include "tests/archive/ArchiveFixtures.h"
+#include "tests/archive/ExtractSupport.h"
 #include "tests/archive/UpdateSupport.h"
 #include "tests/archive/WriteSupport.h"
 #include "tests/support/DialogScript.h"
@@ -33,36 +34,6 @@ using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs of text and of pseudo-random bytes.
-std::string MixedData(size_t size, uint32_t seed = 12345)
-{
-    std::string out;
-    uint32_t x = seed;
-    while (out.size() < size) {
-        if ((out.size() / 40000) % 2 == 0) {
-            out += "line of text for the deflater; ";
-        } else {
-            for (int i = 0; i < 64; ++i) {
-                x = x * 1103515245u + 12345u;
-                out += static_cast<char>(x >> 24);
-            }
-        }
-    }
-    out.resize(size);
-    return out;
-}
-
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
 
 // The entries of an archive as the component reads them.
 std::vector<TDirItem> ReadItems(const fs::path& zip, bool oemNames = true)
@@ -597,6 +568,12 @@ TEST(Zip64Commits, AnEntryPastFourGiBIsRefusedWhileZip64IsDisabled)
     // One stored entry of 4 GiB of zeros, the data a hole of a sparse file: the
     // directory starts past 4 GiB.
     const uint64_t size = uint64_t(1) << 32;
+    const auto zip64Sizes = [&](std::string& out) {
+        Put(out, 1, 2);
+        Put(out, 16, 2);
+        Put(out, size, 8);
+        Put(out, size, 8);
+    };
     {
         std::string head;
         Put(head, kLocalFileHeaderSignature, 4);
@@ -610,10 +587,7 @@ TEST(Zip64Commits, AnEntryPastFourGiBIsRefusedWhileZip64IsDisabled)
         Put(head, 3, 2);
         Put(head, 20, 2);
         head += "big";
-        Put(head, 1, 2);
-        Put(head, 16, 2);
-        Put(head, size, 8);
-        Put(head, size, 8);
+        zip64Sizes(head);
         const uint64_t cd = head.size() + size;
         std::string tail;
         Put(tail, kCentralFileHeaderSignature, 4);
@@ -633,10 +607,7 @@ TEST(Zip64Commits, AnEntryPastFourGiBIsRefusedWhileZip64IsDisabled)
         Put(tail, 0x20, 4);
         Put(tail, 0, 4);
         tail += "big";
-        Put(tail, 1, 2);
-        Put(tail, 16, 2);
-        Put(tail, size, 8);
-        Put(tail, size, 8);
+        zip64Sizes(tail);
         const uint64_t cdSize = tail.size();
         const uint64_t zip64End = cd + cdSize;
         Put(tail, kZip64EndOfCentralDirSignature, 4);

@@ -46,6 +46,25 @@ inline int32_t Describe(THvoBaseArchiver& a, const std::filesystem::path& source
     return index;
 }
 
+// Runs of text and of pseudo-random bytes.
+inline std::string MixedData(size_t size, uint32_t seed = 12345)
+{
+    std::string out;
+    uint32_t x = seed;
+    while (out.size() < size) {
+        if ((out.size() / 40000) % 2 == 0) {
+            out += "line of text for the deflater; ";
+        } else {
+            for (int i = 0; i < 64; ++i) {
+                x = x * 1103515245u + 12345u;
+                out += static_cast<char>(x >> 24);
+            }
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
 // Runs a peer command; its output, and a test failure when it exits non-zero.
 inline std::string PeerPasses(const std::string& command)
 {
