@@ -582,6 +582,11 @@ private:
     void ReleaseArchive();
     // The OK / Cancel question of a spanned archive's disk request; true on OK.
     static bool AskForDisk(const std::string& text);
+    // Whether Options().OverwriteMode lets the source replace the target: omPrompt asks
+    // DoConfirmOverwrite (sourceName, targetName); omIfNewer / omIfOlder compare the
+    // packed date-times (date high, time low) as unsigned values.
+    bool OverwriteAllowed(const std::string& sourceName, const std::string& targetName, uint32_t sourceAge,
+                          uint32_t targetAge);
     // Progress of a decoding entry.
     void DecodeProgress(const TDirItem& item);
 

@@ -295,23 +295,7 @@ void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const
     if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         const bool regular = S_ISREG(existing.st_mode);
         if (!options_.ReplaceReadOnly && regular && (existing.st_mode & S_IWUSR) == 0) return;
-        // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
-        const uint32_t entryAge = DosToInt(stamp);
-        const uint32_t fileAge = DosToInt(TimeToDos(existing.st_mtime));
-        bool overwrite = true;
-        switch (options_.OverwriteMode) {
-        case omPrompt: {
-            std::string destination = targetPath;
-            overwrite = false;
-            DoConfirmOverwrite(name, destination, overwrite);
-            break;
-        }
-        case omAlways: break;
-        case omNever: overwrite = false; break;
-        case omIfNewer: overwrite = entryAge > fileAge; break;
-        case omIfOlder: overwrite = entryAge < fileAge; break;
-        }
-        if (!overwrite) return;
+        if (!OverwriteAllowed(name, targetPath, DosToInt(stamp), DosToInt(TimeToDos(existing.st_mtime)))) return;
         if (regular)
             ::fchmodat(folder.Get(), leaf.c_str(), (existing.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
         if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0) throw EHvoException(19, Name, {targetPath});
@@ -349,6 +333,25 @@ void THvoBaseArchiver::TestItem(int32_t index, const std::string&)
     if (IsDirectoryEntry(dirManager_->Items.ItemPtr(index))) return;
     TNullStream sink;
     ExtractItemToStream(index, sink);
+}
+
+bool THvoBaseArchiver::OverwriteAllowed(const std::string& sourceName, const std::string& targetName, uint32_t sourceAge,
+                                        uint32_t targetAge)
+{
+    switch (options_.OverwriteMode) {
+    case omPrompt: {
+        std::string destination = targetName;
+        bool confirm = false;
+        DoConfirmOverwrite(sourceName, destination, confirm);
+        return confirm;
+    }
+    case omAlways: return true;
+    case omNever: return false;
+    // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
+    case omIfNewer: return sourceAge > targetAge;
+    case omIfOlder: return sourceAge < targetAge;
+    }
+    return true;
 }
 
 // ---- The loop over marked entries ------------------------------------------------------

@@ -247,23 +247,8 @@ void THvoBaseArchiver::UpdateItem(int32_t index, const std::string& name, const 
     const std::string path = WideIncludeTrailingBackslash(baseDir) + relative;
     if (!WideFileExists(path)) return;
     if (!options_.ReplaceReadOnly && (item.ExternalAttributes & faReadOnly)) return;
-    // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
     const uint32_t entryAge = DosToInt({item.LastModDate, item.LastModTime});
-    const uint32_t fileAge = static_cast<uint32_t>(WideFileAge(path));
-    bool update = true;
-    switch (options_.OverwriteMode) {
-    case omPrompt: {
-        std::string destination = path;
-        update = false;
-        DoConfirmOverwrite(name, destination, update);
-        break;
-    }
-    case omAlways: break;
-    case omNever: update = false; break;
-    case omIfNewer: update = fileAge > entryAge; break;
-    case omIfOlder: update = fileAge < entryAge; break;
-    }
-    if (!update) return;
+    if (!OverwriteAllowed(name, path, static_cast<uint32_t>(WideFileAge(path)), entryAge)) return;
     items.ItemPtr(index).SourcePath = path;
     MarkForUpdate(index);
 }
