@@ -200,7 +200,7 @@ void THvoBaseArchiver::CloseArchive()
     }
     std::exception_ptr failure;
     try {
-        // Pending changes would be committed here; no operation opens an update.
+        Commit();
         if (archiveStream_ && dirManager_ && archiveStream_->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
     } catch (...) {
         failure = std::current_exception();

@@ -216,9 +216,10 @@ public:
     // than create while InMemory; those of reading the directory (see THvoDirManager).
     // An open archive is closed first. AfterOpen is called once the archive is open.
     void OpenArchiveMode(uint16_t mode);
-    // Finishes a new archive without entries (its end record), then releases the stream
-    // and the directory whatever happened, and raises what the finishing raised
-    // (native error 46 for a short write). Harmless when closed.
+    // Commits an open update (Commit), finishes a new archive without entries (its end
+    // record), then releases the stream and the directory whatever happened, and raises
+    // what the commit or the finishing raised (native error 46 for a short write; the
+    // archive is restored first when the commit failed). Harmless when closed.
     void CloseArchive();
 
     // ---- Volumes --------------------------------------------------------------------
@@ -390,7 +391,8 @@ public:
     // the process-wide lock: counters, overall and per-file progress, OnConfirmProcessFile,
     // the operation's step, and OnProcessFileFailure for the component's own errors
     // (retry, ignore, abort). Other exceptions leave after the lock is released. Cancel
-    // or abort drop an open update. Steps exist for poExtract and poTest.
+    // or abort drop an open update. Steps exist for poDelete (DeleteItem; the next item
+    // takes the index), poUpdate (UpdateItem), poExtract and poTest.
     void ProcessMarkedItems(THvoProcessOperation operation, int32_t index);
     // Extracts entry index as name ("\" separators) below baseDir. The name (possibly
     // changed by OnExtractFile) is refused with native error 68 "Unsafe entry name "%s"
@@ -406,6 +408,53 @@ public:
     // Decodes entry index into a stream that keeps nothing; directory entries are passed
     // over. A damaged entry raises native error 8.
     void TestItem(int32_t index, const std::string& name);
+
+    // ---- Updates ----------------------------------------------------------------------
+    // The changes of an open update (UpdateCount above 0) are items of the directory that
+    // carry work fields: NewEntry with Operation poAdd, poMove or poUpdate for entries
+    // written from their source (SourcePath or SourceObject from SourcePosition), poRename
+    // (OldFileName the previous name), poChangeAttr or poChangeComment for entries
+    // rewritten with a change; entries removed from the directory disappear. SavedItems
+    // holds the directory as it was when the update began. CloseArchive commits them.
+
+    // Describes a new entry in the existing item slot index. fromFile: the stored name is
+    // formed from sourceName, WorkingDir and Options().StorePath (StoredName), the entry is
+    // a folder when a folder of that name exists, its time is the file's age (now when
+    // that cannot be read) and its attributes the file's own (0x20 when it does not
+    // exist); a folder's name gets a final "/". Otherwise the stored name is sourceName
+    // without a final "\" and with "/" separators, a folder when attributes hold 0x10,
+    // with fileTime (MS-DOS date high, time low). An empty stored name changes nothing.
+    // The item: NewEntry 1, SourceText the current Password (flag bit 0 when it is set),
+    // SourcePath the source name from a file, DeflateLevel CompressionMode (0 for a
+    // folder), methods CompressionMethod, version 20 under OEMFileNames else 0x0B14, CRC
+    // 0xFFFFFFFF, sizes 0, no extra blocks; a folder has method 0, CRC 0 and flags 2.
+    void FillNewItem(int32_t index, const std::string& sourceName, uint32_t fileTime, uint32_t attributes,
+                     bool fromFile);
+    // Writes the pending changes of an open update into the archive (nothing without
+    // one): entries before the first change stay where they are; the rest of the archive
+    // is kept in a backup file, the archive is cut there, and every later item is written
+    // from its source or copied from the backup (renames with a new local header), then
+    // the directory. A failure of one entry goes to OnProcessFileFailure: Retry writes it
+    // again, Ignore drops a failed addition (or keeps the old entry it would have
+    // replaced), Abort ends the commit. Abort, a cancel from a progress event, and any
+    // other exception restore the archive from the backup byte for byte (the exception
+    // then passes on). After a commit that wrote its entries, the sources of moved
+    // entries written in it are deleted (files first, then folders; native 27 / 60 go to
+    // OnProcessFileFailure).
+    void Commit();
+    // The poDelete step: removes entry index from the directory. Native 21 outside the
+    // entries, 22 without an open update.
+    void DeleteItem(int32_t index);
+    // The poUpdate step: entry index ("\" separated name, base folder with its separator)
+    // is marked for update from the file base + name when that file exists, the entry is
+    // not a folder, ReplaceReadOnly is on or the entry is not read-only, and
+    // OverwriteMode allows it: omPrompt asks DoConfirmOverwrite, omIfNewer / omIfOlder
+    // compare the file's age with the entry's packed date-time as unsigned values.
+    void UpdateItem(int32_t index, const std::string& name, const std::string& baseDir);
+    // Native 24 outside the entries, 25 without an open update; otherwise the entry is
+    // described anew from its SourcePath (FillNewItem; it keeps its stored name and
+    // comment) and its Operation becomes poUpdate.
+    void MarkForUpdate(int32_t index);
 
     // ---- Event dispatchers ----------------------------------------------------------
     virtual void UpdateCompressionMethod();
@@ -474,6 +523,44 @@ protected:
     uint16_t compressionMethod_ = 0xFFFF;
 
 private:
+    friend void HvoOpenUpdate(THvoBaseArchiver& archiver);
+
+    // ---- Steps of the commit ----------------------------------------------------------
+    // The first item index at which Items and SavedItems differ in name or the item is
+    // NewEntry (the smaller count when none), moved back so that no saved entry before
+    // it lies in the archive after one from it on.
+    int32_t FindFirstChange();
+    // Copies the archive from commitPosition_ to its end into a new temporary file.
+    void MakeBackup();
+    // Cuts the archive at commitPosition_ and copies the backup back; native 6 without one.
+    void RestoreBackup();
+    // Frees the backup and deletes its file.
+    void DropBackup();
+    // Items := SavedItems; the archive restored from the backup (without one: cut at
+    // commitPosition_ and its directory written again).
+    void Rollback();
+    // Writes item index from its source with its local header; false when cancelled or
+    // failed (answer then holds the failure event's answer, fxaAbort when the volume code
+    // refused the entry).
+    bool WriteNewEntry(int32_t index, THvoAction& answer);
+    // The work of WriteNewEntry once the progress has started; raises what fails.
+    bool WriteEntryRecord(TDirItem& item, THvoAction& answer);
+    // Copies the old record of item index from the backup to the archive's position;
+    // a renamed entry gets a new local header. Native 7 when its saved entry is missing.
+    void CopyEntry(int32_t index);
+    // Deletes the sources of the moved entries written by the commit.
+    void DeleteMovedSources();
+    // Frees the source streams that items own.
+    void ReleaseOwnedSources(THvoDirArray& items);
+
+    // Commit state.
+    int32_t commitStart_ = 0;
+    int64_t commitPosition_ = 0;
+    std::unique_ptr<TFileStream> backup_;
+    std::string backupName_;
+    // Sources of moved entries written in this commit, and whether each is a folder.
+    std::vector<std::pair<std::string, bool>> movedSources_;
+
     [[noreturn]] void Raise(int nativeError);
     // Reads the directory of the archive that is being opened: decides SpanningMode from
     // the end record (volume n - 1 beside it: split, else spanned; an .exe: single) and
@@ -495,6 +582,11 @@ private:
     void ReleaseArchive();
     // The OK / Cancel question of a spanned archive's disk request; true on OK.
     static bool AskForDisk(const std::string& text);
+    // Whether Options().OverwriteMode lets the source replace the target: omPrompt asks
+    // DoConfirmOverwrite (sourceName, targetName); omIfNewer / omIfOlder compare the
+    // packed date-times (date high, time low) as unsigned values.
+    bool OverwriteAllowed(const std::string& sourceName, const std::string& targetName, uint32_t sourceAge,
+                          uint32_t targetAge);
     // Progress of a decoding entry.
     void DecodeProgress(const TDirItem& item);
 
@@ -524,6 +616,12 @@ private:
     TStream* archiveStream_ = nullptr;       // the archive stream, owned or supplied
     std::string volumeFileName_;
 };
+
+// Test seam: opens an update on the open archive as the operations that queue changes
+// would (none exists in the component): SavedItems becomes a copy of the directory (unless
+// an update is open already) and UpdateCount 1, so that the items changed afterwards are
+// committed by CloseArchive.
+void HvoOpenUpdate(THvoBaseArchiver& archiver);
 
 // Whether a name is that of a self-extracting archive: its extension, in lower case,
 // contains ".exe".

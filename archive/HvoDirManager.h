@@ -28,9 +28,10 @@ struct TDirItem : TCentralFileHeader {
     std::string SourceText;             // work field of adding: the entry's password
     TStream* SourceObject = nullptr;    // work object of adding; freed by Delete when owned
     bool OwnsSourceObject = false;
-    int32_t SourcePosition = 0;
+    int64_t SourcePosition = 0;         // work field of adding: where the data starts in SourceObject
     bool Marked = false;                // selected for the operation in progress
     std::string SourcePath;             // work field of adding
+    std::string OldFileName;            // work field of renaming: the name the entry had
     uint16_t StoredMethod = 0;          // the method applied to the data (AES: from its record)
     uint8_t DeflateLevel = 0;           // work field of adding: compression mode 0..9
     uint8_t Operation = 0;              // THvoProcessOperation under which it is processed

@@ -295,23 +295,7 @@ void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const
     if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         const bool regular = S_ISREG(existing.st_mode);
         if (!options_.ReplaceReadOnly && regular && (existing.st_mode & S_IWUSR) == 0) return;
-        // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
-        const uint32_t entryAge = DosToInt(stamp);
-        const uint32_t fileAge = DosToInt(TimeToDos(existing.st_mtime));
-        bool overwrite = true;
-        switch (options_.OverwriteMode) {
-        case omPrompt: {
-            std::string destination = targetPath;
-            overwrite = false;
-            DoConfirmOverwrite(name, destination, overwrite);
-            break;
-        }
-        case omAlways: break;
-        case omNever: overwrite = false; break;
-        case omIfNewer: overwrite = entryAge > fileAge; break;
-        case omIfOlder: overwrite = entryAge < fileAge; break;
-        }
-        if (!overwrite) return;
+        if (!OverwriteAllowed(name, targetPath, DosToInt(stamp), DosToInt(TimeToDos(existing.st_mtime)))) return;
         if (regular)
             ::fchmodat(folder.Get(), leaf.c_str(), (existing.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
         if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0) throw EHvoException(19, Name, {targetPath});
@@ -351,6 +335,25 @@ void THvoBaseArchiver::TestItem(int32_t index, const std::string&)
     ExtractItemToStream(index, sink);
 }
 
+bool THvoBaseArchiver::OverwriteAllowed(const std::string& sourceName, const std::string& targetName, uint32_t sourceAge,
+                                        uint32_t targetAge)
+{
+    switch (options_.OverwriteMode) {
+    case omPrompt: {
+        std::string destination = targetName;
+        bool confirm = false;
+        DoConfirmOverwrite(sourceName, destination, confirm);
+        return confirm;
+    }
+    case omAlways: return true;
+    case omNever: return false;
+    // Packed date-times compare unsigned: dates from 2044 on have the top bit set.
+    case omIfNewer: return sourceAge > targetAge;
+    case omIfOlder: return sourceAge < targetAge;
+    }
+    return true;
+}
+
 // ---- The loop over marked entries ------------------------------------------------------
 
 void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_t index)
@@ -373,7 +376,9 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
     if (reports) DoOverallProgress(operation, ppStart, 0.0, Cancelled);
     if (!Cancelled) {
         bool leave = false;
-        for (int32_t i = std::max(index, 0); !leave && i < items.Count; ++i) {
+        for (int32_t i = std::max(index, 0); !leave && i < items.Count;) {
+            // A deleted item's successor takes its index.
+            bool deleted = false;
             if (items.ItemPtr(i).Marked) {
                 items.ItemPtr(i).Operation = static_cast<uint8_t>(operation);
                 do {
@@ -392,6 +397,12 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
                                 break;
                             }
                         }
+                        if (operation == poDelete) {
+                            const int32_t count = items.Count;
+                            DeleteItem(i);
+                            deleted = items.Count < count;
+                        }
+                        if (operation == poUpdate) UpdateItem(i, name, base);
                         if (operation == poExtract) ExtractItem(i, name, base);
                         if (operation == poTest) TestItem(i, name);
                         if (reports) {
@@ -411,6 +422,7 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
                 } while (action == fxaRetry);
             }
             if (index >= 0) break;
+            if (!deleted) ++i;
         }
         if (reports) {
             bool cancel = Cancelled;

@@ -43,6 +43,37 @@ bool TUnicodeExtendedInfo::ReadFromStream(TStream& stream)
     return true;
 }
 
+namespace {
+
+std::vector<uint16_t> Utf16Units(std::string_view name)
+{
+    std::vector<uint16_t> units;
+    for (size_t pos = 0; pos < name.size();) {
+        const char32_t ch = platform::DecodeUtf8(name, pos);
+        if (ch >= 0x10000) {
+            units.push_back(static_cast<uint16_t>(0xD800 + ((ch - 0x10000) >> 10)));
+            units.push_back(static_cast<uint16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<uint16_t>(ch));
+        }
+    }
+    return units;
+}
+
+} // namespace
+
+std::vector<uint8_t> BuildUnicodeNameRecord(std::string_view name)
+{
+    const std::vector<uint16_t> units = Utf16Units(name);
+    std::vector<uint8_t> record(8 + 2 * units.size());
+    WriteLE32(record.data(), TUnicodeExtendedInfo::kSignature);
+    WriteLE32(record.data() + 4, static_cast<uint32_t>(units.size()));
+    for (size_t i = 0; i < units.size(); ++i) WriteLE16(record.data() + 8 + 2 * i, units[i]);
+    return record;
+}
+
+size_t Utf16Length(std::string_view name) { return Utf16Units(name).size(); }
+
 TNullStream::~TNullStream() = default;
 int64_t TNullStream::Read(void*, int64_t count) { return count; }
 int64_t TNullStream::Write(const void*, int64_t count) { return count; }

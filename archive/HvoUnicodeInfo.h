@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The component's Unicode name record, the data of extra block 0x554E:
 //   signature "NUCX" (4 bytes), length n (4 bytes, UTF-16 code units), n UTF-16LE units.
@@ -24,6 +26,12 @@ public:
     std::string UnicodeName;
     uint32_t RecordSignature = 0;
 };
+
+// The record for a name (UTF-8; a malformed byte stands for U+FFFD): "NUCX", the number
+// of UTF-16 code units, the UTF-16LE units.
+std::vector<uint8_t> BuildUnicodeNameRecord(std::string_view name);
+// The number of UTF-16 code units of a name (UTF-8).
+size_t Utf16Length(std::string_view name);
 
 // A stream that swallows everything: reads report the count without touching the
 // buffer, writes report the count and keep nothing, Seek answers 0, sizes change nothing.

@@ -2,6 +2,7 @@
 #include "archive/HvoDirManager.h"
 #include "archive/HvoStreams.h"
 #include "platform/Exceptions.h"
+#include "tests/archive/UpdateSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,9 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+using archivetest::MixedData;
+using archivetest::PeerPasses;
 
 namespace {
 
@@ -77,25 +81,6 @@ std::string SingleEntryZip(const TDirItem& item, const std::string& name, const 
     return zip;
 }
 
-// Mixed content: runs of text and of pseudo-random bytes.
-std::string MixedData(size_t size)
-{
-    std::string out;
-    uint32_t x = 12345;
-    while (out.size() < size) {
-        if ((out.size() / 40000) % 2 == 0) {
-            out += "line of text for the deflater; ";
-        } else {
-            for (int i = 0; i < 64; ++i) {
-                x = x * 1103515245u + 12345u;
-                out += static_cast<char>(x >> 24);
-            }
-        }
-    }
-    out.resize(size);
-    return out;
-}
-
 struct Encoded {
     TDirItem item;
     std::string data;
@@ -125,13 +110,6 @@ std::string WriteZip(const testsupport::TempDir& dir, const std::string& zipName
     const std::string path = (dir / zipName).string();
     std::ofstream(path, std::ios::binary) << SingleEntryZip(e.item, "entry.bin", e.data);
     return path;
-}
-
-std::string PeerPasses(const std::string& command)
-{
-    std::string out;
-    EXPECT_EQ(testsupport::RunCommand(command + " 2>&1", &out), 0) << command << "\n" << out;
-    return out;
 }
 
 TEST(CompressEntry, StoredAndDeflatedEntriesPassThePeers)
