@@ -22,7 +22,6 @@ namespace {
 
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 constexpr int64_t kCopyBlock = 1 << 20;
-constexpr size_t kZip64LocalBlockSize = 20; // ID, size, uncompressed and compressed size
 
 bool IsChange(uint8_t operation)
 {

@@ -527,7 +527,7 @@ bool TFieldLst::Adopt(std::string key, std::unique_ptr<TObjNode> node)
     }
     node->Parent = this;
     if (at == children_.end())
-        children_.emplace_back(std::move(key), std::move(node));
+        children_.push_back({std::move(key), std::move(node)});
     else
         children_.insert(at, {std::move(key), std::move(node)});
     return true;
