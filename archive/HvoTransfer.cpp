@@ -110,7 +110,15 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
             aes ? static_cast<uint64_t>(aes->EncryptionHeaderSize() + aes->AuthenticationCodeSize()) : kTraditionalHeaderSize;
         if (compressed < overhead) return false;
         compressed -= overhead;
-        if (!CheckEntryPassword(*in, dataStart, item, local, aes.get(), keys)) return false;
+        // The encryption header too may begin on one volume and end on the next: it is
+        // read on first, and the password checks read it from memory.
+        const int64_t headerSize = aes ? aes->EncryptionHeaderSize() : static_cast<int64_t>(kTraditionalHeaderSize);
+        std::vector<uint8_t> headerBytes(static_cast<size_t>(headerSize));
+        in->SetPosition(dataStart);
+        if (ReadContinued(in, volume, headerBytes.data(), headerSize) != headerSize) return false;
+        TMemoryStream header;
+        header.WriteBuffer(headerBytes.data(), headerSize);
+        if (!CheckEntryPassword(header, 0, item, local, aes.get(), keys)) return false;
     } else {
         in->SetPosition(dataStart);
     }

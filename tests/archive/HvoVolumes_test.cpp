@@ -432,3 +432,36 @@ TEST(SplitSets, EncryptedDeflatedDataDecodesAcrossVolumes)
     EXPECT_TRUE(extracted.at("random.bin") == sources.at("random.bin"));
     EXPECT_TRUE(extracted.at("text.txt") == sources.at("text.txt"));
 }
+
+TEST(SplitSets, AnEncryptionHeaderMayBeginOnOneVolumeAndEndOnTheNext)
+{
+    // Stored, the first entry ends where the second entry's 12-byte encryption header
+    // begins six bytes before the end of the first 64 KiB volume.
+    TempDir dir;
+    std::string first(65372, '\0');
+    for (size_t i = 0; i < first.size(); ++i) first[i] = static_cast<char>((i * 7919u) >> 5);
+    std::string second;
+    for (int i = 0; i < 50; ++i) second += "hello across two volumes\n";
+    testsupport::WriteFile(dir / "a.bin", first);
+    testsupport::WriteFile(dir / "b.txt", second);
+    ASSERT_EQ(testsupport::RunCommand("cd '" + dir.path().string() + "' && zip -q -0 -P secret -s 64k s.zip a.bin b.txt"), 0);
+    const std::string volume = testsupport::ReadFile(dir / "s.z01");
+    ASSERT_EQ(volume.size(), 65536u);
+    const size_t local = volume.find(std::string("PK\x03\x04", 4), 10);
+    ASSERT_NE(local, std::string::npos);
+    const size_t dataStart = local + 30 + uint8_t(volume[local + 26]) + uint8_t(volume[local + 27]) * 256u +
+                             uint8_t(volume[local + 28]) + uint8_t(volume[local + 29]) * 256u;
+    ASSERT_GT(dataStart + 12, volume.size());
+    ASSERT_LT(dataStart, volume.size());
+
+    DialogScript dialogs;
+    TempDir out;
+    const auto failures = ExtractIgnoring(dir / "s.zip", out.path(), [](THalvorin& a) {
+        a.OnPassword = [](THvoBaseArchiver&, const std::string&, std::string& password, bool&) { password = "secret"; };
+    });
+    for (const Failure& f : failures) ADD_FAILURE() << f.name << ": " << f.message;
+    const auto extracted = Tree(out.path());
+    ASSERT_EQ(extracted.size(), 2u);
+    EXPECT_TRUE(extracted.at("a.bin") == first);
+    EXPECT_TRUE(extracted.at("b.txt") == second);
+}
