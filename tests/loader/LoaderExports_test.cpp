@@ -10,6 +10,7 @@
 #include "loader/SarnupolexLib.h"
 #include "loader/StrRoutines.h"
 #include "model/Memory.h"
+#include "tests/sim/LoaderEnv.h"
 #include "platform/CodePages.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/NamedMutex.h"
@@ -61,18 +62,13 @@ std::string AwaitRequest(const testsupport::Pty& pty, size_t want)
     return got;
 }
 
-class LoaderExportsTest : public ::testing::Test {
+// The core's folder, registry and runtime folder are the test's own (LoaderEnv).
+class LoaderExportsTest : public ::testing::Test, protected sim::LoaderEnv {
 protected:
     LoaderExportsTest()
     {
-        FreeSharedWatchCategory();
-        core = std::make_unique<TLoaderCore>(TLoaderPlaces{dir.path(), fs::read_symlink("/proc/self/exe"), {}});
+        core = std::make_unique<TLoaderCore>(Places());
         core->LibraryAttach();
-    }
-    ~LoaderExportsTest() override
-    {
-        core.reset();
-        FreeSharedWatchCategory();
     }
 
     void Devices(const std::string& text)
@@ -98,11 +94,6 @@ protected:
         });
     }
 
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
-    // Named objects (port locks) and the registry of this test alone.
-    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
-    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
     std::optional<testsupport::ScopedEnv> ports;
     testsupport::DialogScript script;
     std::unique_ptr<TLoaderCore> core;

@@ -18,6 +18,7 @@
 #include "tests/support/DialogScript.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/Pty.h"
+#include "tests/sim/LoaderEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +63,8 @@ Fn Bind(void* library, const char* name)
     return reinterpret_cast<Fn>(dlsym(library, name));
 }
 
-class MirvakHost : public ::testing::Test {
+// The library finds its folder, registry and runtime folder in the test's own (LoaderEnv).
+class MirvakHost : public ::testing::Test, protected sim::LoaderEnv {
 protected:
     MirvakHost()
     {
@@ -147,11 +149,6 @@ protected:
         return texts;
     }
 
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv folder{platform::kProgramDirVariable, dir.path().string()};
-    // Named objects (port locks) and the registry of this test alone.
-    testsupport::ScopedEnv registry{platform::kRegistryFileVariable, (dir / "registry.reg").string()};
-    testsupport::ScopedEnv runtime{platform::kRuntimeDirVariable, (dir / "run").string()};
     std::optional<testsupport::ScopedEnv> ports;
     testsupport::DialogScript script;
     platform::MessageQueue queue;
