@@ -54,7 +54,7 @@ constexpr TPageRow kRows[] = {
     Row("gbTK", "cb400_04", K::ComboBox),
 };
 
-// Each record's button sits beside the gain step of its filter.
+// Each record's button goes with the gain step of its filter.
 constexpr const char* kButtonBeside[FilterRecordCount] = {"cb300_04", "cb400_04", "cb100_04", "cb200_04"};
 
 // Whether the modem belongs to a voice model with one modem.
@@ -107,7 +107,12 @@ TfrModem::TfrModem(QTreeWidget* tree, TFieldLst* modem, TFilterDesignParams* par
         line->addWidget(button);
         line->addWidget(label);
         line->addStretch(1);
-        grid->addWidget(cell, row, 3);
+        // Beside the gain step in the transit group; in the narrower modulator and
+        // demodulator groups on a line of its own under the editors.
+        if (beside->parentWidget() == gbTK)
+            grid->addWidget(cell, row, 3);
+        else
+            grid->addWidget(cell, grid->rowCount(), 1, 1, 3);
         btCalc[static_cast<size_t>(i)] = button;
         lbFiltr[static_cast<size_t>(i)] = label;
         connect(button, &QPushButton::clicked, this, platform::Guarded([this, button] { OnCalcFiltr(button); }));
