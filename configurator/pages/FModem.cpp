@@ -39,7 +39,7 @@ constexpr TPageRow Row(const char* panel, const char* name, TControlKind kind)
             .Unit = ModemUnit(name)};
 }
 
-constexpr TPageRow kRows[] = {
+const TPageRow kRows[] = {
     Row("paSpeed", "edSpeed", K::SpinEdit),   Row("paSpeed", "ed032", K::SpinEdit),
     Row("paFlags", "ch000", K::CheckBox),     Row("paFlags", "ch001", K::CheckBox),
     Row("paFlags", "ch002", K::CheckBox),     Row("paFlags", "ch003", K::CheckBox),
