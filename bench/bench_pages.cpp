@@ -15,6 +15,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FModem.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
 #include "model/Mirvak_const.h"
@@ -148,6 +149,7 @@ int main(int argc, char** argv)
         // Every slot in use: the document's КП and ПУ protocols in turn, on every port.
         auto* doc = dynamic_cast<TZumo2Doc*>(window.Controller().Document());
         std::vector<double> rootTimes, groupTimes, deviceTimes;
+        std::vector<double> firstModem, modemTimes;
         int count = 0;
         if (result == 0 && doc) {
             const std::vector<int> kp = ProtocolsOf(doc->KpProtocolMask);
@@ -197,6 +199,26 @@ int main(int argc, char** argv)
                     result = 1;
                 }
             }
+            // The modem nodes of a Pelvar document, each switch from the root: the first
+            // opening of the modem page, then every switch to a modem node.
+            std::vector<QTreeWidgetItem*> modems;
+            for (const char* key : {"Modem1", "Modem2"})
+                if (auto* list = doc->Find<TFieldLst>(key))
+                    if (QTreeWidgetItem* item = ChildByCaption(root, QString::fromStdString(list->Name)))
+                        modems.push_back(item);
+            for (int k = 0; k < switches && result == 0 && !modems.empty(); ++k) {
+                view->setCurrentItem(root);
+                Settle();
+                const auto start = Clock::now();
+                view->setCurrentItem(modems[static_cast<size_t>(k) % modems.size()]);
+                window.UpdateControls();
+                Settle();
+                (k == 0 ? firstModem : modemTimes).push_back(Ms(start));
+                if (!qobject_cast<TfrModem*>(window.ShownFrame())) {
+                    std::fprintf(stderr, "modem switch %d shows the wrong page\n", k);
+                    result = 1;
+                }
+            }
         }
 
         std::printf("start to the common page shown : %8.3f ms (budget 500 ms)\n", toCommon);
@@ -216,6 +238,10 @@ int main(int argc, char** argv)
             report("to a device", deviceTimes);
             report("all switches", all);
             std::printf("  budget 50 ms per switch\n");
+            if (!firstModem.empty()) {
+                std::printf("  first modem page %8.3f ms (budget 100 ms)\n", firstModem[0]);
+                report("to a modem", modemTimes);
+            }
         }
         platform::SetTerminating(true);
     }

@@ -7,6 +7,7 @@ BUILD_PACKAGES=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   zlib1g-dev libssl-dev
   libdw-dev
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 # To build and run the tests and benchmarks, with the independent peers they use.
@@ -20,6 +21,7 @@ TEST_PACKAGES=(
   socat util-linux iproute2 netbase
   tftpd-hpa
   clang libclang-rt-14-dev
+  python3-scipy
 )
 
 # Installs whatever dpkg does not report as installed; refreshes the package lists first.

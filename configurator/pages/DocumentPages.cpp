@@ -3,6 +3,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/widgets/FrameHost.h"
 #include "model/uZumo2.h"
@@ -27,4 +28,5 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
+    RegisterModemPage(registry);
 }

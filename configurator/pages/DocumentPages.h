@@ -3,5 +3,6 @@
 #include "configurator/tree/FrameDispatch.h"
 
 // Registers the pages of the document-level nodes: the root's common page (vetoed by
-// the document), a port's page, a device's page and the devices group's grid.
+// the document), a port's page, a device's page, the devices group's grid and a
+// modem's page.
 void RegisterDocumentPages(TFrameRegistry& registry = Frames());

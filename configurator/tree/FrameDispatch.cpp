@@ -1,5 +1,6 @@
 #include "configurator/tree/FrameDispatch.h"
 
+#include "model/uHask1.h"
 #include "model/uZumo2.h"
 
 const char* FrameKindName(TFrameKind kind)
@@ -31,6 +32,7 @@ TFrameChoice ObjectFrameKind(TFieldLst* list)
     if (dynamic_cast<TZumo2Doc*>(list)) return {TFrameKind::Common, list};
     if (dynamic_cast<TUART*>(list)) return {TFrameKind::Port, list};
     if (dynamic_cast<TDevice*>(list)) return {TFrameKind::Device, list};
+    if (dynamic_cast<TModem*>(list)) return {TFrameKind::Modem, list};
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FKPdpNone.h"
+#include "configurator/pages/FModem.h"
 #include "configurator/pages/FPUdpNone.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/widgets/FrameHost.h"
@@ -491,11 +492,12 @@ TEST_F(PagesTest, PelvarPortAndCommonPages)
         EXPECT_EQ(pelvar.DeviceByIndex(0)->PortField()->GetValue().ToInt32(), 2);
         EXPECT_EQ(pelvar.DeviceByIndex(0)->RoleField()->GetValue().ToInt32(), 0);
 
-        // A device shows the common device page; a modem node shows none yet.
+        // A device shows the common device page, a modem node the modem page.
         EXPECT_NE(SelectDevice(0), nullptr);
         const int modem = code == 9 ? 2 : 1;
-        Select<QWidget>(doc->Groups().Root->Child(modem));
-        EXPECT_EQ(doc->Frame(), nullptr);
+        const TfrModem* modemPage = Select<TfrModem>(doc->Groups().Root->Child(modem));
+        ASSERT_NE(modemPage, nullptr);
+        EXPECT_EQ(modemPage->FieldList, pelvar.FindField("Modem1"));
         doc->ReleaseDocument();
     }
 }

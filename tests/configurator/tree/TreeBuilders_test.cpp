@@ -259,11 +259,15 @@ TEST(ModelFactory, PelvarModelsBuildTheirTrees)
         icons.insert(icons.end(), {7, 27, 25, 26});
         EXPECT_EQ(Icons(root), icons);
 
-        // A port node shows the port page, a device the common device page; a modem
-        // node shows none yet.
+        // A port node shows the port page, a device the common device page, each modem
+        // node the modem page over its modem list.
         EXPECT_EQ(FrameKindForNode(root->Child(0), doc.get(), g).Kind, TFrameKind::Port);
-        const int modem = static_cast<int>(c.own.size()) / 2;
-        EXPECT_EQ(FrameKindForNode(root->Child(modem), doc.get(), g), TFrameChoice{});
+        const int ports = static_cast<int>(c.own.size()) / 2;
+        for (int modem = ports; modem < static_cast<int>(c.own.size()); ++modem) {
+            TFieldLst* list = doc->Find<TFieldLst>(modem == ports ? "Modem1" : "Modem2");
+            ASSERT_NE(list, nullptr);
+            EXPECT_EQ(FrameKindForNode(root->Child(modem), doc.get(), g), (TFrameChoice{TFrameKind::Modem, list}));
+        }
         EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
                   (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
         EXPECT_STREQ(doc->DeviceByIndex(0)->ClassName(), "THask1Device");
