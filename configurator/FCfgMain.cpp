@@ -906,6 +906,12 @@ void TfmCfgMain::SendBoxEnter()
     box->setCurrentIndex(-1);
     box->setEditText(Q(text));
 
+    // The library's lines of the send ("Установка соединения ...") show in panel 0; the
+    // idle text comes back when the send ends, however it ends.
+    struct RefreshAtEnd {
+        TfmCfgMain* window;
+        ~RefreshAtEnd() { window->RefreshStatusText(); }
+    } refresh{this};
     const std::string line = "Отправка из командной строки: " + text;
     if (!entries_.QuickSend) {
         PostLogMessage(line + " - Ошибка", lkError);

@@ -56,6 +56,7 @@ public:
             control_->Answer = -1;
             control_->QuickSendAnswer = 1;
             control_->ChosenDevice = -1;
+            control_->Window = 0;
             control_->Captions = 2;
             control_->Invokes = 0;
             control_->MostActive = 0;
@@ -480,6 +481,28 @@ TEST_F(LoaderBinding, SendBoxSendsAndKeepsItsHistory)
     ASSERT_EQ(box->count(), 2);
     EXPECT_EQ(box->itemText(0), "AT");
     EXPECT_EQ(box->itemText(1), "привет");
+}
+
+// The library's line of the connection shows while a command-line send runs; when the
+// send ends, with success or failure, panel 0 shows the idle text again.
+TEST_F(LoaderBinding, SendBoxLeavesTheIdleStatusText)
+{
+    Stub stub("loader_stub");
+    TfmCfgMain w(Options(stub));
+    ASSERT_TRUE(Started(w));
+    stub->Window = w.Handle();
+    for (const int answer : {1, 0}) {
+        SCOPED_TRACE(answer);
+        const std::string text = "AT" + std::to_string(answer);
+        stub->QuickSendAnswer = answer;
+        w.SendBox()->setEditText(QString::fromStdString(text));
+        QTest::keyClick(w.SendBox()->lineEdit(), Qt::Key_Return);
+        ASSERT_TRUE(PumpUntil([&] {
+            return HasLine(w, "Отправка из командной строки: " + text + (answer ? " - Ok" : " - Ошибка"));
+        }));
+        EXPECT_TRUE(HasLine(w, "Установка соединения COM3(57600)", 0));
+        EXPECT_EQ(w.sbStatus->PanelText(0).toStdString(), "Готов");
+    }
 }
 
 // In a process of its own: an operation that never returns, then the window is closed.
