@@ -36,7 +36,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
@@ -1037,17 +1036,14 @@ bool TfmCfgMain::WaitForOperation()
 
 void TfmCfgMain::ShowCancelButton()
 {
-    QProgressBar* bar = sbStatus->ProgressBar();
-    if (!bar) return;
-    const QRect r = bar->geometry();
-    bar->setGeometry(r.x(), r.y(), std::max(1, r.width() - 50), r.height());
+    if (!sbStatus->ProgressBar()) return;
     auto* button = new QToolButton(sbStatus);
     button->setObjectName(QStringLiteral("btProgressCancel"));
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setDefaultAction(acProgresCancel);
-    const int height = std::max(1, sbStatus->height() - 2);
-    button->setGeometry(bar->geometry().right() + 1 + 3, 2, height, height);
+    // The status bar places it beside its bar, clear of the version panel.
+    sbStatus->ProgressView().SetButton(button);
     button->show();
     cancelButton_ = button;
     // The window's controls are disabled during the operation; the status bar is not.

@@ -440,6 +440,39 @@ TEST_F(LoaderBindingBusy, CancelButtonEndsTheReadAndKeepsTheDocument)
     ASSERT_TRUE(PumpUntil([&] { return HasLine(w, "Считать параметры - Ok", 0) && !w.Busy(); }));
 }
 
+// During an operation the progress bar and its cancel button keep clear of the version
+// panel, through each transfer's caption and at every width of the window.
+TEST_F(LoaderBindingBusy, ProgressLeavesTheVersionReadable)
+{
+    stub->Mode = TStubMode::Latch;
+    TCfgMainOptions o = BusyOptions();
+    o.VersionFile = (kFixtures / "version_program").string();
+    TfmCfgMain w(o);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    const int versionPanel = w.sbStatus->PanelCount() - 1;
+    ASSERT_GE(versionPanel, 1);
+    ASSERT_EQ(w.sbStatus->PanelText(versionPanel).toStdString(), "Версия 1.2.4.30");
+    const auto clear = [&] {
+        const QProgressBar* bar = w.sbStatus->ProgressBar();
+        const QToolButton* button = w.ProgressCancelButton();
+        if (!bar || !button) return false;
+        const QRect version = w.sbStatus->PanelGeometry(versionPanel);
+        return version.right() == w.sbStatus->rect().right() && version.width() > 0 &&
+               !version.intersects(bar->geometry()) && !version.intersects(button->geometry()) &&
+               !bar->geometry().intersects(button->geometry()) && bar->isVisible() && button->isVisible();
+    };
+    w.OperationAction(opReadParams)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return stub->Waiting.load(); }));
+    EXPECT_TRUE(clear());
+    for (const int width : {700, 1200}) {
+        w.resize(width, w.height());
+        EXPECT_TRUE(PumpUntil([&] { return w.sbStatus->width() > width - 20 && clear(); })) << width;
+    }
+    stub->Release = true;
+    ASSERT_TRUE(PumpUntil([&] { return !w.Busy(); }));
+}
+
 TEST_F(LoaderBindingBusy, QuittingWhileBusyCancelsAndWaits)
 {
     stub->Mode = TStubMode::Latch;
