@@ -482,8 +482,9 @@ TEST_F(CfgMain, HintsShowInPanelZero)
 TEST_F(CfgMain, RescaleCommands)
 {
     TfmCfgMain w(Options());
-    w.resize(500, 400);
+    // After the start-up, which widens a first start's window to its tool bars.
     ASSERT_TRUE(Started(w));
+    w.resize(500, 400);
     const qreal size = w.font().pointSizeF();
     platform::SendMessage(w.Handle(), platform::WM_SYSCOMMAND, TfmCfgMain::kScaleUp, 0);
     EXPECT_EQ(w.size(), QSize(600, 480));
