@@ -236,6 +236,8 @@ void TfmCfgMain::CreateToolBars()
     tbOperations = new QToolBar(QStringLiteral("Операции"), this);
     tbOperations->setObjectName(QStringLiteral("tbOperations"));
     tbOperations->setMovable(false);
+    // Images of the size of the library's bitmaps.
+    tbOperations->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, tbOperations);
     // The command line of the operations, a bar of its own to share a row with either.
     tbCommandLine = new QToolBar(QStringLiteral("Командная строка"), this);
@@ -1049,6 +1051,8 @@ bool TfmCfgMain::RunOperation(QAction* action)
     window.RefillDevices = [this](int32_t index) {
         lastDevice_ = index;
         FillDeviceCombo();
+        // The list's width follows its names.
+        ArrangeToolBars();
     };
     // Locked before the thread starts, so that no second click or shortcut comes in between.
     LockUi(true);
