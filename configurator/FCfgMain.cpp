@@ -416,18 +416,21 @@ void TfmCfgMain::OnStartup()
 
 void TfmCfgMain::FitFirstStartWidth()
 {
-    const int wanted =
-        BarWidth(tbFixed) + OperationsWidth(true) + BarWidth(tbCommandLine) + kToolBarSlack;
+    const int wanted = BarWidth(tbFixed) + OperationsWidth(true) + BarWidth(tbCommandLine) + kToolBarSlack;
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen || wanted <= width()) return;
-    const QRect area = screen->availableGeometry();
-    const int frameExtra = frameGeometry().width() - geometry().width();
-    const int fitted = std::min(wanted, area.width() - frameExtra);
-    if (fitted <= width()) return;
-    resize(fitted, height());
-    // Wholly on the screen.
-    if (x() + fitted + frameExtra > area.x() + area.width())
-        move(std::max(area.x(), area.x() + area.width() - fitted - frameExtra), y());
+    if (screen && wanted > width()) {
+        const QRect area = screen->availableGeometry();
+        const int frameExtra = frameGeometry().width() - geometry().width();
+        const int fitted = std::min(wanted, area.width() - frameExtra);
+        if (fitted > width()) {
+            resize(fitted, height());
+            // Wholly on the screen.
+            if (x() + fitted + frameExtra > area.x() + area.width())
+                move(std::max(area.x(), area.x() + area.width() - fitted - frameExtra), y());
+        }
+    }
+    // The measure above showed the captions: the rows as the width now allows.
+    ArrangeToolBars();
 }
 
 void TfmCfgMain::FitTreeWidth()
@@ -558,7 +561,7 @@ int TfmCfgMain::BarWidth(QToolBar* bar)
 void TfmCfgMain::ShowOperationCaptions(bool captions)
 {
     for (QAction* action : tbOperations->actions())
-        if (action->parent() == tbOperations && action->data().toInt() != opSettings)
+        if (action->parent() == tbOperations && action->data().isValid() && action->data().toInt() != opSettings)
             if (auto* button = qobject_cast<QToolButton*>(tbOperations->widgetForAction(action)))
                 button->setToolButtonStyle(captions ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
 }
