@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the configurator and starts it. Without a display it
-# installs Xvfb and starts the configurator on a virtual one.
+# Installs what is missing, builds the configurator with the loader library and the
+# controller simulator (scripts/build.sh), and starts it. Without a display it installs
+# Xvfb and starts the configurator on a virtual one.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$here"
 source scripts/packages.sh
+source scripts/build.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
 
-# Configured once; the build reconfigures by itself when a CMake file changes.
-if [ ! -f build/default/CMakeCache.txt ] || [ ! -f build/default/build.ninja ]; then
-  cmake --preset default
-fi
-cmake --build --preset default --target Mirvak -j "$(nproc)"
+build_program build/default
 
 program="$here/build/default/bin/Mirvak"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -3,6 +3,14 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$here"
+
+# The archive tests read third-party ZIP archives from ../shared/testdata/zip, beside
+# the clone; without them the run stops before anything is installed or built.
+zip_data="$(cd "$here/.." && pwd)/shared/testdata/zip"
+if [ ! -d "$zip_data" ]; then
+  echo "test.sh: $zip_data is missing: it holds the third-party ZIP test archives (libzip's regression archives) that the archive tests read." >&2
+  exit 1
+fi
 source scripts/packages.sh
 ensure_packages "${TEST_PACKAGES[@]}"
 

@@ -36,7 +36,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
@@ -56,6 +55,9 @@
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The room a row of tool bars keeps beyond their widths, so that none is cut short.
+constexpr int kToolBarSlack = 8;
 
 // Fits a frame's height: the frame's own FitHeight, or for another widget the same
 // rule (the lowest bottom of its visible direct children + 4).
@@ -234,7 +236,15 @@ void TfmCfgMain::CreateToolBars()
     tbOperations = new QToolBar(QStringLiteral("Операции"), this);
     tbOperations->setObjectName(QStringLiteral("tbOperations"));
     tbOperations->setMovable(false);
+    // Images of the size of the library's bitmaps.
+    tbOperations->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, tbOperations);
+    // The command line of the operations, a bar of its own to share a row with either.
+    tbCommandLine = new QToolBar(QStringLiteral("Командная строка"), this);
+    tbCommandLine->setObjectName(QStringLiteral("tbCommandLine"));
+    tbCommandLine->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, tbCommandLine);
+    toolBarRows_ = {{tbFixed, tbOperations, tbCommandLine}};
 
     // Only the user's choice creates a document; selecting from code does not.
     connect(cbTypeHUB, &QComboBox::activated, this, [this](int index) {
@@ -400,7 +410,27 @@ void TfmCfgMain::OnStartup()
     started_ = true;
     RestoreSettings();
     Run([this] { controller_.Startup(); });
+    if (firstStart_) FitFirstStartWidth();
     if (fitTreeWidth_) FitTreeWidth();
+}
+
+void TfmCfgMain::FitFirstStartWidth()
+{
+    const int wanted = BarWidth(tbFixed) + OperationsWidth(true) + BarWidth(tbCommandLine) + kToolBarSlack;
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen && wanted > width()) {
+        const QRect area = screen->availableGeometry();
+        const int frameExtra = frameGeometry().width() - geometry().width();
+        const int fitted = std::min(wanted, area.width() - frameExtra);
+        if (fitted > width()) {
+            resize(fitted, height());
+            // Wholly on the screen.
+            if (x() + fitted + frameExtra > area.x() + area.width())
+                move(std::max(area.x(), area.x() + area.width() - fitted - frameExtra), y());
+        }
+    }
+    // The measure above showed the captions: the rows as the width now allows.
+    ArrangeToolBars();
 }
 
 void TfmCfgMain::FitTreeWidth()
@@ -523,16 +553,62 @@ void TfmCfgMain::resizeEvent(QResizeEvent* event)
     ArrangeToolBars();
 }
 
+int TfmCfgMain::BarWidth(QToolBar* bar)
+{
+    return bar->actions().isEmpty() ? 0 : bar->sizeHint().width();
+}
+
+void TfmCfgMain::ShowOperationCaptions(bool captions)
+{
+    for (QAction* action : tbOperations->actions())
+        if (action->parent() == tbOperations && action->data().isValid() && action->data().toInt() != opSettings)
+            if (auto* button = qobject_cast<QToolButton*>(tbOperations->widgetForAction(action)))
+                button->setToolButtonStyle(captions ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+}
+
+int TfmCfgMain::OperationsWidth(bool captions)
+{
+    ShowOperationCaptions(captions);
+    if (QLayout* l = tbOperations->layout()) l->invalidate();
+    return BarWidth(tbOperations);
+}
+
 void TfmCfgMain::ArrangeToolBars()
 {
-    if (!tbFixed || !tbOperations) return;
-    const bool ownRow = !tbOperations->actions().isEmpty() &&
-                        tbFixed->sizeHint().width() + tbOperations->sizeHint().width() > width();
-    if (ownRow == toolBarBreak(tbOperations)) return;
-    if (ownRow)
-        insertToolBarBreak(tbOperations);
-    else
-        removeToolBarBreak(tbOperations);
+    if (!tbFixed || !tbOperations || !tbCommandLine || arranging_) return;
+    arranging_ = true;
+    const int room = width() - kToolBarSlack;
+    // The operations show their captions when they fit a row of their own.
+    int operations = OperationsWidth(true);
+    if (operations > room) operations = OperationsWidth(false);
+    // Each bar takes the first row with room for it, else a new row below.
+    std::vector<std::vector<QToolBar*>> rows{{tbFixed}};
+    std::vector<int> used{BarWidth(tbFixed)};
+    const auto place = [&](QToolBar* bar, int barWidth) {
+        for (size_t r = 0; r < rows.size(); ++r)
+            if (used[r] + barWidth <= room) {
+                rows[r].push_back(bar);
+                used[r] += barWidth;
+                return;
+            }
+        rows.push_back({bar});
+        used.push_back(barWidth);
+    };
+    place(tbOperations, operations);
+    place(tbCommandLine, BarWidth(tbCommandLine));
+    if (rows != toolBarRows_) {
+        for (const auto& row : toolBarRows_)
+            for (QToolBar* bar : row) removeToolBar(bar);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (r > 0) addToolBarBreak(Qt::TopToolBarArea);
+            for (QToolBar* bar : rows[r]) addToolBar(Qt::TopToolBarArea, bar);
+        }
+        toolBarRows_ = rows;
+    }
+    // An empty bar takes no room (taking a bar out of its row hid it).
+    tbFixed->show();
+    for (QToolBar* bar : {tbOperations, tbCommandLine}) bar->setVisible(!bar->actions().isEmpty());
+    arranging_ = false;
 }
 
 void TfmCfgMain::closeEvent(QCloseEvent* event)
@@ -569,6 +645,7 @@ void TfmCfgMain::RestoreSettings()
     restored_ = true;
     platform::RunGuarded([this] {
         const TCfgSettings s = LoadCfgSettings(options_.IniFile);
+        firstStart_ = !s.HasPlacement;
         if (s.HasPlacement) {
             QRect area(0, 0, 800, 600);
             int virtualWidth = 800;
@@ -763,11 +840,12 @@ void TfmCfgMain::BuildOperationsToolbar()
 {
     tbOperations->setUpdatesEnabled(false);
     RememberDeviceIndex();
-    // Actions made for the tool bar (widget actions take their widgets with them).
-    for (QAction* action : tbOperations->actions()) {
-        tbOperations->removeAction(action);
-        if (action->parent() == tbOperations) delete action;
-    }
+    // Actions made for the tool bars (widget actions take their widgets with them).
+    for (QToolBar* bar : {tbOperations, tbCommandLine})
+        for (QAction* action : bar->actions()) {
+            bar->removeAction(action);
+            if (action->parent() == bar) delete action;
+        }
     std::string error;
     if (entries_.GetOPCodes) {
         const char* text = entries_.GetOPCodes(kLoaderScheme);
@@ -777,6 +855,14 @@ void TfmCfgMain::BuildOperationsToolbar()
                 BuildOperationEntries(platform::AnsiToUtf8(text), document && document->LinearHex,
                                       document && document->FirmwareWithParamsAllowed);
             for (const TOperationEntry& entry : model.Entries) AddOperationEntry(entry);
+            // A gap that ends the bar separates nothing (the command line has a bar of its own).
+            const QList<QAction*> actions = tbOperations->actions();
+            if (!actions.isEmpty())
+                if (auto* gap = qobject_cast<QWidgetAction*>(actions.last());
+                    gap && gap->defaultWidget() && gap->defaultWidget()->objectName() == QStringLiteral("opGap")) {
+                    tbOperations->removeAction(gap);
+                    delete gap;
+                }
             error = model.Error;
         }
     }
@@ -792,6 +878,7 @@ void TfmCfgMain::AddOperationEntry(const TOperationEntry& entry)
     switch (entry.Kind) {
     case TOperationKind::Separator: {
         auto* gap = new QWidget;
+        gap->setObjectName(QStringLiteral("opGap"));
         gap->setFixedWidth(8);
         tbOperations->addWidget(gap);
         return;
@@ -799,7 +886,7 @@ void TfmCfgMain::AddOperationEntry(const TOperationEntry& entry)
     case TOperationKind::SendBox: {
         auto* label = new QLabel(QStringLiteral("   Командная строка: "));
         label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-        tbOperations->addWidget(label);
+        tbCommandLine->addWidget(label);
         auto* box = new QComboBox;
         box->setObjectName(QStringLiteral("SendBox"));
         box->setEditable(true);
@@ -807,7 +894,7 @@ void TfmCfgMain::AddOperationEntry(const TOperationEntry& entry)
         box->setMaxVisibleItems(10);
         box->setMinimumWidth(150);
         box->setEditText({});
-        tbOperations->addWidget(box);
+        tbCommandLine->addWidget(box);
         return;
     }
     case TOperationKind::DeviceBox: {
@@ -852,7 +939,7 @@ QComboBox* TfmCfgMain::DeviceCombo() const
 
 QComboBox* TfmCfgMain::SendBox() const
 {
-    return tbOperations ? tbOperations->findChild<QComboBox*>(QStringLiteral("SendBox")) : nullptr;
+    return tbCommandLine ? tbCommandLine->findChild<QComboBox*>(QStringLiteral("SendBox")) : nullptr;
 }
 
 void TfmCfgMain::FillDeviceCombo()
@@ -906,6 +993,12 @@ void TfmCfgMain::SendBoxEnter()
     box->setCurrentIndex(-1);
     box->setEditText(Q(text));
 
+    // The library's lines of the send ("Установка соединения ...") show in panel 0; the
+    // idle text comes back when the send ends, however it ends.
+    struct RefreshAtEnd {
+        TfmCfgMain* window;
+        ~RefreshAtEnd() { window->RefreshStatusText(); }
+    } refresh{this};
     const std::string line = "Отправка из командной строки: " + text;
     if (!entries_.QuickSend) {
         PostLogMessage(line + " - Ошибка", lkError);
@@ -961,6 +1054,8 @@ bool TfmCfgMain::RunOperation(QAction* action)
     window.RefillDevices = [this](int32_t index) {
         lastDevice_ = index;
         FillDeviceCombo();
+        // The list's width follows its names.
+        ArrangeToolBars();
     };
     // Locked before the thread starts, so that no second click or shortcut comes in between.
     LockUi(true);
@@ -1031,17 +1126,14 @@ bool TfmCfgMain::WaitForOperation()
 
 void TfmCfgMain::ShowCancelButton()
 {
-    QProgressBar* bar = sbStatus->ProgressBar();
-    if (!bar) return;
-    const QRect r = bar->geometry();
-    bar->setGeometry(r.x(), r.y(), std::max(1, r.width() - 50), r.height());
+    if (!sbStatus->ProgressBar()) return;
     auto* button = new QToolButton(sbStatus);
     button->setObjectName(QStringLiteral("btProgressCancel"));
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setDefaultAction(acProgresCancel);
-    const int height = std::max(1, sbStatus->height() - 2);
-    button->setGeometry(bar->geometry().right() + 1 + 3, 2, height, height);
+    // The status bar places it beside its bar, clear of the version panel.
+    sbStatus->ProgressView().SetButton(button);
     button->show();
     cancelButton_ = button;
     // The window's controls are disabled during the operation; the status bar is not.

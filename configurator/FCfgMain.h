@@ -118,8 +118,9 @@ public:
 
     // The operations tool bar from the library's catalogue: device combo box "cbDevice"
     // and its button, a button per operation (the action's text, tool tip and status tip
-    // are the operation's hint, its data the operation code), the command-line box
-    // "SendBox" behind its label, 8-pixel gaps. Run after every document creation.
+    // are the operation's hint, its data the operation code), 8-pixel gaps between them
+    // (none at the end); the command-line box "SendBox" behind its label goes to the
+    // command-line tool bar. Run after every document creation.
     void BuildOperationsToolbar();
     // Fills the device combo box from the library's device list; selects LastDevice
     // once when it is 0 or more, else keeps the selection.
@@ -147,6 +148,7 @@ public:
 
     QToolBar* tbFixed = nullptr;
     QToolBar* tbOperations = nullptr;
+    QToolBar* tbCommandLine = nullptr; // the command-line box "SendBox" behind its label
     QLabel* laTypeHUB = nullptr;
     QComboBox* cbTypeHUB = nullptr;
     QAction* acNew = nullptr;
@@ -175,10 +177,22 @@ protected:
     QMenu* createPopupMenu() override;
 
 private:
-    // The operations tool bar stays in the fixed tool bar's row while both fit the
-    // window's width, else it takes a row of its own: none of its entries hides
-    // behind the tool bar's extension button.
+    // The tool bars in rows: the fixed one first; the operations and then the command
+    // line each take the first row with room for them, else a row of their own below.
+    // The operations show their captions when they fit a row of their own, else their
+    // images only (the hints stay their tool tips), so that none of them hides behind an
+    // extension button whose opened row would lie over the tree. An empty bar is hidden.
     void ArrangeToolBars();
+    // At the first start (no stored placement) the window widens to show the fixed tool
+    // bar, the operations with their captions and the command line in one row, within
+    // the screen's available width and wholly on the screen; it never narrows here.
+    void FitFirstStartWidth();
+    // A bar's width as its layout wants it; 0 for an empty bar.
+    static int BarWidth(QToolBar* bar);
+    // The operations' buttons with their captions beside the images, or the images only.
+    void ShowOperationCaptions(bool captions);
+    // The operations bar's width with or without captions (which it then shows).
+    int OperationsWidth(bool captions);
 
     // ICfgDocumentView, forwarded to the tree component; the shown frame goes first.
     void ReleaseDocument() override;
@@ -259,6 +273,9 @@ private:
     int msgHeight_ = 100;
     bool restored_ = false;
     bool fitTreeWidth_ = false;
+    bool firstStart_ = false;  // no placement was stored
+    bool arranging_ = false;
+    std::vector<std::vector<QToolBar*>> toolBarRows_;
     bool started_ = false;
     bool saved_ = false;
 };

@@ -259,6 +259,11 @@ void TBlockTransfer::ActivateFlashSave()
 void TBlockTransfer::SendCaption(const std::string& caption)
 {
     core_.SetLastLine(caption);
+    ShowCaption(caption);
+}
+
+void TBlockTransfer::ShowCaption(const std::string& caption)
+{
     const platform::HWND window = core_.OperationWindow();
     if (window == 0 || !platform::IsWindow(window)) return;
     const platform::ATOM atom = platform::AddAtom(caption);
@@ -353,9 +358,13 @@ bool TBlockTransfer::FindFirmwareId(bool eeprom, bool textMode, std::string& ver
     const TChip& chip = CurrentChip();
     version.clear();
     core_.PostLogLine("Поиск Firmware идентификатора...");
-    ProgressScope progress(platform::Format(
+    const std::string caption = platform::Format(
         eeprom ? "Поиск Firmware идентификатора в EEP (%s)" : "Поиск Firmware идентификатора в FLASH (%s)",
-        chip.Name.c_str()));
+        chip.Name.c_str());
+    ProgressScope progress(caption);
+    // The host shows the search as it shows a transfer: the caption, a bar that the
+    // percentages move and its cancel button. Retries keep naming the search's log line.
+    ShowCaption(caption);
     const int32_t chunk = ChunkSize(chip);
     const int64_t chunks = eeprom ? chip.SizeEPP / chunk : 65536 / chunk;
     if (eeprom && chunks <= 0) throw ESarnupolex("У " + chip.Name + " нет EEPROM");

@@ -104,9 +104,10 @@ public:
     // two chunks is found, and a version that reaches the end of the bytes read is
     // completed from the next chunk of the range. Posts "Поиск Firmware
     // идентификатора..." and runs the library's own progress display with "Поиск
-    // Firmware идентификатора в FLASH (%s)" or "… в EEP (%s)" (chip name); after each
-    // chunk without a version but the last it sends PROGRESS_PERCENT = (i + 1) × 100 /
-    // chunks, rounded. False when the host's reply (or the progress display's cancel
+    // Firmware идентификатора в FLASH (%s)" or "… в EEP (%s)" (chip name), which it
+    // also sends to the host as PROGRESS_CAPTION (the last line, which retries name,
+    // stays the posted one); after each chunk without a version but the last it sends
+    // PROGRESS_PERCENT = (i + 1) × 100 / chunks, rounded. False when the host's reply (or the progress display's cancel
     // flag) cancelled the search: version is then empty and means nothing; true
     // otherwise, with version empty when none was found. Raises "Не определен тип
     // процессора", "Неверный размер сектора %d у %s", "У <chip> нет EEPROM" (no
@@ -121,7 +122,10 @@ private:
     template <typename Attempt>
     void WithRetries(const char* exhausted, Attempt attempt);
     void DrainChannel();
+    // The caption becomes the last line and goes to the host as PROGRESS_CAPTION.
     void SendCaption(const std::string& caption);
+    // Only the PROGRESS_CAPTION to the host (no window: nothing).
+    void ShowCaption(const std::string& caption);
     // Sends PROGRESS_PERCENT = part × 100 / whole, rounded; whether the host cancels.
     bool Cancelled(uint64_t part, uint64_t whole);
 

@@ -87,6 +87,7 @@ void TCfgController::Startup()
 
 void TCfgController::ChangeModel(int code)
 {
+    ForgetFile();
     SetModelCode(code);
     FreeDocument();
     EnsureDocument();
@@ -111,8 +112,17 @@ void TCfgController::PrepareNewZumo7Document()
     document_->SetBoardSignature(*board != 0 ? *board : DefaultBoardSignature());
 }
 
+void TCfgController::ForgetFile()
+{
+    if (PendingFile) return;
+    OpenDialog.FileName.clear();
+    SaveDialog.FileName.clear();
+}
+
 void TCfgController::New()
 {
+    // First, so that no later failure leaves Save on the file of the last document.
+    ForgetFile();
     EnsureDocument();
     PrepareNewZumo7Document();
     PostLogMessage("Создание новых настроек устройства - " + ModelText(), lkNormal);

@@ -55,7 +55,11 @@ inline constexpr const char* kParamSaveFilter = "Файл параметров (
 // to PostLogMessage. Every command may raise; the window runs each in its error guard.
 //
 // The current parameter file is OpenDialog.FileName: it enables Save and is remembered
-// at shutdown. A failed open clears it in both dialogs, whatever the user answers, so
+// at shutdown. New, and every model change with it, forgets the file in both dialogs
+// (unless the start-up's remembered file is pending, which is still opened once): a new
+// document belongs to no file, and Save stays disabled until the user opens a file or
+// saves with a name, so that it never writes another document over the last file. A
+// failed open clears it in both dialogs, whatever the user answers, so
 // that Save never writes a partly loaded document over the file that failed.
 //
 // A save that fails logs "Ошибка сохранения файла параметров - <file>: <message>" as a
@@ -115,6 +119,7 @@ public:
     void Startup();
     // A model chosen: its document replaces the current one, then New.
     void ChangeModel(int code);
+    // A new document with the model's defaults; the current file is forgotten (above).
     void New();
     // Asks for a file and opens it; the add-device menu is rebuilt in every case.
     void Open();
@@ -129,6 +134,8 @@ public:
     void FreeDocument();
 
 private:
+    // Both dialogs' file names go, unless the remembered file of the start-up is pending.
+    void ForgetFile();
     // The caption names the file, or only the base caption when the file is empty.
     void ShowFileInCaption(const std::string& fileName);
     // The selected model's document when there is none yet (a command before the start-up).

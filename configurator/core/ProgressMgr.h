@@ -27,7 +27,8 @@ public:
     virtual void ShowStatusText(const std::string& text) = 0;
     // Creates the progress bar when there is none and places it behind the text
     // (left := text width + 50, height 10, vertically centred 2 pixels low, up to 5
-    // pixels before the right edge, range 0..100), at position.
+    // pixels before the right end of the room the status bar gives a progress display,
+    // range 0..100), at position.
     virtual void ShowBar(int position) = 0;
     // Moves an existing bar to position and asks for its repaint; nothing without a bar.
     virtual void SetBarPosition(int position) = 0;

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -39,6 +40,8 @@ public:
         QStringList headers;
         for (const TBoardModifColumn& column : BoardModifColumns) headers << QString::fromUtf8(column.Header);
         grid_->setHeaderLabels(headers);
+        // The columns keep their widths; the last one does not take the free width.
+        grid_->header()->setStretchLastSection(false);
         int width = 0;
         for (int c = 0; c < BoardModifColumnCount; ++c) {
             const TBoardModifColumn& column = BoardModifColumns[c];
@@ -64,7 +67,8 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(grid_);
-        resize(width + 40, 480);
+        // The dialog fits its columns, the grid's frame and its vertical scroll bar.
+        resize(width + 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width(), 480);
     }
 
 protected:

@@ -11,6 +11,9 @@
 namespace {
 
 constexpr int kBarHeight = 10;
+// The bar's least width when a long text leaves it no room; its narrowing for a button.
+constexpr int kMinBarWidth = 50;
+constexpr int kButtonRoom = 50;
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
@@ -35,9 +38,8 @@ void TStatusBarProgressView::ShowStatusText(const std::string& text)
 {
     const QString newText = ToQ(text);
     if (progress_) {
-        const int grow = bar_->TextWidth(ToQ(StatusText())) - bar_->TextWidth(newText);
-        const QRect g = progress_->geometry();
-        progress_->setGeometry(g.x() - grow, g.y(), g.width() + grow, g.height());
+        left_ -= bar_->TextWidth(ToQ(StatusText())) - bar_->TextWidth(newText);
+        Place();
     }
     if (bar_->SimplePanel())
         bar_->SetSimpleText(newText);
@@ -51,13 +53,29 @@ void TStatusBarProgressView::ShowBar(int position)
         progress_ = new QProgressBar(bar_);
         progress_->setTextVisible(false);
     }
-    const int left = bar_->TextWidth(ToQ(StatusText())) + 50;
-    const int top = (bar_->height() - kBarHeight) / 2 + 2;
-    progress_->setGeometry(left, top, bar_->width() - left - 5, kBarHeight);
+    left_ = bar_->TextWidth(ToQ(StatusText())) + 50;
+    Place();
     progress_->setRange(0, 100);
     progress_->setValue(position);
     progress_->show();
     progress_->raise();
+}
+
+void TStatusBarProgressView::SetButton(QWidget* button)
+{
+    button_ = button;
+    Place();
+}
+
+void TStatusBarProgressView::Place()
+{
+    if (!progress_) return;
+    const int buttonSize = std::max(1, bar_->height() - 2);
+    const int room = button_ ? std::max(kButtonRoom, 3 + buttonSize) : 0;
+    const int right = bar_->ProgressRight() - 5 - room;
+    const int left = std::max(0, std::min(left_, right - kMinBarWidth));
+    progress_->setGeometry(left, (bar_->height() - kBarHeight) / 2 + 2, std::max(1, right - left), kBarHeight);
+    if (button_) button_->setGeometry(progress_->geometry().right() + 1 + 3, 2, buttonSize, buttonSize);
 }
 
 void TStatusBarProgressView::SetBarPosition(int position)
@@ -167,6 +185,16 @@ int TStatusBar::TextWidth(const QString& text) const
     return fontMetrics().horizontalAdvance(text);
 }
 
+QRect TStatusBar::PanelGeometry(int index) const
+{
+    return index >= 0 && index < PanelCount() ? panels_[static_cast<size_t>(index)].label->geometry() : QRect();
+}
+
+int TStatusBar::ProgressRight() const
+{
+    return !simple_ && PanelCount() >= 2 ? PanelGeometry(PanelCount() - 1).x() : width();
+}
+
 void TStatusBar::SetKeepLastPanelFitted(bool keep)
 {
     keepFitted_ = keep;
@@ -199,6 +227,8 @@ void TStatusBar::LayoutPanels()
         panels_[i].label->setGeometry(x, 0, w, height());
         x += w;
     }
+    // The progress display keeps clear of the last panel wherever it moves.
+    if (progressView_) progressView_->Place();
 }
 
 void SetProgressStatusBar(TStatusBar* bar)

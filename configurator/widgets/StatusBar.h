@@ -2,6 +2,7 @@
 
 #include "configurator/core/ProgressMgr.h"
 
+#include <QPointer>
 #include <QStatusBar>
 
 #include <memory>
@@ -12,6 +13,12 @@ class QProgressBar;
 class TStatusBar;
 
 // The progress display of a TStatusBar (see ProgressMgr.h). Runs on the GUI thread.
+// The bar and a cancel button take the room between the status text and the status
+// bar's ProgressRight (the last panel, the version, stays readable): the bar starts 50
+// pixels behind the text (no later than 50 pixels before its right end) and ends 5
+// pixels before ProgressRight; with a button it is 50 pixels narrower (more when the
+// button needs it) and the button sits 3 pixels right of it, 2 pixels from the top and
+// the status bar's height - 2 square. They follow the status bar's size.
 class TStatusBarProgressView : public TProgressView {
 public:
     explicit TStatusBarProgressView(TStatusBar* bar);
@@ -26,10 +33,16 @@ public:
     void SetCursor(TProgressCursor cursor) override;
 
     QProgressBar* Bar() const { return progress_; }
+    // The cancel button placed beside the bar (the caller owns it); nullptr: none.
+    void SetButton(QWidget* button);
+    // Lays the bar and the button out again (the status bar's size changed).
+    void Place();
 
 private:
     TStatusBar* bar_;
     QProgressBar* progress_ = nullptr;
+    int left_ = 0; // where the text leaves the bar to begin
+    QPointer<QWidget> button_;
     // Whether this view has set the application's override cursor. Qt keeps override
     // cursors on a stack; the view keeps at most one entry on it.
     bool cursorSet_ = false;
@@ -59,6 +72,12 @@ public:
 
     // Width of a text in the status bar's font.
     int TextWidth(const QString& text) const;
+
+    // A panel's rectangle in the status bar; empty outside.
+    QRect PanelGeometry(int index) const;
+    // The right end of the room a progress display may take: the left edge of the last
+    // panel while two or more panels show, else the status bar's width.
+    int ProgressRight() const;
 
     // Runs FitStatusPanels again whenever the status bar changes its size.
     void SetKeepLastPanelFitted(bool keep);

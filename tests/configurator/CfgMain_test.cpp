@@ -253,6 +253,55 @@ TEST_F(CfgMain, SaveAsThenOpenThroughTheCommands)
     EXPECT_NE(box.box.text.find(saved), std::string::npos);
 }
 
+// The user's way to lose a file: open it, pick another model (or New) and press Save.
+// The new document belongs to no file, so Save stays disabled and the file is left as
+// it was; Save as then saves the new document.
+TEST_F(CfgMain, SaveIsDisabledAfterAModelChangeAndNew)
+{
+    const std::string file = (dir / "a.hex").string();
+    {
+        auto doc = MakeZumo2Doc();
+        doc->ResetDefaults();
+        doc->Find<TField>("time_offset")->SetValue(3);
+        doc->SaveToFile(file);
+    }
+    const std::string before = ReadFile(file);
+    TfmCfgMain w(Options());
+    w.show();
+    ASSERT_TRUE(Started(w));
+
+    const std::function<void()> makeNew[] = {
+        [&] {
+            const int other = w.cbTypeHUB->findText("Pelvar-44");
+            ASSERT_GE(other, 0);
+            w.cbTypeHUB->setCurrentIndex(other);
+            emit w.cbTypeHUB->activated(other); // as the user picks it
+        },
+        [&] { w.acNew->trigger(); },
+    };
+    for (const auto& action : makeNew) {
+        dialogs->PushFile(file);
+        w.acOpen->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return w.acSave->isEnabled(); }));
+        ASSERT_EQ(w.windowTitle().toStdString(), "Mirvak - " + file);
+        action();
+        EXPECT_EQ(w.windowTitle(), "Mirvak");
+        EXPECT_TRUE(PumpUntil([&] { return !w.acSave->isEnabled(); }));
+        w.acSave->trigger();
+        w.Controller().Save(); // also when called past the disabled action
+        EXPECT_EQ(ReadFile(file), before);
+        EXPECT_FALSE(HasLine(w, "Сохранения файла параметров - " + file));
+    }
+
+    const std::string other = (dir / "b.hex").string();
+    dialogs->PushFile(other, 1);
+    w.acSaveAs->trigger();
+    EXPECT_TRUE(std::filesystem::is_regular_file(other));
+    EXPECT_EQ(w.windowTitle().toStdString(), "Mirvak - " + other);
+    EXPECT_TRUE(PumpUntil([&] { return w.acSave->isEnabled(); }));
+    EXPECT_EQ(ReadFile(file), before);
+}
+
 void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
 {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
@@ -433,8 +482,9 @@ TEST_F(CfgMain, HintsShowInPanelZero)
 TEST_F(CfgMain, RescaleCommands)
 {
     TfmCfgMain w(Options());
-    w.resize(500, 400);
+    // After the start-up, which widens a first start's window to its tool bars.
     ASSERT_TRUE(Started(w));
+    w.resize(500, 400);
     const qreal size = w.font().pointSizeF();
     platform::SendMessage(w.Handle(), platform::WM_SYSCOMMAND, TfmCfgMain::kScaleUp, 0);
     EXPECT_EQ(w.size(), QSize(600, 480));

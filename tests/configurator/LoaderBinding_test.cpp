@@ -56,6 +56,7 @@ public:
             control_->Answer = -1;
             control_->QuickSendAnswer = 1;
             control_->ChosenDevice = -1;
+            control_->Window = 0;
             control_->Captions = 2;
             control_->Invokes = 0;
             control_->MostActive = 0;
@@ -439,6 +440,39 @@ TEST_F(LoaderBindingBusy, CancelButtonEndsTheReadAndKeepsTheDocument)
     ASSERT_TRUE(PumpUntil([&] { return HasLine(w, "Считать параметры - Ok", 0) && !w.Busy(); }));
 }
 
+// During an operation the progress bar and its cancel button keep clear of the version
+// panel, through each transfer's caption and at every width of the window.
+TEST_F(LoaderBindingBusy, ProgressLeavesTheVersionReadable)
+{
+    stub->Mode = TStubMode::Latch;
+    TCfgMainOptions o = BusyOptions();
+    o.VersionFile = (kFixtures / "version_program").string();
+    TfmCfgMain w(o);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    const int versionPanel = w.sbStatus->PanelCount() - 1;
+    ASSERT_GE(versionPanel, 1);
+    ASSERT_EQ(w.sbStatus->PanelText(versionPanel).toStdString(), "Версия 1.2.4.30");
+    const auto clear = [&] {
+        const QProgressBar* bar = w.sbStatus->ProgressBar();
+        const QToolButton* button = w.ProgressCancelButton();
+        if (!bar || !button) return false;
+        const QRect version = w.sbStatus->PanelGeometry(versionPanel);
+        return version.right() == w.sbStatus->rect().right() && version.width() > 0 &&
+               !version.intersects(bar->geometry()) && !version.intersects(button->geometry()) &&
+               !bar->geometry().intersects(button->geometry()) && bar->isVisible() && button->isVisible();
+    };
+    w.OperationAction(opReadParams)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return stub->Waiting.load(); }));
+    EXPECT_TRUE(clear());
+    for (const int width : {700, 1200}) {
+        w.resize(width, w.height());
+        EXPECT_TRUE(PumpUntil([&] { return w.sbStatus->width() > width - 20 && clear(); })) << width;
+    }
+    stub->Release = true;
+    ASSERT_TRUE(PumpUntil([&] { return !w.Busy(); }));
+}
+
 TEST_F(LoaderBindingBusy, QuittingWhileBusyCancelsAndWaits)
 {
     stub->Mode = TStubMode::Latch;
@@ -480,6 +514,28 @@ TEST_F(LoaderBinding, SendBoxSendsAndKeepsItsHistory)
     ASSERT_EQ(box->count(), 2);
     EXPECT_EQ(box->itemText(0), "AT");
     EXPECT_EQ(box->itemText(1), "привет");
+}
+
+// The library's line of the connection shows while a command-line send runs; when the
+// send ends, with success or failure, panel 0 shows the idle text again.
+TEST_F(LoaderBinding, SendBoxLeavesTheIdleStatusText)
+{
+    Stub stub("loader_stub");
+    TfmCfgMain w(Options(stub));
+    ASSERT_TRUE(Started(w));
+    stub->Window = w.Handle();
+    for (const int answer : {1, 0}) {
+        SCOPED_TRACE(answer);
+        const std::string text = "AT" + std::to_string(answer);
+        stub->QuickSendAnswer = answer;
+        w.SendBox()->setEditText(QString::fromStdString(text));
+        QTest::keyClick(w.SendBox()->lineEdit(), Qt::Key_Return);
+        ASSERT_TRUE(PumpUntil([&] {
+            return HasLine(w, "Отправка из командной строки: " + text + (answer ? " - Ok" : " - Ошибка"));
+        }));
+        EXPECT_TRUE(HasLine(w, "Установка соединения COM3(57600)", 0));
+        EXPECT_EQ(w.sbStatus->PanelText(0).toStdString(), "Готов");
+    }
 }
 
 // In a process of its own: an operation that never returns, then the window is closed.

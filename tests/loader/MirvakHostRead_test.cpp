@@ -302,10 +302,18 @@ TEST_F(ReadHost, ParametersComeBackAscendingAndRelative)
         EXPECT_EQ(reads[c.idSearch ? 64 : 0].address, c.base);
 
         ExpectOperationFramed();
-        const auto caption = std::find_if(progress.begin(), progress.end(),
-                                          [](const Progress& p) { return p.code == PROGRESS_CAPTION; });
+        // The firmware-ID search shows its own caption first.
+        std::vector<std::string> captions;
+        for (const Progress& p : progress)
+            if (p.code == PROGRESS_CAPTION) captions.push_back(p.text);
+        std::vector<std::string> expected;
+        if (c.idSearch) expected.push_back(std::string("Поиск Firmware идентификатора в FLASH (") + c.chip + ")");
+        expected.push_back(std::string("Считывание параметров (") + c.chip + ")");
+        EXPECT_EQ(captions, expected);
+        const auto caption = std::find_if(progress.begin(), progress.end(), [&](const Progress& p) {
+            return p.code == PROGRESS_CAPTION && p.text == expected.back();
+        });
         ASSERT_NE(caption, progress.end());
-        EXPECT_EQ(caption->text, std::string("Считывание параметров (") + c.chip + ")");
         const auto done = std::find_if(progress.begin(), progress.end(), [](const Progress& p) {
             return p.code == PROGRESS_TEXT && p.text == "Параметры считаны";
         });

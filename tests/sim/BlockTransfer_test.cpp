@@ -590,7 +590,9 @@ TEST(BlockTransferRig, FindFirmwareId)
         ASSERT_EQ(requests.size(), c.requests);
         EXPECT_EQ(requests[0].address, c.firstAddress);
         for (const auto& r : requests) EXPECT_EQ(r.eeprom, c.eeprom && !rig.memory.Profile().linear);
-        EXPECT_TRUE(window.captions.empty()); // the search shows no caption
+        // The host shows the search's caption, with its bar and cancel button.
+        EXPECT_EQ(window.captions, std::vector<std::string>{std::string("Поиск Firmware идентификатора в ") +
+                                                            (c.eeprom ? "EEP (" : "FLASH (") + c.chip + ")"});
         EXPECT_EQ(window.percents.size(), c.percents);
         EXPECT_TRUE(rig.LogHas("Поиск Firmware идентификатора..."));
         EXPECT_FALSE(ProgressBusy());
@@ -617,5 +619,13 @@ TEST(BlockTransferRig, FindFirmwareIdRefusalsAndCancel)
     EXPECT_EQ(rig.memory.Requests().size(), 2u);
     EXPECT_EQ(window.percents, (std::vector<int>{2, 3}));
     EXPECT_FALSE(ProgressBusy());
+
+    // A retry during the search names the search's log line, not the host's caption.
+    rig.sim.InjectFault({FaultKind::Silence, 0, 0}, 1);
+    window.cancelAt = 0;
+    EXPECT_TRUE(transfer.FindFirmwareId(false, true, version));
+    EXPECT_EQ(version, "9.9");
+    EXPECT_TRUE(rig.LogHas("Поиск Firmware идентификатора... (Повтор операции - 1)"));
+    EXPECT_EQ(rig.core->LastLine(), "Поиск Firmware идентификатора...");
     rig.core->SetOperationWindow(0);
 }

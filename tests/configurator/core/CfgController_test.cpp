@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using platform::DialogKind;
 using platform::MsgResult;
 using testsupport::LogLine;
@@ -278,6 +280,60 @@ TEST_F(CfgControllerTest, AFailedSaveAsLeavesSaveOnTheOpenedFile)
     EXPECT_ANY_THROW(ctl.SaveAs());
     EXPECT_EQ(ctl.Caption(), "Mirvak");
     EXPECT_EQ(ctl.SaveDialog.FileName, "");
+}
+
+// A new document, made by New or by a model change, belongs to no file: Save writes
+// nothing over the file shown before (the lost data of a new document saved over it),
+// and Save as gives the document a file again.
+TEST_F(CfgControllerTest, NewDocumentNeverOverwritesTheLastFile)
+{
+    const auto file = (dir / "a.hex").string();
+    {
+        auto doc = MakeZumo2Doc();
+        doc->ResetDefaults();
+        doc->Find<TField>("time_offset")->SetValue(3); // unlike any new document
+        doc->SaveToFile(file);
+    }
+    const std::string before = testsupport::ReadFile(file);
+    ctl.RestoreFiles(dir.path().string(), "");
+    ctl.Startup();
+
+    const struct {
+        const char* name;
+        std::function<void()> makeNew;
+    } cases[] = {
+        {"New", [&] { ctl.New(); }},
+        {"another model", [&] { ctl.ChangeModel(1); }},
+        {"the same model again", [&] { ctl.ChangeModel(ctl.ModelCode()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs->PushFile(file);
+        ctl.Open();
+        ASSERT_TRUE(ctl.CanSave());
+        ASSERT_EQ(ctl.Document()->Find<TField>("time_offset")->GetValue().ToInt32(), 3);
+        log.Clear();
+
+        c.makeNew();
+        EXPECT_EQ(ctl.Caption(), "Mirvak");
+        EXPECT_FALSE(ctl.CanSave());
+        EXPECT_EQ(ctl.OpenDialog.FileName, "");
+        EXPECT_EQ(ctl.SaveDialog.FileName, "");
+        EXPECT_EQ(ctl.LastParamFile(), "");
+        ctl.Save();
+        EXPECT_EQ(testsupport::ReadFile(file), before);
+        EXPECT_FALSE(Logged("Сохранения файла параметров - " + file, lkNormal));
+    }
+
+    // Save as saves the new document under a name of its own, and Save follows it.
+    const auto other = (dir / "b.hex").string();
+    dialogs->PushFile(other, 1);
+    ctl.SaveAs();
+    EXPECT_EQ(dialogs->Records().back().file.fileName, "");
+    EXPECT_TRUE(std::filesystem::is_regular_file(other));
+    EXPECT_TRUE(ctl.CanSave());
+    EXPECT_EQ(ctl.Caption(), "Mirvak - " + other);
+    EXPECT_EQ(testsupport::ReadFile(file), before);
 }
 
 TEST(CfgModels, SortedListKeepsTheCodes)

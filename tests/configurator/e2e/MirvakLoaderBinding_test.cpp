@@ -34,6 +34,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -134,16 +135,16 @@ protected:
 
     // The controller holds the saved file's blocks (without its third one, whose reads
     // it then answers with the exception "illegal data address") and the
-    // firmware's version marker; it listens on a pseudo-terminal mapped as COM5, the
+    // firmware's version marker (none: no marker); it listens on a pseudo-terminal mapped as COM5, the
     // files folder's only device.
-    void StartController(bool withTitBlock = true)
+    void StartController(bool withTitBlock = true, std::optional<uint32_t> marker = kFirmwareIdAddress)
     {
         blocks = SavedParameterFile(dir / "saved.hex");
         ASSERT_EQ(blocks.size(), 3u);
         ASSERT_EQ(blocks[2].address, kTitBlockStart);
         for (const FileBlock& b : blocks)
             if (withTitBlock || b.address != kTitBlockStart) memory.Write(false, b.address, b.bytes);
-        memory.PlaceMarker(false, kFirmwareIdAddress, "3.1.7");
+        if (marker) memory.PlaceMarker(false, *marker, "3.1.7");
         controller.SetHandler([this, withTitBlock](const std::string& pdu) -> std::optional<std::string> {
             const std::optional<uint32_t> address = BlockReadAddress(pdu);
             if (!withTitBlock && address && *address >= kTitBlockStart && *address < kTitBlockEnd)
@@ -306,6 +307,99 @@ TEST_F(LoaderBindingEndToEnd, CancelAfterTheFirstPercentageLeavesTheDocument)
     EXPECT_TRUE(testsupport::AddressMap(Document()) == before) << "the document changed";
     EXPECT_FALSE(Document().IsModified());
     EXPECT_EQ(window->sbStatus->findChild<QAbstractButton*>(QStringLiteral("btProgressCancel")), nullptr);
+}
+
+// What the status bar shows at one moment of an operation.
+struct StatusShot {
+    std::string text;      // panel 0
+    int bar = -1;          // the progress bar's position; -1: no bar
+    bool cancel = false;   // the cancel button in sight and enabled
+    bool versionClear = false; // the version panel overlaps neither
+    bool operator==(const StatusShot&) const = default;
+};
+
+// The firmware-ID search takes a chunk of FLASH a request (1 KiB on this chip, about
+// 90 ms at 115200 baud). The window shows its caption, a bar that its percentages move
+// and the cancel button, clear of the version panel, before the read's own caption.
+TEST_F(LoaderBindingEndToEnd, FirmwareIdSearchShowsCaptionBarAndCancel)
+{
+    StartController(true, 0x08000000 + 8 * 1024 + 0x100); // in the ninth chunk searched
+    OpenWindow();
+    const std::string search = "Поиск Firmware идентификатора в FLASH (" + kChip + ")";
+    const std::string read = "Считывание параметров (" + kChip + ")";
+    std::vector<StatusShot> shots;
+    const auto shoot = [&] {
+        StatusShot shot;
+        TStatusBar* status = window->sbStatus;
+        shot.text = status->PanelText(0).toStdString();
+        const QProgressBar* bar = status->ProgressBar();
+        const QAbstractButton* cancel = window->ProgressCancelButton();
+        shot.bar = bar && bar->isVisible() ? bar->value() : -1;
+        shot.cancel = cancel && cancel->isVisible() && cancel->isEnabled();
+        const QRect version = status->PanelGeometry(status->PanelCount() - 1);
+        shot.versionClear = status->PanelCount() >= 2 && (!bar || !bar->geometry().intersects(version)) &&
+                            (!cancel || !cancel->geometry().intersects(version));
+        if (shots.empty() || !(shots.back() == shot)) shots.push_back(shot);
+    };
+    RunRead([&] {
+        // Until the read's own caption replaces the search's.
+        ASSERT_TRUE(PumpUntil([&] {
+            shoot();
+            return shots.back().text == read;
+        }));
+    });
+    EXPECT_EQ(Newest().Text, kRead + " - Ok");
+    EXPECT_TRUE(Logged("Версия: 3.1.7"));
+    EXPECT_TRUE(Logged("Поиск Firmware идентификатора..."));
+
+    std::vector<int> positions;
+    for (const StatusShot& shot : shots) {
+        if (shot.text != search) continue;
+        EXPECT_GE(shot.bar, 0) << "the search's caption without its bar";
+        EXPECT_TRUE(shot.cancel) << "the search's caption without the cancel button";
+        EXPECT_TRUE(shot.versionClear);
+        if (positions.empty() || positions.back() != shot.bar) positions.push_back(shot.bar);
+    }
+    // 8 chunks without the marker: 2, 3, 5, 6, 8, 9, 11, 13 %.
+    ASSERT_GE(positions.size(), 3u) << "the bar did not move";
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_GT(positions.back(), 0);
+    EXPECT_LE(positions.back(), 13);
+    for (const StatusShot& shot : shots) EXPECT_TRUE(shot.versionClear) << shot.text;
+}
+
+// A cancel during the firmware-ID search ends the read as cancelled: no parameter is
+// read and the document stays as it was.
+TEST_F(LoaderBindingEndToEnd, CancelDuringTheFirmwareIdSearchEndsTheRead)
+{
+    StartController(true, std::nullopt); // the search runs through the whole 64 KiB
+    OpenWindow();
+    const auto before = testsupport::AddressMap(Document());
+    const std::string search = "Поиск Firmware идентификатора в FLASH (" + kChip + ")";
+    size_t requestsAtCancel = 0;
+    RunRead([&] {
+        QAbstractButton* cancel = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            const QProgressBar* bar = window->sbStatus->ProgressBar();
+            cancel = window->ProgressCancelButton();
+            return window->sbStatus->PanelText(0).toStdString() == search && bar && bar->value() >= 3 && cancel &&
+                   cancel->isVisible();
+        }));
+        requestsAtCancel = memory.Requests().size();
+        cancel->click();
+    });
+    EXPECT_TRUE(Logged("Операция прервана"));
+    EXPECT_FALSE(Logged("Cчитывание параметров..."));
+    EXPECT_FALSE(Logged("Параметры считаны"));
+    EXPECT_EQ(Newest().Text, kRead + " - неудача");
+    EXPECT_EQ(Newest().Kind, 1);
+    // The search ended at the chunk that was under way.
+    EXPECT_LE(memory.Requests().size(), requestsAtCancel + 1);
+    EXPECT_LT(memory.Requests().size(), 64u);
+    EXPECT_TRUE(testsupport::AddressMap(Document()) == before) << "the document changed";
+    EXPECT_FALSE(Document().IsModified());
+    EXPECT_EQ(window->ProgressCancelButton(), nullptr);
+    EXPECT_EQ(window->sbStatus->ProgressBar(), nullptr);
 }
 
 TEST_F(LoaderBindingEndToEnd, MissingBlockIsReportedAndLeavesTheDocument)

@@ -50,6 +50,29 @@ TEST_F(BoardModifView, GridShowsTheModel)
     EXPECT_EQ(m1->textAlignment(0), Qt::AlignCenter);
 }
 
+// The columns keep their widths whatever the dialog's width: the description column is
+// 180 pixels wide, not stretched over the free width, and the dialog fits its columns.
+TEST_F(BoardModifView, ColumnsKeepTheirWidths)
+{
+    const int widths[] = {180, 60, -1, -1, -1, -1, 180};
+    const int defaultWidth = grid->header()->defaultSectionSize();
+    int total = 0;
+    for (int c = 0; c < 7; ++c) total += widths[c] > 0 ? widths[c] : defaultWidth;
+    for (const int dialogWidth : {0, 1200, 500}) {
+        SCOPED_TRACE(dialogWidth);
+        if (dialogWidth > 0) dialog->resize(dialogWidth, dialog->height());
+        ASSERT_TRUE(qttest::PumpUntil([&] { return dialogWidth == 0 || dialog->width() == dialogWidth; }));
+        for (int c = 0; c < 7; ++c) {
+            EXPECT_EQ(grid->columnWidth(c), widths[c] > 0 ? widths[c] : defaultWidth) << "column " << c;
+        }
+        if (dialogWidth == 0) {
+            // As made: every column in sight, no free width beyond the scroll bar.
+            EXPECT_GE(grid->viewport()->width(), total);
+            EXPECT_LT(grid->viewport()->width(), total + 10);
+        }
+    }
+}
+
 TEST_F(BoardModifView, DoubleClickChoosesTheRow)
 {
     QTreeWidgetItem* m1 = RowOf(610);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include <memory>
 
@@ -68,6 +69,50 @@ TEST_F(StatusBarProgress, BarFollowsTheText)
     EndProgress();
     EXPECT_EQ(bar->ProgressBar(), nullptr);
     EXPECT_EQ(bar->PanelText(0), "Готов");
+}
+
+// With the version panel on the right, the bar and the cancel button take the room
+// between the text and that panel, for every text and width, so that the version stays
+// readable; a new caption keeps the button's room.
+TEST_F(StatusBarProgress, BarAndButtonKeepClearOfTheLastPanel)
+{
+    bar->AddPanel("Версия 1.1.2.273");
+    FitStatusPanels(bar.get());
+    BeginProgress("Считывание параметров", 0);
+    QProgressBar* p = bar->ProgressBar();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Right(p), bar->PanelGeometry(1).x() - 5);
+    EXPECT_EQ(p->geometry().x(), bar->TextWidth("Считывание параметров") + 50);
+
+    QToolButton button(bar.get());
+    bar->ProgressView().SetButton(&button);
+    EXPECT_EQ(Right(p), bar->PanelGeometry(1).x() - 5 - 50);
+    EXPECT_EQ(button.geometry(), QRect(Right(p) + 3, 2, 20, 20));
+
+    for (const int width : {600, 1000, 330}) {
+        bar->resize(width, 22);
+        for (const std::string text : {"Шаг", "Поиск Firmware идентификатора в FLASH (STM32f103re)"}) {
+            SCOPED_TRACE(std::to_string(width) + " " + text);
+            SetProgressText(text);
+            const QRect version = bar->PanelGeometry(1);
+            EXPECT_EQ(version.x() + version.width(), width);
+            EXPECT_GE(version.width(), bar->TextWidth("Версия 1.1.2.273"));
+            EXPECT_FALSE(p->geometry().intersects(version));
+            EXPECT_FALSE(button.geometry().intersects(version));
+            EXPECT_FALSE(button.geometry().intersects(p->geometry()));
+            EXPECT_GE(p->width(), 50);
+            EXPECT_GE(p->geometry().x(), 0);
+        }
+    }
+    bar->resize(600, 22);
+    BeginProgress("Считывание параметров (STM32f103re)", 0);
+    ASSERT_EQ(bar->ProgressBar(), p);
+    EXPECT_EQ(Right(p) + 3, button.geometry().x());
+    EXPECT_FALSE(button.geometry().intersects(bar->PanelGeometry(1)));
+
+    // Without the button the bar reaches to 5 pixels before the panel again.
+    bar->ProgressView().SetButton(nullptr);
+    EXPECT_EQ(Right(p), bar->PanelGeometry(1).x() - 5);
 }
 
 TEST_F(StatusBarProgress, AtHundredNoBarAndSimpleText)
