@@ -4,6 +4,7 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FPort.h"
+#include "configurator/pages/ProtocolPages.h"
 #include "configurator/widgets/FrameHost.h"
 #include "model/uZumo2.h"
 
@@ -27,4 +28,5 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
+    RegisterProtocolPages(registry);
 }

@@ -3,5 +3,6 @@
 #include "configurator/tree/FrameDispatch.h"
 
 // Registers the pages of the document-level nodes: the root's common page (vetoed by
-// the document), a port's page, a device's page and the devices group's grid.
+// the document), a port's page, a device's page and the devices group's grid; and the
+// protocol pages the device pages host (RegisterProtocolPages).
 void RegisterDocumentPages(TFrameRegistry& registry = Frames());

@@ -360,6 +360,52 @@ TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
     EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
 }
 
+// A frame whose idle update fits it to a new height, as a device page does when its
+// hosted page shows or hides a group.
+class TResizingFrame : public TParamFrame {
+public:
+    int childBottom;
+    void UpdateControls() override
+    {
+        child_->setGeometry(10, 10, 100, childBottom - 10);
+        FitHeight();
+    }
+
+protected:
+    explicit TResizingFrame(int bottom) : childBottom(bottom)
+    {
+        child_ = new QWidget(this);
+        child_->setGeometry(10, 10, 100, bottom - 10);
+    }
+
+private:
+    QWidget* child_;
+};
+
+TEST_F(CfgMain, AFrameThatGrowsInItsIdleUpdateGrowsTheWindow)
+{
+    TfmCfgMain w(Options());
+    w.resize(700, 300);
+    w.show();
+    ASSERT_TRUE(Started(w));
+    w.resize(700, 300);
+    QApplication::processEvents();
+    const int host = w.paParams->viewport()->height();
+    auto* frame = MakeFrame<TResizingFrame>(host - 50);
+    w.PlaceFrame(frame);
+    EXPECT_EQ(w.height(), 300);
+
+    frame->childBottom = host + 100;
+    w.UpdateControls();
+    EXPECT_EQ(frame->height(), host + 104);
+    EXPECT_EQ(w.height(), 400);
+    // Smaller again: the window keeps its height.
+    frame->childBottom = host - 50;
+    w.UpdateControls();
+    EXPECT_EQ(frame->height(), host - 46);
+    EXPECT_EQ(w.height(), 400);
+}
+
 TEST_F(CfgMain, TheDevicePageFitsItsHostAndItsEditorsLineUp)
 {
     RegisterDocumentPages();
@@ -367,7 +413,8 @@ TEST_F(CfgMain, TheDevicePageFitsItsHostAndItsEditorsLineUp)
     w.resize(800, 600);
     w.show();
     ASSERT_TRUE(Started(w));
-    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 2, 0, 0, 17); // КП ModBus on COM
+    // КП TM800A on COM: no protocol page, so that the page fits the small offscreen screen.
+    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 3, 0, 0, 17);
     w.DocTree()->RefreshTree();
     TDocTreeView* view = w.DocTree()->View();
     view->setCurrentItem(view->ItemOf(w.DocTree()->Tree().Groups().Devices->Child(0)));
