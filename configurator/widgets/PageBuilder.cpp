@@ -181,7 +181,7 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
     }
     std::vector<const TBuiltPanel*> stacked;
     for (const auto& [name, panel] : panels)
-        if (panel.InColumn && panel.Grid) stacked.push_back(&panel);
+        if (panel.InColumn && panel.Grid && panel.Columns == 1) stacked.push_back(&panel);
     AlignCaptionColumns(stacked);
     return made;
 }
