@@ -15,7 +15,9 @@ class TNodeTree;
 class TSpinEdit;
 
 // Makes the protocol page of a kind for a device inside its host panel: the page is
-// made (constructed, filled and loaded) with the host as its parent.
+// made (constructed, filled and loaded) with the host as its parent. A factory may
+// make none (a page that refuses the device's document): the device page then hosts
+// no protocol page.
 using TProtocolFrameFactory = std::function<TParamFrame*(QTreeWidget* tree, TDevice* device, QWidget* host)>;
 
 // Puts a protocol page the device page can host into a registry; replaces the kind's

@@ -19,7 +19,8 @@ class TSpinEdit;
 // station edits of absent stations unbound and hidden with their labels), resets
 // "0512".."0517" to their defaults while the route is hidden, and ends with the base
 // Load, which shows every control again while Loading: nothing is stored back and the
-// rule does not run again. A control bound to a value it cannot show (a station
+// rule does not run again. RefreshAll, storing the shown values back, runs the rule
+// when the type or the count changed behind the page. A control bound to a value it cannot show (a station
 // address on the direction combo) shows no selection and stores nothing.
 class TfrKPKOMPAS : public TProtocolFrame {
     Q_OBJECT

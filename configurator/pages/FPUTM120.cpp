@@ -51,8 +51,16 @@ TFrPUTM120::TFrPUTM120(QTreeWidget* tree, TDevice* device, QWidget* parent)
     address_ = new TServiceAddressEdits(seServiceBlock, seServiceGroup, seServiceObject, this);
 }
 
+TField* TFrPUTM120::AddressField() const { return dynamic_cast<TField*>(Device()->FindField("AdrServiceCmdTM120")); }
+
 void TFrPUTM120::Load(TFieldLst* list)
 {
-    address_->Show(dynamic_cast<TField*>(Device()->FindField("AdrServiceCmdTM120")));
+    address_->Show(AddressField());
     TProtocolFrame::Load(list);
+}
+
+void TFrPUTM120::RefreshAll()
+{
+    TProtocolFrame::RefreshAll();
+    address_->Show(AddressField());
 }

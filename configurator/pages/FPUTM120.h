@@ -18,6 +18,8 @@ public:
     static const TPageTable Table;
 
     void Load(TFieldLst* list) override;
+    // The bound controls and the address edits shown again.
+    void RefreshAll() override;
 
     QComboBox* cbServiceCmd;
     TSpinEdit* seAFBServTU;
@@ -31,5 +33,7 @@ protected:
     TFrPUTM120(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
 
 private:
+    TField* AddressField() const;
+
     TServiceAddressEdits* address_;
 };

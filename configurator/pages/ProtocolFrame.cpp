@@ -9,7 +9,8 @@ TProtocolFrame::TProtocolFrame(QTreeWidget* tree, TDevice* device, TProtocolPage
                                QWidget* parent)
     : TParamFrame(tree, device, parent), device_(device), kind_(kind), table_(table)
 {
-    setObjectName(ProtocolPageName(kind) + 1);
+    // "TfrKPIEC" and "TFrPUTM120" are named "frKPIEC" and "frPUTM120".
+    setObjectName(QString("fr") + (ProtocolPageName(kind) + 3));
     column_ = new QVBoxLayout(this);
     column_->setContentsMargins(0, 0, 0, 0);
     made_ = BuildPage(*this, *column_, table_);

@@ -9,8 +9,8 @@ class TDevice;
 
 // The base of the protocol pages a device page hosts: a page over one device that
 // edits its active protocol block through the device (whose FindField also searches
-// that block), made from the page's table in one column. Its object name is the page
-// kind's class name without the leading "T" ("frKPIEC").
+// that block), made from the page's table in one column. Its object name is "fr" and
+// the page kind's class name after its "Tfr" or "TFr" ("frKPIEC", "frPUTM120").
 //
 // Descendants pass their table, take their controls with Control, add their rules in
 // Load after the base's Load (own handlers with SetChangeHandler, so that they run

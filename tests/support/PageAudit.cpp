@@ -80,7 +80,8 @@ std::string Quoted(const QString& text) { return "\"" + text.toStdString() + "\"
                          << c.Unit << "\"";
         }
         const TField* bound = page.FieldOf(const_cast<QWidget*>(widget));
-        const TField* expected = c.Key ? dynamic_cast<const TField*>(list.FindField(c.Key)) : nullptr;
+        const TFieldLst& keys = c.List ? *c.List : list;
+        const TField* expected = c.Key ? dynamic_cast<const TField*>(keys.FindField(c.Key)) : nullptr;
         if (bound != expected) {
             problems << "\n  " << c.Name << ": ";
             if (!expected)

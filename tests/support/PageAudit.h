@@ -29,13 +29,17 @@ struct TAuditControl {
     std::vector<std::pair<const char*, int>> Items = {};
     // The unit label after an editor ("lb" + its key + "Unit"); none: not checked.
     const char* Unit = nullptr;
+    // The list the key is looked up in (a page that binds into records of its block);
+    // none: the list AuditPage is given.
+    const TFieldLst* List = nullptr;
 };
 
 // Checks, reporting every difference:
 //   - each listed control exists in the page under its name, of exactly its class, with
 //     its text, items and unit;
-//   - it is bound to exactly list.FindField(key): a key the list lacks leaves it
-//     unbound, and an entry without a key must be unbound;
+//   - it is bound to exactly list.FindField(key) (the entry's own list when it names
+//     one): a key the list lacks leaves it unbound, and an entry without a key must be
+//     unbound;
 //   - no other control of the page is bound to anything.
 // Typical use, the list being the device whose page is hosted:
 //   EXPECT_TRUE(testsupport::AuditPage(*page, *device, kPUIECControls));

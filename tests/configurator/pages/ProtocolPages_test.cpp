@@ -333,8 +333,8 @@ TEST_F(ProtocolPagesTest, EveryPageAsDescribed)
         {7, 0, "frKPMercury", MeterControls("07", true, 701, kMercuryCaptions)},
         {10, 0, "frKPMKT2", MKT2Controls()},
         {11, 0, "frKPMKT3", MKT3Controls()},
-        {12, 0, "FrPUTM120", TM120Controls()},
-        {12, 1, "FrPUTM120", TM120Controls()},
+        {12, 0, "frPUTM120", TM120Controls()},
+        {12, 1, "frPUTM120", TM120Controls()},
         {13, 0, "frKPCE304", MeterControls("16", true, 1601, kIec1107Captions)},
         {14, 0, "frKPProton", MeterControls("17", false, 0, {})},
     };
@@ -470,6 +470,15 @@ TEST_F(ProtocolPagesTest, KompasRouteBindsResetsAndRefitsTheDevicePage)
     EXPECT_EQ(page->FieldOf(page->cbDirect), nullptr);
     Idle();
     EXPECT_EQ(device->height(), hidden);
+
+    // A route set behind the page is bound when the page shows its values again: the
+    // type combo's change runs the rule.
+    FieldOf(Device(0), "5001")->SetValue(int32_t{1});
+    FieldOf(Device(0), "0512")->SetValue(int32_t{3});
+    doc->Frame()->RefreshAll();
+    EXPECT_FALSE(page->gbRoute->isHidden());
+    EXPECT_EQ(page->FieldOf(page->edPUNU[2]), Device(0).FindField("0515"));
+    EXPECT_EQ(page->FieldOf(page->edAddrKP), Device(0).FindField("0517"));
     EXPECT_TRUE(dialogs->Records().empty());
 }
 
@@ -616,6 +625,14 @@ TEST_F(ProtocolPagesTest, TM120ServiceAddressInBothRoles)
         EXPECT_EQ(AreaBytes(Device(role), 1, 1), std::vector<int>{0x93});
         page->seServiceBlock->setValue(1);
         EXPECT_EQ(AreaBytes(Device(role), 1, 1), std::vector<int>{0x13});
+
+        // Changed behind the page (the device reset to its defaults): shown again.
+        Device(role).ResetDefaults();
+        UseSlot(Document(), role, 12, 0, role);
+        doc->Frame()->RefreshAll();
+        EXPECT_EQ(page->seServiceGroup->value(), 1);
+        EXPECT_EQ(page->seServiceObject->value(), 1);
+        EXPECT_EQ(AreaBytes(Device(role), 1, 1), std::vector<int>{0});
     }
     EXPECT_TRUE(dialogs->Records().empty());
 }
