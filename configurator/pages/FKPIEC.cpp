@@ -61,24 +61,15 @@ const TPageRow kTail[] = {
 // The group poll periods n = 1 .. 16: ed0109 .. ed0124, captioned with n.
 constexpr int kGroupPolls = 16;
 
-const std::vector<TPageRow>& Rows()
-{
-    static const std::vector<TPageRow> rows = [] {
-        std::vector<TPageRow> made(std::begin(kHead), std::end(kHead));
-        for (int n = 1; n <= kGroupPolls; ++n) {
-            const std::string key = platform::Format("%.4d", 108 + n);
-            made.push_back({.Panel = "gbGroupPoll", .Name = KeptText("ed" + key), .Kind = K::SpinEdit,
-                            .Key = KeptText(key), .Caption = KeptText(std::to_string(n))});
-        }
-        made.insert(made.end(), std::begin(kTail), std::end(kTail));
-        return made;
-    }();
-    return rows;
-}
+const std::vector<TPageRow> kRows = RowsWithRun(kHead, 1, kGroupPolls, [](int n) -> TPageRow {
+    const std::string key = platform::Format("%.4d", 108 + n);
+    return {.Panel = "gbGroupPoll", .Name = KeptText("ed" + key), .Kind = K::SpinEdit, .Key = KeptText(key),
+            .Caption = KeptText(std::to_string(n))};
+}, kTail);
 
 } // namespace
 
-const TPageTable TfrKPIEC::Table{"TfrKPIEC", kPanels, Rows()};
+const TPageTable TfrKPIEC::Table{"TfrKPIEC", kPanels, kRows};
 
 TfrKPIEC::TfrKPIEC(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPIEC, Table, parent)

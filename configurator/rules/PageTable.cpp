@@ -73,6 +73,15 @@ void CheckPageTable(const TPageTable& table)
     }
 }
 
+std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int last,
+                                  const std::function<TPageRow(int n)>& row, std::span<const TPageRow> tail)
+{
+    std::vector<TPageRow> rows(head.begin(), head.end());
+    for (int n = first; n <= last; ++n) rows.push_back(row(n));
+    rows.insert(rows.end(), tail.begin(), tail.end());
+    return rows;
+}
+
 const char* KeptText(std::string_view text)
 {
     // Nodes of a set never move: the texts stay where they are as others join.

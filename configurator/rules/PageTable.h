@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -102,3 +103,9 @@ bool HasCaptionLabel(const TPageRow& row);
 // captions of rows a page makes from a pattern (a run of numbered controls) rather
 // than writing each. Equal texts are kept once.
 const char* KeptText(std::string_view text);
+
+// A page's rows with a run of like rows among them: head, then row(n) for n = first ..
+// last, then tail. The run's names, keys and captions are made from n and kept with
+// KeptText ("ed0109" .. "ed0124" captioned "1" .. "16").
+std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int last,
+                                  const std::function<TPageRow(int n)>& row, std::span<const TPageRow> tail = {});

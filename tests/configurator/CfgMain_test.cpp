@@ -71,6 +71,18 @@ protected:
 
     static bool Started(TfmCfgMain& w) { return PumpUntil([&] { return w.Controller().Document() != nullptr; }); }
 
+    // Shows the window at a size, and again at that size once it started; false when it
+    // does not start.
+    static bool StartAt(TfmCfgMain& w, int width, int height)
+    {
+        w.resize(width, height);
+        w.show();
+        if (!Started(w)) return false;
+        w.resize(width, height);
+        QApplication::processEvents();
+        return true;
+    }
+
     static bool HasLine(TfmCfgMain& w, const std::string& text)
     {
         for (int i = 0; i < w.lbMsg->Log().Count(); ++i)
@@ -332,11 +344,7 @@ QWidget* Frame(int childBottom) { return MakeFrame<TestFrame>(childBottom); }
 TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
 {
     TfmCfgMain w(Options());
-    w.resize(700, 300);
-    w.show();
-    ASSERT_TRUE(Started(w));
-    w.resize(700, 300);
-    QApplication::processEvents();
+    ASSERT_TRUE(StartAt(w, 700, 300));
     const int host = w.paParams->viewport()->height();
 
     w.PlaceFrame(Frame(host + 100));
@@ -385,11 +393,7 @@ private:
 TEST_F(CfgMain, AFrameThatGrowsInItsIdleUpdateGrowsTheWindow)
 {
     TfmCfgMain w(Options());
-    w.resize(700, 300);
-    w.show();
-    ASSERT_TRUE(Started(w));
-    w.resize(700, 300);
-    QApplication::processEvents();
+    ASSERT_TRUE(StartAt(w, 700, 300));
     const int host = w.paParams->viewport()->height();
     auto* frame = MakeFrame<TResizingFrame>(host - 50);
     w.PlaceFrame(frame);

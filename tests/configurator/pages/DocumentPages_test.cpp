@@ -18,6 +18,7 @@
 #include "platform/Windows.h"
 #include "platform/qt/QtWindows.h"
 #include "tests/support/DialogScript.h"
+#include "tests/support/PagesWindow.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TreeFixtures.h"
 #include "tests/support/TreeViewFixture.h"
@@ -89,21 +90,7 @@ protected:
 };
 
 // The real tree with the real pages of the base document in a window.
-class PagesTest : public ::testing::Test, public testsupport::TreeViewWindow {
-protected:
-    std::unique_ptr<TZumo2Doc> kept; // a document the tree shows but does not own
-
-    void SetUp() override
-    {
-        RegisterDocumentPages(registry);
-        Open(900, 700, true);
-        doc->RefreshTree();
-    }
-    void TearDown() override { Close(); }
-
-    TZumo2Doc& Document() { return *doc->Document(); }
-    TfrDevice* SelectDevice(int slot) { return Select<TfrDevice>(DevNode(slot)); }
-};
+using PagesTest = testsupport::PagesWindow;
 
 TEST_F(PagesTest, DevicePageOfAControlledPoint)
 {

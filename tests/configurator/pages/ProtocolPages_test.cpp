@@ -16,6 +16,7 @@
 #include "tests/support/DialogScript.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/PageAudit.h"
+#include "tests/support/PagesWindow.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeFixtures.h"
 #include "tests/support/TreeViewFixture.h"
@@ -276,33 +277,13 @@ void Choose(QComboBox* combo, const char* text)
 }
 
 // The real tree with every page the program registers, in a window.
-class ProtocolPagesTest : public ::testing::Test, public testsupport::TreeViewWindow {
+class ProtocolPagesTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
-    std::unique_ptr<TZumo2Doc> kept; // a document the tree shows but does not own
 
-    void SetUp() override
-    {
-        RegisterDocumentPages(registry);
-        Open(900, 700, true);
-        doc->RefreshTree();
-    }
-    void TearDown() override { Close(); }
-
-    TZumo2Doc& Document() { return *doc->Document(); }
     TDevice& Device(int slot) { return *Document().DeviceByIndex(slot); }
 
-    // Puts a document of a model in place of the base one.
-    TZumo2Doc& UseModel(int code)
-    {
-        kept = CreateModelDocument(code, ModelNames[code]);
-        doc->AttachDocument(kept.get(), code);
-        doc->RefreshTree();
-        return *kept;
-    }
-
-    // The device page of a slot after an idle cycle, and its hosted protocol page.
-    TfrDevice* SelectDevice(int slot) { return Select<TfrDevice>(DevNode(slot)); }
+    // The protocol page the device page of a slot hosts, as class F.
     template <class F>
     F* ProtocolPage(int slot)
     {
