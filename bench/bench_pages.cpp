@@ -8,7 +8,8 @@
 // switches: how many switches to time (default 200); the mean and the worst are
 // printed. model: a model code or name (default the start-up model); its document is
 // made through the model list as the user's choice makes it. The window's settings
-// file goes to a temporary folder.
+// file goes to a temporary folder. The device switches that showed a protocol page
+// are counted.
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
@@ -151,6 +152,7 @@ int main(int argc, char** argv)
         std::vector<double> rootTimes, groupTimes, deviceTimes;
         std::vector<double> firstModem, modemTimes;
         int count = 0;
+        int hosted = 0; // device switches that showed a protocol page
         if (result == 0 && doc) {
             const std::vector<int> kp = ProtocolsOf(doc->KpProtocolMask);
             const std::vector<int> pu = ProtocolsOf(doc->PuProtocolMask);
@@ -192,6 +194,8 @@ int main(int argc, char** argv)
                     result = 1;
                 }
                 (k % 3 == 0 ? rootTimes : k % 3 == 1 ? groupTimes : deviceTimes).push_back(ms);
+                auto* device = k % 3 == 2 ? qobject_cast<TfrDevice*>(shown) : nullptr;
+                if (device && device->ProtocolFrame()) ++hosted;
                 auto* group = k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) : nullptr;
                 if (group && group->Grid()->model()->rowCount() != count) {
                     std::fprintf(stderr, "the devices group lists %d rows, not %d\n",
@@ -236,6 +240,7 @@ int main(int argc, char** argv)
             report("to the root", rootTimes);
             report("to the group", groupTimes);
             report("to a device", deviceTimes);
+            std::printf("  %d of %zu device switches showed a protocol page\n", hosted, deviceTimes.size());
             report("all switches", all);
             std::printf("  budget 50 ms per switch\n");
             if (!firstModem.empty()) {

@@ -458,7 +458,14 @@ void TfmCfgMain::ArmIdle()
 
 void TfmCfgMain::UpdateControls()
 {
-    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame_.data())) paramFrame->UpdateControls();
+    if (auto* paramFrame = qobject_cast<TParamFrame*>(frame_.data())) {
+        const int height = paramFrame->height();
+        paramFrame->UpdateControls();
+        if (frame_ && frame_->height() != height) {
+            GrowToFrame(paParams->viewport()->height());
+            FitFrameScrollBar();
+        }
+    }
     acSave->setEnabled(controller_.CanSave());
     acExportDeviceLogicChannToFile->setEnabled(controller_.CanExport());
 }
@@ -766,10 +773,17 @@ void TfmCfgMain::PlaceFrame(QWidget* frame)
     FitFrame(frame);
     paParams->setWidget(frame);
     frame->show();
+    GrowToFrame(hostHeight);
+    FitFrameScrollBar();
+    ArmIdle();
+}
+
+void TfmCfgMain::GrowToFrame(int hostHeight)
+{
     // The window grows by the frame's overhang below the host; it never shrinks here,
     // and never grows beyond the screen's available height, moving up when its bottom
     // would leave the screen.
-    const int overhang = frame->height() - 4 - hostHeight;
+    const int overhang = frame_->height() - 4 - hostHeight;
     if (overhang > 4) {
         int limit = height() + overhang;
         const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -785,8 +799,6 @@ void TfmCfgMain::PlaceFrame(QWidget* frame)
             }
         }
     }
-    FitFrameScrollBar();
-    ArmIdle();
 }
 
 void TfmCfgMain::FitFrameScrollBar()

@@ -143,7 +143,10 @@ public:
     // The cancel button on the status bar while an operation shows progress.
     QToolButton* ProgressCancelButton() const { return cancelButton_.data(); }
 
-    // Runs the idle update now: the shown frame's controls, Save and the export.
+    // Runs the idle update now: the shown frame's controls, Save and the export. A frame
+    // whose height changed in its update (a device page whose hosted page showed or hid
+    // a group) is taken in as PlaceFrame takes a new one: the window grows, never
+    // shrinks.
     void UpdateControls();
 
     QToolBar* tbFixed = nullptr;
@@ -237,6 +240,9 @@ private:
     void OnMsgSplitterMoved();
     // The host's vertical scroll bar: off while the shown frame's controls fit.
     void FitFrameScrollBar();
+    // The window grows by the shown frame's overhang below a host of that height (the
+    // rule of PlaceFrame).
+    void GrowToFrame(int hostHeight);
     void ArmIdle();
     // Runs a command in the error guard, then arms the idle update.
     void Run(const std::function<void()>& command);

@@ -5,6 +5,7 @@
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
+#include "configurator/pages/ProtocolPages.h"
 #include "configurator/widgets/FrameHost.h"
 #include "model/uZumo2.h"
 
@@ -29,4 +30,5 @@ void RegisterDocumentPages(TFrameRegistry& registry)
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
     RegisterModemPage(registry);
+    RegisterProtocolPages(registry);
 }

@@ -78,12 +78,12 @@ TfrDevice::TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device
 
     paRole = new QWidget(this);
     paRole->setObjectName("paRole");
-    (new QVBoxLayout(paRole))->setContentsMargins(0, 0, 0, 0);
     column->addWidget(paRole);
+    roleHost_.emplace(paRole);
     paProtocol = new QWidget(this);
     paProtocol->setObjectName("paProtocol");
-    (new QVBoxLayout(paProtocol))->setContentsMargins(0, 0, 0, 0);
     column->addWidget(paProtocol);
+    protocolHost_.emplace(paProtocol);
     column->addStretch(1);
 }
 
@@ -117,61 +117,34 @@ void TfrDevice::FollowPort()
     portList_ = document_ ? dynamic_cast<TFieldLst*>(document_->FindField("UART0")) : nullptr;
 }
 
-void TfrDevice::Host(QWidget* panel, TParamFrame* page)
-{
-    if (!page) {
-        panel->setFixedHeight(0);
-        return;
-    }
-    page->setParent(panel);
-    panel->layout()->addWidget(page);
-    page->resize(panel->width() > 0 ? panel->width() : page->sizeHint().width(), page->sizeHint().height());
-    page->show();
-}
-
 void TfrDevice::CreateProtocolFrames()
 {
-    delete roleFrame_.data();
-    delete protocolFrame_.data();
+    roleHost_->Free();
+    protocolHost_->Free();
 
     const int role = device_->RoleField()->GetValue().ToInt32();
     if (RolePageOf(role) == TRolePage::PUdpNone)
-        roleFrame_ = MakeFrame<TfrPUdpNone>(Tree, device_, paRole);
+        roleHost_->Host(MakeFrame<TfrPUdpNone>(Tree, device_, paRole));
     else
-        roleFrame_ = MakeFrame<TfrKPdpNone>(Tree, device_, paRole);
-    Host(paRole, roleFrame_);
+        roleHost_->Host(MakeFrame<TfrKPdpNone>(Tree, device_, paRole));
 
     const TProtocolPage page = ProtocolPageOf(device_->ActiveProtocolIndex(), role);
-    protocolFrame_ = nullptr;
-    if (pages_ && page != TProtocolPage::None) {
-        QWidget* made = pages_->CreateProtocolPage(static_cast<int>(page), {device_, Tree, paProtocol});
-        protocolFrame_ = qobject_cast<TParamFrame*>(made);
-        if (made && !protocolFrame_) delete made;
-    }
-    Host(paProtocol, protocolFrame_);
+    protocolHost_->Host(CreateHostedProtocolPage(pages_, page, *device_, Tree, paProtocol));
     FitHeight();
 }
 
 void TfrDevice::FitHeight()
 {
-    const auto fit = [](QWidget* panel, TParamFrame* page) {
-        if (!page) {
-            panel->setFixedHeight(0);
-            return;
-        }
-        page->FitHeight();
-        panel->setFixedHeight(page->height());
-    };
-    fit(paRole, roleFrame_);
-    fit(paProtocol, protocolFrame_);
+    roleHost_->Fit();
+    protocolHost_->Fit();
     TParamFrame::FitHeight();
 }
 
 void TfrDevice::RefreshAll()
 {
     TParamFrame::RefreshAll();
-    if (roleFrame_) roleFrame_->RefreshAll();
-    if (protocolFrame_) protocolFrame_->RefreshAll();
+    if (TParamFrame* role = RoleFrame()) role->RefreshAll();
+    if (TParamFrame* protocol = ProtocolFrame()) protocol->RefreshAll();
 }
 
 void TfrDevice::UpdateControls()
@@ -179,10 +152,15 @@ void TfrDevice::UpdateControls()
     std::optional<int> port;
     if (cbPort->currentIndex() >= 0) port = cbPort->currentData().toInt();
     const bool shown = SerialPanelShown(document_, portList_, port);
-    if (paPort->isHidden() == shown) paPort->setVisible(shown);
+    const bool serialChanged = paPort->isHidden() == shown;
+    if (serialChanged) paPort->setVisible(shown);
     UpdateNodeCaption();
-    if (roleFrame_) roleFrame_->UpdateControls();
-    if (protocolFrame_) protocolFrame_->UpdateControls();
+    if (TParamFrame* role = RoleFrame()) role->UpdateControls();
+    if (TParamFrame* protocol = ProtocolFrame()) protocol->UpdateControls();
+    // The serial settings or a group of a hosted page came or went: another height.
+    const bool roleChanged = roleHost_->Refit();
+    const bool protocolChanged = protocolHost_->Refit();
+    if (serialChanged || roleChanged || protocolChanged) TParamFrame::FitHeight();
 }
 
 void TfrDevice::UpdateNodeCaption()

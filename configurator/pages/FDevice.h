@@ -1,12 +1,12 @@
 #pragma once
 
+#include "configurator/pages/HostPanel.h"
 #include "configurator/rules/PageRules.h"
 #include "configurator/tree/FrameDispatch.h"
 #include "configurator/widgets/uParamFrame.h"
 
-#include <QPointer>
-
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QWidget;
@@ -15,7 +15,9 @@ class TNodeTree;
 class TSpinEdit;
 
 // Makes the protocol page of a kind for a device inside its host panel: the page is
-// made (constructed, filled and loaded) with the host as its parent.
+// made (constructed, filled and loaded) with the host as its parent. A factory may
+// make none (a page that refuses the device's document): the device page then hosts
+// no protocol page.
 using TProtocolFrameFactory = std::function<TParamFrame*(QTreeWidget* tree, TDevice* device, QWidget* host)>;
 
 // Puts a protocol page the device page can host into a registry; replaces the kind's
@@ -24,7 +26,10 @@ void RegisterProtocolPage(TFrameRegistry& registry, TProtocolPage page, TProtoco
 
 // The page of one device slot: its port, address, speed, channel protocol and serial
 // settings, above a role page (by the role) and a protocol page (by the protocol and
-// role) that it hosts in two panels.
+// role) that it hosts in two panels. The protocol page comes from the registry, and
+// only over a protocol block the device holds (CreateHostedProtocolPage). On every idle
+// cycle, after the hosted pages' UpdateControls, a hosted page that showed or hid
+// widgets is fitted again, and the device page with it.
 class TfrDevice : public TParamFrame {
     Q_OBJECT
 public:
@@ -37,13 +42,14 @@ public:
     void UpdateControls() override;
     void RefreshAll() override;
 
-    // Frees the hosted pages and makes those of the device's current role and protocol.
+    // Frees the hosted pages and makes those of the device's current role and protocol,
+    // then fits the page.
     void CreateProtocolFrames();
     // Renames the device's node when its caption changed.
     void UpdateNodeCaption();
 
-    TParamFrame* RoleFrame() const { return roleFrame_; }
-    TParamFrame* ProtocolFrame() const { return protocolFrame_; }
+    TParamFrame* RoleFrame() const { return roleHost_->Page(); }
+    TParamFrame* ProtocolFrame() const { return protocolHost_->Page(); }
     // The device's port field "002".
     TField* PortField() const;
     TDevice* Device() const { return device_; }
@@ -72,14 +78,12 @@ private:
     // Sets the port list the serial settings depend on from the stored port number:
     // at Load and after every change of cbPort (its own change handler).
     void FollowPort();
-    // Places a page into a host panel, or empties the panel.
-    void Host(QWidget* panel, TParamFrame* page);
 
     TDevice* device_;
     TDocument* document_;
     const TFrameRegistry* pages_;
     TFieldLst* portList_ = nullptr;
     TNodeTree* node_ = nullptr;
-    QPointer<TParamFrame> roleFrame_;
-    QPointer<TParamFrame> protocolFrame_;
+    std::optional<THostPanel> roleHost_;
+    std::optional<THostPanel> protocolHost_;
 };

@@ -2,6 +2,7 @@
 
 #include "configurator/rules/ParamBinding.h"
 
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,7 @@ void CheckPageTable(const TPageTable& table)
                 Refuse(table, std::string("the panel \"") + panel.Name + "\" is not inside a row panel of the page");
         }
     }
+    const TPageRow* previous = nullptr;
     for (const TPageRow& row : table.Rows) {
         name(row.Name);
         if (row.Key && !keys.insert(row.Key).second)
@@ -59,7 +61,36 @@ void CheckPageTable(const TPageTable& table)
             Refuse(table, std::string("\"") + row.Name + "\" sits directly in the row panel \"" + row.Panel + "\"");
         if (!panel && HasCaptionLabel(row))
             Refuse(table, std::string("\"") + row.Name + "\" has a caption but no panel");
+        if (row.Beside) {
+            const bool place = panel && previous && !previous->Beside && previous->Panel &&
+                               std::string_view(previous->Panel) == row.Panel && HasCaptionLabel(*previous) &&
+                               !previous->Unit;
+            if (!place)
+                Refuse(table, std::string("\"") + row.Name + "\" has no captioned row without a unit before it");
+            if (row.Caption) Refuse(table, std::string("\"") + row.Name + "\" sits beside a row and has a caption");
+        }
+        previous = &row;
     }
+}
+
+std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int last,
+                                  const std::function<TPageRow(int n)>& row, std::span<const TPageRow> tail)
+{
+    std::vector<TPageRow> rows(head.begin(), head.end());
+    for (int n = first; n <= last; ++n) rows.push_back(row(n));
+    rows.insert(rows.end(), tail.begin(), tail.end());
+    return rows;
+}
+
+const char* KeptText(std::string_view text)
+{
+    // Nodes of a set never move: the texts stay where they are as others join.
+    static std::mutex guard;
+    static std::set<std::string, std::less<>> texts;
+    const std::lock_guard lock(guard);
+    auto it = texts.find(text);
+    if (it == texts.end()) it = texts.emplace(text).first;
+    return it->c_str();
 }
 
 std::vector<TPageControlName> PageTableControls(const TPageTable& table)

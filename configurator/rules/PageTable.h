@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A page's editable controls as plain data: what each control is, what it binds and
@@ -33,6 +35,10 @@ struct TPagePanel {
     TPanelKind Kind;
     const char* Title = nullptr;  // a group's title; none: no title
     const char* Parent = nullptr; // the row panel it sits in; none: the page's column
+    // Lines side by side: the panel's lines fill this many columns, row by row (a run
+    // of like check boxes or radio groups). A line is one captioned editor with its
+    // labels, or one whole-line control.
+    int Columns = 1;
 };
 
 // One editable control. Caption-and-editor controls (spin edits, combo boxes with a
@@ -52,6 +58,9 @@ struct TPageRow {
     // Documents without the key leave the control unbound; otherwise every document the
     // page is shown for has the key.
     bool WhereDocumentHasIt = false;
+    // A captionless control in the unit place of the captioned row before it in the
+    // same panel, which has no unit (a poll period's unit combo).
+    bool Beside = false;
 };
 
 // A page's panels and rows, in layout order.
@@ -63,8 +72,10 @@ struct TPageTable {
 
 // Refuses a table that cannot be built: a control or panel name given twice, a key that
 // two rows bind, a row or panel in a panel the table lacks, a panel inside one that is
-// not a row panel, an editor with a caption directly in the page's column. Raises
-// std::logic_error naming the page and the offending name or key.
+// not a row panel, an editor with a caption directly in the page's column, a row beside
+// one that is not a captioned row without a unit in its panel, or a row beside another
+// with a caption of its own. Raises std::logic_error naming the page and the offending
+// name or key.
 void CheckPageTable(const TPageTable& table);
 
 // A control or panel of a page with the group or panel that holds it (none for one in
@@ -87,3 +98,14 @@ std::string CaptionLabelName(const TPageRow& row);
 std::string UnitLabelName(const TPageRow& row);
 // Whether the row sits in a caption, editor and unit line of its panel's grid.
 bool HasCaptionLabel(const TPageRow& row);
+
+// Keeps a text for the program's lifetime and gives it back: the names, keys and
+// captions of rows a page makes from a pattern (a run of numbered controls) rather
+// than writing each. Equal texts are kept once.
+const char* KeptText(std::string_view text);
+
+// A page's rows with a run of like rows among them: head, then row(n) for n = first ..
+// last, then tail. The run's names, keys and captions are made from n and kept with
+// KeptText ("ed0109" .. "ed0124" captioned "1" .. "16").
+std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int last,
+                                  const std::function<TPageRow(int n)>& row, std::span<const TPageRow> tail = {});

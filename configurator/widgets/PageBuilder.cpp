@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 QWidget* TPageControls::Find(const char* name) const
@@ -35,6 +36,19 @@ struct TBuiltPanel {
     QGridLayout* Grid = nullptr;  // a panel's or group's grid
     QHBoxLayout* Line = nullptr;  // a row panel's line
     bool InColumn = false;        // stacked in the page's column, not inside a row panel
+    int Columns = 1;              // lines side by side
+    int Lines = 0;                // lines placed so far
+    int LastRow = 0;              // where the last line went: grid row and first column
+    int LastColumn = 0;
+
+    // The grid row and first column of the next line.
+    std::pair<int, int> NextLine()
+    {
+        LastRow = Lines / Columns;
+        LastColumn = Lines % Columns * 3;
+        ++Lines;
+        return {LastRow, LastColumn};
+    }
 };
 
 // How far right of its panel's left edge a grid's cells start: the grid's margin and,
@@ -129,7 +143,8 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
         } else {
             built.Grid = new QGridLayout(built.Widget);
             if (panel->Kind == TPanelKind::Panel) built.Grid->setContentsMargins(0, 0, 0, 0);
-            built.Grid->setColumnStretch(3, 1);
+            built.Columns = std::max(1, panel->Columns);
+            built.Grid->setColumnStretch(3 * built.Columns, 1);
         }
         // Side by side in a row panel, in front of its closing stretch.
         if (parent)
@@ -147,21 +162,26 @@ TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable&
         made.widgets_[row.Name] = control;
         if (!panel) {
             column.addWidget(control);
+        } else if (row.Beside) {
+            // In the unit place of the line before, keeping its own width.
+            panel->Grid->addWidget(control, panel->LastRow, panel->LastColumn + 2, Qt::AlignLeft);
         } else if (HasCaptionLabel(row)) {
+            const auto [r, c] = panel->NextLine();
             const TRowLabels labels = AddRow(panel->Grid, control, QString::fromUtf8(row.Caption),
-                                             row.Unit ? QString::fromUtf8(row.Unit) : QString());
+                                             row.Unit ? QString::fromUtf8(row.Unit) : QString(), r, c);
             made.widgets_[labels.Caption->objectName().toStdString()] = labels.Caption;
             if (labels.Unit) made.widgets_[labels.Unit->objectName().toStdString()] = labels.Unit;
         } else {
             // A line of its own; a captionless editor keeps its own width.
             const bool spans = row.Kind == TControlKind::CheckBox || row.Kind == TControlKind::RadioGroup;
-            panel->Grid->addWidget(control, panel->Grid->rowCount(), 0, 1, 3, spans ? Qt::Alignment() : Qt::AlignLeft);
+            const auto [r, c] = panel->NextLine();
+            panel->Grid->addWidget(control, r, c, 1, 3, spans ? Qt::Alignment() : Qt::AlignLeft);
         }
         page.AddTableRow(row, control);
     }
     std::vector<const TBuiltPanel*> stacked;
     for (const auto& [name, panel] : panels)
-        if (panel.InColumn && panel.Grid) stacked.push_back(&panel);
+        if (panel.InColumn && panel.Grid && panel.Columns == 1) stacked.push_back(&panel);
     AlignCaptionColumns(stacked);
     return made;
 }

@@ -34,10 +34,11 @@ private:
 
 // Builds a page table inside a page: checks it (CheckPageTable), makes every panel and
 // control with its name, caption, unit label, range and radio items, and lays them out
-// one below the other in column (captioned editors in the grid of their panel; row
-// panels side by side, then a stretch). The captioned editors of the panels and groups
-// stacked in the column start at one left edge: every caption column there is widened
-// to the widest caption, at the page's font when it is built. The page keeps the table
-// and binds each row with a key at its Load, by that key, in table order
-// (TParamFrame::Load).
+// one below the other in column (captioned editors in the grid of their panel, whose
+// lines fill as many columns as the panel asks for, a row beside another in that row's
+// unit place; row panels side by side, then a stretch). The captioned editors of the
+// single-column panels and groups stacked in the column start at one left edge: every
+// caption column there is widened to the widest caption, at the page's font when it
+// is built. The page keeps the table and binds each row with a key at its Load, by
+// that key, in table order (TParamFrame::Load).
 TPageControls BuildPage(TParamFrame& page, QBoxLayout& column, const TPageTable& table);

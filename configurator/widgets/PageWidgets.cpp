@@ -60,19 +60,20 @@ void FillCombo(QComboBox* combo, const TPickList& items)
     for (const auto& [text, value] : items) combo->addItem(QStr(text), QVariant::fromValue<qlonglong>(value));
 }
 
-TRowLabels AddRow(QGridLayout* grid, QWidget* editor, const QString& caption, const QString& unit)
+TRowLabels AddRow(QGridLayout* grid, QWidget* editor, const QString& caption, const QString& unit, int row,
+                  int column)
 {
-    const int row = grid->rowCount();
+    if (row < 0) row = grid->rowCount();
     QWidget* parent = grid->parentWidget();
     const std::string key = ControlKey(editor->objectName().toStdString());
     TRowLabels labels;
     labels.Caption = NewLabel(parent, ("lb" + key).c_str(), caption);
     labels.Caption->setBuddy(editor);
-    grid->addWidget(labels.Caption, row, 0);
-    grid->addWidget(editor, row, 1);
+    grid->addWidget(labels.Caption, row, column);
+    grid->addWidget(editor, row, column + 1);
     if (!unit.isEmpty()) {
         labels.Unit = NewLabel(parent, ("lb" + key + "Unit").c_str(), unit);
-        grid->addWidget(labels.Unit, row, 2);
+        grid->addWidget(labels.Unit, row, column + 2);
     }
     return labels;
 }

@@ -35,8 +35,10 @@ struct TRowLabels {
     QLabel* Unit = nullptr;
 };
 // Adds a row to a grid layout of three columns (caption, editor, unit). The labels are
-// named after the editor: "lb" + its key, and "lb" + its key + "Unit".
-TRowLabels AddRow(QGridLayout* grid, QWidget* editor, const QString& caption, const QString& unit = {});
+// named after the editor: "lb" + its key, and "lb" + its key + "Unit". Without a row
+// the line goes below the grid's last; with one, into that row from the given column.
+TRowLabels AddRow(QGridLayout* grid, QWidget* editor, const QString& caption, const QString& unit = {},
+                  int row = -1, int column = 0);
 
 // Converts a UTF-8 text of the model.
 inline QString QStr(const std::string& text) { return QString::fromStdString(text); }

@@ -71,6 +71,18 @@ protected:
 
     static bool Started(TfmCfgMain& w) { return PumpUntil([&] { return w.Controller().Document() != nullptr; }); }
 
+    // Shows the window at a size, and again at that size once it started; false when it
+    // does not start.
+    static bool StartAt(TfmCfgMain& w, int width, int height)
+    {
+        w.resize(width, height);
+        w.show();
+        if (!Started(w)) return false;
+        w.resize(width, height);
+        QApplication::processEvents();
+        return true;
+    }
+
     static bool HasLine(TfmCfgMain& w, const std::string& text)
     {
         for (int i = 0; i < w.lbMsg->Log().Count(); ++i)
@@ -381,11 +393,7 @@ QWidget* Frame(int childBottom) { return MakeFrame<TestFrame>(childBottom); }
 TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
 {
     TfmCfgMain w(Options());
-    w.resize(700, 300);
-    w.show();
-    ASSERT_TRUE(Started(w));
-    w.resize(700, 300);
-    QApplication::processEvents();
+    ASSERT_TRUE(StartAt(w, 700, 300));
     const int host = w.paParams->viewport()->height();
 
     w.PlaceFrame(Frame(host + 100));
@@ -409,6 +417,48 @@ TEST_F(CfgMain, TallFramesGrowTheWindowAndSmallOnesDoNotShrinkIt)
     EXPECT_LE(w.frameGeometry().height(), w.screen()->availableGeometry().height());
 }
 
+// A frame whose idle update fits it to a new height, as a device page does when its
+// hosted page shows or hides a group.
+class TResizingFrame : public TParamFrame {
+public:
+    int childBottom;
+    void UpdateControls() override
+    {
+        child_->setGeometry(10, 10, 100, childBottom - 10);
+        FitHeight();
+    }
+
+protected:
+    explicit TResizingFrame(int bottom) : childBottom(bottom)
+    {
+        child_ = new QWidget(this);
+        child_->setGeometry(10, 10, 100, bottom - 10);
+    }
+
+private:
+    QWidget* child_;
+};
+
+TEST_F(CfgMain, AFrameThatGrowsInItsIdleUpdateGrowsTheWindow)
+{
+    TfmCfgMain w(Options());
+    ASSERT_TRUE(StartAt(w, 700, 300));
+    const int host = w.paParams->viewport()->height();
+    auto* frame = MakeFrame<TResizingFrame>(host - 50);
+    w.PlaceFrame(frame);
+    EXPECT_EQ(w.height(), 300);
+
+    frame->childBottom = host + 100;
+    w.UpdateControls();
+    EXPECT_EQ(frame->height(), host + 104);
+    EXPECT_EQ(w.height(), 400);
+    // Smaller again: the window keeps its height.
+    frame->childBottom = host - 50;
+    w.UpdateControls();
+    EXPECT_EQ(frame->height(), host - 46);
+    EXPECT_EQ(w.height(), 400);
+}
+
 TEST_F(CfgMain, TheDevicePageFitsItsHostAndItsEditorsLineUp)
 {
     RegisterDocumentPages();
@@ -416,7 +466,8 @@ TEST_F(CfgMain, TheDevicePageFitsItsHostAndItsEditorsLineUp)
     w.resize(800, 600);
     w.show();
     ASSERT_TRUE(Started(w));
-    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 2, 0, 0, 17); // КП ModBus on COM
+    // КП TM800A on COM: no protocol page, so that the page fits the small offscreen screen.
+    testsupport::UseSlot(*static_cast<TZumo2Doc*>(w.Controller().Document()), 0, 3, 0, 0, 17);
     w.DocTree()->RefreshTree();
     TDocTreeView* view = w.DocTree()->View();
     view->setCurrentItem(view->ItemOf(w.DocTree()->Tree().Groups().Devices->Child(0)));

@@ -3,6 +3,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FKPModbus.h"
 #include "configurator/pages/FKPdpNone.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPUdpNone.h"
@@ -18,6 +19,7 @@
 #include "platform/Windows.h"
 #include "platform/qt/QtWindows.h"
 #include "tests/support/DialogScript.h"
+#include "tests/support/PagesWindow.h"
 #include "tests/support/PromptAndLog.h"
 #include "tests/support/TreeFixtures.h"
 #include "tests/support/TreeViewFixture.h"
@@ -89,21 +91,7 @@ protected:
 };
 
 // The real tree with the real pages of the base document in a window.
-class PagesTest : public ::testing::Test, public testsupport::TreeViewWindow {
-protected:
-    std::unique_ptr<TZumo2Doc> kept; // a document the tree shows but does not own
-
-    void SetUp() override
-    {
-        RegisterDocumentPages(registry);
-        Open(900, 700, true);
-        doc->RefreshTree();
-    }
-    void TearDown() override { Close(); }
-
-    TZumo2Doc& Document() { return *doc->Document(); }
-    TfrDevice* SelectDevice(int slot) { return Select<TfrDevice>(DevNode(slot)); }
-};
+using PagesTest = testsupport::PagesWindow;
 
 TEST_F(PagesTest, DevicePageOfAControlledPoint)
 {
@@ -138,11 +126,16 @@ TEST_F(PagesTest, DevicePageOfAControlledPoint)
     for (const char* text : {"Таймаут ожидания пакета", "Повторов опроса", "Прослушивание"})
         EXPECT_TRUE(texts.contains(text)) << text;
     EXPECT_EQ(role->ed0014->value(), 3);
-    EXPECT_EQ(page->ProtocolFrame(), nullptr);
-    EXPECT_EQ(page->paProtocol->height(), 0);
+    // Below it the ModBus page, at its height.
+    auto* modbus = dynamic_cast<TfrKPModbus*>(page->ProtocolFrame());
+    ASSERT_NE(modbus, nullptr);
+    EXPECT_EQ(modbus->parentWidget(), page->paProtocol);
+    EXPECT_EQ(page->paProtocol->height(), modbus->height());
+    EXPECT_GT(page->paProtocol->height(), 0);
     EXPECT_GT(page->paRole->height(), 0);
     EXPECT_LT(page->cbPort->mapTo(page, QPoint()).y(), page->paPort->mapTo(page, QPoint()).y());
     EXPECT_LT(page->paPort->mapTo(page, QPoint()).y(), page->paRole->mapTo(page, QPoint()).y());
+    EXPECT_LT(page->paRole->mapTo(page, QPoint()).y(), page->paProtocol->mapTo(page, QPoint()).y());
 
     // The address renames the node at the next idle cycle.
     page->edAddr->setValue(5);

@@ -52,6 +52,24 @@ TEST(PageTable, RefusesTablesThatCannotBeBuilt)
         {"caption without panel", {{.Panel = nullptr, .Name = "edA", .Kind = K::SpinEdit, .Key = nullptr, .Caption = "А"}}, 3,
          "T: \"edA\" has a caption but no panel"},
         {"panel in a group", {sound}, 4, "T: the panel \"gbInGroup\" is not inside a row panel of the page"},
+        {"beside a captioned row", {sound, {.Panel = "gbOne", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Beside = true}},
+         3, ""},
+        {"beside nothing", {{.Panel = "gbOne", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Beside = true}}, 3,
+         "T: \"cbU\" has no captioned row without a unit before it"},
+        {"beside a row with a unit",
+         {{.Panel = "gbOne", .Name = "edA", .Kind = K::SpinEdit, .Key = "001", .Caption = "А", .Unit = "мс"},
+          {.Panel = "gbOne", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Beside = true}}, 3,
+         "T: \"cbU\" has no captioned row without a unit before it"},
+        {"beside a row of another panel",
+         {sound, {.Panel = "gbInRow", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Beside = true}}, 3,
+         "T: \"cbU\" has no captioned row without a unit before it"},
+        {"beside a row beside another",
+         {sound, {.Panel = "gbOne", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Beside = true},
+          {.Panel = "gbOne", .Name = "cbV", .Kind = K::ComboBox, .Key = "003", .Beside = true}}, 3,
+         "T: \"cbV\" has no captioned row without a unit before it"},
+        {"beside with a caption",
+         {sound, {.Panel = "gbOne", .Name = "cbU", .Kind = K::ComboBox, .Key = "002", .Caption = "Ед.", .Beside = true}}, 3,
+         "T: \"cbU\" sits beside a row and has a caption"},
     };
     for (const Case& c : cases) {
         const TPageTable table{"T", std::span(panels, c.panels), c.rows};
@@ -77,6 +95,16 @@ TEST(PageTable, ControlsInLayoutOrder)
     EXPECT_EQ(made, (std::vector<std::string>{"chTop@", "paRow@", "gbLeft@paRow", "lbTime@gbLeft", "edTime@gbLeft",
                                               "lbTimeUnit@gbLeft", "cb003@gbLeft"}));
     EXPECT_EQ(Refusal(PortPageTable()), "");
+}
+
+TEST(PageTable, KeptTextsStayAndAreKeptOnce)
+{
+    std::string made = "ed" + std::to_string(109);
+    const char* kept = KeptText(made);
+    made = "changed";
+    EXPECT_STREQ(kept, "ed109");
+    EXPECT_EQ(KeptText("ed109"), kept);
+    EXPECT_NE(KeptText("ed110"), kept);
 }
 
 } // namespace

@@ -1,0 +1,93 @@
+#include "configurator/pages/FPUIEC.h"
+
+#include "configurator/widgets/ParamControls.h"
+#include "model/uZumo_Classes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace {
+
+using K = TControlKind;
+
+constexpr TPagePanel kPanels[] = {
+    {.Name = "paAsdu", .Kind = TPanelKind::Panel},
+    {.Name = "paValues", .Kind = TPanelKind::Panel},
+};
+
+const TPageRow kRows[] = {
+    {.Panel = nullptr, .Name = "rg013", .Kind = K::RadioGroup, .Key = "013", .Items = {"Binary Hex", "ASCII Hex"}},
+    {.Panel = "paAsdu", .Name = "cb065", .Kind = K::ComboBox, .Key = "065", .Caption = "ASDU ТС"},
+    {.Panel = "paAsdu", .Name = "cb066", .Kind = K::ComboBox, .Key = "066", .Caption = "ASDU ТИТ"},
+    {.Panel = "paAsdu", .Name = "cb067", .Kind = K::ComboBox, .Key = "067", .Caption = "ASDU ТИИ"},
+    {.Panel = "paAsdu", .Name = "cbTSDP_asdu", .Kind = K::ComboBox, .Key = "iec_dp_ts_asdu", .Caption = "ASDU ДПТС",
+     .WhereDocumentHasIt = true},
+    {.Panel = "paAsdu", .Name = "cb061", .Kind = K::ComboBox, .Key = "061", .Caption = "Причина передачи"},
+    {.Panel = "paAsdu", .Name = "cb062", .Kind = K::ComboBox, .Key = "062", .Caption = "Канальный адрес"},
+    {.Panel = "paAsdu", .Name = "cb063", .Kind = K::ComboBox, .Key = "063", .Caption = "Общий адрес ASDU"},
+    {.Panel = "paAsdu", .Name = "cb064", .Kind = K::ComboBox, .Key = "064", .Caption = "Адрес объекта информации"},
+    {.Panel = "paValues", .Name = "ed055", .Kind = K::SpinEdit, .Key = "055", .Caption = "Задержка начала передачи",
+     .Unit = "мс", .Minimum = 0, .Maximum = 65535},
+    {.Panel = "paValues", .Name = "seMaxFrameSize", .Kind = K::SpinEdit, .Key = "101", .Caption = "Макс. размер кадра",
+     .Unit = "байт", .Minimum = 0, .Maximum = 255},
+    {.Panel = "paValues", .Name = "seSyncTime", .Kind = K::SpinEdit, .Key = "056_2",
+     .Caption = "Период синхронизации времени", .Unit = "мин.", .Minimum = 0, .Maximum = 59,
+     .WhereDocumentHasIt = true},
+    {.Panel = nullptr, .Name = "ch019", .Kind = K::CheckBox, .Key = "019",
+     .Caption = "Останавливать работу при пропадании связи с КП"},
+    {.Panel = nullptr, .Name = "ch020", .Kind = K::CheckBox, .Key = "020", .Caption = "Признак достоверности IV"},
+    {.Panel = nullptr, .Name = "ch021", .Kind = K::CheckBox, .Key = "021", .Caption = "Признак достоверности NT"},
+    {.Panel = nullptr, .Name = "ch074", .Kind = K::CheckBox, .Key = "074", .Caption = "Полный опрос со временем"},
+    {.Panel = nullptr, .Name = "ch075", .Kind = K::CheckBox, .Key = "075", .Caption = "Двухступенчатая команда ТУ"},
+    {.Panel = nullptr, .Name = "ch078", .Kind = K::CheckBox, .Key = "078",
+     .Caption = "Непрерывная выдача данных на запрос класса 2"},
+    {.Panel = nullptr, .Name = "ch079", .Kind = K::CheckBox, .Key = "079",
+     .Caption = "Игнорировать данные в состоянии IV ", .WhereDocumentHasIt = true},
+};
+
+} // namespace
+
+const TPageTable TfrPUIEC::Table{"TfrPUIEC", kPanels, kRows};
+
+TfrPUIEC::TfrPUIEC(QTreeWidget* tree, TDevice* device, QWidget* parent)
+    : TProtocolFrame(tree, device, TProtocolPage::PUIEC, Table, parent)
+{
+    rg013 = Control<TRadioGroup>("rg013");
+    cb065 = Control<QComboBox>("cb065");
+    cb066 = Control<QComboBox>("cb066");
+    cb067 = Control<QComboBox>("cb067");
+    cbTSDP_asdu = Control<QComboBox>("cbTSDP_asdu");
+    cb061 = Control<QComboBox>("cb061");
+    cb062 = Control<QComboBox>("cb062");
+    cb063 = Control<QComboBox>("cb063");
+    cb064 = Control<QComboBox>("cb064");
+    ed055 = Control<TSpinEdit>("ed055");
+    seMaxFrameSize = Control<TSpinEdit>("seMaxFrameSize");
+    seSyncTime = Control<TSpinEdit>("seSyncTime");
+    ch019 = Control<QCheckBox>("ch019");
+    ch020 = Control<QCheckBox>("ch020");
+    ch021 = Control<QCheckBox>("ch021");
+    ch074 = Control<QCheckBox>("ch074");
+    ch075 = Control<QCheckBox>("ch075");
+    ch078 = Control<QCheckBox>("ch078");
+    ch079 = Control<QCheckBox>("ch079");
+    OnValidate = TFieldValidateEvent::Of<&TfrPUIEC::Veto>(this);
+}
+
+void TfrPUIEC::FillLists()
+{
+    TProtocolFrame::FillLists();
+    rg013->hide();
+}
+
+void TfrPUIEC::Load(TFieldLst* list)
+{
+    TProtocolFrame::Load(list);
+    const auto* document = dynamic_cast<const TDocument*>(Device()->Parent);
+    ch079->setVisible(IecPageLayoutOf(document, *Device()).IgnoreInvalidShown);
+}
+
+void TfrPUIEC::Veto(const void* sender, TField*, const Variant& value, TFieldLst*, bool& accept)
+{
+    if (sender == seSyncTime && !SyncPeriodAccepted(value)) accept = false;
+}

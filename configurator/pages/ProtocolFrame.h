@@ -1,0 +1,54 @@
+#pragma once
+
+#include "configurator/rules/ProtocolPageRules.h"
+#include "configurator/widgets/PageBuilder.h"
+#include "configurator/widgets/uParamFrame.h"
+
+class QVBoxLayout;
+class TDevice;
+
+// The base of the protocol pages a device page hosts: a page over one device that
+// edits its active protocol block through the device (whose FindField also searches
+// that block), made from the page's table in one column. Its object name is "fr" and
+// the page kind's class name after its "Tfr" or "TFr" ("frKPIEC", "frPUTM120").
+//
+// Descendants pass their table, take their controls with Control, add their rules in
+// Load after the base's Load (own handlers with SetChangeHandler, so that they run
+// after the store and never while loading) and in UpdateControls, which only shows,
+// hides, enables or disables. Made by MakeFrame with (tree, device, host panel).
+class TProtocolFrame : public TParamFrame {
+    Q_OBJECT
+public:
+    TDevice* Device() const { return device_; }
+    TProtocolPage Kind() const { return kind_; }
+
+    // Fills every combo box of the table that the protocol lists know (ComboItems);
+    // a page with lists of its own fills those after calling it.
+    void FillLists() override;
+
+protected:
+    TProtocolFrame(QTreeWidget* tree, TDevice* device, TProtocolPage kind, const TPageTable& table,
+                   QWidget* parent = nullptr);
+
+    // A widget the table made; raises std::logic_error for a name it did not make or a
+    // widget of another class.
+    template <class T = QWidget>
+    T* Control(const char* name) const
+    {
+        return made_.Get<T>(name);
+    }
+    // The page's column, ending in a stretch: widgets that are not table rows go in
+    // front of it.
+    QVBoxLayout* Column() const { return column_; }
+
+private:
+    TDevice* device_;
+    TProtocolPage kind_;
+    const TPageTable& table_;
+    QVBoxLayout* column_;
+    TPageControls made_;
+};
+
+// Shows or hides a widget, touching it only when its state differs (for rules that run
+// on every idle cycle).
+void SetShown(QWidget* widget, bool shown);

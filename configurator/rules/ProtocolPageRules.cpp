@@ -1,0 +1,314 @@
+#include "configurator/rules/ProtocolPageRules.h"
+
+#include "model/uGrendal.h"
+#include "model/uHask1.h"
+#include "model/uZumo_Classes.h"
+#include "platform/Format.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <utility>
+
+// ---------------------------------------------------------------------------------
+// Lists
+
+namespace {
+
+using P = TProtocolPage;
+
+const TPickList kPeriodUnits = {{"мс", 0}, {"сек", 1}, {"мин", 2}, {"час", 3}};
+
+// МЭК
+const TPickList kIecTSAsdu = {{"без времени", 1}, {"время 3 байта", 2}, {"время 7 байт", 30},
+                              {"битовое поле без времени", 201}};
+const TPickList kIecTITAsdu = {{"16 бит без времени", 11}, {"16 бит, время 3 байта", 12},
+                               {"16 бит, время 7 байт", 35}, {"float без времени", 13},
+                               {"float, время 3 байта", 14}, {"float, время 7 байт", 36}};
+const TPickList kIecTIIAsdu = {{"без времени", 15}, {"время 3 байта", 16}, {"время 7 байт", 37}};
+const TPickList kIecDPTSAsdu = {{"без времени", 3}, {"Время 3 байта", 4}, {"Время 7 байт", 31}};
+const TPickList kIecOneOrTwoBytes = {{"1 байт", 1}, {"2 байта", 2}};
+const TPickList kIecLinkAddressPU = {{"0 байт", 0}, {"1 байт", 1}, {"2 байта", 2}};
+const TPickList kIecLinkAddressKP = {{"0 байта", 0}, {"1 байт", 1}, {"2 байта", 2}};
+const TPickList kIecObjectAddress = {{"1 байт", 1}, {"2 байта", 2}, {"3 байта", 3}};
+
+// ModBus
+const TPickList kModbusTypes = {{"ModBus", 0},        {"ЗНП 3020", 1},       {"Сириус/Орион-2", 2},
+                                {"Сириус В 3.хх", 3}, {"Сириус С 3.хх", 4},  {"Сириус Л 3.хх", 5},
+                                {"Сириус Т3 3.хх", 6}, {"SX2", 7},           {"PX3", 8},
+                                {"ЭНИП", 9},          {"ОВЕН МУ110-16", 10}};
+const TPickList kModbusTUAlgorithm = {{"С удержанием", 0}, {"Через 2 выхода", 1}};
+const TPickList kModbusTSFunction = {{"01 hex", 1}, {"02 hex", 2}, {"03 hex", 3}, {"04 hex", 4}};
+const TPickList kModbusTITFunction = {{"03 hex", 3}, {"04 hex", 4}};
+
+// Компас 1.1: the type items are "TM" in Latin letters but for the Cyrillic "ТМ120".
+const TPickList kKompasTypes = {{"КП TM1.1", 0}, {"ПУ TM1.1", 1}, {"ТМ120", 2}};
+const TPickList kZeroToThree = {{"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}};
+const TPickList kKompasLinkDown = {{"Нет", 0}, {"Вн. ТУ1", 1}};
+
+// МКТ-2
+const TPickList kMkt2Words = {{"11", 11}, {"21", 21}, {"31", 31}};
+
+// ТМ 120
+const TPickList kTM120ServiceCmd = {{"Нет", 0}, {"Сервис. ТУ1", 1}};
+
+struct TComboList {
+    TProtocolPage Page;
+    const char* Control;
+    const TPickList* Items;
+};
+
+const TComboList kComboLists[] = {
+    {P::PUIEC, "cb065", &kIecTSAsdu},
+    {P::PUIEC, "cb066", &kIecTITAsdu},
+    {P::PUIEC, "cb067", &kIecTIIAsdu},
+    {P::PUIEC, "cbTSDP_asdu", &kIecDPTSAsdu},
+    {P::PUIEC, "cb061", &kIecOneOrTwoBytes},
+    {P::PUIEC, "cb062", &kIecLinkAddressPU},
+    {P::PUIEC, "cb063", &kIecOneOrTwoBytes},
+    {P::PUIEC, "cb064", &kIecObjectAddress},
+    {P::KPIEC, "cb061", &kIecOneOrTwoBytes},
+    {P::KPIEC, "cb062", &kIecLinkAddressKP},
+    {P::KPIEC, "cb063", &kIecOneOrTwoBytes},
+    {P::KPIEC, "cb064", &kIecObjectAddress},
+    {P::KPModbus, "cb0201", &kModbusTypes},
+    {P::KPModbus, "cb0207", &kPeriodUnits},
+    {P::KPModbus, "cb0208", &kModbusTUAlgorithm},
+    {P::KPModbus, "cb0209", &kModbusTSFunction},
+    {P::KPModbus, "cb0210", &kModbusTITFunction},
+    {P::KPTM800B, "cb04007", &kPeriodUnits},
+    {P::KPKOMPAS, "cb5001", &kKompasTypes},
+    {P::KPKOMPAS, "cb0512", &kZeroToThree},
+    {P::KPKOMPAS, "cbDirect", &kZeroToThree},
+    {P::KPKOMPAS, "cbLinkDownEvent", &kKompasLinkDown},
+    {P::KPMKT2, "cb011_mkt2_01", &kMkt2Words},
+    {P::PUTM120, "cbServiceCmd", &kTM120ServiceCmd},
+};
+
+} // namespace
+
+const TPickList& PeriodUnitItems() { return kPeriodUnits; }
+
+const std::array<const char*, 4>& TsTitItems()
+{
+    static const std::array<const char*, 4> items = {"TC", "ТИТ"};
+    return items;
+}
+
+const TPickList* ComboItems(TProtocolPage page, std::string_view control)
+{
+    for (const TComboList& list : kComboLists)
+        if (list.Page == page && control == list.Control) return list.Items;
+    if (const TMeterProtocol* meter = MeterProtocolOf(page); meter && control == "cb" + meter->UnitKey)
+        return &kPeriodUnits;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------
+// Service command address byte
+
+TServiceAddress DecodeServiceAddress(uint8_t address)
+{
+    return {(address & 0x80) ? 2 : 1, ((address >> 3) & 0x0F) + 1, (address & 0x07) + 1};
+}
+
+uint8_t EncodeServiceAddress(const TServiceAddress& address)
+{
+    const int value = (address.Block - 1) * 128 + (address.Group - 1) * 8 + (address.Object - 1);
+    return static_cast<uint8_t>(static_cast<unsigned>(value) & 0xFFu);
+}
+
+// ---------------------------------------------------------------------------------
+// Компас 1.1 route
+
+namespace {
+
+constexpr const char* kRouteKeys[] = {"0512", "0513", "0514", "0515", "0516", "0517"};
+
+} // namespace
+
+TKompasRoute KompasRouteOf(int deviceType, int stations)
+{
+    TKompasRoute route;
+    if (deviceType != KompasRoutedType) return route;
+    route.Shown = true;
+    route.Stations = std::clamp(stations, 0, KompasMaxStations);
+    // "0513" onwards: the stations, then the direction, then the address.
+    const char* const* next = &kRouteKeys[1];
+    for (int i = 0; i < route.Stations; ++i) route.StationKeys[static_cast<size_t>(i)] = *next++;
+    route.DirectionKey = *next++;
+    route.AddressKey = *next;
+    return route;
+}
+
+std::span<const char* const> KompasRouteKeys() { return kRouteKeys; }
+
+// ---------------------------------------------------------------------------------
+// Meters
+
+namespace {
+
+// The quantity captions by NN (01 .. 36), in three columns: the Меркурий and СЭТ-4ТМ
+// meters, IEC 1107, ANSI C1218-21. None: the meters of the column have no such NN.
+enum TCaptionColumn { MercurySet, Iec1107, Ansi };
+
+constexpr const char* kCaptions[36][3] = {
+    {"P_", "P_", "P_"},
+    {"Pa", "Pa", "Pa"},
+    {"Pb", "Pb", "Pb"},
+    {"Pc", "Pc", "Pc"},
+    {"Q_", "Q_", "Q_"},
+    {"Qa", "Qa", "Qa"},
+    {"Qb", "Qb", "Qb"},
+    {"Qc", "Qc", "Qc"},
+    {"S_", "S_", "S_"},
+    {"Sa", "Sa", "Sa"},
+    {"Sb", "Sb", "Sb"},
+    {"Sc", "Sc", "Sc"},
+    {"Ua", "Ua", "Ua"},
+    {"Ub", "Ub", "Ub"},
+    {"Uc", "Uc", "Uc"},
+    {"Ia", "Ia", "Ia"},
+    {"Ib", "Ib", "Ib"},
+    {"Ic", "Ic", "Ic"},
+    {"Cos_", "Cos_", "Cos_"},
+    {"Cos A", "Cos A", "Cos A"},
+    {"Cos B", "Cos B", "Cos B"},
+    {"Cos C", "Cos C", "Cos C"},
+    {"F", "F", "F"},
+    {"угол АВ", "угол АВ", "угол АВ"},
+    {"угол АС", "угол АС", "угол АС"},
+    {"угол ВС", "угол ВС", nullptr},
+    {"Ep+", "Энергия 1", nullptr},
+    {"Ep-", "Энергия 2", nullptr},
+    {"Eq+", "Энергия 3", nullptr},
+    {"Eq-", "Энергия 4", nullptr},
+    {"Серийный №", "Энергия 5", nullptr},
+    {"Дата выпуска", "Энергия 6", nullptr},
+    {nullptr, "№ счетчика", "Активная выданная"},
+    {nullptr, nullptr, "Реактивная выданная"},
+    {nullptr, nullptr, "Активная потребленная"},
+    {nullptr, nullptr, "Реактивная потребленная"},
+};
+
+// A meter protocol: its page, code, whether it has a password, its caption column and
+// its runs of NN (first, last; an empty run has first 0).
+struct TMeterRow {
+    TProtocolPage Page;
+    int Code;
+    bool Password;
+    TCaptionColumn Captions;
+    std::array<std::pair<int, int>, 2> Runs;
+};
+
+constexpr TMeterRow kMeters[] = {
+    {P::KPMercury, 7, true, MercurySet, {{{1, 32}, {0, 0}}}},
+    {P::KPCE304, 16, true, Iec1107, {{{1, 33}, {0, 0}}}},
+    {P::KPProton, 17, false, MercurySet, {{{0, 0}, {0, 0}}}},
+};
+
+TMeterProtocol MakeMeter(const TMeterRow& row)
+{
+    const std::string cc = platform::Format("%.2d", row.Code);
+    TMeterProtocol meter{row.Page, row.Code, cc + "006", cc + "007", row.Password ? cc + "pass" : "", {}};
+    for (const auto& [first, last] : row.Runs)
+        for (int nn = first; first > 0 && nn <= last; ++nn)
+            meter.Quantities.push_back({platform::Format("%s%.2d", cc.c_str(), nn), kCaptions[nn - 1][row.Captions]});
+    return meter;
+}
+
+const std::map<TProtocolPage, TMeterProtocol>& Meters()
+{
+    static const std::map<TProtocolPage, TMeterProtocol> meters = [] {
+        std::map<TProtocolPage, TMeterProtocol> made;
+        for (const TMeterRow& row : kMeters) made.emplace(row.Page, MakeMeter(row));
+        return made;
+    }();
+    return meters;
+}
+
+constexpr TPagePanel kMeterPanels[] = {
+    {.Name = "paPeriod", .Kind = TPanelKind::Panel},
+    {.Name = "paValues", .Kind = TPanelKind::Panel, .Columns = 4},
+};
+
+// A meter page's rows, made from its meter protocol.
+std::vector<TPageRow> MakeMeterRows(const TMeterProtocol& meter)
+{
+    using K = TControlKind;
+    std::vector<TPageRow> rows;
+    rows.push_back({.Panel = "paPeriod", .Name = KeptText("ed" + meter.PeriodKey), .Kind = K::SpinEdit,
+                    .Key = KeptText(meter.PeriodKey), .Caption = "Период опроса устройства"});
+    rows.push_back({.Panel = "paPeriod", .Name = KeptText("cb" + meter.UnitKey), .Kind = K::ComboBox,
+                    .Key = KeptText(meter.UnitKey), .Beside = true});
+    if (!meter.PasswordKey.empty())
+        rows.push_back({.Panel = "paPeriod", .Name = KeptText("ed" + meter.PasswordKey), .Kind = K::TextEdit,
+                        .Key = KeptText(meter.PasswordKey), .Caption = "Пароль доступа"});
+    for (const TMeterQuantity& q : meter.Quantities)
+        rows.push_back({.Panel = "paValues", .Name = KeptText("ch" + q.Key), .Kind = K::CheckBox,
+                        .Key = KeptText(q.Key), .Caption = q.Caption});
+    return rows;
+}
+
+// A meter page's table with the rows it points to.
+struct TMeterTable {
+    std::vector<TPageRow> Rows;
+    TPageTable Table;
+};
+
+} // namespace
+
+const TMeterProtocol* MeterProtocolOf(TProtocolPage page)
+{
+    const auto it = Meters().find(page);
+    return it == Meters().end() ? nullptr : &it->second;
+}
+
+const TPageTable& MeterPageTable(TProtocolPage page)
+{
+    static const std::map<TProtocolPage, TMeterTable> tables = [] {
+        std::map<TProtocolPage, TMeterTable> made;
+        for (const auto& [p, meter] : Meters()) {
+            // The table points into its rows: it is set once they have their place.
+            TMeterTable& table = made[p];
+            table.Rows = MakeMeterRows(meter);
+            table.Table = {ProtocolPageName(p), kMeterPanels, table.Rows};
+        }
+        return made;
+    }();
+    const auto it = tables.find(page);
+    if (it == tables.end())
+        throw std::logic_error(std::string("no meter page \"") + ProtocolPageName(page) + "\"");
+    return it->second.Table;
+}
+
+// ---------------------------------------------------------------------------------
+// Rules
+
+TIecPageLayout IecPageLayoutOf(const TDocument* document, const TDevice& device)
+{
+    TIecPageLayout layout;
+    layout.IgnoreInvalidShown = document && document->GetCaption() == "Zumo2";
+    const bool pelvar = dynamic_cast<const THask1Device*>(&device) != nullptr;
+    layout.TimeoutGroupsShown = pelvar || dynamic_cast<const TDeviceGrendal*>(&device) != nullptr;
+    layout.LinkAddressEnabled = !pelvar;
+    return layout;
+}
+
+TModbusControls ModbusControlsOf(std::optional<int> deviceType)
+{
+    const bool owen = deviceType == ModbusOwenType;
+    return {.RequestFunctionsShown = !owen, .TUAlgorithmShown = owen};
+}
+
+bool SyncPeriodAccepted(const Variant& value)
+{
+    const int64_t minutes = value.ToInt64();
+    return minutes >= 0 && minutes <= 59;
+}
+
+bool MaxFrameSizeAccepted(const Variant& value)
+{
+    const int64_t bytes = value.ToInt64();
+    return bytes >= 0 && bytes <= 255;
+}

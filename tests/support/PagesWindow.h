@@ -1,0 +1,31 @@
+#pragma once
+
+#include "tests/support/TreeViewFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class TfrDevice;
+class TZumo2Doc;
+
+namespace testsupport {
+
+// A page test's fixture: the real tree with every page the program registers
+// (RegisterDocumentPages) in a shown window, over the base model's document.
+class PagesWindow : public ::testing::Test, public TreeViewWindow {
+protected:
+    std::unique_ptr<TZumo2Doc> kept; // a document the tree shows but does not own
+
+    void SetUp() override;
+    void TearDown() override;
+
+    TZumo2Doc& Document();
+    // The device page of a slot after an idle cycle; none when another page shows.
+    TfrDevice* SelectDevice(int slot);
+    // Shows a new document of a model code instead, kept here; the test releases it
+    // (doc->ReleaseDocument()) before it ends.
+    TZumo2Doc& UseModel(int code);
+};
+
+} // namespace testsupport
