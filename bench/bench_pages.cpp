@@ -6,7 +6,9 @@
 //   bench_pages [switches [model]]
 //
 // switches: how many switches to time (default 200); the mean and the worst are
-// printed. model: a model code or name (default the start-up model); its document is
+// printed. Then as many switches among the grid nodes whose kind has a page (the group
+// grids and the block grids of the used devices): per page kind its first (cold)
+// opening and the mean and worst of the later switches; kinds without a page are named. model: a model code or name (default the start-up model); its document is
 // made through the model list as the user's choice makes it. The window's settings
 // file goes to a temporary folder.
 
@@ -15,6 +17,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
 #include "model/Mirvak_const.h"
@@ -33,6 +36,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -95,6 +99,27 @@ QTreeWidgetItem* ChildByCaption(QTreeWidgetItem* parent, const QString& caption)
     return nullptr;
 }
 
+// The grid nodes below a node (itself included) by the kind of their page.
+void CollectGridNodes(TNodeTree* node, TDocument* document, const TTreeGroups& groups, const TDocTreeView& view,
+                      std::map<TFrameKind, std::vector<QTreeWidgetItem*>>& nodes)
+{
+    if (!node || !node->Visible()) return;
+    switch (const TFrameKind kind = FrameKindForNode(node, document, groups).Kind) {
+    case TFrameKind::LogicChannels:
+    case TFrameKind::InternalChannels:
+    case TFrameKind::DIOChannels:
+    case TFrameKind::Apertures:
+    case TFrameKind::Scales:
+    case TFrameKind::DevChannels:
+    case TFrameKind::DevApertures:
+    case TFrameKind::DevScales:
+        if (QTreeWidgetItem* item = view.ItemOf(node)) nodes[kind].push_back(item);
+        break;
+    default: break;
+    }
+    for (int i = 0; i < node->ChildCount(); ++i) CollectGridNodes(node->Child(i), document, groups, view, nodes);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -148,6 +173,8 @@ int main(int argc, char** argv)
         // Every slot in use: the document's КП and ПУ protocols in turn, on every port.
         auto* doc = dynamic_cast<TZumo2Doc*>(window.Controller().Document());
         std::vector<double> rootTimes, groupTimes, deviceTimes;
+        std::map<TFrameKind, std::vector<QTreeWidgetItem*>> gridNodes;
+        std::map<TFrameKind, std::vector<double>> gridTimes; // the first is the cold opening
         int count = 0;
         if (result == 0 && doc) {
             const std::vector<int> kp = ProtocolsOf(doc->KpProtocolMask);
@@ -197,6 +224,32 @@ int main(int argc, char** argv)
                     result = 1;
                 }
             }
+
+            // The grid nodes whose kind has a page, the kinds in turn.
+            const TTreeGroups& groups = window.DocTree()->Tree().Groups();
+            CollectGridNodes(groups.Root, doc, groups, *view, gridNodes);
+            std::vector<TFrameKind> paged;
+            for (const auto& [kind, items] : gridNodes)
+                if (Frames().Has(kind)) paged.push_back(kind);
+            const int kinds = static_cast<int>(paged.size());
+            for (int k = 0; k < switches && result == 0 && kinds > 0; ++k) {
+                const TFrameKind kind = paged[static_cast<size_t>(k % kinds)];
+                const std::vector<QTreeWidgetItem*>& items = gridNodes[kind];
+                QTreeWidgetItem* item = items[static_cast<size_t>(k / kinds) % items.size()];
+                if (view->currentItem() == item) {
+                    view->setCurrentItem(root);
+                    Settle();
+                }
+                const auto start = Clock::now();
+                view->setCurrentItem(item);
+                window.UpdateControls();
+                Settle();
+                gridTimes[kind].push_back(Ms(start));
+                if (!qobject_cast<TGridFrame*>(window.ShownFrame())) {
+                    std::fprintf(stderr, "switch %d to a %s node shows no grid page\n", k, FrameKindName(kind));
+                    result = 1;
+                }
+            }
         }
 
         std::printf("start to the common page shown : %8.3f ms (budget 500 ms)\n", toCommon);
@@ -216,6 +269,27 @@ int main(int argc, char** argv)
             report("to a device", deviceTimes);
             report("all switches", all);
             std::printf("  budget 50 ms per switch\n");
+        }
+        if (!gridNodes.empty()) {
+            std::printf("grid nodes (budgets: first opening 100 ms, later switches 50 ms):\n");
+            std::string without;
+            for (const auto& [kind, items] : gridNodes) {
+                const auto it = gridTimes.find(kind);
+                if (it == gridTimes.end() || it->second.empty()) {
+                    without += std::string(without.empty() ? "" : ", ") + FrameKindName(kind);
+                    continue;
+                }
+                const std::vector<double>& times = it->second;
+                std::printf("  %-16s (%3zu nodes): first %8.3f ms", FrameKindName(kind), items.size(), times.front());
+                if (times.size() > 1) {
+                    const double mean =
+                        std::accumulate(times.begin() + 1, times.end(), 0.0) / static_cast<double>(times.size() - 1);
+                    const double worst = *std::max_element(times.begin() + 1, times.end());
+                    std::printf(", %3zu later switches: mean %8.3f ms, worst %8.3f ms", times.size() - 1, mean, worst);
+                }
+                std::printf("\n");
+            }
+            if (!without.empty()) std::printf("  no page registered yet: %s\n", without.c_str());
         }
         platform::SetTerminating(true);
     }
