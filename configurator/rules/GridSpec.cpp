@@ -144,6 +144,13 @@ std::string CellStaticText(const TGridSpec& spec, const TGridRow& row, int colum
     return c && c->StaticText ? c->StaticText(row) : std::string();
 }
 
+std::string CellWidthText(const TGridSpec& spec, const TGridRow& row, int column)
+{
+    const TGridColumn* c = ColumnOf(spec, column);
+    if (c && c->WidthText) return c->WidthText(row);
+    return CellStaticText(spec, row, column) + CellText(spec, row, column);
+}
+
 TCellLook CellLook(const TGridSpec& spec, const TGridRow& row, int column)
 {
     const TGridColumn* c = ColumnOf(spec, column);

@@ -174,6 +174,7 @@ struct TGridColumn {
 
     TCellTextRule Text{};       // none: the shown field's value as text ("" without one)
     TCellTextRule StaticText{}; // a text in front of the text, in its own colour; none: none
+    TCellTextRule WidthText{};  // the text the column widens to; none: static text + text
     TCellLookRule Look{};       // none: the style's
     TEditorSpec Editor{};
     TCtrlStepRule CtrlStep{};   // none: Ctrl steps do nothing here
@@ -276,6 +277,9 @@ TField* ShownField(const TGridSpec& spec, const TGridRow& row, int column);
 std::string CellText(const TGridSpec& spec, const TGridRow& row, int column);
 // The cell's static text; "" without a rule.
 std::string CellStaticText(const TGridSpec& spec, const TGridRow& row, int column);
+// The text a cell widens its column to: the column's WidthText rule, else the static
+// text and the text.
+std::string CellWidthText(const TGridSpec& spec, const TGridRow& row, int column);
 TCellLook CellLook(const TGridSpec& spec, const TGridRow& row, int column);
 // The cell's editor: the row's own (EditorOf), else the column's; the editor of kind
 // None outside the columns.

@@ -262,7 +262,8 @@ void TFieldEditLink::SetBounds(QWidget* editor, const QRect& cell) const
 {
     if (!edit_ || editor != edit_->Editor) return;
     if (edit_->Spec.Kind == TEditorKind::Custom) {
-        editor->move(cell.topLeft());
+        const QPoint at = grid_.viewport()->mapToGlobal(cell.topLeft());
+        editor->move(editor->parentWidget() ? editor->parentWidget()->mapFromGlobal(at) : at);
         editor->resize(editor->sizeHint());
         return;
     }
@@ -448,6 +449,10 @@ void TFieldEditLink::initStyleOption(QStyleOptionViewItem* option, const QModelI
 
 void TFieldEditLink::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    if (PaintCell) {
+        const TGridRow* row = model_.RowAt(index.row());
+        if (row && PaintCell(painter, option, *row, index.column())) return;
+    }
     const QString staticText = index.data(TGridModel::StaticTextRole).toString();
     if (staticText.isEmpty()) {
         QStyledItemDelegate::paint(painter, option, index);

@@ -48,6 +48,10 @@ public:
     // cell; none: the cell is not edited. Such an editor stores its values itself and
     // handles its own keys and focus; the page ends it with EndEdit or CancelEdit.
     std::function<QWidget*(QWidget* parent, const TGridRow& row, int column)> CreateCustomEditor;
+    // Paints a cell the page's own way (group headers, separators); true when it did,
+    // false to leave the cell to the link.
+    std::function<bool(QPainter* painter, const QStyleOptionViewItem& option, const TGridRow& row, int column)>
+        PaintCell;
     // Enter (end) or Esc (not end) in an editor, or its combo list closing (end): when
     // the hook returns true the page ends or cancels the edit later itself (from a
     // posted request); without it, or when it returns false, the link does at once.
@@ -59,8 +63,9 @@ public:
     // combo box filled with its signals blocked and its item preselected, a text edit
     // of at most MaxValue - 1 characters (the field's length when MaxValue is 0).
     QWidget* PrepareEdit(QWidget* parent, const TGridRow& row, int column);
-    // Places the editor over the cell, widened to EditorMinWidth when the cell is
-    // narrower; the page's own editor at the cell's top-left with its own size.
+    // Places the editor over the cell (in the grid's viewport), widened to
+    // EditorMinWidth when the cell is narrower; the page's own editor at the cell's
+    // top-left with its own size, whatever widget its parent is.
     void SetBounds(QWidget* editor, const QRect& cell) const;
     // Once the view shows and focuses the editor: a combo box with items opens its
     // list; a digit (0..9) becomes a spin or text edit's whole text.

@@ -5,7 +5,6 @@
 #include "platform/qt/QtWindows.h"
 
 #include <QAbstractScrollArea>
-#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +14,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -357,17 +358,19 @@ void TGridFrame::FitColumns(int first, int last)
     if (first > last) return;
     QHeaderView* header = vtGrid->horizontalHeader();
     const QFontMetrics metrics = vtGrid->fontMetrics();
-    QHash<QString, int> measured; // texts repeat down a column
+    std::unordered_map<std::string, int> measured; // texts repeat down a column
     for (int c = 0; c < spec_.ColumnCount(); ++c) {
         const TGridColumn& column = spec_.Columns[static_cast<size_t>(c)];
         if (column.Hidden || column.TextPad <= 0) continue;
         int width = std::max(header->sectionSize(c), column.MinWidth);
         for (int p = first; p <= last; ++p) {
-            const TGridRow& row = *model_->RowAt(p);
-            const QString text = QString::fromStdString(CellStaticText(spec_, row, c) + CellText(spec_, row, c));
+            std::string text = CellWidthText(spec_, *model_->RowAt(p), c);
             auto it = measured.find(text);
-            if (it == measured.end()) it = measured.insert(text, metrics.horizontalAdvance(text));
-            width = std::max(width, *it + column.TextPad);
+            if (it == measured.end()) {
+                const int advance = metrics.horizontalAdvance(QString::fromStdString(text));
+                it = measured.emplace(std::move(text), advance).first;
+            }
+            width = std::max(width, it->second + column.TextPad);
         }
         if (width > header->sectionSize(c)) header->resizeSection(c, width);
     }

@@ -64,7 +64,8 @@ private:
 //   (the table controls it made, or controls it bound in its own Load before calling
 //   this one).
 // - UpdateControls does nothing. RefreshAll reloads the bound controls and tells the
-//   model that every row changed (the focus and the selection stay).
+//   model that every row changed (the focus and the selection stay). The column
+//   fitting never runs while cells are painted.
 // - Columns start at their Width (else MinWidth), widen to their texts + TextPad after
 //   Load and after a row was stored, and never narrow, neither by fitting nor below
 //   their MinWidth by the user.
@@ -74,10 +75,15 @@ private:
 //   WM_FRAME_NOTIFY (0, 0).
 // - A page with TGridFit::FillsHost fills the viewport of the scroll area that hosts it
 //   and its grid scrolls; with HoldsRows the grid is as tall as its rows and has no
-//   scroll bars. A page that places the grid elsewhere (in a group box) moves vtGrid
-//   into its own layout.
+//   scroll bars.
 // - Pages whose records the main window selects implement IRecordSelector with
 //   FocusRecord; pages that rebuild their rows implement IRecordsView with SetRows.
+// - A page that places the grid in a group box of its own takes vtGrid out of Column()
+//   first (Column()->removeWidget(vtGrid)) and adds it to the box's layout; lbHelp the
+//   same way.
+// - A page paints cells of its own through the link's PaintCell, makes its own editor
+//   through CreateCustomEditor and posts the end of edits through OnEditRequest
+//   (configurator/widgets/FieldEditLink.h).
 class TGridFrame : public TParamFrame {
     Q_OBJECT
 public:
@@ -105,8 +111,10 @@ public:
     bool FocusRecord(const TFieldLst* record, int column, bool centre = false);
     // Focuses a cell as the commands do: its row becomes the selected row.
     void FocusCell(int position, int column);
-    // Widens the columns to the texts of the rows shown from first to last.
-    void FitColumns(int first, int last);
+    // Widens the columns to the texts (CellWidthText) of the rows shown from first to
+    // last, after Load, SetRows and every stored row. A page that fits its columns
+    // otherwise (to their contents after an edit) overrides it.
+    virtual void FitColumns(int first, int last);
 
     // Ends or cancels the open edit (for requests the page posted itself).
     bool EndEdit() { return link_->EndEdit(); }

@@ -31,8 +31,8 @@ public:
     int* notified = nullptr;
 
 protected:
-    TTestGridPage(TGridTestTable& table, QWidget* parent)
-        : TGridFrame(nullptr, nullptr, testsupport::GridTestSpec(), parent), table_(table)
+    TTestGridPage(TGridTestTable& table, TGridSpec spec, QWidget* parent)
+        : TGridFrame(nullptr, nullptr, std::move(spec), parent), table_(table)
     {
         setObjectName("frTestGrid");
     }
@@ -58,17 +58,24 @@ protected:
     {
         qttest::App();
         window = std::make_unique<QWidget>();
-        auto* column = new QVBoxLayout(window.get());
-        page = MakeFrame<TTestGridPage>(table, window.get());
+        new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
-        column->addWidget(page);
-        column->addWidget(elsewhere);
+        window->layout()->addWidget(elsewhere);
+        MakePage(testsupport::GridTestSpec());
         window->resize(800, 400);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(qttest::PumpUntil([&] { return window->isActiveWindow(); }));
     }
 
+    // A page over the records with that spec, in place of the one before.
+    void MakePage(TGridSpec spec)
+    {
+        delete page;
+        page = MakeFrame<TTestGridPage>(table, std::move(spec), window.get());
+        window->layout()->addWidget(page);
+        page->show();
+    }
     TGridView* Grid() { return page->vtGrid; }
     // Focuses a cell of the grid, the grid holding the input focus.
     void Focus(int row, int column)
@@ -161,6 +168,35 @@ TEST_F(GridFrameTest, RefusedValueKeepsTheEditorOpenWithOneError)
     QTest::keyClick(Spin(), Qt::Key_Escape);
     ASSERT_TRUE(EditorClosed());
     EXPECT_EQ(Value(2, "word"), 1);
+}
+
+TEST_F(GridFrameTest, TypedValuesBeyondTheSpinAreClamped)
+{
+    // The nibble's spin takes the field's limits, 0..15.
+    Focus(0, cNib);
+    QTest::keyClick(Grid(), Qt::Key_Return);
+    ASSERT_NE(Spin(), nullptr);
+    Spin()->selectAll();
+    QTest::keyClicks(Spin(), "20");
+    EXPECT_EQ(Spin()->text(), "20");
+    QTest::keyClick(Spin(), Qt::Key_Return);
+    ASSERT_TRUE(EditorClosed());
+    EXPECT_EQ(Value(0, "nib"), 15);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(GridFrameTest, ColumnsWithoutFocusNeverBecomeCurrent)
+{
+    TGridSpec spec = testsupport::GridTestSpec();
+    spec.Columns[cInt].Focusable = false;
+    MakePage(std::move(spec));
+    Focus(2, cWord);
+    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, Grid()->visualRect(page->Model()->index(3, cInt)).center());
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(3, cWord));
+    QTest::keyClick(Grid(), Qt::Key_Home);
+    EXPECT_EQ(Grid()->currentIndex().column(), cWord);
+    QTest::keyClick(Grid(), Qt::Key_Left);
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(2, cU32));
 }
 
 TEST_F(GridFrameTest, UntouchedEditorsStoreNothing)
