@@ -265,7 +265,7 @@ TGridFrame::TGridFrame(QTreeWidget* tree, TFieldLst* fieldList, TGridSpec spec, 
         if (size < minimum) vtGrid->horizontalHeader()->resizeSection(section, minimum);
     });
     connect(header, &QHeaderView::sectionClicked, this,
-            platform::Guarded([this](int section) { HeaderClicked(section); }));
+            [this](int section) { platform::RunGuarded([&] { HeaderClicked(section); }); });
     connect(link_, &TFieldEditLink::RowStored, this, [this](int position) { view_->RowsStored(position, position); });
     connect(link_, &TFieldEditLink::EditClosed, this, [this](bool rebuild) {
         if (rebuild) platform::PostMessage(handle_, platform::WM_FRAME_NOTIFY, 0, 0);
