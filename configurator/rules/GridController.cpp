@@ -262,6 +262,10 @@ bool TGridController::KeyPress(const TGridKey& key)
         pressed_.insert(key.Code);
         return true;
     };
+    // Without a focused cell the view's own arrows find one first.
+    const bool arrow = key.Code == TGridKeyCode::Up || key.Code == TGridKeyCode::Down ||
+                       key.Code == TGridKeyCode::Left || key.Code == TGridKeyCode::Right;
+    if (arrow && view_.FocusedRow() < 0) return false;
     switch (key.Code) {
     case TGridKeyCode::Up:
     case TGridKeyCode::Down:

@@ -70,7 +70,8 @@ public:
     // and Right act when the spec says so and are held back otherwise. On release (not
     // an auto-repeat one, of a key whose press the grid saw): Enter/F2 edit, Left/Right
     // move with wrap, Up/Down move with the Alt copy, Delete and Alt+Delete reset, F3
-    // fills, a digit starts editing. A release with Ctrl held does nothing.
+    // fills, a digit starts editing. A release with Ctrl held does nothing. Without a
+    // focused cell the arrows are the view's own.
     bool Key(const TGridKey& key);
     // The grid lost the focus: the keys it saw pressed are forgotten.
     void FocusLost();

@@ -173,6 +173,7 @@ TEST_F(GridTest, NavigationAndKeyTiming)
          {P(K::Down, kCtrl), P(K::Down, kCtrl | kRepeat), P(K::Down, kCtrl | kRepeat), R(K::Down)}, 2, cWord, false,
          {}, "7"},
         {"a release with Ctrl held does nothing", {}, 2, cWord, {P(K::Down), R(K::Down, kCtrl)}, 2, cWord, true},
+        {"without a focused cell the arrows are the view's own", {}, -1, -1, {P(K::Down)}, -1, -1, false},
         {"Up/Down the view's own where the grid leaves them",
          [](TGridSpec& s) { s.Commands.UpDown = false; }, 0, cWord, {P(K::Down)}, 0, cWord, false},
         {"Enter edits on release", {}, 0, cWord, {P(K::Enter), R(K::Enter)}, 0, cWord, true, {-1}},

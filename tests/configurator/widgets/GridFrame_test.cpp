@@ -61,10 +61,9 @@ protected:
         new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
         window->layout()->addWidget(elsewhere);
-        MakePage(testsupport::GridTestSpec());
         window->resize(800, 400);
         window->show();
-        window->activateWindow();
+        MakePage(testsupport::GridTestSpec());
         ASSERT_TRUE(qttest::PumpUntil([&] { return window->isActiveWindow(); }));
     }
 
@@ -75,11 +74,13 @@ protected:
         page = MakeFrame<TTestGridPage>(table, std::move(spec), window.get());
         window->layout()->addWidget(page);
         page->show();
+        window->activateWindow();
     }
     TGridView* Grid() { return page->vtGrid; }
     // Focuses a cell of the grid, the grid holding the input focus.
     void Focus(int row, int column)
     {
+        ASSERT_TRUE(qttest::PumpUntil([&] { return window->isActiveWindow(); }));
         page->FocusCell(row, column);
         Grid()->setFocus();
         ASSERT_TRUE(qttest::PumpUntil([&] { return Grid()->hasFocus(); }));
@@ -237,6 +238,20 @@ TEST_F(GridFrameTest, UntouchedEditorsStoreNothing)
     ASSERT_TRUE(EditorClosed());
     EXPECT_EQ(Value(0, "byte"), 2);
     EXPECT_EQ(Shown(0, cByte), "два");
+
+    // An item the page preselects for a value no item carries is not stored unchosen.
+    TGridSpec spec = testsupport::GridTestSpec();
+    spec.Columns[cByte].Editor.Preselect = [](const TGridRow&, const TPickList&) { return 0; };
+    MakePage(std::move(spec));
+    table.Field(1, "byte").SetValue(int32_t{9});
+    Focus(1, cByte);
+    QTest::keyClick(Grid(), Qt::Key_Return);
+    combo = qobject_cast<QComboBox*>(Editor());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "один");
+    combo->hidePopup();
+    ASSERT_TRUE(EditorClosed());
+    EXPECT_EQ(Value(1, "byte"), 9);
     EXPECT_TRUE(Errors().empty());
 }
 
