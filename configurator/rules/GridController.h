@@ -95,13 +95,17 @@ public:
     // end.
     bool MoveVertical(bool down, bool copy);
     // Copies the focused cell to the same column of the row at target: with A down the
-    // displayed number + 1, with D down - 1 (A wins), else the field's value. A text
-    // that is no number stops it without a change; so does a target that does not keep
-    // the column. The target becomes focused.
+    // displayed number + 1, with D down - 1 (A wins), else the field's value, each
+    // read as a whole number. A text that is no number, in either row, stops it
+    // without a change; so does a target row that cannot keep the column (its last
+    // column lies before it). The target becomes focused, also when nothing was
+    // copied; a refused store raises and leaves the focus where it was.
     void CopyToNeighbour(int target);
     // Ctrl+Up/Down: the column's step rule on the command field's value.
     void StepCell(bool up);
-    // Delete: the command field to its default. Alt+Delete: the row's record.
+    // Delete: the command field to its default (ResetCell of GridSpec.h). Alt+Delete:
+    // the row's record to its defaults, without the cell validation; like every
+    // command, nothing on a column without a command field.
     void ResetCell();
     void ResetRow();
     // F3: the fill dialog with the number of rows from the focused one to the last.

@@ -1,6 +1,7 @@
 #include "configurator/rules/FAutoInc.h"
 #include "configurator/rules/GridController.h"
 #include "platform/Exceptions.h"
+#include "platform/Windows.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/GridFixture.h"
 
@@ -409,6 +410,50 @@ TEST_F(GridTest, FillDialogOffersTheRowsToTheEnd)
     EXPECT_EQ(Value(1, "int"), 10);
     grid.Focus(1, cSingle);
     EXPECT_FALSE(Keys({P(K::F3), R(K::F3)}));
+}
+
+TEST_F(GridTest, ClicksAndTheJumpToARecord)
+{
+    // The main window: a window on this thread's queue that records what it gets.
+    platform::MessageQueue queue;
+    std::vector<std::pair<platform::WPARAM, platform::LPARAM>> received;
+    const platform::HWND main = platform::RegisterWindow(
+        [&](platform::HWND, platform::UINT msg, platform::WPARAM w, platform::LPARAM l) -> platform::LRESULT {
+            if (msg == platform::WM_FRAME_NOTIFY) received.emplace_back(w, l);
+            return 0;
+        },
+        queue);
+    const platform::HWND previous = platform::MainWindow();
+    platform::SetMainWindow(main);
+
+    // A page whose Ctrl+click on the int column jumps to the record the value numbers.
+    spec.Hooks.OnCtrlClick = [this](const TGridRow& row, int column) {
+        const int64_t n = row.Record->Find<TField>("int")->GetValue().ToInt64();
+        if (column == cInt && n >= 1 && n <= table.Count()) PostRecordJump(&table.Record(static_cast<int>(n - 1)));
+    };
+    Set(1, "int", int32_t{4});
+    grid.Focus(1, cInt);
+    EXPECT_TRUE(Controller().MouseRelease(true, false, false));
+    EXPECT_FALSE(Controller().MouseRelease(true, true, false)); // Ctrl+Shift is no jump
+    grid.Focus(1, cWord);
+    EXPECT_TRUE(Controller().MouseRelease(true, false, false)); // the page's rule says no
+    while (queue.DispatchOne()) {
+    }
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].first, 0u);
+    EXPECT_EQ(received[0].second, reinterpret_cast<platform::LPARAM>(&table.Record(3)));
+    platform::SetMainWindow(previous);
+    platform::UnregisterWindow(main);
+
+    // Double clicks edit; a single click only where the grid says so, and never with
+    // a modifier.
+    EXPECT_TRUE(Controller().MouseDoubleClick());
+    grid.editing = false;
+    EXPECT_FALSE(Controller().MouseRelease(false, false, false));
+    spec.Commands.ClickEdits = TEditClick::Single;
+    EXPECT_FALSE(Controller().MouseRelease(false, true, false));
+    EXPECT_TRUE(Controller().MouseRelease(false, false, false));
+    EXPECT_EQ(grid.edits, (std::vector<int>{-1, -1}));
 }
 
 TEST(FillDialog, RangesAndDefaults)

@@ -169,6 +169,23 @@ TEST_F(GridFrameTest, RefusedValueKeepsTheEditorOpenWithOneError)
     QTest::keyClick(Spin(), Qt::Key_Escape);
     ASSERT_TRUE(EditorClosed());
     EXPECT_EQ(Value(2, "word"), 1);
+
+    // Grids that say so show the field's value again in the editor, which stays open.
+    TGridSpec spec = testsupport::GridTestSpec();
+    spec.Commands.RefusalShowsValue = true;
+    MakePage(std::move(spec));
+    Focus(2, cWord);
+    dialogs.Reset();
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    QTest::keyClick(Grid(), Qt::Key_7);
+    QTest::keyClicks(Spin(), "0000");
+    QTest::keyClick(Spin(), Qt::Key_Return);
+    EXPECT_EQ(Errors(), std::vector<std::string>{"Больше максимума"});
+    ASSERT_NE(Spin(), nullptr);
+    EXPECT_EQ(Spin()->text(), "1");
+    QTest::keyClick(Spin(), Qt::Key_Return); // nothing changed since: closes, stores nothing
+    ASSERT_TRUE(EditorClosed());
+    EXPECT_EQ(Value(2, "word"), 1);
 }
 
 TEST_F(GridFrameTest, TypedValuesBeyondTheSpinAreClamped)
