@@ -14,16 +14,15 @@
 #include "configurator/widgets/GridFrame.h"
 #include "model/Memory.h"
 #include "model/uDocument.h"
+#include "tests/support/QtTestApp.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,18 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
-
-// Handles events until done() holds; false after 20 s.
-bool PumpUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 20000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // A record as a device's channel block lays it out: start, count, VAK, type, format.
 const TLayoutRow kBlockRows[] = {
@@ -173,7 +160,7 @@ int main(int argc, char** argv)
     column->setContentsMargins(0, 0, 0, 0);
     window.resize(1000, 700);
     window.show();
-    PumpUntil([&] { return window.isVisible(); });
+    qttest::PumpUntil([&] { return window.isVisible(); });
 
     int result = 0;
     std::vector<double> shows, fills;
@@ -184,7 +171,7 @@ int main(int argc, char** argv)
         page->vtGrid->viewport()->installEventFilter(&counter);
         column->addWidget(page);
         page->show();
-        const bool painted = PumpUntil([&] { return counter.Paints > 0; });
+        const bool painted = qttest::PumpUntil([&] { return counter.Paints > 0; });
         const double show = Ms(start);
         if (!painted || page->Model()->rowCount() != records) {
             std::fprintf(stderr, "the grid did not show its %d rows\n", records);
@@ -197,7 +184,7 @@ int main(int argc, char** argv)
         const int before = counter.Paints;
         const auto fillStart = Clock::now();
         page->Controller().FillColumn(1000000, 1000, 3);
-        const bool repainted = PumpUntil([&] { return counter.Paints > before; });
+        const bool repainted = qttest::PumpUntil([&] { return counter.Paints > before; });
         const double fill = Ms(fillStart);
         if (!repainted || blocks[999]->Find<TField>("0001")->GetValue().ToInt64() != 1000000 + 999 * 3 ||
             blocks[1000]->Find<TField>("0001")->GetValue().ToInt64() != 1000 * 37) {

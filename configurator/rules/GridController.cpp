@@ -89,6 +89,14 @@ int TGridController::NeighbourRow(int position, bool down) const
     return -1;
 }
 
+std::optional<TGridController::TCell> TGridController::FocusedCell() const
+{
+    const int row = view_.FocusedRow();
+    const int column = view_.FocusedColumn();
+    if (row < 0 || row >= view_.RowCount() || column < 0 || column >= spec_.ColumnCount()) return std::nullopt;
+    return TCell{row, column};
+}
+
 void TGridController::After(TGridCommand command, int position, int column) const
 {
     if (spec_.Hooks.AfterCommand) spec_.Hooks.AfterCommand(command, position, column);
@@ -96,9 +104,9 @@ void TGridController::After(TGridCommand command, int position, int column) cons
 
 bool TGridController::MoveHorizontal(bool right)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0) return false;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return false;
+    const auto [row, column] = *cell;
     const int step = right ? 1 : -1;
     for (int c = column + step; c >= FirstColumn(row) && c <= LastColumn(row); c += step) {
         if (!CanFocus(row, c)) continue;
@@ -116,9 +124,9 @@ bool TGridController::MoveHorizontal(bool right)
 
 bool TGridController::MoveVertical(bool down, bool copy)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0) return false;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return false;
+    const auto [row, column] = *cell;
     const int target = NeighbourRow(row, down);
     if (target < 0) return false;
     if (copy) {
@@ -133,9 +141,9 @@ bool TGridController::MoveVertical(bool down, bool copy)
 
 void TGridController::CopyToNeighbour(int target)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0 || target < 0 || target >= view_.RowCount()) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell || target < 0 || target >= view_.RowCount()) return;
+    const auto [row, column] = *cell;
     const int targetColumn = std::clamp(column, FirstColumn(target), LastColumn(target));
     bool stored = false;
     // A target row that cannot keep the column gets nothing: the value would land in
@@ -164,9 +172,9 @@ void TGridController::CopyToNeighbour(int target)
 
 void TGridController::StepCell(bool up)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0 || column >= spec_.ColumnCount()) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return;
+    const auto [row, column] = *cell;
     const TCtrlStepRule& rule = spec_.Columns[static_cast<size_t>(column)].CtrlStep;
     TField* field = CommandField(spec_, view_.Row(row), column);
     if (!rule || !field) return;
@@ -181,9 +189,9 @@ void TGridController::StepCell(bool up)
 
 void TGridController::ResetCell()
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount()) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return;
+    const auto [row, column] = *cell;
     TField* field = CommandField(spec_, view_.Row(row), column);
     if (!field) return;
     ::ResetCell(spec_, view_.Row(row), column, *field, sender_);
@@ -193,9 +201,9 @@ void TGridController::ResetCell()
 
 void TGridController::ResetRow()
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount()) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return;
+    const auto [row, column] = *cell;
     TFieldLst* record = view_.Row(row).Record;
     // Like every command, Alt+Delete does nothing on a column without a field.
     if (!record || !CommandField(spec_, view_.Row(row), column)) return;
@@ -206,9 +214,9 @@ void TGridController::ResetRow()
 
 void TGridController::AskFillValues()
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0 || column >= spec_.ColumnCount()) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return;
+    const auto [row, column] = *cell;
     if (!spec_.Columns[static_cast<size_t>(column)].Fills || !CommandField(spec_, view_.Row(row), column)) return;
     ::AskFillValues(
         view_.RowCount() - row, [this](int64_t first, int64_t count, int64_t increment) { FillColumn(first, count, increment); },
@@ -217,9 +225,9 @@ void TGridController::AskFillValues()
 
 void TGridController::FillColumn(int64_t first, int64_t count, int64_t increment)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0) return;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return;
+    const auto [row, column] = *cell;
     int stored = -1; // the last row stored
     int64_t value = first;
     try {
@@ -254,9 +262,8 @@ bool TGridController::KeyPress(const TGridKey& key)
     if (key.Code == TGridKeyCode::A || key.Code == TGridKeyCode::D) down_.insert(key.Code);
     if (view_.Editing()) return false;
     const TGridCommands& commands = spec_.Commands;
-    const int column = view_.FocusedColumn();
-    const TGridColumn* focused =
-        column >= 0 && column < spec_.ColumnCount() ? &spec_.Columns[static_cast<size_t>(column)] : nullptr;
+    const std::optional<TCell> cell = FocusedCell();
+    const TGridColumn* focused = cell ? &spec_.Columns[static_cast<size_t>(cell->Column)] : nullptr;
     // The key waits for its release.
     const auto holdBack = [this, &key] {
         pressed_.insert(key.Code);
@@ -265,7 +272,7 @@ bool TGridController::KeyPress(const TGridKey& key)
     // Without a focused cell the view's own arrows find one first.
     const bool arrow = key.Code == TGridKeyCode::Up || key.Code == TGridKeyCode::Down ||
                        key.Code == TGridKeyCode::Left || key.Code == TGridKeyCode::Right;
-    if (arrow && view_.FocusedRow() < 0) return false;
+    if (arrow && !cell) return false;
     switch (key.Code) {
     case TGridKeyCode::Up:
     case TGridKeyCode::Down:
@@ -334,9 +341,9 @@ bool TGridController::KeyRelease(const TGridKey& key)
 
 bool TGridController::MouseRelease(bool ctrl, bool shift, bool alt)
 {
-    const int row = view_.FocusedRow();
-    const int column = view_.FocusedColumn();
-    if (row < 0 || row >= view_.RowCount() || column < 0) return false;
+    const std::optional<TCell> cell = FocusedCell();
+    if (!cell) return false;
+    const auto [row, column] = *cell;
     if (ctrl && !shift && !alt) {
         if (!spec_.Hooks.OnCtrlClick) return false;
         spec_.Hooks.OnCtrlClick(view_.Row(row), column);
@@ -349,7 +356,7 @@ bool TGridController::MouseRelease(bool ctrl, bool shift, bool alt)
 
 bool TGridController::MouseDoubleClick()
 {
-    if (spec_.Commands.ClickEdits == TEditClick::None || view_.Editing() || view_.FocusedRow() < 0) return false;
+    if (spec_.Commands.ClickEdits == TEditClick::None || view_.Editing() || !FocusedCell()) return false;
     view_.StartEdit(-1);
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -122,6 +123,12 @@ public:
     bool CanFocus(int position, int column) const;
 
 private:
+    // The focused cell; none without a focused row and column.
+    struct TCell {
+        int Row;
+        int Column;
+    };
+    std::optional<TCell> FocusedCell() const;
     void After(TGridCommand command, int position, int column) const;
     bool KeyPress(const TGridKey& key);
     bool KeyRelease(const TGridKey& key);

@@ -61,10 +61,4 @@ private:
 
 QDialog* BuildAutoIncDialog(TfmAutoInc& model, QWidget* parent) { return new AutoIncDialog(model, parent); }
 
-std::shared_ptr<const platform::FormView> AutoIncView()
-{
-    return platform::qt::MakeFormView([](platform::FormModel& model, QWidget* parent) -> QDialog* {
-        auto* form = dynamic_cast<TfmAutoInc*>(&model);
-        return form ? BuildAutoIncDialog(*form, parent) : nullptr;
-    });
-}
+std::shared_ptr<const platform::FormView> AutoIncView() { return platform::qt::MakeFormViewOf(&BuildAutoIncDialog); }

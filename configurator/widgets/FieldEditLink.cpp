@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -290,33 +291,42 @@ void TFieldEditLink::BeginEdit(int digit)
 bool TFieldEditLink::EndEdit()
 {
     if (!edit_ || !edit_->Editor || edit_->Committing || edit_->Closing) return false;
-    TOpenEdit& edit = *edit_;
+    // Kept alive through the error box, whose event loop may drop the editor.
+    const std::shared_ptr<TOpenEdit> hold = edit_;
+    TOpenEdit& edit = *hold;
+    const int position = edit.Index.row();
     if (edit.Spec.Kind == TEditorKind::Custom) {
-        const int position = edit.Index.row();
         Close(false);
         emit RowStored(position);
         return true;
     }
     edit.Committing = true;
     bool stored = false;
-    const bool ok = platform::RunGuarded([&] {
-        if (!edit.Changed()) return;
-        const std::optional<Variant> value = edit.Read();
-        if (!value) return;
-        StoreCell(spec_, edit.Row, edit.Column, *edit.Field, *value, *edit.Control);
-        stored = true;
-    });
-    edit.Committing = false;
-    if (!ok) {
+    std::exception_ptr error;
+    try {
+        if (edit.Changed()) {
+            if (const std::optional<Variant> value = edit.Read()) {
+                StoreCell(spec_, edit.Row, edit.Column, *edit.Field, *value, *edit.Control);
+                stored = true;
+            }
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (error) {
+        // The editor stays open for the user to correct it or press Esc, and has the
+        // focus once the error box is gone.
         if (spec_.Commands.RefusalShowsValue) edit.Show(*edit.Field);
-        // The editor stays open for the user to correct it or press Esc.
         if (QWidget* editor = edit.Editor.data())
             QTimer::singleShot(0, editor, [editor] {
                 if (editor->isVisible()) editor->setFocus(Qt::OtherFocusReason);
             });
+        platform::ShowException(error);
+        edit.Committing = false;
         return false;
     }
-    const int position = edit.Index.row();
+    edit.Committing = false;
+    if (edit_ != hold) return false; // the edit ended meanwhile
     Close(!stored);
     if (stored) emit RowStored(position);
     return true;

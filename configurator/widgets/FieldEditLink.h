@@ -112,5 +112,5 @@ private:
     const TGridSpec& spec_;
     TGridModel& model_;
     QAbstractItemView& grid_;
-    std::unique_ptr<TOpenEdit> edit_;
+    std::shared_ptr<TOpenEdit> edit_;
 };

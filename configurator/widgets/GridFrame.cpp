@@ -381,11 +381,7 @@ void TGridFrame::HeaderClicked(int column)
     if (!spec_.Commands.HeaderSort) return;
     const TSortState state = NextSortState(model_->SortState(), column);
     model_->Sort(state);
-    QHeaderView* header = vtGrid->horizontalHeader();
-    header->setSortIndicatorShown(state.Direction != TSortDirection::None);
-    if (state.Direction != TSortDirection::None)
-        header->setSortIndicator(state.Column, state.Direction == TSortDirection::Ascending ? Qt::AscendingOrder
-                                                                                          : Qt::DescendingOrder);
+    ShowSortIndicator(vtGrid->horizontalHeader(), state);
 }
 
 QWidget* TGridFrame::HostViewport() const

@@ -5,6 +5,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QPalette>
 
 #include <numeric>
@@ -23,6 +24,14 @@ Qt::Alignment QtAlignment(TCellAlign align)
     case TCellAlign::Left: break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+void ShowSortIndicator(QHeaderView* header, const TSortState& state)
+{
+    header->setSortIndicatorShown(state.Direction != TSortDirection::None);
+    if (state.Direction != TSortDirection::None)
+        header->setSortIndicator(state.Column, state.Direction == TSortDirection::Ascending ? Qt::AscendingOrder
+                                                                                          : Qt::DescendingOrder);
 }
 
 TGridModel::TGridModel(const TGridSpec& spec, QObject* parent) : QAbstractTableModel(parent), spec_(spec) {}

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+class QHeaderView;
+
 // The rows of a grid page as a table model: the page's rows (records it never owns, or
 // the page's own row descriptors) in the order a header sort gives, the cells' texts,
 // static texts, colours, tool tips and alignment from the grid spec. Cells are read
@@ -55,3 +57,7 @@ private:
 
 // Qt's alignment of a cell alignment, vertically centred.
 Qt::Alignment QtAlignment(TCellAlign align);
+
+// Shows a sort state on a header: the glyph of its column and direction, none when the
+// sort is off.
+void ShowSortIndicator(QHeaderView* header, const TSortState& state);
