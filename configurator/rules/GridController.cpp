@@ -170,46 +170,46 @@ void TGridController::CopyToNeighbour(int target)
     After(stored ? TGridCommand::AltCopy : TGridCommand::Move, target, targetColumn);
 }
 
-void TGridController::StepCell(bool up)
+void TGridController::OnFocusedField(TGridCommand command, const TFieldCommand& change)
 {
     const std::optional<TCell> cell = FocusedCell();
     if (!cell) return;
     const auto [row, column] = *cell;
-    const TCtrlStepRule& rule = spec_.Columns[static_cast<size_t>(column)].CtrlStep;
     TField* field = CommandField(spec_, view_.Row(row), column);
-    if (!rule || !field) return;
-    const std::optional<int64_t> value = FieldNumber(*field);
-    if (!value) return;
-    const std::optional<int64_t> next = rule(view_.Row(row), *value, up);
-    if (!next || *next == *value) return;
-    StoreCell(spec_, view_.Row(row), column, *field, WholeValue(*next), sender_);
+    if (!field || !change(view_.Row(row), column, *field)) return;
     view_.RowsStored(row, row);
-    After(TGridCommand::CtrlStep, row, column);
+    After(command, row, column);
+}
+
+void TGridController::StepCell(bool up)
+{
+    OnFocusedField(TGridCommand::CtrlStep, [this, up](const TGridRow& row, int column, TField& field) {
+        const TCtrlStepRule& rule = spec_.Columns[static_cast<size_t>(column)].CtrlStep;
+        const std::optional<int64_t> value = FieldNumber(field);
+        if (!rule || !value) return false;
+        const std::optional<int64_t> next = rule(row, *value, up);
+        if (!next || *next == *value) return false;
+        StoreCell(spec_, row, column, field, WholeValue(*next), sender_);
+        return true;
+    });
 }
 
 void TGridController::ResetCell()
 {
-    const std::optional<TCell> cell = FocusedCell();
-    if (!cell) return;
-    const auto [row, column] = *cell;
-    TField* field = CommandField(spec_, view_.Row(row), column);
-    if (!field) return;
-    ::ResetCell(spec_, view_.Row(row), column, *field, sender_);
-    view_.RowsStored(row, row);
-    After(TGridCommand::Reset, row, column);
+    OnFocusedField(TGridCommand::Reset, [this](const TGridRow& row, int column, TField& field) {
+        ::ResetCell(spec_, row, column, field, sender_);
+        return true;
+    });
 }
 
 void TGridController::ResetRow()
 {
-    const std::optional<TCell> cell = FocusedCell();
-    if (!cell) return;
-    const auto [row, column] = *cell;
-    TFieldLst* record = view_.Row(row).Record;
     // Like every command, Alt+Delete does nothing on a column without a field.
-    if (!record || !CommandField(spec_, view_.Row(row), column)) return;
-    record->ResetDefaults();
-    view_.RowsStored(row, row);
-    After(TGridCommand::ResetRow, row, column);
+    OnFocusedField(TGridCommand::ResetRow, [](const TGridRow& row, int, TField&) {
+        if (!row.Record) return false;
+        row.Record->ResetDefaults();
+        return true;
+    });
 }
 
 void TGridController::AskFillValues()

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -129,6 +130,10 @@ private:
         int Column;
     };
     std::optional<TCell> FocusedCell() const;
+    // Runs a change of the focused cell's command field (none: nothing); when it
+    // changed something, the row is repainted and the hook told of the command.
+    using TFieldCommand = std::function<bool(const TGridRow& row, int column, TField& field)>;
+    void OnFocusedField(TGridCommand command, const TFieldCommand& change);
     void After(TGridCommand command, int position, int column) const;
     bool KeyPress(const TGridKey& key);
     bool KeyRelease(const TGridKey& key);

@@ -1,5 +1,9 @@
 #include "tests/support/GridFixture.h"
 
+#include "configurator/rules/FAutoInc.h"
+
+#include <gtest/gtest.h>
+
 namespace testsupport {
 
 namespace {
@@ -77,6 +81,20 @@ TGridSpec GridTestSpec()
          .SortByValue = true},
     };
     return spec;
+}
+
+void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered, int64_t first, int64_t count,
+                      int64_t increment)
+{
+    dialogs.PushForm([=](platform::FormModel& model) {
+        auto& form = dynamic_cast<TfmAutoInc&>(model);
+        EXPECT_EQ(form.Count(), offered);
+        EXPECT_EQ(form.Maximum(aiCount), offered);
+        form.SetValue(aiFirst, first);
+        form.SetValue(aiCount, count);
+        form.SetValue(aiInc, increment);
+        return platform::MsgResult::OK;
+    });
 }
 
 } // namespace testsupport

@@ -3,6 +3,7 @@
 #include "configurator/rules/GridSpec.h"
 #include "model/Memory.h"
 #include "model/uDocument.h"
+#include "platform/ScriptedDialogs.h"
 
 #include <memory>
 #include <vector>
@@ -59,5 +60,10 @@ private:
 //   6 "u32"    spin, sorts by value
 // Full command set, double clicks edit, the common help label.
 TGridSpec GridTestSpec();
+
+// Answers the next fill dialog: checks that it offers `offered` rows (the count and its
+// maximum), enters first, count and increment, and presses OK.
+void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered, int64_t first, int64_t count,
+                      int64_t increment);
 
 } // namespace testsupport

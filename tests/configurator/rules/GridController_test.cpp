@@ -4,6 +4,7 @@
 #include "platform/Windows.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/GridFixture.h"
+#include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -116,17 +117,6 @@ public:
 
 class GridTest : public ::testing::Test, public GridRig {};
 
-// What a command raised; "" for nothing.
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TEST_F(GridTest, NavigationAndKeyTiming)
 {
     struct Case {
@@ -211,7 +201,7 @@ TEST_F(GridTest, CopyToNeighbour)
         const char* key;          // the field compared in rows 0..2
         std::vector<int64_t> values;
         int endRow;
-        const char* error = "";
+        const char* error = "(no error)";
     };
     const auto set = [](const char* key, std::vector<int64_t> values) {
         return [key, values](GridRig& t) {
@@ -254,7 +244,7 @@ TEST_F(GridTest, CopyToNeighbour)
         GridRig t;
         c.setup(t);
         t.grid.Focus(c.row, c.column);
-        EXPECT_EQ(ErrorOf([&] { t.Keys(c.events); }), c.error);
+        EXPECT_EQ(testsupport::ErrorOf([&] { t.Keys(c.events); }), c.error);
         for (size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(t.Value(static_cast<int>(i), c.key), c.values[i]) << i;
         EXPECT_EQ(t.grid.row, c.endRow);
         EXPECT_EQ(t.grid.column, c.column);
@@ -271,7 +261,7 @@ TEST_F(GridTest, FillAndStoreCell)
         int64_t first, count, increment;
         std::vector<int64_t> values; // the column's field in rows 0..4 afterwards
         int stored;                  // rows reported stored
-        const char* error = "";
+        const char* error = "(no error)";
     };
     const auto veto = [](std::function<void(bool& accept)> rule) {
         return [rule](GridRig& t) {
@@ -310,7 +300,7 @@ TEST_F(GridTest, FillAndStoreCell)
         t.grid.Focus(c.row, c.column);
         const char* key = c.column == cInt ? "int" : c.column == cWord ? "word" : "nib";
         t.changes = 0;
-        EXPECT_EQ(ErrorOf([&] { t.Controller().FillColumn(c.first, c.count, c.increment); }), c.error);
+        EXPECT_EQ(testsupport::ErrorOf([&] { t.Controller().FillColumn(c.first, c.count, c.increment); }), c.error);
         for (int i = 0; i < 5; ++i) EXPECT_EQ(t.Value(i, key), c.values[static_cast<size_t>(i)]) << i;
         EXPECT_EQ(t.grid.storedRows, c.stored);
         // OnChange only for what was stored: every stored row changed its value here.
@@ -328,7 +318,7 @@ TEST_F(GridTest, StoreCellChecksNumbersOnlyInNumericFields)
     StoreCell(spec, row, cText, table.Field(0, "text"), Variant(int32_t{1234}), sender);
     EXPECT_EQ(table.Field(0, "text").GetValue().ToString(), "1234");
     // A text that reads as a number is checked as that number.
-    EXPECT_EQ(ErrorOf([&] { StoreCell(spec, row, cNib, table.Field(0, "nib"), Variant("16"), sender); }),
+    EXPECT_EQ(testsupport::ErrorOf([&] { StoreCell(spec, row, cNib, table.Field(0, "nib"), Variant("16"), sender); }),
               "Больше максимума");
     EXPECT_EQ(Value(0, "nib"), 2);
 }
@@ -388,16 +378,7 @@ TEST_F(GridTest, FillDialogOffersTheRowsToTheEnd)
     testsupport::DialogScript dialogs;
     grid.Focus(1, cInt);
     // The count is capped at the rows from the focused one to the last.
-    dialogs->PushForm([](platform::FormModel& model) {
-        auto& form = dynamic_cast<TfmAutoInc&>(model);
-        EXPECT_EQ(form.Count(), 4);
-        EXPECT_EQ(form.Maximum(aiCount), 4);
-        form.SetValue(aiFirst, 10);
-        form.SetValue(aiCount, 10);
-        form.SetValue(aiInc, 5);
-        EXPECT_EQ(form.Count(), 4);
-        return platform::MsgResult::OK;
-    });
+    testsupport::AnswerFillDialog(dialogs.Service(), 4, 10, 4, 5);
     EXPECT_TRUE(Keys({P(K::F3), R(K::F3)}));
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Value(i, "int"), (std::vector<int64_t>{0, 10, 15, 20, 25})[static_cast<size_t>(i)]);
 

@@ -275,15 +275,7 @@ TEST_F(GridFrameTest, UntouchedEditorsStoreNothing)
 TEST_F(GridFrameTest, FillDialogFromTheSecondRow)
 {
     Focus(1, cInt);
-    dialogs->PushForm([](platform::FormModel& model) {
-        auto& form = dynamic_cast<TfmAutoInc&>(model);
-        EXPECT_EQ(form.Count(), 4);
-        EXPECT_EQ(form.Maximum(aiCount), 4);
-        form.SetValue(aiFirst, 10);
-        form.SetValue(aiCount, 4);
-        form.SetValue(aiInc, 5);
-        return platform::MsgResult::OK;
-    });
+    testsupport::AnswerFillDialog(dialogs.Service(), 4, 10, 4, 5);
     QTest::keyClick(Grid(), Qt::Key_F3);
     const std::vector<int64_t> values = {Value(0, "int"), Value(1, "int"), Value(2, "int"), Value(3, "int"),
                                          Value(4, "int")};
