@@ -228,7 +228,7 @@ enum class TGridFit {
     HoldsRows, // the grid is as tall as its header and rows, without scroll bars
 };
 
-// The grid's cell validation (the Part's OnValidateCell): clears accept to refuse the
+// The grid's cell validation (OnValidateCell): clears accept to refuse the
 // value; an exception inside it refuses it too. Sender is the open editor's control, or
 // a stand-in for commands without an editor; it is in no frame's registry.
 using TCellValidateEvent = std::function<void(TBoundControl& sender, int column, const TGridRow& row,

@@ -13,7 +13,7 @@
 class QAbstractItemView;
 class TGridModel;
 
-// The cell editing of a grid page (the Part's TFieldEditLink), as the view's item
+// The cell editing of a grid page (TFieldEditLink), as the view's item
 // delegate: one editor exists only while an edit is open, built from the grid spec and
 // filled from the cell's edit field. It also paints the cells: a static text in front
 // of the text in its own colour, and the focused cell of the selected row in the window

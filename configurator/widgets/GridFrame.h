@@ -51,7 +51,7 @@ private:
     TGridController* controller_ = nullptr;
 };
 
-// The base of the grid pages (the Part's grid frames): a parameter page that owns the
+// The base of the grid pages (TGridFrame): a parameter page that owns the
 // grid vtGrid and the help label lbHelp under it, and shows one row per record of what
 // it edits. Cells are read from the fields when painted; one editor exists while an
 // edit is open (TFieldEditLink); keys and clicks run the shared commands
