@@ -129,7 +129,7 @@ TEST_F(GridTest, NavigationAndKeyTiming)
         std::vector<int> edits = {};
         std::string wordText = ""; // the word of the end row, when the case steps it
     };
-    const auto hide = [](std::initializer_list<int> columns) {
+    const auto hide = [](std::vector<int> columns) {
         return [columns](TGridSpec& s) {
             for (int c : columns) s.Columns[static_cast<size_t>(c)].Hidden = true;
         };
