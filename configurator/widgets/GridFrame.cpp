@@ -358,20 +358,37 @@ void TGridFrame::FitColumns(int first, int last)
     if (first > last) return;
     QHeaderView* header = vtGrid->horizontalHeader();
     const QFontMetrics metrics = vtGrid->fontMetrics();
+    // Where the font's digits share one width, texts of digits alone are as wide as
+    // they are long: only the longest of them is measured.
+    bool uniformDigits = true;
+    for (char d = '1'; d <= '9' && uniformDigits; ++d)
+        uniformDigits = metrics.horizontalAdvance(QChar(d)) == metrics.horizontalAdvance(QChar('0'));
+    const auto digitsOnly = [](const std::string& text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+    };
     std::unordered_map<std::string, int> measured; // texts repeat down a column
+    const auto measure = [&](std::string text) {
+        auto it = measured.find(text);
+        if (it == measured.end()) {
+            const int advance = metrics.horizontalAdvance(QString::fromStdString(text));
+            it = measured.emplace(std::move(text), advance).first;
+        }
+        return it->second;
+    };
     for (int c = 0; c < spec_.ColumnCount(); ++c) {
         const TGridColumn& column = spec_.Columns[static_cast<size_t>(c)];
         if (column.Hidden || column.TextPad <= 0) continue;
         int width = std::max(header->sectionSize(c), column.MinWidth);
+        std::string longestDigits;
         for (int p = first; p <= last; ++p) {
             std::string text = CellWidthText(spec_, *model_->RowAt(p), c);
-            auto it = measured.find(text);
-            if (it == measured.end()) {
-                const int advance = metrics.horizontalAdvance(QString::fromStdString(text));
-                it = measured.emplace(std::move(text), advance).first;
+            if (uniformDigits && digitsOnly(text)) {
+                if (text.size() > longestDigits.size()) longestDigits = std::move(text);
+                continue;
             }
-            width = std::max(width, it->second + column.TextPad);
+            width = std::max(width, measure(std::move(text)) + column.TextPad);
         }
+        if (!longestDigits.empty()) width = std::max(width, measure(std::move(longestDigits)) + column.TextPad);
         if (width > header->sectionSize(c)) header->resizeSection(c, width);
     }
 }

@@ -335,6 +335,13 @@ TEST_F(GridFrameTest, RefreshKeepsTheFocusAndColumnsOnlyWiden)
     QTest::keyClick(Grid(), Qt::Key_Delete);
     EXPECT_EQ(Shown(3, cText), "abc");
     EXPECT_EQ(header->sectionSize(cText), wide);
+
+    // A new page fits its columns to the widest texts of all its rows.
+    table.Field(4, "int").SetValue(int32_t{123456789});
+    table.Field(2, "int").SetValue(int32_t{-99});
+    MakePage(testsupport::GridTestSpec());
+    EXPECT_EQ(Grid()->horizontalHeader()->sectionSize(cInt),
+              Grid()->fontMetrics().horizontalAdvance("123456789") + 30);
 }
 
 TEST_F(GridFrameTest, PostsToAGonePageAreDropped)
