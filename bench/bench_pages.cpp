@@ -6,10 +6,13 @@
 //   bench_pages [switches [model]]
 //
 // switches: how many switches to time (default 200); the mean and the worst are
-// printed. model: a model code or name (default the start-up model); its document is
-// made through the model list as the user's choice makes it. The window's settings
-// file goes to a temporary folder. The device switches that showed a protocol page
-// are counted.
+// printed, and how many device switches showed a protocol page. Then as many switches
+// among the grid and modem nodes whose kind has a page (the group grids, the block grids
+// of the used devices, the modems of a Pelvar document): per page kind its first (cold)
+// opening and the mean and worst of the later switches; kinds without a page are named.
+// model: a model code or name (default the start-up model); its document is made through
+// the model list as the user's choice makes it. The window's settings file goes to a
+// temporary folder.
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
@@ -17,6 +20,7 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
+#include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
 #include "model/Mirvak_const.h"
@@ -35,6 +39,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -97,6 +102,28 @@ QTreeWidgetItem* ChildByCaption(QTreeWidgetItem* parent, const QString& caption)
     return nullptr;
 }
 
+// The grid and modem nodes below a node (itself included) by the kind of their page.
+void CollectGridNodes(TNodeTree* node, TDocument* document, const TTreeGroups& groups, const TDocTreeView& view,
+                      std::map<TFrameKind, std::vector<QTreeWidgetItem*>>& nodes)
+{
+    if (!node || !node->Visible()) return;
+    switch (const TFrameKind kind = FrameKindForNode(node, document, groups).Kind) {
+    case TFrameKind::LogicChannels:
+    case TFrameKind::InternalChannels:
+    case TFrameKind::DIOChannels:
+    case TFrameKind::Apertures:
+    case TFrameKind::Scales:
+    case TFrameKind::DevChannels:
+    case TFrameKind::DevApertures:
+    case TFrameKind::DevScales:
+    case TFrameKind::Modem:
+        if (QTreeWidgetItem* item = view.ItemOf(node)) nodes[kind].push_back(item);
+        break;
+    default: break;
+    }
+    for (int i = 0; i < node->ChildCount(); ++i) CollectGridNodes(node->Child(i), document, groups, view, nodes);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -150,7 +177,8 @@ int main(int argc, char** argv)
         // Every slot in use: the document's КП and ПУ protocols in turn, on every port.
         auto* doc = dynamic_cast<TZumo2Doc*>(window.Controller().Document());
         std::vector<double> rootTimes, groupTimes, deviceTimes;
-        std::vector<double> firstModem, modemTimes;
+        std::map<TFrameKind, std::vector<QTreeWidgetItem*>> gridNodes;
+        std::map<TFrameKind, std::vector<double>> gridTimes; // the first is the cold opening
         int count = 0;
         int hosted = 0; // device switches that showed a protocol page
         if (result == 0 && doc) {
@@ -203,23 +231,32 @@ int main(int argc, char** argv)
                     result = 1;
                 }
             }
-            // The modem nodes of a Pelvar document, each switch from the root: the first
-            // opening of the modem page, then every switch to a modem node.
-            std::vector<QTreeWidgetItem*> modems;
-            for (const char* key : {"Modem1", "Modem2"})
-                if (auto* list = doc->Find<TFieldLst>(key))
-                    if (QTreeWidgetItem* item = ChildByCaption(root, QString::fromStdString(list->Name)))
-                        modems.push_back(item);
-            for (int k = 0; k < switches && result == 0 && !modems.empty(); ++k) {
-                view->setCurrentItem(root);
-                Settle();
+
+            // The grid nodes whose kind has a page, the kinds in turn.
+            const TTreeGroups& groups = window.DocTree()->Tree().Groups();
+            CollectGridNodes(groups.Root, doc, groups, *view, gridNodes);
+            std::vector<TFrameKind> paged;
+            for (const auto& [kind, items] : gridNodes)
+                if (Frames().Has(kind)) paged.push_back(kind);
+            const int kinds = static_cast<int>(paged.size());
+            for (int k = 0; k < switches && result == 0 && kinds > 0; ++k) {
+                const TFrameKind kind = paged[static_cast<size_t>(k % kinds)];
+                const std::vector<QTreeWidgetItem*>& items = gridNodes[kind];
+                QTreeWidgetItem* item = items[static_cast<size_t>(k / kinds) % items.size()];
+                if (view->currentItem() == item) {
+                    view->setCurrentItem(root);
+                    Settle();
+                }
                 const auto start = Clock::now();
-                view->setCurrentItem(modems[static_cast<size_t>(k) % modems.size()]);
+                view->setCurrentItem(item);
                 window.UpdateControls();
                 Settle();
-                (k == 0 ? firstModem : modemTimes).push_back(Ms(start));
-                if (!qobject_cast<TfrModem*>(window.ShownFrame())) {
-                    std::fprintf(stderr, "modem switch %d shows the wrong page\n", k);
+                gridTimes[kind].push_back(Ms(start));
+                QWidget* shown = window.ShownFrame();
+                const bool right = kind == TFrameKind::Modem ? qobject_cast<TfrModem*>(shown) != nullptr
+                                                             : qobject_cast<TGridFrame*>(shown) != nullptr;
+                if (!right) {
+                    std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
                 }
             }
@@ -243,10 +280,27 @@ int main(int argc, char** argv)
             std::printf("  %d of %zu device switches showed a protocol page\n", hosted, deviceTimes.size());
             report("all switches", all);
             std::printf("  budget 50 ms per switch\n");
-            if (!firstModem.empty()) {
-                std::printf("  first modem page %8.3f ms (budget 100 ms)\n", firstModem[0]);
-                report("to a modem", modemTimes);
+        }
+        if (!gridNodes.empty()) {
+            std::printf("grid and modem nodes (budgets: first opening 100 ms, later switches 50 ms):\n");
+            std::string without;
+            for (const auto& [kind, items] : gridNodes) {
+                const auto it = gridTimes.find(kind);
+                if (it == gridTimes.end() || it->second.empty()) {
+                    without += std::string(without.empty() ? "" : ", ") + FrameKindName(kind);
+                    continue;
+                }
+                const std::vector<double>& times = it->second;
+                std::printf("  %-16s (%3zu nodes): first %8.3f ms", FrameKindName(kind), items.size(), times.front());
+                if (times.size() > 1) {
+                    const double mean =
+                        std::accumulate(times.begin() + 1, times.end(), 0.0) / static_cast<double>(times.size() - 1);
+                    const double worst = *std::max_element(times.begin() + 1, times.end());
+                    std::printf(", %3zu later switches: mean %8.3f ms, worst %8.3f ms", times.size() - 1, mean, worst);
+                }
+                std::printf("\n");
             }
+            if (!without.empty()) std::printf("  no page registered yet: %s\n", without.c_str());
         }
         platform::SetTerminating(true);
     }

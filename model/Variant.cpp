@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -245,6 +246,18 @@ std::string FloatToStr(double value)
     out += sep;
     out.append(static_cast<size_t>(-exponent - 1), '0');
     out += digits;
+    return out;
+}
+
+std::string FormatFixed(double value, int decimals)
+{
+    if (!std::isfinite(value)) return FloatToStr(value);
+    decimals = std::max(decimals, 0);
+    // A double has at most 309 integer digits; the rest is the decimals.
+    std::string out(static_cast<size_t>(decimals) + 330, '\0');
+    const auto r = std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed, decimals);
+    out.resize(static_cast<size_t>(r.ptr - out.data()));
+    if (const size_t point = out.find('.'); point != std::string::npos) out[point] = platform::DecimalSeparator();
     return out;
 }
 

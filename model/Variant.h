@@ -90,6 +90,12 @@ private:
 // infinities read "NAN", "INF" and "-INF".
 std::string FloatToStr(double value);
 
+// Text of a floating value with a fixed number of decimals, as Format("%.Nf") writes
+// it: correctly rounded, the user's decimal separator, no grouping, no exponent
+// ("1.2346", "-0.5000", "1000000.0000"); no separator at 0 decimals (fewer are taken as
+// 0). NaN and infinities read as FloatToStr writes them.
+std::string FormatFixed(double value, int decimals);
+
 // Reads a decimal number written with the user's separator or "." (surrounding
 // blanks allowed, an exponent allowed). None when the text is not a number.
 std::optional<double> TryStrToFloat(std::string_view text);

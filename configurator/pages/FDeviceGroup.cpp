@@ -1,5 +1,6 @@
 #include "configurator/pages/FDeviceGroup.h"
 
+#include "configurator/widgets/GridModel.h"
 #include "configurator/widgets/PageWidgets.h"
 #include "model/uZumo2.h"
 #include "platform/Windows.h"
@@ -128,11 +129,7 @@ void TfrDeviceGroup::HeaderClicked(int column)
 {
     const TSortState state = NextSortState(model_->SortState(), column);
     model_->Sort(state);
-    QHeaderView* header = grid_->horizontalHeader();
-    header->setSortIndicatorShown(state.Direction != TSortDirection::None);
-    if (state.Direction != TSortDirection::None)
-        header->setSortIndicator(state.Column, state.Direction == TSortDirection::Ascending ? Qt::AscendingOrder
-                                                                                          : Qt::DescendingOrder);
+    ShowSortIndicator(grid_->horizontalHeader(), state);
 }
 
 void TfrDeviceGroup::RowDoubleClicked(int position)

@@ -105,8 +105,5 @@ QDialog* BuildBoardModifDialog(TfmBoardModif& model, QWidget* parent) { return n
 
 std::shared_ptr<const platform::FormView> BoardModifView()
 {
-    return platform::qt::MakeFormView([](platform::FormModel& model, QWidget* parent) -> QDialog* {
-        auto* form = dynamic_cast<TfmBoardModif*>(&model);
-        return form ? BuildBoardModifDialog(*form, parent) : nullptr;
-    });
+    return platform::qt::MakeFormViewOf(&BuildBoardModifDialog);
 }

@@ -21,11 +21,11 @@ void TSpinEdit::SetDesignedRange(double minimum, double maximum)
     setRange(minimum, maximum);
 }
 
-void TSpinEdit::SetFloat(bool floating)
+void TSpinEdit::SetFloat(bool floating, int decimals)
 {
-    if (float_ == floating) return;
+    if (float_ == floating && (!floating || this->decimals() == decimals)) return;
     float_ = floating;
-    setDecimals(floating ? FloatDecimals : 0);
+    setDecimals(floating ? decimals : 0);
 }
 
 QString TSpinEdit::textFromValue(double value) const

@@ -27,8 +27,9 @@ public:
     void SetDesignedRange(double minimum, double maximum);
     const std::optional<std::pair<double, double>>& DesignedRange() const { return designed_; }
 
-    // Whole numbers, or floating values with up to FloatDecimals decimals.
-    void SetFloat(bool floating);
+    // Whole numbers, or floating values with up to `decimals` decimals (FloatDecimals
+    // unless given: the grids take 4, the scale calculator 3).
+    void SetFloat(bool floating, int decimals = FloatDecimals);
     bool IsFloat() const { return float_; }
     static constexpr int FloatDecimals = 7;
 

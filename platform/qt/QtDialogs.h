@@ -59,6 +59,17 @@ inline std::shared_ptr<const FormView> MakeFormView(FormViewFactory make)
     return std::make_shared<QtFormView>(std::move(make));
 }
 
+// The view of the forms of one model class M, built by build; a model of another class
+// gets no dialog.
+template <class M>
+std::shared_ptr<const FormView> MakeFormViewOf(QDialog* (*build)(M& model, QWidget* parent))
+{
+    return MakeFormView([build](FormModel& model, QWidget* parent) -> QDialog* {
+        auto* form = dynamic_cast<M*>(&model);
+        return form ? build(*form, parent) : nullptr;
+    });
+}
+
 // Installs Qt's own Russian translation of its texts (the standard buttons, the file
 // dialog's labels, columns and messages), "qtbase_ru.qm" from Qt's translations folder
 // (Debian package qt6-translations-l10n), into the application; once, later calls

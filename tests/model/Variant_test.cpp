@@ -84,6 +84,17 @@ void CheckTextCases()
     };
     for (const Parse& p : parses) EXPECT_EQ(TryStrToFloat(p.text), p.value) << p.text;
 
+    struct Fixed {
+        double value;
+        int decimals;
+        const char* text;
+    };
+    const Fixed fixed[] = {
+        {1.23456, 4, "1,2346"}, {0.1f, 4, "0,1000"},  {-1.5, 4, "-1,5000"}, {1e20, 2, "100000000000000000000,00"},
+        {1234567.0, 4, "1234567,0000"}, {7.9, 0, "8"}, {7.9, -1, "8"}, {nan, 4, "NAN"},
+    };
+    for (const Fixed& f : fixed) EXPECT_EQ(FormatFixed(f.value, f.decimals), f.text) << f.text;
+
     EXPECT_EQ(Variant("2,5").ToDouble(), 2.5);
     EXPECT_EQ(Variant("3,5").ToInt32(), 4);
     EXPECT_TRUE(Variant("0,1").Equals(0.1));
@@ -91,6 +102,7 @@ void CheckTextCases()
     platform::SetDecimalSeparatorForTesting('.');
     EXPECT_EQ(Variant(1.5e-7).ToString(), "1.5E-7");
     EXPECT_EQ(Variant(-0.25).ToString(), "-0.25");
+    EXPECT_EQ(FormatFixed(0.25, 4), "0.2500");
     EXPECT_EQ(TryStrToFloat("1,5"), std::nullopt);
     platform::SetDecimalSeparatorForTesting(',');
 }

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "configurator/rules/GridSpec.h"
+#include "model/Memory.h"
+#include "model/uDocument.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <memory>
+#include <vector>
+
+namespace testsupport {
+
+// The records of the grid tests, laid out in this order (FieldByIndex follows it):
+//   0 "int"    ftInteger without limits (default 0)
+//   1 "word"   ftWord 0..65535 (default 1)
+//   2 "nib"    bits 0..3 of a byte, 0..15 (default 2)
+//   3 "byte"   ftByte 0..255 (default 3), offered by a combo box
+//   4 "single" ftSingle (default 0)
+//   5 "text"   8 characters ("abc"); MaxValue 9 as the storages give their texts
+//   6 "u32"    ftLongWord (default 0)
+class TGridTestRecord : public TFieldLst {
+public:
+    const char* ClassName() const override { return "TGridTestRecord"; }
+    void Build() override;
+
+protected:
+    TGridTestRecord(TMemoryBlock* block, int32_t offset);
+};
+
+// The combo box items of "byte": "один" 1, "два" 2, "три" 3.
+const TPickList& GridTestByteItems();
+
+// Records in one block of their own, with their defaults.
+class TGridTestTable {
+public:
+    explicit TGridTestTable(int count = 5);
+    TGridTestTable(const TGridTestTable&) = delete;
+    TGridTestTable& operator=(const TGridTestTable&) = delete;
+
+    int Count() const { return static_cast<int>(records_.size()); }
+    TGridTestRecord& Record(int index) { return *records_[static_cast<size_t>(index)]; }
+    TField& Field(int index, const char* key) { return *Record(index).Find<TField>(key); }
+    std::vector<TGridRow> Rows();
+
+private:
+    TMemoryBlock block_;
+    std::vector<std::unique_ptr<TGridTestRecord>> records_;
+};
+
+// A grid over the records: one column per field, bound by position, each edited and
+// commanded there:
+//   0 "int"    spin over every 32-bit value, Ctrl steps capped at 2147483647, fills,
+//              digits, sorts by value
+//   1 "word"   spin up to 2147483647 (the field refuses more than 65535), Ctrl steps
+//              capped at 65535, fills, digits
+//   2 "nib"    spin within the field's limits, fills
+//   3 "byte"   combo of GridTestByteItems, shown by the item's text ("нет" without one)
+//   4 "single" float spin with 4 decimals
+//   5 "text"   text edit, 40 pixels wide at first
+//   6 "u32"    spin, sorts by value
+// Full command set, double clicks edit, the common help label.
+TGridSpec GridTestSpec();
+
+// Answers the next fill dialog: checks that it offers `offered` rows (the count and its
+// maximum), enters first, count and increment, and presses OK.
+void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered, int64_t first, int64_t count,
+                      int64_t increment);
+
+} // namespace testsupport
