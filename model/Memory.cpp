@@ -421,6 +421,99 @@ int64_t FindPattern(const uint8_t* pattern, const uint8_t* text, size_t patternL
 // ---------------------------------------------------------------------------------------
 // Intel HEX
 
+// The data records of Intel HEX text, read from a stream's current position. The text
+// is read piece by piece into one window that is reused for the whole stream, so a long
+// text is never held whole and a short one costs a window of its own size; the window
+// grows only to hold a line longer than itself. A line ends at CR, LF or CR LF; lines
+// that do not start with ":" are passed over.
+class THexReader {
+public:
+    // base is the absolute address that becomes address 0; bytes below it are dropped.
+    THexReader(std::istream& stream, uint32_t base);
+    THexReader(const THexReader&) = delete;
+    THexReader& operator=(const THexReader&) = delete;
+
+    // The size of the text when the stream could tell it, else 0.
+    size_t Expected() const { return expected_; }
+
+    // The next data record, or the part of it at or above base: its address relative to
+    // base and its bytes, valid until the next call. Records that leave no bytes are
+    // passed over. False at the end record (the stream is read no further than needed to
+    // see it) or at the end of the text. Errors raise platform::EConvertError (a pair
+    // that is not a hexadecimal byte: "'%s' is not a valid integer value") or
+    // platform::Exception, in this order of checks: "Неверная контрольная сумма в строке
+    // %d", "Слишком короткая строка %d" (also a count beyond the line), "Запись в строке
+    // %d выходит за пределы 4 ГБ" (a data record that runs past 0xFFFFFFFF).
+    bool Next(uint32_t& address, std::span<const uint8_t>& bytes);
+
+private:
+    static constexpr size_t kSmallestWindow = 64;
+    static constexpr size_t kLargestWindow = size_t{256} << 10;
+
+    // The next line, without its end; false when the text is over.
+    bool NextLine(const char*& line, const char*& lineEnd);
+    // Moves the unread rest to the front, grows the window when the rest fills it, and
+    // reads what fits behind the rest.
+    void Refill();
+
+    std::istream& stream_;
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
+    size_t expected_ = 0;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    bool atEnd_ = false;
+    uint32_t base_;
+    uint32_t extended_ = 0; // the address of the last extended address record
+    int lineNo_ = 0;
+    bool ended_ = false;    // the end record was read
+    std::vector<uint8_t> bytes_;
+};
+
+// Writes blocks as Intel HEX text: data records with CR LF line ends, each block
+// preceded by the extended address record its window needs when it differs from the
+// last one written. The text is collected in a buffer and handed to the stream in pieces
+// of up to 64 KiB.
+class THexWriter {
+public:
+    // base is added to the block addresses; linear starts the text with the extended
+    // linear address 0x8000; recordLength is the number of data bytes per record (0 or
+    // above 255: 255).
+    THexWriter(std::ostream& stream, bool linear, uint32_t base, int recordLength);
+    THexWriter(const THexWriter&) = delete;
+    THexWriter& operator=(const THexWriter&) = delete;
+
+    // platform::Exception "Блок данных %.8X - %.8X выходит за пределы 4 ГБ" (its absolute
+    // start and end) when a block of size bytes at address, with base added, does not
+    // end within 4 GiB.
+    static void CheckRange(uint32_t address, int32_t size, uint32_t base);
+    // The records of a block. Below 1 MiB a segment address record addresses each 64 KiB
+    // window, above it a linear one; a segment value cannot pass 0xF000, so the text goes
+    // on with linear addresses there, and a segment record that would wrap inside its
+    // window is split at the boundary.
+    void WriteBlock(uint32_t address, const uint8_t* data, int32_t size);
+    // The end record; hands the rest of the text to the stream.
+    void Finish();
+
+private:
+    // Room for the longest record: 1 + 2 * (4 + 255 + 1) + 2 characters.
+    static constexpr size_t kSize = size_t{64} << 10;
+
+    void Record(uint8_t type, uint32_t address, const uint8_t* data, size_t n);
+    // An extended address record, unless it repeats the last one.
+    void ExtendedRecord(uint8_t type, uint32_t value);
+    void Flush();
+
+    std::ostream& stream_;
+    // Not cleared: only written bytes are handed on.
+    std::unique_ptr<char[]> buf_;
+    size_t pos_ = 0;
+    uint32_t base_;
+    size_t length_;
+    uint8_t lastType_ = 0x02;
+    uint32_t lastValue_ = 0;
+};
+
 namespace {
 
 struct HexDigits {
@@ -450,95 +543,6 @@ struct HexPairs {
 };
 constexpr HexPairs kHexPairs;
 
-// The lines of the rest of a stream, from its current position. The text is read piece
-// by piece into one window that is reused for the whole stream, so a long text is never
-// held whole and a short one costs a window of its own size; the window grows only to
-// hold a line longer than itself. A line ends at CR, LF or CR LF.
-class HexLines {
-public:
-    explicit HexLines(std::istream& stream) : stream_(stream)
-    {
-        size_t window = kLargestWindow;
-        const auto start = stream.tellg();
-        if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
-            const auto end = stream.tellg();
-            stream.seekg(start);
-            // One more byte than the text, so that the first read already meets its end.
-            if (end != std::istream::pos_type(-1) && end >= start) {
-                expected_ = static_cast<size_t>(end - start);
-                window = std::clamp<size_t>(expected_ + 1, kSmallestWindow, kLargestWindow);
-            }
-        }
-        stream.clear(stream.rdstate() & ~std::ios::failbit);
-        capacity_ = window;
-        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
-        Refill();
-        if (end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3; // byte-order mark
-    }
-
-    // The size of the text when the stream could tell it, else 0.
-    size_t Expected() const { return expected_; }
-
-    // The next line, without its end; false when the text is over.
-    bool Next(const char*& line, const char*& lineEnd)
-    {
-        for (;;) {
-            const char* const p = buffer_.get() + pos_;
-            const char* const e = buffer_.get() + end_;
-            const char* q = p;
-            while (q < e && *q != '\r' && *q != '\n') ++q;
-            // A CR at the end of the window may be the first half of CR LF: read on first.
-            if (q < e && !(*q == '\r' && q + 1 == e && !atEnd_)) {
-                line = p;
-                lineEnd = q;
-                pos_ = static_cast<size_t>(q - buffer_.get()) + 1;
-                if (*q == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
-                return true;
-            }
-            if (atEnd_) {
-                if (p == e) return false;
-                line = p;
-                lineEnd = e;
-                pos_ = end_;
-                return true;
-            }
-            Refill();
-        }
-    }
-
-private:
-    static constexpr size_t kSmallestWindow = 64;
-    static constexpr size_t kLargestWindow = size_t{256} << 10;
-
-    // Moves the unread rest to the front, grows the window when the rest fills it, and
-    // reads what fits behind the rest.
-    void Refill()
-    {
-        if (pos_ > 0) {
-            std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
-            end_ -= pos_;
-            pos_ = 0;
-        }
-        if (end_ == capacity_) {
-            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
-            std::memcpy(larger.get(), buffer_.get(), end_);
-            buffer_ = std::move(larger);
-            capacity_ *= 2;
-        }
-        stream_.read(buffer_.get() + end_, static_cast<std::streamsize>(capacity_ - end_));
-        end_ += static_cast<size_t>(stream_.gcount());
-        if (!stream_) atEnd_ = true; // a short read: the stream is over
-    }
-
-    std::istream& stream_;
-    std::unique_ptr<char[]> buffer_;
-    size_t capacity_ = 0;
-    size_t expected_ = 0;
-    size_t pos_ = 0;
-    size_t end_ = 0;
-    bool atEnd_ = false;
-};
-
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 
 [[noreturn]] void ShortLine(int line)
@@ -546,71 +550,85 @@ constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
     throw platform::Exception(platform::Format("Слишком короткая строка %d", line));
 }
 
-// Collects the text in a buffer and hands it to the stream in pieces of up to 64 KiB.
-// The buffer is not cleared: only written bytes are handed on.
-class HexWriter {
-public:
-    explicit HexWriter(std::ostream& stream) : stream_(stream), buf_(std::make_unique_for_overwrite<char[]>(kSize)) {}
-
-    void Record(uint8_t type, uint32_t address, const uint8_t* data, size_t n)
-    {
-        const size_t need = 13 + 2 * n;
-        if (pos_ + need > kSize) Flush();
-        char* o = buf_.get() + pos_;
-        *o++ = ':';
-        unsigned sum = 0;
-        auto put = [&o, &sum](unsigned byte) {
-            std::memcpy(o, kHexPairs.text[byte & 0xFF], 2);
-            o += 2;
-            sum += byte;
-        };
-        put(static_cast<unsigned>(n));
-        put((address >> 8) & 0xFF);
-        put(address & 0xFF);
-        put(type);
-        for (size_t i = 0; i < n; ++i) put(data[i]);
-        put(0x100 - (sum & 0xFF));
-        *o++ = '\r';
-        *o++ = '\n';
-        pos_ = static_cast<size_t>(o - buf_.get());
-    }
-
-    void Flush()
-    {
-        stream_.write(buf_.get(), static_cast<std::streamsize>(pos_));
-        pos_ = 0;
-    }
-
-private:
-    // Room for the longest record: 1 + 2 * (4 + 255 + 1) + 2 characters.
-    static constexpr size_t kSize = size_t{64} << 10;
-    std::ostream& stream_;
-    std::unique_ptr<char[]> buf_;
-    size_t pos_ = 0;
-};
-
 } // namespace
 
-void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
+THexReader::THexReader(std::istream& stream, uint32_t base) : stream_(stream), base_(base), bytes_(256)
 {
-    HexLines lines(stream);
-    // A record of 16 bytes takes 45 characters: room for as many blocks at once.
-    blocks_.reserve(blocks_.size() + lines.Expected() / 45);
-    TBlockSlabs slabs;
-    std::vector<uint8_t> bytes(256);
-    uint32_t extended = 0;
-    int lineNo = 0;
+    size_t window = kLargestWindow;
+    const auto start = stream.tellg();
+    if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
+        const auto end = stream.tellg();
+        stream.seekg(start);
+        // One more byte than the text, so that the first read already meets its end.
+        if (end != std::istream::pos_type(-1) && end >= start) {
+            expected_ = static_cast<size_t>(end - start);
+            window = std::clamp<size_t>(expected_ + 1, kSmallestWindow, kLargestWindow);
+        }
+    }
+    stream.clear(stream.rdstate() & ~std::ios::failbit);
+    capacity_ = window;
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    Refill();
+    if (end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3; // byte-order mark
+}
+
+bool THexReader::NextLine(const char*& line, const char*& lineEnd)
+{
+    for (;;) {
+        const char* const p = buffer_.get() + pos_;
+        const char* const e = buffer_.get() + end_;
+        const char* q = p;
+        while (q < e && *q != '\r' && *q != '\n') ++q;
+        // A CR at the end of the window may be the first half of CR LF: read on first.
+        if (q < e && !(*q == '\r' && q + 1 == e && !atEnd_)) {
+            line = p;
+            lineEnd = q;
+            pos_ = static_cast<size_t>(q - buffer_.get()) + 1;
+            if (*q == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+            return true;
+        }
+        if (atEnd_) {
+            if (p == e) return false;
+            line = p;
+            lineEnd = e;
+            pos_ = end_;
+            return true;
+        }
+        Refill();
+    }
+}
+
+void THexReader::Refill()
+{
+    if (pos_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == capacity_) {
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        std::memcpy(larger.get(), buffer_.get(), end_);
+        buffer_ = std::move(larger);
+        capacity_ *= 2;
+    }
+    stream_.read(buffer_.get() + end_, static_cast<std::streamsize>(capacity_ - end_));
+    end_ += static_cast<size_t>(stream_.gcount());
+    if (!stream_) atEnd_ = true; // a short read: the stream is over
+}
+
+bool THexReader::Next(uint32_t& address, std::span<const uint8_t>& bytes)
+{
     const char* line;
     const char* eol;
-    while (lines.Next(line, eol)) {
-        ++lineNo;
+    while (!ended_ && NextLine(line, eol)) {
+        ++lineNo_;
         if (eol == line || *line != ':') continue;
 
         // Every pair after the colon is a byte; a lone last character is ignored.
         const size_t count = static_cast<size_t>(eol - line - 1) / 2;
-        if (bytes.size() < count) bytes.resize(count);
+        if (bytes_.size() < count) bytes_.resize(count);
         const unsigned char* s = reinterpret_cast<const unsigned char*>(line + 1);
-        uint8_t* b = bytes.data();
+        uint8_t* b = bytes_.data();
         unsigned sum = 0;
         for (size_t i = 0; i < count; ++i, s += 2) {
             const int hi = kHexDigits.value[s[0]];
@@ -621,110 +639,167 @@ void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
             b[i] = static_cast<uint8_t>(hi << 4 | lo);
             sum += b[i];
         }
-        if ((sum & 0xFF) != 0) throw platform::Exception(platform::Format("Неверная контрольная сумма в строке %d", lineNo));
-        if (count < 4) ShortLine(lineNo);
+        if ((sum & 0xFF) != 0) throw platform::Exception(platform::Format("Неверная контрольная сумма в строке %d", lineNo_));
+        if (count < 4) ShortLine(lineNo_);
 
         const size_t n = b[0];
         switch (b[3]) {
         case 0x00: {
-            if (count < 5 + n) ShortLine(lineNo);
-            const uint32_t a = extended + (uint32_t{b[1]} << 8 | b[2]);
+            if (count < 5 + n) ShortLine(lineNo_);
+            const uint32_t a = extended_ + (uint32_t{b[1]} << 8 | b[2]);
             if (uint64_t{a} + n > kAddressSpace)
-                throw platform::Exception(platform::Format("Запись в строке %d выходит за пределы 4 ГБ", lineNo));
-            if (uint64_t{a} + n < base) break;
-            const size_t skip = a < base ? base - a : 0;
+                throw platform::Exception(platform::Format("Запись в строке %d выходит за пределы 4 ГБ", lineNo_));
+            if (uint64_t{a} + n < base_) break;
+            const size_t skip = a < base_ ? base_ - a : 0;
             if (skip >= n) break;
-            const uint32_t at = a + static_cast<uint32_t>(skip);
-            TMemoryBlock* block = Insert(TMemoryBlock::Make(at - base, static_cast<int32_t>(n - skip), slabs));
-            std::memcpy(block->Data(), b + 4 + skip, n - skip);
-            break;
+            address = a + static_cast<uint32_t>(skip) - base_;
+            bytes = std::span<const uint8_t>(b + 4 + skip, n - skip);
+            return true;
         }
         case 0x01:
-            return;
+            ended_ = true;
+            return false;
         case 0x02:
         case 0x04:
-            if (n < 2 || count < 5 + n) ShortLine(lineNo);
-            extended = uint32_t{b[4]} << 8 | b[5];
-            extended = b[3] == 0x02 ? extended << 4 : extended << 16;
+            if (n < 2 || count < 5 + n) ShortLine(lineNo_);
+            extended_ = uint32_t{b[4]} << 8 | b[5];
+            extended_ = b[3] == 0x02 ? extended_ << 4 : extended_ << 16;
             break;
         default:
             break;
         }
+    }
+    return false;
+}
+
+THexWriter::THexWriter(std::ostream& stream, bool linear, uint32_t base, int recordLength)
+    : stream_(stream), buf_(std::make_unique_for_overwrite<char[]>(kSize)), base_(base),
+      length_(recordLength >= 1 && recordLength <= 255 ? static_cast<size_t>(recordLength) : 255)
+{
+    if (linear) {
+        lastType_ = 0;
+        ExtendedRecord(0x04, 0x8000);
+    }
+}
+
+void THexWriter::CheckRange(uint32_t address, int32_t size, uint32_t base)
+{
+    const uint64_t start = uint64_t{address} + base;
+    const uint64_t end = start + static_cast<uint64_t>(std::max(size, 0));
+    if (start >= kAddressSpace || end > kAddressSpace)
+        throw platform::Exception(platform::Format("Блок данных %.8llX - %.8llX выходит за пределы 4 ГБ",
+                                                   static_cast<unsigned long long>(start),
+                                                   static_cast<unsigned long long>(end)));
+}
+
+void THexWriter::Record(uint8_t type, uint32_t address, const uint8_t* data, size_t n)
+{
+    const size_t need = 13 + 2 * n;
+    if (pos_ + need > kSize) Flush();
+    char* o = buf_.get() + pos_;
+    *o++ = ':';
+    unsigned sum = 0;
+    auto put = [&o, &sum](unsigned byte) {
+        std::memcpy(o, kHexPairs.text[byte & 0xFF], 2);
+        o += 2;
+        sum += byte;
+    };
+    put(static_cast<unsigned>(n));
+    put((address >> 8) & 0xFF);
+    put(address & 0xFF);
+    put(type);
+    for (size_t i = 0; i < n; ++i) put(data[i]);
+    put(0x100 - (sum & 0xFF));
+    *o++ = '\r';
+    *o++ = '\n';
+    pos_ = static_cast<size_t>(o - buf_.get());
+}
+
+void THexWriter::ExtendedRecord(uint8_t type, uint32_t value)
+{
+    if (type == lastType_ && value == lastValue_) return;
+    const uint8_t data[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    Record(type, 0, data, 2);
+    lastType_ = type;
+    lastValue_ = value;
+}
+
+void THexWriter::Flush()
+{
+    stream_.write(buf_.get(), static_cast<std::streamsize>(pos_));
+    pos_ = 0;
+}
+
+void THexWriter::WriteBlock(uint32_t address, const uint8_t* data, int32_t blockSize)
+{
+    const uint32_t a = address + base_;
+    const uint64_t windowBase = a & 0xFFFF0000u;
+    // Below 1 MiB a segment value addresses the 64 KiB window; above it a linear one.
+    uint8_t type = a >= 0x100000 ? 0x04 : 0x02;
+    uint32_t value = type == 0x04 ? a >> 16 : (a >> 16) << 12;
+    ExtendedRecord(type, value);
+
+    const uint64_t o = a & 0xFFFF;
+    uint64_t w = 0;
+    auto nextWindow = [&] {
+        w += 0x10000;
+        if (type == 0x02 && value < 0xF000) {
+            value += 0x1000;
+        } else {
+            // A segment value cannot pass 0xF000: go on with linear addresses.
+            type = 0x04;
+            value = static_cast<uint32_t>((windowBase + w) >> 16) & 0xFFFF;
+        }
+        ExtendedRecord(type, value);
+    };
+
+    const size_t size = blockSize > 0 ? static_cast<size_t>(blockSize) : 0;
+    for (size_t i = 0; i < size; i += length_) {
+        const size_t n = std::min(length_, size - i);
+        uint64_t offset = o + i - w;
+        if (offset > 0xFFFF) {
+            nextWindow();
+            offset -= 0x10000;
+        }
+        if (type == 0x02 && offset + n > 0x10000) {
+            // A segment record wraps inside its window: split it at the boundary.
+            const size_t first = static_cast<size_t>(0x10000 - offset);
+            Record(0x00, static_cast<uint32_t>(offset), data + i, first);
+            nextWindow();
+            Record(0x00, 0, data + i + first, n - first);
+        } else {
+            Record(0x00, static_cast<uint32_t>(offset), data + i, n);
+        }
+    }
+}
+
+void THexWriter::Finish()
+{
+    Record(0x01, 0, nullptr, 0);
+    Flush();
+}
+
+void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
+{
+    THexReader reader(stream, base);
+    // A record of 16 bytes takes 45 characters: room for as many blocks at once.
+    blocks_.reserve(blocks_.size() + reader.Expected() / 45);
+    TBlockSlabs slabs;
+    uint32_t address = 0;
+    std::span<const uint8_t> bytes;
+    while (reader.Next(address, bytes)) {
+        TMemoryBlock* block = Insert(TMemoryBlock::Make(address, static_cast<int32_t>(bytes.size()), slabs));
+        std::memcpy(block->Data(), bytes.data(), bytes.size());
     }
 }
 
 void TMemory::SaveToHexStream(std::ostream& stream, bool linear, uint32_t base, int recordLength) const
 {
     // Every window value must fit: a block that does not end within 4 GiB is not written.
-    for (const auto& block : blocks_) {
-        const uint64_t start = uint64_t{block->Address} + base;
-        const uint64_t end = start + static_cast<uint64_t>(std::max(block->Size, 0));
-        if (start >= kAddressSpace || end > kAddressSpace)
-            throw platform::Exception(platform::Format("Блок данных %.8llX - %.8llX выходит за пределы 4 ГБ",
-                                                       static_cast<unsigned long long>(start),
-                                                       static_cast<unsigned long long>(end)));
-    }
-
-    HexWriter out(stream);
-    uint8_t lastType = 0x02;
-    uint32_t lastValue = 0;
-    auto extendedRecord = [&](uint8_t type, uint32_t value) {
-        if (type == lastType && value == lastValue) return;
-        const uint8_t data[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-        out.Record(type, 0, data, 2);
-        lastType = type;
-        lastValue = value;
-    };
-    if (linear) {
-        lastType = 0;
-        extendedRecord(0x04, 0x8000);
-    }
-
-    const size_t length = recordLength >= 1 && recordLength <= 255 ? static_cast<size_t>(recordLength) : 255;
-    for (const auto& block : blocks_) {
-        const uint32_t a = block->Address + base;
-        const uint64_t windowBase = a & 0xFFFF0000u;
-        // Below 1 MiB a segment value addresses the 64 KiB window; above it a linear one.
-        uint8_t type = a >= 0x100000 ? 0x04 : 0x02;
-        uint32_t value = type == 0x04 ? a >> 16 : (a >> 16) << 12;
-        extendedRecord(type, value);
-
-        const uint64_t o = a & 0xFFFF;
-        uint64_t w = 0;
-        auto nextWindow = [&] {
-            w += 0x10000;
-            if (type == 0x02 && value < 0xF000) {
-                value += 0x1000;
-            } else {
-                // A segment value cannot pass 0xF000: go on with linear addresses.
-                type = 0x04;
-                value = static_cast<uint32_t>((windowBase + w) >> 16) & 0xFFFF;
-            }
-            extendedRecord(type, value);
-        };
-
-        const size_t size = block->Size > 0 ? static_cast<size_t>(block->Size) : 0;
-        const uint8_t* data = block->Data();
-        for (size_t i = 0; i < size; i += length) {
-            const size_t n = std::min(length, size - i);
-            uint64_t offset = o + i - w;
-            if (offset > 0xFFFF) {
-                nextWindow();
-                offset -= 0x10000;
-            }
-            if (type == 0x02 && offset + n > 0x10000) {
-                // A segment record wraps inside its window: split it at the boundary.
-                const size_t first = static_cast<size_t>(0x10000 - offset);
-                out.Record(0x00, static_cast<uint32_t>(offset), data + i, first);
-                nextWindow();
-                out.Record(0x00, 0, data + i + first, n - first);
-            } else {
-                out.Record(0x00, static_cast<uint32_t>(offset), data + i, n);
-            }
-        }
-    }
-    out.Record(0x01, 0, nullptr, 0);
-    out.Flush();
+    for (const auto& block : blocks_) THexWriter::CheckRange(block->Address, block->Size, base);
+    THexWriter out(stream, linear, base, recordLength);
+    for (const auto& block : blocks_) out.WriteBlock(block->Address, block->Data(), block->Size);
+    out.Finish();
 }
 
 void TMemory::SaveToHexFile(const std::filesystem::path& fileName, bool linear, uint32_t base, int recordLength) const
