@@ -115,7 +115,7 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         const int64_t headerSize = aes ? aes->EncryptionHeaderSize() : static_cast<int64_t>(kTraditionalHeaderSize);
         std::vector<uint8_t> headerBytes(static_cast<size_t>(headerSize));
         in->SetPosition(dataStart);
-        if (ReadContinued(in, volume, headerBytes.data(), headerSize) != headerSize) return false;
+        if (volumes_.ReadContinued(in, volume, headerBytes.data(), headerSize) != headerSize) return false;
         TMemoryStream header;
         header.WriteBuffer(headerBytes.data(), headerSize);
         if (!CheckEntryPassword(header, 0, item, local, aes.get(), keys)) return false;
@@ -154,7 +154,7 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         // Stored data beyond the declared size is never needed: one byte more shows it.
         if (!deflated && !abandoned && !Cancelled && uncompressed - produced < want) want = uncompressed - produced + 1;
         const auto chunk = static_cast<int64_t>(want);
-        if (ReadContinued(in, volume, input.data(), chunk) != chunk) return false;
+        if (volumes_.ReadContinued(in, volume, input.data(), chunk) != chunk) return false;
         read += static_cast<uint64_t>(chunk);
         if (abandoned || Cancelled) continue;
         // Decrypted (and for AES authenticated) also past the end of a deflate stream.
@@ -205,7 +205,7 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
     if (aes) {
         // The code too may begin on one volume and end on the next.
         std::vector<uint8_t> code(static_cast<size_t>(aes->AuthenticationCodeSize()));
-        if (ReadContinued(in, volume, code.data(), static_cast<int64_t>(code.size())) != static_cast<int64_t>(code.size()))
+        if (volumes_.ReadContinued(in, volume, code.data(), static_cast<int64_t>(code.size())) != static_cast<int64_t>(code.size()))
             return false;
         TMemoryStream stored;
         stored.WriteBuffer(code.data(), static_cast<int64_t>(code.size()));
@@ -254,9 +254,10 @@ void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32
     THvoDirArray& items = dirManager_->Items;
     if (index < 0 || index >= items.Count) Raise(16);
     TDirItem& item = items.ItemPtr(index);
-    OpenVolume(dirManager_->VolumeOf(item.EffectiveDiskNumberStart()));
-    archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
-    const bool ok = DecompressEntry(*archiveStream_, stream, item);
+    volumes_.OpenVolume(dirManager_->VolumeOf(item.EffectiveDiskNumberStart()));
+    TStream& archive = *volumes_.Stream();
+    archive.SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
+    const bool ok = DecompressEntry(archive, stream, item);
     if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);
 }
 
