@@ -15,12 +15,6 @@
 class TAESCryptoTransform;
 class THvoUpdateCommit;
 
-// The modal password prompt through the dialog service: masked input with the caption, the
-// prompt and value shown at first. True on OK, value then holds the entered text as an
-// 8-bit (Windows-1251) string of at most 255 characters, characters outside the code page
-// given as "?"; false on Cancel (value unchanged).
-bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
-
 enum THvoSpanningMode { smNone, smSpanning, smSplitting };
 enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
 enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
@@ -257,6 +251,7 @@ public:
     // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
     void ExtractItemToStream(int32_t index, TStream& stream, int32_t offset = 0, int32_t offsetHigh = 0,
                              int32_t count = 0);
+    // The two directions of the entry codec compose its stages (HvoTransfer.h).
     // Decodes the entry whose local header is at the stream's position into dest (stored
     // or deflated), verifying its size and CRC-32. An encrypted entry (traditional, or AES
     // when its AES record was read) is decrypted after CheckEntryPassword, and an AES

@@ -1,6 +1,7 @@
 #include "archive/HvoUpdate.h"
 
 #include "archive/HvoAes.h"
+#include "archive/HvoDeflateStream.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStrFunc.h"
@@ -13,7 +14,6 @@
 #include <limits>
 #include <unistd.h>
 #include <vector>
-#include <zlib.h>
 
 namespace {
 
@@ -65,18 +65,8 @@ void CopyRange(TStream& source, int64_t from, int64_t count, TStream& target)
 // encryption overhead (traditional header, or AES salt, verifier and code).
 uint64_t WorstCaseDataSize(const TDirItem& item, uint64_t sourceSize, bool encrypted, bool aes)
 {
-    uint64_t size = sourceSize;
-    if (item.StoredMethod != kMethodStored) {
-        z_stream zs{};
-        if (deflateInit2(&zs, item.DeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK) {
-            size = deflateBound(&zs, static_cast<uLong>(sourceSize));
-            deflateEnd(&zs);
-        } else {
-            size = deflateBound(nullptr, static_cast<uLong>(sourceSize));
-        }
-        // The smallest chunk is 512 KiB; each flush adds at most an empty stored block.
-        size += (sourceSize / 524288 + 1) * 16;
-    }
+    uint64_t size =
+        item.StoredMethod != kMethodStored ? THvoDeflateStream::Bound(item.DeflateLevel, sourceSize) : sourceSize;
     if (encrypted) size += aes ? 16 + 2 + 10 : 12;
     return size;
 }

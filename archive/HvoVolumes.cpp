@@ -235,25 +235,6 @@ void THvoVolumes::RenameLastVolume()
     if (error != 0) throw platform::EFCreateError(platform::CannotCreateFileText(last, error));
 }
 
-int64_t THvoVolumes::ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count)
-{
-    auto* out = static_cast<uint8_t*>(buffer);
-    int64_t done = std::max<int64_t>(in->Read(out, count), 0);
-    // Data of a multi-volume archive goes on at the start of the next volume; nothing of
-    // an entry lies beyond the last one.
-    while (done < count && MultiVolume() && in == stream_ &&
-           (volume.LastVolumeNumber < 0 || volume.VolumeNumber < volume.LastVolumeNumber)) {
-        volume = THvoVolumeNumberInfo::Of(volume.VolumeNumber + 1, volume.LastVolumeNumber);
-        OpenVolume(volume);
-        in = stream_;
-        in->SetPosition(0);
-        const int64_t got = in->Read(out + done, count - done);
-        if (got <= 0) break;
-        done += got;
-    }
-    return done;
-}
-
 bool THvoVolumes::VolumeExists(int32_t number)
 {
     std::string name = archiver_.FileName();

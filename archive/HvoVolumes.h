@@ -84,12 +84,6 @@ public:
     // THvoDirManager::ReadDirectory.
     void OpenArchiveDirectory();
 
-    // Reads count bytes of entry data from in, moving on to the next volume of the
-    // entry's volume record (through OpenVolume) while a multi-volume archive's volume
-    // ends early; in points at the archive stream after it. Returns the bytes read; fewer
-    // only when a newly opened volume gave none (or a single file ended).
-    int64_t ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count);
-
     // Writes count bytes to stream (temp, when given, collects them in front of it).
     // A single-file archive, or a stream that is not the archive stream: one write, into
     // temp when given. A multi-volume archive: the room of the current volume is its
