@@ -1,6 +1,3 @@
-// Decoding and encoding of entry data: the codec stages composed into one chain per
-// direction, with progress and retried writes.
-
 #include "archive/HvoTransfer.h"
 
 #include "archive/HvoAesStream.h"
