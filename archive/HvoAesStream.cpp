@@ -27,10 +27,6 @@ bool THvoAesDecryptStream::Authentic(const TDirItem& entry, uint32_t crc)
     return !transform_->AuthenticationFailed(entry, crc);
 }
 
-int64_t THvoAesDecryptStream::Write(const void*, int64_t) { return 0; }
-int64_t THvoAesDecryptStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoAesDecryptStream::SetSize(int64_t) {}
-
 THvoAesEncryptStream::THvoAesEncryptStream(TStream& next, std::unique_ptr<TAESCryptoTransform> transform)
     : next_(next), transform_(std::move(transform))
 {
@@ -54,7 +50,3 @@ int64_t THvoAesEncryptStream::Write(const void* buffer, int64_t count)
 }
 
 std::vector<uint8_t> THvoAesEncryptStream::Trailer() { return transform_->GetAuthenticationCode(); }
-
-int64_t THvoAesEncryptStream::Read(void*, int64_t) { return 0; }
-int64_t THvoAesEncryptStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoAesEncryptStream::SetSize(int64_t) {}

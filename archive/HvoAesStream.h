@@ -13,8 +13,7 @@
 
 // Decrypts entry data as it is read from source, authenticating the cipher text. The
 // transform comes ready: its encryption header was read and the password checked.
-// Reading only: Write takes nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoAesDecryptStream : public TStream {
+class THvoAesDecryptStream : public TReadOnlyStream {
 public:
     THvoAesDecryptStream(TStream& source, std::unique_ptr<TAESCryptoTransform> transform);
     ~THvoAesDecryptStream() override;
@@ -26,9 +25,6 @@ public:
     // CRC-32 equals crc, the final CRC-32 of the decoded bytes). False when the code
     // cannot be read whole.
     bool Authentic(const TDirItem& entry, uint32_t crc);
-    int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     TStream& source_;
@@ -36,9 +32,8 @@ private:
 };
 
 // Encrypts entry data on its way to next: the encryption header (Header) goes before
-// it, the authentication code (Trailer) after it. Writing only: Read gives nothing, Seek
-// refuses (-1), SetSize changes nothing.
-class THvoAesEncryptStream : public TStream {
+// it, the authentication code (Trailer) after it.
+class THvoAesEncryptStream : public TWriteOnlyStream {
 public:
     // transform: set to encrypt.
     THvoAesEncryptStream(TStream& next, std::unique_ptr<TAESCryptoTransform> transform);
@@ -52,9 +47,6 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     // Ends the authentication: the code to write after the data.
     std::vector<uint8_t> Trailer();
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     TStream& next_;

@@ -21,7 +21,3 @@ int64_t THvoCrcStream::Write(const void* buffer, int64_t count)
     count_ += static_cast<uint64_t>(count);
     return count;
 }
-
-int64_t THvoCrcStream::Read(void*, int64_t) { return 0; }
-int64_t THvoCrcStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoCrcStream::SetSize(int64_t) {}

@@ -8,9 +8,8 @@
 // The check stage of entry data: the CRC-32 and the count of the plain bytes written to
 // it, which it passes on to next (when there is one). Decoding gives it the size the
 // entry declares: a write that would pass it is refused and marks the data as overrun,
-// so that an entry fails as soon as it produces more than it declares. Writing only:
-// Read gives nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoCrcStream : public TStream {
+// so that an entry fails as soon as it produces more than it declares.
+class THvoCrcStream : public TWriteOnlyStream {
 public:
     explicit THvoCrcStream(TStream* next, uint64_t limit = std::numeric_limits<uint64_t>::max());
     ~THvoCrcStream() override;
@@ -19,9 +18,6 @@ public:
     // would pass the limit (Overrun; nothing of them counts) or next took less (Refused;
     // the CRC has taken them in).
     int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
     // The CRC-32 of the bytes taken, in its final (inverted) form.
     uint32_t Crc() const { return ~crc_; }

@@ -53,10 +53,6 @@ int64_t THvoInflateStream::Write(const void* buffer, int64_t count)
     return count - static_cast<int64_t>(zs.avail_in);
 }
 
-int64_t THvoInflateStream::Read(void*, int64_t) { return 0; }
-int64_t THvoInflateStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoInflateStream::SetSize(int64_t) {}
-
 struct THvoDeflateStream::TZlib {
     z_stream zs{};
 };
@@ -115,7 +111,3 @@ uint64_t THvoDeflateStream::Bound(int level, uint64_t size)
     // The smallest chunk is 512 KiB; each flush adds at most an empty stored block.
     return bound + (size / 524288 + 1) * 16;
 }
-
-int64_t THvoDeflateStream::Read(void*, int64_t) { return 0; }
-int64_t THvoDeflateStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoDeflateStream::SetSize(int64_t) {}

@@ -12,9 +12,8 @@
 // zlib state, ended in every case, and its output buffer.
 
 // Inflates the compressed bytes written to it and hands what comes out to next, in
-// pieces of at most the output size it was made with. Writing only: Read gives nothing,
-// Seek refuses (-1), SetSize changes nothing.
-class THvoInflateStream : public TStream {
+// pieces of at most the output size it was made with.
+class THvoInflateStream : public TWriteOnlyStream {
 public:
     enum TState {
         isOpen,    // takes more input
@@ -35,9 +34,6 @@ public:
     // ends, the data proves damaged or the stage stops; returns the bytes taken. An open
     // stage only.
     int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     struct TZlib;
@@ -51,9 +47,8 @@ private:
 
 // Deflates the bytes written to it at a compression level and hands the result of each
 // write to next in one piece: every write ends with a sync flush, and the write that
-// completes totalSize bytes of input finishes the stream instead. Writing only: Read
-// gives nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoDeflateStream : public TStream {
+// completes totalSize bytes of input finishes the stream instead.
+class THvoDeflateStream : public TWriteOnlyStream {
 public:
     THvoDeflateStream(TStream& next, int level, int64_t totalSize);
     ~THvoDeflateStream() override;
@@ -69,9 +64,6 @@ public:
     // The most bytes deflate makes of size bytes at level with a flush after every
     // chunk of at least 512 KiB.
     static uint64_t Bound(int level, uint64_t size);
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     struct TZlib;

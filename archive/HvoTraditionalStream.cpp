@@ -18,10 +18,6 @@ int64_t THvoTraditionalDecryptStream::Read(void* buffer, int64_t count)
     return got;
 }
 
-int64_t THvoTraditionalDecryptStream::Write(const void*, int64_t) { return 0; }
-int64_t THvoTraditionalDecryptStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoTraditionalDecryptStream::SetSize(int64_t) {}
-
 THvoTraditionalEncryptStream::THvoTraditionalEncryptStream(TStream& next) : next_(next) {}
 
 THvoTraditionalEncryptStream::~THvoTraditionalEncryptStream() = default;
@@ -45,7 +41,3 @@ int64_t THvoTraditionalEncryptStream::Write(const void* buffer, int64_t count)
     keys_.EncryptBuffer(buffer_.data(), 0, buffer_.size());
     return next_.Write(buffer_.data(), count) == count ? count : 0;
 }
-
-int64_t THvoTraditionalEncryptStream::Read(void*, int64_t) { return 0; }
-int64_t THvoTraditionalEncryptStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoTraditionalEncryptStream::SetSize(int64_t) {}

@@ -11,18 +11,14 @@
 // keys of its pass (THvoZipKeys), so passes on different threads never meet.
 
 // Decrypts entry data as it is read from source. The keys come ready: the encryption
-// header before the data has been decrypted with them. Reading only: Write takes
-// nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoTraditionalDecryptStream : public TStream {
+// header before the data has been decrypted with them.
+class THvoTraditionalDecryptStream : public TReadOnlyStream {
 public:
     THvoTraditionalDecryptStream(TStream& source, const THvoZipKeys& keys);
     ~THvoTraditionalDecryptStream() override;
 
     // Reads up to count bytes from source and decrypts those it got, in place.
     int64_t Read(void* buffer, int64_t count) override;
-    int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     TStream& source_;
@@ -30,8 +26,7 @@ private:
 };
 
 // Encrypts entry data on its way to next, after the encryption header that Header makes.
-// Writing only: Read gives nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoTraditionalEncryptStream : public TStream {
+class THvoTraditionalEncryptStream : public TWriteOnlyStream {
 public:
     explicit THvoTraditionalEncryptStream(TStream& next);
     ~THvoTraditionalEncryptStream() override;
@@ -44,9 +39,6 @@ public:
     // Encrypts a copy of the bytes and writes it to next in one piece: count when next
     // took it all, else 0.
     int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     TStream& next_;

@@ -42,10 +42,6 @@ int64_t THvoRetryStream::Write(const void* buffer, int64_t count)
     return count;
 }
 
-int64_t THvoRetryStream::Read(void*, int64_t) { return 0; }
-int64_t THvoRetryStream::Seek(int64_t, TSeekOrigin) { return -1; }
-void THvoRetryStream::SetSize(int64_t) {}
-
 bool THvoBaseArchiver::WriteWithRetry(TStream& stream, const void* buffer, int64_t count)
 {
     const int64_t position = stream.Position();

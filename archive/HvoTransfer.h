@@ -20,9 +20,8 @@ class THvoBaseArchiver;
 bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
 
 // The last stage of both directions: writes into target through the archiver's
-// WriteWithRetry, so that a short write asks DoDiskFull and is written again. Writing
-// only: Read gives nothing, Seek refuses (-1), SetSize changes nothing.
-class THvoRetryStream : public TStream {
+// WriteWithRetry, so that a short write asks DoDiskFull and is written again.
+class THvoRetryStream : public TWriteOnlyStream {
 public:
     THvoRetryStream(THvoBaseArchiver& archiver, TStream& target);
     ~THvoRetryStream() override;
@@ -31,9 +30,6 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     // The bytes of the writes that succeeded.
     int64_t Written() const { return written_; }
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     THvoBaseArchiver& archiver_;

@@ -30,8 +30,4 @@ int64_t THvoVolumeReadStream::Read(void* buffer, int64_t count)
     return done;
 }
 
-int64_t THvoVolumeReadStream::Write(const void*, int64_t) { return 0; }
-
 int64_t THvoVolumeReadStream::Seek(int64_t offset, TSeekOrigin origin) { return in_->Seek(offset, origin); }
-
-void THvoVolumeReadStream::SetSize(int64_t) {}

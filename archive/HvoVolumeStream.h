@@ -12,9 +12,8 @@ class THvoVolumes;
 // next volume of the entry's volume set (THvoVolumes::OpenVolume, whose cancelled
 // request raises native error 45). It holds the stream it reads and the volume that
 // stream is. A single-file archive, or a stream that is not the archive stream, is read
-// as it is, and nothing of an entry lies beyond the set's last volume. Reading only:
-// Write takes nothing, Seek moves the stream being read, SetSize changes nothing.
-class THvoVolumeReadStream : public TStream {
+// as it is, and nothing of an entry lies beyond the set's last volume.
+class THvoVolumeReadStream : public TReadOnlyStream {
 public:
     // Reads on from start's position; volume is the volume that start is.
     THvoVolumeReadStream(THvoVolumes& volumes, TStream& start, const THvoVolumeNumberInfo& volume);
@@ -23,9 +22,8 @@ public:
     // Up to count bytes; fewer only when a newly opened volume gave none (or a single
     // file ended).
     int64_t Read(void* buffer, int64_t count) override;
-    int64_t Write(const void* buffer, int64_t count) override;
+    // Moves the stream being read.
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void SetSize(int64_t size) override;
 
 private:
     THvoVolumes& volumes_;
