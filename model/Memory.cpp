@@ -428,21 +428,15 @@ void TMemory::LoadFromHexStream(std::istream& stream, uint32_t base)
     // A record of 16 bytes takes 45 characters: room for as many blocks at once.
     blocks_.reserve(blocks_.size() + reader.Expected() / 45);
     TBlockSlabs slabs;
-    uint32_t address = 0;
-    std::span<const uint8_t> bytes;
-    while (reader.Next(address, bytes)) {
-        TMemoryBlock* block = Insert(TMemoryBlock::Make(address, static_cast<int32_t>(bytes.size()), slabs));
-        std::memcpy(block->Data(), bytes.data(), bytes.size());
-    }
+    reader.Read([&](uint32_t address, const uint8_t* bytes, size_t count) {
+        TMemoryBlock* block = Insert(TMemoryBlock::Make(address, static_cast<int32_t>(count), slabs));
+        std::memcpy(block->Data(), bytes, count);
+    });
 }
 
 void TMemory::SaveToHexStream(std::ostream& stream, bool linear, uint32_t base, int recordLength) const
 {
-    // Every window value must fit: a block that does not end within 4 GiB is not written.
-    for (const auto& block : blocks_) THexWriter::CheckRange(block->Address, block->Size, base);
-    THexWriter out(stream, linear, base, recordLength);
-    for (const auto& block : blocks_) out.WriteBlock(block->Address, block->Data(), block->Size);
-    out.Finish();
+    THexWriter(stream, linear, base, recordLength).Write(blocks_);
 }
 
 void TMemory::SaveToHexFile(const std::filesystem::path& fileName, bool linear, uint32_t base, int recordLength) const
