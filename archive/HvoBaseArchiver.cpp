@@ -3,6 +3,7 @@
 #include "archive/HvoConst.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
+#include "archive/HvoUpdate.h"
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
@@ -57,7 +58,7 @@ void SetHvoReadWriteProbe(THvoReadWriteProbe probe) { ReadWriteProbe = probe ? p
 
 // ---- Construction ----------------------------------------------------------------------
 
-THvoBaseArchiver::THvoBaseArchiver() { volumeNumberInfo_.Reset(); }
+THvoBaseArchiver::THvoBaseArchiver() = default;
 
 void THvoBaseArchiver::Build()
 {
@@ -157,16 +158,15 @@ void THvoBaseArchiver::OpenArchiveMode(uint16_t mode)
     openMode_ = mode;
     if (mode == kHvoOpenCreate || inMemory_) {
         if (inMemory_) {
-            ownedStream_ = std::make_unique<TMemoryStream>();
-            archiveStream_ = ownedStream_.get();
+            volumes_.OpenMemory();
         } else {
             THvoVolumeNumberInfo first;
             first.SetFirst(true);
-            OpenVolume(first);
+            volumes_.OpenVolume(first);
         }
-        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, true);
+        dirManager_ = std::make_unique<THvoDirManager>(volumes_.Stream(), *this, true);
     } else {
-        OpenArchiveDirectory();
+        volumes_.OpenArchiveDirectory();
     }
     active_ = true;
     if (AfterOpen) AfterOpen(*this);
@@ -177,8 +177,7 @@ void THvoBaseArchiver::OpenArchiveStream(TStream& stream)
     CloseArchive();
     openMode_ = kHvoOpenReadOnly;
     spanningMode_ = smNone;
-    volumeNumberInfo_.Reset();
-    archiveStream_ = &stream;
+    volumes_.UseStream(stream);
     dirManager_ = std::make_unique<THvoDirManager>(&stream, *this, false);
     dirManager_->ReadDirectory();
     active_ = true;
@@ -188,8 +187,7 @@ void THvoBaseArchiver::OpenArchiveStream(TStream& stream)
 void THvoBaseArchiver::ReleaseArchive()
 {
     dirManager_.reset();
-    ownedStream_.reset();
-    archiveStream_ = nullptr;
+    volumes_.Release();
 }
 
 void THvoBaseArchiver::CloseArchive()
@@ -201,7 +199,8 @@ void THvoBaseArchiver::CloseArchive()
     std::exception_ptr failure;
     try {
         Commit();
-        if (archiveStream_ && dirManager_ && archiveStream_->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
+        TStream* stream = volumes_.Stream();
+        if (stream && dirManager_ && stream->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -216,10 +215,11 @@ void THvoBaseArchiver::SetInMemory(bool value)
     if (active_ && !value) {
         if (FileNamePart(fileName_).empty()) Raise(29);
         // An archive that received nothing is finished as closing would finish it.
-        if (archiveStream_->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
-        std::string image(static_cast<size_t>(archiveStream_->Size()), '\0');
-        archiveStream_->SetPosition(0);
-        archiveStream_->ReadBuffer(image.data(), static_cast<int64_t>(image.size()));
+        if (volumes_.Stream()->Size() == dirManager_->Shift) dirManager_->WriteDirectory();
+        TStream& stream = *volumes_.Stream();
+        std::string image(static_cast<size_t>(stream.Size()), '\0');
+        stream.SetPosition(0);
+        stream.ReadBuffer(image.data(), static_cast<int64_t>(image.size()));
         // Written beside the file and renamed over it: a failed write keeps the old file.
         platform::WriteFileAtomically(fileName_, image);
         CloseArchive();
@@ -434,7 +434,7 @@ void THvoBaseArchiver::DoDiskFull(int VolumeNumber, const std::string& VolumeFil
         return;
     }
     if (spanningMode_ != smSpanning) throw EHvoException(65, {});
-    THvoVolumeNumberInfo volume = volumeNumberInfo_;
+    THvoVolumeNumberInfo volume = volumes_.Current();
     if (VolumeNumber >= 0) volume.SetNumber(VolumeNumber);
     const int64_t required = spanningOptions_.VolumeSizeLimit(volume);
     const int64_t available = DiskFree(VolumeFileName);

@@ -4,6 +4,7 @@
 #include "archive/HvoDirManager.h"
 #include "archive/HvoOptions.h"
 #include "archive/HvoStreams.h"
+#include "archive/HvoVolumes.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,12 +13,7 @@
 #include <vector>
 
 class TAESCryptoTransform;
-
-// The modal password prompt through the dialog service: masked input with the caption, the
-// prompt and value shown at first. True on OK, value then holds the entered text as an
-// 8-bit (Windows-1251) string of at most 255 characters, characters outside the code page
-// given as "?"; false on Cancel (value unchanged).
-bool PasswordQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
+class THvoUpdateCommit;
 
 enum THvoSpanningMode { smNone, smSpanning, smSplitting };
 enum THvoCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
@@ -166,12 +162,12 @@ public:
     THvoCryptoAlgorithm EncryptionMethod() const { return encryptionMethod_; }
     bool UnicodeFilenames() const { return unicodeFilenames_; }
     bool RepairOnOpen() const { return repairOnOpen_; }
-    THvoVolumeNumberInfo& VolumeNumberInfo() { return volumeNumberInfo_; }
+    THvoVolumeNumberInfo& VolumeNumberInfo() { return volumes_.Current(); }
     // The directory of the open archive; null while closed.
     THvoDirManager* DirManager() { return dirManager_.get(); }
     // The open archive's stream; null while closed.
-    TStream* ArchiveStream() { return archiveStream_; }
-    const std::string& VolumeFileName() const { return volumeFileName_; }
+    TStream* ArchiveStream() { return volumes_.Stream(); }
+    const std::string& VolumeFileName() const { return volumes_.FileName(); }
     const std::string& WorkingDir() const { return workingDir_; }
     int32_t UpdateCount() const { return updateCount_; }
 
@@ -223,40 +219,16 @@ public:
     void CloseArchive();
 
     // ---- Volumes --------------------------------------------------------------------
-    // Turns an archive name into the name of volume volumeNumber (0-based; -1 the last).
-    // The archive counts as self-extracting when the directory has a Shift, SFXStub is
-    // set or the name is an .exe. smSplitting: volume 0 of a self-extracting archive is
-    // base.exe; otherwise base_NNN<ext> with AdvancedNaming (NNN = number + 1, three
-    // digits), else base.Z01, base.Z02 ...; the last volume keeps the name, base.ZIP for
-    // a self-extracting set. smSpanning: the extension becomes .exe for a
-    // self-extracting archive; base_NNN<ext> with AdvancedNaming, else the name itself on
-    // every disk; with testExistence the other naming is taken when only it exists.
-    // smNone: the name stays. With testExistence a name that exists only in another
-    // letter case (ASCII) in its folder is replaced by the existing one.
-    void GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence);
-    // Makes the described volume the archive stream. smNone: FileName is opened once.
-    // Reading a multi-volume archive: nothing when that volume is current; otherwise the
-    // volume is asked for (DoRequestFirstVolume for volume 0, DoRequestLastVolume for the
-    // last, DoRequestMiddleVolume for the others) until the answer names an existing
-    // file, which is opened (also when it exists only in another letter case); an empty
-    // name outside smSpanning ends the request with nothing opened. A cancelled request
-    // raises native error 45. Creating a multi-volume archive: the volume written so far
-    // is freed and a blank volume is asked for (DoRequestBlankVolume, its name built by
-    // GetVolumeName) until its folder has more than 65536 bytes free and, when spanning
-    // with a size limit, at least the limit (otherwise DoDiskFull, and the request
-    // again); a cancel of either raises native error 45. The file is then created, and a
-    // spanned disk is labelled "pkback# NNN" (the number + 1, three digits).
-    void OpenVolume(const THvoVolumeNumberInfo& volume);
-    // Frees the archive stream, opens name in OpenMode as the new one and records the
-    // name as VolumeFileName (the directory reads through it from then on).
-    void OpenVolumeFile(const std::string& name);
-    // The open volume of a multi-volume archive being written, when it is not the last
-    // volume's name (GetVolumeName -1: FileName, base.ZIP for a self-extracting split
-    // set), is moved to that name (a file there is deleted first) and reopened for
-    // reading and writing, positioned at its end, as the archive stream and the
-    // directory's stream. A failed move keeps the volume open under its own name and
-    // raises platform::EFCreateError "Cannot create file "<last name>". <reason>".
-    void RenameLastVolume();
+    // The archive's volumes (THvoVolumes has the details): the name of a volume, making
+    // a volume the archive stream, opening one volume file, and moving the open volume
+    // of a new multi-volume archive to the last volume's name.
+    void GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence)
+    {
+        volumes_.GetVolumeName(name, volumeNumber, testExistence);
+    }
+    void OpenVolume(const THvoVolumeNumberInfo& volume) { volumes_.OpenVolume(volume); }
+    void OpenVolumeFile(const std::string& name) { volumes_.OpenVolumeFile(name); }
+    void RenameLastVolume() { volumes_.RenameLastVolume(); }
 
     // ---- Guards ---------------------------------------------------------------------
     // Native error 13 when no archive is open.
@@ -279,6 +251,7 @@ public:
     // mismatch) unless cancelled, skipped or ExtractCorruptedFiles is set.
     void ExtractItemToStream(int32_t index, TStream& stream, int32_t offset = 0, int32_t offsetHigh = 0,
                              int32_t count = 0);
+    // The two directions of the entry codec compose its stages (HvoTransfer.h).
     // Decodes the entry whose local header is at the stream's position into dest (stored
     // or deflated), verifying its size and CRC-32. An encrypted entry (traditional, or AES
     // when its AES record was read) is decrypted after CheckEntryPassword, and an AES
@@ -324,32 +297,23 @@ public:
     bool WriteWithRetry(TStream& stream, const void* buffer, int64_t count);
 
     // ---- Writing across volumes --------------------------------------------------------
-    // Writes count bytes to stream (temp, when given, collects them in front of it).
-    // A single-file archive, or a stream that is not the archive stream: one write, into
-    // temp when given. A multi-volume archive: the room of the current volume is its
-    // disk's free space (DiskFree) less what temp holds, and no more than the volume's
-    // size limit less the stream's and temp's sizes. With keepTogether k >= 0, nothing
-    // is written on a volume whose room is below k + the bytes still to write; otherwise
-    // as many bytes as fit. While bytes remain, temp is appended to the stream and
-    // emptied, a spanned volume is synced, the next volume is made current (volume and
-    // stream follow it) and writing goes on there. Native error 46 when a fresh, empty
-    // volume can hold nothing of what is asked (a keep-together block larger than any
-    // volume would otherwise open volumes without end). A count of 0 with k >= 0 only
-    // makes sure that k bytes fit on the volume that is current afterwards. Returns the
-    // bytes written (short when a volume has no room left or the medium takes less).
+    // Writing and copying across the volumes of a multi-volume archive (THvoVolumes has
+    // the details).
     int64_t WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
-                         THvoVolumeNumberInfo& volume, TStream*& stream);
-    // WriteSpanned, and native error 46 "Write to stream error" when fewer bytes than
-    // asked were written.
+                         THvoVolumeNumberInfo& volume, TStream*& stream)
+    {
+        return volumes_.WriteSpanned(buffer, count, temp, keepTogether, volume, stream);
+    }
     void WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
-                      THvoVolumeNumberInfo& volume, TStream*& stream);
-    // Copies count bytes (-1: the rest) from source's position through WriteSpanned in
-    // blocks of at most 1,000,000 bytes. With progress, OnCopyTempFileProgress gets 0 at
-    // the start (ppStart), the share done after every block (ppProcess) and 100 at the
-    // end (ppEnd); a cancel stops the copy and sets Cancelled. Returns the bytes copied
-    // (short when the source ends early, a write falls short or the copy was cancelled).
+                      THvoVolumeNumberInfo& volume, TStream*& stream)
+    {
+        volumes_.WriteChecked(buffer, count, temp, keepTogether, volume, stream);
+    }
     int64_t CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp, int64_t keepTogether,
-                        THvoVolumeNumberInfo& volume, TStream*& stream);
+                        THvoVolumeNumberInfo& volume, TStream*& stream)
+    {
+        return volumes_.CopySpanned(source, count, progress, temp, keepTogether, volume, stream);
+    }
 
     // ---- Selection ------------------------------------------------------------------
     // Wildcard match of a name against a mask, ignoring case: an empty mask matches
@@ -431,16 +395,7 @@ public:
     void FillNewItem(int32_t index, const std::string& sourceName, uint32_t fileTime, uint32_t attributes,
                      bool fromFile);
     // Writes the pending changes of an open update into the archive (nothing without
-    // one): entries before the first change stay where they are; the rest of the archive
-    // is kept in a backup file, the archive is cut there, and every later item is written
-    // from its source or copied from the backup (renames with a new local header), then
-    // the directory. A failure of one entry goes to OnProcessFileFailure: Retry writes it
-    // again, Ignore drops a failed addition (or keeps the old entry it would have
-    // replaced), Abort ends the commit. Abort, a cancel from a progress event, and any
-    // other exception restore the archive from the backup byte for byte (the exception
-    // then passes on). After a commit that wrote its entries, the sources of moved
-    // entries written in it are deleted (files first, then folders; native 27 / 60 go to
-    // OnProcessFileFailure).
+    // one) and closes the update; THvoUpdateCommit has the details.
     void Commit();
     // The poDelete step: removes entry index from the directory. Native 21 outside the
     // entries, 22 without an open update.
@@ -524,61 +479,11 @@ protected:
 
 private:
     friend void HvoOpenUpdate(THvoBaseArchiver& archiver);
-
-    // ---- Steps of the commit ----------------------------------------------------------
-    // The first item index at which Items and SavedItems differ in name or the item is
-    // NewEntry (the smaller count when none), moved back so that no saved entry before
-    // it lies in the archive after one from it on.
-    int32_t FindFirstChange();
-    // Copies the archive from commitPosition_ to its end into a new temporary file.
-    void MakeBackup();
-    // Cuts the archive at commitPosition_ and copies the backup back; native 6 without one.
-    void RestoreBackup();
-    // Frees the backup and deletes its file.
-    void DropBackup();
-    // Items := SavedItems; the archive restored from the backup (without one: cut at
-    // commitPosition_ and its directory written again).
-    void Rollback();
-    // Writes item index from its source with its local header; false when cancelled or
-    // failed (answer then holds the failure event's answer, fxaAbort when the volume code
-    // refused the entry).
-    bool WriteNewEntry(int32_t index, THvoAction& answer);
-    // The work of WriteNewEntry once the progress has started; raises what fails.
-    bool WriteEntryRecord(TDirItem& item, THvoAction& answer);
-    // Copies the old record of item index from the backup to the archive's position;
-    // a renamed entry gets a new local header. Native 7 when its saved entry is missing.
-    void CopyEntry(int32_t index);
-    // Deletes the sources of the moved entries written by the commit.
-    void DeleteMovedSources();
-    // Frees the source streams that items own.
-    void ReleaseOwnedSources(THvoDirArray& items);
-
-    // Commit state.
-    int32_t commitStart_ = 0;
-    int64_t commitPosition_ = 0;
-    std::unique_ptr<TFileStream> backup_;
-    std::string backupName_;
-    // Sources of moved entries written in this commit, and whether each is a folder.
-    std::vector<std::pair<std::string, bool>> movedSources_;
+    // The parts behind the front: the volumes, and the commit of an update with its backup.
+    friend class THvoVolumes;
+    friend class THvoUpdateCommit;
 
     [[noreturn]] void Raise(int nativeError);
-    // Reads the directory of the archive that is being opened: decides SpanningMode from
-    // the end record (volume n - 1 beside it: split, else spanned; an .exe: single) and
-    // opens a self-extracting first volume's set from its base.ZIP.
-    void OpenArchiveDirectory();
-    // After an end record search on the current volume: the spanning mode it implies.
-    // The blank-volume request of OpenVolume.
-    void OpenBlankVolume(const THvoVolumeNumberInfo& volume);
-    // A volume is taken only with more free bytes than this.
-    static constexpr int64_t kMinimumVolumeRoom = 65536;
-    void DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position);
-    // Whether volume number exists under the current naming (letter case aside).
-    bool VolumeExists(int32_t number);
-    // Reads count bytes of entry data from the archive stream, moving on to the next
-    // volume of the entry's volume record (through OpenVolume) while a multi-volume
-    // archive's volume ends early; in points at the archive stream after it. Returns the
-    // bytes read; fewer only when a newly opened volume gave none (or a single file ended).
-    int64_t ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count);
     void ReleaseArchive();
     // The OK / Cancel question of a spanned archive's disk request; true on OK.
     static bool AskForDisk(const std::string& text);
@@ -594,7 +499,6 @@ private:
     int32_t updateCount_ = 0;
     bool active_ = false;
     std::string fileName_;
-    THvoVolumeNumberInfo volumeNumberInfo_;
     uint16_t openMode_ = 0;
     std::string tempDir_;
     std::string baseDir_;
@@ -609,35 +513,14 @@ private:
     bool extractCorruptedFiles_ = false;
     bool repairOnOpen_ = true;
     std::unique_ptr<THvoDirManager> dirManager_;
+    THvoVolumes volumes_{*this};
+    std::unique_ptr<THvoUpdateCommit> commit_; // made by the first commit
     uint8_t compressionMode_ = 0;
     THvoCompressionLevel compressionLevel_ = clNone;
     std::string password_;
-    std::unique_ptr<TStream> ownedStream_;   // the archive stream when the archiver made it
-    TStream* archiveStream_ = nullptr;       // the archive stream, owned or supplied
-    std::string volumeFileName_;
 };
-
-// Test seam: opens an update on the open archive as the operations that queue changes
-// would (none exists in the component): SavedItems becomes a copy of the directory (unless
-// an update is open already) and UpdateCount 1, so that the items changed afterwards are
-// committed by CloseArchive.
-void HvoOpenUpdate(THvoBaseArchiver& archiver);
-
-// Whether a name is that of a self-extracting archive: its extension, in lower case,
-// contains ".exe".
-bool IsSfxName(const std::string& name);
 
 // Test hook: the read-write probe of OpenArchive (open(O_RDWR) on the path by default);
 // nullptr restores the default. Root opens a read-only file read-write, so tests replace it.
 using THvoReadWriteProbe = bool (*)(const std::string& path);
 void SetHvoReadWriteProbe(THvoReadWriteProbe probe);
-
-// Test hook: called with the name of every volume file OpenVolumeFile opens; nullptr
-// removes it.
-using THvoVolumeOpenHook = void (*)(const std::string& name);
-void SetHvoVolumeOpenHook(THvoVolumeOpenHook hook);
-
-// The file that name denotes: name itself when it exists, otherwise the first file (in
-// byte order) of its folder whose name equals it ignoring ASCII letter case; empty when
-// there is none.
-std::string FindVolumeFile(const std::string& name);

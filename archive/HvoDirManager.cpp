@@ -9,27 +9,27 @@
 #include <algorithm>
 #include <cstring>
 
-uint64_t TDirItem::EffectiveCompressedSize() const
+uint64_t TDirRecord::EffectiveCompressedSize() const
 {
     return CompressedSize == 0xFFFFFFFF ? CompressedSize64 : CompressedSize;
 }
 
-uint64_t TDirItem::EffectiveUncompressedSize() const
+uint64_t TDirRecord::EffectiveUncompressedSize() const
 {
     return UncompressedSize == 0xFFFFFFFF ? UncompressedSize64 : UncompressedSize;
 }
 
-uint64_t TDirItem::EffectiveLocalHeaderOffset() const
+uint64_t TDirRecord::EffectiveLocalHeaderOffset() const
 {
     return LocalHeaderOffset == 0xFFFFFFFF ? LocalHeaderOffset64 : LocalHeaderOffset;
 }
 
-uint32_t TDirItem::EffectiveDiskNumberStart() const
+uint32_t TDirRecord::EffectiveDiskNumberStart() const
 {
     return DiskNumberStart == 0xFFFF ? DiskNumberStart64 : DiskNumberStart;
 }
 
-void TDirItem::SetEffectiveLocalHeaderOffset(uint64_t offset)
+void TDirRecord::SetEffectiveLocalHeaderOffset(uint64_t offset)
 {
     if (LocalHeaderOffset != 0xFFFFFFFF && offset < 0xFFFFFFFF) {
         LocalHeaderOffset = static_cast<uint32_t>(offset);

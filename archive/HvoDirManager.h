@@ -11,10 +11,11 @@
 
 class THvoBaseArchiver;
 
-// One entry of an open archive. The 46 fixed bytes of its central header are the
-// inherited TCentralFileHeader fields, held as on disk; 0xFFFFFFFF in a size or offset
-// (0xFFFF in DiskNumberStart) means the value is in the matching ...64 field.
-struct TDirItem : TCentralFileHeader {
+// The directory record of one entry of an open archive. The 46 fixed bytes of its
+// central header are the inherited TCentralFileHeader fields, held as on disk;
+// 0xFFFFFFFF in a size or offset (0xFFFF in DiskNumberStart) means the value is in the
+// matching ...64 field.
+struct TDirRecord : TCentralFileHeader {
     std::string FileName;               // the entry's name as stored, "/" separators (UTF-8)
     std::string Comment;                // the entry's comment, bytes as stored
     std::vector<TExtraBlock> ExtraFields; // every extra block in the order read (data owned)
@@ -24,17 +25,7 @@ struct TDirItem : TCentralFileHeader {
     uint64_t CompressedSize64 = 0;
     uint64_t LocalHeaderOffset64 = 0;
     uint32_t DiskNumberStart64 = 0;
-    uint8_t NewEntry = 0;               // work flag of adding; 0 for entries read
-    std::string SourceText;             // work field of adding: the entry's password
-    TStream* SourceObject = nullptr;    // work object of adding; freed by Delete when owned
-    bool OwnsSourceObject = false;
-    int64_t SourcePosition = 0;         // work field of adding: where the data starts in SourceObject
-    bool Marked = false;                // selected for the operation in progress
-    std::string SourcePath;             // work field of adding
-    std::string OldFileName;            // work field of renaming: the name the entry had
     uint16_t StoredMethod = 0;          // the method applied to the data (AES: from its record)
-    uint8_t DeflateLevel = 0;           // work field of adding: compression mode 0..9
-    uint8_t Operation = 0;              // THvoProcessOperation under which it is processed
     bool UnknownSizes = false;          // rebuilt streamed entry without its data descriptor: not decodable
 
     // Each value resolved by its own all-ones test.
@@ -46,6 +37,26 @@ struct TDirItem : TCentralFileHeader {
     // ZIP64 marker there, otherwise in LocalHeaderOffset64 behind the 0xFFFFFFFF marker.
     void SetEffectiveLocalHeaderOffset(uint64_t offset);
 };
+
+// The work fields an operation keeps on an entry: whether it is selected and under
+// which operation it is processed, and for an entry that is added or changed where its
+// data comes from and how it is written.
+struct TDirItemWork {
+    uint8_t NewEntry = 0;               // work flag of adding; 0 for entries read
+    std::string SourceText;             // work field of adding: the entry's password
+    TStream* SourceObject = nullptr;    // work object of adding; freed by Delete when owned
+    bool OwnsSourceObject = false;
+    int64_t SourcePosition = 0;         // work field of adding: where the data starts in SourceObject
+    bool Marked = false;                // selected for the operation in progress
+    std::string SourcePath;             // work field of adding
+    std::string OldFileName;            // work field of renaming: the name the entry had
+    uint8_t DeflateLevel = 0;           // work field of adding: compression mode 0..9
+    uint8_t Operation = 0;              // THvoProcessOperation under which it is processed
+};
+
+// One entry of an open archive: its directory record and the work fields of the
+// operation in progress.
+struct TDirItem : TDirRecord, TDirItemWork {};
 
 // The directory: the items in directory order and an index of their name keys.
 // Entry i of Names is always the key of item i (the name in lower case); lookups by

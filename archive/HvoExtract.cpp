@@ -1,6 +1,4 @@
-// Selection of entries by masks and attributes, extraction of single entries into
-// folders, testing, the loop over marked entries and the public search and extract
-// operations.
+#include "archive/HvoExtract.h"
 
 #include "archive/HvoBaseArchiver.h"
 #include "archive/HvoExcept.h"
@@ -59,11 +57,21 @@ size_t DrivePartLength(const std::string& mask)
     return length;
 }
 
-// The parts of a target name that make its path below the base folder: "." and empty
-// parts dropped. False for a name that would leave the base folder or cannot name a
-// file there: a leading separator (absolute or network path), ":" (drive or stream), a
-// control character, a ".." part, or no part at all.
-bool SafeParts(const std::string& name, std::vector<std::string>& parts)
+std::string Joined(const std::vector<std::string>& parts, size_t count)
+{
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += (i ? "/" : "") + parts[i];
+    return out;
+}
+
+bool IsDirectoryEntry(const TDirItem& item)
+{
+    return (item.ExternalAttributes & faDirectory) != 0 || (!item.FileName.empty() && item.FileName.back() == '/');
+}
+
+} // namespace
+
+bool SafeEntryParts(const std::string& name, std::vector<std::string>& parts)
 {
     parts.clear();
     if (name.empty() || IsSeparator(name.front())) return false;
@@ -82,46 +90,33 @@ bool SafeParts(const std::string& name, std::vector<std::string>& parts)
     return !parts.empty();
 }
 
-std::string Joined(const std::vector<std::string>& parts, size_t count)
+THvoTargetFolder::~THvoTargetFolder() { Reset(-1); }
+
+void THvoTargetFolder::Reset(int fd)
 {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) out += (i ? "/" : "") + parts[i];
-    return out;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
 }
 
-// A descriptor closed when it goes.
-class TDescriptor {
-public:
-    explicit TDescriptor(int fd = -1) : fd_(fd) {}
-    ~TDescriptor() { Reset(-1); }
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
-    void Reset(int fd)
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// The process-wide lock for one run of the processing loop.
-class TArchiverLockHolder {
-public:
-    TArchiverLockHolder() { EnterArchiverLock(); }
-    ~TArchiverLockHolder() { LeaveArchiverLock(); }
-    TArchiverLockHolder(const TArchiverLockHolder&) = delete;
-    TArchiverLockHolder& operator=(const TArchiverLockHolder&) = delete;
-};
-
-bool IsDirectoryEntry(const TDirItem& item)
+bool THvoTargetFolder::OpenBase(const std::string& base)
 {
-    return (item.ExternalAttributes & faDirectory) != 0 || (!item.FileName.empty() && item.FileName.back() == '/');
+    Reset(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd_ < 0 && WideForceDirectories(base)) Reset(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd_ >= 0;
 }
 
-} // namespace
+bool THvoTargetFolder::Enter(const std::string& part)
+{
+    if (::mkdirat(fd_, part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    const int next = ::openat(fd_, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) return false;
+    Reset(next);
+    return true;
+}
+
+THvoArchiverLockHolder::THvoArchiverLockHolder() { EnterArchiverLock(); }
+
+THvoArchiverLockHolder::~THvoArchiverLockHolder() { LeaveArchiverLock(); }
 
 // ---- Selection -------------------------------------------------------------------------
 
@@ -267,7 +262,7 @@ void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const
         target = WideExtractFileName(target);
     }
     std::vector<std::string> parts;
-    if (!SafeParts(target, parts)) throw EHvoException(68, Name, {Backslashed(target)});
+    if (!SafeEntryParts(target, parts)) throw EHvoException(68, Name, {Backslashed(target)});
     // Every part names a folder for a directory entry stored with its final separator;
     // otherwise the last part is the file (or, for a directory entry without one, nothing).
     const bool allFolders = directoryEntry && IsSeparator(target.back());
@@ -275,32 +270,24 @@ void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const
 
     const std::string base = WideIncludeTrailingBackslash(baseDir);
     const std::string folderPath = base + Joined(parts, folderCount);
-    TDescriptor folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() < 0 && WideForceDirectories(base)) folder.Reset(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() < 0) throw EHvoException(20, Name, {folderPath});
-    // Below the base folder each folder is made and entered by itself, never through a
-    // symbolic link: what the archive names cannot lead outside.
-    for (size_t i = 0; i < folderCount; ++i) {
-        if (::mkdirat(folder.Get(), parts[i].c_str(), 0777) != 0 && errno != EEXIST)
-            throw EHvoException(20, Name, {folderPath});
-        const int next = ::openat(folder.Get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) throw EHvoException(20, Name, {folderPath});
-        folder.Reset(next);
-    }
+    THvoTargetFolder folder;
+    if (!folder.OpenBase(base)) throw EHvoException(20, Name, {folderPath});
+    for (size_t i = 0; i < folderCount; ++i)
+        if (!folder.Enter(parts[i])) throw EHvoException(20, Name, {folderPath});
     if (directoryEntry) return;
 
     const std::string& leaf = parts.back();
     const std::string targetPath = base + Joined(parts, parts.size());
     struct stat existing {};
-    if (::fstatat(folder.Get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(folder.Handle(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         const bool regular = S_ISREG(existing.st_mode);
         if (!options_.ReplaceReadOnly && regular && (existing.st_mode & S_IWUSR) == 0) return;
         if (!OverwriteAllowed(name, targetPath, DosToInt(stamp), DosToInt(TimeToDos(existing.st_mtime)))) return;
         if (regular)
-            ::fchmodat(folder.Get(), leaf.c_str(), (existing.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
-        if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0) throw EHvoException(19, Name, {targetPath});
+            ::fchmodat(folder.Handle(), leaf.c_str(), (existing.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
+        if (::unlinkat(folder.Handle(), leaf.c_str(), 0) != 0) throw EHvoException(19, Name, {targetPath});
     }
-    const int fd = ::openat(folder.Get(), leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::openat(folder.Handle(), leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) throw EHvoException(19, Name, {targetPath});
 
     TFileStream file(fd, targetPath);
@@ -322,7 +309,7 @@ void THvoBaseArchiver::ExtractItem(int32_t index, const std::string& name, const
     if (!remove && options_.SetAttributes && (attributes & faReadOnly) && ::fstat(fd, &written) == 0)
         ::fchmod(fd, written.st_mode & 07777 & ~mode_t(0222));
     ::close(file.Release());
-    if (remove) ::unlinkat(folder.Get(), leaf.c_str(), 0);
+    if (remove) ::unlinkat(folder.Handle(), leaf.c_str(), 0);
     if (failure) std::rethrow_exception(failure);
 }
 
@@ -358,7 +345,7 @@ bool THvoBaseArchiver::OverwriteAllowed(const std::string& sourceName, const std
 
 void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_t index)
 {
-    TArchiverLockHolder lock;
+    THvoArchiverLockHolder lock;
     CheckActive();
     THvoDirArray& items = dirManager_->Items;
     FilesDone = 0;

@@ -35,6 +35,16 @@ void TStream::WriteBuffer(const void* buffer, int64_t count)
     if (count != 0 && Write(buffer, count) != count) throw EWriteError();
 }
 
+TWriteOnlyStream::~TWriteOnlyStream() = default;
+int64_t TWriteOnlyStream::Read(void*, int64_t) { return 0; }
+int64_t TWriteOnlyStream::Seek(int64_t, TSeekOrigin) { return -1; }
+void TWriteOnlyStream::SetSize(int64_t) {}
+
+TReadOnlyStream::~TReadOnlyStream() = default;
+int64_t TReadOnlyStream::Write(const void*, int64_t) { return 0; }
+int64_t TReadOnlyStream::Seek(int64_t, TSeekOrigin) { return -1; }
+void TReadOnlyStream::SetSize(int64_t) {}
+
 namespace {
 
 // One system call moves at most this much.

@@ -59,6 +59,26 @@ public:
     void WriteBuffer(const void* buffer, int64_t count);
 };
 
+// A stream that only takes bytes, as a stage of the entry codec that hands them on:
+// Read gives nothing, Seek refuses (-1), SetSize changes nothing.
+class TWriteOnlyStream : public TStream {
+public:
+    ~TWriteOnlyStream() override;
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    void SetSize(int64_t size) override;
+};
+
+// A stream that only gives bytes, as a stage of the entry codec that reads them from
+// another: Write takes nothing, Seek refuses (-1), SetSize changes nothing.
+class TReadOnlyStream : public TStream {
+public:
+    ~TReadOnlyStream() override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    void SetSize(int64_t size) override;
+};
+
 // Open modes of TFileStream. fmCreate creates or truncates the file for reading and
 // writing (mode 0666 less the umask); otherwise the low two bits choose the access and
 // the share bits (0x10..0x40) have no meaning here.

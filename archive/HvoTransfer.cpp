@@ -1,20 +1,19 @@
-// Decoding of entry data: stored and deflated entries into a stream, decrypted (traditional
-// or AES) after a password check, verified by size and CRC-32 or the AES authentication
-// code, with progress and retried writes.
+#include "archive/HvoTransfer.h"
 
-#include "archive/HvoAes.h"
+#include "archive/HvoAesStream.h"
 #include "archive/HvoBaseArchiver.h"
-#include "archive/HvoChecksum.h"
 #include "archive/HvoConst.h"
+#include "archive/HvoCrcStream.h"
+#include "archive/HvoDeflateStream.h"
 #include "archive/HvoExcept.h"
+#include "archive/HvoTraditionalStream.h"
+#include "archive/HvoVolumeStream.h"
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
-#include <openssl/rand.h>
-#include <zlib.h>
 
 namespace {
 
@@ -22,20 +21,26 @@ constexpr int64_t kInputChunk = 1 << 20;
 constexpr int64_t kInflateOutput = 1 << 20;
 constexpr int64_t kStoredPiece = 65535;
 
-// The inflate state, ended in every case.
-struct TInflater {
-    z_stream zs{};
-    bool ready = false;
-    TInflater() { ready = inflateInit2(&zs, -MAX_WBITS) == Z_OK; }
-    ~TInflater()
-    {
-        if (ready) inflateEnd(&zs);
-    }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
-};
+// Source bytes taken per step by the entry's compression mode.
+int64_t CompressionChunk(uint8_t level)
+{
+    if (level >= 1 && level <= 3) return 524288;
+    if (level >= 7) return 1572864;
+    return 1048576;
+}
 
 } // namespace
+
+THvoRetryStream::THvoRetryStream(THvoBaseArchiver& archiver, TStream& target) : archiver_(archiver), target_(target) {}
+
+THvoRetryStream::~THvoRetryStream() = default;
+
+int64_t THvoRetryStream::Write(const void* buffer, int64_t count)
+{
+    if (!archiver_.WriteWithRetry(target_, buffer, count)) return 0;
+    written_ += count;
+    return count;
+}
 
 bool THvoBaseArchiver::WriteWithRetry(TStream& stream, const void* buffer, int64_t count)
 {
@@ -74,19 +79,14 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
         aes->SetPassword(Password());
     }
 
-    // The entry's volumes: data running past the end of one goes on in the next.
-    THvoVolumeNumberInfo volume = dirManager_ ? dirManager_->VolumeOf(item.EffectiveDiskNumberStart())
-                                              : THvoVolumeNumberInfo::Of(0, 0);
-    TStream* in = &archive;
-
-    const int64_t headerAt = in->Position();
+    const int64_t headerAt = archive.Position();
     uint8_t raw[TLocalFileHeader::kSize];
-    if (in->Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+    if (archive.Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
     TLocalFileHeader local;
     ReadRecord(raw, local);
     if (local.Signature != kLocalFileHeaderSignature) return false;
     const int64_t dataStart = headerAt + static_cast<int64_t>(sizeof raw) + local.FileNameLength + local.ExtraFieldLength;
-    const int64_t directoryStart = dirManager_ ? dirManager_->CentralDirStart : in->Size();
+    const int64_t directoryStart = dirManager_ ? dirManager_->CentralDirStart : archive.Size();
     if (spanningMode_ == smNone && dataStart > directoryStart) return false;
 
     uint64_t compressed = item.EffectiveCompressedSize();
@@ -97,123 +97,102 @@ bool THvoBaseArchiver::DecompressEntry(TStream& archive, TStream& dest, TDirItem
     FileBytesTotal = uncompressed != 0 ? static_cast<int64_t>(std::min<uint64_t>(uncompressed, INT64_MAX)) : 2;
     FileBytesDone = 0;
     FileSkipped = false;
-    uint32_t crc = 0xFFFFFFFF;
 
     if (item.StoredMethod == kMethodDeflate64) Raise(55);
     if (item.StoredMethod != kMethodStored && item.StoredMethod != kMethodDeflated) return false;
 
-    THvoZipKeys keys;
+    // A size below the encryption overhead cannot hold the entry: it fails before any of
+    // its data is read.
     if (encrypted) {
-        // A size below the encryption overhead cannot hold the entry: it fails before any
-        // of its data is read.
         const uint64_t overhead =
-            aes ? static_cast<uint64_t>(aes->EncryptionHeaderSize() + aes->AuthenticationCodeSize()) : kTraditionalHeaderSize;
+            aes ? static_cast<uint64_t>(aes->EncryptionHeaderSize() + aes->AuthenticationCodeSize())
+                : kTraditionalHeaderSize;
         if (compressed < overhead) return false;
         compressed -= overhead;
+    }
+    // The entry's bytes, read on across its volumes where it runs past the end of one.
+    archive.SetPosition(dataStart);
+    THvoVolumeReadStream in(volumes_, archive,
+                            dirManager_ ? dirManager_->VolumeOf(item.EffectiveDiskNumberStart())
+                                        : THvoVolumeNumberInfo::Of(0, 0));
+
+    THvoZipKeys keys;
+    if (encrypted) {
         // The encryption header too may begin on one volume and end on the next: it is
         // read on first, and the password checks read it from memory.
         const int64_t headerSize = aes ? aes->EncryptionHeaderSize() : static_cast<int64_t>(kTraditionalHeaderSize);
         std::vector<uint8_t> headerBytes(static_cast<size_t>(headerSize));
-        in->SetPosition(dataStart);
-        if (ReadContinued(in, volume, headerBytes.data(), headerSize) != headerSize) return false;
+        if (in.Read(headerBytes.data(), headerSize) != headerSize) return false;
         TMemoryStream header;
         header.WriteBuffer(headerBytes.data(), headerSize);
         if (!CheckEntryPassword(header, 0, item, local, aes.get(), keys)) return false;
-    } else {
-        in->SetPosition(dataStart);
     }
 
+    // The chain: the entry's bytes decrypted as they are read; inflated (or taken as
+    // they are), checked against the declared size, summed and written.
+    std::optional<THvoAesDecryptStream> aesIn;
+    std::optional<THvoTraditionalDecryptStream> traditionalIn;
+    if (aes)
+        aesIn.emplace(in, std::move(aes));
+    else if (encrypted)
+        traditionalIn.emplace(in, keys);
+    TStream& plain = aesIn           ? static_cast<TStream&>(*aesIn)
+                     : traditionalIn ? static_cast<TStream&>(*traditionalIn)
+                                     : static_cast<TStream&>(in);
+    THvoRetryStream output(*this, dest);
+    THvoCrcStream checked(&output, uncompressed);
     const bool deflated = item.StoredMethod == kMethodDeflated;
-    std::optional<TInflater> inflater;
+    std::optional<THvoInflateStream> inflater;
     if (deflated) {
-        inflater.emplace();
-        if (!inflater->ready) return false;
+        // One byte more than the entry declares is enough to see that it produces too much.
+        inflater.emplace(checked, static_cast<size_t>(std::min<uint64_t>(uncompressed, kInflateOutput - 1) + 1), [&] {
+            FileBytesDone = static_cast<int64_t>(checked.Count());
+            DecodeProgress(item);
+            return !Cancelled;
+        });
+        if (!inflater->Ready()) return false;
     }
     std::vector<uint8_t> input(static_cast<size_t>(std::min<uint64_t>(compressed, kInputChunk)) + 2);
-    // One byte more than the entry declares is enough to see that it produces too much.
-    std::vector<uint8_t> output(deflated ? static_cast<size_t>(std::min<uint64_t>(uncompressed, kInflateOutput - 1) + 1) : 0);
-    uint64_t produced = 0;
     uint64_t read = 0;
     bool streamEnded = false;
     bool abandoned = false;
 
-    // Writes decoded bytes; the entry fails as soon as its output passes the declared size.
-    auto emit = [&](const uint8_t* bytes, int64_t n) {
-        if (static_cast<uint64_t>(n) > uncompressed - produced) return false;
-        crc = UpdateCrc32(crc, bytes, static_cast<size_t>(n));
-        if (!WriteWithRetry(dest, bytes, n)) {
-            abandoned = true;
-            return true;
-        }
-        produced += static_cast<uint64_t>(n);
-        return true;
-    };
-
     while (read < compressed) {
         uint64_t want = std::min<uint64_t>(kInputChunk, compressed - read);
         // Stored data beyond the declared size is never needed: one byte more shows it.
-        if (!deflated && !abandoned && !Cancelled && uncompressed - produced < want) want = uncompressed - produced + 1;
+        if (!deflated && !abandoned && !Cancelled && uncompressed - checked.Count() < want)
+            want = uncompressed - checked.Count() + 1;
         const auto chunk = static_cast<int64_t>(want);
-        if (ReadContinued(in, volume, input.data(), chunk) != chunk) return false;
+        // Decrypted (and for AES authenticated) also past the end of a deflate stream; an
+        // entry given up is only read on.
+        TStream& from = abandoned || Cancelled ? static_cast<TStream&>(in) : plain;
+        if (from.Read(input.data(), chunk) != chunk) return false;
         read += static_cast<uint64_t>(chunk);
-        if (abandoned || Cancelled) continue;
-        // Decrypted (and for AES authenticated) also past the end of a deflate stream.
-        if (aes)
-            aes->DecryptData(input.data(), 0, input.data(), 0, static_cast<size_t>(chunk));
-        else if (encrypted)
-            keys.DecryptBuffer(input.data(), static_cast<size_t>(chunk));
-        if (streamEnded) continue;
-        if (item.StoredMethod == kMethodStored) {
+        if (abandoned || Cancelled || streamEnded) continue;
+        if (!deflated) {
             for (int64_t at = 0; at < chunk && !abandoned; at += kStoredPiece) {
                 const int64_t n = std::min(kStoredPiece, chunk - at);
-                FileBytesDone = static_cast<int64_t>(produced) + n;
+                FileBytesDone = static_cast<int64_t>(checked.Count()) + n;
                 DecodeProgress(item);
                 if (Cancelled) {
                     abandoned = true;
                     break;
                 }
-                if (!emit(&input[static_cast<size_t>(at)], n)) return false;
+                checked.Write(&input[static_cast<size_t>(at)], n);
+                // The entry fails as soon as its output passes the declared size.
+                if (checked.Overrun()) return false;
+                abandoned = checked.Refused();
             }
             continue;
         }
-        z_stream& zs = inflater->zs;
-        zs.next_in = input.data();
-        zs.avail_in = static_cast<uInt>(chunk);
-        for (;;) {
-            FileBytesDone = static_cast<int64_t>(produced);
-            DecodeProgress(item);
-            if (Cancelled) {
-                abandoned = true;
-                break;
-            }
-            zs.next_out = output.data();
-            zs.avail_out = static_cast<uInt>(output.size());
-            const int rc = inflate(&zs, Z_NO_FLUSH);
-            if (rc < 0 && !(rc == Z_BUF_ERROR && zs.avail_in == 0)) return false;
-            const auto n = static_cast<int64_t>(output.size() - zs.avail_out);
-            if (n > 0 && !emit(output.data(), n)) return false;
-            if (abandoned) break;
-            if (rc == Z_STREAM_END) {
-                streamEnded = true;
-                break;
-            }
-            if (zs.avail_out > 0 && zs.avail_in == 0) break;
-            if (rc == Z_BUF_ERROR) return false;
-        }
+        inflater->Write(input.data(), chunk);
+        if (checked.Overrun() || inflater->State() == THvoInflateStream::isDamaged) return false;
+        abandoned = inflater->State() == THvoInflateStream::isStopped;
+        streamEnded = inflater->State() == THvoInflateStream::isEnded;
     }
-    if (produced != uncompressed) return false;
-    if (aes) {
-        // The code too may begin on one volume and end on the next.
-        std::vector<uint8_t> code(static_cast<size_t>(aes->AuthenticationCodeSize()));
-        if (ReadContinued(in, volume, code.data(), static_cast<int64_t>(code.size())) != static_cast<int64_t>(code.size()))
-            return false;
-        TMemoryStream stored;
-        stored.WriteBuffer(code.data(), static_cast<int64_t>(code.size()));
-        stored.SetPosition(0);
-        aes->ReadAuthenticationCode(stored, 0);
-        return !aes->AuthenticationFailed(item, ~crc);
-    }
-    return ~crc == item.Crc32;
+    if (checked.Count() != uncompressed) return false;
+    if (aesIn) return aesIn->Authentic(item, checked.Crc());
+    return checked.Crc() == item.Crc32;
 }
 
 bool THvoBaseArchiver::CheckEntryPassword(TStream& archive, int64_t dataStart, const TDirItem& item,
@@ -254,9 +233,10 @@ void THvoBaseArchiver::ExtractItemToStream(int32_t index, TStream& stream, int32
     THvoDirArray& items = dirManager_->Items;
     if (index < 0 || index >= items.Count) Raise(16);
     TDirItem& item = items.ItemPtr(index);
-    OpenVolume(dirManager_->VolumeOf(item.EffectiveDiskNumberStart()));
-    archiveStream_->SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
-    const bool ok = DecompressEntry(*archiveStream_, stream, item);
+    volumes_.OpenVolume(dirManager_->VolumeOf(item.EffectiveDiskNumberStart()));
+    TStream& archive = *volumes_.Stream();
+    archive.SetPosition(static_cast<int64_t>(item.EffectiveLocalHeaderOffset()));
+    const bool ok = DecompressEntry(archive, stream, item);
     if (!ok && !Cancelled && !extractCorruptedFiles_ && !FileSkipped) Raise(8);
 }
 
@@ -283,65 +263,11 @@ void THvoBaseArchiver::PasswordDialog(const std::string& FileName, std::string& 
     if (!SkipFile) NewPassword = value;
 }
 
-namespace {
-
-// Source bytes taken per step by the entry's compression mode.
-int64_t CompressionChunk(uint8_t level)
-{
-    if (level >= 1 && level <= 3) return 524288;
-    if (level >= 7) return 1572864;
-    return 1048576;
-}
-
-// The raw deflate state, ended by End (whose result counts) or on destruction.
-struct TDeflater {
-    z_stream zs{};
-    bool ready = false;
-    explicit TDeflater(int level)
-    {
-        ready = deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-        if (!ready) deflateEnd(&zs);
-    }
-    int End()
-    {
-        if (!ready) return Z_OK;
-        ready = false;
-        return deflateEnd(&zs);
-    }
-    ~TDeflater() { End(); }
-    TDeflater(const TDeflater&) = delete;
-    TDeflater& operator=(const TDeflater&) = delete;
-};
-
-// Deflates one chunk into out (replaced), calling deflate until it leaves output space.
-bool DeflateChunk(TDeflater& deflater, const uint8_t* input, size_t count, bool last, std::vector<uint8_t>& out)
-{
-    z_stream& zs = deflater.zs;
-    const size_t room = deflateBound(&zs, static_cast<uLong>(count)) + 16;
-    out.clear();
-    zs.next_in = const_cast<Bytef*>(input);
-    zs.avail_in = static_cast<uInt>(count);
-    for (;;) {
-        const size_t used = out.size();
-        out.resize(used + room);
-        zs.next_out = out.data() + used;
-        zs.avail_out = static_cast<uInt>(room);
-        const int result = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
-        out.resize(used + room - zs.avail_out);
-        if (result < 0 && result != Z_BUF_ERROR) return false;
-        if (zs.avail_out != 0) return true;
-    }
-}
-
-} // namespace
-
 bool THvoBaseArchiver::CompressEntry(TStream& source, TStream& archive, TDirItem& item)
 {
     const int64_t sourceSize = source.Size();
     const int64_t chunkSize = std::min<int64_t>(CompressionChunk(item.DeflateLevel), std::max<int64_t>(sourceSize, 1));
-    uint32_t crc = 0xFFFFFFFFu;
     int64_t bytesRead = 0;
-    int64_t compressed = 0;
     const bool encrypt = !item.SourceText.empty();
     std::unique_ptr<TAESCryptoTransform> aes;
     if (encrypt && encryptionMethod_ >= caAES_128 && encryptionMethod_ <= caAES_256) {
@@ -351,38 +277,43 @@ bool THvoBaseArchiver::CompressEntry(TStream& source, TStream& archive, TDirItem
         item.CompressionMethod = 99;
         item.AesStrength = static_cast<uint8_t>(encryptionMethod_);
     }
-    THvoZipKeys keys;
     std::vector<uint8_t> input(static_cast<size_t>(chunkSize));
-    std::vector<uint8_t> output;
     const auto operation = static_cast<THvoProcessOperation>(item.Operation);
 
     source.SetPosition(0);
-    TDeflater deflater(item.DeflateLevel);
-    bool run = item.StoredMethod == 0 || deflater.ready;
+    // The chain: the source's bytes summed (before anything else when encrypting: the
+    // traditional header carries part of the CRC), deflated (or taken as they are),
+    // encrypted and written.
+    THvoRetryStream output(*this, archive);
+    std::optional<THvoAesEncryptStream> aesOut;
+    std::optional<THvoTraditionalEncryptStream> traditionalOut;
+    if (aes)
+        aesOut.emplace(output, std::move(aes));
+    else if (encrypt)
+        traditionalOut.emplace(output);
+    TStream& encrypted = aesOut           ? static_cast<TStream&>(*aesOut)
+                         : traditionalOut ? static_cast<TStream&>(*traditionalOut)
+                                          : static_cast<TStream&>(output);
+    std::optional<THvoDeflateStream> deflater;
+    if (item.StoredMethod != kMethodStored) deflater.emplace(encrypted, item.DeflateLevel, sourceSize);
+    TStream& packed = deflater ? static_cast<TStream&>(*deflater) : encrypted;
+    THvoCrcStream summed(encrypt ? nullptr : &packed);
+    TStream& chain = encrypt ? packed : summed;
+
+    int64_t headerSize = 0;
+    bool run = !deflater || deflater->Ready();
     if (run && encrypt) {
-        // The CRC is needed before the data: the traditional header carries part of it.
         for (;;) {
             const int64_t n = source.Read(input.data(), chunkSize);
             if (n <= 0) break;
-            UpdateCrc32(&crc, input.data(), static_cast<size_t>(n));
+            summed.Write(input.data(), n);
             if (n < chunkSize) break;
         }
         source.SetPosition(0);
-        std::vector<uint8_t> header;
-        if (aes) {
-            aes->SetPassword(item.SourceText);
-            header = aes->GetEncryptionHeader();
-        } else {
-            header.resize(kTraditionalHeaderSize);
-            if (RAND_bytes(header.data(), 10) != 1) throw platform::Exception("RAND_bytes failed");
-            const uint32_t check = ~crc;
-            header[10] = static_cast<uint8_t>(check >> 16);
-            header[11] = static_cast<uint8_t>(check >> 24);
-            keys.InitKeys(item.SourceText);
-            for (uint8_t& b : header) b = keys.EncryptByte(b);
-        }
+        const std::vector<uint8_t> header =
+            aesOut ? aesOut->Header(item.SourceText) : traditionalOut->Header(item.SourceText, summed.Crc());
         if (!WriteWithRetry(archive, header.data(), static_cast<int64_t>(header.size()))) run = false;
-        compressed += static_cast<int64_t>(header.size());
+        headerSize = static_cast<int64_t>(header.size());
     }
     FileBytesTotal = sourceSize;
     while (run && bytesRead < sourceSize) {
@@ -398,37 +329,24 @@ bool THvoBaseArchiver::CompressEntry(TStream& source, TStream& archive, TDirItem
         }
         const int64_t chunk = std::min(chunkSize, sourceSize - bytesRead);
         if (source.Read(input.data(), chunk) != chunk) break;
-        if (!encrypt) UpdateCrc32(&crc, input.data(), static_cast<size_t>(chunk));
-        const bool last = bytesRead + chunk >= sourceSize;
-        if (item.StoredMethod == 0) {
-            output.assign(input.begin(), input.begin() + chunk);
-        } else if (!DeflateChunk(deflater, input.data(), static_cast<size_t>(chunk), last, output)) {
-            break;
-        }
+        if (chain.Write(input.data(), chunk) != chunk) break;
         bytesRead += chunk;
-        if (aes) aes->EncryptData(output.data(), 0, output.data(), 0, output.size());
-        else if (encrypt) keys.EncryptBuffer(output.data(), 0, output.size());
-        if (!WriteWithRetry(archive, output.data(), static_cast<int64_t>(output.size()))) {
-            bytesRead -= chunk;
-            break;
-        }
-        compressed += static_cast<int64_t>(output.size());
     }
     if (run) {
         BytesDone += sourceSize;
-        if (aes && !Cancelled) {
-            const std::vector<uint8_t> code = aes->GetAuthenticationCode();
-            if (WriteWithRetry(archive, code.data(), static_cast<int64_t>(code.size())))
-                compressed += static_cast<int64_t>(code.size());
+        if (aesOut && !Cancelled) {
+            const std::vector<uint8_t> code = aesOut->Trailer();
+            output.Write(code.data(), static_cast<int64_t>(code.size()));
         }
     }
-    const int ended = deflater.End();
+    const int ended = deflater ? deflater->End() : 0;
     if (ended < 0 && !Cancelled) throw EHvoZlibError(ended);
 
     if (sourceSize != bytesRead) {
         if (Cancelled) return false;
         throw EHvoException(34, Name, {sourceSize, bytesRead});
     }
+    const int64_t compressed = headerSize + output.Written();
     const bool always = zip64Mode_ == zmAlways;
     const auto place = [&](uint32_t& field, uint64_t& field64, uint64_t value) {
         if (value < 0xFFFFFFFFu && !always) {
@@ -442,12 +360,12 @@ bool THvoBaseArchiver::CompressEntry(TStream& source, TStream& archive, TDirItem
     };
     place(item.CompressedSize, item.CompressedSize64, static_cast<uint64_t>(compressed));
     place(item.UncompressedSize, item.UncompressedSize64, static_cast<uint64_t>(sourceSize));
-    item.Crc32 = ~crc;
+    item.Crc32 = summed.Crc();
     if (item.HasZip64Extra && zip64Mode_ == zmDisabled)
         throw EHvoException(41, Name, {THvoFormatArg(item.SourcePath)});
     if (sourceSize == 0) {
         item.StoredMethod = 0;
-        if (!aes) item.CompressionMethod = 0;
+        if (!aesOut) item.CompressionMethod = 0;
     }
     return true;
 }

@@ -1,9 +1,7 @@
-// Writing the changes of an open update when the archive closes: new entries from their
-// sources, kept entries moved or given a new name, the directory written again, the old
-// archive protected by a backup of the part that is rewritten.
+#include "archive/HvoUpdate.h"
 
 #include "archive/HvoAes.h"
-#include "archive/HvoBaseArchiver.h"
+#include "archive/HvoDeflateStream.h"
 #include "archive/HvoExcept.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStrFunc.h"
@@ -16,7 +14,6 @@
 #include <limits>
 #include <unistd.h>
 #include <vector>
-#include <zlib.h>
 
 namespace {
 
@@ -68,18 +65,8 @@ void CopyRange(TStream& source, int64_t from, int64_t count, TStream& target)
 // encryption overhead (traditional header, or AES salt, verifier and code).
 uint64_t WorstCaseDataSize(const TDirItem& item, uint64_t sourceSize, bool encrypted, bool aes)
 {
-    uint64_t size = sourceSize;
-    if (item.StoredMethod != kMethodStored) {
-        z_stream zs{};
-        if (deflateInit2(&zs, item.DeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK) {
-            size = deflateBound(&zs, static_cast<uLong>(sourceSize));
-            deflateEnd(&zs);
-        } else {
-            size = deflateBound(nullptr, static_cast<uLong>(sourceSize));
-        }
-        // The smallest chunk is 512 KiB; each flush adds at most an empty stored block.
-        size += (sourceSize / 524288 + 1) * 16;
-    }
+    uint64_t size =
+        item.StoredMethod != kMethodStored ? THvoDeflateStream::Bound(item.DeflateLevel, sourceSize) : sourceSize;
     if (encrypted) size += aes ? 16 + 2 + 10 : 12;
     return size;
 }
@@ -254,10 +241,22 @@ void THvoBaseArchiver::UpdateItem(int32_t index, const std::string& name, const 
 
 // ---- The commit --------------------------------------------------------------------------
 
-int32_t THvoBaseArchiver::FindFirstChange()
+void THvoBaseArchiver::Commit()
 {
-    const THvoDirArray& items = dirManager_->Items;
-    const THvoDirArray& saved = dirManager_->SavedItems;
+    if (updateCount_ <= 0) return;
+    updateCount_ = 0;
+    if (!commit_) commit_ = std::make_unique<THvoUpdateCommit>(*this);
+    commit_->Run();
+}
+
+THvoUpdateCommit::THvoUpdateCommit(THvoBaseArchiver& archiver) : archiver_(archiver) {}
+
+THvoUpdateCommit::~THvoUpdateCommit() = default;
+
+int32_t THvoUpdateCommit::FindFirstChange()
+{
+    const THvoDirArray& items = archiver_.DirManager()->Items;
+    const THvoDirArray& saved = archiver_.DirManager()->SavedItems;
     const int32_t common = std::min(items.Count, saved.Count);
     int32_t start = common;
     for (int32_t i = 0; i < common; ++i) {
@@ -283,33 +282,34 @@ int32_t THvoBaseArchiver::FindFirstChange()
     }
 }
 
-void THvoBaseArchiver::MakeBackup()
+void THvoUpdateCommit::MakeBackup()
 {
     DropBackup();
-    backupName_ = MakeTempFileName();
+    backupName_ = archiver_.MakeTempFileName();
     backup_ = std::make_unique<TFileStream>(backupName_, fmOpenReadWrite);
-    const int64_t size = archiveStream_->Size();
-    if (size > commitPosition_) CopyRange(*archiveStream_, commitPosition_, size - commitPosition_, *backup_);
+    TStream& archive = *archiver_.ArchiveStream();
+    const int64_t size = archive.Size();
+    if (size > commitPosition_) CopyRange(archive, commitPosition_, size - commitPosition_, *backup_);
 }
 
-void THvoBaseArchiver::DropBackup()
+void THvoUpdateCommit::DropBackup()
 {
     backup_.reset();
     if (!backupName_.empty()) ::unlink(backupName_.c_str());
     backupName_.clear();
 }
 
-void THvoBaseArchiver::RestoreBackup()
+void THvoUpdateCommit::RestoreBackup()
 {
-    if (!backup_) Raise(6);
-    archiveStream_->SetPosition(commitPosition_);
-    archiveStream_->SetSize(commitPosition_);
-    archiveStream_->SetPosition(commitPosition_);
-    CopyRange(*backup_, 0, backup_->Size(), *archiveStream_);
+    if (!backup_) throw EHvoException(6, archiver_.Name);
+    archiver_.ArchiveStream()->SetPosition(commitPosition_);
+    archiver_.ArchiveStream()->SetSize(commitPosition_);
+    archiver_.ArchiveStream()->SetPosition(commitPosition_);
+    CopyRange(*backup_, 0, backup_->Size(), *archiver_.ArchiveStream());
     DropBackup();
 }
 
-void THvoBaseArchiver::ReleaseOwnedSources(THvoDirArray& items)
+void THvoUpdateCommit::ReleaseOwnedSources(THvoDirArray& items)
 {
     for (int32_t i = 0; i < items.Count; ++i) {
         TDirItem& item = items.ItemPtr(i);
@@ -319,32 +319,30 @@ void THvoBaseArchiver::ReleaseOwnedSources(THvoDirArray& items)
     }
 }
 
-void THvoBaseArchiver::Rollback()
+void THvoUpdateCommit::Rollback()
 {
-    ReleaseOwnedSources(dirManager_->Items);
-    dirManager_->Items.Assign(dirManager_->SavedItems);
-    if (!archiveStream_) return;
+    ReleaseOwnedSources(archiver_.DirManager()->Items);
+    archiver_.DirManager()->Items.Assign(archiver_.DirManager()->SavedItems);
+    if (!archiver_.ArchiveStream()) return;
     if (backup_) {
         RestoreBackup();
     } else {
-        archiveStream_->SetPosition(commitPosition_);
-        archiveStream_->SetSize(commitPosition_);
-        dirManager_->WriteDirectory();
+        archiver_.ArchiveStream()->SetPosition(commitPosition_);
+        archiver_.ArchiveStream()->SetSize(commitPosition_);
+        archiver_.DirManager()->WriteDirectory();
     }
 }
 
-void THvoBaseArchiver::Commit()
+void THvoUpdateCommit::Run()
 {
-    if (updateCount_ <= 0) return;
-    updateCount_ = 0;
-    FilesDone = 0;
-    FilesTotal = 0;
-    Cancelled = false;
-    ProgressOn = true;
-    BytesTotal = 0;
-    BytesDone = 0;
+    archiver_.FilesDone = 0;
+    archiver_.FilesTotal = 0;
+    archiver_.Cancelled = false;
+    archiver_.ProgressOn = true;
+    archiver_.BytesTotal = 0;
+    archiver_.BytesDone = 0;
     movedSources_.clear();
-    THvoDirManager& dir = *dirManager_;
+    THvoDirManager& dir = *archiver_.DirManager();
     THvoDirArray& items = dir.Items;
     const THvoDirArray& saved = dir.SavedItems;
 
@@ -352,14 +350,15 @@ void THvoBaseArchiver::Commit()
     for (int32_t i = 0; i < items.Count; ++i) {
         const TDirItem& item = items.ItemPtr(i);
         if (!item.NewEntry) continue;
-        BytesTotal += static_cast<int64_t>(item.HasZip64Extra ? item.UncompressedSize64 : item.UncompressedSize);
-        ++FilesTotal;
+        archiver_.BytesTotal +=
+            static_cast<int64_t>(item.HasZip64Extra ? item.UncompressedSize64 : item.UncompressedSize);
+        ++archiver_.FilesTotal;
         if (firstNew < 0) firstNew = i;
     }
     commitStart_ = FindFirstChange();
     const auto operation = firstNew >= 0 ? static_cast<THvoProcessOperation>(items.ItemPtr(firstNew).Operation) : poDelete;
-    DoOverallProgress(operation, ppStart, 0.0, Cancelled);
-    if (Cancelled) {
+    archiver_.DoOverallProgress(operation, ppStart, 0.0, archiver_.Cancelled);
+    if (archiver_.Cancelled) {
         ReleaseOwnedSources(items);
         return;
     }
@@ -374,7 +373,7 @@ void THvoBaseArchiver::Commit()
     }
     // Everything from the cut on is kept, the old directory too, so that a failed commit
     // gives the archive back byte for byte.
-    if (archiveStream_->Size() > commitPosition_) {
+    if (archiver_.ArchiveStream()->Size() > commitPosition_) {
         try {
             MakeBackup();
         } catch (...) {
@@ -386,11 +385,11 @@ void THvoBaseArchiver::Commit()
 
     bool aborted = false;
     try {
-        archiveStream_->SetPosition(commitPosition_);
-        archiveStream_->SetSize(commitPosition_);
-        archiveStream_->SetPosition(commitPosition_);
+        archiver_.ArchiveStream()->SetPosition(commitPosition_);
+        archiver_.ArchiveStream()->SetSize(commitPosition_);
+        archiver_.ArchiveStream()->SetPosition(commitPosition_);
         int32_t i = commitStart_;
-        while (i < items.Count && !Cancelled) {
+        while (i < items.Count && !archiver_.Cancelled) {
             THvoAction answer = fxaIgnore;
             bool written = true;
             do {
@@ -402,12 +401,12 @@ void THvoBaseArchiver::Commit()
                 else
                     written = WriteNewEntry(i, answer);
             } while (answer == fxaRetry);
-            if (answer == fxaAbort || Cancelled) {
+            if (answer == fxaAbort || archiver_.Cancelled) {
                 aborted = answer == fxaAbort;
                 break;
             }
             if (written) {
-                ++FilesDone;
+                ++archiver_.FilesDone;
                 ++i;
                 continue;
             }
@@ -423,7 +422,7 @@ void THvoBaseArchiver::Commit()
                 ++i;
             }
         }
-        if (!Cancelled && !aborted) {
+        if (!archiver_.Cancelled && !aborted) {
             dir.WriteDirectory();
             DropBackup();
         }
@@ -437,20 +436,20 @@ void THvoBaseArchiver::Commit()
         ReleaseOwnedSources(items);
         throw;
     }
-    if (!Cancelled && !aborted) {
+    if (!archiver_.Cancelled && !aborted) {
         DeleteMovedSources();
         bool cancel = false;
-        DoOverallProgress(operation, ppEnd, 100.0, cancel);
+        archiver_.DoOverallProgress(operation, ppEnd, 100.0, cancel);
     }
-    if (Cancelled || aborted) {
+    if (archiver_.Cancelled || aborted) {
         Rollback();
-    } else if (options_.FlushBuffers) {
-        if (auto* file = dynamic_cast<TFileStream*>(archiveStream_)) ::fsync(file->Handle());
+    } else if (archiver_.Options().FlushBuffers) {
+        if (auto* file = dynamic_cast<TFileStream*>(archiver_.ArchiveStream())) ::fsync(file->Handle());
     }
     ReleaseOwnedSources(items);
 }
 
-void THvoBaseArchiver::DeleteMovedSources()
+void THvoUpdateCommit::DeleteMovedSources()
 {
     // Files first, then the folders they were in.
     for (const bool folders : {false, true}) {
@@ -462,14 +461,14 @@ void THvoBaseArchiver::DeleteMovedSources()
                 try {
                     if (!folder) {
                         if (!WideDeleteFile(path) && !(WideFileSetAttr(path, 0) && WideDeleteFile(path)))
-                            throw EHvoException(27, Name, {path});
+                            throw EHvoException(27, archiver_.Name, {path});
                     } else {
                         std::error_code ec;
                         if (!std::filesystem::remove(path, ec) && std::filesystem::exists(path))
-                            throw EHvoException(60, Name, {path});
+                            throw EHvoException(60, archiver_.Name, {path});
                     }
                 } catch (const EHvoException& e) {
-                    DoProcessFileFailure(path, poMove, e.NativeError, e.ErrorCode, e.what(), answer);
+                    archiver_.DoProcessFileFailure(path, poMove, e.NativeError, e.ErrorCode, e.what(), answer);
                 }
             } while (answer == fxaRetry);
             if (answer == fxaAbort) return;
@@ -477,44 +476,44 @@ void THvoBaseArchiver::DeleteMovedSources()
     }
 }
 
-bool THvoBaseArchiver::WriteNewEntry(int32_t index, THvoAction& answer)
+bool THvoUpdateCommit::WriteNewEntry(int32_t index, THvoAction& answer)
 {
-    UpdateCompressionMethod();
-    TDirItem& item = dirManager_->Items.ItemPtr(index);
+    archiver_.UpdateCompressionMethod();
+    TDirItem& item = archiver_.DirManager()->Items.ItemPtr(index);
     const auto operation = static_cast<THvoProcessOperation>(item.Operation);
     const std::string shown = operation == poAdd || operation == poMove ? item.SourcePath : item.FileName;
-    DoFileProgress(shown, operation, 0.0, ppStart, Cancelled);
-    if (Cancelled) return false;
-    const int64_t entryStart = archiveStream_->Position();
+    archiver_.DoFileProgress(shown, operation, 0.0, ppStart, archiver_.Cancelled);
+    if (archiver_.Cancelled) return false;
+    const int64_t entryStart = archiver_.ArchiveStream()->Position();
     try {
         return WriteEntryRecord(item, answer);
     } catch (const EHvoException& e) {
         // What the failed attempt wrote is cut off again.
-        if (spanningMode_ == smNone && archiveStream_) {
-            archiveStream_->SetSize(entryStart);
-            archiveStream_->SetPosition(entryStart);
+        if (archiver_.SpanningMode() == smNone && archiver_.ArchiveStream()) {
+            archiver_.ArchiveStream()->SetSize(entryStart);
+            archiver_.ArchiveStream()->SetPosition(entryStart);
         }
-        if (!archiveStream_) {
+        if (!archiver_.ArchiveStream()) {
             answer = fxaAbort;
         } else {
-            DoProcessFileFailure(operation == poUpdate ? item.FileName : item.SourcePath, operation, e.NativeError,
-                                 e.ErrorCode, e.what(), answer);
+            archiver_.DoProcessFileFailure(operation == poUpdate ? item.FileName : item.SourcePath, operation,
+                                           e.NativeError, e.ErrorCode, e.what(), answer);
         }
         return false;
     }
 }
 
-bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
+bool THvoUpdateCommit::WriteEntryRecord(TDirItem& item, THvoAction& answer)
 {
     const auto operation = static_cast<THvoProcessOperation>(item.Operation);
-    const bool always = zip64Mode_ == zmAlways;
+    const bool always = archiver_.Zip64Mode() == zmAlways;
     // The blocks this write makes are made anew (a retried entry would repeat them).
     DropBlocks(item.ExtraFields, {kExtraZip64, kExtraUnicodeName, kExtraAes});
     item.AesStrength = 0;
     bool utf8 = false;
     std::string name = EncodeName(item.FileName, utf8);
     item.Flags = static_cast<uint16_t>(utf8 ? item.Flags | kFlagUtf8 : item.Flags & ~kFlagUtf8);
-    if (options_.OEMFileNames && !utf8) name = platform::AnsiToOem(name);
+    if (archiver_.Options().OEMFileNames && !utf8) name = platform::AnsiToOem(name);
     item.HasZip64Extra = false;
 
     // The source: a stream from SourcePosition on, or the file; a folder has none.
@@ -536,11 +535,11 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
         source = window.get();
     } else if (!(item.ExternalAttributes & faDirectory)) {
         if (Utf16Length(item.SourcePath) >= 260 && item.SourcePath.find("\\\\?\\") == std::string::npos)
-            throw EHvoException(61, Name, {item.SourcePath});
+            throw EHvoException(61, archiver_.Name, {item.SourcePath});
         try {
             file = std::make_unique<TFileStream>(item.SourcePath, fmOpenRead);
         } catch (const platform::EFOpenError&) {
-            throw EHvoException(33, Name, {item.SourcePath});
+            throw EHvoException(33, archiver_.Name, {item.SourcePath});
         }
         source = file.get();
     }
@@ -548,10 +547,10 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     if (source && sourceSize == 0) item.StoredMethod = kMethodStored;
     const bool encrypted = source && !item.SourceText.empty();
     item.Flags = static_cast<uint16_t>(encrypted ? item.Flags | kFlagEncrypted : item.Flags & ~kFlagEncrypted);
-    const bool aes = encrypted && encryptionMethod_ >= caAES_128 && encryptionMethod_ <= caAES_256;
+    const bool aes = encrypted && archiver_.EncryptionMethod() >= caAES_128 && archiver_.EncryptionMethod() <= caAES_256;
 
-    const bool spanned = spanningMode_ != smNone;
-    const int64_t position = archiveStream_->Position();
+    const bool spanned = archiver_.SpanningMode() != smNone;
+    const int64_t position = archiver_.ArchiveStream()->Position();
     if (!spanned) {
         item.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(position, kAllOnes));
         item.LocalHeaderOffset64 = static_cast<uint64_t>(position);
@@ -562,15 +561,15 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     }
     const bool sizeIn64 = source && (static_cast<uint64_t>(sourceSize) >= kAllOnes || always);
     if (sizeIn64) item.HasZip64Extra = true;
-    uint16_t version = options_.OEMFileNames ? 0x0014 : 0x0B14;
+    uint16_t version = archiver_.Options().OEMFileNames ? 0x0014 : 0x0B14;
     if (item.HasZip64Extra || static_cast<uint64_t>(sourceSize) >= kAllOnes) version = 45;
     item.VersionNeeded = item.VersionMadeBy = version;
-    if (item.HasZip64Extra && zip64Mode_ == zmDisabled)
-        throw EHvoException(43, Name, {item.SourcePath.empty() ? item.FileName : item.SourcePath});
+    if (item.HasZip64Extra && archiver_.Zip64Mode() == zmDisabled)
+        throw EHvoException(43, archiver_.Name, {item.SourcePath.empty() ? item.FileName : item.SourcePath});
     // Room for both sizes in the local header also when only the data may grow past the
     // 32-bit fields (incompressible or encrypted data just below 4 GiB).
     const bool reserve =
-        sizeIn64 || (source && zip64Mode_ != zmDisabled &&
+        sizeIn64 || (source && archiver_.Zip64Mode() != zmDisabled &&
                      WorstCaseDataSize(item, static_cast<uint64_t>(sourceSize), encrypted, aes) >= kAllOnes);
 
     TLocalFileHeader local;
@@ -584,26 +583,27 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     local.CompressedSize = reserve ? kAllOnes : 0;
     std::vector<TExtraBlock> blocks;
     if (reserve) blocks.push_back(LocalZip64Block(0, 0));
-    if (unicodeFilenames_) {
+    if (archiver_.UnicodeFilenames()) {
         blocks.push_back({kExtraUnicodeName, BuildUnicodeNameRecord(item.FileName)});
         item.ExtraFields.push_back(blocks.back());
     }
     if (aes) {
-        const int32_t keyBits = encryptionMethod_ == caAES_128 ? 128 : encryptionMethod_ == caAES_192 ? 192 : 256;
+        const THvoCryptoAlgorithm method = archiver_.EncryptionMethod();
+        const int32_t keyBits = method == caAES_128 ? 128 : method == caAES_192 ? 192 : 256;
         blocks.push_back(TAESCryptoTransform(keyBits, 2, item.StoredMethod).GetExtraField());
         item.ExtraFields.push_back(blocks.back());
     }
     const std::vector<uint8_t> extra = BuildExtraField(blocks);
-    if (name.size() > 0xFFFF || extra.size() > 0xFFFF) throw EHvoException(46, Name);
+    if (name.size() > 0xFFFF || extra.size() > 0xFFFF) throw EHvoException(46, archiver_.Name);
     local.FileNameLength = static_cast<uint16_t>(name.size());
     local.ExtraFieldLength = static_cast<uint16_t>(extra.size());
     item.FileNameLength = local.FileNameLength;
 
     // A multi-volume archive receives the entry through a temporary file.
     TTempFile temp;
-    TStream* out = archiveStream_;
+    TStream* out = archiver_.ArchiveStream();
     if (spanned) {
-        temp.Name = MakeTempFileName();
+        temp.Name = archiver_.MakeTempFileName();
         temp.Stream = std::make_unique<TFileStream>(temp.Name, fmOpenReadWrite);
         out = temp.Stream.get();
     }
@@ -611,10 +611,10 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     std::vector<uint8_t> header = RecordBytes(local);
     header.insert(header.end(), name.begin(), name.end());
     header.insert(header.end(), extra.begin(), extra.end());
-    if (!WriteWithRetry(*out, header.data(), static_cast<int64_t>(header.size()))) return false;
+    if (!archiver_.WriteWithRetry(*out, header.data(), static_cast<int64_t>(header.size()))) return false;
 
     if (source) {
-        if (!CompressEntry(*source, *out, item)) return false;
+        if (!archiver_.CompressEntry(*source, *out, item)) return false;
         if (reserve) {
             item.HasZip64Extra = true;
             item.CompressedSize = item.UncompressedSize = kAllOnes;
@@ -628,28 +628,28 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
         const int64_t end = out->Position();
         const std::vector<uint8_t> fixed = RecordBytes(local);
         out->SetPosition(headerAt);
-        if (!WriteWithRetry(*out, fixed.data(), static_cast<int64_t>(fixed.size()))) return false;
+        if (!archiver_.WriteWithRetry(*out, fixed.data(), static_cast<int64_t>(fixed.size()))) return false;
         if (reserve) {
             const std::vector<uint8_t> zip64 =
                 BuildExtraField({LocalZip64Block(item.UncompressedSize64, item.CompressedSize64)});
             out->SetPosition(headerAt + static_cast<int64_t>(fixed.size() + name.size()));
-            if (!WriteWithRetry(*out, zip64.data(), static_cast<int64_t>(zip64.size()))) return false;
+            if (!archiver_.WriteWithRetry(*out, zip64.data(), static_cast<int64_t>(zip64.size()))) return false;
         }
         out->SetPosition(end);
     } else {
         item.CompressedSize = item.UncompressedSize = 0;
         item.CompressedSize64 = item.UncompressedSize64 = 0;
     }
-    if (Cancelled) return false;
+    if (archiver_.Cancelled) return false;
 
     bool refused = false;
     if (spanned) {
         // The local header lands whole on one volume; the entry starts there.
-        WriteChecked(nullptr, 0, nullptr, static_cast<int64_t>(header.size()), volumeNumberInfo_, archiveStream_);
-        const auto disk = static_cast<uint32_t>(std::max(volumeNumberInfo_.VolumeNumber, 0));
+        archiver_.volumes_.WriteArchiveChecked(static_cast<int64_t>(header.size()));
+        const auto disk = static_cast<uint32_t>(std::max(archiver_.VolumeNumberInfo().VolumeNumber, 0));
         item.DiskNumberStart = static_cast<uint16_t>(std::min<uint32_t>(disk, 0xFFFF));
         item.DiskNumberStart64 = disk;
-        const int64_t at = archiveStream_->Seek(0, TSeekOrigin::soEnd);
+        const int64_t at = archiver_.ArchiveStream()->Seek(0, TSeekOrigin::soEnd);
         item.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(at, kAllOnes));
         item.LocalHeaderOffset64 = static_cast<uint64_t>(at);
         if (at >= static_cast<int64_t>(kAllOnes) || always || disk >= 0xFFFF) {
@@ -659,8 +659,8 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
         }
         const int64_t size = temp.Stream->Size();
         temp.Stream->SetPosition(0);
-        refused = CopySpanned(*temp.Stream, size, true, nullptr, -1, volumeNumberInfo_, archiveStream_) != size;
-        if (Cancelled) return false;
+        refused = archiver_.volumes_.CopyToArchive(*temp.Stream, size, true) != size;
+        if (archiver_.Cancelled) return false;
     }
 
     // The item's own stream is no longer needed once its entry is written.
@@ -673,7 +673,7 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     }
     file.reset();
     const std::string shown = operation == poAdd || operation == poMove ? item.SourcePath : item.FileName;
-    DoFileProgress(shown, operation, 100.0, ppEnd, Cancelled);
+    archiver_.DoFileProgress(shown, operation, 100.0, ppEnd, archiver_.Cancelled);
     if (refused) {
         answer = fxaAbort;
         return false;
@@ -682,17 +682,17 @@ bool THvoBaseArchiver::WriteEntryRecord(TDirItem& item, THvoAction& answer)
     return true;
 }
 
-void THvoBaseArchiver::CopyEntry(int32_t index)
+void THvoUpdateCommit::CopyEntry(int32_t index)
 {
-    THvoDirArray& items = dirManager_->Items;
-    const THvoDirArray& saved = dirManager_->SavedItems;
+    THvoDirArray& items = archiver_.DirManager()->Items;
+    const THvoDirArray& saved = archiver_.DirManager()->SavedItems;
     const uint8_t operation = items.ItemPtr(index).Operation;
     const bool renamed = items.ItemPtr(index).NewEntry && operation == poRename;
     const std::string& wanted = operation == poRename ? items.ItemPtr(index).OldFileName : items.ItemPtr(index).FileName;
     int32_t found = -1;
     for (int32_t s = 0; s < saved.Count && found < 0; ++s)
         if (saved.ItemPtr(s).FileName == wanted) found = s;
-    if (found < 0) Raise(7);
+    if (found < 0) throw EHvoException(7, archiver_.Name);
     const TDirItem& old = saved.ItemPtr(found);
     // An entry written as it was is described as it was.
     if (items.ItemPtr(index).NewEntry && !IsChange(operation)) {
@@ -702,14 +702,14 @@ void THvoBaseArchiver::CopyEntry(int32_t index)
     TDirItem& item = items.ItemPtr(index);
 
     const int64_t from = static_cast<int64_t>(old.EffectiveLocalHeaderOffset()) - commitPosition_;
-    if (!backup_ || from < 0) Raise(7);
+    if (!backup_ || from < 0) throw EHvoException(7, archiver_.Name);
     const TOldRecord record = ReadOldRecord(*backup_, from, old);
 
-    TStream& out = *archiveStream_;
+    TStream& out = *archiver_.ArchiveStream();
     const int64_t at = out.Position();
     item.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(at, kAllOnes));
     item.LocalHeaderOffset64 = static_cast<uint64_t>(at);
-    if (at >= static_cast<int64_t>(kAllOnes) || zip64Mode_ == zmAlways) {
+    if (at >= static_cast<int64_t>(kAllOnes) || archiver_.Zip64Mode() == zmAlways) {
         item.HasZip64Extra = true;
         item.LocalHeaderOffset = kAllOnes;
     }
@@ -723,16 +723,16 @@ void THvoBaseArchiver::CopyEntry(int32_t index)
     bool utf8 = false;
     std::string name = EncodeName(item.FileName, utf8);
     item.Flags = static_cast<uint16_t>(utf8 ? item.Flags | kFlagUtf8 : item.Flags & ~kFlagUtf8);
-    if (options_.OEMFileNames && !utf8) name = platform::AnsiToOem(name);
+    if (archiver_.Options().OEMFileNames && !utf8) name = platform::AnsiToOem(name);
     DropBlocks(item.ExtraFields, {kExtraUnicodeName});
-    if (unicodeFilenames_) item.ExtraFields.push_back({kExtraUnicodeName, BuildUnicodeNameRecord(item.FileName)});
+    if (archiver_.UnicodeFilenames()) item.ExtraFields.push_back({kExtraUnicodeName, BuildUnicodeNameRecord(item.FileName)});
     std::vector<TExtraBlock> blocks;
     if (record.Header.UncompressedSize == kAllOnes || record.Header.CompressedSize == kAllOnes)
         blocks.push_back(LocalZip64Block(item.EffectiveUncompressedSize(), item.EffectiveCompressedSize()));
     for (const TExtraBlock& block : item.ExtraFields)
         if (block.HeaderId != kExtraZip64) blocks.push_back(block);
     const std::vector<uint8_t> extra = BuildExtraField(blocks);
-    if (name.size() > 0xFFFF || extra.size() > 0xFFFF) throw EHvoException(46, Name);
+    if (name.size() > 0xFFFF || extra.size() > 0xFFFF) throw EHvoException(46, archiver_.Name);
     TLocalFileHeader local = record.Header;
     local.Flags = static_cast<uint16_t>(utf8 ? local.Flags | kFlagUtf8 : local.Flags & ~kFlagUtf8);
     local.FileNameLength = static_cast<uint16_t>(name.size());

@@ -1,6 +1,4 @@
-// Volumes of the archiver: the names of the volumes of split and spanned archives, which
-// file is the archive stream, the volume requests, and opening an archive's directory
-// with the decision between a single file, a split set and a spanned set.
+#include "archive/HvoVolumes.h"
 
 #include "archive/HvoBaseArchiver.h"
 #include "archive/HvoExcept.h"
@@ -63,14 +61,48 @@ bool IsSfxName(const std::string& name)
     return WideLowerCase(WideExtractFileExt(name)).find(".exe") != std::string::npos;
 }
 
-void THvoBaseArchiver::GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence)
+THvoVolumes::THvoVolumes(THvoBaseArchiver& archiver) : archiver_(archiver) { current_.Reset(); }
+
+THvoVolumes::~THvoVolumes() = default;
+
+bool THvoVolumes::MultiVolume() const { return archiver_.SpanningMode() != smNone; }
+
+void THvoVolumes::OpenMemory()
 {
-    if (spanningMode_ == smNone) return;
+    owned_ = std::make_unique<TMemoryStream>();
+    stream_ = owned_.get();
+}
+
+void THvoVolumes::UseStream(TStream& stream)
+{
+    current_.Reset();
+    stream_ = &stream;
+}
+
+void THvoVolumes::Release()
+{
+    owned_.reset();
+    stream_ = nullptr;
+}
+
+void THvoVolumes::FollowWithDirectory()
+{
+    THvoDirManager* directory = archiver_.DirManager();
+    if (directory && !directory->ForeignStream) directory->Stream = stream_;
+}
+
+void THvoVolumes::GetVolumeName(std::string& name, int32_t volumeNumber, bool testExistence)
+{
+    const THvoSpanningMode spanningMode = archiver_.SpanningMode();
+    if (spanningMode == smNone) return;
     const std::string dir = WideExtractFilePath(name);
     const std::string file = WideExtractFileName(name);
     const std::string ext = WideExtractFileExt(file);
     const std::string base = file.substr(0, file.size() - ext.size());
-    const bool sfx = (dirManager_ && dirManager_->Shift != 0) || !sfxStub_.empty() || IsSfxName(fileName_);
+    const THvoDirManager* directory = archiver_.DirManager();
+    const bool sfx =
+        (directory && directory->Shift != 0) || !archiver_.SFXStub().empty() || IsSfxName(archiver_.FileName());
+    const bool advanced = archiver_.SpanningOptions().AdvancedNaming;
     const auto numbered = [&](const std::string& extension) {
         return dir + base + "_" + Digits(volumeNumber + 1, 3) + extension;
     };
@@ -82,13 +114,12 @@ void THvoBaseArchiver::GetVolumeName(std::string& name, int32_t volumeNumber, bo
     };
 
     if (volumeNumber < 0) {
-        name = existing(spanningMode_ == smSplitting && sfx ? dir + base + ".ZIP" : name);
+        name = existing(spanningMode == smSplitting && sfx ? dir + base + ".ZIP" : name);
         return;
     }
-    if (spanningMode_ == smSpanning) {
+    if (spanningMode == smSpanning) {
         const std::string extension = sfx ? ".exe" : ext;
         const std::string plain = dir + base + extension;
-        const bool advanced = spanningOptions_.AdvancedNaming;
         const std::string first = advanced ? numbered(extension) : plain;
         name = first;
         if (!testExistence) return;
@@ -99,95 +130,95 @@ void THvoBaseArchiver::GetVolumeName(std::string& name, int32_t volumeNumber, bo
     }
     if (volumeNumber == 0 && sfx)
         name = existing(dir + base + ".exe");
-    else if (spanningOptions_.AdvancedNaming)
+    else if (advanced)
         name = existing(numbered(ext));
     else
         name = existing(dir + base + ".Z" + Digits(volumeNumber + 1, 2));
 }
 
-void THvoBaseArchiver::OpenVolumeFile(const std::string& name)
+void THvoVolumes::OpenVolumeFile(const std::string& name)
 {
     if (VolumeOpenHook) VolumeOpenHook(name);
     // The new file is opened before the current one is let go, so that a failed open
     // leaves the archive stream as it was.
-    auto stream = std::make_unique<TFileStream>(name, openMode_ == kHvoOpenCreate ? fmCreate : openMode_);
-    ownedStream_ = std::move(stream);
-    archiveStream_ = ownedStream_.get();
-    volumeFileName_ = name;
-    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = archiveStream_;
+    const uint16_t openMode = archiver_.OpenMode();
+    auto stream = std::make_unique<TFileStream>(name, openMode == kHvoOpenCreate ? fmCreate : openMode);
+    owned_ = std::move(stream);
+    stream_ = owned_.get();
+    fileName_ = name;
+    FollowWithDirectory();
 }
 
-void THvoBaseArchiver::OpenVolume(const THvoVolumeNumberInfo& volume)
+void THvoVolumes::OpenVolume(const THvoVolumeNumberInfo& volume)
 {
     // A single file is opened once.
-    if (spanningMode_ == smNone) {
-        if (!archiveStream_) OpenVolumeFile(fileName_);
-        volumeNumberInfo_ = volume;
+    if (!MultiVolume()) {
+        if (!stream_) OpenVolumeFile(archiver_.FileName());
+        current_ = volume;
         return;
     }
-    if (openMode_ == kHvoOpenCreate) {
+    if (archiver_.OpenMode() == kHvoOpenCreate) {
         OpenBlankVolume(volume);
         return;
     }
-    if (archiveStream_ && THvoVolumeNumberInfo::SameVolume(volume, volumeNumberInfo_)) return;
+    if (stream_ && THvoVolumeNumberInfo::SameVolume(volume, current_)) return;
     for (;;) {
-        std::string name = fileName_;
+        std::string name = archiver_.FileName();
         bool cancel = true;
         if (volume.IsFirst())
-            DoRequestFirstVolume(name, cancel);
+            archiver_.DoRequestFirstVolume(name, cancel);
         else if (volume.IsLast())
-            DoRequestLastVolume(name, cancel);
+            archiver_.DoRequestLastVolume(name, cancel);
         else
-            DoRequestMiddleVolume(volume.VolumeNumber, name, cancel);
-        if (cancel) Raise(45);
+            archiver_.DoRequestMiddleVolume(volume.VolumeNumber, name, cancel);
+        if (cancel) throw EHvoException(45, archiver_.Name);
         // An empty answer keeps the volume that is open.
-        if (name.empty() && spanningMode_ != smSpanning) return;
+        if (name.empty() && archiver_.SpanningMode() != smSpanning) return;
         const std::string found = FindVolumeFile(name);
         if (!found.empty()) {
             OpenVolumeFile(found);
-            volumeNumberInfo_ = volume;
+            current_ = volume;
             return;
         }
     }
 }
 
-void THvoBaseArchiver::OpenBlankVolume(const THvoVolumeNumberInfo& volume)
+void THvoVolumes::OpenBlankVolume(const THvoVolumeNumberInfo& volume)
 {
     // The volume written so far is let go first: a spanned one is on a disk that leaves.
-    ownedStream_.reset();
-    archiveStream_ = nullptr;
-    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = nullptr;
-    const int64_t limit = spanningOptions_.VolumeSizeLimit(volume);
+    Release();
+    FollowWithDirectory();
+    const bool spanning = archiver_.SpanningMode() == smSpanning;
+    const int64_t limit = archiver_.SpanningOptions().VolumeSizeLimit(volume);
     for (;;) {
-        std::string name = fileName_;
+        std::string name = archiver_.FileName();
         bool cancel = false;
-        DoRequestBlankVolume(volume.VolumeNumber, name, cancel);
-        if (cancel) Raise(45);
+        archiver_.DoRequestBlankVolume(volume.VolumeNumber, name, cancel);
+        if (cancel) throw EHvoException(45, archiver_.Name);
         const int64_t free = DiskFree(name);
-        if (free > kMinimumVolumeRoom && !(spanningMode_ == smSpanning && limit > 0 && free < limit)) {
+        if (free > kMinimumVolumeRoom && !(spanning && limit > 0 && free < limit)) {
             OpenVolumeFile(name);
-            volumeNumberInfo_ = volume;
-            if (spanningMode_ == smSpanning) {
+            current_ = volume;
+            if (spanning) {
                 char label[32];
                 std::snprintf(label, sizeof label, "pkback# %.3d", volume.VolumeNumber + 1);
                 SetVolumeLabel(name, label); // a medium without labels is no failure
             }
             return;
         }
-        DoDiskFull(volume.VolumeNumber, name, cancel);
-        if (cancel) Raise(45);
+        archiver_.DoDiskFull(volume.VolumeNumber, name, cancel);
+        if (cancel) throw EHvoException(45, archiver_.Name);
     }
 }
 
-void THvoBaseArchiver::RenameLastVolume()
+void THvoVolumes::RenameLastVolume()
 {
-    if (spanningMode_ == smNone || !archiveStream_ || archiveStream_ != ownedStream_.get()) return;
-    std::string last = fileName_;
+    if (!MultiVolume() || !OwnsStream()) return;
+    std::string last = archiver_.FileName();
     GetVolumeName(last, -1, false);
-    if (volumeFileName_ == last) return;
-    const std::string written = volumeFileName_;
-    ownedStream_.reset();
-    archiveStream_ = nullptr;
+    if (fileName_ == last) return;
+    const std::string written = fileName_;
+    Release();
     WideDeleteFile(last);
     std::string opened = last;
     int error = 0;
@@ -196,127 +227,113 @@ void THvoBaseArchiver::RenameLastVolume()
         error = errno;
         opened = written;
     }
-    ownedStream_ = std::make_unique<TFileStream>(opened, fmOpenReadWrite);
-    archiveStream_ = ownedStream_.get();
-    volumeFileName_ = opened;
-    archiveStream_->Seek(0, TSeekOrigin::soEnd);
-    if (dirManager_ && !dirManager_->ForeignStream) dirManager_->Stream = archiveStream_;
+    owned_ = std::make_unique<TFileStream>(opened, fmOpenReadWrite);
+    stream_ = owned_.get();
+    fileName_ = opened;
+    stream_->Seek(0, TSeekOrigin::soEnd);
+    FollowWithDirectory();
     if (error != 0) throw platform::EFCreateError(platform::CannotCreateFileText(last, error));
 }
 
-int64_t THvoBaseArchiver::ReadContinued(TStream*& in, THvoVolumeNumberInfo& volume, void* buffer, int64_t count)
+bool THvoVolumes::VolumeExists(int32_t number)
 {
-    auto* out = static_cast<uint8_t*>(buffer);
-    int64_t done = std::max<int64_t>(in->Read(out, count), 0);
-    // Data of a multi-volume archive goes on at the start of the next volume; nothing of
-    // an entry lies beyond the last one.
-    while (done < count && spanningMode_ != smNone && in == archiveStream_ &&
-           (volume.LastVolumeNumber < 0 || volume.VolumeNumber < volume.LastVolumeNumber)) {
-        volume = THvoVolumeNumberInfo::Of(volume.VolumeNumber + 1, volume.LastVolumeNumber);
-        OpenVolume(volume);
-        in = archiveStream_;
-        in->SetPosition(0);
-        const int64_t got = in->Read(out + done, count - done);
-        if (got <= 0) break;
-        done += got;
-    }
-    return done;
-}
-
-bool THvoBaseArchiver::VolumeExists(int32_t number)
-{
-    std::string name = fileName_;
+    std::string name = archiver_.FileName();
     GetVolumeName(name, number, true);
     return !FindVolumeFile(name).empty();
 }
 
-void THvoBaseArchiver::DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position)
+void THvoVolumes::DetectSpanningMode(bool found, const TEndOfCentralDir& end, int64_t position)
 {
+    THvoSpanningMode& spanningMode = archiver_.spanningMode_;
     // No drive of this system is removable: without an end record the file stands alone.
     if (!found) {
-        spanningMode_ = smNone;
+        spanningMode = smNone;
         return;
     }
-    const int32_t lastDisk = dirManager_->EndRecordLastDisk(end, position);
+    const int32_t lastDisk = archiver_.dirManager_->EndRecordLastDisk(end, position);
     if (lastDisk == 0) {
-        spanningMode_ = smNone;
+        spanningMode = smNone;
         return;
     }
     // A split set has its earlier volumes beside the last one, under one naming or the other.
-    spanningMode_ = smSplitting;
+    spanningMode = smSplitting;
     if (VolumeExists(lastDisk - 1)) return;
-    spanningOptions_.AdvancedNaming = !spanningOptions_.AdvancedNaming;
+    bool& advancedNaming = archiver_.SpanningOptions().AdvancedNaming;
+    advancedNaming = !advancedNaming;
     if (VolumeExists(lastDisk - 1)) return;
-    spanningOptions_.AdvancedNaming = !spanningOptions_.AdvancedNaming;
-    spanningMode_ = IsSfxName(fileName_) ? smNone : smSpanning;
+    advancedNaming = !advancedNaming;
+    spanningMode = IsSfxName(archiver_.FileName()) ? smNone : smSpanning;
 }
 
-void THvoBaseArchiver::OpenArchiveDirectory()
+void THvoVolumes::OpenArchiveDirectory()
 {
-    spanningMode_ = smNone;
-    volumeNumberInfo_.Reset();
+    THvoSpanningMode& spanningMode = archiver_.spanningMode_;
+    std::unique_ptr<THvoDirManager>& directory = archiver_.dirManager_;
+    const std::string& fileName = archiver_.FileName();
+    spanningMode = smNone;
+    current_.Reset();
     TEndOfCentralDir end;
     int64_t position = -1;
     const auto searchEndRecord = [&] {
-        dirManager_ = std::make_unique<THvoDirManager>(archiveStream_, *this, false);
-        return dirManager_->FindEndRecord(kEndOfCentralDirSignature, end, position);
+        directory = std::make_unique<THvoDirManager>(stream_, archiver_, false);
+        return directory->FindEndRecord(kEndOfCentralDirSignature, end, position);
     };
     // The probe runs without repairing: it only looks for the end record. Nothing is
     // removable here, so one search decides (a spanned disk is never waited for).
-    const bool repair = repairOnOpen_;
-    repairOnOpen_ = false;
+    bool& repairOnOpen = archiver_.repairOnOpen_;
+    const bool repair = repairOnOpen;
+    repairOnOpen = false;
     try {
-        if (!IsSfxName(fileName_)) {
+        if (!IsSfxName(fileName)) {
             THvoVolumeNumberInfo last;
             last.SetLast(true);
             OpenVolume(last);
             DetectSpanningMode(searchEndRecord(), end, position);
         } else {
-            OpenVolumeFile(fileName_);
+            OpenVolumeFile(fileName);
             if (searchEndRecord()) {
-                volumeNumberInfo_.SetLast(true);
+                current_.SetLast(true);
                 DetectSpanningMode(true, end, position);
             } else {
                 // A self-extracting first volume of a split set whose last volume is base.ZIP.
-                volumeNumberInfo_.SetFirst(true);
-                spanningMode_ = smSplitting;
-                std::string lastName = fileName_;
+                current_.SetFirst(true);
+                spanningMode = smSplitting;
+                std::string lastName = fileName;
                 GetVolumeName(lastName, -1, true);
                 if (!FindVolumeFile(lastName).empty()) {
                     THvoVolumeNumberInfo last;
                     last.SetLast(true);
                     OpenVolume(last);
                 }
-                spanningMode_ = smNone;
+                spanningMode = smNone;
                 DetectSpanningMode(searchEndRecord(), end, position);
             }
         }
     } catch (...) {
-        repairOnOpen_ = repair;
+        repairOnOpen = repair;
         throw;
     }
-    repairOnOpen_ = repair;
-    if (!dirManager_->HasEndRecord()) {
-        if (archiveStream_ == ownedStream_.get()) {
-            dirManager_.reset();
-            ownedStream_.reset();
-            archiveStream_ = nullptr;
+    repairOnOpen = repair;
+    if (!directory->HasEndRecord()) {
+        if (stream_ == owned_.get()) {
+            directory.reset();
+            Release();
         }
-        Raise(48);
+        throw EHvoException(48, archiver_.Name);
     }
-    dirManager_->ReadDirectory();
+    directory->ReadDirectory();
 }
 
-int64_t THvoBaseArchiver::WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
-                                       THvoVolumeNumberInfo& volume, TStream*& stream)
+int64_t THvoVolumes::WriteSpanned(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                                  THvoVolumeNumberInfo& volume, TStream*& stream)
 {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
-    if (spanningMode_ == smNone || stream != archiveStream_) return temp ? temp->Write(bytes, count) : stream->Write(bytes, count);
+    if (!MultiVolume() || stream != stream_) return temp ? temp->Write(bytes, count) : stream->Write(bytes, count);
     int64_t written = 0;
     for (;;) {
         const int64_t held = temp ? temp->Size() : 0;
-        int64_t room = DiskFree(volumeFileName_) - held;
-        const int64_t limit = spanningOptions_.VolumeSizeLimit(volume);
+        int64_t room = DiskFree(fileName_) - held;
+        const int64_t limit = archiver_.SpanningOptions().VolumeSizeLimit(volume);
         if (limit > 0) room = std::min(room, limit - stream->Size() - held);
         if (room < 0) return written;
         const bool fresh = stream->Size() + held == 0;
@@ -330,33 +347,34 @@ int64_t THvoBaseArchiver::WriteSpanned(const void* buffer, int64_t count, TMemor
             if (written == count) return written;
         }
         // Nothing of the block goes on an empty volume: no later volume takes more.
-        if (fresh && placed == 0) Raise(46);
+        if (fresh && placed == 0) throw EHvoException(46, archiver_.Name);
         if (temp && temp->Size() > 0) {
             const int64_t size = temp->Size();
             if (stream->Write(temp->Memory(), size) != size) return written;
             temp->Clear();
         }
-        if (spanningMode_ == smSpanning)
+        if (archiver_.SpanningMode() == smSpanning)
             if (auto* file = dynamic_cast<TFileStream*>(stream)) ::fsync(file->Handle());
         volume.SetNumber(volume.VolumeNumber + 1);
         OpenVolume(volume);
-        stream = archiveStream_;
+        stream = stream_;
     }
 }
 
-void THvoBaseArchiver::WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
-                                    THvoVolumeNumberInfo& volume, TStream*& stream)
+void THvoVolumes::WriteChecked(const void* buffer, int64_t count, TMemoryStream* temp, int64_t keepTogether,
+                               THvoVolumeNumberInfo& volume, TStream*& stream)
 {
-    if (WriteSpanned(buffer, count, temp, keepTogether, volume, stream) != count) Raise(46);
+    if (WriteSpanned(buffer, count, temp, keepTogether, volume, stream) != count)
+        throw EHvoException(46, archiver_.Name);
 }
 
-int64_t THvoBaseArchiver::CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp,
-                                      int64_t keepTogether, THvoVolumeNumberInfo& volume, TStream*& stream)
+int64_t THvoVolumes::CopySpanned(TStream& source, int64_t count, bool progress, TMemoryStream* temp,
+                                 int64_t keepTogether, THvoVolumeNumberInfo& volume, TStream*& stream)
 {
     constexpr int64_t kBlock = 1000000;
     if (count < 0) count = std::max<int64_t>(source.Size() - source.Position(), 0);
     bool cancel = false;
-    if (progress) DoCopyTempFileProgress(ppStart, cancel, 0.0);
+    if (progress) archiver_.DoCopyTempFileProgress(ppStart, cancel, 0.0);
     std::vector<uint8_t> block(static_cast<size_t>(std::min(kBlock, std::max<int64_t>(count, 1))));
     int64_t copied = 0;
     while (!cancel && copied < count) {
@@ -365,12 +383,22 @@ int64_t THvoBaseArchiver::CopySpanned(TStream& source, int64_t count, bool progr
         const int64_t put = got > 0 ? WriteSpanned(block.data(), got, temp, keepTogether, volume, stream) : 0;
         copied += put;
         if (got < want || put < got) return copied;
-        if (progress) DoCopyTempFileProgress(ppProcess, cancel, double(copied) / double(count) * 100.0);
+        if (progress) archiver_.DoCopyTempFileProgress(ppProcess, cancel, double(copied) / double(count) * 100.0);
     }
     if (cancel) {
-        Cancelled = true;
+        archiver_.Cancelled = true;
         return copied;
     }
-    if (progress) DoCopyTempFileProgress(ppEnd, cancel, 100.0);
+    if (progress) archiver_.DoCopyTempFileProgress(ppEnd, cancel, 100.0);
     return copied;
+}
+
+void THvoVolumes::WriteArchiveChecked(int64_t keepTogether)
+{
+    WriteChecked(nullptr, 0, nullptr, keepTogether, current_, stream_);
+}
+
+int64_t THvoVolumes::CopyToArchive(TStream& source, int64_t count, bool progress)
+{
+    return CopySpanned(source, count, progress, nullptr, -1, current_, stream_);
 }

@@ -6,6 +6,7 @@
 #include "archive/HvoChecksum.h"
 #include "archive/HvoRecords.h"
 #include "archive/HvoStreams.h"
+#include "archive/HvoUpdate.h"
 
 #include <gtest/gtest.h>
 

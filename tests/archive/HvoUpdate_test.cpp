@@ -7,6 +7,7 @@
 #include "archive/HvoExcept.h"
 #include "archive/HvoStrFunc.h"
 #include "archive/HvoStreams.h"
+#include "archive/HvoUpdate.h"
 #include "platform/ScriptedDialogs.h"
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/archive/ExtractSupport.h"

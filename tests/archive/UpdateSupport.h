@@ -6,6 +6,7 @@
 
 #include "archive/Halvorin.h"
 #include "archive/HvoRecords.h"
+#include "archive/HvoUpdate.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
