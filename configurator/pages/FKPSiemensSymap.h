@@ -97,8 +97,10 @@ public:
     QAction* miRenameRegister;
     QCheckBox* cbRegisterEnabled;
     QTabWidget* pcChannls;
-    std::array<TSpinEdit*, SymapTabCount> seRegAddr;                                  // by page
-    std::array<std::array<QCheckBox*, SymapBitCount>, SymapTabCount> cbBits;          // by page and bit
+    // The address spin edits by page ("seInputsRegAddr" ...), the check boxes by page and
+    // bit ("cbInput00" ...).
+    std::array<TSpinEdit*, SymapTabCount> seRegAddr;
+    std::array<std::array<QCheckBox*, SymapBitCount>, SymapTabCount> cbBits;
 
 protected:
     TFrKPSiemensSymap(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
