@@ -3,7 +3,7 @@
 // switching among the root, the devices group and the device nodes of a document with
 // every slot in use.
 //
-//   bench_pages [switches [model]]
+//   bench_pages [switches [model [protocol]]]
 //
 // switches: how many switches to time (default 200); the mean and the worst are
 // printed, and how many device switches showed a protocol page. Then as many switches
@@ -13,6 +13,10 @@
 // model: a model code or name (default the start-up model); its document is made through
 // the model list as the user's choice makes it. The window's settings file goes to a
 // temporary folder.
+// protocol: a protocol index (1 .. 28) that every slot then uses in the КП role; the
+// classes of the protocol pages the device switches showed are printed, and a device
+// switch that shows none fails the run ("bench_pages 60 17 28": the Siemens Symap
+// page on every device switch).
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
@@ -35,6 +39,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -136,6 +141,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "model %s: unknown\n", argv[2]);
         return 1;
     }
+    const int protocol = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (argc > 3 && (protocol < 1 || protocol >= ProtocolCount)) {
+        std::fprintf(stderr, "protocol %s: not an index 1 .. %d\n", argv[3], ProtocolCount - 1);
+        return 1;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     std::string pattern = (fs::temp_directory_path() / "bench_pages.XXXXXX").string();
@@ -181,9 +191,10 @@ int main(int argc, char** argv)
         std::map<TFrameKind, std::vector<double>> gridTimes; // the first is the cold opening
         int count = 0;
         int hosted = 0; // device switches that showed a protocol page
+        std::set<std::string> pageClasses; // of the protocol pages they showed
         if (result == 0 && doc) {
-            const std::vector<int> kp = ProtocolsOf(doc->KpProtocolMask);
-            const std::vector<int> pu = ProtocolsOf(doc->PuProtocolMask);
+            const std::vector<int> kp = protocol > 0 ? std::vector<int>{protocol} : ProtocolsOf(doc->KpProtocolMask);
+            const std::vector<int> pu = protocol > 0 ? std::vector<int>{} : ProtocolsOf(doc->PuProtocolMask);
             const int ports = static_cast<int>(doc->GetPortNames().size());
             for (int i = 0; i < doc->DeviceCount(); ++i) {
                 TDevice& device = *doc->DeviceByIndex(i);
@@ -224,6 +235,11 @@ int main(int argc, char** argv)
                 (k % 3 == 0 ? rootTimes : k % 3 == 1 ? groupTimes : deviceTimes).push_back(ms);
                 auto* device = k % 3 == 2 ? qobject_cast<TfrDevice*>(shown) : nullptr;
                 if (device && device->ProtocolFrame()) ++hosted;
+                if (device && device->ProtocolFrame()) pageClasses.insert(device->ProtocolFrame()->metaObject()->className());
+                if (device && !device->ProtocolFrame() && protocol > 0) {
+                    std::fprintf(stderr, "device switch %d shows no protocol page\n", k);
+                    result = 1;
+                }
                 auto* group = k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) : nullptr;
                 if (group && group->Grid()->model()->rowCount() != count) {
                     std::fprintf(stderr, "the devices group lists %d rows, not %d\n",
@@ -278,6 +294,8 @@ int main(int argc, char** argv)
             report("to the group", groupTimes);
             report("to a device", deviceTimes);
             std::printf("  %d of %zu device switches showed a protocol page\n", hosted, deviceTimes.size());
+            if (protocol > 0)
+                for (const std::string& name : pageClasses) std::printf("  protocol page %s\n", name.c_str());
             report("all switches", all);
             std::printf("  budget 50 ms per switch\n");
         }

@@ -7,6 +7,7 @@
 #include "configurator/pages/FKPMKT3.h"
 #include "configurator/pages/FKPMeters.h"
 #include "configurator/pages/FKPModbus.h"
+#include "configurator/pages/FKPSiemensSymap.h"
 #include "configurator/pages/FKPTM800B.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
@@ -38,4 +39,6 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TFrPUTM120>(registry, P::PUTM120);
     Register<TfrKPCE304>(registry, P::KPCE304);
     Register<TfrKPProton>(registry, P::KPProton);
+    // Only over the block of a Siemens document's device: the page needs the register names.
+    RegisterProtocolPage(registry, P::KPSiemensSymap, &TFrKPSiemensSymap::Create);
 }

@@ -4,6 +4,7 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FKPModbus.h"
+#include "configurator/pages/FKPSiemensSymap.h"
 #include "configurator/pages/FKPdpNone.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPUdpNone.h"
@@ -238,7 +239,7 @@ TEST_F(PagesTest, ControlPointRolePageByProtocol)
     EXPECT_EQ(FieldOf(*Document().DeviceByIndex(2), "019")->GetValue().ToInt32(), 1);
 }
 
-TEST_F(PagesTest, SiemensDeviceHasItsRolePageAndNoProtocolPageYet)
+TEST_F(PagesTest, SiemensDeviceHasItsRolePageAndTheSymapPage)
 {
     doc->CreateDocumentForModel(17, "Zumo2 Siemens");
     UseSlot(Document(), 0, 28, 0, 0); // КП Siemens Symap on COM
@@ -246,7 +247,7 @@ TEST_F(PagesTest, SiemensDeviceHasItsRolePageAndNoProtocolPageYet)
     EXPECT_EQ(DevNode(0)->Caption(), "КП Siemens Symap, COM, адрес 0");
     TfrDevice* page = SelectDevice(0);
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->ProtocolFrame(), nullptr);
+    EXPECT_NE(dynamic_cast<TFrKPSiemensSymap*>(page->ProtocolFrame()), nullptr);
     EXPECT_NE(dynamic_cast<TfrKPdpNone*>(page->RoleFrame()), nullptr);
 }
 
