@@ -1,12 +1,13 @@
 #include "configurator/pages/FKPOrion.h"
 
-#include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QValidator>
+
+#include <vector>
 
 namespace {
 
@@ -33,19 +34,9 @@ constexpr TPagePanel kPanels[] = {
     {.Name = "paVak", .Kind = TPanelKind::Panel},
 };
 
-// In the order the block is bound. The group "ТС" is Cyrillic; "CosF" binds "ParamCosf".
-const TPageRow kRows[] = {
-    {.Panel = "paType", .Name = "cbDevType", .Kind = K::ComboBox, .Key = "DevType", .Caption = "Тип устройства"},
-    {.Panel = "paType", .Name = "cbPeriodM", .Kind = K::SpinEdit, .Key = "PeriodM",
-     .Caption = "Период опроса устройства"},
-    {.Panel = "paType", .Name = "cbPeriodUM", .Kind = K::ComboBox, .Key = "PeriodUM", .Beside = true},
-    {.Panel = "gbTIT", .Name = "chIa", .Kind = K::CheckBox, .Key = "ParamIa", .Caption = "Ia"},
-    {.Panel = "gbTIT", .Name = "chIb", .Kind = K::CheckBox, .Key = "ParamIb", .Caption = "Ib"},
-    {.Panel = "gbTIT", .Name = "chIc", .Kind = K::CheckBox, .Key = "ParamIc", .Caption = "Ic"},
-    {.Panel = "gbTIT", .Name = "chUab", .Kind = K::CheckBox, .Key = "ParamUab", .Caption = "Uab"},
-    {.Panel = "gbTIT", .Name = "chUbc", .Kind = K::CheckBox, .Key = "ParamUbc", .Caption = "Ubc"},
-    {.Panel = "gbTIT", .Name = "chUca", .Kind = K::CheckBox, .Key = "ParamUca", .Caption = "Uca"},
-    {.Panel = "gbTIT", .Name = "chFreq", .Kind = K::CheckBox, .Key = "ParamFreq", .Caption = "Freq"},
+// After the head, in the order the block is bound. The group "ТС" is Cyrillic; "CosF"
+// binds "ParamCosf".
+const TPageRow kOwnRows[] = {
     {.Panel = "gbTIT", .Name = "chP", .Kind = K::CheckBox, .Key = "ParamP", .Caption = "P"},
     {.Panel = "gbTIT", .Name = "chQ", .Kind = K::CheckBox, .Key = "ParamQ", .Caption = "Q"},
     {.Panel = "gbTIT", .Name = "chS", .Kind = K::CheckBox, .Key = "ParamS", .Caption = "S"},
@@ -69,23 +60,15 @@ const TPageRow kRows[] = {
      .Caption = "ВАК флаг ТУ1  \"откл.\""},
 };
 
+const std::vector<TPageRow> kRows = TfrRelayProtection::Rows("gbTIT", kOwnRows);
+
 } // namespace
 
 const TPageTable TFrKPOrion::Table{"TFrKPOrion", kPanels, kRows};
 
 TFrKPOrion::TFrKPOrion(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TProtocolFrame(tree, device, TProtocolPage::KPOrion, Table, parent)
+    : TfrRelayProtection(tree, device, TProtocolPage::KPOrion, Table, parent)
 {
-    cbDevType = Control<QComboBox>("cbDevType");
-    cbPeriodM = Control<TSpinEdit>("cbPeriodM");
-    cbPeriodUM = Control<QComboBox>("cbPeriodUM");
-    chIa = Control<QCheckBox>("chIa");
-    chIb = Control<QCheckBox>("chIb");
-    chIc = Control<QCheckBox>("chIc");
-    chUab = Control<QCheckBox>("chUab");
-    chUbc = Control<QCheckBox>("chUbc");
-    chUca = Control<QCheckBox>("chUca");
-    chFreq = Control<QCheckBox>("chFreq");
     chP = Control<QCheckBox>("chP");
     chQ = Control<QCheckBox>("chQ");
     chS = Control<QCheckBox>("chS");
@@ -105,7 +88,7 @@ TFrKPOrion::TFrKPOrion(QTreeWidget* tree, TDevice* device, QWidget* parent)
 
 void TFrKPOrion::Load(TFieldLst* list)
 {
-    TProtocolFrame::Load(list);
+    TfrRelayProtection::Load(list);
     SetChangeHandler(cbDevType, [this](const void*) { ApplyCaptions(); });
     ApplyCaptions();
 }

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "configurator/pages/ProtocolFrame.h"
+#include "configurator/pages/FKPRelayProtection.h"
 
 class QCheckBox;
-class QComboBox;
 class QLineEdit;
-class TSpinEdit;
 
 // The Орион-2 page of a controlled point (relay protection): device type, poll period,
-// the values ("ТИТ") and signals ("ТС") to read, and the logical addresses of the TU1
-// state flags (VAK).
+// the values (group "ТИТ") and signals (group "ТС") to read, and the logical addresses
+// of the TU1 state flags (VAK).
 //
 // The caption rule (OrionSignalCaptions, from the stored "DevType") runs at the end of
 // Load and after every stored change of cbDevType; it sets captions only and stores
@@ -18,23 +16,13 @@ class TSpinEdit;
 // (VakCharacterAccepted), typed or pasted, and leaves editing keys alone. An emptied
 // edit is no number: its store reports the conversion error and the field keeps its
 // value.
-class TFrKPOrion : public TProtocolFrame {
+class TFrKPOrion : public TfrRelayProtection {
     Q_OBJECT
 public:
     static const TPageTable Table;
 
     void Load(TFieldLst* list) override;
 
-    QComboBox* cbDevType;
-    TSpinEdit* cbPeriodM; // the poll period, a spin edit whatever its prefix says
-    QComboBox* cbPeriodUM;
-    QCheckBox* chIa;
-    QCheckBox* chIb;
-    QCheckBox* chIc;
-    QCheckBox* chUab;
-    QCheckBox* chUbc;
-    QCheckBox* chUca;
-    QCheckBox* chFreq;
     QCheckBox* chP;
     QCheckBox* chQ;
     QCheckBox* chS;

@@ -1,11 +1,10 @@
 #include "configurator/pages/FKPSirius_2V.h"
 
-#include "configurator/widgets/ParamControls.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -17,20 +16,9 @@ constexpr TPagePanel kPanels[] = {
     {.Name = "paTS", .Kind = TPanelKind::Panel, .Columns = 2},
 };
 
-// In the order the block is bound. The type rule captions cbTS_LedGuard, cbTS_SIG_1MTZ
-// and cbTS_SIG_2MTZ.
-const TPageRow kRows[] = {
-    {.Panel = "paType", .Name = "cbDevType", .Kind = K::ComboBox, .Key = "DevType", .Caption = "Тип устройства"},
-    {.Panel = "paType", .Name = "cbPeriodM", .Kind = K::SpinEdit, .Key = "PeriodM",
-     .Caption = "Период опроса устройства"},
-    {.Panel = "paType", .Name = "cbPeriodUM", .Kind = K::ComboBox, .Key = "PeriodUM", .Beside = true},
-    {.Panel = "paTIT", .Name = "chIa", .Kind = K::CheckBox, .Key = "ParamIa", .Caption = "Ia"},
-    {.Panel = "paTIT", .Name = "chIb", .Kind = K::CheckBox, .Key = "ParamIb", .Caption = "Ib"},
-    {.Panel = "paTIT", .Name = "chIc", .Kind = K::CheckBox, .Key = "ParamIc", .Caption = "Ic"},
-    {.Panel = "paTIT", .Name = "chUab", .Kind = K::CheckBox, .Key = "ParamUab", .Caption = "Uab"},
-    {.Panel = "paTIT", .Name = "chUbc", .Kind = K::CheckBox, .Key = "ParamUbc", .Caption = "Ubc"},
-    {.Panel = "paTIT", .Name = "chUca", .Kind = K::CheckBox, .Key = "ParamUca", .Caption = "Uca"},
-    {.Panel = "paTIT", .Name = "chFreq", .Kind = K::CheckBox, .Key = "ParamFreq", .Caption = "Freq"},
+// After the head, in the order the block is bound. The type rule captions cbTS_LedGuard,
+// cbTS_SIG_1MTZ and cbTS_SIG_2MTZ.
+const TPageRow kOwnRows[] = {
     {.Panel = "paTS", .Name = "cbTS_LedGuard", .Kind = K::CheckBox, .Key = "ParamTS_LedGuard",
      .Caption = "Led Сраб. защиты"},
     {.Panel = "paTS", .Name = "cbTS_RPV", .Kind = K::CheckBox, .Key = "ParamTS_RPV", .Caption = "РПВ"},
@@ -44,23 +32,15 @@ const TPageRow kRows[] = {
      .Caption = "Состояние переключателя"},
 };
 
+const std::vector<TPageRow> kRows = TfrRelayProtection::Rows("paTIT", kOwnRows);
+
 } // namespace
 
 const TPageTable TFrKPSirius_2V::Table{"TFrKPSirius_2V", kPanels, kRows};
 
 TFrKPSirius_2V::TFrKPSirius_2V(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TProtocolFrame(tree, device, TProtocolPage::KPSirius_2V, Table, parent)
+    : TfrRelayProtection(tree, device, TProtocolPage::KPSirius_2V, Table, parent)
 {
-    cbDevType = Control<QComboBox>("cbDevType");
-    cbPeriodM = Control<TSpinEdit>("cbPeriodM");
-    cbPeriodUM = Control<QComboBox>("cbPeriodUM");
-    chIa = Control<QCheckBox>("chIa");
-    chIb = Control<QCheckBox>("chIb");
-    chIc = Control<QCheckBox>("chIc");
-    chUab = Control<QCheckBox>("chUab");
-    chUbc = Control<QCheckBox>("chUbc");
-    chUca = Control<QCheckBox>("chUca");
-    chFreq = Control<QCheckBox>("chFreq");
     cbTS_LedGuard = Control<QCheckBox>("cbTS_LedGuard");
     cbTS_RPV = Control<QCheckBox>("cbTS_RPV");
     cbTS_RPO = Control<QCheckBox>("cbTS_RPO");
@@ -72,7 +52,7 @@ TFrKPSirius_2V::TFrKPSirius_2V(QTreeWidget* tree, TDevice* device, QWidget* pare
 
 void TFrKPSirius_2V::Load(TFieldLst* list)
 {
-    TProtocolFrame::Load(list);
+    TfrRelayProtection::Load(list);
     SetChangeHandler(cbDevType, [this](const void*) { ApplyType(); });
     ApplyType();
 }

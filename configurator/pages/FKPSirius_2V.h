@@ -1,10 +1,8 @@
 #pragma once
 
-#include "configurator/pages/ProtocolFrame.h"
+#include "configurator/pages/FKPRelayProtection.h"
 
 class QCheckBox;
-class QComboBox;
-class TSpinEdit;
 
 // The Сириус-2 page of a controlled point (relay protection): device type, poll period
 // and the values and signals to read.
@@ -16,23 +14,13 @@ class TSpinEdit;
 // voltage inputs and captions three signal boxes by the type. Captions and visibility
 // store nothing. With no type selected (a stored type above 5) the boxes are hidden and
 // nothing else changes.
-class TFrKPSirius_2V : public TProtocolFrame {
+class TFrKPSirius_2V : public TfrRelayProtection {
     Q_OBJECT
 public:
     static const TPageTable Table;
 
     void Load(TFieldLst* list) override;
 
-    QComboBox* cbDevType;
-    TSpinEdit* cbPeriodM; // the poll period, a spin edit whatever its prefix says
-    QComboBox* cbPeriodUM;
-    QCheckBox* chIa;
-    QCheckBox* chIb;
-    QCheckBox* chIc;
-    QCheckBox* chUab;
-    QCheckBox* chUbc;
-    QCheckBox* chUca;
-    QCheckBox* chFreq;
     QCheckBox* cbTS_LedGuard;
     QCheckBox* cbTS_RPV;
     QCheckBox* cbTS_RPO;

@@ -13,6 +13,7 @@
 #include "configurator/pages/FKPUTM7.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
+#include "configurator/rules/PageTable.h"
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/widgets/WinUtils.h"
@@ -212,25 +213,26 @@ const std::vector<const char*> kIec1107Captions = {
     "Ic", "Cos_", "Cos A", "Cos B", "Cos C", "F", "угол АВ", "угол АС", "угол ВС", "Энергия 1", "Энергия 2",
     "Энергия 3", "Энергия 4", "Энергия 5", "Энергия 6", "№ счетчика"};
 
+// The controls, then a "TC"/"ТИТ" radio group "rg" + key per cycle word 1 .. words,
+// titled " 1" .. " 9", "10" ...
+std::vector<TAuditControl> WithWords(std::vector<TAuditControl> controls, int words, std::string (*keyOf)(int n))
+{
+    for (int n = 1; n <= words; ++n) {
+        const std::string key = keyOf(n);
+        controls.push_back({KeptText("rg" + key), "TRadioGroup", KeptText(key),
+                            KeptText((n < 10 ? " " : "") + std::to_string(n)), kTsTit});
+    }
+    return controls;
+}
+
 std::vector<TAuditControl> MKT2Controls()
 {
-    std::vector<TAuditControl> controls = {
-        {"cb011_mkt2_01", "QComboBox", "011_mkt2_01", "Количество слов в цикле", {{"11", 11}, {"21", 21}, {"31", 31}}},
-        {"gbMask", "QGroupBox", nullptr, "Маска каналов"},
-    };
-    static const std::vector<std::string> texts = [] {
-        std::vector<std::string> made;
-        for (int n = 1; n <= 30; ++n) {
-            const std::string key = platform::Format(n <= 16 ? "009_mkt2_%.2d" : "010_mkt2_%.2d", n);
-            made.push_back("rg" + key);
-            made.push_back(key);
-            made.push_back((n < 10 ? " " : "") + std::to_string(n));
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < texts.size(); i += 3)
-        controls.push_back({texts[i].c_str(), "TRadioGroup", texts[i + 1].c_str(), texts[i + 2].c_str(), kTsTit});
-    return controls;
+    return WithWords(
+        {
+            {"cb011_mkt2_01", "QComboBox", "011_mkt2_01", "Количество слов в цикле", {{"11", 11}, {"21", 21}, {"31", 31}}},
+            {"gbMask", "QGroupBox", nullptr, "Маска каналов"},
+        },
+        30, [](int n) { return platform::Format(n <= 16 ? "009_mkt2_%.2d" : "010_mkt2_%.2d", n); });
 }
 
 std::vector<TAuditControl> MKT3Controls()
@@ -297,55 +299,34 @@ std::vector<TAuditControl> UTM7Controls()
     std::vector<TAuditControl> controls = {
         {"ch2302", "QCheckBox", "2302", "Изменение знака ТИ при приёме и выдачи в канале связи"},
     };
-    static const std::vector<std::string> texts = [] {
-        const char* words[] = {"009", "009", "010", "010", "011", "011", "012"};
-        std::vector<std::string> made;
-        for (int n = 1; n <= 7; ++n) {
-            const std::string stem = platform::Format("%s_utm7_%.2d", words[n - 1], n);
-            made.push_back("ed" + stem + "_a");
-            made.push_back(stem + "_a");
-            made.push_back(platform::Format("Информационное сообщение %d:    Адрес/Группа", n));
-            made.push_back("rg" + stem + "_t");
-            made.push_back(stem + "_t");
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < texts.size(); i += 5) {
-        controls.push_back({texts[i].c_str(), "TSpinEdit", texts[i + 1].c_str(), texts[i + 2].c_str()});
-        controls.push_back({texts[i + 3].c_str(), "TRadioGroup", texts[i + 4].c_str(), "", kTsTit});
+    const char* words[] = {"009", "009", "010", "010", "011", "011", "012"};
+    for (int n = 1; n <= 7; ++n) {
+        const std::string stem = platform::Format("%s_utm7_%.2d", words[n - 1], n);
+        controls.push_back({KeptText("ed" + stem + "_a"), "TSpinEdit", KeptText(stem + "_a"),
+                            KeptText(platform::Format("Информационное сообщение %d:    Адрес/Группа", n))});
+        controls.push_back({KeptText("rg" + stem + "_t"), "TRadioGroup", KeptText(stem + "_t"), "", kTsTit});
     }
     return controls;
 }
 
 std::vector<TAuditControl> MKT1Controls()
 {
-    std::vector<TAuditControl> controls = {
-        {"cb2601", "QComboBox", "2601", "Количество слов в цикле", {{"6", 6}, {"11", 11}}},
-        {"gbWords", "QGroupBox", nullptr, "Определение информационных слов"},
-    };
-    static const std::vector<std::string> texts = [] {
-        std::vector<std::string> made;
-        for (int n = 1; n <= 10; ++n) {
-            const std::string key = platform::Format("26_%.2d", n);
-            made.push_back("rg" + key);
-            made.push_back(key);
-            made.push_back((n < 10 ? " " : "") + std::to_string(n));
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < texts.size(); i += 3)
-        controls.push_back({texts[i].c_str(), "TRadioGroup", texts[i + 1].c_str(), texts[i + 2].c_str(), kTsTit});
-    return controls;
+    return WithWords(
+        {
+            {"cb2601", "QComboBox", "2601", "Количество слов в цикле", {{"6", 6}, {"11", 11}}},
+            {"gbWords", "QGroupBox", nullptr, "Определение информационных слов"},
+        },
+        10, [](int n) { return platform::Format("26_%.2d", n); });
 }
 
-// With the default type "2Л".
-std::vector<TAuditControl> OrionControls()
+// A relay protection page: the device type with its items, the period, the current,
+// voltage and frequency flags, then the page's own controls.
+std::vector<TAuditControl> RelayProtectionControls(const Items& types, const std::vector<TAuditControl>& own)
 {
-    return {
-        {"cbDevType", "QComboBox", "DevType", "Тип устройства", {{"2Л", 0}, {"2В", 1}, {"2С", 2}}},
+    std::vector<TAuditControl> controls = {
+        {"cbDevType", "QComboBox", "DevType", "Тип устройства", types},
         {"cbPeriodM", "TSpinEdit", "PeriodM", "Период опроса устройства"},
         {"cbPeriodUM", "QComboBox", "PeriodUM", nullptr, kPeriodUnits},
-        {"gbTIT", "QGroupBox", nullptr, "ТИТ"},
         {"chIa", "QCheckBox", "ParamIa", "Ia"},
         {"chIb", "QCheckBox", "ParamIb", "Ib"},
         {"chIc", "QCheckBox", "ParamIc", "Ic"},
@@ -353,6 +334,16 @@ std::vector<TAuditControl> OrionControls()
         {"chUbc", "QCheckBox", "ParamUbc", "Ubc"},
         {"chUca", "QCheckBox", "ParamUca", "Uca"},
         {"chFreq", "QCheckBox", "ParamFreq", "Freq"},
+    };
+    controls.insert(controls.end(), own.begin(), own.end());
+    return controls;
+}
+
+// With the default type "2Л".
+std::vector<TAuditControl> OrionControls()
+{
+    return RelayProtectionControls({{"2Л", 0}, {"2В", 1}, {"2С", 2}}, {
+        {"gbTIT", "QGroupBox", nullptr, "ТИТ"},
         {"chP", "QCheckBox", "ParamP", "P"},
         {"chQ", "QCheckBox", "ParamQ", "Q"},
         {"chS", "QCheckBox", "ParamS", "S"},
@@ -368,24 +359,14 @@ std::vector<TAuditControl> OrionControls()
         {"cbTS_OZZ_SIGN", "QCheckBox", "ParamTS_OZZ_SIGN", "Светодиод14"},
         {"edVak_TU1_on", "QLineEdit", "VAK_StateTU1_On", "ВАК флаг ТУ1  \"вкл.\""},
         {"edVak_TU1_off", "QLineEdit", "VAK_StateTU1_Off", "ВАК флаг ТУ1  \"откл.\""},
-    };
+    });
 }
 
 // With the default type "2-Л-5A".
 std::vector<TAuditControl> SiriusControls()
 {
-    return {
-        {"cbDevType", "QComboBox", "DevType", "Тип устройства",
-         {{"2-Л-5A", 0}, {"2-В-5A", 1}, {"2-С-5A", 2}, {"2-Л-БПТ", 3}, {"2-В-БПТ", 4}, {"2-С-БПТ", 5}}},
-        {"cbPeriodM", "TSpinEdit", "PeriodM", "Период опроса устройства"},
-        {"cbPeriodUM", "QComboBox", "PeriodUM", nullptr, kPeriodUnits},
-        {"chIa", "QCheckBox", "ParamIa", "Ia"},
-        {"chIb", "QCheckBox", "ParamIb", "Ib"},
-        {"chIc", "QCheckBox", "ParamIc", "Ic"},
-        {"chUab", "QCheckBox", "ParamUab", "Uab"},
-        {"chUbc", "QCheckBox", "ParamUbc", "Ubc"},
-        {"chUca", "QCheckBox", "ParamUca", "Uca"},
-        {"chFreq", "QCheckBox", "ParamFreq", "Freq"},
+    return RelayProtectionControls(
+        {{"2-Л-5A", 0}, {"2-В-5A", 1}, {"2-С-5A", 2}, {"2-Л-БПТ", 3}, {"2-В-БПТ", 4}, {"2-С-БПТ", 5}}, {
         {"cbTS_LedGuard", "QCheckBox", "ParamTS_LedGuard", "Control.LEd1_15"},
         {"cbTS_RPV", "QCheckBox", "ParamTS_RPV", "РПВ"},
         {"cbTS_RPO", "QCheckBox", "ParamTS_RPO", "РПО"},
@@ -393,7 +374,7 @@ std::vector<TAuditControl> SiriusControls()
         {"cbTS_SIG_2MTZ", "QCheckBox", "ParamTS_SIG_2MTZ", "Control.LEd2_9"},
         {"cbTS_OZZ", "QCheckBox", "ParamTS_OZZ", "ОЗЗ на откл."},
         {"chTS_SwitchState", "QCheckBox", "ParamTS_SwitchState", "Состояние переключателя"},
-    };
+    });
 }
 
 // ---------------------------------------------------------------------------------
