@@ -22,12 +22,17 @@ void TfrKPMeter::Load(TFieldLst* list)
         if (const auto* field = dynamic_cast<const TField*>(Device()->FindField(meter_.PasswordKey)))
             password_->setMaxLength(field->Size);
     }
+    const auto* document = dynamic_cast<const TDocument*>(Device()->Parent);
+    for (const TMeterQuantity& q : MeterQuantitiesOn(Kind(), document))
+        SetCaption(Control(("ch" + q.Key).c_str()), q.Caption);
     TProtocolFrame::Load(list);
 }
 
 const TPageTable TfrKPMercury::Table = MeterPageTable(TProtocolPage::KPMercury);
 const TPageTable TfrKPCE304::Table = MeterPageTable(TProtocolPage::KPCE304);
 const TPageTable TfrKPProton::Table = MeterPageTable(TProtocolPage::KPProton);
+const TPageTable TfrKPANSI::Table = MeterPageTable(TProtocolPage::KPANSI);
+const TPageTable TfrKPSET::Table = MeterPageTable(TProtocolPage::KPSET);
 
 TfrKPMercury::TfrKPMercury(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TfrKPMeter(tree, device, TProtocolPage::KPMercury, parent)
@@ -41,5 +46,15 @@ TfrKPCE304::TfrKPCE304(QTreeWidget* tree, TDevice* device, QWidget* parent)
 
 TfrKPProton::TfrKPProton(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TfrKPMeter(tree, device, TProtocolPage::KPProton, parent)
+{
+}
+
+TfrKPANSI::TfrKPANSI(QTreeWidget* tree, TDevice* device, QWidget* parent)
+    : TfrKPMeter(tree, device, TProtocolPage::KPANSI, parent)
+{
+}
+
+TfrKPSET::TfrKPSET(QTreeWidget* tree, TDevice* device, QWidget* parent)
+    : TfrKPMeter(tree, device, TProtocolPage::KPSET, parent)
 {
 }

@@ -9,7 +9,8 @@ class TSpinEdit;
 // The meter pages: one page over the meter table (MeterProtocolOf, MeterPageTable) per
 // meter protocol. Each shows the poll period with its unit, the access password where
 // the protocol has one (a text edit of at most the field's 8 characters, kept in
-// Windows-1251 in the image) and one check box per measured quantity.
+// Windows-1251 in the image) and one check box per measured quantity, captioned at Load
+// as the document has it (MeterQuantitiesOn).
 class TfrKPMeter : public TProtocolFrame {
     Q_OBJECT
 public:
@@ -59,4 +60,24 @@ public:
 
 protected:
     TfrKPProton(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+};
+
+// ANSI C1218-21 (index 17): no password.
+class TfrKPANSI : public TfrKPMeter {
+    Q_OBJECT
+public:
+    static const TPageTable Table;
+
+protected:
+    TfrKPANSI(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+};
+
+// СЭТ-4ТМ (index 19).
+class TfrKPSET : public TfrKPMeter {
+    Q_OBJECT
+public:
+    static const TPageTable Table;
+
+protected:
+    TfrKPSET(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
 };

@@ -2,7 +2,10 @@
 
 #include "configurator/widgets/PageWidgets.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QVBoxLayout>
 
 TProtocolFrame::TProtocolFrame(QTreeWidget* tree, TDevice* device, TProtocolPage kind, const TPageTable& table,
@@ -28,4 +31,16 @@ void TProtocolFrame::FillLists()
 void SetShown(QWidget* widget, bool shown)
 {
     if (widget && widget->isHidden() == shown) widget->setVisible(shown);
+}
+
+void SetCaption(QWidget* control, const char* caption)
+{
+    const QString text = QString::fromUtf8(caption);
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        if (button->text() != text) button->setText(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        if (group->title() != text) group->setTitle(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        if (label->text() != text) label->setText(text);
+    }
 }

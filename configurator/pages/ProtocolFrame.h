@@ -52,3 +52,7 @@ private:
 // Shows or hides a widget, touching it only when its state differs (for rules that run
 // on every idle cycle).
 void SetShown(QWidget* widget, bool shown);
+
+// Sets the caption a rule gives a control: a check box's or label's text, a group's
+// title; touches it only when the caption differs.
+void SetCaption(QWidget* control, const char* caption);

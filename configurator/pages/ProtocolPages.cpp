@@ -3,12 +3,19 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
+#include "configurator/pages/FKPMKT1.h"
 #include "configurator/pages/FKPMKT2.h"
 #include "configurator/pages/FKPMKT3.h"
 #include "configurator/pages/FKPMeters.h"
 #include "configurator/pages/FKPModbus.h"
+#include "configurator/pages/FKPOrion.h"
+#include "configurator/pages/FKPRPT80.h"
 #include "configurator/pages/FKPSiemensSymap.h"
+#include "configurator/pages/FKPSirius_2V.h"
+#include "configurator/pages/FKPTK113Shield.h"
+#include "configurator/pages/FKPTM512.h"
 #include "configurator/pages/FKPTM800B.h"
+#include "configurator/pages/FKPUTM7.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
 
@@ -41,4 +48,19 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TfrKPProton>(registry, P::KPProton);
     // Only over the block of a Siemens document's device: the page needs the register names.
     RegisterProtocolPage(registry, P::KPSiemensSymap, &TFrKPSiemensSymap::Create);
+    Register<TfrKPTM512>(registry, P::KPTM512);
+    Register<TfrPUTM512>(registry, P::PUTM512);
+    Register<TfrKPRPT80>(registry, P::KPRPT80);
+    Register<TfrPURPT80>(registry, P::PURPT80);
+    Register<TfrKPANSI>(registry, P::KPANSI);
+    Register<TfrKPUTM7>(registry, P::KPUTM7);
+    Register<TfrKPSET>(registry, P::KPSET);
+    Register<TfrKPMKT1>(registry, P::KPMKT1);
+    Register<TfrKPTM500>(registry, P::KPTM500);
+    Register<TfrPUTM500>(registry, P::PUTM500);
+    Register<TfrKPMK51>(registry, P::KPMK51);
+    Register<TfrKPMK55>(registry, P::KPMK55);
+    Register<TfrKPTK113Shield>(registry, P::KPTK113Shield);
+    Register<TFrKPOrion>(registry, P::KPOrion);
+    Register<TFrKPSirius_2V>(registry, P::KPSirius_2V);
 }

@@ -2,6 +2,7 @@
 
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
+#include "model/uZumo7.h"
 #include "model/uZumo_Classes.h"
 #include "platform/Format.h"
 
@@ -52,6 +53,14 @@ const TPickList kMkt2Words = {{"11", 11}, {"21", 21}, {"31", 31}};
 // ТМ 120
 const TPickList kTM120ServiceCmd = {{"Нет", 0}, {"Сервис. ТУ1", 1}};
 
+// МКТ-1
+const TPickList kMkt1Words = {{"6", 6}, {"11", 11}};
+
+// Орион-2 and Сириус-2; the "A" of the Сириус-2 types is Latin.
+const TPickList kOrionTypes = {{"2Л", 0}, {"2В", 1}, {"2С", 2}};
+const TPickList kSiriusTypes = {{"2-Л-5A", 0},   {"2-В-5A", 1},   {"2-С-5A", 2},
+                                {"2-Л-БПТ", 3}, {"2-В-БПТ", 4}, {"2-С-БПТ", 5}};
+
 struct TComboList {
     TProtocolPage Page;
     const char* Control;
@@ -83,6 +92,11 @@ const TComboList kComboLists[] = {
     {P::KPKOMPAS, "cbLinkDownEvent", &kKompasLinkDown},
     {P::KPMKT2, "cb011_mkt2_01", &kMkt2Words},
     {P::PUTM120, "cbServiceCmd", &kTM120ServiceCmd},
+    {P::KPMKT1, "cb2601", &kMkt1Words},
+    {P::KPOrion, "cbDevType", &kOrionTypes},
+    {P::KPOrion, "cbPeriodUM", &kPeriodUnits},
+    {P::KPSirius_2V, "cbDevType", &kSiriusTypes},
+    {P::KPSirius_2V, "cbPeriodUM", &kPeriodUnits},
 };
 
 } // namespace
@@ -205,6 +219,21 @@ constexpr TMeterRow kMeters[] = {
     {P::KPMercury, 7, true, MercurySet, {{{1, 32}, {0, 0}}}},
     {P::KPCE304, 16, true, Iec1107, {{{1, 33}, {0, 0}}}},
     {P::KPProton, 17, false, MercurySet, {{{0, 0}, {0, 0}}}},
+    {P::KPANSI, 21, false, Ansi, {{{1, 25}, {33, 36}}}},
+    {P::KPSET, 24, true, MercurySet, {{{1, 32}, {0, 0}}}},
+};
+
+// Captions a meter shows on Zumo 7 documents in place of its own, by NN.
+struct TZumo7Caption {
+    TProtocolPage Page;
+    int NN;
+    const char* Caption;
+};
+
+constexpr TZumo7Caption kZumo7Captions[] = {
+    {P::KPSET, 13, "Uab"},
+    {P::KPSET, 14, "Ubc"},
+    {P::KPSET, 15, "Uca"},
 };
 
 TMeterProtocol MakeMeter(const TMeterRow& row)
@@ -264,6 +293,21 @@ const TMeterProtocol* MeterProtocolOf(TProtocolPage page)
     return it == Meters().end() ? nullptr : &it->second;
 }
 
+std::vector<TMeterQuantity> MeterQuantitiesOn(TProtocolPage page, const TDocument* document)
+{
+    const TMeterProtocol* meter = MeterProtocolOf(page);
+    if (!meter) return {};
+    std::vector<TMeterQuantity> quantities = meter->Quantities;
+    if (!dynamic_cast<const TZumo7Doc*>(document)) return quantities;
+    for (const TZumo7Caption& own : kZumo7Captions) {
+        if (own.Page != page) continue;
+        const std::string key = platform::Format("%.2d%.2d", meter->Code, own.NN);
+        for (TMeterQuantity& q : quantities)
+            if (q.Key == key) q.Caption = own.Caption;
+    }
+    return quantities;
+}
+
 const TPageTable& MeterPageTable(TProtocolPage page)
 {
     static const std::map<TProtocolPage, TMeterTable> tables = [] {
@@ -311,4 +355,113 @@ bool MaxFrameSizeAccepted(const Variant& value)
 {
     const int64_t bytes = value.ToInt64();
     return bytes >= 0 && bytes <= 255;
+}
+
+// ---------------------------------------------------------------------------------
+// Captions that follow the page or a value
+
+bool TControlCaption::operator==(const TControlCaption& other) const
+{
+    const auto same = [](const char* a, const char* b) { return a && b ? std::string_view(a) == b : a == b; };
+    return same(Control, other.Control) && same(Caption, other.Caption);
+}
+
+// ---------------------------------------------------------------------------------
+// ТМ 512 family
+
+namespace {
+
+constexpr TControlCaption kTM500KP[] = {{"ch1802", "Только доп. ТИТ"}, {"ch1803", nullptr}};
+constexpr TControlCaption kTM500PU[] = {{"ch1802", "Только доп. ТИТ"}, {"ch1803", "Экстра флаги в потоке"}};
+constexpr TControlCaption kMK51[] = {{TM512Group, nullptr}};
+
+struct TTM512Variant {
+    TProtocolPage Page;
+    std::span<const TControlCaption> Changes;
+};
+
+constexpr TTM512Variant kTM512Variants[] = {
+    {P::KPTM500, kTM500KP},
+    {P::PUTM500, kTM500PU},
+    {P::KPMK51, kMK51},
+};
+
+} // namespace
+
+std::span<const TControlCaption> TM512ChangesOf(TProtocolPage page)
+{
+    for (const TTM512Variant& variant : kTM512Variants)
+        if (variant.Page == page) return variant.Changes;
+    return {};
+}
+
+// ---------------------------------------------------------------------------------
+// УТМ-7
+
+TUTM7MessageKeys UTM7MessageKeys(int message)
+{
+    if (message < 1 || message > UTM7Messages)
+        throw std::out_of_range("no УТМ-7 information message " + std::to_string(message));
+    // Two messages to a word from "009" on.
+    const int word = 9 + (message - 1) / 2;
+    const std::string stem = platform::Format("%.3d_utm7_%.2d", word, message);
+    return {stem + "_a", stem + "_t"};
+}
+
+// ---------------------------------------------------------------------------------
+// МКТ-1
+
+bool MKT1WordShown(int word, std::optional<int> wordsInCycle)
+{
+    return word <= 5 || wordsInCycle == 11;
+}
+
+// ---------------------------------------------------------------------------------
+// Орион-2
+
+std::array<TControlCaption, 4> OrionSignalCaptions(int deviceType)
+{
+    if (deviceType == 0)
+        return {{{"cbTS_SIG_1MTZ", "Светодиод15"},
+                 {"cbTS_SIG_2MTZ", "Светодиод16"},
+                 {"cbTS_OZZ_Disable", "Светодиод3"},
+                 {"cbTS_OZZ_SIGN", "Светодиод14"}}};
+    return {{{"cbTS_SIG_1MTZ", "Сраб. 1ст. МТЗ"},
+             {"cbTS_SIG_2MTZ", "Сраб. 2ст. МТЗ"},
+             {"cbTS_OZZ_Disable", "ОЗЗ на откл."},
+             {"cbTS_OZZ_SIGN", "ОЗЗ на сигн."}}};
+}
+
+bool VakCharacterAccepted(char32_t character)
+{
+    return (character >= U'0' && character <= U'9') || character == U'\b';
+}
+
+// ---------------------------------------------------------------------------------
+// Сириус-2
+
+namespace {
+
+constexpr const char* kSiriusVoltage[] = {"chUab", "chUbc", "chUca", "chFreq", "cbTS_OZZ"};
+
+} // namespace
+
+std::span<const char* const> SiriusVoltageControls() { return kSiriusVoltage; }
+
+TSiriusLayout SiriusLayoutOf(std::optional<int> deviceType)
+{
+    TSiriusLayout layout;
+    if (!deviceType) return layout;
+    const int t = *deviceType;
+    layout.UntickVoltage = t == 0 || t == 2 || t == 3 || t == 5;
+    layout.VoltageShown = t == 1 || t == 4;
+    if (t == 1 || t == 2)
+        layout.Captions = {{"cbTS_LedGuard", "Led Сраб. защиты"},
+                           {"cbTS_SIG_1MTZ", "Сраб. 1ст. МТЗ"},
+                           {"cbTS_SIG_2MTZ", "Сраб. 2ст. МТЗ"}};
+    else
+        layout.Captions = {{"cbTS_LedGuard", "Control.LEd1_15"},
+                           {"cbTS_SIG_1MTZ", "Control.LEd2_8"},
+                           {"cbTS_SIG_2MTZ", "Control.LEd2_9"}};
+    return layout;
 }

@@ -108,6 +108,11 @@ struct TMeterProtocol {
 // is made from it.
 const TMeterProtocol* MeterProtocolOf(TProtocolPage page);
 
+// The quantities a meter page shows on a document: the meter's own, but on Zumo 7
+// documents (TZumo7Doc and its descendants) СЭТ-4ТМ's NN 13 to 15 read "Uab", "Ubc",
+// "Uca" in place of "Ua", "Ub", "Uc". None for a page that is no meter's.
+std::vector<TMeterQuantity> MeterQuantitiesOn(TProtocolPage page, const TDocument* document);
+
 // A meter page's controls, made from its meter protocol: in the panel "paPeriod" the
 // period "ed<cc>006" ("Период опроса устройства") with its unit combo "cb<cc>007"
 // beside it and the password "ed<cc>pass" ("Пароль доступа", where there is one); in
@@ -151,3 +156,96 @@ TModbusControls ModbusControlsOf(std::optional<int> deviceType);
 // outside is restored on the control without a message.
 bool SyncPeriodAccepted(const Variant& value);
 bool MaxFrameSizeAccepted(const Variant& value);
+
+// ---------------------------------------------------------------------------------
+// Captions that follow the page or a value
+
+// A control of a page with the caption a rule gives it (a check box's text, a group's
+// title).
+struct TControlCaption {
+    const char* Control;
+    const char* Caption;
+    bool operator==(const TControlCaption& other) const;
+};
+
+// ---------------------------------------------------------------------------------
+// ТМ 512 family
+
+// The group of the ТМ 512 family's page that holds its four check boxes, ch1802 ..
+// ch1805 ("1802" .. "1805"; the ТМ 500, МК 51 and МК 55 blocks share ТМ 512's layout).
+constexpr const char* TM512Group = "gbTM512";
+
+// What a page of the family changes on the ТМ 512 page, all bindings kept: each entry
+// captions a control anew, or hides it when its caption is none. The ТМ 500 pages
+// caption ch1802 "Только доп. ТИТ"; the controlled point's hides ch1803, the control
+// point's captions it "Экстра флаги в потоке"; the МК 51 page hides the whole group.
+// ТМ 512 in both roles and МК 55 change nothing, nor does a page outside the family.
+std::span<const TControlCaption> TM512ChangesOf(TProtocolPage page);
+
+// ---------------------------------------------------------------------------------
+// УТМ-7
+
+// The information messages of a УТМ-7 device.
+constexpr int UTM7Messages = 7;
+
+// The keys of information message n (1 .. 7): its address or group (bits 0..2 of its
+// byte) and its kind, "TC" 0 or "ТИТ" 1 (bit 7). They begin with the word the message
+// lies in: "009" for messages 1 and 2, "010" for 3 and 4, "011" for 5 and 6, "012" for
+// 7 ("009_utm7_01_a", "009_utm7_01_t" .. "012_utm7_07_a", "012_utm7_07_t"). Raises
+// std::out_of_range for another n.
+struct TUTM7MessageKeys {
+    std::string Address;
+    std::string Kind;
+};
+TUTM7MessageKeys UTM7MessageKeys(int message);
+
+// ---------------------------------------------------------------------------------
+// МКТ-1
+
+// The cycle words whose kind the МКТ-1 page chooses ("26_01" .. "26_10").
+constexpr int MKT1Words = 10;
+
+// Whether the kind of cycle word n (1 .. 10) shows, with the value of the item selected
+// in "Количество слов в цикле" (none selected: none): words 1 to 5 always, words 6 to
+// 10 only while "11" is selected. A stored count the items lack (neither 6 nor 11)
+// selects none and hides them.
+bool MKT1WordShown(int word, std::optional<int> wordsInCycle);
+
+// ---------------------------------------------------------------------------------
+// Орион-2
+
+// The captions of the last four "ТС" check boxes (cbTS_SIG_1MTZ, cbTS_SIG_2MTZ,
+// cbTS_OZZ_Disable, cbTS_OZZ_SIGN) for the stored device type "DevType": type 0 ("2Л")
+// reads "Светодиод15", "Светодиод16", "Светодиод3", "Светодиод14"; any other "Сраб.
+// 1ст. МТЗ", "Сраб. 2ст. МТЗ", "ОЗЗ на откл.", "ОЗЗ на сигн.".
+std::array<TControlCaption, 4> OrionSignalCaptions(int deviceType);
+
+// The characters the VAK edits of Орион-2 take (logical addresses of a word): the
+// digits "0".."9" and Backspace (U+0008). Everything else is refused, the grave accent
+// and "a".."i" included (they share their codes with the keypad's digit keys, whose
+// characters are the digits).
+bool VakCharacterAccepted(char32_t character);
+
+// ---------------------------------------------------------------------------------
+// Сириус-2
+
+// The Сириус-2 check boxes of values that need voltage inputs: chUab, chUbc, chUca,
+// chFreq and cbTS_OZZ.
+std::span<const char* const> SiriusVoltageControls();
+
+// What the Сириус-2 page does for the value T of the selected device type:
+//   - T 0, 2, 3 or 5 (types without voltage inputs): the voltage boxes are unticked,
+//     which stores 0 into their fields;
+//   - they show exactly when T is 1 or 4;
+//   - cbTS_LedGuard, cbTS_SIG_1MTZ and cbTS_SIG_2MTZ read "Control.LEd1_15",
+//     "Control.LEd2_8", "Control.LEd2_9" for T 0, 3, 4 and 5, "Led Сраб. защиты",
+//     "Сраб. 1ст. МТЗ", "Сраб. 2ст. МТЗ" for T 1 and 2.
+// With none selected (a stored type above 5): nothing unticked, the voltage boxes
+// hidden, no caption changed.
+struct TSiriusLayout {
+    bool UntickVoltage = false;
+    bool VoltageShown = false;
+    std::vector<TControlCaption> Captions;
+    bool operator==(const TSiriusLayout&) const = default;
+};
+TSiriusLayout SiriusLayoutOf(std::optional<int> deviceType);

@@ -2,15 +2,23 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
+#include "configurator/pages/FKPMKT1.h"
 #include "configurator/pages/FKPMKT3.h"
 #include "configurator/pages/FKPMeters.h"
 #include "configurator/pages/FKPModbus.h"
+#include "configurator/pages/FKPOrion.h"
+#include "configurator/pages/FKPSirius_2V.h"
+#include "configurator/pages/FKPTK113Shield.h"
+#include "configurator/pages/FKPTM512.h"
+#include "configurator/pages/FKPUTM7.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
+#include "configurator/rules/PageTable.h"
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/widgets/WinUtils.h"
 #include "model/Mirvak_const.h"
+#include "model/uZumo7.h"
 #include "platform/CodePages.h"
 #include "platform/Format.h"
 #include "tests/support/DialogScript.h"
@@ -24,14 +32,18 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTest>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -201,25 +213,26 @@ const std::vector<const char*> kIec1107Captions = {
     "Ic", "Cos_", "Cos A", "Cos B", "Cos C", "F", "угол АВ", "угол АС", "угол ВС", "Энергия 1", "Энергия 2",
     "Энергия 3", "Энергия 4", "Энергия 5", "Энергия 6", "№ счетчика"};
 
+// The controls, then a "TC"/"ТИТ" radio group "rg" + key per cycle word 1 .. words,
+// titled " 1" .. " 9", "10" ...
+std::vector<TAuditControl> WithWords(std::vector<TAuditControl> controls, int words, std::string (*keyOf)(int n))
+{
+    for (int n = 1; n <= words; ++n) {
+        const std::string key = keyOf(n);
+        controls.push_back({KeptText("rg" + key), "TRadioGroup", KeptText(key),
+                            KeptText((n < 10 ? " " : "") + std::to_string(n)), kTsTit});
+    }
+    return controls;
+}
+
 std::vector<TAuditControl> MKT2Controls()
 {
-    std::vector<TAuditControl> controls = {
-        {"cb011_mkt2_01", "QComboBox", "011_mkt2_01", "Количество слов в цикле", {{"11", 11}, {"21", 21}, {"31", 31}}},
-        {"gbMask", "QGroupBox", nullptr, "Маска каналов"},
-    };
-    static const std::vector<std::string> texts = [] {
-        std::vector<std::string> made;
-        for (int n = 1; n <= 30; ++n) {
-            const std::string key = platform::Format(n <= 16 ? "009_mkt2_%.2d" : "010_mkt2_%.2d", n);
-            made.push_back("rg" + key);
-            made.push_back(key);
-            made.push_back((n < 10 ? " " : "") + std::to_string(n));
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < texts.size(); i += 3)
-        controls.push_back({texts[i].c_str(), "TRadioGroup", texts[i + 1].c_str(), texts[i + 2].c_str(), kTsTit});
-    return controls;
+    return WithWords(
+        {
+            {"cb011_mkt2_01", "QComboBox", "011_mkt2_01", "Количество слов в цикле", {{"11", 11}, {"21", 21}, {"31", 31}}},
+            {"gbMask", "QGroupBox", nullptr, "Маска каналов"},
+        },
+        30, [](int n) { return platform::Format(n <= 16 ? "009_mkt2_%.2d" : "010_mkt2_%.2d", n); });
 }
 
 std::vector<TAuditControl> MKT3Controls()
@@ -243,6 +256,125 @@ std::vector<TAuditControl> TM120Controls()
         {"seServiceGroup", "TSpinEdit", nullptr, "N группы"},
         {"seServiceObject", "TSpinEdit", nullptr, "N объекта"},
     };
+}
+
+// The ТМ 512 family's group with its four check boxes, captioned as on the ТМ 512 page
+// but where a page gives them other captions.
+std::vector<TAuditControl> TM512Controls(const char* ch1802 = "Контрольное число ТИТ",
+                                         const char* ch1803 = "16-бит ТИТ")
+{
+    return {
+        {"gbTM512", "QGroupBox", nullptr},
+        {"ch1802", "QCheckBox", "1802", ch1802},
+        {"ch1803", "QCheckBox", "1803", ch1803},
+        {"ch1804", "QCheckBox", "1804", "Обратный порядок ТС в байте"},
+        {"ch1805", "QCheckBox", "1805", "Инверсия ТС"},
+    };
+}
+
+std::vector<TAuditControl> KPRPT80Controls()
+{
+    return {{"ed1910", "TSpinEdit", "1910", "Интервал выдачи данных", {}, "с"}};
+}
+
+std::vector<TAuditControl> PURPT80Controls()
+{
+    return {{"ch1902", "QCheckBox", "1902", "Фильтровать недостоверные данные"}};
+}
+
+// ANSI C1218-21: the quantities 01 to 25, then the energies 33 to 36.
+std::vector<TAuditControl> AnsiControls()
+{
+    std::vector<TAuditControl> controls = MeterControls(
+        "21", false, 2101, std::vector<const char*>(kMercuryCaptions.begin(), kMercuryCaptions.begin() + 25));
+    const std::vector<TAuditControl> energies = MeterControls(
+        "21", false, 2133,
+        {"Активная выданная", "Реактивная выданная", "Активная потребленная", "Реактивная потребленная"});
+    controls.insert(controls.end(), energies.begin() + 2, energies.end()); // past the period and its unit
+    return controls;
+}
+
+std::vector<TAuditControl> UTM7Controls()
+{
+    std::vector<TAuditControl> controls = {
+        {"ch2302", "QCheckBox", "2302", "Изменение знака ТИ при приёме и выдачи в канале связи"},
+    };
+    const char* words[] = {"009", "009", "010", "010", "011", "011", "012"};
+    for (int n = 1; n <= 7; ++n) {
+        const std::string stem = platform::Format("%s_utm7_%.2d", words[n - 1], n);
+        controls.push_back({KeptText("ed" + stem + "_a"), "TSpinEdit", KeptText(stem + "_a"),
+                            KeptText(platform::Format("Информационное сообщение %d:    Адрес/Группа", n))});
+        controls.push_back({KeptText("rg" + stem + "_t"), "TRadioGroup", KeptText(stem + "_t"), "", kTsTit});
+    }
+    return controls;
+}
+
+std::vector<TAuditControl> MKT1Controls()
+{
+    return WithWords(
+        {
+            {"cb2601", "QComboBox", "2601", "Количество слов в цикле", {{"6", 6}, {"11", 11}}},
+            {"gbWords", "QGroupBox", nullptr, "Определение информационных слов"},
+        },
+        10, [](int n) { return platform::Format("26_%.2d", n); });
+}
+
+// A relay protection page: the device type with its items, the period, the current,
+// voltage and frequency flags, then the page's own controls.
+std::vector<TAuditControl> RelayProtectionControls(const Items& types, const std::vector<TAuditControl>& own)
+{
+    std::vector<TAuditControl> controls = {
+        {"cbDevType", "QComboBox", "DevType", "Тип устройства", types},
+        {"cbPeriodM", "TSpinEdit", "PeriodM", "Период опроса устройства"},
+        {"cbPeriodUM", "QComboBox", "PeriodUM", nullptr, kPeriodUnits},
+        {"chIa", "QCheckBox", "ParamIa", "Ia"},
+        {"chIb", "QCheckBox", "ParamIb", "Ib"},
+        {"chIc", "QCheckBox", "ParamIc", "Ic"},
+        {"chUab", "QCheckBox", "ParamUab", "Uab"},
+        {"chUbc", "QCheckBox", "ParamUbc", "Ubc"},
+        {"chUca", "QCheckBox", "ParamUca", "Uca"},
+        {"chFreq", "QCheckBox", "ParamFreq", "Freq"},
+    };
+    controls.insert(controls.end(), own.begin(), own.end());
+    return controls;
+}
+
+// With the default type "2Л".
+std::vector<TAuditControl> OrionControls()
+{
+    return RelayProtectionControls({{"2Л", 0}, {"2В", 1}, {"2С", 2}}, {
+        {"gbTIT", "QGroupBox", nullptr, "ТИТ"},
+        {"chP", "QCheckBox", "ParamP", "P"},
+        {"chQ", "QCheckBox", "ParamQ", "Q"},
+        {"chS", "QCheckBox", "ParamS", "S"},
+        {"chCosf", "QCheckBox", "ParamCosf", "CosF"},
+        {"gbTS", "QGroupBox", nullptr, "ТС"},
+        {"cbTS_RPO", "QCheckBox", "ParamTS_RPO", "РПО"},
+        {"cbTS_RPV", "QCheckBox", "ParamTS_RPV", "РПВ"},
+        {"cbTS_SIGN_Disable", "QCheckBox", "ParamTS_SIGN_Disable", "Откл"},
+        {"cbTS_SIGN_Enable", "QCheckBox", "ParamTS_SIGN_Enable", "Вкл"},
+        {"cbTS_SIG_1MTZ", "QCheckBox", "ParamTS_SIG_1MTZ", "Светодиод15"},
+        {"cbTS_SIG_2MTZ", "QCheckBox", "ParamTS_SIG_2MTZ", "Светодиод16"},
+        {"cbTS_OZZ_Disable", "QCheckBox", "ParamTS_OZZ_Disable", "Светодиод3"},
+        {"cbTS_OZZ_SIGN", "QCheckBox", "ParamTS_OZZ_SIGN", "Светодиод14"},
+        {"edVak_TU1_on", "QLineEdit", "VAK_StateTU1_On", "ВАК флаг ТУ1  \"вкл.\""},
+        {"edVak_TU1_off", "QLineEdit", "VAK_StateTU1_Off", "ВАК флаг ТУ1  \"откл.\""},
+    });
+}
+
+// With the default type "2-Л-5A".
+std::vector<TAuditControl> SiriusControls()
+{
+    return RelayProtectionControls(
+        {{"2-Л-5A", 0}, {"2-В-5A", 1}, {"2-С-5A", 2}, {"2-Л-БПТ", 3}, {"2-В-БПТ", 4}, {"2-С-БПТ", 5}}, {
+        {"cbTS_LedGuard", "QCheckBox", "ParamTS_LedGuard", "Control.LEd1_15"},
+        {"cbTS_RPV", "QCheckBox", "ParamTS_RPV", "РПВ"},
+        {"cbTS_RPO", "QCheckBox", "ParamTS_RPO", "РПО"},
+        {"cbTS_SIG_1MTZ", "QCheckBox", "ParamTS_SIG_1MTZ", "Control.LEd2_8"},
+        {"cbTS_SIG_2MTZ", "QCheckBox", "ParamTS_SIG_2MTZ", "Control.LEd2_9"},
+        {"cbTS_OZZ", "QCheckBox", "ParamTS_OZZ", "ОЗЗ на откл."},
+        {"chTS_SwitchState", "QCheckBox", "ParamTS_SwitchState", "Состояние переключателя"},
+    });
 }
 
 // ---------------------------------------------------------------------------------
@@ -276,6 +408,15 @@ void Choose(QComboBox* combo, const char* text)
     combo->setCurrentIndex(index);
 }
 
+// A protocol page by the protocol index and role of its device, with its object name
+// and its audit table.
+struct PageCase {
+    int index;
+    int role;
+    const char* page;
+    std::vector<TAuditControl> controls;
+};
+
 // The real tree with every page the program registers, in a window.
 class ProtocolPagesTest : public testsupport::PagesWindow {
 protected:
@@ -292,6 +433,24 @@ protected:
     }
     // The idle cycle of the main window.
     void Idle() { doc->UpdateFrameControls(); }
+
+    // Case i on slot i: each device page hosts its page, which passes the audit.
+    void AuditEach(std::span<const PageCase> cases)
+    {
+        for (size_t i = 0; i < cases.size(); ++i) UseSlot(Document(), static_cast<int>(i), cases[i].index, 0, cases[i].role);
+        doc->RefreshTree();
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const PageCase& c = cases[i];
+            SCOPED_TRACE(c.page);
+            TfrDevice* device = SelectDevice(static_cast<int>(i));
+            ASSERT_NE(device, nullptr);
+            TParamFrame* page = device->ProtocolFrame();
+            ASSERT_NE(page, nullptr);
+            EXPECT_EQ(page->objectName(), c.page);
+            EXPECT_EQ(page->parentWidget(), device->paProtocol);
+            EXPECT_TRUE(testsupport::AuditPage(*page, Device(static_cast<int>(i)), c.controls));
+        }
+    }
 };
 
 // ---------------------------------------------------------------------------------
@@ -299,13 +458,7 @@ protected:
 
 TEST_F(ProtocolPagesTest, EveryPageAsDescribed)
 {
-    struct Case {
-        int index;
-        int role;
-        const char* page;
-        std::vector<TAuditControl> controls;
-    };
-    const Case cases[] = {
+    const PageCase cases[] = {
         {1, 1, "frPUIEC", PUIECControls()},
         {1, 0, "frKPIEC", KPIECControls()},
         {2, 0, "frKPModbus", ModbusControls()},
@@ -319,19 +472,38 @@ TEST_F(ProtocolPagesTest, EveryPageAsDescribed)
         {13, 0, "frKPCE304", MeterControls("16", true, 1601, kIec1107Captions)},
         {14, 0, "frKPProton", MeterControls("17", false, 0, {})},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) UseSlot(Document(), static_cast<int>(i), cases[i].index, 0, cases[i].role);
+    AuditEach(cases);
+}
+
+// The pages of indexes 15 to 27; УТС-8 (20) has none.
+TEST_F(ProtocolPagesTest, EveryLaterPageAsDescribed)
+{
+    const PageCase cases[] = {
+        {15, 0, "frKPTM512", TM512Controls()},
+        {15, 1, "frPUTM512", TM512Controls()},
+        {16, 0, "frKPRPT80", KPRPT80Controls()},
+        {16, 1, "frPURPT80", PURPT80Controls()},
+        {17, 0, "frKPANSI", AnsiControls()},
+        {18, 0, "frKPUTM7", UTM7Controls()},
+        {19, 0, "frKPSET", MeterControls("24", true, 2401, kMercuryCaptions)},
+        {21, 0, "frKPMKT1", MKT1Controls()},
+        {22, 0, "frKPTM500", TM512Controls("Только доп. ТИТ")},
+        {22, 1, "frPUTM500", TM512Controls("Только доп. ТИТ", "Экстра флаги в потоке")},
+        {23, 0, "frKPMK51", TM512Controls()},
+        {23, 1, "frKPMK51", TM512Controls()},
+        {24, 0, "frKPMK55", TM512Controls()},
+        {25, 0, "frKPTK113Shield", {}},
+        {26, 0, "frKPOrion", OrionControls()},
+        {27, 0, "frKPSirius_2V", SiriusControls()},
+    };
+    AuditEach(cases);
+
+    // УТС-8 has no page.
+    UseSlot(Document(), 0, 20, 0, 0);
     doc->RefreshTree();
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.page);
-        TfrDevice* device = SelectDevice(static_cast<int>(i));
-        ASSERT_NE(device, nullptr);
-        TParamFrame* page = device->ProtocolFrame();
-        ASSERT_NE(page, nullptr);
-        EXPECT_EQ(page->objectName(), c.page);
-        EXPECT_EQ(page->parentWidget(), device->paProtocol);
-        EXPECT_TRUE(testsupport::AuditPage(*page, Device(static_cast<int>(i)), c.controls));
-    }
+    TfrDevice* device = SelectDevice(0);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->ProtocolFrame(), nullptr);
 }
 
 TEST_F(ProtocolPagesTest, DefaultsShown)
@@ -690,6 +862,262 @@ TEST_F(ProtocolPagesTest, ValuesSurviveSaveAndReopen)
     ASSERT_NE(kompas, nullptr);
     EXPECT_EQ(kompas->edPUNU[0]->value(), 9);
     doc->ReleaseDocument();
+}
+
+TEST_F(ProtocolPagesTest, MKT1WordsFollowTheCountAndTheDevicePageFits)
+{
+    UseSlot(Document(), 0, 21, 0, 0);
+    doc->RefreshTree();
+    TfrDevice* device = SelectDevice(0);
+    ASSERT_NE(device, nullptr);
+    auto* page = dynamic_cast<TfrKPMKT1*>(device->ProtocolFrame());
+    ASSERT_NE(page, nullptr);
+    const auto shownWords = [&] {
+        std::vector<int> shown;
+        for (int n = 1; n <= MKT1Words; ++n)
+            if (page->rgWords[static_cast<size_t>(n - 1)]->isVisible()) shown.push_back(n);
+        return shown;
+    };
+    const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const std::vector<int> five = {1, 2, 3, 4, 5};
+    EXPECT_EQ(page->cb2601->currentText(), "11");
+    EXPECT_EQ(shownWords(), all);
+    const int eleven = device->height();
+
+    Choose(page->cb2601, "6");
+    EXPECT_EQ(AreaBytes(Device(0), 10, 1), std::vector<int>{6});
+    Idle();
+    EXPECT_EQ(shownWords(), five);
+    EXPECT_LT(device->height(), eleven) << "the device page gives the hidden words' line back";
+    EXPECT_EQ(device->paProtocol->height(), page->height());
+
+    Choose(page->cb2601, "11");
+    Idle();
+    EXPECT_EQ(shownWords(), all);
+    EXPECT_EQ(device->height(), eleven);
+
+    // A count the items lack, from a file: no item, and the words 6 to 10 hidden.
+    FieldOf(Device(0), "2601")->SetValue(int32_t{5});
+    doc->Frame()->RefreshAll();
+    Idle();
+    EXPECT_EQ(page->cb2601->currentIndex(), -1);
+    EXPECT_EQ(shownWords(), five);
+    EXPECT_EQ(AreaBytes(Device(0), 10, 1), std::vector<int>{5});
+    EXPECT_TRUE(dialogs->Records().empty());
+}
+
+TEST_F(ProtocolPagesTest, OrionCaptionsFollowTheTypeAndVakEditsTakeDigitsOnly)
+{
+    UseSlot(Document(), 0, 26, 0, 0);
+    doc->RefreshTree();
+    auto* page = ProtocolPage<TFrKPOrion>(0);
+    ASSERT_NE(page, nullptr);
+    const auto captions = [&] {
+        std::vector<std::string> texts;
+        for (QCheckBox* box : {page->cbTS_SIG_1MTZ, page->cbTS_SIG_2MTZ, page->cbTS_OZZ_Disable, page->cbTS_OZZ_SIGN})
+            texts.push_back(box->text().toStdString());
+        return texts;
+    };
+    EXPECT_EQ(page->cbDevType->currentText(), "2Л");
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Светодиод15", "Светодиод16", "Светодиод3", "Светодиод14"}));
+    for (QCheckBox* box : page->findChildren<QCheckBox*>()) EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
+
+    Choose(page->cbDevType, "2В");
+    EXPECT_EQ(FieldOf(Device(0), "DevType")->GetValue().ToInt32(), 1);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Сраб. 1ст. МТЗ", "Сраб. 2ст. МТЗ", "ОЗЗ на откл.", "ОЗЗ на сигн."}));
+    Choose(page->cbDevType, "2Л");
+    EXPECT_EQ(captions()[0], "Светодиод15");
+
+    // The keypad's codes as characters are letters: refused, typed or pasted.
+    QLineEdit* on = page->edVak_TU1_on;
+    on->setFocus();
+    on->selectAll();
+    QTest::keyClicks(on, "a`7");
+    EXPECT_EQ(on->text(), "7");
+    EXPECT_EQ(FieldOf(Device(0), "VAK_StateTU1_On")->GetValue().ToInt32(), 7);
+    EXPECT_EQ(AreaBytes(Device(0), 12, 2), (std::vector<int>{7, 0}));
+    Type(on, "Ж");
+    QGuiApplication::clipboard()->setText("1a");
+    on->selectAll();
+    on->paste();
+    EXPECT_EQ(on->text(), "7");
+    QGuiApplication::clipboard()->setText("258");
+    on->selectAll();
+    on->paste();
+    EXPECT_EQ(AreaBytes(Device(0), 12, 2), (std::vector<int>{2, 1}));
+    QTest::keyClick(on, Qt::Key_Backspace);
+    EXPECT_EQ(on->text(), "25");
+    EXPECT_EQ(FieldOf(Device(0), "VAK_StateTU1_On")->GetValue().ToInt32(), 25);
+    EXPECT_TRUE(dialogs->Records().empty());
+
+    // An emptied edit is no number: the store reports it and the field keeps its value.
+    dialogs->PushAnswer(platform::MsgResult::OK);
+    on->selectAll();
+    QTest::keyClick(on, Qt::Key_Backspace);
+    EXPECT_EQ(on->text(), "");
+    ASSERT_EQ(dialogs->Records().size(), 1u);
+    EXPECT_NE(dialogs->Records()[0].box.text.find("Could not convert"), std::string::npos)
+        << dialogs->Records()[0].box.text;
+    EXPECT_EQ(FieldOf(Device(0), "VAK_StateTU1_On")->GetValue().ToInt32(), 25);
+}
+
+TEST_F(ProtocolPagesTest, SiriusTypeRuleUnticksHidesAndCaptions)
+{
+    UseSlot(Document(), 0, 27, 0, 0);
+    UseSlot(Document(), 1, 27, 0, 0);
+    UseSlot(Document(), 2, 27, 0, 0);
+    FieldOf(Device(0), "DevType")->SetValue(int32_t{1}); // "2-В-5A", every flag set by default
+    FieldOf(Device(2), "DevType")->SetValue(int32_t{7}); // from a file: no item
+    doc->RefreshTree();
+    ASSERT_EQ(AreaBytes(Device(0), 9, 2), (std::vector<int>{0xFF, 0x3F}));
+
+    auto* page = ProtocolPage<TFrKPSirius_2V>(0);
+    ASSERT_NE(page, nullptr);
+    const std::vector<QCheckBox*> voltage = {page->chUab, page->chUbc, page->chUca, page->chFreq, page->cbTS_OZZ};
+    const auto expectVoltage = [&](bool shown, bool ticked) {
+        for (QCheckBox* box : voltage) {
+            EXPECT_EQ(box->isVisible(), shown) << box->objectName().toStdString();
+            EXPECT_EQ(box->isChecked(), ticked) << box->objectName().toStdString();
+        }
+    };
+    const auto captions = [&] {
+        return std::vector<std::string>{page->cbTS_LedGuard->text().toStdString(),
+                                        page->cbTS_SIG_1MTZ->text().toStdString(),
+                                        page->cbTS_SIG_2MTZ->text().toStdString()};
+    };
+    expectVoltage(true, true);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Led Сраб. защиты", "Сраб. 1ст. МТЗ", "Сраб. 2ст. МТЗ"}));
+    EXPECT_EQ(page->cbTS_RPV->text(), "РПВ");
+    EXPECT_EQ(page->cbTS_RPO->text(), "РПО");
+
+    Choose(page->cbDevType, "2-Л-БПТ");
+    expectVoltage(false, false);
+    EXPECT_EQ(AreaBytes(Device(0), 9, 2), (std::vector<int>{0x87, 0x2F}));
+    EXPECT_EQ(page->cbTS_LedGuard->text(), "Control.LEd1_15");
+
+    Choose(page->cbDevType, "2-В-БПТ");
+    expectVoltage(true, false);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Control.LEd1_15", "Control.LEd2_8", "Control.LEd2_9"}));
+    EXPECT_EQ(AreaBytes(Device(0), 0, 1), std::vector<int>{4});
+
+    // A type-0 device with every flag set: showing its page clears the five.
+    ASSERT_EQ(AreaBytes(Device(1), 9, 2), (std::vector<int>{0xFF, 0x3F}));
+    page = ProtocolPage<TFrKPSirius_2V>(1);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(AreaBytes(Device(1), 9, 2), (std::vector<int>{0x87, 0x2F}));
+
+    // A type the list lacks: no item, the five hidden and kept, the captions as built.
+    page = ProtocolPage<TFrKPSirius_2V>(2);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->cbDevType->currentIndex(), -1);
+    EXPECT_FALSE(page->chUab->isVisible());
+    EXPECT_TRUE(page->chUab->isChecked());
+    EXPECT_EQ(AreaBytes(Device(2), 9, 2), (std::vector<int>{0xFF, 0x3F}));
+    EXPECT_EQ(page->cbTS_LedGuard->text(), "Led Сраб. защиты");
+    EXPECT_TRUE(dialogs->Records().empty());
+}
+
+// СЭТ-4ТМ reads the line voltages on a Zumo 7 document, the phase voltages elsewhere.
+TEST_F(ProtocolPagesTest, SETVoltageCaptionsByDocument)
+{
+    const auto voltages = [](const TParamFrame* page) {
+        std::vector<std::string> texts;
+        for (const char* name : {"ch2413", "ch2414", "ch2415"})
+            texts.push_back(page->findChild<QCheckBox*>(name)->text().toStdString());
+        return texts;
+    };
+    UseSlot(Document(), 0, 19, 0, 0);
+    doc->RefreshTree();
+    auto* base = ProtocolPage<TfrKPSET>(0);
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(voltages(base), (std::vector<std::string>{"Ua", "Ub", "Uc"}));
+
+    auto& zumo7 = dynamic_cast<TZumo7Doc&>(UseModel(3));
+    zumo7.SetBoardSignature(10);
+    UseSlot(zumo7, 0, 19, 0, 0);
+    doc->RefreshTree();
+    auto* page = ProtocolPage<TfrKPSET>(0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(voltages(page), (std::vector<std::string>{"Uab", "Ubc", "Uca"}));
+    EXPECT_TRUE(testsupport::AuditPage(*page, Device(0), [] {
+        std::vector<const char*> captions = kMercuryCaptions;
+        captions[12] = "Uab";
+        captions[13] = "Ubc";
+        captions[14] = "Uca";
+        return MeterControls("24", true, 2401, captions);
+    }()));
+    doc->ReleaseDocument();
+}
+
+TEST_F(ProtocolPagesTest, TM512FamilyVariantsAndEmptyPages)
+{
+    UseSlot(Document(), 0, 15, 0, 0); // КП ТМ 512
+    UseSlot(Document(), 1, 22, 0, 0); // КП ТМ 500
+    UseSlot(Document(), 2, 22, 0, 1); // ПУ ТМ 500
+    UseSlot(Document(), 3, 23, 0, 0); // КП МК 51
+    UseSlot(Document(), 4, 23, 0, 1); // ПУ МК 51
+    UseSlot(Document(), 5, 25, 0, 0); // ТК113 Щит
+    doc->RefreshTree();
+    const auto shown = [](const TfrTM512Family* page) {
+        std::vector<std::string> texts;
+        for (QCheckBox* box : {page->ch1802, page->ch1803, page->ch1804, page->ch1805})
+            if (box->isVisible()) texts.push_back(box->text().toStdString());
+        return texts;
+    };
+    TfrDevice* device = SelectDevice(0);
+    ASSERT_NE(device, nullptr);
+    auto* tm512 = dynamic_cast<TfrKPTM512*>(device->ProtocolFrame());
+    ASSERT_NE(tm512, nullptr);
+    EXPECT_EQ(shown(tm512), (std::vector<std::string>{"Контрольное число ТИТ", "16-бит ТИТ",
+                                                      "Обратный порядок ТС в байте", "Инверсия ТС"}));
+    const int withGroup = device->paProtocol->height();
+
+    auto* kp500 = ProtocolPage<TfrKPTM500>(1);
+    ASSERT_NE(kp500, nullptr);
+    EXPECT_EQ(shown(kp500), (std::vector<std::string>{"Только доп. ТИТ", "Обратный порядок ТС в байте", "Инверсия ТС"}));
+    kp500->ch1805->setChecked(true);
+    kp500->ch1802->setChecked(true);
+    EXPECT_EQ(AreaBytes(Device(1), 0, 2), (std::vector<int>{0, 0x09}));
+    auto* pu500 = ProtocolPage<TfrPUTM500>(2);
+    ASSERT_NE(pu500, nullptr);
+    EXPECT_EQ(shown(pu500), (std::vector<std::string>{"Только доп. ТИТ", "Экстра флаги в потоке",
+                                                      "Обратный порядок ТС в байте", "Инверсия ТС"}));
+
+    // МК 51 in both roles and ТК113 Щит: nothing to edit, and the device page fits the
+    // empty page.
+    for (int slot : {3, 4, 5}) {
+        SCOPED_TRACE(slot);
+        device = SelectDevice(slot);
+        ASSERT_NE(device, nullptr);
+        TParamFrame* page = device->ProtocolFrame();
+        ASSERT_NE(page, nullptr);
+        if (auto* mk51 = dynamic_cast<TfrKPMK51*>(page)) EXPECT_FALSE(mk51->gbTM512->isVisible());
+        else EXPECT_NE(dynamic_cast<TfrKPTK113Shield*>(page), nullptr);
+        for (const QWidget* w : page->findChildren<QWidget*>()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+        EXPECT_EQ(device->paProtocol->height(), page->height());
+        EXPECT_LT(device->paProtocol->height(), withGroup / 4);
+    }
+    EXPECT_TRUE(dialogs->Records().empty());
+}
+
+TEST_F(ProtocolPagesTest, UTM7MessageKindAndAddress)
+{
+    UseSlot(Document(), 0, 18, 0, 0);
+    doc->RefreshTree();
+    auto* page = ProtocolPage<TfrKPUTM7>(0);
+    ASSERT_NE(page, nullptr);
+    TRadioGroup* kind = page->rgKind[4]; // message 5, area byte 10
+    TSpinEdit* address = page->edAddress[4];
+    EXPECT_EQ(kind->ItemIndex(), 0);
+    kind->Button(1)->click();
+    EXPECT_EQ(AreaBytes(Device(0), 10, 1), std::vector<int>{0x80});
+    EXPECT_EQ(address->minimum(), 0);
+    EXPECT_EQ(address->maximum(), 7) << "the field's three bits";
+    address->setValue(5);
+    EXPECT_EQ(AreaBytes(Device(0), 10, 1), std::vector<int>{0x85});
+    page->edAddress[6]->setValue(7); // message 7, area byte 12
+    EXPECT_EQ(AreaBytes(Device(0), 6, 8), (std::vector<int>{0, 0, 0, 0, 0x85, 0, 7, 0}));
+    EXPECT_TRUE(dialogs->Records().empty());
 }
 
 } // namespace

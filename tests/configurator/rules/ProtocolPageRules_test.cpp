@@ -6,6 +6,8 @@
 #include "model/uZumo2_Siemens.h"
 #include "model/uZumo2sin.h"
 #include "model/uZumo4.h"
+#include "model/uZumo7.h"
+#include "model/uZumo7sin.h"
 #include "platform/Format.h"
 #include "tests/support/TreeFixtures.h"
 
@@ -13,9 +15,24 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+// Readable failures of the rules' records.
+void PrintTo(const TControlCaption& c, std::ostream* os)
+{
+    *os << "{" << (c.Control ? c.Control : "none") << ", " << (c.Caption ? c.Caption : "none") << "}";
+}
+
+void PrintTo(const TSiriusLayout& layout, std::ostream* os)
+{
+    *os << "{untick " << layout.UntickVoltage << ", shown " << layout.VoltageShown << ", captions";
+    for (const TControlCaption& c : layout.Captions) PrintTo(c, os);
+    *os << "}";
+}
 
 namespace {
 
@@ -137,11 +154,22 @@ TEST(MeterTable, QuantitiesAndKeysAsTheProtocolsHaveThem)
         const char* password;
         const char* firstKey;
         std::vector<std::string> captions;
+        std::vector<std::string> keys = {}; // keys that do not run on from firstKey
     };
+    // ANSI C1218-21: NN 01 to 25, then 33 to 36.
+    std::vector<std::string> ansi(mercury.begin(), mercury.begin() + 25);
+    for (const char* caption : {"Активная выданная", "Реактивная выданная", "Активная потребленная",
+                                "Реактивная потребленная"})
+        ansi.push_back(caption);
+    std::vector<std::string> ansiKeys;
+    for (int nn = 1; nn <= 36; ++nn)
+        if (nn <= 25 || nn >= 33) ansiKeys.push_back(platform::Format("21%.2d", nn));
     const Case cases[] = {
         {TProtocolPage::KPMercury, 7, "07006", "07007", "07pass", "0701", mercury},
         {TProtocolPage::KPCE304, 13, "16006", "16007", "16pass", "1601", iec1107},
         {TProtocolPage::KPProton, 14, "17006", "17007", "", nullptr, {}},
+        {TProtocolPage::KPANSI, 17, "21006", "21007", "", "2101", ansi, ansiKeys},
+        {TProtocolPage::KPSET, 19, "24006", "24007", "24pass", "2401", mercury},
     };
     auto doc = MakeZumo2Doc();
     TDevice& device = *doc->DeviceByIndex(0);
@@ -155,7 +183,8 @@ TEST(MeterTable, QuantitiesAndKeysAsTheProtocolsHaveThem)
         ASSERT_EQ(meter->Quantities.size(), c.captions.size());
         const int first = c.firstKey ? std::stoi(c.firstKey) : 0;
         for (size_t i = 0; i < c.captions.size(); ++i) {
-            EXPECT_EQ(meter->Quantities[i].Key, platform::Format("%.4d", first + static_cast<int>(i)));
+            EXPECT_EQ(meter->Quantities[i].Key,
+                      c.keys.empty() ? platform::Format("%.4d", first + static_cast<int>(i)) : c.keys[i]);
             EXPECT_EQ(meter->Quantities[i].Caption, c.captions[i]) << meter->Quantities[i].Key;
         }
         // Every key names a field of the protocol's block, the password its 8 bytes.
@@ -193,6 +222,166 @@ TEST(MeterTable, PageTables)
     const TPageTable& proton = MeterPageTable(TProtocolPage::KPProton);
     EXPECT_NO_THROW(CheckPageTable(proton));
     EXPECT_EQ(proton.Rows.size(), 2u);
+}
+
+// On Zumo 7 documents, and only there, СЭТ-4ТМ reads the line voltages for NN 13 to 15.
+TEST(MeterTable, Zumo7CaptionsOfSET)
+{
+    const auto captions = [](TProtocolPage page, const TDocument* document) {
+        std::vector<std::string> out;
+        for (const TMeterQuantity& q : MeterQuantitiesOn(page, document)) out.push_back(q.Caption);
+        return out;
+    };
+    const std::unique_ptr<TZumo2Doc> zumo7 = MakeZumo7Doc();
+    const std::unique_ptr<TZumo2Doc> zumo7sin = MakeZumo7sinDoc();
+    const std::unique_ptr<TZumo2Doc> zumo2 = MakeZumo2Doc();
+    const std::vector<std::string> base = captions(TProtocolPage::KPSET, zumo2.get());
+    ASSERT_EQ(base.size(), 32u);
+    EXPECT_EQ(std::vector<std::string>(base.begin() + 12, base.begin() + 15),
+              (std::vector<std::string>{"Ua", "Ub", "Uc"}));
+    EXPECT_EQ(captions(TProtocolPage::KPSET, nullptr), base);
+    for (const TZumo2Doc* doc : {zumo7.get(), zumo7sin.get()}) {
+        SCOPED_TRACE(doc->ClassName());
+        std::vector<std::string> expected = base;
+        expected[12] = "Uab";
+        expected[13] = "Ubc";
+        expected[14] = "Uca";
+        EXPECT_EQ(captions(TProtocolPage::KPSET, doc), expected);
+        EXPECT_EQ(captions(TProtocolPage::KPMercury, doc), captions(TProtocolPage::KPMercury, zumo2.get()));
+        EXPECT_EQ(MeterQuantitiesOn(TProtocolPage::KPSET, doc)[12].Key, "2413");
+    }
+    EXPECT_TRUE(MeterQuantitiesOn(TProtocolPage::KPModbus, zumo7.get()).empty());
+}
+
+TEST(ProtocolPageRules, TM512FamilyVariants)
+{
+    using Changes = std::vector<TControlCaption>;
+    const std::pair<TProtocolPage, Changes> cases[] = {
+        {TProtocolPage::KPTM512, {}},
+        {TProtocolPage::PUTM512, {}},
+        {TProtocolPage::KPMK55, {}},
+        {TProtocolPage::KPTM500, {{"ch1802", "Только доп. ТИТ"}, {"ch1803", nullptr}}},
+        {TProtocolPage::PUTM500, {{"ch1802", "Только доп. ТИТ"}, {"ch1803", "Экстра флаги в потоке"}}},
+        {TProtocolPage::KPMK51, {{"gbTM512", nullptr}}},
+        {TProtocolPage::KPModbus, {}},
+    };
+    for (const auto& [page, changes] : cases) {
+        const std::span<const TControlCaption> made = TM512ChangesOf(page);
+        EXPECT_EQ(Changes(made.begin(), made.end()), changes) << ProtocolPageName(page);
+    }
+
+    // The four pages' blocks share ТМ 512's layout: "1802" .. "1805" are bits 0 .. 3 of
+    // area byte 1 in each.
+    auto doc = MakeZumo2Doc();
+    TDevice& device = *doc->DeviceByIndex(0);
+    for (int index : {15, 22, 23, 24}) {
+        testsupport::UseSlot(*doc, 0, index, 0, 0);
+        for (int bit = 0; bit < 4; ++bit) {
+            const std::string key = std::to_string(1802 + bit);
+            auto* flag = dynamic_cast<TBitFleld*>(device.FindField(key));
+            ASSERT_NE(flag, nullptr) << index << " " << key;
+            EXPECT_EQ(flag->NodeOffset() - device.ProtocolAreaOffset(), 1) << index << " " << key;
+            EXPECT_EQ(flag->Position, bit) << index << " " << key;
+        }
+    }
+}
+
+TEST(ProtocolPageRules, UTM7MessageKeys)
+{
+    const std::pair<int, const char*> stems[] = {
+        {1, "009_utm7_01"}, {2, "009_utm7_02"}, {3, "010_utm7_03"}, {4, "010_utm7_04"},
+        {5, "011_utm7_05"}, {6, "011_utm7_06"}, {7, "012_utm7_07"},
+    };
+    auto doc = MakeZumo2Doc();
+    testsupport::UseSlot(*doc, 0, 18, 0, 0);
+    TDevice& device = *doc->DeviceByIndex(0);
+    for (const auto& [n, stem] : stems) {
+        const TUTM7MessageKeys keys = UTM7MessageKeys(n);
+        EXPECT_EQ(keys.Address, std::string(stem) + "_a");
+        EXPECT_EQ(keys.Kind, std::string(stem) + "_t");
+        // Each names its bits of the message's byte, area byte 5 + n.
+        auto* address = dynamic_cast<TBitFleld*>(device.FindField(keys.Address));
+        auto* kind = dynamic_cast<TBitFleld*>(device.FindField(keys.Kind));
+        ASSERT_NE(address, nullptr) << n;
+        ASSERT_NE(kind, nullptr) << n;
+        EXPECT_EQ(address->NodeOffset() - device.ProtocolAreaOffset(), 5 + n);
+        EXPECT_EQ(kind->NodeOffset() - device.ProtocolAreaOffset(), 5 + n);
+        EXPECT_EQ(address->Position, 0);
+        EXPECT_EQ(address->BitCount, 3);
+        EXPECT_EQ(kind->Position, 7);
+    }
+    EXPECT_THROW(UTM7MessageKeys(0), std::out_of_range);
+    EXPECT_THROW(UTM7MessageKeys(8), std::out_of_range);
+}
+
+TEST(ProtocolPageRules, MKT1WordsShownWithElevenWordsOnly)
+{
+    for (int word = 1; word <= MKT1Words; ++word) {
+        const bool always = word <= 5;
+        EXPECT_TRUE(MKT1WordShown(word, 11)) << word;
+        EXPECT_EQ(MKT1WordShown(word, 6), always) << word;
+        EXPECT_EQ(MKT1WordShown(word, std::nullopt), always) << word;
+    }
+}
+
+TEST(ProtocolPageRules, OrionSignalCaptionsByStoredType)
+{
+    using Captions = std::array<TControlCaption, 4>;
+    const Captions leds = {{{"cbTS_SIG_1MTZ", "Светодиод15"},
+                            {"cbTS_SIG_2MTZ", "Светодиод16"},
+                            {"cbTS_OZZ_Disable", "Светодиод3"},
+                            {"cbTS_OZZ_SIGN", "Светодиод14"}}};
+    const Captions protection = {{{"cbTS_SIG_1MTZ", "Сраб. 1ст. МТЗ"},
+                                  {"cbTS_SIG_2MTZ", "Сраб. 2ст. МТЗ"},
+                                  {"cbTS_OZZ_Disable", "ОЗЗ на откл."},
+                                  {"cbTS_OZZ_SIGN", "ОЗЗ на сигн."}}};
+    const std::pair<int, Captions> cases[] = {{0, leds}, {1, protection}, {2, protection}, {7, protection}};
+    for (const auto& [type, captions] : cases) EXPECT_EQ(OrionSignalCaptions(type), captions) << type;
+}
+
+// The keypad's digit keys share their codes 96 .. 105 with the grave accent and "a" ..
+// "i": as characters those are no digits, and a numeric field refuses them.
+TEST(ProtocolPageRules, VakKeyFilterTakesDigitsAndBackspaceOnly)
+{
+    struct Case {
+        const char* name;
+        char32_t character;
+        bool accepted;
+    };
+    std::vector<Case> cases = {{"Backspace", U'\b', true}, {"grave accent", U'`', false},
+                               {"j", U'j', false},          {"minus", U'-', false},
+                               {"comma", U',', false},      {"Cyrillic Ж", U'Ж', false},
+                               {"blank", U' ', false},      {"full-width 7", U'\uFF17', false}};
+    for (char32_t d = U'0'; d <= U'9'; ++d) cases.push_back({"digit", d, true});
+    for (char32_t c = U'a'; c <= U'i'; ++c) cases.push_back({"keypad code as a letter", c, false});
+    for (const Case& c : cases)
+        EXPECT_EQ(VakCharacterAccepted(c.character), c.accepted) << c.name << " U+" << std::hex
+                                                                 << static_cast<uint32_t>(c.character);
+}
+
+TEST(ProtocolPageRules, SiriusTypeRule)
+{
+    const std::vector<TControlCaption> protection = {
+        {"cbTS_LedGuard", "Led Сраб. защиты"}, {"cbTS_SIG_1MTZ", "Сраб. 1ст. МТЗ"}, {"cbTS_SIG_2MTZ", "Сраб. 2ст. МТЗ"}};
+    const std::vector<TControlCaption> leds = {
+        {"cbTS_LedGuard", "Control.LEd1_15"}, {"cbTS_SIG_1MTZ", "Control.LEd2_8"}, {"cbTS_SIG_2MTZ", "Control.LEd2_9"}};
+    struct Case {
+        const char* name;
+        std::optional<int> type;
+        TSiriusLayout layout;
+    };
+    const Case cases[] = {
+        {"2-Л-5A", 0, {.UntickVoltage = true, .VoltageShown = false, .Captions = leds}},
+        {"2-В-5A", 1, {.UntickVoltage = false, .VoltageShown = true, .Captions = protection}},
+        {"2-С-5A", 2, {.UntickVoltage = true, .VoltageShown = false, .Captions = protection}},
+        {"2-Л-БПТ", 3, {.UntickVoltage = true, .VoltageShown = false, .Captions = leds}},
+        {"2-В-БПТ", 4, {.UntickVoltage = false, .VoltageShown = true, .Captions = leds}},
+        {"2-С-БПТ", 5, {.UntickVoltage = true, .VoltageShown = false, .Captions = leds}},
+        {"none selected", std::nullopt, {.UntickVoltage = false, .VoltageShown = false, .Captions = {}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SiriusLayoutOf(c.type), c.layout) << c.name;
+    const std::vector<std::string> voltage(SiriusVoltageControls().begin(), SiriusVoltageControls().end());
+    EXPECT_EQ(voltage, (std::vector<std::string>{"chUab", "chUbc", "chUca", "chFreq", "cbTS_OZZ"}));
 }
 
 } // namespace
