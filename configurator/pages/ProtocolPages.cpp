@@ -1,6 +1,7 @@
 #include "configurator/pages/ProtocolPages.h"
 
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FKPGranit.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT2.h"
@@ -8,6 +9,7 @@
 #include "configurator/pages/FKPMeters.h"
 #include "configurator/pages/FKPModbus.h"
 #include "configurator/pages/FKPTM800B.h"
+#include "configurator/pages/FPUGranit.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
 
@@ -38,4 +40,6 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TFrPUTM120>(registry, P::PUTM120);
     Register<TfrKPCE304>(registry, P::KPCE304);
     Register<TfrKPProton>(registry, P::KPProton);
+    Register<TfrKPGranit>(registry, P::KPGranit);
+    Register<TFrPUGranit>(registry, P::PUGranit);
 }
