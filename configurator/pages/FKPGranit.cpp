@@ -89,7 +89,7 @@ void TfrKPGranit::FillLists()
     TGranitFrame::FillLists();
     FillCombo(cb0901, GranitDeviceTypeItems());
     PlaceGrid(btnCheck, {gbTiming, gbLinkDown});
-    Grid()->OnLeave = [this] { GridLeft(); };
+    Grid()->OnLeave = [this](Qt::FocusReason reason) { GridLeft(reason); };
 }
 
 void TfrKPGranit::Load(TFieldLst* list)
@@ -106,11 +106,11 @@ void TfrKPGranit::Load(TFieldLst* list)
     ShowCells();
 }
 
-void TfrKPGranit::GridLeft()
+void TfrKPGranit::GridLeft(Qt::FocusReason reason)
 {
     // "Проверка" checks when it is clicked: the focus it takes at the press is no
-    // second check.
-    if (QApplication::focusWidget() == btnCheck) return;
+    // second check. Tab onto it is a leaving like any other.
+    if (reason == Qt::MouseFocusReason && QApplication::focusWidget() == btnCheck) return;
     PostCheck();
 }
 

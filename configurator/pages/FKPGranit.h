@@ -18,8 +18,8 @@ class TSpinEdit;
 //
 // The block check (CheckDeviceAfb on the device: the error line and the error box, or
 // the success line) runs when "Проверка" is clicked and after the focus left the grid
-// for another widget of the window (TFrGranitAFBGrid::OnLeave), "Проверка" excepted,
-// which checks when it is clicked. That check is posted: it runs after the focus
+// for another widget of the window (TFrGranitAFBGrid::OnLeave), except for a mouse
+// press on "Проверка", whose click checks. That check is posted: it runs after the focus
 // change, outside its handling, on the device rather than the page, so it also runs
 // when the page went meanwhile (leaving through the tree frees it). It is skipped when
 // the device no longer belongs to the document the tree shows, and once the program is
@@ -51,8 +51,9 @@ protected:
     TfrKPGranit(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
 
 private:
-    // The focus left the grid: the check posted, unless it went to "Проверка".
-    void GridLeft();
+    // The focus left the grid: the check posted, unless a mouse press took it to
+    // "Проверка".
+    void GridLeft(Qt::FocusReason reason);
     void PostCheck();
 
     QLabel* lbLinkDownCmdVAK_;

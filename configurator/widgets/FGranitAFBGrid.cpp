@@ -219,8 +219,8 @@ void TFrGranitAFBGrid::FocusLeft(Qt::FocusReason reason)
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
     case Qt::ShortcutFocusReason:
-        platform::RunGuarded([this] {
-            if (OnLeave) OnLeave();
+        platform::RunGuarded([this, reason] {
+            if (OnLeave) OnLeave(reason);
         });
         break;
     default:

@@ -51,11 +51,11 @@ public:
     std::function<void(int column, std::string& text, int row)> OnGetCellText;
     // Delete on the grid.
     std::function<void()> OnDeleteKey;
-    // The focus left the grid for another widget of its window: by the mouse, Tab,
-    // Backtab or a shortcut. The grid's own menu taking the focus, another window
-    // becoming active (a message box included) and the grid going away do not count.
-    // Runs inside the focus change: it must not open a window there.
-    std::function<void()> OnLeave;
+    // The focus left the grid for another widget of its window, with the reason: the
+    // mouse, Tab, Backtab or a shortcut. The grid's own menu taking the focus, another
+    // window becoming active (a message box included) and the grid going away do not
+    // count. Runs inside the focus change: it must not open a window there.
+    std::function<void(Qt::FocusReason reason)> OnLeave;
 
     // n slots: n columns, each as wide as the font's "WAZQ" plus the grid line, headed
     // "  1" … "  n"; the grid becomes (w + 1) × n + 7 pixels wide and its panel 3 more

@@ -431,6 +431,15 @@ TEST_F(GranitPagesTest, LeavingTheGridChecksOnceAfterTheFocusMoved)
     QTest::mouseClick(page->btnCheck, Qt::LeftButton);
     ASSERT_TRUE(Logged({kSuccess, 0}));
     EXPECT_EQ(log.Lines(), (std::vector<LogLine>{{kSuccess, 0}}));
+
+    // Tab from the grid lands on "Проверка": that is a leaving, and checks.
+    cells->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(qttest::PumpUntil([&] { return cells->hasFocus(); }));
+    log.Clear();
+    QTest::keyClick(cells, Qt::Key_Tab);
+    ASSERT_TRUE(qttest::PumpUntil([&] { return page->btnCheck->hasFocus(); }));
+    ASSERT_TRUE(Logged({kSuccess, 0}));
+    EXPECT_EQ(log.Lines(), (std::vector<LogLine>{{kSuccess, 0}}));
 }
 
 TEST_F(GranitPagesTest, LeavingThroughTheTreeChecksTheDeviceAfterThePageWent)
