@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -62,7 +61,8 @@ bool HoldsDevice(const TZumo2Doc* document, const TDevice* device)
 const TPageTable TfrKPGranit::Table{"TfrKPGranit", kPanels, kRows};
 
 TfrKPGranit::TfrKPGranit(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TGranitFrame(tree, device, TProtocolPage::KPGranit, Table, "cbLinkDownEvent", parent)
+    : TGranitFrame(tree, device, TProtocolPage::KPGranit, Table,
+                   {"cbLinkDownEvent", "seLinkDownCmdVAK", {"seLinkDownCmdVAK", "lbLinkDownCmdVAK"}}, parent)
 {
     cb0901 = Control<QComboBox>("cb0901");
     ed0906 = Control<TSpinEdit>("ed0906");
@@ -74,7 +74,6 @@ TfrKPGranit::TfrKPGranit(QTreeWidget* tree, TDevice* device, QWidget* parent)
     gbLinkDown = Control<QGroupBox>("gbLinkDown");
     cbLinkDownEvent = Control<QComboBox>("cbLinkDownEvent");
     seLinkDownCmdVAK = Control<TSpinEdit>("seLinkDownCmdVAK");
-    lbLinkDownCmdVAK_ = Control<QLabel>("lbLinkDownCmdVAK");
     edCmdTimeout = Control<TSpinEdit>("edCmdTimeout");
     seCmdRepeatCount = Control<TSpinEdit>("seCmdRepeatCount");
 
@@ -94,14 +93,7 @@ void TfrKPGranit::FillLists()
 
 void TfrKPGranit::Load(TFieldLst* list)
 {
-    const TGranitCommands commands = Commands();
-    LoadTable(commands);
-    if (commands.NumberKey)
-        BindControl(seLinkDownCmdVAK, commands.NumberKey);
-    else
-        UnbindControl(seLinkDownCmdVAK);
-    seLinkDownCmdVAK->setVisible(commands.NumberShown);
-    lbLinkDownCmdVAK_->setVisible(commands.NumberShown);
+    LoadFamily();
     TGranitFrame::Load(list);
     ShowCells();
 }

@@ -4,7 +4,6 @@
 
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QPushButton;
 class TSpinEdit;
 
@@ -55,6 +54,4 @@ private:
     // "Проверка".
     void GridLeft(Qt::FocusReason reason);
     void PostCheck();
-
-    QLabel* lbLinkDownCmdVAK_;
 };

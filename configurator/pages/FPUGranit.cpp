@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,12 +41,9 @@ const TPageRow kRows[] = {
      .Unit = "с"},
     {.Panel = "paCommand", .Name = "cbServiceCmd", .Kind = K::ComboBox, .Key = nullptr,
      .Caption = "Сервисная команда", .Unit = "номер"},
-    {.Panel = "gbServiceAddress", .Name = "seServiceBlock", .Kind = K::SpinEdit, .Key = nullptr,
-     .Caption = "N блока ТУ1", .Minimum = 1, .Maximum = 2},
-    {.Panel = "gbServiceAddress", .Name = "seServiceGroup", .Kind = K::SpinEdit, .Key = nullptr, .Caption = "N группы",
-     .Minimum = 1, .Maximum = 16},
-    {.Panel = "gbServiceAddress", .Name = "seServiceObject", .Kind = K::SpinEdit, .Key = nullptr,
-     .Caption = "N объекта", .Minimum = 1, .Maximum = 8},
+    ServiceAddressRows[0],
+    ServiceAddressRows[1],
+    ServiceAddressRows[2],
 };
 
 } // namespace
@@ -55,7 +51,8 @@ const TPageRow kRows[] = {
 const TPageTable TFrPUGranit::Table{"TFrPUGranit", kPanels, kRows};
 
 TFrPUGranit::TFrPUGranit(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TGranitFrame(tree, device, TProtocolPage::PUGranit, Table, "cbServiceCmd", parent)
+    : TGranitFrame(tree, device, TProtocolPage::PUGranit, Table, {"cbServiceCmd", "cbServiceCmd", {"lbServiceCmdUnit"}},
+                   parent)
 {
     seAFBServTU = Control<TSpinEdit>("seAFBServTU");
     chReqInvalidTS = Control<QCheckBox>("chReqInvalidTS");
@@ -67,7 +64,6 @@ TFrPUGranit::TFrPUGranit(QTreeWidget* tree, TDevice* device, QWidget* parent)
     ed0907 = Control<TSpinEdit>("ed0907");
     ed0908 = Control<TSpinEdit>("ed0908");
     cbServiceCmd = Control<QComboBox>("cbServiceCmd");
-    lbServiceCmdNumber_ = Control<QLabel>("lbServiceCmdUnit");
     gbServiceAddress = Control<QGroupBox>("gbServiceAddress");
     seServiceBlock = Control<TSpinEdit>("seServiceBlock");
     seServiceGroup = Control<TSpinEdit>("seServiceGroup");
@@ -94,13 +90,7 @@ void TFrPUGranit::FillLists()
 
 void TFrPUGranit::Load(TFieldLst* list)
 {
-    const TGranitCommands commands = Commands();
-    LoadTable(commands);
-    if (commands.CommandKey)
-        BindControl(cbServiceCmd, commands.CommandKey);
-    else
-        UnbindControl(cbServiceCmd);
-    lbServiceCmdNumber_->setVisible(commands.NumberShown);
+    LoadFamily();
     address_->Show(AddressField());
     TGranitFrame::Load(list);
     // The address byte after their own store.

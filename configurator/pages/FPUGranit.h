@@ -5,7 +5,6 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class TServiceAddressEdits;
 class TSpinEdit;
 
@@ -54,6 +53,5 @@ protected:
 private:
     TField* AddressField() const;
 
-    QLabel* lbServiceCmdNumber_; // "номер" after cbServiceCmd
     TServiceAddressEdits* address_;
 };

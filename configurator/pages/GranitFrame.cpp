@@ -13,9 +13,11 @@
 #include <algorithm>
 
 TGranitFrame::TGranitFrame(QTreeWidget* tree, TDevice* device, TProtocolPage kind, const TPageTable& table,
-                           const char* commandCombo, QWidget* parent)
-    : TProtocolFrame(tree, device, kind, table, parent), command_(Control<QComboBox>(commandCombo))
+                           const TFamilyControls& family, QWidget* parent)
+    : TProtocolFrame(tree, device, kind, table, parent), command_(Control<QComboBox>(family.CommandCombo)),
+      bound_(Control(family.Bound))
 {
+    for (const char* name : family.Number) number_.push_back(Control(name));
     grid_ = new TFrGranitAFBGrid(this);
 }
 
@@ -38,11 +40,6 @@ TAfbTable TGranitFrame::Table() const
     return empty;
 }
 
-TGranitCommands TGranitFrame::Commands() const
-{
-    return GranitCommandsOf(Kind(), dynamic_cast<const TDocument*>(Device()->Parent));
-}
-
 void TGranitFrame::FillLists()
 {
     TProtocolFrame::FillLists();
@@ -53,14 +50,22 @@ void TGranitFrame::FillLists()
     command_->clear();
 }
 
-void TGranitFrame::LoadTable(const TGranitCommands& commands)
+void TGranitFrame::LoadFamily()
 {
     grid_->DataField = TableField();
-    const QSignalBlocker quiet(command_);
-    // Qt selects the first item added to an empty combo: the base Load shows the
-    // field's item afterwards.
-    command_->clear();
-    if (commands.Items) FillCombo(command_, *commands.Items);
+    const TGranitCommands commands = GranitCommandsOf(Kind(), dynamic_cast<const TDocument*>(Device()->Parent));
+    {
+        const QSignalBlocker quiet(command_);
+        // Qt selects the first item added to an empty combo: the base Load shows the
+        // field's item afterwards.
+        command_->clear();
+        if (commands.Items) FillCombo(command_, *commands.Items);
+    }
+    if (commands.BoundKey)
+        BindControl(bound_, commands.BoundKey);
+    else
+        UnbindControl(bound_);
+    for (QWidget* widget : number_) widget->setVisible(commands.NumberShown);
 }
 
 void TGranitFrame::ShowCells()

@@ -3,6 +3,9 @@
 #include "configurator/pages/ProtocolFrame.h"
 #include "configurator/rules/GranitAfb.h"
 
+#include <initializer_list>
+#include <vector>
+
 class QComboBox;
 class TFrGranitAFBGrid;
 
@@ -40,17 +43,22 @@ public:
     void RefreshAll() override;
 
 protected:
-    // commandCombo: the name of the table's combo that Load fills by the document's
-    // family.
+    // What the document's family decides (GranitCommandsOf), by the names of the
+    // table's widgets: the command combo Load fills, the control whose binding it
+    // decides and the widgets of "номер".
+    struct TFamilyControls {
+        const char* CommandCombo;
+        const char* Bound;
+        std::initializer_list<const char*> Number;
+    };
     TGranitFrame(QTreeWidget* tree, TDevice* device, TProtocolPage kind, const TPageTable& table,
-                 const char* commandCombo, QWidget* parent = nullptr);
+                 const TFamilyControls& family, QWidget* parent = nullptr);
 
-    // What the page binds and shows by the document's family (GranitCommandsOf).
-    TGranitCommands Commands() const;
-    // Load's first steps: the grid's data field := "TSDB1", and the command combo
-    // filled with the family's items with its signals blocked (so that nothing is
-    // stored: the base Load then selects the field's item, or none).
-    void LoadTable(const TGranitCommands& commands);
+    // Load's first steps: the grid's data field := "TSDB1"; the command combo filled
+    // with the family's items with its signals blocked (so that nothing is stored: the
+    // base Load then selects the field's item, or none); the family's control bound
+    // (or unbound) and "номер" shown or hidden.
+    void LoadFamily();
     // Load's last step, after the base Load: every cell shown, and the first slot that
     // cannot be shown reported (posted).
     void ShowCells();
@@ -64,5 +72,7 @@ private:
     void DeleteSelected();
 
     QComboBox* command_;
+    QWidget* bound_;
+    std::vector<QWidget*> number_;
     TFrGranitAFBGrid* grid_;
 };

@@ -190,10 +190,10 @@ TGranitCommands GranitCommandsOf(TProtocolPage page, const TDocument* document)
     switch (page) {
     case TProtocolPage::KPGranit:
         if (zumo9) return {.Items = &kZumo9Commands};
-        return {.Items = &kLinkDownCommands, .NumberKey = "LinkDownCmdVAK", .NumberShown = true};
+        return {.Items = &kLinkDownCommands, .BoundKey = "LinkDownCmdVAK", .NumberShown = true};
     case TProtocolPage::PUGranit:
-        if (zumo9) return {.Items = &kZumo9Commands, .CommandKey = "BindTUGranit_CmdTU"};
-        return {.Items = &kServiceCommands, .CommandKey = "ServicedPUTU", .NumberShown = true};
+        if (zumo9) return {.Items = &kZumo9Commands, .BoundKey = "BindTUGranit_CmdTU"};
+        return {.Items = &kServiceCommands, .BoundKey = "ServicedPUTU", .NumberShown = true};
     default:
         return {};
     }

@@ -123,8 +123,9 @@ bool AfbTUOffered(const TAfbTable& table);
 // cb0901 "Тип устройства": "Гранит" 0, "Гранит-Микро" 1.
 const TPickList& GranitDeviceTypeItems();
 
-// The command combo of a page and what goes with it, by the document's family (Zumo 9:
-// a TZumo9Doc or a descendant):
+// What a page's command combo offers, the key of the control the family decides the
+// binding of, and whether "номер" shows, by the document's family (Zumo 9: a TZumo9Doc
+// or a descendant):
 //   КП, cbLinkDownEvent (the table binds "TrigEvenLinkDown_Cmd"): Zumo 9 "Нет" 0,
 //     "Вн. ТУ1" 1, and seLinkDownCmdVAK with its label "номер" hidden and unbound;
 //     otherwise "Нет" 0, "Собственные ТУ" 1, "DО" 2 (a Cyrillic "О"), seLinkDownCmdVAK
@@ -135,8 +136,9 @@ const TPickList& GranitDeviceTypeItems();
 // Any other page gets no items and nothing bound.
 struct TGranitCommands {
     const TPickList* Items = nullptr;
-    const char* CommandKey = nullptr; // what cbServiceCmd binds (ПУ)
-    const char* NumberKey = nullptr;  // what seLinkDownCmdVAK binds (КП)
-    bool NumberShown = false;         // "номер" shown
+    // What the family's control binds: seLinkDownCmdVAK (КП), cbServiceCmd (ПУ); none:
+    // it stays unbound.
+    const char* BoundKey = nullptr;
+    bool NumberShown = false; // "номер" shown
 };
 TGranitCommands GranitCommandsOf(TProtocolPage page, const TDocument* document);

@@ -126,15 +126,6 @@ class GranitPagesTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    TDevice& Device(int slot) { return *Document().DeviceByIndex(slot); }
-
-    template <class F>
-    F* ProtocolPage(int slot)
-    {
-        TfrDevice* page = SelectDevice(slot);
-        return page ? dynamic_cast<F*>(page->ProtocolFrame()) : nullptr;
-    }
-
     // The Гранит controlled point page of slot 0, its window active.
     TfrKPGranit* KPPage()
     {

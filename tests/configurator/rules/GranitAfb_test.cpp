@@ -250,32 +250,30 @@ TEST(GranitAfb, CommandsByFamily)
     const std::unique_ptr<TZumo2Doc> zumo9 = MakeZumo9Doc();
     ASSERT_NE(dynamic_cast<TZumo9Doc*>(zumo9.get()), nullptr);
     const TPickList zumo9Items = {{"Нет", 0}, {"Вн. ТУ1", 1}};
-
-    const TGranitCommands kp = GranitCommandsOf(TProtocolPage::KPGranit, base.get());
-    ASSERT_NE(kp.Items, nullptr);
-    EXPECT_EQ(*kp.Items, (TPickList{{"Нет", 0}, {"Собственные ТУ", 1}, {"D\u041E", 2}}));
-    EXPECT_STREQ(kp.NumberKey, "LinkDownCmdVAK");
-    EXPECT_EQ(kp.CommandKey, nullptr);
-    EXPECT_TRUE(kp.NumberShown);
-
-    const TGranitCommands kp9 = GranitCommandsOf(TProtocolPage::KPGranit, zumo9.get());
-    ASSERT_NE(kp9.Items, nullptr);
-    EXPECT_EQ(*kp9.Items, zumo9Items);
-    EXPECT_EQ(kp9.NumberKey, nullptr);
-    EXPECT_FALSE(kp9.NumberShown);
-
-    const TGranitCommands pu = GranitCommandsOf(TProtocolPage::PUGranit, base.get());
-    ASSERT_NE(pu.Items, nullptr);
-    EXPECT_EQ(*pu.Items, (TPickList{{"Нет", 0}, {"Собственные ТУ", 1}, {"DO", 2}}));
-    EXPECT_STREQ(pu.CommandKey, "ServicedPUTU");
-    EXPECT_TRUE(pu.NumberShown);
-
-    const TGranitCommands pu9 = GranitCommandsOf(TProtocolPage::PUGranit, zumo9.get());
-    ASSERT_NE(pu9.Items, nullptr);
-    EXPECT_EQ(*pu9.Items, zumo9Items);
-    EXPECT_STREQ(pu9.CommandKey, "BindTUGranit_CmdTU");
-    EXPECT_FALSE(pu9.NumberShown);
-
+    struct Case {
+        const char* name;
+        TProtocolPage page;
+        const TDocument* document;
+        TPickList items;
+        const char* boundKey;
+        bool numberShown;
+    };
+    const Case cases[] = {
+        {"КП", TProtocolPage::KPGranit, base.get(), {{"Нет", 0}, {"Собственные ТУ", 1}, {"D\u041E", 2}},
+         "LinkDownCmdVAK", true},
+        {"КП of Zumo 9", TProtocolPage::KPGranit, zumo9.get(), zumo9Items, nullptr, false},
+        {"ПУ", TProtocolPage::PUGranit, base.get(), {{"Нет", 0}, {"Собственные ТУ", 1}, {"DO", 2}}, "ServicedPUTU",
+         true},
+        {"ПУ of Zumo 9", TProtocolPage::PUGranit, zumo9.get(), zumo9Items, "BindTUGranit_CmdTU", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TGranitCommands commands = GranitCommandsOf(c.page, c.document);
+        ASSERT_NE(commands.Items, nullptr);
+        EXPECT_EQ(*commands.Items, c.items);
+        EXPECT_EQ(commands.BoundKey ? std::string(commands.BoundKey) : "", c.boundKey ? c.boundKey : "");
+        EXPECT_EQ(commands.NumberShown, c.numberShown);
+    }
     EXPECT_EQ(GranitCommandsOf(TProtocolPage::PUTM120, base.get()).Items, nullptr);
     EXPECT_EQ(GranitDeviceTypeItems(), (TPickList{{"Гранит", 0}, {"Гранит-Микро", 1}}));
 }
