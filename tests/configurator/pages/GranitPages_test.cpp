@@ -5,6 +5,7 @@
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/widgets/TreeView.h"
 #include "model/uZumo2.h"
+#include "platform/Windows.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/PageAudit.h"
@@ -449,19 +450,47 @@ TEST_F(GranitPagesTest, LeavingThroughTheTreeChecksTheDeviceAfterThePageWent)
     EXPECT_TRUE(dialogs->Records().empty());
 }
 
-// A check posted for a device of a document the tree no longer shows does not run.
-TEST_F(GranitPagesTest, APostedCheckSkipsADeviceOfAReplacedDocument)
+// No check runs for a page that goes with the focus in its grid, for a device of a
+// document the tree no longer shows, or once the program is terminating.
+TEST_F(GranitPagesTest, NoCheckFromAGoingPageAReplacedDocumentOrATerminatingProgram)
 {
+    const auto focusGrid = [&](TfrKPGranit* page) {
+        GridOf(page)->setFocus(Qt::OtherFocusReason);
+        return qttest::PumpUntil([&] { return GridOf(page)->hasFocus(); });
+    };
+    // Each replacement is made while the document it replaces still exists.
+    const auto replace = [&] {
+        doc->ReplaceDocument(testsupport::NewZumo2Doc(), TTreeFamily::Zumo, 0);
+        doc->RefreshTree();
+        for (int i = 0; i < 3; ++i) Process();
+    };
+
     TfrKPGranit* kp = KPPage();
     ASSERT_NE(kp, nullptr);
-    GridOf(kp)->setFocus(Qt::OtherFocusReason);
-    ASSERT_TRUE(qttest::PumpUntil([&] { return GridOf(kp)->hasFocus(); }));
-    kp->ed0906->setFocus(Qt::TabFocusReason); // posts the check
-    auto replacement = testsupport::NewZumo2Doc(); // made while the old one still exists
-    doc->ReplaceDocument(std::move(replacement), TTreeFamily::Zumo, 0);
-    doc->RefreshTree();
-    for (int i = 0; i < 3; ++i) Process();
+    ASSERT_TRUE(focusGrid(kp));
+    replace(); // the page goes with the focus in its grid
     EXPECT_TRUE(log.Lines().empty());
+
+    kp = KPPage();
+    ASSERT_NE(kp, nullptr);
+    ASSERT_TRUE(focusGrid(kp));
+    kp->ed0906->setFocus(Qt::TabFocusReason); // posts the check
+    replace();
+    EXPECT_TRUE(log.Lines().empty());
+
+    kp = KPPage();
+    ASSERT_NE(kp, nullptr);
+    ASSERT_TRUE(focusGrid(kp));
+    kp->ed0906->setFocus(Qt::TabFocusReason);
+    platform::SetTerminating(true);
+    for (int i = 0; i < 3; ++i) Process();
+    platform::SetTerminating(false);
+    EXPECT_TRUE(log.Lines().empty());
+
+    // And the same leaving checks when nothing of that holds.
+    ASSERT_TRUE(focusGrid(kp));
+    kp->ed0906->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(Logged({kSuccess, 0}));
     EXPECT_TRUE(dialogs->Records().empty());
 }
 
