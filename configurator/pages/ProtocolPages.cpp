@@ -1,6 +1,7 @@
 #include "configurator/pages/ProtocolPages.h"
 
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FKPGranit.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT1.h"
@@ -16,6 +17,7 @@
 #include "configurator/pages/FKPTM512.h"
 #include "configurator/pages/FKPTM800B.h"
 #include "configurator/pages/FKPUTM7.h"
+#include "configurator/pages/FPUGranit.h"
 #include "configurator/pages/FPUIEC.h"
 #include "configurator/pages/FPUTM120.h"
 
@@ -63,4 +65,6 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TfrKPTK113Shield>(registry, P::KPTK113Shield);
     Register<TFrKPOrion>(registry, P::KPOrion);
     Register<TFrKPSirius_2V>(registry, P::KPSirius_2V);
+    Register<TfrKPGranit>(registry, P::KPGranit);
+    Register<TFrPUGranit>(registry, P::PUGranit);
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "configurator/rules/PageTable.h"
+
 #include <QObject>
+
+#include <array>
 
 class TField;
 class TSpinEdit;
@@ -28,3 +32,15 @@ private:
     TSpinEdit* object_;
     TField* address_ = nullptr;
 };
+
+// The three edits as rows of a page table, unbound, with their ranges: seServiceBlock
+// "N блока ТУ1" (1..2), seServiceGroup "N группы" (1..16), seServiceObject "N объекта"
+// (1..8), in the page's group "gbServiceAddress".
+inline constexpr std::array<TPageRow, 3> ServiceAddressRows = {{
+    {.Panel = "gbServiceAddress", .Name = "seServiceBlock", .Kind = TControlKind::SpinEdit, .Key = nullptr,
+     .Caption = "N блока ТУ1", .Minimum = 1, .Maximum = 2},
+    {.Panel = "gbServiceAddress", .Name = "seServiceGroup", .Kind = TControlKind::SpinEdit, .Key = nullptr,
+     .Caption = "N группы", .Minimum = 1, .Maximum = 16},
+    {.Panel = "gbServiceAddress", .Name = "seServiceObject", .Kind = TControlKind::SpinEdit, .Key = nullptr,
+     .Caption = "N объекта", .Minimum = 1, .Maximum = 8},
+}};

@@ -21,6 +21,10 @@ TZumo2Doc& PagesWindow::Document() { return *doc->Document(); }
 
 TfrDevice* PagesWindow::SelectDevice(int slot) { return Select<TfrDevice>(DevNode(slot)); }
 
+TDevice& PagesWindow::Device(int slot) { return *Document().DeviceByIndex(slot); }
+
+QWidget* PagesWindow::HostedProtocolPage(const TfrDevice& page) { return page.ProtocolFrame(); }
+
 TZumo2Doc& PagesWindow::UseModel(int code)
 {
     kept = CreateModelDocument(code, ModelNames[code]);

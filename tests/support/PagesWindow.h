@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QWidget;
+class TDevice;
 class TfrDevice;
 class TZumo2Doc;
 
@@ -26,6 +28,19 @@ protected:
     // Shows a new document of a model code instead, kept here; the test releases it
     // (doc->ReleaseDocument()) before it ends.
     TZumo2Doc& UseModel(int code);
+    // The device of a slot of the shown document.
+    TDevice& Device(int slot);
+    // The protocol page the device page of a slot hosts, as class F (none when it
+    // hosts none or one of another class).
+    template <class F>
+    F* ProtocolPage(int slot)
+    {
+        TfrDevice* page = SelectDevice(slot);
+        return page ? dynamic_cast<F*>(HostedProtocolPage(*page)) : nullptr;
+    }
+
+private:
+    static QWidget* HostedProtocolPage(const TfrDevice& page);
 };
 
 } // namespace testsupport

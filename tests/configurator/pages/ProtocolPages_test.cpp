@@ -422,15 +422,6 @@ class ProtocolPagesTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    TDevice& Device(int slot) { return *Document().DeviceByIndex(slot); }
-
-    // The protocol page the device page of a slot hosts, as class F.
-    template <class F>
-    F* ProtocolPage(int slot)
-    {
-        TfrDevice* page = SelectDevice(slot);
-        return page ? dynamic_cast<F*>(page->ProtocolFrame()) : nullptr;
-    }
     // The idle cycle of the main window.
     void Idle() { doc->UpdateFrameControls(); }
 
