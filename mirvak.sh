@@ -6,6 +6,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$here"
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_russian_locale
 
 # Configured once; the build reconfigures by itself when a CMake file changes.
 if [ ! -f build/default/CMakeCache.txt ] || [ ! -f build/default/build.ninja ]; then

@@ -59,7 +59,7 @@ bool Exists(const fs::path& path)
 bool RenameOver(const fs::path& from, const fs::path& to, std::string& error)
 {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    error = std::strerror(errno);
+    error = platform::SysErrorMessage(errno);
     return false;
 }
 

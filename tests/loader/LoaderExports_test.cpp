@@ -269,6 +269,20 @@ TEST_F(LoaderExportsTest, QuickSendToAMissingPortGivesTheTransportText)
     EXPECT_EQ(core->Connection().Device(), nullptr);
 }
 
+// An operation on a port that is not there: one error box with the system's reason in
+// Russian and the hint that the port may be busy.
+TEST_F(LoaderExportsTest, AMissingPortsBoxGivesTheReasonInRussian)
+{
+    MapPort("COM7", (dir / "no-such-tty").string());
+    Devices("Name=A;ioType=iotSerial;SerialComNumber=7");
+    script->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(Invoke(opReadFlash), 0);
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.text, "Нет такого файла или каталога\rВозможно порт занят");
+    EXPECT_EQ(records[0].box.caption, "Ошибка");
+}
+
 TEST_F(LoaderExportsTest, ReadAndWriteRoundTrip)
 {
     testsupport::Pty pty;
