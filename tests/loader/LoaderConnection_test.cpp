@@ -8,6 +8,7 @@
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
 #include "loader/Modbus.h"
+#include "platform/Exceptions.h"
 #include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"
 #include "platform/Registry.h"
@@ -395,7 +396,7 @@ TEST_F(LoaderConnectionTest, ARefusedPortIsRetriedForFiveSeconds)
     const uint64_t elapsed = platform::GetTickCount() - start;
     EXPECT_GE(elapsed, 5000u);
     EXPECT_LT(elapsed, 10000u);
-    EXPECT_TRUE(LogHas("Connection refused") || LogHas("refused")) << core->OperationLog();
+    EXPECT_TRUE(LogHas(platform::SysErrorMessage(ECONNREFUSED))) << core->OperationLog();
     EXPECT_TRUE(modem.Datagrams(50).empty());
 }
 
