@@ -2,6 +2,7 @@
 
 #include "loader/IOSerialRate.h"
 #include "loader/Modbus.h"
+#include "tests/support/Wait.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -333,12 +334,7 @@ std::vector<std::string> ControllerSim::Events() const
 
 bool ControllerSim::WaitFor(const std::function<bool()>& condition, int timeoutMs) const
 {
-    const uint64_t end = MonotonicMs() + static_cast<uint64_t>(std::max(timeoutMs, 0));
-    for (;;) {
-        if (condition()) return true;
-        if (MonotonicMs() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return testsupport::WaitUntil(condition, std::chrono::milliseconds(std::max(timeoutMs, 0)));
 }
 
 int ControllerSim::RequestLength(const std::string& bytes)

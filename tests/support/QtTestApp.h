@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/Wait.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -23,14 +25,15 @@ inline QApplication& App()
     return *app;
 }
 
-// Handles events until done() holds; false when it still does not after a generous
-// bound, so that a fault fails the test instead of hanging it.
+// WaitUntil for a test on the GUI thread: handles events until done() holds; false when
+// it still does not after kWaitDeadline, so that a fault fails the test instead of
+// hanging it.
 inline bool PumpUntil(const std::function<bool()>& done)
 {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > 20000)
+        if (clock.elapsed() > testsupport::kWaitDeadline.count())
             return false;
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
