@@ -17,6 +17,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +26,15 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <optional>
+#include <regex>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -538,14 +544,13 @@ TEST(ControllerSim, ProgramRunsFromItsCommandLine)
                                       " --turnaround 2 --rules '" + (dir / "r.txt").string() +
                                       "' --fault exception=2@10 --echo >'" + out.string() + "' 2>&1");
     uint16_t port = 0;
-    for (int i = 0; i < 250 && port == 0; ++i) {
+    testsupport::WaitUntil([&] {
         const std::string text = fs::exists(out) ? testsupport::ReadFile(out) : "";
         const size_t at = text.find("tcp 127.0.0.68:");
         if (at != std::string::npos && text.find('\n', at) != std::string::npos)
             port = static_cast<uint16_t>(std::stoi(text.substr(at + 15)));
-        else
-            platform::Sleep(20);
-    }
+        return port != 0;
+    });
     ASSERT_NE(port, 0) << (fs::exists(out) ? testsupport::ReadFile(out) : "no output");
     EXPECT_NE(testsupport::ReadFile(out).find("pty /dev/pts/"), std::string::npos);
     Client client("127.0.0.68", port);
@@ -556,13 +561,82 @@ TEST(ControllerSim, ProgramRunsFromItsCommandLine)
     client.Send(transmit.frame);
     EXPECT_EQ(client.Receive(), transmit.frame + WithCrc(Bytes("01 90 02")));
     std::string text;
-    for (int i = 0; i < 100 && text.find("frame 01 10 03 F2") == std::string::npos; ++i) {
-        platform::Sleep(20);
+    testsupport::WaitUntil([&] {
         text = testsupport::ReadFile(out);
-    }
+        return text.find("frame 01 10 03 F2") != std::string::npos;
+    });
     EXPECT_NE(text.find("tcp:" + std::to_string(port) + " < 01 03 00 00 00 01 84 0A"), std::string::npos) << text;
     EXPECT_NE(text.find("tcp:" + std::to_string(port) + " > 01 90 02"), std::string::npos) << text;
     EXPECT_NE(text.find("frame 01 10 03 F2 00 02 04 01 02 00 00 C9 FE at 115200 baud"), std::string::npos) << text;
+}
+
+namespace {
+
+std::string SimProgram() { return (fs::path(MIRVAK_BINARY_DIR) / "bin/controller-sim").string(); }
+
+// The options (--name) a text mentions.
+std::set<std::string> OptionsIn(const std::string& text)
+{
+    std::set<std::string> options;
+    const std::regex option("--[a-z][a-z-]*");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        options.insert(it->str());
+    return options;
+}
+
+} // namespace
+
+// Its usage: asked for, on standard output; without arguments or with a wrong one, on
+// standard error with status 2. It lists the options the README shows, and no others.
+TEST(ControllerSim, ProgramPrintsItsUsage)
+{
+    testsupport::TempDir dir;
+    const fs::path err = dir / "err.txt";
+    std::string usage;
+    ASSERT_EQ(testsupport::RunCommand("timeout 20 '" + SimProgram() + "' --help 2>'" + err.string() + "'", &usage), 0);
+    EXPECT_EQ(usage.rfind("Usage: controller-sim [OPTION]...\n", 0), 0u) << usage;
+    EXPECT_EQ(testsupport::ReadFile(err), "");
+
+    const struct {
+        const char* args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {"-h", 0, usage, ""},
+        {"", 2, "", usage},
+        {"--speed 9600 --bogus", 2, "", "unknown argument --bogus\n" + usage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string out;
+        EXPECT_EQ(testsupport::RunCommand("timeout 20 '" + SimProgram() + "' " + c.args + " 2>'" + err.string() + "'", &out),
+                  c.status);
+        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(testsupport::ReadFile(err), c.err);
+    }
+
+    const std::string readme = testsupport::ReadFile(fs::path(MIRVAK_SOURCE_DIR) / "README.md");
+    const size_t from = readme.find("## The controller simulator");
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = readme.find("\n## ", from + 1);
+    EXPECT_EQ(OptionsIn(usage), OptionsIn(readme.substr(from, to == std::string::npos ? to : to - from)));
+}
+
+// Stopped by SIGINT or SIGTERM, the program ends with status 0 and its pty link is gone.
+TEST(ControllerSim, ProgramRemovesItsPtyLinkWhenStopped)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        testsupport::TempDir dir;
+        const fs::path link = dir / "ctl";
+        testsupport::ChildProcess program("exec '" + SimProgram() + "' --pty '" + link.string() + "' >/dev/null");
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::is_symlink(link); }));
+        ASSERT_EQ(::kill(program.pid(), signal), 0);
+        int status = -1;
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return ::waitpid(program.pid(), &status, WNOHANG) == program.pid(); }));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_FALSE(fs::is_symlink(link));
+    }
 }
 
 // 1000 reply bytes at 9600 baud (10 bits a character) take at least 1.04 s, through a
