@@ -8,6 +8,7 @@
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -226,9 +227,7 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         ASSERT_EQ(port->GetTimeouts(), r.timeouts);
         if (r.sendBefore) {
             pty.Send(std::string(r.sendAtMs.size(), 'w'));
-            const auto until = Clock::now() + std::chrono::seconds(2);
-            while (port->InQueue() < int32_t(r.sendAtMs.size()) && Clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            testsupport::WaitUntil([&] { return port->InQueue() >= int32_t(r.sendAtMs.size()); });
         }
         const auto start = Clock::now();
         std::thread peer([&] {
@@ -245,8 +244,8 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         EXPECT_EQ(got, r.expected);
         EXPECT_GE(took, r.minMs);
         EXPECT_LT(took, r.maxMs);
-        port->Purge(PURGE_RXCLEAR); // bytes of this row that came late
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Bytes of this row that came late: the peer has written them all, the purge
+        // drops them with whatever the line has not yet passed on.
         port->Purge(PURGE_RXCLEAR);
     }
 }
@@ -411,7 +410,9 @@ TEST_F(IOSerialTest, SocatPairCarriesFramesBothWays)
     ChildProcess socat("exec socat -d -d pty,raw,echo=0,link=" + a.string() + " pty,raw,echo=0,link=" + b.string() +
                        " 2>" + (tmp / "socat.log").string());
     ASSERT_TRUE(testsupport::WaitForPath(a) && testsupport::WaitForPath(b)) << "socat did not make its pair";
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // both ends linked
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        return testsupport::ReadFile(tmp / "socat.log").find("starting data transfer loop") != std::string::npos;
+    })) << "socat does not carry data";
 
     auto port = OpenPort(a.string());
     const int other = open(b.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

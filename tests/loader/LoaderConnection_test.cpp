@@ -20,6 +20,7 @@
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -419,7 +420,11 @@ TEST_F(LoaderConnectionTest, ABlackHoleEndsTheOpenAfterFiveSeconds)
         ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
         fillers.push_back(s);
     }
-    platform::Sleep(100);
+    // The queue is full once the listener holds one of them.
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        pollfd p{listener.fd, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }));
     const uint64_t start = platform::GetTickCount();
     EXPECT_EQ(ErrorOf([&] {
                   Connection().OpenDevice("TCPIP=" + host + ";TCPPort=" + std::to_string(listener.port));

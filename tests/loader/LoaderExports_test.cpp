@@ -24,6 +24,7 @@
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -49,16 +50,15 @@ namespace {
 
 constexpr uint32_t kHostWindow = 0x1234;
 
-// What the device got, waiting up to 3 s for the library to open the port and write
-// want bytes (the master side reads nothing while no one holds the slave open).
+// What the device got, waiting for the library to open the port and write want bytes
+// (the master side reads nothing while no one holds the slave open).
 std::string AwaitRequest(const testsupport::Pty& pty, size_t want)
 {
     std::string got;
-    const uint64_t start = platform::GetTickCount();
-    while (got.size() < want && platform::GetTickCount() - start < 3000) {
+    testsupport::WaitUntil([&] {
         got += pty.Receive(want - got.size(), 100);
-        if (got.size() < want) platform::Sleep(5);
-    }
+        return got.size() >= want;
+    });
     return got;
 }
 

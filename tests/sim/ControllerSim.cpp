@@ -332,6 +332,12 @@ std::vector<std::string> ControllerSim::Events() const
     return events_;
 }
 
+bool ControllerSim::RepliesSent() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return pending_.empty();
+}
+
 bool ControllerSim::WaitFor(const std::function<bool()>& condition, int timeoutMs) const
 {
     return testsupport::WaitUntil(condition, std::chrono::milliseconds(std::max(timeoutMs, 0)));

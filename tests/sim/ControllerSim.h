@@ -142,6 +142,8 @@ public:
     std::vector<std::string> ModemResets() const;
     // Connection events and rejected input, one line each.
     std::vector<std::string> Events() const;
+    // Whether every reply queued so far has gone out (none waits for its time).
+    bool RepliesSent() const;
     // Polls the condition until it holds or timeoutMs pass; whether it holds.
     bool WaitFor(const std::function<bool()>& condition, int timeoutMs) const;
 

@@ -17,6 +17,7 @@
 #include "tests/sim/SimBootloader.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -207,7 +208,13 @@ TEST_P(HandshakeTest, HandshakeOff)
     Open("Handshake=0");
     EXPECT_EQ(Run(), "(no error)");
     EXPECT_TRUE(dialogs->Records().empty());
-    platform::Sleep(50);
+    // A byte written now reaches the simulator behind anything the handshake wrote.
+    core->Connection().DeviceWrite("\xEE", 1);
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        for (const auto& t : sim.Traffic())
+            if (!t.sent && t.bytes.find('\xEE') != std::string::npos) return true;
+        return false;
+    }));
     EXPECT_EQ(bootloader.Probes(), 0);
     EXPECT_FALSE(LogHas("Oжидание перезагрузки..."));
 }

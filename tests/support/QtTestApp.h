@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace qttest {
 
@@ -38,6 +39,16 @@ inline bool PumpUntil(const std::function<bool()>& done)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Handles the events posted so far: a marker posted behind them has come through. A test
+// asserts after it what those events did not do.
+inline bool PumpPosted()
+{
+    auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        &App(), [reached] { *reached = true; }, Qt::QueuedConnection);
+    return PumpUntil([&] { return *reached; });
 }
 
 // Acts on the next modal dialog from inside its own event loop, so that a test can
