@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <iterator>
@@ -583,10 +584,12 @@ void ControllerSim::Run()
             const short ev = fds[i].revents;
             if (ev == 0) continue;
             if (owners[i].second) { // TCP client
+                // A client a newer one has replaced in this round is gone already.
+                if (fds[i].fd != e.client) continue;
                 const ssize_t n = ::recv(e.client, buf, sizeof buf, 0);
-                if (n > 0 && e.client >= 0)
+                if (n > 0)
                     Receive(e, std::string(buf, static_cast<size_t>(n)));
-                else if (e.client >= 0)
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
                     Disconnect(e);
                 continue;
             }
@@ -610,7 +613,7 @@ void ControllerSim::Run()
             case Kind::Tcp: {
                 const int client = ::accept4(e.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
                 if (client >= 0) {
-                    if (e.client >= 0) ::close(e.client); // one client at a time
+                    Disconnect(e); // one client at a time
                     e.client = client;
                     e.input.clear();
                     Event("tcp accept " + e.name);

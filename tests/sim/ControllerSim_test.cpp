@@ -29,6 +29,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -265,6 +266,36 @@ TEST(ControllerSim, RawRulesUdpAndModemResets)
     ::sendto(s, "REST_MODEM", 10, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     EXPECT_TRUE(sim.WaitFor([&] { return sim.ModemResets() == std::vector<std::string>{"REST_MODEM"}; }, 1000));
     ::close(s);
+}
+
+// A client that leaves while the simulator is busy, and the next that connects meanwhile:
+// the simulator sees both at once, serves the new one and records a close for the old.
+TEST(ControllerSim, ANewClientReplacesOneThatLeftWhileBusy)
+{
+    ControllerSim sim;
+    const uint16_t port = sim.AddTcp("127.0.0.69");
+    std::atomic<bool> busy{false}, release{false};
+    sim.SetHandler([&](const std::string& pdu) -> std::optional<std::string> {
+        if (busy.exchange(true)) return pdu.substr(0, 6);
+        testsupport::WaitUntil([&] { return release.load(); }); // the first request holds it
+        return std::nullopt;
+    });
+    sim.Start();
+    const auto& transmit = Golden("transmit 1");
+    {
+        const Client first("127.0.0.69", port);
+        first.Send(transmit.frame);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return busy.load(); }));
+    }
+    const Client second("127.0.0.69", port);
+    release = true;
+    second.Send(transmit.frame);
+    EXPECT_EQ(second.Receive(), Golden("reply to transmit 1").frame);
+    std::vector<std::string> events;
+    for (const std::string& e : sim.Events()) events.push_back(e.substr(e.find(' ') + 1));
+    EXPECT_EQ(events, (std::vector<std::string>{"tcp accept tcp:" + std::to_string(port),
+                                                 "tcp close tcp:" + std::to_string(port),
+                                                 "tcp accept tcp:" + std::to_string(port)}));
 }
 
 TEST(ControllerSim, PtySlaveComesAndGoes)
