@@ -172,13 +172,16 @@ TEST_F(BlockTransferTest, RetriesAndTheirErrors)
         {"write, exception 7", true, {FaultKind::Exception, 7, 0}, 3, "Ошибка 7 при записи MODBUS"},
         {"write, wrong length", true, {FaultKind::Truncate, 40, 0}, 3,
          "Получен ответ неверного размера при записи блока (адрес 8000000, длина 128, res = 38, DatagramSize = "
-         "138, TOut = 300)"},
+         "138, TOut = 1000)"},
         {"write, an echo differing in one byte", true, {FaultKind::AlterByte, 20, 0}, 3,
          "Неверный ответ при записи блока (адрес 8000000, длина 128)"},
         // The echo decides a write, not the reply's CRC.
         {"write, bad CRC", true, {FaultKind::BadCrc, 0, 0}, 1, ""},
     };
-    core->Connection().Chip()->FlashTimeOut = 300; // the wait of a short answer
+    // The waits of an answer: long enough that a busy machine's simulator answers within
+    // them, so that no late answer is taken for the next attempt's.
+    core->Connection().Chip()->FlashTimeOut = 1000;
+    core->Connection().Chip()->ReadTimeOut = 1000;
     const std::vector<uint8_t> data(128, 0x5A);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
