@@ -201,20 +201,22 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         int64_t minMs, maxMs;
     };
     const TCommTimeouts defaults{};
-    const TCommTimeouts gap50{50, 0, 1000, 1, 0};
+    // The gaps and timeouts of a row lie far apart, and a read that ends "at once" may take
+    // up to a second: the rows hold on a machine busy many times over.
+    const TCommTimeouts gap200{200, 0, 1000, 1, 0};
     const TCommTimeouts zero{0, 0, 0, 1, 0};
     const Row rows[] = {
-        {"silent Read(10)", defaults, 10, {}, false, 0, 10, 200},
+        {"silent Read(10)", defaults, 10, {}, false, 0, 10, 1000},
         {"silent Read(1025)", defaults, 1025, {}, false, 0, 1025, 2500},
-        {"one byte then silence", defaults, 1025, {5}, false, 1, 50, 700},
-        {"bytes every 20 ms", gap50, 5, {0, 20, 40, 60, 80}, false, 5, 80, 900},
-        {"bytes every 150 ms", gap50, 5, {0, 150, 300}, false, 1, 50, 140},
-        {"multiplier 2: twice as long", {50, 2, 0, 1, 0}, 10, {}, false, 0, 20, 250},
-        {"all zero: what waits", zero, 10, {0, 0, 0}, true, 3, 0, 100},
-        {"all zero, silent", zero, 10, {}, false, 0, 0, 100},
-        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 1, 0}, 10, {0, 0}, true, 2, 0, 100},
-        {"first byte ends", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {40}, false, 1, 35, 250},
-        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {}, false, 0, 300, 1000},
+        {"one byte then silence", defaults, 1025, {5}, false, 1, 50, 1000},
+        {"bytes every 20 ms", gap200, 5, {0, 20, 40, 60, 80}, false, 5, 80, 1000},
+        {"bytes 800 ms apart", gap200, 5, {0, 800}, false, 1, 200, 800},
+        {"multiplier 2: twice as long", {50, 2, 0, 1, 0}, 100, {}, false, 0, 200, 1200},
+        {"all zero: what waits", zero, 10, {0, 0, 0}, true, 3, 0, 1000},
+        {"all zero, silent", zero, 10, {}, false, 0, 0, 1000},
+        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 1, 0}, 10, {0, 0}, true, 2, 0, 1000},
+        {"first byte ends", {MAXDWORD, MAXDWORD, 2000, 1, 0}, 10, {40}, false, 1, 35, 1500},
+        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {}, false, 0, 300, 1300},
     };
     Pty pty;
     auto port = OpenPort(pty.slave);
