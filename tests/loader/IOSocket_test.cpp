@@ -61,8 +61,11 @@ struct TestSocket {
     TestSocket(int type, const char* host, int port = 0)
     {
         fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+        // A datagram socket on a port of the system's choice shares it with no one: with
+        // SO_REUSEADDR on both, the system may give it a port a socket of another test
+        // holds, and one of them gets the other's datagrams.
         const int on = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (type == SOCK_STREAM || port != 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         const sockaddr_in a = Address(host, port);
         EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0) << host;
         this->port = LocalPortOf(fd);

@@ -39,8 +39,11 @@ int BoundSocket(int type, const std::string& address, uint16_t port, uint16_t& b
 {
     const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) throw std::runtime_error("socket");
+    // A datagram socket on a port of the system's choice shares it with no one: with
+    // SO_REUSEADDR on both, the system may give it a port a socket of another test holds,
+    // and one of them gets the other's datagrams.
     const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (type == SOCK_STREAM || port != 0) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);

@@ -273,7 +273,7 @@ TEST(ControllerSim, RawRulesUdpAndModemResets)
 TEST(ControllerSim, ANewClientReplacesOneThatLeftWhileBusy)
 {
     ControllerSim sim;
-    const uint16_t port = sim.AddTcp("127.0.0.69");
+    const uint16_t port = sim.AddTcp("127.0.0.74");
     std::atomic<bool> busy{false}, release{false};
     sim.SetHandler([&](const std::string& pdu) -> std::optional<std::string> {
         if (busy.exchange(true)) return pdu.substr(0, 6);
@@ -283,11 +283,11 @@ TEST(ControllerSim, ANewClientReplacesOneThatLeftWhileBusy)
     sim.Start();
     const auto& transmit = Golden("transmit 1");
     {
-        const Client first("127.0.0.69", port);
+        const Client first("127.0.0.74", port);
         first.Send(transmit.frame);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return busy.load(); }));
     }
-    const Client second("127.0.0.69", port);
+    const Client second("127.0.0.74", port);
     release = true;
     second.Send(transmit.frame);
     EXPECT_EQ(second.Receive(), Golden("reply to transmit 1").frame);
