@@ -443,6 +443,10 @@ TEST(Watches, ProcessesAtTheFileLimit)
     // is left of each process is an unbroken run up to its last line.
     const std::map<int, int> first = CheckWriterLogs(dir.path(), kLines);
     EXPECT_EQ(first.size(), 4u);
-    EXPECT_LE(Logs(dir.path()).size(), 100u);
     EXPECT_FALSE(fs::exists(dir / "Host_2000-01-01_00-00-00_099.log"));
+    // A file in use stops the clean-up (a writer that fell behind keeps an old one
+    // open); once no one writes, the next file brings the folder back to the limit.
+    TWatchCategory(Settings(dir.path(), [] { return std::chrono::system_clock::now(); }, 600))
+        .WriteLine(wlInfo, "after the writers");
+    EXPECT_LE(Logs(dir.path()).size(), 100u);
 }
