@@ -75,6 +75,12 @@ public:
         const int index = core->Chips().IndexOfName(chip, false);
         EXPECT_GE(index, 0) << chip;
         core->Connection().OpenDevice(line + ";" + options.settings + ";ControllerType=" + std::to_string(index));
+        // Answers are awaited at least a second: a busy machine's simulator answers within
+        // that, so that no late answer is taken for a later request's.
+        if (TChip* current = core->Connection().Chip())
+            for (int32_t* wait : {&current->ReadTimeOut, &current->FlashTimeOut, &current->EEPTimeOut,
+                                  &current->FixedWriteTimeOut})
+                *wait = std::max(*wait, 1000);
         core->PostLogLine("Чтение");
     }
     ~Rig() { core.reset(); }
@@ -178,10 +184,7 @@ TEST_F(BlockTransferTest, RetriesAndTheirErrors)
         // The echo decides a write, not the reply's CRC.
         {"write, bad CRC", true, {FaultKind::BadCrc, 0, 0}, 1, ""},
     };
-    // The waits of an answer: long enough that a busy machine's simulator answers within
-    // them, so that no late answer is taken for the next attempt's.
-    core->Connection().Chip()->FlashTimeOut = 1000;
-    core->Connection().Chip()->ReadTimeOut = 1000;
+    core->Connection().Chip()->FlashTimeOut = 1000; // not the chip's 2000: the silent cases end sooner
     const std::vector<uint8_t> data(128, 0x5A);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -277,7 +280,7 @@ TEST_F(BlockTransferTest, ActivationAnswers)
         {"checksum refused", Fault{FaultKind::Exception, 4, 0},
          "Неверный ответ при попытке попытке активации сохранения (длина 5 байт)"},
     };
-    core->Connection().Chip()->FixedWriteTimeOut = 300; // the wait of a short answer
+    core->Connection().Chip()->FixedWriteTimeOut = 1000; // the wait of a short answer, on a busy machine too
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TBlockTransfer transfer(*core);
