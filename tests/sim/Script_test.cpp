@@ -94,8 +94,8 @@ protected:
 
     sim::LoaderEnv env;
     std::optional<testsupport::ScopedEnv> ports;
+    std::atomic<bool> differ{false}; // read by the simulator's thread, which it outlives
     ControllerSim sim;
-    std::atomic<bool> differ{false}; // read by the simulator's thread
     std::optional<TLoaderCore> core; // ends before the environment
     std::optional<TBlockTransfer> transfer;
 };
