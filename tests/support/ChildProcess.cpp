@@ -9,7 +9,6 @@
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 
 extern char** environ;
 
