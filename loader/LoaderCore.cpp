@@ -7,6 +7,7 @@
 #include "platform/Atoms.h"
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"
+#include "platform/Exceptions.h"
 #include "platform/ProgramDir.h"
 #include "platform/Tick.h"
 #include "platform/VersionRecord.h"

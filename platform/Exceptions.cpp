@@ -1,6 +1,5 @@
 #include "platform/Exceptions.h"
 
-#include <clocale>
 #include <cstring>
 #include <locale.h>
 #include <system_error>
