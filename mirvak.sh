@@ -8,6 +8,7 @@ cd "$here"
 source scripts/packages.sh
 source scripts/build.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_russian_locale
 
 build_program build/default
 

@@ -14,12 +14,9 @@ fi
 source scripts/packages.sh
 ensure_packages "${TEST_PACKAGES[@]}"
 
-# Tests switch to the Russian locale to check that numbers do not depend on it.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
-fi
+# Tests switch to the Russian locale to check that numbers do not depend on it, and
+# read the system's error texts in it.
+ensure_russian_locale
 
 jobs=$(nproc)
 cmake --preset default

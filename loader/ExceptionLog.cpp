@@ -1,6 +1,7 @@
 #include "loader/ExceptionLog.h"
 
 #include "loader/StrRoutines.h"
+#include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/VersionRecord.h"
 
@@ -283,7 +284,7 @@ std::string TextOf(const std::type_info* type, const std::exception* error)
 {
     std::string text = (type ? ExceptionClassName(*type) : std::string("?")) + ": ";
     if (error) {
-        text += error->what();
+        text += platform::ErrorText(*error);
         if (const auto* systemError = dynamic_cast<const std::system_error*>(error))
             text += " (" + std::to_string(systemError->code().value()) + ")";
     }

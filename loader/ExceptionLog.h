@@ -150,7 +150,8 @@ TExceptionIgnoreList& IgnoreList();
 
 // The demangled class name without namespaces ("EIOSerialException", "out_of_range").
 std::string ExceptionClassName(const std::type_info& type);
-// "<class>: <message>" of an exception, with " (<code>)" added for a std::system_error;
+// "<class>: <message>" of an exception (platform::ErrorText: a system error's text in
+// Russian), with " (<code>)" added for a std::system_error;
 // "<class>: " for an object that is no std::exception.
 std::string ExceptionText(const std::exception_ptr& error);
 

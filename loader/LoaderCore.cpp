@@ -7,6 +7,7 @@
 #include "platform/Atoms.h"
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"
+#include "platform/Exceptions.h"
 #include "platform/ProgramDir.h"
 #include "platform/Tick.h"
 #include "platform/VersionRecord.h"
@@ -59,7 +60,7 @@ bool Exists(const fs::path& path)
 bool RenameOver(const fs::path& from, const fs::path& to, std::string& error)
 {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    error = std::strerror(errno);
+    error = platform::SysErrorMessage(errno);
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ErrorDisplay.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Exceptions.h"
 #include "platform/Windows.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ std::string ExceptionMessage(std::exception_ptr error)
         if (error)
             std::rethrow_exception(error);
     } catch (const std::exception& e) {
-        return e.what();
+        return ErrorText(e);
     } catch (...) {
     }
     return "Неизвестная ошибка";
@@ -66,7 +67,7 @@ void ShowException(const std::exception& error) noexcept
 {
     // A copy of the message is enough: the display shows only the text.
     try {
-        ShowException(std::make_exception_ptr(std::runtime_error(error.what())));
+        ShowException(std::make_exception_ptr(std::runtime_error(ErrorText(error))));
     } catch (...) {
     }
 }

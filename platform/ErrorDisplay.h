@@ -19,8 +19,8 @@ public:
     virtual void ShowException(std::exception_ptr error) noexcept = 0;
 };
 
-// The text shown for an error: what() of a std::exception, "Неизвестная ошибка" for
-// anything else.
+// The text shown for an error: ErrorText of a std::exception (what(), with a system
+// error's text in Russian), "Неизвестная ошибка" for anything else.
 PLATFORM_API std::string ExceptionMessage(std::exception_ptr error);
 
 // The calling thread's last error of a call into the loader library: the library sets

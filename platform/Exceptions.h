@@ -61,7 +61,14 @@ public:
     ~EFOpenError() override;
 };
 
-// The text of an errno value, in the user's language where the system has it.
+// The text of an errno value in Russian, as the C library translates it ("Нет такого
+// файла или каталога" for ENOENT); in the current locale's language when the system has
+// no ru_RU.UTF-8 locale.
 PLATFORM_API std::string SysErrorMessage(int code);
+
+// The text of an exception as the user sees it: what(), except that the system's text
+// of a std::system_error (a std::filesystem::filesystem_error too) of the system or
+// generic category is SysErrorMessage's instead of the C++ library's English one.
+PLATFORM_API std::string ErrorText(const std::exception& error);
 
 } // namespace platform

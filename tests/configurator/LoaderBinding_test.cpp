@@ -308,7 +308,7 @@ TEST_F(LoaderBinding, OutdatedLibraryWarnsAndYesQuits)
     ASSERT_TRUE(PumpUntil([&] { return !w.isVisible(); }));
     // Creation stopped: no model list, no start-up.
     EXPECT_EQ(w.cbTypeHUB->count(), 0);
-    QTest::qWait(50);
+    ASSERT_TRUE(qttest::PumpPosted());
     EXPECT_EQ(w.Controller().Document(), nullptr);
 }
 
@@ -379,7 +379,7 @@ TEST_F(LoaderBindingBusy, LocksTheWindowWhileTheOperationRuns)
     // A click before 20 s does nothing; after them it asks whether to quit.
     clock += 19999;
     QTest::mouseClick(w.vtTree->viewport(), Qt::LeftButton);
-    QTest::qWait(30);
+    ASSERT_TRUE(qttest::PumpPosted());
     EXPECT_TRUE(dialogs->Records().empty());
     clock += 2;
     dialogs->PushAnswer(platform::MsgResult::No);
@@ -409,7 +409,7 @@ TEST_F(LoaderBindingBusy, LocksTheWindowWhileTheOperationRuns)
     }
     // A click now is an ordinary click.
     QTest::mouseClick(w.vtTree->viewport(), Qt::LeftButton);
-    QTest::qWait(30);
+    ASSERT_TRUE(qttest::PumpPosted());
     EXPECT_EQ(dialogs->Records().size(), 1u);
 }
 

@@ -8,6 +8,7 @@
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -200,20 +201,22 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         int64_t minMs, maxMs;
     };
     const TCommTimeouts defaults{};
-    const TCommTimeouts gap50{50, 0, 1000, 1, 0};
+    // The gaps and timeouts of a row lie far apart, and a read that ends "at once" may take
+    // up to a second: the rows hold on a machine busy many times over.
+    const TCommTimeouts gap200{200, 0, 1000, 1, 0};
     const TCommTimeouts zero{0, 0, 0, 1, 0};
     const Row rows[] = {
-        {"silent Read(10)", defaults, 10, {}, false, 0, 10, 200},
+        {"silent Read(10)", defaults, 10, {}, false, 0, 10, 1000},
         {"silent Read(1025)", defaults, 1025, {}, false, 0, 1025, 2500},
-        {"one byte then silence", defaults, 1025, {5}, false, 1, 50, 700},
-        {"bytes every 20 ms", gap50, 5, {0, 20, 40, 60, 80}, false, 5, 80, 900},
-        {"bytes every 150 ms", gap50, 5, {0, 150, 300}, false, 1, 50, 140},
-        {"multiplier 2: twice as long", {50, 2, 0, 1, 0}, 10, {}, false, 0, 20, 250},
-        {"all zero: what waits", zero, 10, {0, 0, 0}, true, 3, 0, 100},
-        {"all zero, silent", zero, 10, {}, false, 0, 0, 100},
-        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 1, 0}, 10, {0, 0}, true, 2, 0, 100},
-        {"first byte ends", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {40}, false, 1, 35, 250},
-        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {}, false, 0, 300, 1000},
+        {"one byte then silence", defaults, 1025, {5}, false, 1, 50, 1000},
+        {"bytes every 20 ms", gap200, 5, {0, 20, 40, 60, 80}, false, 5, 80, 1000},
+        {"bytes 800 ms apart", gap200, 5, {0, 800}, false, 1, 200, 800},
+        {"multiplier 2: twice as long", {50, 2, 0, 1, 0}, 100, {}, false, 0, 200, 1200},
+        {"all zero: what waits", zero, 10, {0, 0, 0}, true, 3, 0, 1000},
+        {"all zero, silent", zero, 10, {}, false, 0, 0, 1000},
+        {"MAXDWORD: what waits", {MAXDWORD, 0, 0, 1, 0}, 10, {0, 0}, true, 2, 0, 1000},
+        {"first byte ends", {MAXDWORD, MAXDWORD, 2000, 1, 0}, 10, {40}, false, 1, 35, 1500},
+        {"first byte, silent", {MAXDWORD, MAXDWORD, 300, 1, 0}, 10, {}, false, 0, 300, 1300},
     };
     Pty pty;
     auto port = OpenPort(pty.slave);
@@ -226,9 +229,7 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         ASSERT_EQ(port->GetTimeouts(), r.timeouts);
         if (r.sendBefore) {
             pty.Send(std::string(r.sendAtMs.size(), 'w'));
-            const auto until = Clock::now() + std::chrono::seconds(2);
-            while (port->InQueue() < int32_t(r.sendAtMs.size()) && Clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            testsupport::WaitUntil([&] { return port->InQueue() >= int32_t(r.sendAtMs.size()); });
         }
         const auto start = Clock::now();
         std::thread peer([&] {
@@ -245,8 +246,8 @@ TEST_F(IOSerialTest, ReadEndsByTheWindowsTimeoutRules)
         EXPECT_EQ(got, r.expected);
         EXPECT_GE(took, r.minMs);
         EXPECT_LT(took, r.maxMs);
-        port->Purge(PURGE_RXCLEAR); // bytes of this row that came late
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Bytes of this row that came late: the peer has written them all, the purge
+        // drops them with whatever the line has not yet passed on.
         port->Purge(PURGE_RXCLEAR);
     }
 }
@@ -411,7 +412,9 @@ TEST_F(IOSerialTest, SocatPairCarriesFramesBothWays)
     ChildProcess socat("exec socat -d -d pty,raw,echo=0,link=" + a.string() + " pty,raw,echo=0,link=" + b.string() +
                        " 2>" + (tmp / "socat.log").string());
     ASSERT_TRUE(testsupport::WaitForPath(a) && testsupport::WaitForPath(b)) << "socat did not make its pair";
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // both ends linked
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        return testsupport::ReadFile(tmp / "socat.log").find("starting data transfer loop") != std::string::npos;
+    })) << "socat does not carry data";
 
     auto port = OpenPort(a.string());
     const int other = open(b.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

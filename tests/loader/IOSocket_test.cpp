@@ -4,6 +4,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -48,13 +49,23 @@ int LocalPortOf(int fd)
     return ntohs(a.sin_port);
 }
 
+// Whether the socket has something to read (a datagram, or a connection to accept).
+bool Readable(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+}
+
 // A socket of the test itself, closed with the object.
 struct TestSocket {
     TestSocket(int type, const char* host, int port = 0)
     {
         fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+        // A datagram socket on a port of the system's choice shares it with no one: with
+        // SO_REUSEADDR on both, the system may give it a port a socket of another test
+        // holds, and one of them gets the other's datagrams.
         const int on = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (type == SOCK_STREAM || port != 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         const sockaddr_in a = Address(host, port);
         EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0) << host;
         this->port = LocalPortOf(fd);
@@ -91,15 +102,13 @@ public:
         server = std::make_unique<ChildProcess>("exec socat TCP-LISTEN:" + std::to_string(port) +
                                                 ",bind=127.0.0.1,reuseaddr,fork EXEC:cat");
         // Ready once it accepts.
-        const auto until = Clock::now() + std::chrono::seconds(5);
-        for (;;) {
+        testsupport::WaitUntil([&] {
             const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             const sockaddr_in a = Address("127.0.0.1", port);
             const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
             close(fd);
-            if (ok || Clock::now() >= until) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+            return ok;
+        });
     }
     std::unique_ptr<TIOSocketTCP> Connect(bool keepAlive = false) const
     {
@@ -185,8 +194,7 @@ TEST(IOSocketTCP, EchoRoundTripsAndReadTimeouts)
     EXPECT_GE(MsSince(start), 200);
 
     tcp->Write("queued", 6);
-    const auto until = Clock::now() + std::chrono::seconds(2);
-    while (tcp->InQueue() == 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testsupport::WaitUntil([&] { return tcp->InQueue() != 0; });
     EXPECT_EQ(tcp->InQueue(), 8192); // a sign, whatever the amount
 }
 
@@ -211,9 +219,9 @@ TEST(IOSocketTCP, PeerCloseIsReportedOnceAndWritesDoNotKill)
     // Writing to a peer that has gone: an error, never SIGPIPE.
     tcp.Open();
     close(accept(listener.fd, nullptr, nullptr));
+    // The first write may still go out; one after the peer's reset raises.
     bool raised = false;
-    for (int i = 0; i < 2 && !raised; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testsupport::WaitUntil([&] {
         try {
             tcp.Write("ping", 4);
         } catch (const platform::EOSError& e) {
@@ -221,7 +229,8 @@ TEST(IOSocketTCP, PeerCloseIsReportedOnceAndWritesDoNotKill)
             EXPECT_TRUE(e.Code() == EPIPE || e.Code() == ECONNRESET) << e.what();
             EXPECT_EQ(tcp.LastError(), uint32_t(e.Code()));
         }
-    }
+        return raised;
+    });
     EXPECT_TRUE(raised);
 }
 
@@ -270,7 +279,10 @@ TEST(IOSocketTCP, ConnectIsBoundedAndNeverReachesTheWildcard)
         fcntl(fillers.back()->fd, F_SETFL, fl | O_NONBLOCK);
         const sockaddr_in a = Address("127.0.0.1", full.port);
         connect(fillers.back()->fd, reinterpret_cast<const sockaddr*>(&a), sizeof a);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // The first fills the queue: the listener holds it.
+        if (i == 0) {
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return Readable(full.fd); }));
+        }
     }
     TIOSocketTCP tcp;
     tcp.SetRemoteHost("127.0.0.1");
@@ -315,7 +327,7 @@ TEST(IOSocketUDP, FixedPeerIgnoresStrangers)
     ASSERT_EQ(udp.Write("request", 7), 7);
     EXPECT_EQ(peer.Receive(2000), "request");
     stranger.SendTo(local, "forged");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Readable(udp.Socket()); })); // the reply comes after it
     peer.SendTo(local, "reply");
     udp.SetReadTimeout(2000);
     char buf[64];

@@ -11,6 +11,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -432,12 +433,8 @@ TEST_F(LoaderCoreTest, AttachGoesOnWhenAnotherProgramHoldsTheLock)
     const fs::path lock = dir / "Sarnupolex.lck";
     ASSERT_EQ(access("/usr/bin/flock", X_OK), 0) << "flock is missing (Debian package util-linux)";
     testsupport::ChildProcess holder("exec /usr/bin/flock '" + lock.string() + "' sleep 30");
-    bool held = false;
-    for (int i = 0; i < 500 && !held; ++i) {
-        held = testsupport::RunCommand("/usr/bin/flock -n '" + lock.string() + "' true") != 0;
-        if (!held) platform::Sleep(10);
-    }
-    ASSERT_TRUE(held);
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return testsupport::RunCommand("/usr/bin/flock -n '" + lock.string() + "' true") != 0; }));
     auto core = MakeCore();
     core->LibraryAttach();
     const std::string log = RollingLog(dir.path());

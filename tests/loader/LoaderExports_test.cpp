@@ -24,6 +24,7 @@
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -49,16 +50,15 @@ namespace {
 
 constexpr uint32_t kHostWindow = 0x1234;
 
-// What the device got, waiting up to 3 s for the library to open the port and write
-// want bytes (the master side reads nothing while no one holds the slave open).
+// What the device got, waiting for the library to open the port and write want bytes
+// (the master side reads nothing while no one holds the slave open).
 std::string AwaitRequest(const testsupport::Pty& pty, size_t want)
 {
     std::string got;
-    const uint64_t start = platform::GetTickCount();
-    while (got.size() < want && platform::GetTickCount() - start < 3000) {
+    testsupport::WaitUntil([&] {
         got += pty.Receive(want - got.size(), 100);
-        if (got.size() < want) platform::Sleep(5);
-    }
+        return got.size() >= want;
+    });
     return got;
 }
 
@@ -269,6 +269,20 @@ TEST_F(LoaderExportsTest, QuickSendToAMissingPortGivesTheTransportText)
     EXPECT_EQ(core->Connection().Device(), nullptr);
 }
 
+// An operation on a port that is not there: one error box with the system's reason in
+// Russian and the hint that the port may be busy.
+TEST_F(LoaderExportsTest, AMissingPortsBoxGivesTheReasonInRussian)
+{
+    MapPort("COM7", (dir / "no-such-tty").string());
+    Devices("Name=A;ioType=iotSerial;SerialComNumber=7");
+    script->PushAnswer(MsgResult::OK);
+    EXPECT_EQ(Invoke(opReadFlash), 0);
+    const auto records = script->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.text, "Нет такого файла или каталога\rВозможно порт занят");
+    EXPECT_EQ(records[0].box.caption, "Ошибка");
+}
+
 TEST_F(LoaderExportsTest, ReadAndWriteRoundTrip)
 {
     testsupport::Pty pty;
@@ -311,6 +325,9 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
     testsupport::Pty pty;
     MapPort("COM7", pty.slave);
     Devices("Name=A;ioType=iotSerial;SerialComNumber=7;SerialBaudRate=115200");
+    // The silence that ends a read: far from the peer's gaps, so that a busy machine's
+    // peer keeps to them.
+    constexpr int32_t kIdleMs = 1000;
     {
         // 40000 bytes without a gap: exactly the limit, into a buffer of exactly that size.
         // The peer answers the request, so the port is open when the stream starts.
@@ -321,7 +338,7 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
         std::vector<uint8_t> buffer(kIOWriteReadIdleLimit);
         buffer[0] = 'g';
         buffer[1] = 'o';
-        EXPECT_EQ(DeviceIOWriteRead(*core, 0, buffer.data(), 2, 1, 0, 300), kIOWriteReadIdleLimit);
+        EXPECT_EQ(DeviceIOWriteRead(*core, 0, buffer.data(), 2, 1, 0, kIdleMs), kIOWriteReadIdleLimit);
         stream.join();
         pty.Receive(100000, 200); // the rest
     }
@@ -329,7 +346,7 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
         int gapMs;
         std::string expected;
     };
-    for (const Case& c : {Case{50, "onetwo"}, Case{1500, "one"}}) {
+    for (const Case& c : {Case{50, "onetwo"}, Case{2500, "one"}}) {
         std::thread bursts([&] {
             EXPECT_EQ(AwaitRequest(pty, 2), "go");
             pty.Send("one");
@@ -339,7 +356,7 @@ TEST_F(LoaderExportsTest, IdleReadStopsAtTheLimitOrAfterSilence)
         std::vector<uint8_t> buffer(kIOWriteReadIdleLimit);
         buffer[0] = 'g';
         buffer[1] = 'o';
-        const int32_t n = DeviceIOWriteRead(*core, 0, buffer.data(), 2, 1, 0, 300);
+        const int32_t n = DeviceIOWriteRead(*core, 0, buffer.data(), 2, 1, 0, kIdleMs);
         bursts.join();
         EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + std::max(n, 0)), c.expected) << c.gapMs;
     }

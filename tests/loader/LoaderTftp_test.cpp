@@ -8,6 +8,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
 #include "tests/support/TftpServer.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,8 @@ public:
     std::map<int, int> DataCount() const { std::lock_guard l(lock_); return dataCount_; }
     std::vector<std::string> ForeignReceived() const { std::lock_guard l(lock_); return foreignReceived_; }
     int PacketsAfterError() const { std::lock_guard l(lock_); return afterError_; }
+    // Polls of 20 ms in which nothing arrived.
+    int QuietPolls() const { return quietPolls_; }
 
 private:
     static int Bind()
@@ -174,7 +177,10 @@ private:
         int sequence = 0; // blocks acknowledged so far
         bool errorSent = false;
         while (!stop_) {
-            if (::poll(p, 3, 20) <= 0) continue;
+            if (::poll(p, 3, 20) <= 0) {
+                ++quietPolls_;
+                continue;
+            }
             for (int i = 0; i < 3; ++i) {
                 if (!(p[i].revents & POLLIN)) continue;
                 char buffer[1024];
@@ -207,7 +213,12 @@ private:
                     if (number == script_.foreignAt) {
                         ::sendto(foreign_, Ack(wire).data(), 4, 0, reinterpret_cast<const sockaddr*>(&client_),
                                  sizeof client_);
-                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                        // The real acknowledgement goes once the client has answered the foreign one.
+                        pollfd f{foreign_, POLLIN, 0};
+                        if (::poll(&f, 1, static_cast<int>(testsupport::kWaitDeadline.count())) > 0) {
+                            const ssize_t answer = ::recv(foreign_, buffer, sizeof buffer, 0);
+                            if (answer >= 0) foreignReceived_.emplace_back(buffer, static_cast<size_t>(answer));
+                        }
                     }
                     sequence = number;
                     Send(transfer_, Ack(wire));
@@ -221,6 +232,7 @@ private:
     int listen_ = -1, transfer_ = -1, foreign_ = -1;
     sockaddr_in client_{};
     std::atomic<bool> stop_{false};
+    std::atomic<int> quietPolls_{0};
     mutable std::mutex lock_;
     std::string request_;
     std::map<int, std::string> blocks_;
@@ -273,7 +285,9 @@ TEST(TftpClient, ErrorPacketEndsTheTransfer)
     TTftpClient client("127.0.0.1", server.Port(), kFast);
     Recorded r;
     EXPECT_EQ(PutError(client, RandomBytes(4000, 1), "fw.hex", r), "Ошибка TFTP 2: Access violation");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Whatever the client sent has arrived once the server has polled twice in quiet.
+    const int quiet = server.QuietPolls();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return server.QuietPolls() >= quiet + 2; }));
     EXPECT_EQ(server.PacketsAfterError(), 0);
     EXPECT_EQ(r.ends, 0);
     EXPECT_EQ(r.work.size(), 2u);

@@ -37,11 +37,18 @@ struct ChipEdit {
     std::string value;
 };
 
-// The test "Chip.ini" with LF line ends.
+// The test "Chip.ini" with LF line ends. Block read answers are awaited 1000 ms: long
+// enough that a busy machine's simulator answers within them, so that no late answer is
+// taken for a later request's.
 std::string TestChipIni()
 {
     std::string ini = ReadFile(kChipIni);
     std::erase(ini, '\r');
+    const std::string key = "\nReadTimeOut=";
+    for (size_t at = ini.find(key); at != std::string::npos; at = ini.find(key, at + 1)) {
+        const size_t value = at + key.size();
+        ini.replace(value, ini.find('\n', value) - value, "1000");
+    }
     return ini;
 }
 

@@ -11,6 +11,7 @@
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -233,11 +234,8 @@ TEST(Modbus, LibmodbusServerAnswersOurFrames)
     const fs::path ready = dir / "server.out";
     testsupport::ChildProcess server("exec '" + (fs::path(MIRVAK_BINARY_DIR) / "tests/fixtures/modbus_rtu_server").string() +
                                      "' '" + b.string() + "' 9600 5 >'" + ready.string() + "' 2>&1");
-    bool up = false;
-    for (int i = 0; i < 250 && !up; ++i) {
-        up = fs::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos;
-        if (!up) platform::Sleep(20);
-    }
+    const bool up = testsupport::WaitUntil(
+        [&] { return fs::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos; });
     ASSERT_TRUE(up) << (fs::exists(ready) ? testsupport::ReadFile(ready) : "no output");
 
     testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM9=" + a.string());

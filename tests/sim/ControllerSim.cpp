@@ -2,6 +2,7 @@
 
 #include "loader/IOSerialRate.h"
 #include "loader/Modbus.h"
+#include "tests/support/Wait.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <iterator>
@@ -37,8 +39,11 @@ int BoundSocket(int type, const std::string& address, uint16_t port, uint16_t& b
 {
     const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) throw std::runtime_error("socket");
+    // A datagram socket on a port of the system's choice shares it with no one: with
+    // SO_REUSEADDR on both, the system may give it a port a socket of another test holds,
+    // and one of them gets the other's datagrams.
     const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (type == SOCK_STREAM || port != 0) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -331,14 +336,15 @@ std::vector<std::string> ControllerSim::Events() const
     return events_;
 }
 
+bool ControllerSim::RepliesSent() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return pending_.empty();
+}
+
 bool ControllerSim::WaitFor(const std::function<bool()>& condition, int timeoutMs) const
 {
-    const uint64_t end = MonotonicMs() + static_cast<uint64_t>(std::max(timeoutMs, 0));
-    for (;;) {
-        if (condition()) return true;
-        if (MonotonicMs() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return testsupport::WaitUntil(condition, std::chrono::milliseconds(std::max(timeoutMs, 0)));
 }
 
 int ControllerSim::RequestLength(const std::string& bytes)
@@ -581,10 +587,12 @@ void ControllerSim::Run()
             const short ev = fds[i].revents;
             if (ev == 0) continue;
             if (owners[i].second) { // TCP client
+                // A client a newer one has replaced in this round is gone already.
+                if (fds[i].fd != e.client) continue;
                 const ssize_t n = ::recv(e.client, buf, sizeof buf, 0);
-                if (n > 0 && e.client >= 0)
+                if (n > 0)
                     Receive(e, std::string(buf, static_cast<size_t>(n)));
-                else if (e.client >= 0)
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
                     Disconnect(e);
                 continue;
             }
@@ -608,7 +616,7 @@ void ControllerSim::Run()
             case Kind::Tcp: {
                 const int client = ::accept4(e.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
                 if (client >= 0) {
-                    if (e.client >= 0) ::close(e.client); // one client at a time
+                    Disconnect(e); // one client at a time
                     e.client = client;
                     e.input.clear();
                     Event("tcp accept " + e.name);

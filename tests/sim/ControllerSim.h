@@ -96,7 +96,8 @@ public:
     // the master, which the slave's holder sees as a hang-up, and opens a fresh pair whose
     // slave the link then names.
     std::string AddPty(const std::filesystem::path& link = {});
-    // A TCP listener taking one client at a time; the port it got (port 0: any).
+    // A TCP listener taking one client at a time (a new one closes the old); the port it
+    // got (port 0: any).
     uint16_t AddTcp(const std::string& address, uint16_t port = 0);
     // A UDP socket: one frame per datagram, replies to the sender.
     uint16_t AddUdp(const std::string& address, uint16_t port = 0);
@@ -142,6 +143,8 @@ public:
     std::vector<std::string> ModemResets() const;
     // Connection events and rejected input, one line each.
     std::vector<std::string> Events() const;
+    // Whether every reply queued so far has gone out (none waits for its time).
+    bool RepliesSent() const;
     // Polls the condition until it holds or timeoutMs pass; whether it holds.
     bool WaitFor(const std::function<bool()>& condition, int timeoutMs) const;
 

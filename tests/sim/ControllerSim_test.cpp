@@ -17,6 +17,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +26,16 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <optional>
+#include <regex>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -82,6 +89,17 @@ public:
         }
         return got;
     }
+    // A reply of that size, waited for as long as a busy machine needs, and whatever
+    // follows it at once.
+    std::string ReceiveReply(size_t size) const
+    {
+        std::string got;
+        testsupport::WaitUntil([&] {
+            got += Receive(10);
+            return got.size() >= size;
+        });
+        return got + Receive(50);
+    }
     int fd = -1;
 };
 
@@ -109,13 +127,16 @@ TEST(ControllerSim, RecognisesGoldenFramesWholeSplitAndAfterGarbage)
     const auto& restart2 = Golden("restart2 1");
 
     client.Send(transmit.frame);
-    EXPECT_EQ(client.Receive(), reply.frame);
+    EXPECT_EQ(client.ReceiveReply(reply.frame.size()), reply.frame);
+    // The rest goes once the simulator holds the start.
+    const size_t mark = sim.Traffic().size();
     client.Send(restart2.frame.substr(0, 4));
-    platform::Sleep(30);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return sim.Traffic().size() > mark; }));
     client.Send(restart2.frame.substr(4));
-    EXPECT_EQ(client.Receive(), WithCrc(restart2.pdu.substr(0, 6)));
+    const std::string restartReply = WithCrc(restart2.pdu.substr(0, 6));
+    EXPECT_EQ(client.ReceiveReply(restartReply.size()), restartReply);
     client.Send(Bytes("00 FF 13") + transmit.frame);
-    EXPECT_EQ(client.Receive(), reply.frame);
+    EXPECT_EQ(client.ReceiveReply(reply.frame.size()), reply.frame);
 
     std::string flipped = transmit.frame;
     flipped.back() = static_cast<char>(flipped.back() ^ 1);
@@ -177,18 +198,19 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
         const uint64_t start = platform::GetTickCount();
         client.Send(transmit.frame);
         std::string got;
-        sim.WaitFor([&] { got += client.Receive(10); return got.size() >= c.seen.size() && !c.seen.empty(); }, 1000);
+        sim.WaitFor([&] { got += client.Receive(10); return got.size() >= c.seen.size() && !c.seen.empty(); },
+                    c.seen.empty() ? 1000 : static_cast<int>(testsupport::kWaitDeadline.count()));
         const uint64_t elapsed = platform::GetTickCount() - start;
         got += client.Receive(100);
         EXPECT_EQ(got, c.seen);
         EXPECT_GE(elapsed, c.atLeastMs);
     }
     client.Send(transmit.frame);
-    EXPECT_EQ(client.Receive(), reply.frame);
+    EXPECT_EQ(client.ReceiveReply(reply.frame.size()), reply.frame);
 
     sim.SetEcho(true);
     client.Send(transmit.frame);
-    EXPECT_EQ(client.Receive(), transmit.frame + reply.frame);
+    EXPECT_EQ(client.ReceiveReply(transmit.frame.size() + reply.frame.size()), transmit.frame + reply.frame);
     sim.SetEcho(false);
 
     // Faults by function code go first and leave the others queued: every request of
@@ -204,7 +226,7 @@ TEST(ControllerSim, FaultsAsAPlainReaderSeesThem)
     sim.InjectFault(0x10, {FaultKind::Exception, 3, 0}, 2);
     for (const std::string& seen : {WithCrc(Bytes("01 90 03")), WithCrc(Bytes("01 90 03")), reply.frame}) {
         client.Send(transmit.frame);
-        EXPECT_EQ(client.Receive(), seen);
+        EXPECT_EQ(client.ReceiveReply(seen.size()), seen);
     }
     sim.ClearFaults();
 
@@ -257,6 +279,36 @@ TEST(ControllerSim, RawRulesUdpAndModemResets)
     ::sendto(s, "REST_MODEM", 10, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     EXPECT_TRUE(sim.WaitFor([&] { return sim.ModemResets() == std::vector<std::string>{"REST_MODEM"}; }, 1000));
     ::close(s);
+}
+
+// A client that leaves while the simulator is busy, and the next that connects meanwhile:
+// the simulator sees both at once, serves the new one and records a close for the old.
+TEST(ControllerSim, ANewClientReplacesOneThatLeftWhileBusy)
+{
+    ControllerSim sim;
+    const uint16_t port = sim.AddTcp("127.0.0.74");
+    std::atomic<bool> busy{false}, release{false};
+    sim.SetHandler([&](const std::string& pdu) -> std::optional<std::string> {
+        if (busy.exchange(true)) return pdu.substr(0, 6);
+        testsupport::WaitUntil([&] { return release.load(); }); // the first request holds it
+        return std::nullopt;
+    });
+    sim.Start();
+    const auto& transmit = Golden("transmit 1");
+    {
+        const Client first("127.0.0.74", port);
+        first.Send(transmit.frame);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return busy.load(); }));
+    }
+    const Client second("127.0.0.74", port);
+    release = true;
+    second.Send(transmit.frame);
+    EXPECT_EQ(second.ReceiveReply(Golden("reply to transmit 1").frame.size()), Golden("reply to transmit 1").frame);
+    std::vector<std::string> events;
+    for (const std::string& e : sim.Events()) events.push_back(e.substr(e.find(' ') + 1));
+    EXPECT_EQ(events, (std::vector<std::string>{"tcp accept tcp:" + std::to_string(port),
+                                                 "tcp close tcp:" + std::to_string(port),
+                                                 "tcp accept tcp:" + std::to_string(port)}));
 }
 
 TEST(ControllerSim, PtySlaveComesAndGoes)
@@ -538,31 +590,102 @@ TEST(ControllerSim, ProgramRunsFromItsCommandLine)
                                       " --turnaround 2 --rules '" + (dir / "r.txt").string() +
                                       "' --fault exception=2@10 --echo >'" + out.string() + "' 2>&1");
     uint16_t port = 0;
-    for (int i = 0; i < 250 && port == 0; ++i) {
+    testsupport::WaitUntil([&] {
         const std::string text = fs::exists(out) ? testsupport::ReadFile(out) : "";
         const size_t at = text.find("tcp 127.0.0.68:");
         if (at != std::string::npos && text.find('\n', at) != std::string::npos)
             port = static_cast<uint16_t>(std::stoi(text.substr(at + 15)));
-        else
-            platform::Sleep(20);
-    }
+        return port != 0;
+    });
     ASSERT_NE(port, 0) << (fs::exists(out) ? testsupport::ReadFile(out) : "no output");
     EXPECT_NE(testsupport::ReadFile(out).find("pty /dev/pts/"), std::string::npos);
     Client client("127.0.0.68", port);
+    // (The program may still be starting when the first request goes.)
     const std::string read = Bytes("01 03 00 00 00 01 84 0A");
     client.Send(read);
-    EXPECT_EQ(client.Receive(), read + Bytes("01 03 02 00 2A 38 5B"));
+    const std::string readAnswer = read + Bytes("01 03 02 00 2A 38 5B");
+    EXPECT_EQ(client.ReceiveReply(readAnswer.size()), readAnswer);
     const auto& transmit = Golden("transmit 1");
     client.Send(transmit.frame);
-    EXPECT_EQ(client.Receive(), transmit.frame + WithCrc(Bytes("01 90 02")));
+    const std::string transmitAnswer = transmit.frame + WithCrc(Bytes("01 90 02"));
+    EXPECT_EQ(client.ReceiveReply(transmitAnswer.size()), transmitAnswer);
     std::string text;
-    for (int i = 0; i < 100 && text.find("frame 01 10 03 F2") == std::string::npos; ++i) {
-        platform::Sleep(20);
+    testsupport::WaitUntil([&] {
         text = testsupport::ReadFile(out);
-    }
+        return text.find("frame 01 10 03 F2") != std::string::npos;
+    });
     EXPECT_NE(text.find("tcp:" + std::to_string(port) + " < 01 03 00 00 00 01 84 0A"), std::string::npos) << text;
     EXPECT_NE(text.find("tcp:" + std::to_string(port) + " > 01 90 02"), std::string::npos) << text;
     EXPECT_NE(text.find("frame 01 10 03 F2 00 02 04 01 02 00 00 C9 FE at 115200 baud"), std::string::npos) << text;
+}
+
+namespace {
+
+std::string SimProgram() { return (fs::path(MIRVAK_BINARY_DIR) / "bin/controller-sim").string(); }
+
+// The options (--name) a text mentions.
+std::set<std::string> OptionsIn(const std::string& text)
+{
+    std::set<std::string> options;
+    const std::regex option("--[a-z][a-z-]*");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        options.insert(it->str());
+    return options;
+}
+
+} // namespace
+
+// Its usage: asked for, on standard output; without arguments or with a wrong one, on
+// standard error with status 2. It lists the options the README shows, and no others.
+TEST(ControllerSim, ProgramPrintsItsUsage)
+{
+    testsupport::TempDir dir;
+    const fs::path err = dir / "err.txt";
+    std::string usage;
+    ASSERT_EQ(testsupport::RunCommand("timeout 20 '" + SimProgram() + "' --help 2>'" + err.string() + "'", &usage), 0);
+    EXPECT_EQ(usage.rfind("Usage: controller-sim [OPTION]...\n", 0), 0u) << usage;
+    EXPECT_EQ(testsupport::ReadFile(err), "");
+
+    const struct {
+        const char* args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {"-h", 0, usage, ""},
+        {"", 2, "", usage},
+        {"--speed 9600 --bogus", 2, "", "unknown argument --bogus\n" + usage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string out;
+        EXPECT_EQ(testsupport::RunCommand("timeout 20 '" + SimProgram() + "' " + c.args + " 2>'" + err.string() + "'", &out),
+                  c.status);
+        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(testsupport::ReadFile(err), c.err);
+    }
+
+    const std::string readme = testsupport::ReadFile(fs::path(MIRVAK_SOURCE_DIR) / "README.md");
+    const size_t from = readme.find("## The controller simulator");
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = readme.find("\n## ", from + 1);
+    EXPECT_EQ(OptionsIn(usage), OptionsIn(readme.substr(from, to == std::string::npos ? to : to - from)));
+}
+
+// Stopped by SIGINT or SIGTERM, the program ends with status 0 and its pty link is gone.
+TEST(ControllerSim, ProgramRemovesItsPtyLinkWhenStopped)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        testsupport::TempDir dir;
+        const fs::path link = dir / "ctl";
+        testsupport::ChildProcess program("exec '" + SimProgram() + "' --pty '" + link.string() + "' >/dev/null");
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::is_symlink(link); }));
+        ASSERT_EQ(::kill(program.pid(), signal), 0);
+        int status = -1;
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return ::waitpid(program.pid(), &status, WNOHANG) == program.pid(); }));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_FALSE(fs::is_symlink(link));
+    }
 }
 
 // 1000 reply bytes at 9600 baud (10 bits a character) take at least 1.04 s, through a

@@ -16,9 +16,11 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TestText.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -82,17 +84,18 @@ protected:
             if (!traffic[i].sent) bytes += traffic[i].bytes;
         return bytes;
     }
+    // Drops the bytes the simulator sent that no one read, once it has sent them all.
     void DropInput()
     {
-        platform::Sleep(60);
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return sim.RepliesSent(); }));
         core->Connection().Serial()->Purge(PURGE_RXCLEAR);
     }
     bool LogHas(const std::string& text) const { return core->OperationLog().find(text) != std::string::npos; }
 
     sim::LoaderEnv env;
     std::optional<testsupport::ScopedEnv> ports;
+    std::atomic<bool> differ{false}; // read by the simulator's thread, which it outlives
     ControllerSim sim;
-    bool differ = false;
     std::optional<TLoaderCore> core; // ends before the environment
     std::optional<TBlockTransfer> transfer;
 };
@@ -120,7 +123,7 @@ TEST_F(ScriptTest, CommandBytes)
         const size_t mark = sim.Traffic().size();
         const std::string log = core->OperationLog();
         EXPECT_EQ(Make(TScriptPhase::Final), "(no error)");
-        platform::Sleep(30);
+        testsupport::WaitUntil([&] { return Received(mark) == c.sent; });
         EXPECT_EQ(Received(mark), c.sent);
         if (std::string(c.line) == "restart 5 nowait") { // its answer is never read
             EXPECT_EQ(core->OperationLog().find("< 05 08", log.size()), std::string::npos);
@@ -181,11 +184,9 @@ TEST_F(ScriptTest, ReplyWait)
         std::string error;
         uint64_t minMs, maxMs;
     } cases[] = {
-        {"halves 300 ms apart", {FaultKind::Fragments, 4, 300}, "", 250, 1500},
-        {"halves 600 ms apart", {FaultKind::Fragments, 4, 600},
-         "Неверный ответ при попытке включения транзитного канала (длина 4 байт)", 450, 1000},
-        {"a trickle", {FaultKind::Fragments, 1, 450},
-         "Неверный ответ при попытке включения транзитного канала (длина 7 байт)", 2950, 3400},
+        {"halves 100 ms apart", {FaultKind::Fragments, 4, 100}, "", 100, 1500},
+        {"halves 1500 ms apart", {FaultKind::Fragments, 4, 1500},
+         "Неверный ответ при попытке включения транзитного канала (длина 4 байт)", 450, 1500},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,9 +197,23 @@ TEST_F(ScriptTest, ReplyWait)
         const uint64_t spent = platform::GetTickCount() - start;
         EXPECT_GE(spent, c.minMs);
         EXPECT_LE(spent, c.maxMs);
-        platform::Sleep(700);
         DropInput();
     }
+
+    // A reply that trickles in without a pause ends at three seconds: a byte every 25 ms,
+    // far within the half second of silence, and a recv longer than three seconds of them
+    // (the noise is no match for its bytes, were they all to come).
+    std::string expected;
+    for (int i = 0; i < 200; ++i) expected += "BB";
+    FinalScript("recv " + expected);
+    sim.SetNoise(40);
+    const uint64_t start = platform::GetTickCount();
+    EXPECT_EQ(Make(TScriptPhase::Final), "Неверный ответ от устройства");
+    const uint64_t spent = platform::GetTickCount() - start;
+    sim.SetNoise(0);
+    EXPECT_GE(spent, 2950u);
+    EXPECT_LT(spent, 5000u);
+    DropInput();
 }
 
 TEST_F(ScriptTest, PhasesRunAtTheirSpeedsAndActivate)
@@ -263,7 +278,7 @@ TEST_F(ScriptTest, FilesAndErrors)
     size_t mark = sim.Traffic().size();
     std::string log = core->OperationLog();
     EXPECT_EQ(Make(TScriptPhase::Final), "(no error)");
-    platform::Sleep(30);
+    testsupport::WaitUntil([&] { return Received(mark) == Bytes("22"); });
     EXPECT_EQ(Received(mark), Bytes("22"));
     const std::string added = core->OperationLog().substr(log.size());
     const size_t trimmed = added.find(": send 22\r\n");
@@ -360,11 +375,9 @@ TEST(ScriptPeer, LibmodbusServerAcceptsTheWriteCommands)
     testsupport::ChildProcess server(
         "exec '" + (std::filesystem::path(MIRVAK_BINARY_DIR) / "tests/fixtures/modbus_rtu_server").string() + "' '" +
         b.string() + "' 9600 5 1001 13 >'" + ready.string() + "' 2>&1");
-    bool up = false;
-    for (int i = 0; i < 250 && !up; ++i) {
-        up = std::filesystem::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos;
-        if (!up) platform::Sleep(20);
-    }
+    const bool up = testsupport::WaitUntil([&] {
+        return std::filesystem::exists(ready) && testsupport::ReadFile(ready).find("ready") != std::string::npos;
+    });
     ASSERT_TRUE(up) << (std::filesystem::exists(ready) ? testsupport::ReadFile(ready) : "no output");
 
     testsupport::ScopedEnv ports(platform::kComPortsVariable, "COM9=" + a.string());

@@ -2,27 +2,37 @@
 // bootloader's window and its end without a probe.
 
 #include "tests/sim/SimBootloader.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 namespace {
 
 using sim::SimMode;
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+uint64_t MsSince(std::chrono::steady_clock::time_point start)
+{
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
 
+// The mode is looked at often enough to see the window (a second long) and when the
+// application starts; neither comes before its time (less a millisecond: the bootloader
+// counts whole ones).
 TEST(SimBootloader, AWindowWithoutAProbeEndsInTheApplication)
 {
     sim::SimBootloader bootloader(0xC3, SimMode::Application);
-    bootloader.SetTiming(100, 200);
+    bootloader.SetTiming(100, 1000);
+    const auto start = std::chrono::steady_clock::now();
     bootloader.PowerCycleIn(0);
     EXPECT_EQ(bootloader.Mode(), SimMode::Rebooting);
-    SleepMs(150);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return bootloader.Mode() != SimMode::Rebooting; }));
+    EXPECT_GE(MsSince(start), 99u);
     EXPECT_EQ(bootloader.Mode(), SimMode::Window);
-    SleepMs(200);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return bootloader.Mode() != SimMode::Window; }));
+    EXPECT_GE(MsSince(start), 1099u);
     EXPECT_EQ(bootloader.Mode(), SimMode::Application);
     const auto changes = bootloader.ModeChanges();
     ASSERT_EQ(changes.size(), 4u);

@@ -1,10 +1,5 @@
-// controller-sim: the controller simulator as a program for manual runs.
-//
-//   controller-sim [--pty LINK] [--tcp ADDR:PORT] [--udp ADDR:PORT] [--modem-reset]
-//                  [--rules FILE] [--turnaround MS] [--speed BAUD] [--echo]
-//                  [--fault KIND[=K[,GAP]][@FUNCTION][*COUNT]]... [--noise BYTES-PER-SECOND]
-//                  [--chip NAME [--load FILE.hex]...] [--mode app|window|bootloader]
-//                  [--reboot MS] [--window MS] [--app-exit] [--log]
+// controller-sim: the controller simulator as a program for manual runs. Its options
+// are in kOptions below (--help prints them).
 //
 // --modem-reset listens on port 513 of the last TCP or UDP address (127.0.0.1 without one).
 // --speed paces the sockets (a pty runs at the speed its slave is set to; 0: unpaced).
@@ -22,7 +17,9 @@
 //
 // A rules file holds lines "<hex bytes> => <hex bytes> [delay ms]"; "#" starts a
 // comment. The program prints its endpoints, then the bytes it receives ("<") and sends
-// (">"), the frames it recognises and its events, until it is stopped.
+// (">"), the frames it recognises and its events, until SIGINT or SIGTERM stops it; it
+// then removes the links of its pseudo-terminals. Without arguments, or with a wrong
+// one, it prints its usage and ends with status 2.
 
 #include "loader/Modbus.h"
 #include "tests/sim/ControllerSim.h"
@@ -34,6 +31,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <iostream>
@@ -45,6 +43,71 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// The options as the usage lists them.
+struct TOption {
+    const char* syntax;
+    const char* text;
+};
+const TOption kOptions[] = {
+    {"--pty LINK", "a pseudo-terminal, its slave named by the symbolic link LINK"},
+    {"--tcp ADDR:PORT", "a TCP listener (port 0: any), one client at a time"},
+    {"--udp ADDR:PORT", "a UDP socket, one frame per datagram"},
+    {"--modem-reset", "records the datagrams to port 513 of the last TCP or UDP address"},
+    {"--rules FILE", "raw rules, lines \"<hex bytes> => <hex bytes> [delay ms]\""},
+    {"--turnaround MS", "pause between a request and its reply"},
+    {"--speed BAUD", "paces the sockets (0: unpaced; a pty runs at its slave's speed)"},
+    {"--echo", "sends every received byte straight back"},
+    {"--fault KIND[=K[,GAP]][@FC][*N]",
+     "a fault for the next request, the next N, or every request of function FC (hex)"},
+    {"--noise N", "N noise bytes a second"},
+    {"--chip NAME", "the memory of a chip of the built-in table: block reads, writes, activation"},
+    {"--load FILE.hex", "fills the chip's memory first (with --chip)"},
+    {"--mode app|window|bootloader", "the controller's mode at the start (bootloader)"},
+    {"--reboot MS", "from a restart to the bootloader's window (200)"},
+    {"--window MS", "how long the bootloader's window listens for a probe (1000)"},
+    {"--app-exit", "the application answers probes with 75 AA"},
+    {"--log", "prints the changes of mode too"},
+    {"-h, --help", "prints this usage"},
+};
+
+void PrintUsage(std::ostream& out)
+{
+    out << "Usage: controller-sim [OPTION]...\n"
+           "Plays the controller side of the loader's protocols on loopback and prints what crosses it.\n\n";
+    size_t width = 0;
+    for (const TOption& o : kOptions) width = std::max(width, std::string(o.syntax).size());
+    for (const TOption& o : kOptions) {
+        const std::string syntax = o.syntax;
+        out << "  " << syntax << std::string(width - syntax.size() + 2, ' ') << o.text << "\n";
+    }
+    out << "\nFault kinds:";
+    for (const sim::FaultName& f : sim::kFaultNames) out << " " << f.name;
+    out << "\n";
+}
+
+// Removes the links of the pseudo-terminals when the program ends; a path that is no
+// symbolic link by then stays.
+class TPtyLinks {
+public:
+    TPtyLinks() = default;
+    TPtyLinks(const TPtyLinks&) = delete;
+    TPtyLinks& operator=(const TPtyLinks&) = delete;
+    ~TPtyLinks()
+    {
+        for (const std::filesystem::path& link : links_) {
+            std::error_code ec;
+            if (std::filesystem::is_symlink(link, ec)) std::filesystem::remove(link, ec);
+        }
+    }
+    void Add(const std::string& link)
+    {
+        if (!link.empty()) links_.emplace_back(link);
+    }
+
+private:
+    std::vector<std::filesystem::path> links_;
+};
 
 std::pair<std::string, uint16_t> HostPort(const std::string& text)
 {
@@ -96,6 +159,14 @@ std::string Dump(const std::string& bytes)
 
 int main(int argc, char** argv)
 {
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return 2;
+    }
+    // Set before the first link is made: a stop from then on removes it.
+    std::signal(SIGINT, [](int) { g_stop = 1; });
+    std::signal(SIGTERM, [](int) { g_stop = 1; });
+    TPtyLinks links; // removed after the simulator has stopped
     try {
         std::optional<sim::SimMemory> memory; // outlives the simulator that calls it
         std::vector<std::string> hexFiles;
@@ -108,7 +179,11 @@ int main(int argc, char** argv)
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
             const std::string value = i + 1 < argc ? argv[i + 1] : "";
-            if (arg == "--pty") {
+            if (arg == "--help" || arg == "-h") {
+                PrintUsage(std::cout);
+                return 0;
+            } else if (arg == "--pty") {
+                links.Add(value);
                 std::cout << "pty " << sim.AddPty(value) << " link " << value << "\n";
                 ++i;
             } else if (arg == "--tcp") {
@@ -165,6 +240,7 @@ int main(int argc, char** argv)
                 sim.SetEcho(true);
             } else {
                 std::cerr << "unknown argument " << arg << "\n";
+                PrintUsage(std::cerr);
                 return 2;
             }
         }
@@ -187,8 +263,6 @@ int main(int argc, char** argv)
             std::cout << "mode " << sim::SimModeName(mode) << "\n";
         }
         std::cout.flush();
-        std::signal(SIGINT, [](int) { g_stop = 1; });
-        std::signal(SIGTERM, [](int) { g_stop = 1; });
         sim.Start();
         size_t traffic = 0, frames = 0, events = 0, errors = 0, modes = 0;
         while (!g_stop) {

@@ -1,5 +1,7 @@
 #include "tests/support/ChildProcess.h"
 
+#include "tests/support/Wait.h"
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -7,7 +9,6 @@
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 
 extern char** environ;
 
@@ -35,9 +36,7 @@ void ChildProcess::Kill()
     ::waitpid(pid_, &status, 0);
     // The leader is gone, but its children may still be on their way out with the
     // files and locks they hold: wait until no live member of the group is left.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (GroupHasLiveMembers(pid_) && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    WaitUntil([&] { return !GroupHasLiveMembers(pid_); }, std::chrono::seconds(5));
     pid_ = -1;
 }
 
@@ -62,13 +61,12 @@ bool GroupHasLiveMembers(pid_t group)
 
 bool WaitForPath(const std::filesystem::path& path, int timeoutMs)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::error_code ec;
-    while (!std::filesystem::exists(path, ec)) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return WaitUntil(
+        [&] {
+            std::error_code ec;
+            return std::filesystem::exists(path, ec);
+        },
+        std::chrono::milliseconds(timeoutMs));
 }
 
 } // namespace testsupport

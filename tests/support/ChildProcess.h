@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/Wait.h"
+
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -28,6 +30,6 @@ private:
 bool GroupHasLiveMembers(pid_t group);
 
 // Polls until the path exists, at most timeoutMs; whether it does.
-bool WaitForPath(const std::filesystem::path& path, int timeoutMs = 5000);
+bool WaitForPath(const std::filesystem::path& path, int timeoutMs = static_cast<int>(kWaitDeadline.count()));
 
 } // namespace testsupport

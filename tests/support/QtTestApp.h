@@ -1,11 +1,14 @@
 #pragma once
 
+#include "tests/support/Wait.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace qttest {
 
@@ -23,18 +26,29 @@ inline QApplication& App()
     return *app;
 }
 
-// Handles events until done() holds; false when it still does not after a generous
-// bound, so that a fault fails the test instead of hanging it.
+// WaitUntil for a test on the GUI thread: handles events until done() holds; false when
+// it still does not after kWaitDeadline, so that a fault fails the test instead of
+// hanging it.
 inline bool PumpUntil(const std::function<bool()>& done)
 {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > 20000)
+        if (clock.elapsed() > testsupport::kWaitDeadline.count())
             return false;
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Handles the events posted so far: a marker posted behind them has come through. A test
+// asserts after it what those events did not do.
+inline bool PumpPosted()
+{
+    auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        &App(), [reached] { *reached = true; }, Qt::QueuedConnection);
+    return PumpUntil([&] { return *reached; });
 }
 
 // Acts on the next modal dialog from inside its own event loop, so that a test can

@@ -11,6 +11,7 @@
 #include "configurator/widgets/MessageList.h"
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/widgets/TreeComponent.h"
+#include "loader/Chips.h"
 #include "model/Memory.h"
 #include "model/uZumo2.h"
 #include "platform/Format.h"
@@ -47,6 +48,7 @@ namespace fs = std::filesystem;
 using platform::DialogKind;
 using platform::MsgResult;
 using qttest::PumpUntil;
+using testsupport::ReadFile;
 using testsupport::WriteFile;
 
 const fs::path kLibrary = MIRVAK_BINARY_DIR "/bin/libSarnupolexLib.so";
@@ -153,6 +155,16 @@ protected:
         });
         ports.emplace(platform::kComPortsVariable, "COM5=" + controller.AddPty());
         controller.Start();
+        // The library's chip table with block reads awaited a second: a busy machine's
+        // simulator answers within that, so that no late answer is taken for the next.
+        TChips().Load(dir / "Chip.ini");
+        std::string table = ReadFile(dir / "Chip.ini");
+        const std::string key = "\nReadTimeOut=";
+        for (size_t at = table.find(key); at != std::string::npos; at = table.find(key, at + 1)) {
+            const size_t value = at + key.size();
+            table.replace(value, table.find_first_of("\r\n", value) - value, "1000");
+        }
+        WriteFile(dir / "Chip.ini", table);
         WriteFile(dir / "Sarnupolex.dvs", std::string("Name=") + kDeviceName +
                                               ";ioType=iotSerial;SerialComNumber=5;SerialBaudRate=115200"
                                               ";RetryCount=2;Handshake=0;ControllerType=" +
