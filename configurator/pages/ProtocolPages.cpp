@@ -2,6 +2,7 @@
 
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FKPIEC.h"
+#include "configurator/pages/FKPIEC_Grendal.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT2.h"
 #include "configurator/pages/FKPMKT3.h"
@@ -38,4 +39,5 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TFrPUTM120>(registry, P::PUTM120);
     Register<TfrKPCE304>(registry, P::KPCE304);
     Register<TfrKPProton>(registry, P::KPProton);
+    Register<TfrKPIEC_Grendal>(registry, P::KPIEC_Grendal);
 }

@@ -83,6 +83,10 @@ const TComboList kComboLists[] = {
     {P::KPKOMPAS, "cbLinkDownEvent", &kKompasLinkDown},
     {P::KPMKT2, "cb011_mkt2_01", &kMkt2Words},
     {P::PUTM120, "cbServiceCmd", &kTM120ServiceCmd},
+    {P::KPIEC_Grendal, "cb061", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb062", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb063", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb064", &kIecObjectAddress},
 };
 
 } // namespace

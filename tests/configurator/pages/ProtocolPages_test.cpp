@@ -1,5 +1,6 @@
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT3.h"
@@ -283,12 +284,15 @@ protected:
 
     TDevice& Device(int slot) { return *Document().DeviceByIndex(slot); }
 
-    // The protocol page the device page of a slot hosts, as class F.
+    // The protocol page the device page of a slot hosts (the common one or a family's),
+    // as class F.
     template <class F>
     F* ProtocolPage(int slot)
     {
-        TfrDevice* page = SelectDevice(slot);
-        return page ? dynamic_cast<F*>(page->ProtocolFrame()) : nullptr;
+        QWidget* page = SelectNode(DevNode(slot));
+        if (auto* common = dynamic_cast<TfrDevice*>(page)) return dynamic_cast<F*>(common->ProtocolFrame());
+        if (auto* family = dynamic_cast<TFamilyDevicePage*>(page)) return dynamic_cast<F*>(family->ProtocolFrame());
+        return nullptr;
     }
     // The idle cycle of the main window.
     void Idle() { doc->UpdateFrameControls(); }
@@ -644,9 +648,9 @@ TEST_F(ProtocolPagesTest, NoProtocolPageOverABlockTheDeviceLacks)
     TZumo2Doc& pelvar = UseModel(6);
     UseSlot(pelvar, 0, 12, 0, 0);
     doc->RefreshTree();
-    page = SelectDevice(0);
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->ProtocolFrame(), nullptr);
+    auto* pelvarPage = Select<TFamilyDevicePage>(DevNode(0));
+    ASSERT_NE(pelvarPage, nullptr);
+    EXPECT_EQ(pelvarPage->ProtocolFrame(), nullptr);
     doc->ReleaseDocument();
     EXPECT_TRUE(dialogs->Records().empty());
 }
