@@ -15,6 +15,7 @@
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/widgets/TreeComponent.h"
@@ -95,6 +96,21 @@ QTreeWidgetItem* ChildByCaption(QTreeWidgetItem* parent, const QString& caption)
     for (int i = 0; i < parent->childCount(); ++i)
         if (parent->child(i)->text(0) == caption) return parent->child(i);
     return nullptr;
+}
+
+// Whether a page is a device page: the common one or a family's (Pelvar, Tramel-5141);
+// hosted says whether it shows a protocol page.
+bool IsDevicePage(QWidget* page, bool& hosted)
+{
+    TParamFrame* protocol = nullptr;
+    if (auto* common = qobject_cast<TfrDevice*>(page))
+        protocol = common->ProtocolFrame();
+    else if (auto* family = qobject_cast<TFamilyDevicePage*>(page))
+        protocol = family->ProtocolFrame();
+    else
+        return false;
+    hosted = protocol != nullptr;
+    return true;
 }
 
 } // namespace
@@ -186,16 +202,16 @@ int main(int argc, char** argv)
                 Settle();
                 const double ms = Ms(start);
                 QWidget* shown = window.ShownFrame();
+                bool showsProtocol = false;
                 const bool right = k % 3 == 0   ? qobject_cast<TfrCommon*>(shown) != nullptr
                                    : k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) != nullptr
-                                                : qobject_cast<TfrDevice*>(shown) != nullptr;
+                                                : IsDevicePage(shown, showsProtocol);
                 if (!right) {
                     std::fprintf(stderr, "switch %d shows the wrong page\n", k);
                     result = 1;
                 }
                 (k % 3 == 0 ? rootTimes : k % 3 == 1 ? groupTimes : deviceTimes).push_back(ms);
-                auto* device = k % 3 == 2 ? qobject_cast<TfrDevice*>(shown) : nullptr;
-                if (device && device->ProtocolFrame()) ++hosted;
+                if (k % 3 == 2 && showsProtocol) ++hosted;
                 auto* group = k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) : nullptr;
                 if (group && group->Grid()->model()->rowCount() != count) {
                     std::fprintf(stderr, "the devices group lists %d rows, not %d\n",
