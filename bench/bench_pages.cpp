@@ -18,12 +18,13 @@
 // switch that shows none fails the run ("bench_pages 60 17 28": the Siemens Symap
 // page on every device switch).
 
-#include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
+#include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
+#include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
@@ -129,6 +130,20 @@ void CollectGridNodes(TNodeTree* node, TDocument* document, const TTreeGroups& g
     for (int i = 0; i < node->ChildCount(); ++i) CollectGridNodes(node->Child(i), document, groups, view, nodes);
 }
 
+// Whether a page is a device page: the common one or a family's (Pelvar, Tramel-5141);
+// protocol := the protocol page it shows, none when it shows none.
+bool IsDevicePage(QWidget* page, TParamFrame*& protocol)
+{
+    protocol = nullptr;
+    if (auto* common = qobject_cast<TfrDevice*>(page))
+        protocol = common->ProtocolFrame();
+    else if (auto* family = qobject_cast<TFamilyDevicePage*>(page))
+        protocol = family->ProtocolFrame();
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,18 +240,20 @@ int main(int argc, char** argv)
                 Settle();
                 const double ms = Ms(start);
                 QWidget* shown = window.ShownFrame();
+                TParamFrame* shownProtocol = nullptr;
                 const bool right = k % 3 == 0   ? qobject_cast<TfrCommon*>(shown) != nullptr
                                    : k % 3 == 1 ? qobject_cast<TfrDeviceGroup*>(shown) != nullptr
-                                                : qobject_cast<TfrDevice*>(shown) != nullptr;
+                                                : IsDevicePage(shown, shownProtocol);
                 if (!right) {
                     std::fprintf(stderr, "switch %d shows the wrong page\n", k);
                     result = 1;
                 }
                 (k % 3 == 0 ? rootTimes : k % 3 == 1 ? groupTimes : deviceTimes).push_back(ms);
-                auto* device = k % 3 == 2 ? qobject_cast<TfrDevice*>(shown) : nullptr;
-                if (device && device->ProtocolFrame()) ++hosted;
-                if (device && device->ProtocolFrame()) pageClasses.insert(device->ProtocolFrame()->metaObject()->className());
-                if (device && !device->ProtocolFrame() && protocol > 0) {
+                if (k % 3 == 2 && shownProtocol) {
+                    ++hosted;
+                    pageClasses.insert(shownProtocol->metaObject()->className());
+                }
+                if (k % 3 == 2 && right && !shownProtocol && protocol > 0) {
                     std::fprintf(stderr, "device switch %d shows no protocol page\n", k);
                     result = 1;
                 }

@@ -2,11 +2,14 @@
 
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FDeviceGrendal.h"
+#include "configurator/pages/FDevice_Hask1.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/pages/ProtocolPages.h"
 #include "configurator/widgets/FrameHost.h"
+#include "model/uGrendal.h"
 #include "model/uZumo2.h"
 
 void RegisterDocumentPages(TFrameRegistry& registry)
@@ -25,6 +28,14 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterPage<TfrDevice>(registry, TFrameKind::Device, [](const TFrameArgs& a) -> TfrDevice* {
         auto* device = dynamic_cast<TDevice*>(a.List);
         return device ? MakeFrame<TfrDevice>(a.View, a.DevicesGroup, device, a.Registry, a.Parent) : nullptr;
+    });
+    RegisterPage<TfrDevice_Hask1>(registry, TFrameKind::DeviceHask1, [](const TFrameArgs& a) -> TfrDevice_Hask1* {
+        auto* device = dynamic_cast<THask1Device*>(a.List);
+        return device ? MakeFrame<TfrDevice_Hask1>(a.View, a.DevicesGroup, device, a.Registry, a.Parent) : nullptr;
+    });
+    RegisterPage<TfrDeviceGrendal>(registry, TFrameKind::DeviceGrendal, [](const TFrameArgs& a) -> TfrDeviceGrendal* {
+        auto* device = dynamic_cast<TDeviceGrendal*>(a.List);
+        return device ? MakeFrame<TfrDeviceGrendal>(a.View, a.DevicesGroup, device, a.Registry, a.Parent) : nullptr;
     });
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;

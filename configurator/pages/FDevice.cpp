@@ -1,5 +1,6 @@
 #include "configurator/pages/FDevice.h"
 
+#include "configurator/pages/DeviceNode.h"
 #include "configurator/pages/FKPdpNone.h"
 #include "configurator/pages/FPUdpNone.h"
 #include "configurator/widgets/PageBuilder.h"
@@ -57,10 +58,7 @@ TfrDevice::TfrDevice(QTreeWidget* tree, TNodeTree* devicesGroup, TDevice* device
       pages_(pages)
 {
     setObjectName("frDevice");
-    if (devicesGroup) {
-        for (int i = 0; i < devicesGroup->ChildCount() && !node_; ++i)
-            if (devicesGroup->Child(i)->FieldList() == device) node_ = devicesGroup->Child(i);
-    }
+    node_ = FindDeviceNode(devicesGroup, device);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
@@ -163,9 +161,4 @@ void TfrDevice::UpdateControls()
     if (serialChanged || roleChanged || protocolChanged) TParamFrame::FitHeight();
 }
 
-void TfrDevice::UpdateNodeCaption()
-{
-    if (!node_ || !node_->Tree()) return;
-    std::string caption = device_->DeviceCaption();
-    if (caption != node_->Caption()) node_->Tree()->SetCaption(node_, std::move(caption));
-}
+void TfrDevice::UpdateNodeCaption() { UpdateDeviceNodeCaption(node_, *device_); }

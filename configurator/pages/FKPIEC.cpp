@@ -1,5 +1,6 @@
 #include "configurator/pages/FKPIEC.h"
 
+#include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 #include "platform/Format.h"
@@ -23,31 +24,13 @@ constexpr TPagePanel kPanels[] = {
     {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
 };
 
-const TPageRow kHead[] = {
-    {.Panel = "paSizes", .Name = "cb061", .Kind = K::ComboBox, .Key = "061", .Caption = "Причина передачи"},
-    {.Panel = "paSizes", .Name = "cb062", .Kind = K::ComboBox, .Key = "062", .Caption = "Канальный адрес"},
-    {.Panel = "paSizes", .Name = "cb063", .Kind = K::ComboBox, .Key = "063", .Caption = "Общий адрес ASDU"},
-    {.Panel = "paSizes", .Name = "cb064", .Kind = K::ComboBox, .Key = "064", .Caption = "Адрес объекта информации"},
-    {.Panel = "gbTimeouts", .Name = "ed090", .Kind = K::SpinEdit, .Key = "090", .Caption = "T0", .Unit = "с"},
-    {.Panel = "gbTimeouts", .Name = "ed091", .Kind = K::SpinEdit, .Key = "091", .Caption = "T1", .Unit = "с"},
-    {.Panel = "gbTimeouts", .Name = "ed092", .Kind = K::SpinEdit, .Key = "092", .Caption = "T2", .Unit = "с"},
-    {.Panel = "gbTimeouts", .Name = "ed093", .Kind = K::SpinEdit, .Key = "093", .Caption = "T3", .Unit = "с"},
-    {.Panel = "gbWindow", .Name = "ed094", .Kind = K::SpinEdit, .Key = "094", .Caption = "К"},
-    {.Panel = "gbWindow", .Name = "ed095", .Kind = K::SpinEdit, .Key = "095", .Caption = "W"},
-    {.Panel = "paValues", .Name = "ed0104", .Kind = K::SpinEdit, .Key = "0104", .Caption = "Таймаут операции ТУ",
-     .Unit = "с"},
-    {.Panel = "paValues", .Name = "ed0107", .Kind = K::SpinEdit, .Key = "0107", .Caption = "Цикл опроса", .Unit = "мс"},
-    {.Panel = "paValues", .Name = "ed0108", .Kind = K::SpinEdit, .Key = "0108", .Caption = "Период полного опроса",
-     .Unit = "с"},
+// The maximum frame size below the timing.
+const TPageRow kFrameSize[] = {
     {.Panel = "paValues", .Name = "seMaxFrameSize", .Kind = K::SpinEdit, .Key = "101", .Caption = "Макс. размер кадра",
      .Unit = "байт", .Minimum = 0, .Maximum = 255},
 };
 
 const TPageRow kTail[] = {
-    {.Panel = nullptr, .Name = "ch0102", .Kind = K::CheckBox, .Key = "0102", .Caption = "Установка времени"},
-    {.Panel = nullptr, .Name = "ch0103", .Kind = K::CheckBox, .Key = "0103",
-     .Caption = "Ретрансляция полного/группового опроса"},
-    {.Panel = nullptr, .Name = "ch0105", .Kind = K::CheckBox, .Key = "0105", .Caption = "Двухступенчатая команда ТУ"},
     {.Panel = nullptr, .Name = "ch0106", .Kind = K::CheckBox, .Key = "0106",
      .Caption = "Игнорировать данные в состоянии IV "},
     // Check boxes on the device record's 1-bit fields, whatever their prefix says.
@@ -58,14 +41,11 @@ const TPageRow kTail[] = {
     {.Panel = nullptr, .Name = "cbBalanceMode", .Kind = K::CheckBox, .Key = "053", .Caption = "Балансный режим"},
 };
 
-// The group poll periods n = 1 .. 16: ed0109 .. ed0124, captioned with n.
+// The group poll periods ed0109 .. ed0124.
 constexpr int kGroupPolls = 16;
 
-const std::vector<TPageRow> kRows = RowsWithRun(kHead, 1, kGroupPolls, [](int n) -> TPageRow {
-    const std::string key = platform::Format("%.4d", 108 + n);
-    return {.Panel = "gbGroupPoll", .Name = KeptText("ed" + key), .Kind = K::SpinEdit, .Key = KeptText(key),
-            .Caption = KeptText(std::to_string(n))};
-}, kTail);
+const std::vector<TPageRow> kRows = JoinRows({IecSizeRows("paSizes"), IecTimeoutRows(), IecPollRows(), kFrameSize,
+                                              IecGroupPollRows(), IecCommandRows(), kTail});
 
 } // namespace
 

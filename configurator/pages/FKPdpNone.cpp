@@ -1,11 +1,14 @@
 #include "configurator/pages/FKPdpNone.h"
 
+#include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/PageBuilder.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace {
 
@@ -15,22 +18,20 @@ constexpr TPagePanel kPanels[] = {
     {.Name = "paValues", .Kind = TPanelKind::Panel},
 };
 
-const TPageRow kRows[] = {
+const TPageRow kEncoding[] = {
     {.Panel = nullptr, .Name = "rg013", .Kind = K::RadioGroup, .Key = "013", .Items = {"Binary Hex", "ASCII Hex"}},
-    {.Panel = "paValues", .Name = "edTSLink", .Kind = K::SpinEdit, .Key = "ts_link", .Caption = "ВАК наличия связи"},
-    {.Panel = "paValues", .Name = "edTITLink", .Kind = K::SpinEdit, .Key = "tit_link", .Caption = "ВАК качества связи"},
-    {.Panel = "paValues", .Name = "ed0004", .Kind = K::SpinEdit, .Key = "0004", .Caption = "Таймаут ожидания пакета",
-     .Unit = "мс"},
-    {.Panel = "paValues", .Name = "ed0013", .Kind = K::SpinEdit, .Key = "0013", .Caption = "Время приостановки опроса",
-     .Unit = "с"},
-    {.Panel = "paValues", .Name = "ed0014", .Kind = K::SpinEdit, .Key = "0014", .Caption = "Повторов опроса"},
-    {.Panel = "paValues", .Name = "ed0015", .Kind = K::SpinEdit, .Key = "0015", .Caption = "Ответов для наличия связи"},
+};
+
+// The start delay below the poll settings, then the flags.
+const TPageRow kTail[] = {
     {.Panel = "paValues", .Name = "ed055", .Kind = K::SpinEdit, .Key = "055", .Caption = "Задержка начала передачи",
      .Unit = "мс", .Minimum = 0, .Maximum = 65535},
     {.Panel = nullptr, .Name = "ch012", .Kind = K::CheckBox, .Key = "012", .Caption = "Прослушивание"},
     {.Panel = nullptr, .Name = "ch020", .Kind = K::CheckBox, .Key = "020", .Caption = "Признак достоверности IV"},
     {.Panel = nullptr, .Name = "ch021", .Kind = K::CheckBox, .Key = "021", .Caption = "Признак достоверности NT"},
 };
+
+const std::vector<TPageRow> kRows = JoinRows({kEncoding, PollSettingRows(), kTail});
 
 } // namespace
 

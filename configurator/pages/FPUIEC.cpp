@@ -1,10 +1,13 @@
 #include "configurator/pages/FPUIEC.h"
 
+#include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+
+#include <vector>
 
 namespace {
 
@@ -15,17 +18,17 @@ constexpr TPagePanel kPanels[] = {
     {.Name = "paValues", .Kind = TPanelKind::Panel},
 };
 
-const TPageRow kRows[] = {
+const TPageRow kEncoding[] = {
     {.Panel = nullptr, .Name = "rg013", .Kind = K::RadioGroup, .Key = "013", .Items = {"Binary Hex", "ASCII Hex"}},
-    {.Panel = "paAsdu", .Name = "cb065", .Kind = K::ComboBox, .Key = "065", .Caption = "ASDU ТС"},
-    {.Panel = "paAsdu", .Name = "cb066", .Kind = K::ComboBox, .Key = "066", .Caption = "ASDU ТИТ"},
-    {.Panel = "paAsdu", .Name = "cb067", .Kind = K::ComboBox, .Key = "067", .Caption = "ASDU ТИИ"},
+};
+
+// Between the ASDU types and the field sizes.
+const TPageRow kTSDP[] = {
     {.Panel = "paAsdu", .Name = "cbTSDP_asdu", .Kind = K::ComboBox, .Key = "iec_dp_ts_asdu", .Caption = "ASDU ДПТС",
      .WhereDocumentHasIt = true},
-    {.Panel = "paAsdu", .Name = "cb061", .Kind = K::ComboBox, .Key = "061", .Caption = "Причина передачи"},
-    {.Panel = "paAsdu", .Name = "cb062", .Kind = K::ComboBox, .Key = "062", .Caption = "Канальный адрес"},
-    {.Panel = "paAsdu", .Name = "cb063", .Kind = K::ComboBox, .Key = "063", .Caption = "Общий адрес ASDU"},
-    {.Panel = "paAsdu", .Name = "cb064", .Kind = K::ComboBox, .Key = "064", .Caption = "Адрес объекта информации"},
+};
+
+const TPageRow kTail[] = {
     {.Panel = "paValues", .Name = "ed055", .Kind = K::SpinEdit, .Key = "055", .Caption = "Задержка начала передачи",
      .Unit = "мс", .Minimum = 0, .Maximum = 65535},
     {.Panel = "paValues", .Name = "seMaxFrameSize", .Kind = K::SpinEdit, .Key = "101", .Caption = "Макс. размер кадра",
@@ -44,6 +47,8 @@ const TPageRow kRows[] = {
     {.Panel = nullptr, .Name = "ch079", .Kind = K::CheckBox, .Key = "079",
      .Caption = "Игнорировать данные в состоянии IV ", .WhereDocumentHasIt = true},
 };
+
+const std::vector<TPageRow> kRows = JoinRows({kEncoding, IecAsduRows(), kTSDP, IecSizeRows("paAsdu"), kTail});
 
 } // namespace
 

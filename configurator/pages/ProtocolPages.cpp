@@ -3,6 +3,7 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FKPGranit.h"
 #include "configurator/pages/FKPIEC.h"
+#include "configurator/pages/FKPIEC_Grendal.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT1.h"
 #include "configurator/pages/FKPMKT2.h"
@@ -67,4 +68,5 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TFrKPSirius_2V>(registry, P::KPSirius_2V);
     Register<TfrKPGranit>(registry, P::KPGranit);
     Register<TFrPUGranit>(registry, P::PUGranit);
+    Register<TfrKPIEC_Grendal>(registry, P::KPIEC_Grendal);
 }

@@ -1,5 +1,6 @@
 #include "configurator/rules/PageRules.h"
 
+#include "configurator/rules/ProtocolPageRules.h"
 #include "model/uDravo7.h"
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
@@ -81,6 +82,7 @@ constexpr const char* kPageNames[ProtocolPageCount] = {
     "TFrKPOrion",
     "TFrKPSirius_2V",
     "TFrKPSiemensSymap",
+    "TfrKPIEC_Grendal",
 };
 
 } // namespace
@@ -113,6 +115,82 @@ TPUdpNoneLayout PUdpNoneLayoutOf(int protocolIndex, int role)
         layout.TimeoutUnit = "с.";
     }
     return layout;
+}
+
+namespace {
+
+// The protocol pages a Pelvar controlled point gets, by protocol index; the Tramel-5141
+// takes them too, but for МЭК.
+constexpr std::pair<int, TProtocolPage> kHaskKPPages[] = {
+    {1, P::KPIEC},    {2, P::KPModbus}, {4, P::KPTM800B}, {5, P::KPKOMPAS}, {7, P::KPMercury}, {8, P::KPDCON},
+    {9, P::KPGranit}, {10, P::KPMKT2},  {11, P::KPMKT3},  {13, P::KPCE304}, {14, P::KPProton}, {15, P::KPTM512},
+    {17, P::KPANSI},  {18, P::KPUTM7},  {19, P::KPSET},   {21, P::KPMKT1},
+};
+
+// By family and role page.
+constexpr const char* kFamilyRolePageNames[2][3] = {
+    {"TfrKPdpNone_Hask1", "TfrPUdpNone_Hask1", "TfrPUIEC_Hask1"},
+    {"TfrKPdpNone_Grendal", "TfrPUdpNone_Grendal", "TfrPUIEC_Grendal"},
+};
+
+} // namespace
+
+const char* FamilyRolePageName(TDeviceFamily family, TFamilyRolePage page)
+{
+    return kFamilyRolePageNames[static_cast<int>(family)][static_cast<int>(page)];
+}
+
+TFamilyPages FamilyPagesOf(TDeviceFamily family, int protocolIndex, int role)
+{
+    if (IsControlPoint(role)) return {protocolIndex == 1 ? TFamilyRolePage::PUIEC : TFamilyRolePage::PUdpNone};
+    TFamilyPages pages{TFamilyRolePage::KPdpNone};
+    for (const auto& [index, page] : kHaskKPPages)
+        if (index == protocolIndex) pages.Protocol = page;
+    if (family == TDeviceFamily::Grendal && pages.Protocol == P::KPIEC) pages.Protocol = P::KPIEC_Grendal;
+    return pages;
+}
+
+TPickList NamedPortItems(const TDocument& document)
+{
+    TPickList items;
+    const std::vector<std::string> names = document.GetPortNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!names[i].empty()) items.emplace_back(names[i], static_cast<int>(i));
+    return items;
+}
+
+bool HaskEthernetShown(const TDocument* document, int itemPosition)
+{
+    // The models with "Voice" have one item more in front of the Ethernet ports.
+    const int first = dynamic_cast<const THask1Doc_2d*>(document) ? 2 : 1;
+    return itemPosition >= first && itemPosition <= first + 2;
+}
+
+TGrendalPortPanel GrendalPortPanelOf(int port)
+{
+    return port < 6 ? TGrendalPortPanel::Serial : TGrendalPortPanel::Ethernet;
+}
+
+std::optional<std::array<int32_t, 4>> IecVariantSizes(int variant)
+{
+    if (variant == Iec104) return std::array<int32_t, 4>{2, 1, 2, 3};
+    if (variant == Iec101) return std::array<int32_t, 4>{1, 1, 1, 2};
+    return std::nullopt;
+}
+
+TIecVariantControls IecVariantControlsOf(int variant, bool pelvarDevice)
+{
+    const bool iec101 = variant == Iec101;
+    return {.TimeoutsEnabled = variant == Iec104, .LinkAddressEnabled = iec101 && !pelvarDevice,
+            .Class2Enabled = iec101};
+}
+
+const TPickList* IecRolePageItems(std::string_view control)
+{
+    // The ASDU types as the control point's МЭК page; the sizes as the Tramel-5141
+    // controlled point's, whose "Канальный адрес" offers no "0 байт".
+    if (control == "cb065" || control == "cb066" || control == "cb067") return ComboItems(P::PUIEC, control);
+    return ComboItems(P::KPIEC_Grendal, control);
 }
 
 // ---------------------------------------------------------------------------------

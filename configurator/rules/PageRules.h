@@ -3,6 +3,7 @@
 #include "configurator/rules/PageTable.h"
 #include "model/uZumo_Classes.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,8 +59,9 @@ enum class TProtocolPage {
     KPOrion,
     KPSirius_2V,
     KPSiemensSymap,
+    KPIEC_Grendal, // the МЭК page of a Tramel-5141 controlled point: no protocol index gives it
 };
-constexpr int ProtocolPageCount = static_cast<int>(TProtocolPage::KPSiemensSymap) + 1;
+constexpr int ProtocolPageCount = static_cast<int>(TProtocolPage::KPIEC_Grendal) + 1;
 
 // The class name of a page kind ("TfrKPModbus"); "" for none.
 const char* ProtocolPageName(TProtocolPage page);
@@ -89,6 +91,80 @@ struct TPUdpNoneLayout {
     const char* TimeoutUnit = "мс";
 };
 TPUdpNoneLayout PUdpNoneLayoutOf(int protocolIndex, int role);
+
+// The device pages of the Pelvar (THask1Device) and Tramel-5141 (TDeviceGrendal)
+// devices host a role page of their family below a protocol page.
+enum class TDeviceFamily {
+    Hask,    // TfrDevice_Hask1
+    Grendal, // TfrDeviceGrendal
+};
+
+// The role pages of those device pages.
+enum class TFamilyRolePage {
+    KPdpNone, // a controlled point
+    PUdpNone, // a control point of any protocol but МЭК
+    PUIEC,    // a control point speaking МЭК
+};
+// The class name of a family's role page ("TfrPUIEC_Hask1").
+const char* FamilyRolePageName(TDeviceFamily family, TFamilyRolePage page);
+
+// The pages a family's device page hosts.
+struct TFamilyPages {
+    TFamilyRolePage Role = TFamilyRolePage::KPdpNone;
+    TProtocolPage Protocol = TProtocolPage::None;
+    bool operator==(const TFamilyPages&) const = default;
+};
+// By protocol index and role ("011"; 1 ПУ, anything else КП). A controlled point gets
+// the КП role page and the protocol page of its index: МЭК 1 (on a Tramel-5141 its own
+// TfrKPIEC_Grendal), ModBus 2, TM800B 4, Компас 1.1 5, Меркурий 7, DCON 8, Гранит 9,
+// МКТ-2 10, МКТ-3 11, IEC 1107 13, Протон-К 14, ТМ 512 15, ANSI C1218-21 17, УТМ-7 18,
+// СЭТ-4ТМ 19, МКТ-1 21; every other index (РПТ-80 16 and ТМ 120 12 among them) none.
+// A control point gets the МЭК role page for index 1, else the other, and never a
+// protocol page.
+TFamilyPages FamilyPagesOf(TDeviceFamily family, int protocolIndex, int role);
+
+// The port combo of those device pages: the document's port names that are not empty,
+// each with its index (a Pelvar model without "Voice" skips index 1).
+TPickList NamedPortItems(const TDocument& document);
+
+// Whether a Pelvar device page shows the Ethernet settings for the position of the
+// selected port item (-1: none): the items "ETH0", "ETH1" and "ETH0 или ETH1" stand at
+// positions 2..4 on the models with "Voice" (THask1Doc_2d and THask1Doc_2d_43), at
+// 1..3 on the others.
+bool HaskEthernetShown(const TDocument* document, int itemPosition);
+
+// Which settings a Tramel-5141 device page shows for its stored port "002": the serial
+// settings for the serial ports 0..5, the Ethernet settings above 5 (the LAN ports 6..8
+// and a free slot's 255 alike).
+enum class TGrendalPortPanel { Serial, Ethernet };
+TGrendalPortPanel GrendalPortPanelOf(int port);
+
+// The two variants "073" chooses on the Tramel-5141 МЭК pages (the radio group's item
+// index): "МЭК 101" 0 and "МЭК 104" 1.
+constexpr int Iec101 = 0;
+constexpr int Iec104 = 1;
+
+// The field sizes "061" .. "064" a switch of "073" presets: "МЭК 104" 2, 1, 2, 3;
+// "МЭК 101" 1, 1, 1, 2; none for another value.
+std::optional<std::array<int32_t, 4>> IecVariantSizes(int variant);
+
+// What the Tramel-5141 МЭК pages enable for the checked "073" item (-1: none).
+struct TIecVariantControls {
+    // The groups "Таймауты" and "Размеры окна" with their controls: "МЭК 104" only.
+    bool TimeoutsEnabled = false;
+    // cb062 "Канальный адрес": "МЭК 101" only, and never on a Pelvar device.
+    bool LinkAddressEnabled = false;
+    // ch078 "Непрерывная выдача данных на запрос класса 2" (the control point's page):
+    // "МЭК 101" only.
+    bool Class2Enabled = false;
+    bool operator==(const TIecVariantControls&) const = default;
+};
+TIecVariantControls IecVariantControlsOf(int variant, bool pelvarDevice);
+
+// The lists of the Pelvar and Tramel-5141 МЭК control point pages (cb065 .. cb067 and
+// the field sizes cb061 .. cb064): the ASDU types as on TfrPUIEC, the sizes without
+// "0 байт"; none for another control.
+const TPickList* IecRolePageItems(std::string_view control);
 
 // ---------------------------------------------------------------------------------
 // Serial settings of a device

@@ -82,6 +82,13 @@ std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int
     return rows;
 }
 
+std::vector<TPageRow> JoinRows(std::initializer_list<std::span<const TPageRow>> parts)
+{
+    std::vector<TPageRow> rows;
+    for (const std::span<const TPageRow> part : parts) rows.insert(rows.end(), part.begin(), part.end());
+    return rows;
+}
+
 const char* KeptText(std::string_view text)
 {
     // Nodes of a set never move: the texts stay where they are as others join.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -109,3 +110,7 @@ const char* KeptText(std::string_view text);
 // KeptText ("ed0109" .. "ed0124" captioned "1" .. "16").
 std::vector<TPageRow> RowsWithRun(std::span<const TPageRow> head, int first, int last,
                                   const std::function<TPageRow(int n)>& row, std::span<const TPageRow> tail = {});
+
+// The rows of several parts one after the other: a page built on another page's table
+// takes that table's rows with its own before and after them.
+std::vector<TPageRow> JoinRows(std::initializer_list<std::span<const TPageRow>> parts);

@@ -97,6 +97,10 @@ const TComboList kComboLists[] = {
     {P::KPOrion, "cbPeriodUM", &kPeriodUnits},
     {P::KPSirius_2V, "cbDevType", &kSiriusTypes},
     {P::KPSirius_2V, "cbPeriodUM", &kPeriodUnits},
+    {P::KPIEC_Grendal, "cb061", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb062", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb063", &kIecOneOrTwoBytes},
+    {P::KPIEC_Grendal, "cb064", &kIecObjectAddress},
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "configurator/tree/FrameDispatch.h"
 
+#include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"
 
@@ -31,6 +32,8 @@ TFrameChoice ObjectFrameKind(TFieldLst* list)
     if (!list) return {};
     if (dynamic_cast<TZumo2Doc*>(list)) return {TFrameKind::Common, list};
     if (dynamic_cast<TUART*>(list)) return {TFrameKind::Port, list};
+    if (dynamic_cast<THask1Device*>(list)) return {TFrameKind::DeviceHask1, list};
+    if (dynamic_cast<TDeviceGrendal*>(list)) return {TFrameKind::DeviceGrendal, list};
     if (dynamic_cast<TDevice*>(list)) return {TFrameKind::Device, list};
     if (dynamic_cast<TModem*>(list)) return {TFrameKind::Modem, list};
     return {};

@@ -58,8 +58,9 @@ struct TFrameChoice {
 };
 
 // The page of an element's own list, by the list's class (tested in this order): the
-// document, a port, a device, a modem (TModem and its halves), anything else none. No
-// list: none.
+// document, a port, a Pelvar device (THask1Device), a Tramel-5141 device
+// (TDeviceGrendal), any other device, a modem (TModem and its halves), anything else
+// none. No list: none.
 TFrameChoice ObjectFrameKind(TFieldLst* list);
 
 // The page of a node: none without a node or when the document is not a base-model

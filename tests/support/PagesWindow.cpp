@@ -2,6 +2,7 @@
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/tree/ModelFactory.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
@@ -23,7 +24,12 @@ TfrDevice* PagesWindow::SelectDevice(int slot) { return Select<TfrDevice>(DevNod
 
 TDevice& PagesWindow::Device(int slot) { return *Document().DeviceByIndex(slot); }
 
-QWidget* PagesWindow::HostedProtocolPage(const TfrDevice& page) { return page.ProtocolFrame(); }
+QWidget* PagesWindow::HostedProtocolPage(QWidget* page)
+{
+    if (auto* common = dynamic_cast<TfrDevice*>(page)) return common->ProtocolFrame();
+    if (auto* family = dynamic_cast<TFamilyDevicePage*>(page)) return family->ProtocolFrame();
+    return nullptr;
+}
 
 TZumo2Doc& PagesWindow::UseModel(int code)
 {

@@ -30,17 +30,16 @@ protected:
     TZumo2Doc& UseModel(int code);
     // The device of a slot of the shown document.
     TDevice& Device(int slot);
-    // The protocol page the device page of a slot hosts, as class F (none when it
-    // hosts none or one of another class).
+    // The protocol page the device page of a slot (the common one or a family's) hosts,
+    // as class F (none when it hosts none or one of another class).
     template <class F>
     F* ProtocolPage(int slot)
     {
-        TfrDevice* page = SelectDevice(slot);
-        return page ? dynamic_cast<F*>(HostedProtocolPage(*page)) : nullptr;
+        return dynamic_cast<F*>(HostedProtocolPage(SelectNode(DevNode(slot))));
     }
 
 private:
-    static QWidget* HostedProtocolPage(const TfrDevice& page);
+    static QWidget* HostedProtocolPage(QWidget* page);
 };
 
 } // namespace testsupport

@@ -2,6 +2,8 @@
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FDeviceGrendal.h"
+#include "configurator/pages/FDevice_Hask1.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FKPModbus.h"
 #include "configurator/pages/FKPSiemensSymap.h"
@@ -486,8 +488,8 @@ TEST_F(PagesTest, PelvarPortAndCommonPages)
         EXPECT_EQ(pelvar.DeviceByIndex(0)->PortField()->GetValue().ToInt32(), 2);
         EXPECT_EQ(pelvar.DeviceByIndex(0)->RoleField()->GetValue().ToInt32(), 0);
 
-        // A device shows the common device page, a modem node the modem page.
-        EXPECT_NE(SelectDevice(0), nullptr);
+        // A device shows the Pelvar device page, a modem node the modem page.
+        EXPECT_NE(Select<TfrDevice_Hask1>(DevNode(0)), nullptr);
         const int modem = code == 9 ? 2 : 1;
         const TfrModem* modemPage = Select<TfrModem>(doc->Groups().Root->Child(modem));
         ASSERT_NE(modemPage, nullptr);
@@ -603,9 +605,9 @@ TEST_F(PagesTest, GrendalPagesWithEverySlotInUse)
     }
     EXPECT_EQ(lines[6], "КП ModBus, LAN1, 7, 0, 1, 0, неопределено: 255");
 
-    // A device node shows the common device page until the model has its own.
-    EXPECT_NE(SelectDevice(99), nullptr);
-    EXPECT_NE(SelectDevice(199), nullptr);
+    // A device node shows the Tramel-5141 device page.
+    EXPECT_NE(Select<TfrDeviceGrendal>(DevNode(99)), nullptr);
+    EXPECT_NE(Select<TfrDeviceGrendal>(DevNode(199)), nullptr);
     doc->ReleaseDocument();
 }
 

@@ -807,9 +807,9 @@ TEST_F(ProtocolPagesTest, NoProtocolPageOverABlockTheDeviceLacks)
     TZumo2Doc& pelvar = UseModel(6);
     UseSlot(pelvar, 0, 12, 0, 0);
     doc->RefreshTree();
-    page = SelectDevice(0);
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->ProtocolFrame(), nullptr);
+    auto* pelvarPage = Select<TFamilyDevicePage>(DevNode(0));
+    ASSERT_NE(pelvarPage, nullptr);
+    EXPECT_EQ(pelvarPage->ProtocolFrame(), nullptr);
     doc->ReleaseDocument();
     EXPECT_TRUE(dialogs->Records().empty());
 }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -265,6 +268,142 @@ TEST(EventBuffer, ClampedValueFitsTheWordField)
     tit->SetValue(change->Value);
     EXPECT_EQ(tit->GetValue().ToInt32(), 0);
     EXPECT_EQ(ts->GetValue().ToInt32(), 1500);
+}
+
+// ---------------------------------------------------------------------------------
+// Pelvar and Tramel-5141 device pages
+
+TEST(FamilyPages, ByFamilyIndexAndRole)
+{
+    using F = TDeviceFamily;
+    using P = TProtocolPage;
+    using R = TFamilyRolePage;
+    struct Case {
+        const char* name;
+        F family;
+        int index;
+        int role;
+        R rolePage;
+        P protocolPage;
+    };
+    const Case cases[] = {
+        {"Hask КП МЭК", F::Hask, 1, 0, R::KPdpNone, P::KPIEC},
+        {"Hask КП TM800A", F::Hask, 3, 0, R::KPdpNone, P::None},
+        {"Hask КП DCON", F::Hask, 8, 0, R::KPdpNone, P::KPDCON},
+        {"Hask КП Гранит", F::Hask, 9, 0, R::KPdpNone, P::KPGranit},
+        {"Hask КП ТМ 120", F::Hask, 12, 0, R::KPdpNone, P::None},
+        {"Hask КП РПТ-80", F::Hask, 16, 0, R::KPdpNone, P::None},
+        {"Hask КП МКТ-1", F::Hask, 21, 0, R::KPdpNone, P::KPMKT1},
+        {"Hask ПУ МЭК", F::Hask, 1, 1, R::PUIEC, P::None},
+        {"Hask ПУ Гранит", F::Hask, 9, 1, R::PUdpNone, P::None},
+        {"Hask ПУ ТМ 120", F::Hask, 12, 1, R::PUdpNone, P::None},
+        {"Grendal КП МЭК", F::Grendal, 1, 0, R::KPdpNone, P::KPIEC_Grendal},
+        {"Grendal КП ModBus", F::Grendal, 2, 0, R::KPdpNone, P::KPModbus},
+        {"Grendal КП, role 2", F::Grendal, 7, 2, R::KPdpNone, P::KPMercury},
+        {"Grendal ПУ МЭК", F::Grendal, 1, 1, R::PUIEC, P::None},
+        {"Grendal ПУ ModBus", F::Grendal, 2, 1, R::PUdpNone, P::None},
+        {"no protocol", F::Grendal, 0, 0, R::KPdpNone, P::None},
+        {"outside the table", F::Hask, 29, 0, R::KPdpNone, P::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FamilyPagesOf(c.family, c.index, c.role), (TFamilyPages{c.rolePage, c.protocolPage}));
+    }
+    EXPECT_STREQ(FamilyRolePageName(F::Hask, R::PUIEC), "TfrPUIEC_Hask1");
+    EXPECT_STREQ(FamilyRolePageName(F::Grendal, R::KPdpNone), "TfrKPdpNone_Grendal");
+    EXPECT_STREQ(ProtocolPageName(P::KPIEC_Grendal), "TfrKPIEC_Grendal");
+
+    // A controlled point's page is the common one but for ТМ 120, РПТ-80 and the
+    // indexes from 22 on, which the devices of these families hold no page for; a
+    // Tramel-5141 differs from a Pelvar in its МЭК page only; no protocol index gives
+    // the Tramel-5141 МЭК page on the common device page.
+    for (int index = 0; index < ProtocolCount; ++index) {
+        SCOPED_TRACE(index);
+        const bool none = index == 12 || index == 16 || index >= 22;
+        const P hask = FamilyPagesOf(F::Hask, index, 0).Protocol;
+        EXPECT_EQ(hask, none ? P::None : ProtocolPageOf(index, 0));
+        const P grendal = FamilyPagesOf(F::Grendal, index, 0).Protocol;
+        EXPECT_EQ(grendal, index == 1 ? P::KPIEC_Grendal : hask);
+        EXPECT_NE(ProtocolPageOf(index, 0), P::KPIEC_Grendal);
+        EXPECT_NE(ProtocolPageOf(index, 1), P::KPIEC_Grendal);
+    }
+}
+
+TEST(FamilyPages, PelvarEthernetFollowsTheItemPosition)
+{
+    struct Case {
+        int code; // the Pelvar model
+        TPickList items;
+        std::vector<std::pair<int, bool>> shown; // stored port -> Ethernet settings shown
+    };
+    const Case cases[] = {
+        {10, {{"Channel", 0}, {"ETH0", 2}}, {{0, false}, {2, true}, {3, false}, {255, false}}}, // "Pelvar-41"
+        {6, {{"Channel", 0}, {"ETH0", 2}, {"ETH1", 3}, {"ETH0 или ETH1", 4}}, // "Pelvar-44"
+         {{0, false}, {1, false}, {2, true}, {3, true}, {4, true}, {255, false}}},
+        {9, {{"Channel", 0}, {"Voice", 1}, {"ETH0", 2}, {"ETH1", 3}, {"ETH0 или ETH1", 4}}, // "Pelvar-42 2хС1-ТЧ"
+         {{0, false}, {1, false}, {2, true}, {3, true}, {4, true}, {255, false}}},
+        {12, {{"Channel", 0}, {"Voice", 1}, {"ETH0", 2}}, {{1, false}, {2, true}, {4, false}}}, // "Pelvar-43 2хС1-ТЧ"
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        std::unique_ptr<TZumo2Doc> doc = MakeHask1Doc(c.code);
+        ASSERT_NE(doc, nullptr);
+        const TPickList items = NamedPortItems(*doc);
+        EXPECT_EQ(items, c.items);
+        for (const auto& [port, shown] : c.shown) {
+            // The position of the item that carries the stored port; none without one.
+            int position = -1;
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].second == port) position = static_cast<int>(i);
+            EXPECT_EQ(HaskEthernetShown(doc.get(), position), shown) << "port " << port;
+        }
+    }
+}
+
+TEST(FamilyPages, GrendalPortsAndTheirPanels)
+{
+    const TPickList ports = NamedPortItems(*MakeGrendalDoc());
+    EXPECT_EQ(ports, (TPickList{{"COM2", 0}, {"COM3", 1}, {"COM4", 2}, {"COM5", 3}, {"COM6", 4}, {"COM7", 5},
+                                {"LAN1", 6}, {"LAN2", 7}, {"LAN1 или LAN2", 8}}));
+    for (int port : {0, 5}) EXPECT_EQ(GrendalPortPanelOf(port), TGrendalPortPanel::Serial) << port;
+    for (int port : {6, 7, 8, 255}) EXPECT_EQ(GrendalPortPanelOf(port), TGrendalPortPanel::Ethernet) << port;
+}
+
+TEST(FamilyPages, IecVariantPresetsAndEnables)
+{
+    EXPECT_EQ(IecVariantSizes(Iec104), (std::array<int32_t, 4>{2, 1, 2, 3}));
+    EXPECT_EQ(IecVariantSizes(Iec101), (std::array<int32_t, 4>{1, 1, 1, 2}));
+    EXPECT_EQ(IecVariantSizes(-1), std::nullopt);
+    EXPECT_EQ(IecVariantSizes(2), std::nullopt);
+
+    struct Case {
+        const char* name;
+        int variant;
+        bool pelvar;
+        TIecVariantControls expected; // timeouts, link address, class 2
+    };
+    const Case cases[] = {
+        {"МЭК 104", Iec104, false, {true, false, false}},
+        {"МЭК 101", Iec101, false, {false, true, true}},
+        {"МЭК 101 on a Pelvar device", Iec101, true, {false, false, true}},
+        {"none checked", -1, false, {false, false, false}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IecVariantControlsOf(c.variant, c.pelvar), c.expected) << c.name;
+}
+
+TEST(FamilyPages, IecControlPointListsOfferNoZeroBytes)
+{
+    const TPickList oneOrTwo = {{"1 байт", 1}, {"2 байта", 2}};
+    for (const char* control : {"cb061", "cb062", "cb063"}) {
+        ASSERT_NE(IecRolePageItems(control), nullptr) << control;
+        EXPECT_EQ(*IecRolePageItems(control), oneOrTwo) << control;
+    }
+    ASSERT_NE(IecRolePageItems("cb064"), nullptr);
+    EXPECT_EQ(*IecRolePageItems("cb064"), (TPickList{{"1 байт", 1}, {"2 байта", 2}, {"3 байта", 3}}));
+    ASSERT_NE(IecRolePageItems("cb066"), nullptr);
+    EXPECT_EQ(IecRolePageItems("cb066")->size(), 6u);
+    EXPECT_EQ(IecRolePageItems("cb065")->back(), (std::pair<std::string, int>{"битовое поле без времени", 201}));
+    EXPECT_EQ(IecRolePageItems("cbTSDP_asdu"), nullptr);
 }
 
 } // namespace

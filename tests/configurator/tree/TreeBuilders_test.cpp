@@ -259,7 +259,7 @@ TEST(ModelFactory, PelvarModelsBuildTheirTrees)
         icons.insert(icons.end(), {7, 27, 25, 26});
         EXPECT_EQ(Icons(root), icons);
 
-        // A port node shows the port page, a device the common device page, each modem
+        // A port node shows the port page, a device the Pelvar device page, each modem
         // node the modem page over its modem list.
         EXPECT_EQ(FrameKindForNode(root->Child(0), doc.get(), g).Kind, TFrameKind::Port);
         const int ports = static_cast<int>(c.own.size()) / 2;
@@ -269,7 +269,7 @@ TEST(ModelFactory, PelvarModelsBuildTheirTrees)
             EXPECT_EQ(FrameKindForNode(root->Child(modem), doc.get(), g), (TFrameChoice{TFrameKind::Modem, list}));
         }
         EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
-                  (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+                  (TFrameChoice{TFrameKind::DeviceHask1, doc->DeviceByIndex(0)}));
         EXPECT_STREQ(doc->DeviceByIndex(0)->ClassName(), "THask1Device");
     }
 }
@@ -294,7 +294,7 @@ TEST(ModelFactory, TramelHas200SlotsAndNoLogicalChannels)
         EXPECT_EQ(d->ChildCount(), 3);
     }
     EXPECT_EQ(FrameKindForNode(g.Devices->Child(0), doc.get(), g),
-              (TFrameChoice{TFrameKind::Device, doc->DeviceByIndex(0)}));
+              (TFrameChoice{TFrameKind::DeviceGrendal, doc->DeviceByIndex(0)}));
 
     // Nine port items in each role; a control point speaks МЭК or ModBus only.
     TMenuItem menu;
