@@ -1,5 +1,6 @@
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPKOMPAS.h"
 #include "configurator/pages/FKPMKT1.h"
