@@ -470,7 +470,7 @@ TEST(ArchiverDecryption, PasswordPrompts)
         {
             // Skipped: no error, nothing written, FileSkipped set; the next entry is asked again.
             auto a = OpenFixture(archive);
-            a->SetPassword("nope");
+            a->SetPassword(RefusedPassword(archive));
             TPasswordScript script{{"", "pw"}, {}};
             script.Attach(*a);
             TCountingStream skipped, next;
