@@ -117,7 +117,17 @@ void TDocTree::RefreshTree()
             if (used) tree_.SetCaption(node, device->DeviceCaption());
         }
     }
-    SelectionChanged();
+    // A slot freed under its node (a new document, an open, a read) hides the node; the
+    // focus then goes to the nearest shown node above it, so that no page edits a slot
+    // the tree does not show.
+    TNodeTree* focused = tree_.Focused();
+    TNodeTree* shown = focused;
+    for (TNodeTree* node = focused; node; node = node->Parent())
+        if (!node->Visible()) shown = node->Parent();
+    if (shown != focused)
+        tree_.SetFocused(shown); // makes the page of the node it lands on
+    else
+        SelectionChanged();
     // Port records a board change or a load replaced were kept for the old nodes and
     // page; both are gone now.
     if (zumo7) zumo7->ReleaseRetiredPorts();

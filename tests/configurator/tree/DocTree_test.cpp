@@ -195,6 +195,33 @@ TEST_F(DocTreeTest, ModelWithoutDocumentLeavesNoneAndEveryCommandIdle)
     EXPECT_EQ(tree.Tree().Root(0)->Caption(), "Zumo2");
 }
 
+TEST_F(DocTreeTest, AFreedSlotsNodeGivesTheFocusToTheNodeAboveIt)
+{
+    // A new document, an open or a read frees a slot whose node (or a node below it) has
+    // the focus: the refreshed tree hides the node and shows the devices group's page,
+    // never the hidden slot's.
+    UseSlot(Doc(), 0, ModBus, 0, 0);
+    UseSlot(Doc(), 2, IEC, 1, 1, 5);
+    tree.RefreshTree();
+    for (TNodeTree* node : {DevNode(2), DevNode(2)->Child(0)}) {
+        Focus(node);
+        ASSERT_NE(Shown(), nullptr);
+        Dev(2).ResetDefaults();
+        tree.RefreshTree();
+        EXPECT_EQ(tree.Tree().Focused(), G().Devices);
+        ASSERT_NE(Shown(), nullptr);
+        EXPECT_EQ(Shown()->args.Kind, TFrameKind::DeviceGroup);
+        UseSlot(Doc(), 2, IEC, 1, 1, 5);
+        tree.RefreshTree();
+    }
+    // A shown node keeps the focus and gets its page made again.
+    Focus(DevNode(0));
+    const int made = host.shown;
+    tree.RefreshTree();
+    EXPECT_EQ(tree.Tree().Focused(), DevNode(0));
+    EXPECT_EQ(host.shown, made + 1);
+}
+
 TEST_F(DocTreeTest, ReplacingTheDocumentFreesThePageFirst)
 {
     UseSlot(Doc(), 0, ModBus, 0, 0);
