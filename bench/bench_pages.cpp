@@ -47,6 +47,7 @@
 #include <functional>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,17 @@ bool IsDevicePage(QWidget* page, TParamFrame*& protocol)
     else
         return false;
     return true;
+}
+
+// The page class and the row count an aperture node's page shows: the table of the
+// document's apertures, or a device's aperture blocks; none for other kinds.
+std::optional<std::pair<std::string, int>> AperturePage(TFrameKind kind, const TNodeTree* node, const TZumo2Doc& doc)
+{
+    if (kind == TFrameKind::Apertures) return std::make_pair(std::string("TfrApperture"), doc.ApertureCount());
+    auto* device = node ? dynamic_cast<const TDevice*>(node->FieldList()) : nullptr;
+    if (kind == TFrameKind::DevApertures && device)
+        return std::make_pair(std::string("TfrDevApperture"), device->ApertureBlockCount());
+    return std::nullopt;
 }
 
 } // namespace
@@ -291,6 +303,16 @@ int main(int argc, char** argv)
                 if (!right) {
                     std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
+                }
+                if (const auto expected = AperturePage(kind, view->NodeOf(item), *doc)) {
+                    auto* grid = qobject_cast<TGridFrame*>(shown);
+                    const int rows = grid ? grid->Model()->rowCount() : -1;
+                    if (!grid || grid->metaObject()->className() != expected->first || rows != expected->second) {
+                        std::fprintf(stderr, "switch %d to a %s node shows %s with %d rows, not %s with %d\n", k,
+                                     FrameKindName(kind), shown ? shown->metaObject()->className() : "no page", rows,
+                                     expected->first.c_str(), expected->second);
+                        result = 1;
+                    }
                 }
             }
         }

@@ -1,6 +1,8 @@
 #include "configurator/pages/DocumentPages.h"
 
+#include "configurator/pages/FApperture.h"
 #include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDevApperture.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGrendal.h"
 #include "configurator/pages/FDevice_Hask1.h"
@@ -41,5 +43,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
     RegisterModemPage(registry);
+    RegisterDevAperturePage(registry);
+    RegisterAperturePage(registry);
     RegisterProtocolPages(registry);
 }

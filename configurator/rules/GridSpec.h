@@ -260,6 +260,9 @@ struct TGridSpec {
     TGridHelp Help = TGridHelp::Shown;
     const char* HelpExtra = nullptr; // one line more under the common ones
     TGridFit Fit = TGridFit::FillsHost;
+    // After an edit stored its value, every column fits its contents: the widest text
+    // of all rows + TextPad, never below MinWidth (narrowing too).
+    bool FitAfterEdit = false;
 
     int ColumnCount() const { return static_cast<int>(Columns.size()); }
 };

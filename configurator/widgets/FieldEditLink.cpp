@@ -31,6 +31,12 @@ public:
 
     QValidator::State validate(QString& text, int& pos) const override
     {
+        // A floating value takes a point and a comma alike as its decimal point: typed
+        // under the other separator it is no group separator ("0,25" is no 25).
+        if (IsFloat()) {
+            const QString point = locale().decimalPoint();
+            if (point == "." || point == ",") text.replace(point == "." ? u',' : u'.', point[0]);
+        }
         const QValidator::State state = TSpinEdit::validate(text, pos);
         if (state == QValidator::Invalid && Number(text)) return QValidator::Intermediate;
         return state;

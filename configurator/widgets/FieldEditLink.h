@@ -59,7 +59,8 @@ public:
 
     // Builds the editor the cell calls for (none for a cell without one), filled from
     // its edit field: a spin edit over its range (widened to hold the field's value) with
-    // the field's value, a float spin with Decimals decimals over the single's range, a
+    // the field's value, a float spin with Decimals decimals over the single's range
+    // (taking a point and a comma alike as the decimal point, never as a group mark), a
     // combo box filled with its signals blocked and its item preselected, a text edit
     // of at most MaxValue - 1 characters (the field's length when MaxValue is 0).
     QWidget* PrepareEdit(QWidget* parent, const TGridRow& row, int column);

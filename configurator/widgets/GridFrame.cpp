@@ -266,7 +266,10 @@ TGridFrame::TGridFrame(QTreeWidget* tree, TFieldLst* fieldList, TGridSpec spec, 
     });
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int section) { platform::RunGuarded([&] { HeaderClicked(section); }); });
-    connect(link_, &TFieldEditLink::RowStored, this, [this](int position) { view_->RowsStored(position, position); });
+    connect(link_, &TFieldEditLink::RowStored, this, [this](int position) {
+        view_->RowsStored(position, position);
+        if (spec_.FitAfterEdit) FitColumnsToContents();
+    });
     connect(link_, &TFieldEditLink::EditClosed, this, [this](bool rebuild) {
         if (rebuild) platform::PostMessage(handle_, platform::WM_FRAME_NOTIFY, 0, 0);
     });
@@ -351,7 +354,11 @@ bool TGridFrame::FocusRecord(const TFieldLst* record, int column, bool centre)
     return true;
 }
 
-void TGridFrame::FitColumns(int first, int last)
+void TGridFrame::FitColumns(int first, int last) { FitColumnWidths(first, last, false); }
+
+void TGridFrame::FitColumnsToContents() { FitColumnWidths(0, model_->rowCount() - 1, true); }
+
+void TGridFrame::FitColumnWidths(int first, int last, bool narrow)
 {
     first = std::max(first, 0);
     last = std::min(last, model_->rowCount() - 1);
@@ -378,7 +385,7 @@ void TGridFrame::FitColumns(int first, int last)
     for (int c = 0; c < spec_.ColumnCount(); ++c) {
         const TGridColumn& column = spec_.Columns[static_cast<size_t>(c)];
         if (column.Hidden || column.TextPad <= 0) continue;
-        int width = std::max(header->sectionSize(c), column.MinWidth);
+        int width = narrow ? column.MinWidth : std::max(header->sectionSize(c), column.MinWidth);
         std::string longestDigits;
         for (int p = first; p <= last; ++p) {
             std::string text = CellWidthText(spec_, *model_->RowAt(p), c);
@@ -389,7 +396,8 @@ void TGridFrame::FitColumns(int first, int last)
             width = std::max(width, measure(std::move(text)) + column.TextPad);
         }
         if (!longestDigits.empty()) width = std::max(width, measure(std::move(longestDigits)) + column.TextPad);
-        if (width > header->sectionSize(c)) header->resizeSection(c, width);
+        if (width > header->sectionSize(c) || (narrow && width != header->sectionSize(c)))
+            header->resizeSection(c, width);
     }
 }
 

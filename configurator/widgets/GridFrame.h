@@ -68,7 +68,8 @@ private:
 //   fitting never runs while cells are painted.
 // - Columns start at their Width (else MinWidth), widen to their texts + TextPad after
 //   Load and after a row was stored, and never narrow, neither by fitting nor below
-//   their MinWidth by the user.
+//   their MinWidth by the user; where the spec has FitAfterEdit, an edit that stored
+//   its value fits them to their contents (FitColumnsToContents).
 // - The page has a window handle of its own (Handle) for WM_FRAME_NOTIFY posted to it
 //   (FrameNotify runs guarded); posts that arrive once the page is gone are dropped.
 //   When an editor whose spec has RebuildAfterEdit closes, the page posts itself
@@ -115,6 +116,9 @@ public:
     // last, after Load, SetRows and every stored row. A page that fits its columns
     // otherwise (to their contents after an edit) overrides it.
     virtual void FitColumns(int first, int last);
+    // Fits every column to its contents: the widest text of all rows + TextPad, never
+    // below MinWidth, narrowing too (after an edit, where the spec's FitAfterEdit asks).
+    void FitColumnsToContents();
 
     // Ends or cancels the open edit (for requests the page posted itself).
     bool EndEdit() { return link_->EndEdit(); }
@@ -137,6 +141,8 @@ protected:
 private:
     class TView;
     void HeaderClicked(int column);
+    // Widens (narrow: fits) the columns to the texts of the rows from first to last.
+    void FitColumnWidths(int first, int last, bool narrow);
     // The frame host's viewport, when a scroll area hosts the page.
     QWidget* HostViewport() const;
 

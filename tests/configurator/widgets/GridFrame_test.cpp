@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -342,6 +343,59 @@ TEST_F(GridFrameTest, RefreshKeepsTheFocusAndColumnsOnlyWiden)
     MakePage(testsupport::GridTestSpec());
     EXPECT_EQ(Grid()->horizontalHeader()->sectionSize(cInt),
               Grid()->fontMetrics().horizontalAdvance("123456789") + 30);
+}
+
+TEST_F(GridFrameTest, FloatSpinsTakeBothDecimalMarks)
+{
+    struct Case {
+        const char* name;
+        QLocale locale;
+        const char* typed;
+        double stored;
+    };
+    const Case cases[] = {
+        {"comma under a point", QLocale::c(), "0,25", 0.25},
+        {"point under a point", QLocale::c(), "1.5", 1.5},
+        {"point under a comma", QLocale(QLocale::Russian, QLocale::Russia), "2.75", 2.75},
+        {"comma under a comma", QLocale(QLocale::Russian, QLocale::Russia), "0,125", 0.125},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->setLocale(c.locale);
+        Focus(1, cSingle);
+        QTest::keyClick(Grid(), Qt::Key_Return);
+        ASSERT_NE(Spin(), nullptr);
+        Spin()->selectAll();
+        QTest::keyClicks(Spin(), c.typed);
+        QTest::keyClick(Spin(), Qt::Key_Return);
+        ASSERT_TRUE(EditorClosed());
+        EXPECT_EQ(table.Field(1, "single").GetValue().ToDouble(), c.stored);
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(GridFrameTest, FitAfterEditNarrowsToTheContents)
+{
+    TGridSpec spec = testsupport::GridTestSpec();
+    spec.FitAfterEdit = true;
+    MakePage(std::move(spec));
+    QHeaderView* header = Grid()->horizontalHeader();
+    header->resizeSection(cInt, 300);
+    header->resizeSection(cText, 300);
+
+    // Cancelled: nothing is fitted.
+    Focus(0, cWord);
+    QTest::keyClick(Grid(), Qt::Key_7);
+    QTest::keyClick(Spin(), Qt::Key_Escape);
+    ASSERT_TRUE(EditorClosed());
+    EXPECT_EQ(header->sectionSize(cInt), 300);
+
+    // Stored: every column its widest text + 30, never below its minimum.
+    QTest::keyClick(Grid(), Qt::Key_7);
+    QTest::keyClick(Spin(), Qt::Key_Return);
+    ASSERT_TRUE(EditorClosed());
+    EXPECT_EQ(header->sectionSize(cInt), 60);
+    EXPECT_EQ(header->sectionSize(cText), Grid()->fontMetrics().horizontalAdvance("abc") + 30);
 }
 
 TEST_F(GridFrameTest, PostsToAGonePageAreDropped)
