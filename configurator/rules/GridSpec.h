@@ -260,6 +260,12 @@ struct TGridSpec {
     TGridHelp Help = TGridHelp::Shown;
     const char* HelpExtra = nullptr; // one line more under the common ones
     TGridFit Fit = TGridFit::FillsHost;
+    // The user may drag columns to other places (the view's order; commands keep the
+    // columns' own order).
+    bool ColumnsMovable = false;
+    // The focused cell of the selected row is painted in the window colour while the
+    // grid has the focus; false: as the rest of the selected row.
+    bool FocusedCellStandsOut = true;
 
     int ColumnCount() const { return static_cast<int>(Columns.size()); }
 };
