@@ -1,8 +1,11 @@
 #include "configurator/pages/DocumentPages.h"
 
 #include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDIO_Ch.h"
+#include "configurator/pages/FDevChannels.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FInternalCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/pages/ProtocolPages.h"
@@ -31,4 +34,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     });
     RegisterModemPage(registry);
     RegisterProtocolPages(registry);
+    RegisterDevChannelsPage(registry);
+    RegisterInternalChPage(registry);
+    RegisterDIOChannelPage(registry);
 }

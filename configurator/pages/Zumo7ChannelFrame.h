@@ -1,0 +1,27 @@
+#pragma once
+
+#include "configurator/rules/ChannelGridRules.h"
+#include "configurator/widgets/GridFrame.h"
+
+#include <vector>
+
+class TZumo7Doc;
+
+// The page the Zumo 7 own and DIO channel pages share: one row per record of the
+// document's table, the columns of Zumo7ChannelGridSpec for that table
+// (configurator/rules/ChannelGridRules.h).
+class TZumo7ChannelFrame : public TGridFrame {
+    Q_OBJECT
+public:
+    const TZumo7ChannelTable& Table() const { return table_; }
+    TZumo7Doc* Document() const { return document_; }
+
+protected:
+    TZumo7ChannelFrame(QTreeWidget* tree, TZumo7Doc* document, TZumo7ChannelKind kind, QWidget* parent = nullptr);
+
+    std::vector<TGridRow> GridRows() override;
+
+private:
+    TZumo7Doc* document_;
+    const TZumo7ChannelTable& table_;
+};
