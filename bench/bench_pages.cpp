@@ -17,18 +17,25 @@
 // classes of the protocol pages the device switches showed are printed, and a device
 // switch that shows none fails the run ("bench_pages 60 17 28": the Siemens Symap
 // page on every device switch).
+// A channel grid node must show its page with one row per record (a device's channel
+// blocks, a Zumo 7 document's own or DIO channels), else the run fails. A new Zumo 7
+// document's board dialog is answered as closed: the default board.
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FDIO_Ch.h"
+#include "configurator/pages/FDevChannels.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FInternalCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
+#include "model/uZumo7.h"
 #include "platform/ProgramDir.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtDialogs.h"
@@ -45,7 +52,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +138,61 @@ void CollectGridNodes(TNodeTree* node, TDocument* document, const TTreeGroups& g
     for (int i = 0; i < node->ChildCount(); ++i) CollectGridNodes(node->Child(i), document, groups, view, nodes);
 }
 
+// The program's dialogs, but a new Zumo 7 document's board dialog answered as closed
+// (the default board) without showing it.
+class TBenchDialogs : public platform::DialogService {
+public:
+    explicit TBenchDialogs(std::shared_ptr<platform::DialogService> shown) : shown_(std::move(shown)) {}
+
+protected:
+    platform::MsgResult DoMessageBox(const platform::MessageBoxRequest& request) override
+    {
+        return shown_->MessageBox(request);
+    }
+    platform::FileDialogResult DoFileDialog(const platform::FileDialogRequest& request) override
+    {
+        return shown_->FileDialog(request);
+    }
+    std::optional<std::string> DoInputQuery(const platform::InputRequest& request) override
+    {
+        return shown_->InputQuery(request);
+    }
+    platform::MsgResult DoShowForm(const platform::FormRequest& request) override
+    {
+        if (request.model && request.model->FormName() == "TfmBoardModif") return platform::MsgResult::Cancel;
+        return shown_->ShowForm(request);
+    }
+    std::unique_ptr<platform::WaitWindow> DoShowWaitWindow(const platform::WaitWindowRequest& request) override
+    {
+        return shown_->ShowWaitWindow(request);
+    }
+
+private:
+    std::shared_ptr<platform::DialogService> shown_;
+};
+
+// The page a channel grid node must show: its class and one row per record; none for
+// nodes of other kinds.
+struct TChannelGrid {
+    const QMetaObject* Class;
+    int Rows;
+};
+std::optional<TChannelGrid> ChannelGridOf(TFrameKind kind, const TNodeTree* node, TZumo2Doc* doc)
+{
+    const auto* zumo7 = dynamic_cast<const TZumo7Doc*>(doc);
+    switch (kind) {
+    case TFrameKind::DevChannels: {
+        const auto* device = node ? dynamic_cast<const TDevice*>(node->FieldList()) : nullptr;
+        return TChannelGrid{&TfrDevChannels::staticMetaObject, device ? device->ChannelBlockCount() : -1};
+    }
+    case TFrameKind::InternalChannels:
+        return TChannelGrid{&TfrInternalCh::staticMetaObject, zumo7 ? zumo7->InternalChannelCount() : -1};
+    case TFrameKind::DIOChannels:
+        return TChannelGrid{&TfrDIOChannel::staticMetaObject, zumo7 ? zumo7->DioChannelCount() : -1};
+    default: return std::nullopt;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -159,6 +223,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         platform::qt::InstallQtDialogService();
+        platform::SetDialogService(std::make_shared<TBenchDialogs>(platform::Dialogs()));
         RegisterDocumentPages();
         TCfgMainOptions options;
         options.IniFile = dir / "Mirvak.ini";
@@ -274,6 +339,16 @@ int main(int argc, char** argv)
                 if (!right) {
                     std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
+                }
+                if (const auto channels = ChannelGridOf(kind, view->NodeOf(item), doc)) {
+                    auto* grid = qobject_cast<TGridFrame*>(shown);
+                    const int rows = grid ? grid->Model()->rowCount() : -1;
+                    if (!grid || grid->metaObject() != channels->Class || rows != channels->Rows) {
+                        std::fprintf(stderr, "switch %d to a %s node shows %s with %d rows, not %s with %d\n", k,
+                                     FrameKindName(kind), shown ? shown->metaObject()->className() : "nothing", rows,
+                                     channels->Class->className(), channels->Rows);
+                        result = 1;
+                    }
                 }
             }
         }
