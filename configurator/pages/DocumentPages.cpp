@@ -35,6 +35,6 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterModemPage(registry);
     RegisterProtocolPages(registry);
     RegisterDevChannelsPage(registry);
-    RegisterInternalChPage(registry);
-    RegisterDIOChannelPage(registry);
+    RegisterZumo7ChannelPage<TfrInternalCh>(registry, TFrameKind::InternalChannels);
+    RegisterZumo7ChannelPage<TfrDIOChannel>(registry, TFrameKind::DIOChannels);
 }

@@ -2,8 +2,6 @@
 
 #include "configurator/pages/Zumo7ChannelFrame.h"
 
-class TFrameRegistry;
-
 // The page of a Zumo 7 document's "DIO" node: its 16 discrete I/O channels, every
 // column shown.
 class TfrDIOChannel : public TZumo7ChannelFrame {
@@ -11,7 +9,3 @@ class TfrDIOChannel : public TZumo7ChannelFrame {
 protected:
     TfrDIOChannel(QTreeWidget* tree, TZumo7Doc* document, QWidget* parent = nullptr);
 };
-
-// Registers the page for TFrameKind::DIOChannels: over a Zumo 7 document, none for
-// another document.
-void RegisterDIOChannelPage(TFrameRegistry& registry);

@@ -1,7 +1,5 @@
 #include "configurator/pages/Zumo7ChannelFrame.h"
 
-#include "model/uZumo7.h"
-
 TZumo7ChannelFrame::TZumo7ChannelFrame(QTreeWidget* tree, TZumo7Doc* document, TZumo7ChannelKind kind,
                                        QWidget* parent)
     : TGridFrame(tree, document, Zumo7ChannelGridSpec(Zumo7ChannelTable(kind)), parent), document_(document),

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "configurator/rules/ChannelGridRules.h"
+#include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/GridFrame.h"
+#include "model/uZumo7.h"
 
 #include <vector>
-
-class TZumo7Doc;
 
 // The page the Zumo 7 own and DIO channel pages share: one row per record of the
 // document's table, the columns of Zumo7ChannelGridSpec for that table
@@ -25,3 +25,14 @@ private:
     TZumo7Doc* document_;
     const TZumo7ChannelTable& table_;
 };
+
+// Registers the page class F (a TZumo7ChannelFrame made from the tree's view, the
+// document and the parent) for a kind: over a Zumo 7 document, none for another.
+template <class F>
+void RegisterZumo7ChannelPage(TFrameRegistry& registry, TFrameKind kind)
+{
+    RegisterPage<F>(registry, kind, [](const TFrameArgs& a) -> F* {
+        auto* document = dynamic_cast<TZumo7Doc*>(a.Document);
+        return document ? MakeFrame<F>(a.View, document, a.Parent) : nullptr;
+    });
+}

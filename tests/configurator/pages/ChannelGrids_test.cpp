@@ -65,6 +65,27 @@ protected:
             texts.push_back(page->Model()->index(r, column).data().toString().toStdString());
         return texts;
     }
+    // Opens the spin editor of a cell with Enter, enters a value and commits it, which
+    // must be refused with the error; the editor must stay open, showing the text
+    // shown, and Esc then closes it.
+    void CommitRefused(TGridFrame* page, int row, int column, const char* value, const std::string& error,
+                       const char* shown)
+    {
+        Focus(page, row, column);
+        dialogs->PushAnswer(platform::MsgResult::OK);
+        QTest::keyClick(page->vtGrid, Qt::Key_Return);
+        auto* spin = qobject_cast<TSpinEdit*>(page->Link()->Editor());
+        ASSERT_NE(spin, nullptr);
+        spin->selectAll();
+        QTest::keyClicks(spin, value);
+        QTest::keyClick(spin, Qt::Key_Return);
+        ASSERT_TRUE(qttest::PumpUntil([&] { return !Errors().empty(); }));
+        EXPECT_EQ(Errors(), std::vector<std::string>{error});
+        ASSERT_EQ(page->Link()->Editor(), spin);
+        EXPECT_EQ(spin->text(), shown);
+        QTest::keyClick(spin, Qt::Key_Escape);
+        ASSERT_TRUE(qttest::PumpUntil([&] { return page->Link()->Editor() == nullptr; }));
+    }
     // The error boxes asked so far.
     std::vector<std::string> Errors()
     {
@@ -107,19 +128,8 @@ TEST_F(ChannelGridsTest, Zumo9ChannelsReportTheDocumentsRefusal)
 
     // A count of 5 puts the command run 1..5 over VAK_TU1: refused with the two-line
     // text, the editor showing the stored count again and staying open.
-    Focus(page, 1, dcCount);
-    dialogs->PushAnswer(platform::MsgResult::OK);
-    QTest::keyClick(page->vtGrid, Qt::Key_5);
-    auto* spin = qobject_cast<TSpinEdit*>(page->Link()->Editor());
-    ASSERT_NE(spin, nullptr);
-    QTest::keyClick(spin, Qt::Key_Return);
-    ASSERT_TRUE(qttest::PumpUntil([&] { return !Errors().empty(); }));
-    EXPECT_EQ(Errors(), std::vector<std::string>{"Обнаруженено пересечение с другим диапазоном ВАК\r\nили ВАК уже занят"});
-    ASSERT_EQ(page->Link()->Editor(), spin);
-    EXPECT_EQ(spin->text(), "3");
+    CommitRefused(page, 1, dcCount, "5", "Обнаруженено пересечение с другим диапазоном ВАК\r\nили ВАК уже занят", "3");
     EXPECT_EQ(Field(block, dcCount).GetValue().ToInt32(), 3);
-    QTest::keyClick(spin, Qt::Key_Escape);
-    ASSERT_TRUE(qttest::PumpUntil([&] { return page->Link()->Editor() == nullptr; }));
 }
 
 TEST_F(ChannelGridsTest, ChannelEditorsEndOnFocusLossAndAnEmptyTypeComboStoresNothing)
@@ -203,20 +213,8 @@ TEST_F(ChannelGridsTest, Zumo7OwnAndDIOPages)
 
     // A hold time beyond the word: the field refuses it, and the editor shows the stored
     // value again and stays open.
-    Focus(own, 0, zcHold);
-    dialogs->PushAnswer(platform::MsgResult::OK);
-    QTest::keyClick(own->vtGrid, Qt::Key_Return);
-    auto* spin = qobject_cast<TSpinEdit*>(own->Link()->Editor());
-    ASSERT_NE(spin, nullptr);
-    spin->selectAll();
-    QTest::keyClicks(spin, "70000");
-    QTest::keyClick(spin, Qt::Key_Return);
-    ASSERT_TRUE(qttest::PumpUntil([&] { return !Errors().empty(); }));
-    EXPECT_EQ(Errors(), std::vector<std::string>{"Больше максимума"});
-    ASSERT_EQ(own->Link()->Editor(), spin);
-    EXPECT_EQ(spin->text(), "0");
-    QTest::keyClick(spin, Qt::Key_Escape);
-    ASSERT_TRUE(qttest::PumpUntil([&] { return own->Link()->Editor() == nullptr; }));
+    CommitRefused(own, 0, zcHold, "70000", "Больше максимума", "0");
+    EXPECT_EQ(Field(zumo7.InternalChannelByIndex(0), zcHold).GetValue().ToInt32(), 0);
 
     // The hold time sorts by its text.
     Field(zumo7.InternalChannelByIndex(0), zcHold).SetValue(int32_t{100});

@@ -5,6 +5,7 @@
 #include "model/uZumo9.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/DocumentImage.h"
+#include "tests/support/GridFixture.h"
 #include "tests/support/TestText.h"
 
 #include <gtest/gtest.h>
@@ -18,28 +19,8 @@
 
 namespace {
 
+using testsupport::FakeGrid;
 using testsupport::MessageOf;
-
-// The grid as the commands see it: the rows in record order and the focused cell.
-class Grid : public IGridView {
-public:
-    std::vector<TGridRow> rows;
-    int row = 0, column = 0;
-    std::vector<int> edits; // the digit of each edit asked for (-1: none)
-
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
-    int FocusedRow() const override { return row; }
-    int FocusedColumn() const override { return column; }
-    void Focus(int position, int c) override
-    {
-        row = position;
-        column = c;
-    }
-    bool Editing() const override { return false; }
-    void StartEdit(int digit) override { edits.push_back(digit); }
-    void RowsStored(int, int) override {}
-};
 
 // A Sender that keeps what it was last shown, as an open editor does.
 class Editor : public TBoundControl {
@@ -67,7 +48,7 @@ public:
     std::unique_ptr<TZumo2Doc> doc;
     TGridSpec spec = DevChannelGridSpec();
     TParamBinding page;
-    Grid grid;
+    FakeGrid grid;
     TGridController controller{grid, spec};
 
     explicit DevChannels(std::unique_ptr<TZumo2Doc> document) : doc(std::move(document))
@@ -240,6 +221,7 @@ TEST(DevChannelGrid, FillAndDigitsOnlyInTheFirstThreeColumns)
         t.grid.Focus(0, column);
         EXPECT_TRUE(t.controller.Key(Key(TGridKeyCode::Digit, true, false, false, 4)));
         EXPECT_TRUE(t.controller.Key(Key(TGridKeyCode::Digit, false, false, false, 4)));
+        t.grid.editing = false;
     }
     EXPECT_EQ(t.grid.edits, (std::vector<int>{4, 4, 4}));
 }
@@ -360,7 +342,7 @@ public:
     std::unique_ptr<TZumo2Doc> doc = MakeZumo7Doc();
     const TZumo7ChannelTable& table;
     TGridSpec spec;
-    Grid grid;
+    FakeGrid grid;
     TGridController controller{grid, spec};
 
     explicit Zumo7Channels(TZumo7ChannelKind kind)
