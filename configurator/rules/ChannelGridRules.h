@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TDevice;
@@ -119,6 +120,7 @@ struct TZumo7ChannelTable {
     std::vector<std::pair<int, const char*>> TypeNames;
     int ColumnCount;         // 7 on the own grid (with "Время дребезга(ms)"), 6 on the DIO grid
     std::vector<int> Hidden; // hidden columns, which are never edited
+    // The table's record count in a document, and a record by its index.
     int (*Count)(const TZumo7Doc& document);
     TFieldLst* (*Record)(const TZumo7Doc& document, int index);
 };
