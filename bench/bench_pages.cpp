@@ -17,6 +17,9 @@
 // classes of the protocol pages the device switches showed are printed, and a device
 // switch that shows none fails the run ("bench_pages 60 17 28": the Siemens Symap
 // page on every device switch).
+// A channel grid node must show its page with one row per record (a device's channel
+// blocks, a Zumo 7 document's own or DIO channels), else the run fails. A new Zumo 7
+// document's board dialog is answered as closed: the default board.
 
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/DocumentPages.h"
@@ -30,6 +33,7 @@
 #include "configurator/widgets/TreeView.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
+#include "model/uZumo7.h"
 #include "platform/ProgramDir.h"
 #include "platform/Windows.h"
 #include "platform/qt/QtDialogs.h"
@@ -40,14 +44,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -145,15 +151,60 @@ bool IsDevicePage(QWidget* page, TParamFrame*& protocol)
     return true;
 }
 
-// The page class and the row count an aperture node's page shows: the table of the
-// document's apertures, or a device's aperture blocks; none for other kinds.
-std::optional<std::pair<std::string, int>> AperturePage(TFrameKind kind, const TNodeTree* node, const TZumo2Doc& doc)
+// The program's dialogs, but a new Zumo 7 document's board dialog answered as closed
+// (the default board) without showing it.
+class TBenchDialogs : public platform::DialogService {
+public:
+    explicit TBenchDialogs(std::shared_ptr<platform::DialogService> shown) : shown_(std::move(shown)) {}
+
+protected:
+    platform::MsgResult DoMessageBox(const platform::MessageBoxRequest& request) override
+    {
+        return shown_->MessageBox(request);
+    }
+    platform::FileDialogResult DoFileDialog(const platform::FileDialogRequest& request) override
+    {
+        return shown_->FileDialog(request);
+    }
+    std::optional<std::string> DoInputQuery(const platform::InputRequest& request) override
+    {
+        return shown_->InputQuery(request);
+    }
+    platform::MsgResult DoShowForm(const platform::FormRequest& request) override
+    {
+        if (request.model && request.model->FormName() == "TfmBoardModif") return platform::MsgResult::Cancel;
+        return shown_->ShowForm(request);
+    }
+    std::unique_ptr<platform::WaitWindow> DoShowWaitWindow(const platform::WaitWindowRequest& request) override
+    {
+        return shown_->ShowWaitWindow(request);
+    }
+
+private:
+    std::shared_ptr<platform::DialogService> shown_;
+};
+
+// The page a grid node must show: its class and one row per record (the document's
+// apertures, a device's aperture or channel blocks, a Zumo 7 document's own or DIO
+// channels); none for nodes of other kinds.
+struct TExpectedGrid {
+    const char* Class;
+    int Rows;
+};
+std::optional<TExpectedGrid> ExpectedGridOf(TFrameKind kind, const TNodeTree* node, const TZumo2Doc& doc)
 {
-    if (kind == TFrameKind::Apertures) return std::make_pair(std::string("TfrApperture"), doc.ApertureCount());
-    auto* device = node ? dynamic_cast<const TDevice*>(node->FieldList()) : nullptr;
-    if (kind == TFrameKind::DevApertures && device)
-        return std::make_pair(std::string("TfrDevApperture"), device->ApertureBlockCount());
-    return std::nullopt;
+    const auto* device = node ? dynamic_cast<const TDevice*>(node->FieldList()) : nullptr;
+    const auto* zumo7 = dynamic_cast<const TZumo7Doc*>(&doc);
+    switch (kind) {
+    case TFrameKind::Apertures: return TExpectedGrid{"TfrApperture", doc.ApertureCount()};
+    case TFrameKind::DevApertures:
+        return TExpectedGrid{"TfrDevApperture", device ? device->ApertureBlockCount() : -1};
+    case TFrameKind::DevChannels: return TExpectedGrid{"TfrDevChannels", device ? device->ChannelBlockCount() : -1};
+    case TFrameKind::InternalChannels:
+        return TExpectedGrid{"TfrInternalCh", zumo7 ? zumo7->InternalChannelCount() : -1};
+    case TFrameKind::DIOChannels: return TExpectedGrid{"TfrDIOChannel", zumo7 ? zumo7->DioChannelCount() : -1};
+    default: return std::nullopt;
+    }
 }
 
 } // namespace
@@ -186,6 +237,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         platform::qt::InstallQtDialogService();
+        platform::SetDialogService(std::make_shared<TBenchDialogs>(platform::Dialogs()));
         RegisterDocumentPages();
         TCfgMainOptions options;
         options.IniFile = dir / "Mirvak.ini";
@@ -304,13 +356,14 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
                 }
-                if (const auto expected = AperturePage(kind, view->NodeOf(item), *doc)) {
+                if (const auto expected = ExpectedGridOf(kind, view->NodeOf(item), *doc)) {
                     auto* grid = qobject_cast<TGridFrame*>(shown);
                     const int rows = grid ? grid->Model()->rowCount() : -1;
-                    if (!grid || grid->metaObject()->className() != expected->first || rows != expected->second) {
+                    if (!grid || std::strcmp(grid->metaObject()->className(), expected->Class) != 0 ||
+                        rows != expected->Rows) {
                         std::fprintf(stderr, "switch %d to a %s node shows %s with %d rows, not %s with %d\n", k,
                                      FrameKindName(kind), shown ? shown->metaObject()->className() : "no page", rows,
-                                     expected->first.c_str(), expected->second);
+                                     expected->Class, expected->Rows);
                         result = 1;
                     }
                 }

@@ -2,11 +2,14 @@
 
 #include "configurator/pages/FApperture.h"
 #include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDIO_Ch.h"
 #include "configurator/pages/FDevApperture.h"
+#include "configurator/pages/FDevChannels.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGrendal.h"
-#include "configurator/pages/FDevice_Hask1.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FDevice_Hask1.h"
+#include "configurator/pages/FInternalCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/pages/ProtocolPages.h"
@@ -46,4 +49,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterDevAperturePage(registry);
     RegisterAperturePage(registry);
     RegisterProtocolPages(registry);
+    RegisterDevChannelsPage(registry);
+    RegisterZumo7ChannelPage<TfrInternalCh>(registry, TFrameKind::InternalChannels);
+    RegisterZumo7ChannelPage<TfrDIOChannel>(registry, TFrameKind::DIOChannels);
 }

@@ -263,6 +263,12 @@ struct TGridSpec {
     // After an edit stored its value, every column fits its contents: the widest text
     // of all rows + TextPad, never below MinWidth (narrowing too).
     bool FitAfterEdit = false;
+    // The user may drag columns to other places (the view's order; commands keep the
+    // columns' own order).
+    bool ColumnsMovable = false;
+    // The focused cell of the selected row is painted in the window colour while the
+    // grid has the focus; false: as the rest of the selected row.
+    bool FocusedCellStandsOut = true;
 
     int ColumnCount() const { return static_cast<int>(Columns.size()); }
 };

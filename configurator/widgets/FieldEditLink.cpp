@@ -456,7 +456,7 @@ void TFieldEditLink::initStyleOption(QStyleOptionViewItem* option, const QModelI
     if (foreground.canConvert<QBrush>()) option->palette.setBrush(QPalette::HighlightedText, foreground.value<QBrush>());
     // The focused cell stands out in the window colour while the grid has the focus.
     const bool selected = option->state.testFlag(QStyle::State_Selected);
-    if (selected && grid_.hasFocus() && index == grid_.currentIndex()) {
+    if (spec_.FocusedCellStandsOut && selected && grid_.hasFocus() && index == grid_.currentIndex()) {
         const QColor window = option->palette.color(QPalette::Base);
         option->palette.setColor(QPalette::Text, window);
         option->palette.setColor(QPalette::HighlightedText, window);
@@ -496,7 +496,8 @@ void TFieldEditLink::paint(QPainter* painter, const QStyleOptionViewItem& option
     const QPalette::ColorRole role = selected ? QPalette::HighlightedText : QPalette::Text;
     QColor staticColour = opt.palette.color(role);
     const QVariant own = index.data(TGridModel::StaticColourRole);
-    const bool focusedCell = selected && grid_.hasFocus() && index == grid_.currentIndex();
+    const bool focusedCell =
+        spec_.FocusedCellStandsOut && selected && grid_.hasFocus() && index == grid_.currentIndex();
     if (own.canConvert<QBrush>() && !focusedCell) staticColour = own.value<QBrush>().color();
     painter->save();
     painter->setFont(opt.font);

@@ -250,6 +250,7 @@ TGridFrame::TGridFrame(QTreeWidget* tree, TFieldLst* fieldList, TGridSpec spec, 
     header->setHighlightSections(false);
     header->setSectionsClickable(spec_.Commands.HeaderSort);
     header->setSortIndicatorShown(false);
+    header->setSectionsMovable(spec_.ColumnsMovable);
     for (int c = 0; c < spec_.ColumnCount(); ++c) {
         const TGridColumn& column = spec_.Columns[static_cast<size_t>(c)];
         if (column.Hidden) {

@@ -414,4 +414,33 @@ TEST_F(GridFrameTest, PostsToAGonePageAreDropped)
     EXPECT_FALSE(platform::IsWindow(handle));
 }
 
+// The cell painting of a page's link, open to the test.
+class TOpenLink : public TFieldEditLink {
+public:
+    using TFieldEditLink::initStyleOption;
+    using TFieldEditLink::TFieldEditLink;
+};
+
+TEST_F(GridFrameTest, FocusedCellInTheWindowColourWhereTheSpecSaysSo)
+{
+    Focus(1, cWord);
+    const QModelIndex focused = page->Model()->index(1, cWord);
+    const QModelIndex other = page->Model()->index(1, cInt);
+    // The text colour of a selected cell as the link paints it.
+    const auto selectedText = [&](const TGridSpec& spec, const QModelIndex& index) {
+        TOpenLink link(spec, *page->Model(), *Grid());
+        QStyleOptionViewItem option;
+        option.state |= QStyle::State_Selected;
+        option.palette.setColor(QPalette::Base, Qt::white);
+        option.palette.setColor(QPalette::HighlightedText, Qt::yellow);
+        link.initStyleOption(&option, index);
+        return option.palette.color(QPalette::HighlightedText);
+    };
+    TGridSpec spec = testsupport::GridTestSpec();
+    EXPECT_EQ(selectedText(spec, focused), QColor(Qt::white));
+    EXPECT_EQ(selectedText(spec, other), QColor(Qt::yellow));
+    spec.FocusedCellStandsOut = false;
+    EXPECT_EQ(selectedText(spec, focused), QColor(Qt::yellow));
+}
+
 } // namespace
