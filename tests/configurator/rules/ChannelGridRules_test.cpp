@@ -48,7 +48,7 @@ public:
     std::unique_ptr<TZumo2Doc> doc;
     TGridSpec spec = DevChannelGridSpec();
     TParamBinding page;
-    FakeGrid grid;
+    FakeGridView grid;
     TGridController controller{grid, spec};
 
     explicit DevChannels(std::unique_ptr<TZumo2Doc> document) : doc(std::move(document))
@@ -342,7 +342,7 @@ public:
     std::unique_ptr<TZumo2Doc> doc = MakeZumo7Doc();
     const TZumo7ChannelTable& table;
     TGridSpec spec;
-    FakeGrid grid;
+    FakeGridView grid;
     TGridController controller{grid, spec};
 
     explicit Zumo7Channels(TZumo7ChannelKind kind)
