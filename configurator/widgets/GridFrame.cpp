@@ -128,8 +128,9 @@ void TGridView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    const QPersistentModelIndex before = currentIndex();
     QTableView::mousePressEvent(event);
-    KeepCurrentFocusable();
+    KeepCurrentFocusable(before);
 }
 
 void TGridView::mouseReleaseEvent(QMouseEvent* event)
@@ -171,7 +172,7 @@ QItemSelectionModel::SelectionFlags TGridView::selectionCommand(const QModelInde
     return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
 }
 
-void TGridView::KeepCurrentFocusable()
+void TGridView::KeepCurrentFocusable(const QModelIndex& before)
 {
     const QModelIndex current = currentIndex();
     if (!controller_ || !current.isValid() || controller_->CanFocus(current.row(), current.column())) return;
@@ -183,6 +184,9 @@ void TGridView::KeepCurrentFocusable()
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 return;
             }
+    // A row that takes no focus at all: the cell before stays current.
+    if (before.isValid() && before != current)
+        selectionModel()->setCurrentIndex(before, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 // ---------------------------------------------------------------------------------
