@@ -3,6 +3,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FLogicCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/pages/ProtocolPages.h"
@@ -29,6 +30,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
+    RegisterLogicChannelPage(registry);
     RegisterModemPage(registry);
     RegisterProtocolPages(registry);
 }
