@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 
 namespace {
@@ -58,7 +59,11 @@ void TfrLogicCh::RebuildGrid(const TLogic* select, int column)
     const int position = LogicRowPosition(Model()->Rows(), select);
     if (position < 0) return;
     FocusCell(position, column);
+    // Centred vertically; across, the cell only kept in view.
+    QScrollBar* across = vtGrid->horizontalScrollBar();
+    const int left = across->value();
     vtGrid->scrollTo(Model()->index(position, column), QAbstractItemView::PositionAtCenter);
+    across->setValue(left);
 }
 
 void TfrLogicCh::RebuildKeepingFocus()
@@ -85,8 +90,12 @@ bool TfrLogicCh::eventFilter(QObject* watched, QEvent* event)
 bool TfrLogicCh::PaintCell(QPainter* painter, const QStyleOptionViewItem& option, const TGridRow& row,
                            int column) const
 {
-    // Separator rows and the cells beyond a row's columns keep the grey.
-    if (row.Kind == lrSeparator || column > RowLastColumn(row)) return true;
+    // Separator rows and the cells beyond a row's columns keep the grey, also where the
+    // view marks the selected row.
+    if (row.Kind == lrSeparator || column > RowLastColumn(row)) {
+        painter->fillRect(option.rect, kMediumGrey);
+        return true;
+    }
     const QPalette& palette = option.palette;
     const bool button = row.Kind == lrHeader || column == lcNumber;
     const QModelIndex current = vtGrid->currentIndex();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QImage>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -99,11 +100,16 @@ TEST_F(LogicChannelGrid, DeleteResetsAndThePostedRebuildKeepsTheColumn)
     ASSERT_EQ(Rows(), 25);
     EXPECT_EQ(Text(0, 5), "Период (мин)");
     Focus(1, lcFirstParam);
+    QScrollBar* across = Grid()->horizontalScrollBar();
+    const int left = across->value();
     QTest::keyClick(Grid(), Qt::Key_Delete);
     EXPECT_EQ(Channel(0).Kind(1)->Find<TField>("102")->GetValue().ToInt32(), 5);
     ASSERT_TRUE(qttest::PumpUntil([&] { return Rows() == 23; }));
     EXPECT_EQ(Text(0, 5), "Значение ТС для остановки");
     EXPECT_EQ(Focused(), (std::pair<QString, int>{"1", lcFirstParam}));
+    // The row is centred in the grid, which does not scroll across for it.
+    EXPECT_GT(across->maximum(), 0);
+    EXPECT_EQ(across->value(), left);
 
     // The tree's Delete key on the group resets every channel, and the page shows it.
     doc->ResetSelectionToDefaults();
@@ -148,6 +154,34 @@ TEST_F(LogicChannelGrid, ClicksOnHeaderRowsKeepTheFocusedCell)
     EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(1, lcPort));
     click(4);
     EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(4, lcVAK));
+}
+
+TEST_F(LogicChannelGrid, CellsArePaintedByRowKind)
+{
+    SetKind(1, 1);
+    window->resize(1600, 700);
+    Show();
+    // H 1 S H 2 S H 3 .. 20; channel 1, without a kind, is focused and selected.
+    Focus(1, lcVAK);
+    ASSERT_TRUE(qttest::PumpUntil([&] { return Grid()->viewport()->width() > 1100; }));
+    const QImage image = Grid()->viewport()->grab().toImage();
+    const auto colour = [&](int row, int column) {
+        const QRect cell = Grid()->visualRect(page->Model()->index(row, column));
+        return image.pixelColor(cell.right() - 3, cell.top() + 3);
+    };
+    const QPalette& palette = Grid()->palette();
+    const QColor grey(160, 160, 164);
+    EXPECT_EQ(colour(0, lcNumber), palette.color(QPalette::Button));
+    EXPECT_EQ(colour(0, lcType), palette.color(QPalette::Button));
+    EXPECT_EQ(colour(0, lcFirstParam), grey); // beyond the group's columns
+    EXPECT_EQ(colour(1, lcNumber), palette.color(QPalette::Button));
+    EXPECT_EQ(colour(1, lcVAK), palette.color(QPalette::Highlight));
+    EXPECT_EQ(colour(1, lcPort), palette.color(QPalette::Base));
+    EXPECT_EQ(colour(1, lcFirstParam), grey); // also on the selected row
+    EXPECT_EQ(colour(2, lcVAK), grey);        // a separator
+    EXPECT_EQ(colour(3, 5), palette.color(QPalette::Button));
+    EXPECT_EQ(colour(4, 5), palette.color(QPalette::Base));
+    EXPECT_EQ(colour(4, 6), grey);
 }
 
 TEST_F(LogicChannelGrid, RebuildPostedBeforeThePageGoesIsDropped)
