@@ -161,7 +161,20 @@ QModelIndex TGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
     for (int direction : {step, -step})
         for (int c = next.column(); c >= 0 && c < columns; c += direction)
             if (controller_->CanFocus(next.row(), c)) return model()->index(next.row(), c);
-    return currentIndex();
+    // A row that takes no focus at all (a page or a jump to the end landed there): the
+    // nearest row that does, on the cursor's way first, in the column nearest to its.
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || next.row() == current.row()) return current;
+    const int way = next.row() > current.row() ? 1 : -1;
+    for (int direction : {way, -way})
+        for (int r = next.row() + direction; r >= 0 && r < model()->rowCount(); r += direction) {
+            const int first = controller_->FirstColumn(r);
+            const int last = controller_->LastColumn(r);
+            if (first > last) continue;
+            for (int c = std::clamp(next.column(), first, last); c <= last; ++c)
+                if (controller_->CanFocus(r, c)) return model()->index(r, c);
+        }
+    return current;
 }
 
 QItemSelectionModel::SelectionFlags TGridView::selectionCommand(const QModelIndex& index, const QEvent* event) const

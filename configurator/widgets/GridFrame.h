@@ -19,7 +19,8 @@ class QVBoxLayout;
 // go to the page's grid controller first. Keys the controller does not take are the
 // view's own; while it has the focus no window shortcut takes Alt+A, Alt+D (and "Ф",
 // "В"), Alt+arrows or Alt+Delete. Cells of columns or rows that take no focus never
-// become current, by click or by key. A click on another cell while a refused commit
+// become current, by click or by key (a page key or a jump to the end that lands on
+// such a row goes on to the nearest row that takes it). A click on another cell while a refused commit
 // keeps its editor open is ignored. Errors of the commands go to the application's
 // error display.
 class TGridView : public QTableView {

@@ -140,6 +140,25 @@ TEST_F(LogicChannelGrid, WheelDoesNotScrollWhileAnEditorIsOpen)
     EXPECT_GT(bar->value(), 0);
 }
 
+TEST_F(LogicChannelGrid, PageKeysLandOnChannelRows)
+{
+    for (int i = 0; i < Document().LogicChannelCount(); ++i) SetKind(i, 1 + i % 2);
+    Show();
+    Focus(1, lcPort);
+    // Every page down goes on to a channel row further down, to the last one.
+    for (int before = 1; before < Rows() - 1;) {
+        QTest::keyClick(Grid(), Qt::Key_PageDown);
+        const int row = Grid()->currentIndex().row();
+        ASSERT_GT(row, before);
+        EXPECT_EQ(page->Model()->RowAt(row)->Kind, lrChannel) << row;
+        EXPECT_EQ(Grid()->currentIndex().column(), lcPort);
+        before = row;
+    }
+    // Ctrl+Home: the first cell, in the first channel row.
+    QTest::keyClick(Grid(), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(1, lcVAK));
+}
+
 TEST_F(LogicChannelGrid, ClicksOnHeaderRowsKeepTheFocusedCell)
 {
     SetKind(1, 1);
