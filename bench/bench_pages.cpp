@@ -13,6 +13,11 @@
 // model: a model code or name (default the start-up model); its document is made through
 // the model list as the user's choice makes it. The window's settings file goes to a
 // temporary folder.
+// The logical channels first get alternating kinds (ТС, ТИТ), so that each stands in a
+// group of its own and the logical channel grid holds its most rows (3 per channel but
+// the first separator); its switches check that many rows. Then a channel between two
+// others is stepped to their kind and back with Ctrl+Up/Ctrl+Down on its type column,
+// each step timed with the rebuild it posts.
 // protocol: a protocol index (1 .. 28) that every slot then uses in the КП role; the
 // classes of the protocol pages the device switches showed are printed, and a device
 // switch that shows none fails the run ("bench_pages 60 17 28": the Siemens Symap
@@ -26,6 +31,7 @@
 #include "configurator/pages/FCommon.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
+#include "configurator/pages/FLogicCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FamilyDevicePage.h"
 #include "configurator/widgets/GridFrame.h"
@@ -40,6 +46,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTableView>
 
 #include <algorithm>
@@ -186,12 +193,13 @@ private:
 
 // The page a grid node must show: its class and one row per record (the document's
 // apertures, a device's aperture or channel blocks, a Zumo 7 document's own or DIO
-// channels); none for nodes of other kinds.
+// channels), or the logical channel grid with its rows; none for nodes of other kinds.
 struct TExpectedGrid {
     const char* Class;
     int Rows;
 };
-std::optional<TExpectedGrid> ExpectedGridOf(TFrameKind kind, const TNodeTree* node, const TZumo2Doc& doc)
+std::optional<TExpectedGrid> ExpectedGridOf(TFrameKind kind, const TNodeTree* node, const TZumo2Doc& doc,
+                                            int logicRows)
 {
     const auto* device = node ? dynamic_cast<const TDevice*>(node->FieldList()) : nullptr;
     const auto* zumo7 = dynamic_cast<const TZumo7Doc*>(&doc);
@@ -203,8 +211,48 @@ std::optional<TExpectedGrid> ExpectedGridOf(TFrameKind kind, const TNodeTree* no
     case TFrameKind::InternalChannels:
         return TExpectedGrid{"TfrInternalCh", zumo7 ? zumo7->InternalChannelCount() : -1};
     case TFrameKind::DIOChannels: return TExpectedGrid{"TfrDIOChannel", zumo7 ? zumo7->DioChannelCount() : -1};
+    case TFrameKind::LogicChannels: return TExpectedGrid{"TfrLogicCh", logicRows};
     default: return std::nullopt;
     }
+}
+
+// Gives the logical channels the kinds ТС and ТИТ in turn: no two neighbours share a
+// group. The rows the grid then holds.
+int AlternateLogicKinds(TZumo2Doc& doc)
+{
+    for (int i = 0; i < doc.LogicChannelCount(); ++i)
+        SetValue(*doc.LogicChannelByIndex(i), "002", ChannelTypeCodes[1 + i % 2]);
+    return doc.LogicChannelCount() > 0 ? 3 * doc.LogicChannelCount() - 1 : 0;
+}
+
+// Ctrl+Up or Ctrl+Down on the type column of a channel of the logical channel page,
+// until the rebuild it posted has run: the milliseconds, or -1 when none ran.
+double TimeTypeStep(TfrLogicCh& page, const TLogic* channel, bool up)
+{
+    const int position = LogicRowPosition(page.Model()->Rows(), channel);
+    if (position < 0) return -1;
+    page.FocusCell(position, lcType);
+    int resets = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(page.Model(), &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    const auto start = Clock::now();
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent key(type, up ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+        QApplication::sendEvent(page.vtGrid, &key);
+    }
+    const bool rebuilt = PumpUntil([&] { return resets > 0; });
+    Settle();
+    const double ms = Ms(start);
+    QObject::disconnect(counting);
+    return rebuilt ? ms : -1;
+}
+
+double Median(std::vector<double> times)
+{
+    if (times.empty()) return 0;
+    std::sort(times.begin(), times.end());
+    const size_t n = times.size();
+    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
 }
 
 } // namespace
@@ -269,6 +317,8 @@ int main(int argc, char** argv)
         std::map<TFrameKind, std::vector<QTreeWidgetItem*>> gridNodes;
         std::map<TFrameKind, std::vector<double>> gridTimes; // the first is the cold opening
         int count = 0;
+        int logicRows = 0;               // the rows of the logical channel grid
+        std::vector<double> typeSteps;   // type steps with their rebuilds
         int hosted = 0; // device switches that showed a protocol page
         std::set<std::string> pageClasses; // of the protocol pages they showed
         if (result == 0 && doc) {
@@ -330,6 +380,7 @@ int main(int argc, char** argv)
             }
 
             // The grid nodes whose kind has a page, the kinds in turn.
+            logicRows = AlternateLogicKinds(*doc);
             const TTreeGroups& groups = window.DocTree()->Tree().Groups();
             CollectGridNodes(groups.Root, doc, groups, *view, gridNodes);
             std::vector<TFrameKind> paged;
@@ -356,7 +407,7 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
                 }
-                if (const auto expected = ExpectedGridOf(kind, view->NodeOf(item), *doc)) {
+                if (const auto expected = ExpectedGridOf(kind, view->NodeOf(item), *doc, logicRows)) {
                     auto* grid = qobject_cast<TGridFrame*>(shown);
                     const int rows = grid ? grid->Model()->rowCount() : -1;
                     if (!grid || std::strcmp(grid->metaObject()->className(), expected->Class) != 0 ||
@@ -366,6 +417,29 @@ int main(int argc, char** argv)
                                      expected->Class, expected->Rows);
                         result = 1;
                     }
+                }
+            }
+
+            // Type steps on the logical channel grid: a ТС channel between two ТИТ joins
+            // their group and leaves it again, a rebuild each time.
+            QTreeWidgetItem* logicItem = groups.LogicChannels ? view->ItemOf(groups.LogicChannels) : nullptr;
+            const TLogic* stepped = doc->LogicChannelCount() > 2 ? doc->LogicChannelByIndex(2) : nullptr;
+            if (result == 0 && logicItem && stepped && Frames().Has(TFrameKind::LogicChannels)) {
+                view->setCurrentItem(logicItem);
+                Settle();
+                auto* page = qobject_cast<TfrLogicCh*>(window.ShownFrame());
+                for (int k = 0; page && k < std::min(switches, 40) && result == 0; ++k) {
+                    const double ms = TimeTypeStep(*page, stepped, k % 2 == 0);
+                    const int rows = page->Model()->rowCount();
+                    if (ms < 0 || rows != (k % 2 == 0 ? logicRows - 4 : logicRows)) {
+                        std::fprintf(stderr, "type step %d: no rebuild, or %d rows\n", k, rows);
+                        result = 1;
+                    }
+                    typeSteps.push_back(ms);
+                }
+                if (!page) {
+                    std::fprintf(stderr, "the logical channel group shows no TfrLogicCh\n");
+                    result = 1;
                 }
             }
         }
@@ -411,6 +485,13 @@ int main(int argc, char** argv)
                 std::printf("\n");
             }
             if (!without.empty()) std::printf("  no page registered yet: %s\n", without.c_str());
+        }
+        if (!typeSteps.empty()) {
+            std::printf("logical channel grid of %d rows, type step with its posted rebuild (%zu steps): mean %8.3f ms, "
+                        "median %8.3f ms, worst %8.3f ms (budget 50 ms)\n",
+                        logicRows, typeSteps.size(),
+                        std::accumulate(typeSteps.begin(), typeSteps.end(), 0.0) / static_cast<double>(typeSteps.size()),
+                        Median(typeSteps), *std::max_element(typeSteps.begin(), typeSteps.end()));
         }
         platform::SetTerminating(true);
     }

@@ -10,6 +10,7 @@
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FDevice_Hask1.h"
 #include "configurator/pages/FInternalCh.h"
+#include "configurator/pages/FLogicCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
 #include "configurator/pages/ProtocolPages.h"
@@ -45,6 +46,7 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
+    RegisterLogicChannelPage(registry);
     RegisterModemPage(registry);
     RegisterDevAperturePage(registry);
     RegisterAperturePage(registry);

@@ -7,4 +7,5 @@
 // each its family's), the devices group's grid and a modem's page; and the protocol
 // pages the device pages host (RegisterProtocolPages).
 // Also a device's aperture grid and the document's aperture table.
+// The logical channel group's grid: RegisterLogicChannelPage.
 void RegisterDocumentPages(TFrameRegistry& registry = Frames());

@@ -112,6 +112,7 @@ enum class TEditorWidth {
     Cell,        // the cell's width
     OfText,      // WidthText's width + WidthPad
     WidestItem,  // the widest item's width + WidthPad
+    OfItem,      // the width of item WidthItem's text (0 without that item) + WidthPad
 };
 
 // The editor of a cell, built when the edit opens and filled from the edit field.
@@ -140,6 +141,7 @@ struct TEditorSpec {
     TEditorWidth Width = TEditorWidth::Cell;
     const char* WidthText = nullptr; // OfText: the reference text
     int WidthPad = 20;
+    int WidthItem = 0; // OfItem: the item's position in the list as shown
 
     // The page rebuilds its rows once this editor has closed, committed or not.
     bool RebuildAfterEdit = false;

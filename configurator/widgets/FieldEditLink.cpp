@@ -257,6 +257,13 @@ QWidget* TFieldEditLink::PrepareEdit(QWidget* parent, const TGridRow& row, int c
             edit->MinWidth = std::max(edit->MinWidth, metrics.horizontalAdvance(QString::fromStdString(item.first)));
         edit->MinWidth += spec.WidthPad;
         break;
+    case TEditorWidth::OfItem:
+        if (spec.WidthItem >= 0 && spec.WidthItem < static_cast<int>(items.size())) {
+            const std::string& text = items[static_cast<size_t>(spec.WidthItem)].first;
+            edit->MinWidth = metrics.horizontalAdvance(QString::fromStdString(text));
+        }
+        edit->MinWidth += spec.WidthPad;
+        break;
     }
     edit->Control = std::make_unique<TEditorControl>(*edit);
     QWidget* editor = edit->Editor.data();

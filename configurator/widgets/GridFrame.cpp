@@ -128,8 +128,9 @@ void TGridView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    const QPersistentModelIndex before = currentIndex();
     QTableView::mousePressEvent(event);
-    KeepCurrentFocusable();
+    KeepCurrentFocusable(before);
 }
 
 void TGridView::mouseReleaseEvent(QMouseEvent* event)
@@ -160,7 +161,20 @@ QModelIndex TGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
     for (int direction : {step, -step})
         for (int c = next.column(); c >= 0 && c < columns; c += direction)
             if (controller_->CanFocus(next.row(), c)) return model()->index(next.row(), c);
-    return currentIndex();
+    // A row that takes no focus at all (a page or a jump to the end landed there): the
+    // nearest row that does, on the cursor's way first, in the column nearest to its.
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || next.row() == current.row()) return current;
+    const int way = next.row() > current.row() ? 1 : -1;
+    for (int direction : {way, -way})
+        for (int r = next.row() + direction; r >= 0 && r < model()->rowCount(); r += direction) {
+            const int first = controller_->FirstColumn(r);
+            const int last = controller_->LastColumn(r);
+            if (first > last) continue;
+            for (int c = std::clamp(next.column(), first, last); c <= last; ++c)
+                if (controller_->CanFocus(r, c)) return model()->index(r, c);
+        }
+    return current;
 }
 
 QItemSelectionModel::SelectionFlags TGridView::selectionCommand(const QModelIndex& index, const QEvent* event) const
@@ -171,7 +185,7 @@ QItemSelectionModel::SelectionFlags TGridView::selectionCommand(const QModelInde
     return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
 }
 
-void TGridView::KeepCurrentFocusable()
+void TGridView::KeepCurrentFocusable(const QModelIndex& before)
 {
     const QModelIndex current = currentIndex();
     if (!controller_ || !current.isValid() || controller_->CanFocus(current.row(), current.column())) return;
@@ -183,6 +197,9 @@ void TGridView::KeepCurrentFocusable()
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 return;
             }
+    // A row that takes no focus at all: the cell before stays current.
+    if (before.isValid() && before != current)
+        selectionModel()->setCurrentIndex(before, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 // ---------------------------------------------------------------------------------

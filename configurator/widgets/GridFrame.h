@@ -18,9 +18,11 @@ class QVBoxLayout;
 // The grid of a grid page: a table view with full-row selection whose keys and clicks
 // go to the page's grid controller first. Keys the controller does not take are the
 // view's own; while it has the focus no window shortcut takes Alt+A, Alt+D (and "Ф",
-// "В"), Alt+arrows or Alt+Delete. Cells of columns that take no focus never become
-// current, by click or by key. A click on another cell while a refused commit keeps its
-// editor open is ignored. Errors of the commands go to the application's error display.
+// "В"), Alt+arrows or Alt+Delete. Cells of columns or rows that take no focus never
+// become current, by click or by key (a page key or a jump to the end that lands on
+// such a row goes on to the nearest row that takes it). A click on another cell while a refused commit
+// keeps its editor open is ignored. Errors of the commands go to the application's
+// error display.
 class TGridView : public QTableView {
     Q_OBJECT
 public:
@@ -45,8 +47,9 @@ protected:
 private:
     // Runs a command of the controller; errors go to the application's display.
     bool Run(const std::function<bool()>& command);
-    // A current cell in a column that takes no focus moves to the nearest one that does.
-    void KeepCurrentFocusable();
+    // A current cell in a column that takes no focus moves to the nearest one that does;
+    // in a row that takes no focus at all, back to the cell before (when there was one).
+    void KeepCurrentFocusable(const QModelIndex& before = {});
 
     TGridController* controller_ = nullptr;
 };

@@ -218,6 +218,31 @@ TEST_F(GridFrameTest, ColumnsWithoutFocusNeverBecomeCurrent)
     EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(2, cU32));
 }
 
+TEST_F(GridFrameTest, RowsWithoutFocusNeverBecomeCurrent)
+{
+    // Row 2 takes no focus (its last column lies before its first); an editor of the
+    // combo column is as wide as its third item + 20.
+    TGridSpec spec = testsupport::GridTestSpec();
+    spec.Hooks.LastColumn = [this](const TGridRow& row) { return row.Record == &table.Record(2) ? -1 : cU32; };
+    spec.Columns[cByte].Editor.Width = TEditorWidth::OfItem;
+    spec.Columns[cByte].Editor.WidthItem = 2;
+    MakePage(std::move(spec));
+    Focus(1, cWord);
+    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, Grid()->visualRect(page->Model()->index(2, cInt)).center());
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(1, cWord));
+    QTest::keyClick(Grid(), Qt::Key_Down);
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(3, cWord));
+    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, Grid()->visualRect(page->Model()->index(4, cInt)).center());
+    EXPECT_EQ(Grid()->currentIndex(), page->Model()->index(4, cInt));
+
+    Focus(4, cByte);
+    QTest::keyClick(Grid(), Qt::Key_Return);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(page->Link()->EditorMinWidth(), Grid()->fontMetrics().horizontalAdvance("три") + 20);
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    ASSERT_TRUE(EditorClosed());
+}
+
 TEST_F(GridFrameTest, UntouchedEditorsStoreNothing)
 {
     // A float shown with 4 decimals and confirmed as it is keeps all its digits.
