@@ -1,6 +1,6 @@
 #include "loader/CmdDlg.h"
 
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/AtomicFile.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"

@@ -1,6 +1,6 @@
 #include "loader/CmdDlgView.h"
 
-#include "configurator/widgets/WinUtils.h"
+#include "platform/qt/WinUtils.h"
 #include "loader/DialogButtons.h"
 #include "loader/FExceptionInfo.h"
 #include "loader/FExceptionInfoView.h"

@@ -1,6 +1,6 @@
 #include "loader/ExceptionLog.h"
 
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/Format.h"
 #include "platform/VersionRecord.h"
 

@@ -1,7 +1,7 @@
 #include "loader/FParam.h"
 
 #include "loader/LoaderCore.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/CodePages.h"
 #include "platform/SerialPorts.h"
 

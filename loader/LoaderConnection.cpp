@@ -7,7 +7,7 @@
 #include "loader/IOSocketUDP.h"
 #include "loader/LoaderCore.h"
 #include "loader/Modbus.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/Format.h"
 #include "platform/Tick.h"
 

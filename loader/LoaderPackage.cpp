@@ -5,7 +5,7 @@
 #include "loader/ExceptionLog.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/Dialogs.h"
 #include "platform/Format.h"
 

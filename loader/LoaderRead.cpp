@@ -10,7 +10,7 @@
 #include "loader/LoaderScript.h"
 #include "loader/LoaderTransfer.h"
 #include "loader/SarnupolexLib.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
 

@@ -6,7 +6,7 @@
 #include "loader/LoaderCore.h"
 #include "loader/LoaderTransfer.h"
 #include "loader/Modbus.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"

@@ -1,6 +1,6 @@
 #include "loader/LoaderTransfer.h"
 
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "loader/Chips.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"

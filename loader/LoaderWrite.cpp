@@ -12,7 +12,7 @@
 #include "loader/LoaderTftp.h"
 #include "loader/LoaderTransfer.h"
 #include "loader/SarnupolexLib.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "platform/Dialogs.h"
 #include "platform/Format.h"

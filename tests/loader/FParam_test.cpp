@@ -2,7 +2,7 @@
 // back, the list actions, the close check.
 
 #include "loader/FParam.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/TempDir.h"
 

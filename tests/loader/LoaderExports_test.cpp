@@ -8,7 +8,7 @@
 #include "loader/LoaderCore.h"
 #include "loader/LoaderExports.h"
 #include "loader/SarnupolexLib.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "tests/sim/LoaderEnv.h"
 #include "platform/CodePages.h"

@@ -5,7 +5,7 @@
 #include "tests/loader/SettingsOperation.h"
 
 #include "loader/FParam.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "platform/CodePages.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 
 #include "loader/FParam.h"
 #include "loader/SarnupolexLib.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "tests/support/DialogScript.h"
 

@@ -5,7 +5,7 @@
 #include "tests/support/QtTestApp.h"
 
 #include "loader/FExceptionInfo.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "loader/CmdDlgView.h"
 #include "loader/FParamView.h"
 #include "platform/qt/QtDialogs.h"

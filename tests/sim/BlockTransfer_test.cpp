@@ -3,7 +3,7 @@
 // the activation's answers; progress and cancel; the firmware version search; chips the
 // transfers refuse.
 
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "loader/Chips.h"
 #include "loader/LoaderConnection.h"
 #include "loader/LoaderCore.h"

@@ -1,4 +1,4 @@
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "tests/support/RecordingProgressView.h"
 #include "tests/support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 
 #include "platform/CodePages.h"
 

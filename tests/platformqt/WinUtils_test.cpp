@@ -1,4 +1,4 @@
-#include "configurator/widgets/WinUtils.h"
+#include "platform/qt/WinUtils.h"
 #include "tests/support/QtTestApp.h"
 
 #include <gtest/gtest.h>
