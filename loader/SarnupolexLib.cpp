@@ -3,13 +3,13 @@
 
 #include "loader/SarnupolexLib.h"
 
-#include "loader/ExceptionLog.h"
-#include "loader/FAddrView.h"
-#include "loader/FExceptionInfoView.h"
-#include "loader/FParamView.h"
-#include "loader/LoaderExports.h"
-#include "loader/LoaderCore.h"
-#include "loader/Watches.h"
+#include "loader/core/ExceptionLog.h"
+#include "loader/qt/FAddrView.h"
+#include "loader/qt/FExceptionInfoView.h"
+#include "loader/qt/FParamView.h"
+#include "loader/ops/LoaderExports.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/core/Watches.h"
 
 #include <dlfcn.h>
 

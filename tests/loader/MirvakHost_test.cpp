@@ -4,7 +4,7 @@
 #include "tests/loader/MirvakHost.h"
 #include "tests/loader/SettingsOperation.h"
 
-#include "loader/FParam.h"
+#include "loader/dialogs/FParam.h"
 #include "common/StrRoutines.h"
 #include "platform/CodePages.h"
 

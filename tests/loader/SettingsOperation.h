@@ -3,7 +3,7 @@
 // library loaded with dlopen. A case selects another device in the dialog, renames it
 // and presses OK.
 
-#include "loader/FParam.h"
+#include "loader/dialogs/FParam.h"
 #include "loader/SarnupolexLib.h"
 #include "common/StrRoutines.h"
 #include "model/Memory.h"

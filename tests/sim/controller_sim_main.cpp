@@ -24,7 +24,7 @@
 // comment. The program prints its endpoints, then the bytes it receives ("<") and sends
 // (">"), the frames it recognises and its events, until it is stopped.
 
-#include "loader/Modbus.h"
+#include "loader/io/Modbus.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/SimBootloader.h"
 #include "tests/sim/SimMemory.h"
