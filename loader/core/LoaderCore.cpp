@@ -2,7 +2,7 @@
 
 #include "loader/core/LoaderConnection.h"
 #include "loader/io/Modbus.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "platform/AtomicFile.h"
 #include "platform/Atoms.h"
 #include "platform/CodePages.h"

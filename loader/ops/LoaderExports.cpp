@@ -6,7 +6,7 @@
 #include "loader/core/LoaderCore.h"
 #include "loader/ops/LoaderRead.h"
 #include "loader/ops/LoaderWrite.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "model/Memory.h"
 #include "platform/CodePages.h"
 #include "platform/ErrorDisplay.h"

@@ -9,7 +9,7 @@
 #include "loader/protocol/LoaderHandshake.h"
 #include "loader/protocol/LoaderScript.h"
 #include "loader/protocol/LoaderTransfer.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "common/StrRoutines.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"

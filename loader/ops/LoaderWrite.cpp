@@ -11,7 +11,7 @@
 #include "loader/protocol/LoaderScript.h"
 #include "loader/protocol/LoaderTftp.h"
 #include "loader/protocol/LoaderTransfer.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "platform/Dialogs.h"

@@ -2,7 +2,7 @@
 
 #include "loader/io/IOSocket.h"
 #include "loader/core/LoaderCore.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "platform/AtomicFile.h"
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"

@@ -5,7 +5,7 @@
 #include "loader/core/LoaderConnection.h"
 #include "loader/core/LoaderCore.h"
 #include "loader/io/Modbus.h"
-#include "loader/SarnupolexLib.h"
+#include "loader/api/SarnupolexConst.h"
 #include "model/Memory.h"
 #include "platform/Atoms.h"
 #include "platform/CodePages.h"
