@@ -4,6 +4,7 @@
 #include "loader/dialogs/FParam.h"
 #include "loader/core/LoaderConnection.h"
 #include "loader/core/LoaderCore.h"
+#include "loader/ops/DeviceSession.h"
 #include "loader/ops/LoaderRead.h"
 #include "loader/ops/LoaderWrite.h"
 #include "loader/api/SarnupolexConst.h"
@@ -20,8 +21,6 @@
 
 namespace fs = std::filesystem;
 
-const char* const kNoConnectionSelected = "Не выбрано подключение";
-const char* const kConnectionUndefined = "Выбранное подключение не определено";
 const char* const kOperationNotSupported = "Операция с кодом %d не поддерживается";
 const char* const kNoDataBuffer = "Не задан буфер данных";
 const char* const kBadDataLength = "Неверная длина данных: %d";
@@ -142,30 +141,6 @@ void ReportFailure(TLoaderCore* core, const std::exception_ptr& error) noexcept
     }
 }
 
-// The connection of the selected device, closed when it goes.
-class TOpenConnection {
-public:
-    TOpenConnection(TLoaderCore& core, int32_t device) : connection_(core.Connection())
-    {
-        const std::vector<std::string> lines = core.DeviceLines();
-        const std::string line = DeviceLineByIndex(lines, device);
-        try {
-            connection_.OpenDevice(line);
-        } catch (...) {
-            connection_.CloseDevice();
-            throw;
-        }
-    }
-    ~TOpenConnection() { connection_.CloseDevice(); }
-    TOpenConnection(const TOpenConnection&) = delete;
-    TOpenConnection& operator=(const TOpenConnection&) = delete;
-    TLoaderConnection& operator*() const { return connection_; }
-    TLoaderConnection* operator->() const { return &connection_; }
-
-private:
-    TLoaderConnection& connection_;
-};
-
 void RequireBuffer(const void* buffer, int32_t count)
 {
     if (count < 0) throw ESarnupolex(platform::Format(kBadDataLength, count));
@@ -198,13 +173,6 @@ const char* OperationCatalogue()
         return platform::Utf8ToAnsi(utf8);
     }();
     return text.c_str();
-}
-
-const std::string& DeviceLineByIndex(const std::vector<std::string>& lines, int32_t index)
-{
-    if (index == -1) throw ESarnupolex(kNoConnectionSelected);
-    if (index < 0 || static_cast<size_t>(index) >= lines.size()) throw ESarnupolex(kConnectionUndefined);
-    return lines[static_cast<size_t>(index)];
 }
 
 bool EditConnectionSettings(TLoaderCore& core, int32_t device, const std::string& scheme, TBlockList* hostList,
@@ -252,9 +220,10 @@ int32_t QuickSendText(TLoaderCore& core, int32_t device, const char* text) noexc
 {
     return Reported(core, 0, [&] {
         if (!text) throw ESarnupolex(kNoDataBuffer);
-        TOpenConnection connection(core, device);
+        TDeviceSession session(core, device, TSessionKind::DirectIO);
+        session.Open();
         const std::string bytes = std::string(text) + "\r\n";
-        connection->DeviceWrite(bytes.data(), static_cast<int32_t>(bytes.size()));
+        session.Connection().DeviceWrite(bytes.data(), static_cast<int32_t>(bytes.size()));
         return 1;
     });
 }
@@ -263,8 +232,9 @@ int32_t DeviceIORead(TLoaderCore& core, int32_t device, void* buffer, int32_t co
 {
     return Reported(core, -1, [&] {
         RequireBuffer(buffer, count);
-        TOpenConnection connection(core, device);
-        return connection->DeviceRead(buffer, count);
+        TDeviceSession session(core, device, TSessionKind::DirectIO);
+        session.Open();
+        return session.Connection().DeviceRead(buffer, count);
     });
 }
 
@@ -272,8 +242,9 @@ int32_t DeviceIOWrite(TLoaderCore& core, int32_t device, const void* buffer, int
 {
     return Reported(core, -1, [&] {
         RequireBuffer(buffer, count);
-        TOpenConnection connection(core, device);
-        return connection->DeviceWrite(buffer, count);
+        TDeviceSession session(core, device, TSessionKind::DirectIO);
+        session.Open();
+        return session.Connection().DeviceWrite(buffer, count);
     });
 }
 
@@ -283,15 +254,17 @@ int32_t DeviceIOWriteRead(TLoaderCore& core, int32_t device, void* buffer, int32
     return Reported(core, -1, [&] {
         RequireBuffer(buffer, writeLength);
         RequireBuffer(buffer, idleMs == 0 ? readLength : int32_t{kIOWriteReadIdleLimit});
-        TOpenConnection connection(core, device);
-        connection->DeviceWrite(buffer, writeLength);
+        TDeviceSession session(core, device, TSessionKind::DirectIO);
+        session.Open();
+        TLoaderConnection& connection = session.Connection();
+        connection.DeviceWrite(buffer, writeLength);
         if (delayMs > 0) platform::Sleep(static_cast<uint32_t>(delayMs));
-        if (idleMs == 0) return connection->DeviceRead(buffer, readLength);
+        if (idleMs == 0) return connection.DeviceRead(buffer, readLength);
         auto* bytes = static_cast<uint8_t*>(buffer);
         int32_t count = 0;
         uint64_t last = platform::GetTickCount();
         while (count < kIOWriteReadIdleLimit) {
-            if (connection->DeviceRead(bytes + count, 1) > 0) {
+            if (connection.DeviceRead(bytes + count, 1) > 0) {
                 ++count;
                 last = platform::GetTickCount();
             } else if (static_cast<int64_t>(platform::GetTickCount() - last) >= idleMs) {

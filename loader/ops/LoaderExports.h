@@ -1,6 +1,6 @@
 #pragma once
 // The work behind the library's entry points, without widgets: the operation catalogue,
-// the choice of a device line by index, the dispatch of an operation code with its error
+// the dispatch of an operation code with its error
 // box and log file, the settings operation on the host's list, and the quick send and
 // direct reads and writes on the current connection. The entry points in
 // loader/SarnupolexLib.cpp only forward here with the loaded core.
@@ -15,10 +15,6 @@
 class TBlockList;
 class TLoaderCore;
 
-// "Не выбрано подключение": the device index is -1.
-extern const char* const kNoConnectionSelected;
-// "Выбранное подключение не определено": no device line has the index.
-extern const char* const kConnectionUndefined;
 // "Операция с кодом %d не поддерживается".
 extern const char* const kOperationNotSupported;
 // "Не задан буфер данных": a null text or buffer with bytes to move.
@@ -29,10 +25,6 @@ extern const char* const kBadDataLength;
 // The catalogue text in Windows-1251 (13 lines "OPCode=%d; Caption=...", LF between
 // them, none at the end), built once; valid while the library is loaded.
 const char* OperationCatalogue();
-
-// The line of that index; ESarnupolex kNoConnectionSelected for -1,
-// kConnectionUndefined for any other index outside the lines.
-const std::string& DeviceLineByIndex(const std::vector<std::string>& lines, int32_t index);
 
 // Shows the settings dialog for the devices (their lines, the selected index), as
 // ShowConnectionSettings does; on OK the lines and index are the edited ones.
@@ -68,7 +60,8 @@ int32_t InvokeOperation(TLoaderCore& core, const TInvokeRequest& request, const 
 
 // QuickSend: 1 when the text and CR LF were written to the device's connection, else 0.
 // Every failure (selection, opening, writing, a null text) sets the thread's last-error
-// text and an Error line of the rolling log. The connection is closed in any case.
+// text and an Error line of the rolling log. Runs in a device session for direct I/O, so
+// the connection is closed in any case.
 int32_t QuickSendText(TLoaderCore& core, int32_t device, const char* text) noexcept;
 // IORead, IOWrite, IOWriteRead: the transport's count, or -1 after a failure reported as
 // QuickSendText reports it.

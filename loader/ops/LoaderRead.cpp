@@ -1,21 +1,16 @@
 #include "loader/ops/LoaderRead.h"
 
 #include "loader/core/Chips.h"
-#include "loader/core/ExceptionLog.h"
 #include "loader/dialogs/FAddr.h"
 #include "loader/core/LoaderConnection.h"
 #include "loader/core/LoaderCore.h"
-#include "loader/ops/LoaderExports.h"
-#include "loader/protocol/LoaderHandshake.h"
-#include "loader/protocol/LoaderScript.h"
+#include "loader/ops/DeviceSession.h"
 #include "loader/protocol/LoaderTransfer.h"
-#include "loader/api/SarnupolexConst.h"
 #include "common/StrRoutines.h"
 #include "platform/Format.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -65,30 +60,6 @@ namespace {
 constexpr uint64_t kAddressSpaceEnd = uint64_t{1} << 32;
 constexpr uint64_t kMaxAreaSize = (uint64_t{1} << 31) - 1;
 
-// PROGRESS_OP_BEGIN when made, PROGRESS_OP_END once: at End or when it goes.
-class TProgressSession {
-public:
-    explicit TProgressSession(TLoaderCore& core) : window_(core.OperationWindow()) { Send(PROGRESS_OP_BEGIN); }
-    ~TProgressSession() { End(); }
-    TProgressSession(const TProgressSession&) = delete;
-    TProgressSession& operator=(const TProgressSession&) = delete;
-    void End() noexcept
-    {
-        if (ended_) return;
-        ended_ = true;
-        Send(PROGRESS_OP_END);
-    }
-
-private:
-    void Send(int32_t code) noexcept
-    {
-        if (window_ != 0 && platform::IsWindow(window_))
-            platform::SendMessage(window_, platform::WM_LOADER_PROGRESS, static_cast<platform::WPARAM>(code), 0);
-    }
-    platform::HWND window_;
-    bool ended_ = false;
-};
-
 // The result list of a parameter read: its blocks and the list itself are released
 // unless the list was handed over.
 class TResultList {
@@ -109,58 +80,11 @@ private:
     TBlockList* list_;
 };
 
-// The device line of that index in the device list.
-std::string SelectLine(TLoaderCore& core, int32_t device)
-{
-    const std::vector<std::string> lines = core.DeviceLines();
-    return DeviceLineByIndex(lines, device);
-}
-
 const TChip& RequireChip(TLoaderCore& core)
 {
     const TChip* chip = core.Chips().Current();
     if (!chip) throw ESarnupolex("Не определен тип процессора");
     return *chip;
-}
-
-// Runs the body on the opened connection of the line. The end pause of the line's
-// script (when a transport is open) and the close follow on every path; an error of the
-// end pause after another error is only logged.
-template <class Body>
-bool WithDevice(TLoaderCore& core, const std::string& line, Body body)
-{
-    TLoaderConnection& connection = core.Connection();
-    const std::string script = ParseConnectionSettings(line).ScriptName;
-    const auto finish = [&] {
-        if (connection.Device()) RunEndPause(core, script);
-    };
-    bool result = false;
-    try {
-        connection.OpenDevice(line);
-        TBlockTransfer transfer(core);
-        result = body(transfer, connection.Settings());
-    } catch (...) {
-        try {
-            finish();
-        } catch (...) {
-            LogException(std::current_exception());
-        }
-        connection.CloseDevice();
-        throw;
-    }
-    try {
-        finish();
-    } catch (...) {
-        connection.CloseDevice();
-        throw;
-    }
-    connection.CloseDevice();
-    return result;
-}
-
-void RunScript(TLoaderCore& core, TBlockTransfer& transfer, const TConnectionSettings& settings, TScriptPhase phase)
-{
-    MakeScript(core, transfer, settings.ScriptName, settings.ScriptSpeed, phase, phase == TScriptPhase::Preliminary);
 }
 
 // The list's items in ascending unsigned address order (equal addresses keep theirs).
@@ -174,36 +98,34 @@ void SortByAddress(TBlockList& list)
     for (TMemoryBlock* block : blocks) list.AddBlock(block);
 }
 
-bool ReadParamsCore(TLoaderCore& core, const std::string& line, TBlockList& list, platform::HWND window)
+bool ReadParamsCore(TDeviceSession& session, TBlockList& list, platform::HWND window)
 {
+    TLoaderCore& core = session.Core();
     if (!core.DialogsConfDisabled()) {
-        const std::string question = platform::Format(kReadParamsQuestion, GetParam(line, "Name").c_str(),
-                                                      DescribeConnection(line).c_str());
+        const std::string question = platform::Format(kReadParamsQuestion, GetParam(session.Line(), "Name").c_str(),
+                                                      DescribeConnection(session.Line()).c_str());
         if (platform::ShowMessageBox(window, question, "Предупреждение", platform::MsgIcon::Warning,
                                      platform::MsgButtons::OKCancel) != platform::MsgResult::OK)
             return false;
     }
-    return WithDevice(core, line, [&](TBlockTransfer& transfer, const TConnectionSettings& settings) {
-        RunScript(core, transfer, settings, TScriptPhase::Preliminary);
-        RunHandShake(core);
-        const TChip* chip = core.Chips().Current();
-        bool proceed = true;
-        if (chip && chip->FindFirmwareID) {
-            std::string version;
-            proceed = transfer.FindFirmwareId(false, true, version);
-            if (proceed && !version.empty()) core.PostLogLine("#Версия: " + version);
-        }
-        bool complete = false;
-        if (proceed) {
-            core.PostLogLine("Cчитывание параметров...");
-            SortByAddress(list);
-            complete = transfer.ReadBlocks(
-                list, platform::Format("Считывание параметров (%s)", chip ? chip->Name.c_str() : ""));
-        }
-        core.PostLogLine(complete ? "Параметры считаны" : "Операция прервана");
-        RunScript(core, transfer, settings, TScriptPhase::Final);
-        return complete;
-    });
+    session.Open();
+    const TChip* chip = core.Chips().Current();
+    bool proceed = true;
+    if (chip && chip->FindFirmwareID) {
+        std::string version;
+        proceed = session.Transfer().FindFirmwareId(false, true, version);
+        if (proceed && !version.empty()) core.PostLogLine("#Версия: " + version);
+    }
+    bool complete = false;
+    if (proceed) {
+        core.PostLogLine("Cчитывание параметров...");
+        SortByAddress(list);
+        complete = session.Transfer().ReadBlocks(
+            list, platform::Format("Считывание параметров (%s)", chip ? chip->Name.c_str() : ""));
+    }
+    core.PostLogLine(complete ? "Параметры считаны" : "Операция прервана");
+    session.FinalPhase(false);
+    return complete;
 }
 
 // Refuses an area of 2 GiB or more, or one that does not end within 4 GiB.
@@ -274,28 +196,24 @@ void SaveImage(TLoaderCore& core, const TMemory& image, const TMemoryKind& kind)
 
 bool ReadMemoryToFile(TLoaderCore& core, int32_t device, const TMemoryKind& kind)
 {
-    TProgressSession session(core);
-    const std::string line = SelectLine(core, device);
+    TDeviceSession session(core, device, TSessionKind::Operation);
     TMemory image;
     image.SetSorted(true);
-    return WithDevice(core, line, [&](TBlockTransfer& transfer, const TConnectionSettings& settings) {
-        RunScript(core, transfer, settings, TScriptPhase::Preliminary);
-        RunHandShake(core);
-        core.PostLogLine(kind.LogLine);
-        const TChip& chip = RequireChip(core);
-        const int32_t chunk = ChunkSize(chip);
-        const TReadArea area = kind.Area(core, chip, chunk);
-        CheckArea(area.Start, area.Chunks * static_cast<uint64_t>(chunk));
-        TBlockList blocks; // the image owns them
-        for (uint64_t i = 0; i < area.Chunks; ++i)
-            blocks.AddBlock(image.AddBlock(static_cast<uint32_t>(area.Start + i * static_cast<uint64_t>(chunk)), chunk));
-        const bool complete = transfer.ReadBlocks(blocks, platform::Format(kind.Caption, chip.Name.c_str()));
-        if (complete) core.PostLogLine(kind.DoneLine);
-        RunScript(core, transfer, settings, TScriptPhase::Final);
-        session.End();
-        if (complete) SaveImage(core, image, kind);
-        return complete;
-    });
+    session.Open();
+    core.PostLogLine(kind.LogLine);
+    const TChip& chip = RequireChip(core);
+    const int32_t chunk = ChunkSize(chip);
+    const TReadArea area = kind.Area(core, chip, chunk);
+    CheckArea(area.Start, area.Chunks * static_cast<uint64_t>(chunk));
+    TBlockList blocks; // the image owns them
+    for (uint64_t i = 0; i < area.Chunks; ++i)
+        blocks.AddBlock(image.AddBlock(static_cast<uint32_t>(area.Start + i * static_cast<uint64_t>(chunk)), chunk));
+    const bool complete = session.Transfer().ReadBlocks(blocks, platform::Format(kind.Caption, chip.Name.c_str()));
+    if (complete) core.PostLogLine(kind.DoneLine);
+    session.FinalPhase(false);
+    session.EndProgress();
+    if (complete) SaveImage(core, image, kind);
+    return complete;
 }
 
 } // namespace
@@ -310,9 +228,8 @@ bool ReadDeviceParams(TLoaderCore& core, int32_t device, const std::string& /*sc
             const TMemoryBlock& block = *blocks->Block(i);
             (*list).AddBlock(new TMemBlock(block.Address + baseAddress, block.Size));
         }
-    TProgressSession session(core);
-    const std::string line = SelectLine(core, device);
-    if (!ReadParamsCore(core, line, *list, hostWindow)) return false;
+    TDeviceSession session(core, device, TSessionKind::Operation);
+    if (!ReadParamsCore(session, *list, hostWindow)) return false;
     if (baseAddress != 0)
         for (int i = 0; i < (*list).Count(); ++i) (*list).Block(i)->Address -= baseAddress;
     if (result) *result = list.HandOver();

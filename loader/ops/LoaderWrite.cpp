@@ -1,17 +1,13 @@
 #include "loader/ops/LoaderWrite.h"
 
 #include "loader/core/Chips.h"
-#include "loader/core/ExceptionLog.h"
 #include "loader/core/LoaderConnection.h"
 #include "loader/core/LoaderCore.h"
-#include "loader/ops/LoaderExports.h"
+#include "loader/ops/DeviceSession.h"
 #include "loader/ops/LoaderRead.h"
-#include "loader/protocol/LoaderHandshake.h"
 #include "loader/ops/LoaderPackage.h"
-#include "loader/protocol/LoaderScript.h"
 #include "loader/protocol/LoaderTftp.h"
 #include "loader/protocol/LoaderTransfer.h"
-#include "loader/api/SarnupolexConst.h"
 #include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "platform/Dialogs.h"
@@ -19,7 +15,6 @@
 #include "platform/Windows.h"
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 #include <system_error>
 
@@ -37,13 +32,6 @@ const char kFirmwareSection[] = "WriteOpenDialogFLASH";
 const char kWarningCaption[] = "Предупреждение";
 
 bool IsVersionChar(uint8_t c) { return c == '.' || (c >= '0' && c <= '9'); }
-
-void SendOperationMark(TLoaderCore& core, int32_t mark)
-{
-    const platform::HWND window = core.OperationWindow();
-    if (window == 0 || !platform::IsWindow(window)) return;
-    platform::SendMessage(window, platform::WM_LOADER_PROGRESS, static_cast<platform::WPARAM>(mark), 0);
-}
 
 // OK to the confirmation, or no confirmation asked.
 bool Confirmed(TLoaderCore& core, const std::string& text)
@@ -74,70 +62,6 @@ public:
     }
 };
 
-// One device operation: the begin mark, and on leaving, whatever happened, the end mark,
-// the script's end pause and the closing of the connection. The library's own errors
-// become the "Ошибка" box and the result false.
-class TDeviceOperation {
-public:
-    TDeviceOperation(TLoaderCore& core, const std::string& line)
-        : core_(core), settings_(ParseConnectionSettings(line)), transfer_(core)
-    {
-        SendOperationMark(core_, PROGRESS_OP_BEGIN);
-    }
-    ~TDeviceOperation()
-    {
-        try {
-            SendOperationMark(core_, PROGRESS_OP_END);
-            RunEndPause(core_, settings_.ScriptName);
-        } catch (...) {
-            LogException(std::current_exception());
-        }
-        try {
-            core_.Connection().CloseDevice();
-        } catch (...) {
-            LogException(std::current_exception());
-        }
-    }
-    TDeviceOperation(const TDeviceOperation&) = delete;
-    TDeviceOperation& operator=(const TDeviceOperation&) = delete;
-
-    template <class Body>
-    bool Run(Body&& body)
-    {
-        try {
-            return body();
-        } catch (const ESarnupolex& e) {
-            LogException(std::current_exception());
-            ShowError(core_, e.what());
-            return false;
-        }
-    }
-
-    // Opens the line's connection, runs the script's preliminary phase and the handshake.
-    void Open(const std::string& line)
-    {
-        core_.Connection().OpenDevice(line);
-        MakeScript(core_, transfer_, settings_.ScriptName, settings_.ScriptSpeed, TScriptPhase::Preliminary, true);
-        RunHandShake(core_);
-    }
-    // The final phase with the flash-save activation.
-    void Finish() { MakeScript(core_, transfer_, settings_.ScriptName, settings_.ScriptSpeed, TScriptPhase::Final, true); }
-
-    const TConnectionSettings& Settings() const { return settings_; }
-    TBlockTransfer& Transfer() { return transfer_; }
-
-private:
-    TLoaderCore& core_;
-    TConnectionSettings settings_;
-    TBlockTransfer transfer_;
-};
-
-std::string SelectDevice(TLoaderCore& core, int32_t device)
-{
-    const std::vector<std::string> lines = core.DeviceLines();
-    return DeviceLineByIndex(lines, device);
-}
-
 // The chosen file when it exists; else the error box and nothing.
 bool ExistingFirmwareFile(TLoaderCore& core, std::string& file)
 {
@@ -150,25 +74,22 @@ bool ExistingFirmwareFile(TLoaderCore& core, std::string& file)
 
 // A package's chip file is picked after the handshake; the TFTP device gets the chosen
 // file itself.
-bool WriteFirmwareTo(TLoaderCore& core, const std::string& line, const std::string& file,
-                     const TFirmwarePackage& package, const std::vector<const TMemoryBlock*>* params,
-                     uint32_t baseAddress)
+bool WriteFirmwareTo(TDeviceSession& session, const std::string& file, const TFirmwarePackage& package,
+                     const std::vector<const TMemoryBlock*>* params, uint32_t baseAddress)
 {
-    TDeviceOperation operation(core, line);
-    return operation.Run([&] {
-        if (!params && operation.Settings().TFTP) return TFTPTransfer(core, operation.Settings().Host, file).Run();
-        operation.Open(line);
-        fs::path image = file;
-        if (package.IsPackage()) {
-            const std::optional<fs::path> chipFile = PackageFirmwareFile(package.Folder(), core.Chips().Current());
-            if (!chipFile) {
-                ShowError(core, kPackageChipUnsupported);
-                return false;
-            }
-            image = *chipFile;
+    TLoaderCore& core = session.Core();
+    if (!params && session.Settings().TFTP) return TFTPTransfer(core, session.Settings().Host, file).Run();
+    session.Open();
+    fs::path image = file;
+    if (package.IsPackage()) {
+        const std::optional<fs::path> chipFile = PackageFirmwareFile(package.Folder(), core.Chips().Current());
+        if (!chipFile) {
+            ShowError(core, kPackageChipUnsupported);
+            return false;
         }
-        return WriteFirmwareImage(core, operation.Transfer(), image, params, baseAddress);
-    });
+        image = *chipFile;
+    }
+    return WriteFirmwareImage(session, image, params, baseAddress);
 }
 
 } // namespace
@@ -239,40 +160,37 @@ std::string ChosenFirmwareFile(TLoaderCore& core)
 bool WriteDeviceParams(TLoaderCore& core, int32_t device, const std::string& /*scheme*/, const TBlockList* blocks,
                        uint32_t baseAddress, uint8_t /*linearHex*/)
 {
-    const std::string line = SelectDevice(core, device);
-    TDeviceOperation operation(core, line);
-    return operation.Run([&] {
-        if (!Confirmed(core, platform::Format("Подтвердите операцию записи параметров\nУстройство: %s\nсоединение: %s",
-                                              GetParam(line, "Name").c_str(), DescribeConnection(line).c_str())))
+    TDeviceSession session(core, device, TSessionKind::Operation);
+    if (!Confirmed(core, platform::Format("Подтвердите операцию записи параметров\nУстройство: %s\nсоединение: %s",
+                                          GetParam(session.Line(), "Name").c_str(),
+                                          DescribeConnection(session.Line()).c_str())))
+        return false;
+    const std::vector<const TMemoryBlock*> sorted = SortedBlocks(blocks);
+    const std::string paramsVersion = GetSchemeVersion(sorted);
+    session.Open();
+    const TChip* chip = core.Chips().Current();
+    if (chip && chip->FindFirmwareID && !SplitString('.', paramsVersion).empty()) {
+        std::string firmwareVersion;
+        // A search the host cancelled ends the operation as a cancelled transfer does.
+        if (!session.Transfer().FindFirmwareId(false, false, firmwareVersion)) return false;
+        core.PostLogLine("#Версия: " + firmwareVersion);
+        if (FirmwareVersionDiffers(paramsVersion, firmwareVersion) &&
+            platform::ShowMessageBox(core.OperationWindow(),
+                                     platform::Format(kVersionQuestion, firmwareVersion.c_str(), paramsVersion.c_str()),
+                                     "Внимание", platform::MsgIcon::Warning,
+                                     platform::MsgButtons::YesNo) != platform::MsgResult::Yes)
             return false;
-        const std::vector<const TMemoryBlock*> sorted = SortedBlocks(blocks);
-        const std::string paramsVersion = GetSchemeVersion(sorted);
-        operation.Open(line);
-        const TChip* chip = core.Chips().Current();
-        if (chip && chip->FindFirmwareID && !SplitString('.', paramsVersion).empty()) {
-            std::string firmwareVersion;
-            // A search the host cancelled ends the operation as a cancelled transfer does.
-            if (!operation.Transfer().FindFirmwareId(false, false, firmwareVersion)) return false;
-            core.PostLogLine("#Версия: " + firmwareVersion);
-            if (FirmwareVersionDiffers(paramsVersion, firmwareVersion) &&
-                platform::ShowMessageBox(core.OperationWindow(),
-                                         platform::Format(kVersionQuestion, firmwareVersion.c_str(),
-                                                          paramsVersion.c_str()),
-                                         "Внимание", platform::MsgIcon::Warning,
-                                         platform::MsgButtons::YesNo) != platform::MsgResult::Yes)
-                return false;
-        }
-        core.PostLogLine("Запись параметров...");
-        operation.Transfer().ResetWriteChecksum();
-        TBlockView list(sorted);
-        if (!operation.Transfer().WriteBlocks(list, baseAddress,
-                                              platform::Format("Запись параметров (%s)", ChipName(core).c_str())))
-            return false;
-        core.PostLogLine("Параметры загружены");
-        operation.Finish();
-        core.PostLogLine("Параметры записаны");
-        return true;
-    });
+    }
+    core.PostLogLine("Запись параметров...");
+    session.Transfer().ResetWriteChecksum();
+    TBlockView list(sorted);
+    if (!session.Transfer().WriteBlocks(list, baseAddress,
+                                        platform::Format("Запись параметров (%s)", ChipName(core).c_str())))
+        return false;
+    core.PostLogLine("Параметры загружены");
+    session.FinalPhase(true);
+    core.PostLogLine("Параметры записаны");
+    return true;
 }
 
 bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& /*scheme*/)
@@ -282,12 +200,12 @@ bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& /*schem
     TFirmwarePackage package; // its folder goes when the operation ends, on every path
     ExtractFirmwarePackage(core, file, package);
     if (package.Failed()) return false;
-    const std::string line = SelectDevice(core, device);
+    TDeviceSession session(core, device, TSessionKind::Operation);
     if (!Confirmed(core, platform::Format("Подтвердите операцию записи прошивки\nУстройство: %s\nсоединение: %s\n%s",
-                                          GetParam(line, "Name").c_str(), DescribeConnection(line).c_str(),
-                                          file.c_str())))
+                                          GetParam(session.Line(), "Name").c_str(),
+                                          DescribeConnection(session.Line()).c_str(), file.c_str())))
         return false;
-    return WriteFirmwareTo(core, line, file, package, nullptr, 0);
+    return WriteFirmwareTo(session, file, package, nullptr, 0);
 }
 
 bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string& /*scheme*/, const TBlockList* blocks,
@@ -298,14 +216,15 @@ bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string
     TFirmwarePackage package;
     ExtractFirmwarePackage(core, file, package);
     if (package.Failed()) return false;
-    const std::string line = SelectDevice(core, device);
     const std::vector<const TMemoryBlock*> params = SortedBlocks(blocks);
-    return WriteFirmwareTo(core, line, file, package, &params, baseAddress);
+    TDeviceSession session(core, device, TSessionKind::Operation);
+    return WriteFirmwareTo(session, file, package, &params, baseAddress);
 }
 
-bool WriteFirmwareImage(TLoaderCore& core, TBlockTransfer& transfer, const fs::path& file,
-                        const std::vector<const TMemoryBlock*>* params, uint32_t baseAddress)
+bool WriteFirmwareImage(TDeviceSession& session, const fs::path& file, const std::vector<const TMemoryBlock*>* params,
+                        uint32_t baseAddress)
 {
+    TLoaderCore& core = session.Core();
     core.PostLogLine(platform::Format("Чтение файла: %s", file.string().c_str()));
     TMemory image;
     image.LoadFromHexFile(file);
@@ -320,14 +239,14 @@ bool WriteFirmwareImage(TLoaderCore& core, TBlockTransfer& transfer, const fs::p
     image.SetSorted(true);
     const char* suffix = params ? " и параметров" : "";
     core.PostLogLine(platform::Format("Загрузка прошивки \"%s\"%s", file.string().c_str(), suffix));
-    transfer.ResetWriteChecksum();
+    session.Transfer().ResetWriteChecksum();
     TBlockList list;
     for (int i = 0; i < image.BlockCount(); ++i) list.AddBlock(image.BlockByIndex(i));
-    if (!transfer.WriteBlocks(list, 0, platform::Format("Загрузка прошивки \"%s\"%s", ChipName(core).c_str(), suffix)))
+    if (!session.Transfer().WriteBlocks(list, 0,
+                                        platform::Format("Загрузка прошивки \"%s\"%s", ChipName(core).c_str(), suffix)))
         return false;
     core.PostLogLine("Запись прошивки.");
-    MakeScript(core, transfer, core.Connection().Settings().ScriptName, core.Connection().Settings().ScriptSpeed,
-               TScriptPhase::Final, true);
+    session.FinalPhase(true);
     core.PostLogLine("Прошивка записана");
     return true;
 }

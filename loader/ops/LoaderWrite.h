@@ -11,7 +11,7 @@
 #include <vector>
 
 class TBlockList;
-class TBlockTransfer;
+class TDeviceSession;
 class TLoaderCore;
 class TMemory;
 class TMemoryBlock;
@@ -54,9 +54,10 @@ std::string ChosenFirmwareFile(TLoaderCore& core);
 // and, on a chip with FindFirmwareID and parameters with a version, the version check
 // (kVersionQuestion, "Внимание", Yes/No). Logs "Запись параметров...", "Параметры
 // загружены" and "Параметры записаны"; the final script phase activates the flash save.
-// False on Cancel, No, a cancelled search or transfer (no box). Errors of ESarnupolex
-// are shown as the box "Ошибка" and give false; others leave. PROGRESS_OP_BEGIN and
-// PROGRESS_OP_END, the end pause and the closing of the connection on every path.
+// False on Cancel, No, a cancelled search or transfer (no box). Runs in a device session
+// (PROGRESS_OP_BEGIN before the device is chosen, the end pause, the closing of the
+// connection and PROGRESS_OP_END on every path); errors leave once it has ended, for
+// Invoke3's box "Ошибка".
 bool WriteDeviceParams(TLoaderCore& core, int32_t device, const std::string& scheme, const TBlockList* blocks,
                        uint32_t baseAddress, uint8_t linearHex);
 
@@ -73,7 +74,8 @@ bool ChooseFirmwareFile(TLoaderCore& core);
 // MODBUS the chip's file from it is written (PackageFirmwareFile; none: the box
 // "Аппаратная конфигурация устройства не поддерживается этой версией прошивки" and false),
 // a TFTP device gets the package itself; its folder is removed at the end on every path.
-// Errors and the closing as WriteDeviceParams.
+// The session, and its errors, as WriteDeviceParams; the confirmation comes after
+// PROGRESS_OP_BEGIN.
 bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& scheme);
 
 // Operation 12: as WriteFirmware (packages too) without confirmation and TFTP; the host blocks join the
@@ -81,10 +83,10 @@ bool WriteFirmware(TLoaderCore& core, int32_t device, const std::string& scheme)
 bool WriteFirmwareAndParams(TLoaderCore& core, int32_t device, const std::string& scheme, const TBlockList* blocks,
                             uint32_t baseAddress);
 
-// Reads the Intel HEX file ("Чтение файла: <file>"; the reader's errors pass), adds copies
-// of the parameter blocks at base + their address after CheckParamsOverlap, and writes
-// every block with WriteBlocks ("Загрузка прошивки "<file>"[ и параметров]"), then
-// "Запись прошивки.", the final script phase with activation and "Прошивка записана".
-// False when the transfer was cancelled.
-bool WriteFirmwareImage(TLoaderCore& core, TBlockTransfer& transfer, const std::filesystem::path& file,
+// On the session's open connection: reads the Intel HEX file ("Чтение файла: <file>";
+// the reader's errors pass), adds copies of the parameter blocks at base + their address
+// after CheckParamsOverlap, and writes every block with WriteBlocks ("Загрузка прошивки
+// "<file>"[ и параметров]"), then "Запись прошивки.", the final script phase with
+// activation and "Прошивка записана". False when the transfer was cancelled.
+bool WriteFirmwareImage(TDeviceSession& session, const std::filesystem::path& file,
                         const std::vector<const TMemoryBlock*>* params, uint32_t baseAddress);

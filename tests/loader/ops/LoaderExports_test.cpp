@@ -7,6 +7,7 @@
 #include "loader/core/LoaderConnection.h"
 #include "loader/core/LoaderCore.h"
 #include "loader/ops/LoaderExports.h"
+#include "loader/ops/DeviceSession.h"
 #include "loader/SarnupolexLib.h"
 #include "common/StrRoutines.h"
 #include "model/Memory.h"
