@@ -24,7 +24,8 @@ std::string SelectDeviceLine(TLoaderCore& core, int32_t device)
     return DeviceLineByIndex(lines, device);
 }
 
-TDeviceSession::TMarks::TMarks(TLoaderCore& core, bool send) : window_(send ? core.OperationWindow() : 0), pending_(send)
+TDeviceSession::TMarks::TMarks(TLoaderCore& core, bool send)
+    : window_(send ? core.OperationWindow() : 0), pending_(send)
 {
     Send(PROGRESS_OP_BEGIN);
 }
