@@ -1,9 +1,9 @@
 #pragma once
 // The work behind the library's entry points, without widgets: the operation catalogue,
-// the dispatch of an operation code with its error
-// box and log file, the settings operation on the host's list, and the quick send and
-// direct reads and writes on the current connection. The entry points in
-// loader/SarnupolexLib.cpp only forward here with the loaded core.
+// the dispatch of an operation code with its error box and log file, the settings
+// operation on the host's list, and the quick send and direct reads and writes in a
+// device session. The entry points in loader/SarnupolexLib.cpp only forward here with
+// the loaded core.
 
 #include "platform/Dialogs.h"
 
