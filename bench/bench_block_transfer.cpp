@@ -4,10 +4,10 @@
 // chunks (read in 128), it prints the elapsed time, the protocol bound (the wire time of
 // every request and reply plus 2 ms per request) and their ratio; the target is 0.90.
 
-#include "loader/LoaderConnection.h"
-#include "loader/LoaderCore.h"
-#include "loader/LoaderTransfer.h"
-#include "loader/Watches.h"
+#include "loader/core/LoaderConnection.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/protocol/LoaderTransfer.h"
+#include "loader/core/Watches.h"
 #include "model/Memory.h"
 #include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"

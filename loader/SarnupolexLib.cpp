@@ -3,13 +3,13 @@
 
 #include "loader/SarnupolexLib.h"
 
-#include "loader/ExceptionLog.h"
-#include "loader/FAddrView.h"
-#include "loader/FExceptionInfoView.h"
-#include "loader/FParamView.h"
-#include "loader/LoaderExports.h"
-#include "loader/LoaderCore.h"
-#include "loader/Watches.h"
+#include "loader/core/ExceptionLog.h"
+#include "loader/qt/FAddrView.h"
+#include "loader/qt/FExceptionInfoView.h"
+#include "loader/qt/FParamView.h"
+#include "loader/ops/LoaderExports.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/core/Watches.h"
 
 #include <dlfcn.h>
 
@@ -93,105 +93,85 @@ __attribute__((destructor)) void LibraryUnload() noexcept
     ReleaseExceptionTracking();
 }
 
+// Runs an entry point's work: no exception leaves, it is logged and the entry point
+// gives failed instead.
+template <class Result, class Work>
+Result Guarded(Result failed, Work&& work) noexcept
+{
+    try {
+        return work();
+    } catch (...) {
+        LogException(std::current_exception());
+        return failed;
+    }
+}
+
+// Whether an entry point says in the thread's last-error text that the core is missing.
+enum class TNoCore { Silent, Reported };
+
+// As Guarded, for the work on the loaded core; without one the entry point gives failed.
+template <class Result, class Work>
+Result WithCore(Result failed, TNoCore noCore, Work&& work) noexcept
+{
+    return Guarded(failed, [&]() -> Result {
+        if (g_core) return work(*g_core);
+        if (noCore == TNoCore::Reported) ReportNoCore();
+        return failed;
+    });
+}
+
 } // namespace
 
 SARNUPOLEX_API const char* GetDevices(const char* /*scheme*/)
 {
-    try {
-        return g_core ? g_core->GetDevices() : nullptr;
-    } catch (...) {
-        LogException(std::current_exception());
-        return nullptr;
-    }
+    return WithCore<const char*>(nullptr, TNoCore::Silent, [](TLoaderCore& core) { return core.GetDevices(); });
 }
 
 SARNUPOLEX_API void SetSarnupolexParams(const LoaderParams* params, int32_t size)
 {
-    try {
-        if (g_core) g_core->SetSarnupolexParams(params, size);
-    } catch (...) {
-        LogException(std::current_exception());
-    }
+    WithCore(0, TNoCore::Silent, [&](TLoaderCore& core) {
+        core.SetSarnupolexParams(params, size);
+        return 0;
+    });
 }
 
 SARNUPOLEX_API const char* GetOPCodes(const char* /*scheme*/)
 {
-    try {
-        return OperationCatalogue();
-    } catch (...) {
-        LogException(std::current_exception());
-        return "";
-    }
+    return Guarded<const char*>("", [] { return OperationCatalogue(); });
 }
 
 SARNUPOLEX_API int32_t Invoke3(int32_t op, int32_t device, const char* scheme, TBlockList* blocks,
                                TBlockList** result, uint32_t hostWindow, uint8_t linearHex, uint32_t baseAddress)
 {
-    try {
-        if (!g_core) return 0;
-        return InvokeOperation(*g_core,
+    return WithCore(0, TNoCore::Silent, [&](TLoaderCore& core) {
+        return InvokeOperation(core,
                                TInvokeRequest{op, device, scheme, blocks, result, hostWindow, linearHex, baseAddress},
                                ShowConnectionSettings);
-    } catch (...) {
-        LogException(std::current_exception());
-        return 0;
-    }
+    });
 }
 
 SARNUPOLEX_API int32_t QuickSend(int32_t device, const char* /*scheme*/, const char* text, uint8_t /*linearHex*/,
                                  uint32_t /*baseAddress*/)
 {
-    try {
-        if (!g_core) {
-            ReportNoCore();
-            return 0;
-        }
-        return QuickSendText(*g_core, device, text);
-    } catch (...) {
-        LogException(std::current_exception());
-        return 0;
-    }
+    return WithCore(0, TNoCore::Reported, [&](TLoaderCore& core) { return QuickSendText(core, device, text); });
 }
 
 SARNUPOLEX_API int32_t IORead(int32_t device, void* buffer, int32_t count)
 {
-    try {
-        if (!g_core) {
-            ReportNoCore();
-            return -1;
-        }
-        return DeviceIORead(*g_core, device, buffer, count);
-    } catch (...) {
-        LogException(std::current_exception());
-        return -1;
-    }
+    return WithCore(-1, TNoCore::Reported,
+                    [&](TLoaderCore& core) { return DeviceIORead(core, device, buffer, count); });
 }
 
 SARNUPOLEX_API int32_t IOWrite(int32_t device, const void* buffer, int32_t count)
 {
-    try {
-        if (!g_core) {
-            ReportNoCore();
-            return -1;
-        }
-        return DeviceIOWrite(*g_core, device, buffer, count);
-    } catch (...) {
-        LogException(std::current_exception());
-        return -1;
-    }
+    return WithCore(-1, TNoCore::Reported,
+                    [&](TLoaderCore& core) { return DeviceIOWrite(core, device, buffer, count); });
 }
 
 SARNUPOLEX_API int32_t IOWriteRead(int32_t device, void* buffer, int32_t writeLength, int32_t readLength,
                                    int32_t delayMs, int32_t idleMs)
 {
-    try {
-        if (!g_core) {
-            ReportNoCore();
-            return -1;
-        }
-        return DeviceIOWriteRead(*g_core, device, buffer, writeLength, readLength, delayMs, idleMs);
-    } catch (...) {
-        LogException(std::current_exception());
-        return -1;
-    }
+    return WithCore(-1, TNoCore::Reported, [&](TLoaderCore& core) {
+        return DeviceIOWriteRead(core, device, buffer, writeLength, readLength, delayMs, idleMs);
+    });
 }

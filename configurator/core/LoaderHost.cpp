@@ -1,6 +1,6 @@
 #include "configurator/core/LoaderHost.h"
 
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "model/Variant.h"
 #include "platform/Exceptions.h"

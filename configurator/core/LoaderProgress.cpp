@@ -1,7 +1,7 @@
 #include "configurator/core/LoaderProgress.h"
 
 #include "configurator/core/LogSink.h"
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "loader/SarnupolexLib.h"
 
 void TLoaderProgress::Receive(platform::WPARAM code, platform::LPARAM lParam,

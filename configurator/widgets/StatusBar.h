@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 
 #include <QPointer>
 #include <QStatusBar>

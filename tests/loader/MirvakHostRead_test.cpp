@@ -5,8 +5,8 @@
 
 #include "tests/loader/MirvakHost.h"
 
-#include "loader/FAddr.h"
-#include "loader/LoaderRead.h"
+#include "loader/dialogs/FAddr.h"
+#include "loader/ops/LoaderRead.h"
 #include "tests/sim/SimDevice.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "tests/loader/MirvakHost.h"
 #include "tests/loader/SettingsOperation.h"
 
-#include "loader/FParam.h"
-#include "loader/StrRoutines.h"
+#include "loader/dialogs/FParam.h"
+#include "common/StrRoutines.h"
 #include "platform/CodePages.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // library loaded with dlopen. A case selects another device in the dialog, renames it
 // and presses OK.
 
-#include "loader/FParam.h"
+#include "loader/dialogs/FParam.h"
 #include "loader/SarnupolexLib.h"
-#include "loader/StrRoutines.h"
+#include "common/StrRoutines.h"
 #include "model/Memory.h"
 #include "tests/support/DialogScript.h"
 

@@ -3,12 +3,12 @@
 // the activation's answers; progress and cancel; the firmware version search; chips the
 // transfers refuse.
 
-#include "configurator/core/ProgressMgr.h"
-#include "loader/Chips.h"
-#include "loader/LoaderConnection.h"
-#include "loader/LoaderCore.h"
-#include "loader/LoaderTransfer.h"
-#include "loader/Modbus.h"
+#include "common/ProgressMgr.h"
+#include "loader/core/Chips.h"
+#include "loader/core/LoaderConnection.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/protocol/LoaderTransfer.h"
+#include "loader/io/Modbus.h"
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/Atoms.h"

@@ -1,7 +1,7 @@
 #include "tests/sim/ControllerSim.h"
 
-#include "loader/IOSerialRate.h"
-#include "loader/Modbus.h"
+#include "loader/io/IOSerialRate.h"
+#include "loader/io/Modbus.h"
 #include "tests/support/Wait.h"
 
 #include <arpa/inet.h>

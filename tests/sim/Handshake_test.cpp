@@ -2,14 +2,14 @@
 // outcomes with the scripted wait window, the drain of a serial line before the probe,
 // and the window's request and closing.
 
-#include "loader/Chips.h"
-#include "loader/FHandShake.h"
-#include "loader/IOSerial.h"
-#include "loader/LoaderConnection.h"
-#include "loader/LoaderCore.h"
-#include "loader/LoaderHandshake.h"
-#include "loader/LoaderScript.h"
-#include "loader/LoaderTransfer.h"
+#include "loader/core/Chips.h"
+#include "loader/protocol/FHandShake.h"
+#include "loader/io/IOSerial.h"
+#include "loader/core/LoaderConnection.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/protocol/LoaderHandshake.h"
+#include "loader/protocol/LoaderScript.h"
+#include "loader/protocol/LoaderTransfer.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"
 #include "tests/sim/ControllerSim.h"

@@ -2,8 +2,8 @@
 // The loader core's places for tests against the simulator: its program folder, registry
 // and runtime folder in a temporary folder, the shared watch category freed around it.
 
-#include "loader/LoaderCore.h"
-#include "loader/Watches.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/core/Watches.h"
 #include "platform/NamedMutex.h"
 #include "platform/ProgramDir.h"
 #include "platform/Registry.h"

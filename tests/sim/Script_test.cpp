@@ -2,12 +2,12 @@
 // of the MODBUS write commands and their wait, the two phases with their speeds and the
 // flash-save activation, files and errors, and the end pause.
 
-#include "loader/Chips.h"
-#include "loader/IOSerial.h"
-#include "loader/LoaderConnection.h"
-#include "loader/LoaderCore.h"
-#include "loader/LoaderScript.h"
-#include "loader/LoaderTransfer.h"
+#include "loader/core/Chips.h"
+#include "loader/io/IOSerial.h"
+#include "loader/core/LoaderConnection.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/protocol/LoaderScript.h"
+#include "loader/protocol/LoaderTransfer.h"
 #include "platform/CodePages.h"
 #include "platform/SerialPorts.h"
 #include "platform/Tick.h"

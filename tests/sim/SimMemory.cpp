@@ -1,6 +1,6 @@
 #include "tests/sim/SimMemory.h"
 
-#include "loader/Chips.h"
+#include "loader/core/Chips.h"
 #include "model/Memory.h"
 
 #include <stdlib.h>

@@ -2,7 +2,7 @@
 // table, the golden reads decoded, the protocol rules, writes with and without FixedWrite
 // against the activation's checksum, the spaces, Intel HEX and the firmware marker.
 
-#include "loader/Chips.h"
+#include "loader/core/Chips.h"
 #include "tests/sim/SimMemory.h"
 #include "tests/support/GoldenFrames.h"
 #include "tests/support/TempDir.h"

@@ -4,10 +4,10 @@
 // srecord, firmware with parameters, the chosen file across a reload of the library,
 // and the TFTP path.
 
-#include "loader/LoaderCore.h"
-#include "loader/LoaderExports.h"
-#include "loader/LoaderTftp.h"
-#include "loader/LoaderWrite.h"
+#include "loader/core/LoaderCore.h"
+#include "loader/ops/LoaderExports.h"
+#include "loader/protocol/LoaderTftp.h"
+#include "loader/ops/LoaderWrite.h"
 #include "loader/SarnupolexLib.h"
 #include "model/Memory.h"
 #include "platform/Atoms.h"

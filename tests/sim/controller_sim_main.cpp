@@ -21,7 +21,7 @@
 // then removes the links of its pseudo-terminals. Without arguments, or with a wrong
 // one, it prints its usage and ends with status 2.
 
-#include "loader/Modbus.h"
+#include "loader/io/Modbus.h"
 #include "tests/sim/ControllerSim.h"
 #include "tests/sim/SimBootloader.h"
 #include "tests/sim/SimMemory.h"

@@ -1,6 +1,6 @@
 #include "configurator/core/LoaderProgress.h"
 
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "loader/SarnupolexLib.h"
 #include "platform/Atoms.h"
 #include "tests/support/RecordingProgressView.h"

@@ -14,7 +14,7 @@
 #include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/ParamControls.h"
 #include "configurator/widgets/TreeView.h"
-#include "configurator/widgets/WinUtils.h"
+#include "platform/qt/WinUtils.h"
 #include "configurator/tree/ModelFactory.h"
 #include "model/uHask1.h"
 #include "model/uZumo2.h"

@@ -4,7 +4,7 @@
 #include "configurator/pages/FPort.h"
 #include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/ParamControls.h"
-#include "configurator/widgets/WinUtils.h"
+#include "platform/qt/WinUtils.h"
 #include "configurator/tree/ModelFactory.h"
 #include "model/uDravo7.h"
 #include "tests/support/TreeFixtures.h"

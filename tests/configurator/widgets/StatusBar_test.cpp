@@ -1,4 +1,4 @@
-#include "configurator/core/ProgressMgr.h"
+#include "common/ProgressMgr.h"
 #include "configurator/widgets/StatusBar.h"
 #include "tests/support/QtTestApp.h"
 
