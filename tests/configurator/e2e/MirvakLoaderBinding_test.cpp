@@ -11,7 +11,7 @@
 #include "configurator/widgets/MessageList.h"
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/widgets/TreeComponent.h"
-#include "loader/Chips.h"
+#include "loader/core/Chips.h"
 #include "model/Memory.h"
 #include "model/uZumo2.h"
 #include "platform/Format.h"
