@@ -1,10 +1,12 @@
 #include "configurator/pages/DocumentPages.h"
 
 #include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDevScale.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
+#include "configurator/pages/FScale.h"
 #include "configurator/pages/ProtocolPages.h"
 #include "configurator/widgets/FrameHost.h"
 #include "model/uZumo2.h"
@@ -28,6 +30,13 @@ void RegisterDocumentPages(TFrameRegistry& registry)
     });
     RegisterPage<TfrDeviceGroup>(registry, TFrameKind::DeviceGroup, [](const TFrameArgs& a) -> TfrDeviceGroup* {
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
+    });
+    RegisterPage<TfrScale>(registry, TFrameKind::Scales, [](const TFrameArgs& a) -> TfrScale* {
+        return a.Document ? MakeFrame<TfrScale>(a.View, a.Document, a.Parent) : nullptr;
+    });
+    RegisterPage<TfrDevScale>(registry, TFrameKind::DevScales, [](const TFrameArgs& a) -> TfrDevScale* {
+        auto* device = dynamic_cast<TDevice*>(a.List);
+        return a.Document && device ? MakeFrame<TfrDevScale>(a.View, a.Document, device, a.Parent) : nullptr;
     });
     RegisterModemPage(registry);
     RegisterProtocolPages(registry);
