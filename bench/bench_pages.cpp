@@ -13,6 +13,10 @@
 // model: a model code or name (default the start-up model); its document is made through
 // the model list as the user's choice makes it. The window's settings file goes to a
 // temporary folder.
+// Then pastes through the scale pages with a clipboard in memory, each timed with the
+// grid's repaint (median and worst of five): a full table of the first used device's
+// scale blocks, the full conversion table (with 128-character descriptions where the
+// model has them), and a 1,000-line table each page refuses by its row count.
 
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/FCfgMain.h"
@@ -20,6 +24,9 @@
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FModem.h"
+#include "configurator/pages/FScale.h"
+#include "configurator/pages/FDevScale.h"
+#include "configurator/rules/ScaleGridRules.h"
 #include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
@@ -33,6 +40,9 @@
 #include <QElapsedTimer>
 #include <QTableView>
 
+#include <exception>
+#include <memory>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +52,7 @@
 #include <map>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -122,6 +133,39 @@ void CollectGridNodes(TNodeTree* node, TDocument* document, const TTreeGroups& g
     default: break;
     }
     for (int i = 0; i < node->ChildCount(); ++i) CollectGridNodes(node->Child(i), document, groups, view, nodes);
+}
+
+// The rows a scale page should show: one per conversion, or one per scale block of its
+// device; -1 for a page of another kind.
+int ScaleRowsExpected(QWidget* shown, const TZumo2Doc& doc)
+{
+    if (qobject_cast<TfrScale*>(shown)) return doc.ScaleCount();
+    if (auto* page = qobject_cast<TfrDevScale*>(shown)) return page->Device()->ScaleBlockCount();
+    return -1;
+}
+
+// A scale table of rows lines: conversions k, b (and a description of 128 letters),
+// or scale blocks VAK, count and a conversion number.
+std::string ScaleTable(TScaleTableKind kind, int rows, bool descriptions, int conversions)
+{
+    std::string text = std::string(ScaleTableHeader(kind)) + "\r\n";
+    std::string description;
+    for (int i = 0; i < 128; ++i) description += i % 2 ? "ш" : "Д";
+    for (int i = 0; i < rows; ++i) {
+        if (kind == TScaleTableKind::Conversions)
+            text += std::to_string(i + 2) + "\t-0.25" + (descriptions ? "\t" + description : std::string()) + "\r\n";
+        else
+            text += std::to_string(100 + 4 * i) + "\t4\t" + std::to_string(i % conversions + 1) + "\tX*1.0000 \r\n";
+    }
+    return text;
+}
+
+// Median and worst.
+std::pair<double, double> MedianAndWorst(std::vector<double> times)
+{
+    if (times.empty()) return {0, 0};
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
 }
 
 } // namespace
@@ -259,7 +303,66 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "switch %d to a %s node shows the wrong page\n", k, FrameKindName(kind));
                     result = 1;
                 }
+                if (kind == TFrameKind::Scales || kind == TFrameKind::DevScales) {
+                    auto* grid = qobject_cast<TGridFrame*>(shown);
+                    const int expected = ScaleRowsExpected(shown, *doc);
+                    if (!grid || expected < 0 || grid->Model()->rowCount() != expected) {
+                        std::fprintf(stderr, "switch %d to a %s node: not its page with one row per record\n", k,
+                                     FrameKindName(kind));
+                        result = 1;
+                    }
+                }
             }
+        }
+
+        // Pastes through the scale pages.
+        struct TPasteFigure {
+            std::string what;
+            std::vector<double> times;
+        };
+        std::vector<TPasteFigure> pastes;
+        for (const TFrameKind kind : {TFrameKind::DevScales, TFrameKind::Scales}) {
+            if (result != 0 || !doc || gridNodes[kind].empty() || !Frames().Has(kind)) continue;
+            view->setCurrentItem(gridNodes[kind].front());
+            Settle();
+            auto* page = qobject_cast<TScaleGridFrame*>(window.ShownFrame());
+            if (!page) {
+                std::fprintf(stderr, "no scale page on a %s node\n", FrameKindName(kind));
+                result = 1;
+                break;
+            }
+            auto clipboard = std::make_shared<TMemoryClipboard>();
+            page->SetClipboard(clipboard);
+            const TScaleTableKind table =
+                kind == TFrameKind::Scales ? TScaleTableKind::Conversions : TScaleTableKind::DeviceScales;
+            const int rows = page->Model()->rowCount();
+            const bool described = !page->vtGrid->isColumnHidden(kind == TFrameKind::Scales ? int{sgDescription} : int{dsDescription});
+            const std::string full = ScaleTable(table, rows, described, doc->ScaleCount());
+            const std::string tooLong = ScaleTable(table, 1000, described, doc->ScaleCount());
+            TPasteFigure whole{std::to_string(rows) + (kind == TFrameKind::Scales ? " conversions" : " scale blocks") +
+                                   (described ? " with descriptions" : ""), {}};
+            TPasteFigure refused{"1,000 lines, refused (" + std::string(FrameKindName(kind)) + ")", {}};
+            for (int run = 0; run < 5 && result == 0; ++run) {
+                for (auto* figure : {&whole, &refused}) {
+                    clipboard->Content = figure == &whole ? full : tooLong;
+                    std::string error;
+                    const auto start = Clock::now();
+                    try {
+                        page->PasteFromClipboard();
+                    } catch (const std::exception& e) {
+                        error = e.what();
+                    }
+                    Settle();
+                    figure->times.push_back(Ms(start));
+                    const std::string wanted = figure == &whole ? "" : "Превышение кол. строк импорта";
+                    if (error != wanted) {
+                        std::fprintf(stderr, "paste of %s: \"%s\"\n", figure->what.c_str(), error.c_str());
+                        result = 1;
+                    }
+                }
+            }
+            pastes.push_back(std::move(whole));
+            pastes.push_back(std::move(refused));
         }
 
         std::printf("start to the common page shown : %8.3f ms (budget 500 ms)\n", toCommon);
@@ -301,6 +404,13 @@ int main(int argc, char** argv)
                 std::printf("\n");
             }
             if (!without.empty()) std::printf("  no page registered yet: %s\n", without.c_str());
+        }
+        if (!pastes.empty()) {
+            std::printf("pastes through the scale pages with the repaint (budget 200 ms each):\n");
+            for (const TPasteFigure& paste : pastes) {
+                const auto [median, worst] = MedianAndWorst(paste.times);
+                std::printf("  %-45s: median %8.3f ms, worst %8.3f ms\n", paste.what.c_str(), median, worst);
+            }
         }
         platform::SetTerminating(true);
     }
