@@ -7,6 +7,7 @@
 #include "platform/ErrorDisplay.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QIcon>
 #include <QStyle>
 #include <QToolBar>
@@ -57,6 +58,11 @@ TScaleGridFrame::TScaleGridFrame(QTreeWidget* tree, TZumo2Doc* document, TFieldL
     connect(tbCopy2Clipboard, &QAction::triggered, this, platform::Guarded([this] { CopyToClipboard(); }));
     connect(tbPasteFromClipboard, &QAction::triggered, this, platform::Guarded([this] { PasteFromClipboard(); }));
     Column()->insertWidget(0, tbScale);
+    // The captions are read whole: a column starts at least as wide as its caption.
+    QHeaderView* header = vtGrid->horizontalHeader();
+    for (int c = 0; c < Spec().ColumnCount(); ++c)
+        if (!vtGrid->isColumnHidden(c) && header->sectionSize(c) < header->sectionSizeHint(c))
+            header->resizeSection(c, header->sectionSizeHint(c));
 }
 
 bool TScaleGridFrame::EndOpenEdit() { return !Link()->Editor() || EndEdit(); }

@@ -14,7 +14,8 @@ class TZumo2Doc;
 // What the two scale grid pages share: a tool bar over the grid (tbScale) with the
 // buttons tbSetDefault, tbCopy2Clipboard and tbPasteFromClipboard, and the clipboard
 // they use. The buttons first end an open edit (a refused value stops them there) and
-// show their errors on the application's display.
+// show their errors on the application's display. Columns start at least as wide as
+// their captions.
 class TScaleGridFrame : public TGridFrame {
     Q_OBJECT
 public:
