@@ -99,12 +99,16 @@ TfrCalcScale::TfrCalcScale(QWidget* parent, platform::HWND page, const TGridSpec
     edOutMax->setValue(start.OutMax);
     setFocusProxy(edOutMin);
     setFocusPolicy(Qt::StrongFocus);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget* old, QWidget* now) { platform::RunGuarded([&] { FocusChanged(old, now); }); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget* old, QWidget* now) { platform::RunGuarded([&] { FocusChanged(old, now); }); });
     resize(sizeHint());
 }
 
-TfrCalcScale::~TfrCalcScale() = default;
+TfrCalcScale::~TfrCalcScale()
+{
+    // The focus moving while its controls go is no cancel.
+    disconnect(focusWatch_);
+}
 
 TScaleCalc TfrCalcScale::Values() const
 {

@@ -52,4 +52,5 @@ private:
     const TGridSpec& spec_;
     TGridRow row_;
     bool done_ = false;
+    QMetaObject::Connection focusWatch_;
 };

@@ -3,6 +3,7 @@
 #include "model/uZumo2sin.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/Windows.h"
+#include "tests/support/GridFixture.h"
 #include "tests/support/TestText.h"
 #include "tests/support/TreeFixtures.h"
 
@@ -207,26 +208,7 @@ TEST_F(ScaleDocs, DescriptionComboAndColumn)
     EXPECT_TRUE(DevScaleGridSpec(*base, false).Columns[dsDescription].Hidden);
 }
 
-// The device scale grid as the controller sees it.
-class FakeGrid : public IGridView {
-public:
-    std::vector<TGridRow> rows;
-    int row = 0, column = 0;
-    std::vector<int> edits; // the digit of each edit opened (-1: none)
-
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
-    int FocusedRow() const override { return row; }
-    int FocusedColumn() const override { return column; }
-    void Focus(int position, int c) override
-    {
-        row = position;
-        column = c;
-    }
-    bool Editing() const override { return false; }
-    void StartEdit(int digit) override { edits.push_back(digit); }
-    void RowsStored(int, int) override {}
-};
+using FakeGrid = testsupport::FakeGridView;
 
 TGridKey Key(TGridKeyCode code, bool press, bool ctrl = false, bool alt = false, int digit = -1)
 {
@@ -243,6 +225,7 @@ TGridKey Key(TGridKeyCode code, bool press, bool ctrl = false, bool alt = false,
 bool Stroke(TGridController& controller, FakeGrid& grid, int row, int column, TGridKeyCode code, bool ctrl = false,
             bool alt = false, int digit = -1)
 {
+    grid.editing = false;
     grid.Focus(row, column);
     const bool taken = controller.Key(Key(code, true, ctrl, alt, digit));
     controller.Key(Key(code, false, ctrl, alt, digit));
@@ -296,6 +279,7 @@ TEST_F(ScaleDocs, DeviceScaleCommands)
     EXPECT_TRUE(Stroke(controller, grid, 2, dsCount, K::Digit, false, false, 7));
     EXPECT_FALSE(Stroke(controller, grid, 2, dsFormula, K::Digit, false, false, 7));
     EXPECT_FALSE(Stroke(controller, grid, 2, dsNumber, K::F3));
+    grid.editing = false;
     grid.Focus(2, dsDescription);
     controller.Key(Key(K::Enter, true));
     EXPECT_EQ(grid.edits, (std::vector<int>{7, -1}));
