@@ -25,15 +25,22 @@
 // A channel grid node must show its page with one row per record (a device's channel
 // blocks, a Zumo 7 document's own or DIO channels), else the run fails. A new Zumo 7
 // document's board dialog is answered as closed: the default board.
+// Then pastes through the scale pages with a clipboard in memory, each timed with the
+// grid's repaint (median and worst of five): a full table of the first used device's
+// scale blocks, the full conversion table (with 128-character descriptions where the
+// model has them), and a 1,000-line table each page refuses by its row count.
 
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FCommon.h"
+#include "configurator/pages/FDevScale.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGroup.h"
 #include "configurator/pages/FLogicCh.h"
 #include "configurator/pages/FModem.h"
+#include "configurator/pages/FScale.h"
 #include "configurator/pages/FamilyDevicePage.h"
+#include "configurator/rules/ScaleGridRules.h"
 #include "configurator/widgets/GridFrame.h"
 #include "configurator/widgets/TreeComponent.h"
 #include "configurator/widgets/TreeView.h"
@@ -54,6 +61,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -62,6 +70,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -192,8 +201,9 @@ private:
 };
 
 // The page a grid node must show: its class and one row per record (the document's
-// apertures, a device's aperture or channel blocks, a Zumo 7 document's own or DIO
-// channels), or the logical channel grid with its rows; none for nodes of other kinds.
+// apertures or conversions, a device's aperture, channel or scale blocks, a Zumo 7
+// document's own or DIO channels), or the logical channel grid with its rows; none for
+// nodes of other kinds.
 struct TExpectedGrid {
     const char* Class;
     int Rows;
@@ -212,6 +222,8 @@ std::optional<TExpectedGrid> ExpectedGridOf(TFrameKind kind, const TNodeTree* no
         return TExpectedGrid{"TfrInternalCh", zumo7 ? zumo7->InternalChannelCount() : -1};
     case TFrameKind::DIOChannels: return TExpectedGrid{"TfrDIOChannel", zumo7 ? zumo7->DioChannelCount() : -1};
     case TFrameKind::LogicChannels: return TExpectedGrid{"TfrLogicCh", logicRows};
+    case TFrameKind::Scales: return TExpectedGrid{"TfrScale", doc.ScaleCount()};
+    case TFrameKind::DevScales: return TExpectedGrid{"TfrDevScale", device ? device->ScaleBlockCount() : -1};
     default: return std::nullopt;
     }
 }
@@ -253,6 +265,28 @@ double Median(std::vector<double> times)
     std::sort(times.begin(), times.end());
     const size_t n = times.size();
     return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+// A scale table of rows lines: conversions k, b (and a description of 128 letters),
+// or scale blocks VAK, count and a conversion number.
+std::string ScaleTable(TScaleTableKind kind, int rows, bool descriptions, int conversions)
+{
+    std::string text = std::string(ScaleTableHeader(kind)) + "\r\n";
+    std::string description;
+    for (int i = 0; i < 128; ++i) description += i % 2 ? "ш" : "Д";
+    for (int i = 0; i < rows; ++i) {
+        if (kind == TScaleTableKind::Conversions)
+            text += std::to_string(i + 2) + "\t-0.25" + (descriptions ? "\t" + description : std::string()) + "\r\n";
+        else
+            text += std::to_string(100 + 4 * i) + "\t4\t" + std::to_string(i % conversions + 1) + "\tX*1.0000 \r\n";
+    }
+    return text;
+}
+// Median and worst.
+std::pair<double, double> MedianAndWorst(const std::vector<double>& times)
+{
+    if (times.empty()) return {0, 0};
+    return {Median(times), *std::max_element(times.begin(), times.end())};
 }
 
 } // namespace
@@ -444,6 +478,56 @@ int main(int argc, char** argv)
             }
         }
 
+        // Pastes through the scale pages.
+        struct TPasteFigure {
+            std::string what;
+            std::vector<double> times;
+        };
+        std::vector<TPasteFigure> pastes;
+        for (const TFrameKind kind : {TFrameKind::DevScales, TFrameKind::Scales}) {
+            if (result != 0 || !doc || gridNodes[kind].empty() || !Frames().Has(kind)) continue;
+            view->setCurrentItem(gridNodes[kind].front());
+            Settle();
+            auto* page = qobject_cast<TScaleGridFrame*>(window.ShownFrame());
+            if (!page) {
+                std::fprintf(stderr, "no scale page on a %s node\n", FrameKindName(kind));
+                result = 1;
+                break;
+            }
+            auto clipboard = std::make_shared<TMemoryClipboard>();
+            page->SetClipboard(clipboard);
+            const TScaleTableKind table =
+                kind == TFrameKind::Scales ? TScaleTableKind::Conversions : TScaleTableKind::DeviceScales;
+            const int rows = page->Model()->rowCount();
+            const bool described = !page->vtGrid->isColumnHidden(kind == TFrameKind::Scales ? int{sgDescription} : int{dsDescription});
+            const std::string full = ScaleTable(table, rows, described, doc->ScaleCount());
+            const std::string tooLong = ScaleTable(table, 1000, described, doc->ScaleCount());
+            TPasteFigure whole{std::to_string(rows) + (kind == TFrameKind::Scales ? " conversions" : " scale blocks") +
+                                   (described ? " with descriptions" : ""), {}};
+            TPasteFigure refused{"1,000 lines, refused (" + std::string(FrameKindName(kind)) + ")", {}};
+            for (int run = 0; run < 5 && result == 0; ++run) {
+                for (auto* figure : {&whole, &refused}) {
+                    clipboard->Content = figure == &whole ? full : tooLong;
+                    std::string error;
+                    const auto start = Clock::now();
+                    try {
+                        page->PasteFromClipboard();
+                    } catch (const std::exception& e) {
+                        error = e.what();
+                    }
+                    Settle();
+                    figure->times.push_back(Ms(start));
+                    const std::string wanted = figure == &whole ? "" : "Превышение кол. строк импорта";
+                    if (error != wanted) {
+                        std::fprintf(stderr, "paste of %s: \"%s\"\n", figure->what.c_str(), error.c_str());
+                        result = 1;
+                    }
+                }
+            }
+            pastes.push_back(std::move(whole));
+            pastes.push_back(std::move(refused));
+        }
+
         std::printf("start to the common page shown : %8.3f ms (budget 500 ms)\n", toCommon);
         std::vector<double> all;
         for (const auto* times : {&rootTimes, &groupTimes, &deviceTimes}) all.insert(all.end(), times->begin(), times->end());
@@ -492,6 +576,13 @@ int main(int argc, char** argv)
                         logicRows, typeSteps.size(),
                         std::accumulate(typeSteps.begin(), typeSteps.end(), 0.0) / static_cast<double>(typeSteps.size()),
                         Median(typeSteps), *std::max_element(typeSteps.begin(), typeSteps.end()));
+        }
+        if (!pastes.empty()) {
+            std::printf("pastes through the scale pages with the repaint (budget 200 ms each):\n");
+            for (const TPasteFigure& paste : pastes) {
+                const auto [median, worst] = MedianAndWorst(paste.times);
+                std::printf("  %-45s: median %8.3f ms, worst %8.3f ms\n", paste.what.c_str(), median, worst);
+            }
         }
         platform::SetTerminating(true);
     }

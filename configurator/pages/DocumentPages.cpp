@@ -5,6 +5,7 @@
 #include "configurator/pages/FDIO_Ch.h"
 #include "configurator/pages/FDevApperture.h"
 #include "configurator/pages/FDevChannels.h"
+#include "configurator/pages/FDevScale.h"
 #include "configurator/pages/FDevice.h"
 #include "configurator/pages/FDeviceGrendal.h"
 #include "configurator/pages/FDeviceGroup.h"
@@ -13,6 +14,7 @@
 #include "configurator/pages/FLogicCh.h"
 #include "configurator/pages/FModem.h"
 #include "configurator/pages/FPort.h"
+#include "configurator/pages/FScale.h"
 #include "configurator/pages/ProtocolPages.h"
 #include "configurator/widgets/FrameHost.h"
 #include "model/uGrendal.h"
@@ -47,6 +49,13 @@ void RegisterDocumentPages(TFrameRegistry& registry)
         return a.Document ? MakeFrame<TfrDeviceGroup>(a.View, a.Document, a.Parent) : nullptr;
     });
     RegisterLogicChannelPage(registry);
+    RegisterPage<TfrScale>(registry, TFrameKind::Scales, [](const TFrameArgs& a) -> TfrScale* {
+        return a.Document ? MakeFrame<TfrScale>(a.View, a.Document, a.Parent) : nullptr;
+    });
+    RegisterPage<TfrDevScale>(registry, TFrameKind::DevScales, [](const TFrameArgs& a) -> TfrDevScale* {
+        auto* device = dynamic_cast<TDevice*>(a.List);
+        return a.Document && device ? MakeFrame<TfrDevScale>(a.View, a.Document, device, a.Parent) : nullptr;
+    });
     RegisterModemPage(registry);
     RegisterDevAperturePage(registry);
     RegisterAperturePage(registry);

@@ -21,6 +21,8 @@ using testsupport::TGridTestTable;
 
 enum Column { cInt, cWord, cNib, cByte, cSingle, cText, cU32 };
 
+// The grid as the controller sees it: rows in record order, the focused cell, the
+// edits it was asked to open and the rows it was told were stored.
 using FakeGrid = testsupport::FakeGridView;
 
 // One event of a sequence: a key pressed or released, or the open editor closing.
