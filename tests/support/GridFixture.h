@@ -95,33 +95,4 @@ public:
 void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered, int64_t first, int64_t count,
                       int64_t increment);
 
-// A grid as the commands see it, without widgets: the rows in order, the focused cell,
-// the edits it was asked to open (an edit opened marks it editing until the test
-// clears the flag) and how many rows it was told were stored.
-class FakeGridView : public IGridView {
-public:
-    std::vector<TGridRow> rows;
-    int row = 0, column = 0;
-    bool editing = false;
-    std::vector<int> edits; // the digit of each edit opened (-1: none)
-    int storedRows = 0;     // rows reported stored
-
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
-    int FocusedRow() const override { return row; }
-    int FocusedColumn() const override { return column; }
-    void Focus(int position, int c) override
-    {
-        row = position;
-        column = c;
-    }
-    bool Editing() const override { return editing; }
-    void StartEdit(int digit) override
-    {
-        edits.push_back(digit);
-        editing = true;
-    }
-    void RowsStored(int first, int last) override { storedRows += last - first + 1; }
-};
-
 } // namespace testsupport
