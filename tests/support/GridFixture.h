@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurator/rules/GridController.h"
 #include "configurator/rules/GridSpec.h"
 #include "model/Memory.h"
 #include "model/uDocument.h"
@@ -60,6 +61,34 @@ private:
 //   6 "u32"    spin, sorts by value
 // Full command set, double clicks edit, the common help label.
 TGridSpec GridTestSpec();
+
+// The grid as the controller sees it: rows in the order shown, the focused cell, the
+// edits it was asked to open and the rows it was told were stored.
+class FakeGrid : public IGridView {
+public:
+    std::vector<TGridRow> rows;
+    int row = 0, column = 0;
+    bool editing = false;
+    std::vector<int> edits; // the digit of each edit opened (-1: none)
+    int storedRows = 0;     // rows reported stored
+
+    int RowCount() const override { return static_cast<int>(rows.size()); }
+    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
+    int FocusedRow() const override { return row; }
+    int FocusedColumn() const override { return column; }
+    void Focus(int position, int c) override
+    {
+        row = position;
+        column = c;
+    }
+    bool Editing() const override { return editing; }
+    void StartEdit(int digit) override
+    {
+        edits.push_back(digit);
+        editing = true;
+    }
+    void RowsStored(int first, int last) override { storedRows += last - first + 1; }
+};
 
 // Answers the next fill dialog: checks that it offers `offered` rows (the count and its
 // maximum), enters first, count and increment, and presses OK.

@@ -93,6 +93,12 @@ protected:
         dynamic_cast<TField*>(Device(slot).FindField("0801"))->SetValue(int32_t{moduleType});
         doc->RefreshTree();
     }
+    // The device page of a slot and the DCON page it hosts; none for either it lacks.
+    std::pair<TfrDevice*, TfrKPDCON*> Pages(int slot)
+    {
+        TfrDevice* device = SelectDevice(slot);
+        return {device, device ? dynamic_cast<TfrKPDCON*>(device->ProtocolFrame()) : nullptr};
+    }
     // The relay map field of row n (1 .. 16) of a slot's device.
     TField& Relay(int slot, int n, const char* key)
     {
@@ -101,13 +107,15 @@ protected:
     }
     // The three bytes of relay map n (1 .. 16) of a slot's device.
     std::vector<int> RelayBytes(int slot, int n) { return AreaBytes(Device(slot), 10 + 3 * (n - 1), 3); }
-    // The error boxes asked so far.
-    std::vector<std::string> Errors()
+    // The page's controls as the module type leaves them: the hold time with both its
+    // labels, the TIT option, the TU table.
+    static void ExpectControls(const TfrKPDCON& page, bool holdTime, bool rawTit, bool table)
     {
-        std::vector<std::string> texts;
-        for (const platform::DialogRecord& r : dialogs->Records())
-            if (r.kind == platform::DialogKind::MessageBox) texts.push_back(r.box.text);
-        return texts;
+        for (const QWidget* w : {static_cast<const QWidget*>(page.ed0803), static_cast<const QWidget*>(page.lb0803),
+                                 static_cast<const QWidget*>(page.lb0803Unit)})
+            EXPECT_EQ(w->isEnabled(), holdTime) << w->objectName().toStdString();
+        EXPECT_EQ(page.ch0802->isEnabled(), rawTit);
+        EXPECT_EQ(page.gbParamTU->isVisible(), table);
     }
 };
 
@@ -117,9 +125,7 @@ protected:
 TEST_F(DconPageTest, AsDescribedWithItsDefaults)
 {
     UseDcon(0);
-    TfrDevice* device = SelectDevice(0);
-    ASSERT_NE(device, nullptr);
-    auto* page = dynamic_cast<TfrKPDCON*>(device->ProtocolFrame());
+    const auto [device, page] = Pages(0);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->objectName(), "frKPDCON");
     EXPECT_EQ(page->parentWidget(), device->paProtocol);
@@ -131,19 +137,15 @@ TEST_F(DconPageTest, AsDescribedWithItsDefaults)
     EXPECT_EQ(page->cb0801->currentText(), "I-7051/51D");
     EXPECT_EQ(page->ed0803->value(), 2000);
     EXPECT_EQ(page->cb0807->currentText(), "мс");
-    for (QWidget* w : std::initializer_list<QWidget*>{page->ed0803, page->lb0803, page->lb0803Unit, page->ch0802})
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    ExpectControls(*page, false, false, false);
     EXPECT_TRUE(page->ed0806->isEnabled());
-    EXPECT_FALSE(page->gbParamTU->isVisible());
     EXPECT_TRUE(dialogs->Records().empty());
 }
 
 TEST_F(DconPageTest, ModuleTypeShowsTheTableAndTheDevicePageFollows)
 {
     UseDcon(0);
-    TfrDevice* device = SelectDevice(0);
-    ASSERT_NE(device, nullptr);
-    auto* page = dynamic_cast<TfrKPDCON*>(device->ProtocolFrame());
+    const auto [device, page] = Pages(0);
     ASSERT_NE(page, nullptr);
     const int without = device->height();
     const int pageWithout = page->height();
@@ -152,10 +154,7 @@ TEST_F(DconPageTest, ModuleTypeShowsTheTableAndTheDevicePageFollows)
     Choose(page->cb0801, "I-7045/45D");
     EXPECT_EQ(ValueOf(Device(0), "0801"), 2);
     Idle();
-    for (QWidget* w : std::initializer_list<QWidget*>{page->ed0803, page->lb0803, page->lb0803Unit})
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(page->ch0802->isEnabled());
-    ASSERT_TRUE(page->gbParamTU->isVisible());
+    ExpectControls(*page, true, false, true);
     TGridModel* model = page->Model();
     ASSERT_EQ(model->rowCount(), 16);
     const std::vector<QString> captions = {"№", "Тип", "Исп-Кан-Вкл", "Исп-Кан-Откл", "Вкл-Кан", "Откл-Кан"};
@@ -188,8 +187,7 @@ TEST_F(DconPageTest, ModuleTypeShowsTheTableAndTheDevicePageFollows)
     // "I-7051/51D": no table, and both give its height back.
     Choose(page->cb0801, "I-7051/51D");
     Idle();
-    EXPECT_FALSE(page->gbParamTU->isVisible());
-    EXPECT_FALSE(page->ed0803->isEnabled());
+    ExpectControls(*page, false, false, false);
     EXPECT_EQ(page->height(), pageWithout);
     EXPECT_EQ(device->height(), without);
     EXPECT_EQ(device->paProtocol->height(), page->height());
@@ -197,9 +195,7 @@ TEST_F(DconPageTest, ModuleTypeShowsTheTableAndTheDevicePageFollows)
     // "I-7052/52D": the check box.
     Choose(page->cb0801, "I-7052/52D");
     Idle();
-    EXPECT_TRUE(page->ch0802->isEnabled());
-    EXPECT_FALSE(page->ed0803->isEnabled());
-    EXPECT_FALSE(page->gbParamTU->isVisible());
+    ExpectControls(*page, false, true, false);
     EXPECT_TRUE(dialogs->Records().empty());
 }
 
@@ -207,17 +203,13 @@ TEST_F(DconPageTest, StoredI7017OnAnotherDeviceIsKeptUnselected)
 {
     UseDcon(0, 3);
     const std::map<uint32_t, uint8_t> before = testsupport::AddressMap(Document());
-    TfrDevice* device = SelectDevice(0);
-    ASSERT_NE(device, nullptr);
-    auto* page = dynamic_cast<TfrKPDCON*>(device->ProtocolFrame());
+    auto* page = ProtocolPage<TfrKPDCON>(0);
     ASSERT_NE(page, nullptr);
     for (int i = 0; i < 3; ++i) Idle();
     EXPECT_EQ(page->cb0801->count(), 3);
     EXPECT_EQ(page->cb0801->currentIndex(), -1);
     EXPECT_EQ(ValueOf(Device(0), "0801"), 3);
-    EXPECT_FALSE(page->ed0803->isEnabled());
-    EXPECT_FALSE(page->ch0802->isEnabled());
-    EXPECT_FALSE(page->gbParamTU->isVisible());
+    ExpectControls(*page, false, false, false);
     page->RefreshAll();
     Idle();
     EXPECT_EQ(testsupport::AddressMap(Document()), before);
@@ -242,15 +234,13 @@ TEST_F(DconPageTest, TramelDeviceOffersI7017)
             // "I-7052/52D" leaves the check box greyed here; "I-7017" enables it.
             Choose(page->cb0801, "I-7052/52D");
             Idle();
-            EXPECT_FALSE(page->ch0802->isEnabled());
+            ExpectControls(*page, false, false, false);
             Choose(page->cb0801, "I-7017");
             EXPECT_EQ(ValueOf(Device(0), "0801"), 3);
         }
         Idle();
         EXPECT_EQ(page->cb0801->currentText(), "I-7017");
-        EXPECT_TRUE(page->ch0802->isEnabled());
-        EXPECT_FALSE(page->ed0803->isEnabled());
-        EXPECT_FALSE(page->gbParamTU->isVisible());
+        ExpectControls(*page, false, true, false);
     }
     EXPECT_TRUE(dialogs->Records().empty());
 }
@@ -270,42 +260,42 @@ TEST_F(DconPageTest, KeysEditTheCells)
         return qttest::PumpUntil([&] { return grid->hasFocus(); });
     };
     const auto spin = [&] { return qobject_cast<TSpinEdit*>(page->Link()->Editor()); };
-    const auto closed = [&] { return qttest::PumpUntil([&] { return page->Link()->Editor() == nullptr; }); };
+    // A key on the grid that opens the spin editor; a key on the editor that closes it.
+    const auto open = [&](Qt::Key key) {
+        QTest::keyClick(grid, key);
+        return spin();
+    };
+    const auto end = [&](Qt::Key key) {
+        QTest::keyClick(spin(), key);
+        return qttest::PumpUntil([&] { return page->Link()->Editor() == nullptr; });
+    };
 
     // The digit 7 on row 3, "Исп-Кан-Вкл": a spin editor holding 7; Enter stores it into
     // "select_on" of the third relay map, the low nibble of area byte 17.
     ASSERT_TRUE(focus(2, 2));
-    QTest::keyClick(grid, Qt::Key_7);
-    ASSERT_NE(spin(), nullptr);
+    ASSERT_NE(open(Qt::Key_7), nullptr);
     EXPECT_EQ(spin()->text(), "7");
     EXPECT_EQ(spin()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-    QTest::keyClick(spin(), Qt::Key_Return);
-    ASSERT_TRUE(closed());
+    ASSERT_TRUE(end(Qt::Key_Return));
     EXPECT_EQ(RelayBytes(0, 3), (std::vector<int>{0, 0x07, 0}));
     EXPECT_EQ(page->Model()->index(2, 2).data().toString(), "7");
     EXPECT_TRUE(grid->hasFocus());
 
     // Esc stores nothing.
-    QTest::keyClick(grid, Qt::Key_5);
-    ASSERT_NE(spin(), nullptr);
-    QTest::keyClick(spin(), Qt::Key_Escape);
-    ASSERT_TRUE(closed());
+    ASSERT_NE(open(Qt::Key_5), nullptr);
+    ASSERT_TRUE(end(Qt::Key_Escape));
     EXPECT_EQ(RelayBytes(0, 3), (std::vector<int>{0, 0x07, 0}));
 
     // 20 typed into a nibble's editor is clamped to 15; "Тип" takes up to 255.
     ASSERT_TRUE(focus(2, 3));
-    QTest::keyClick(grid, Qt::Key_2);
-    ASSERT_NE(spin(), nullptr);
+    ASSERT_NE(open(Qt::Key_2), nullptr);
     QTest::keyClicks(spin(), "0");
-    QTest::keyClick(spin(), Qt::Key_Return);
-    ASSERT_TRUE(closed());
+    ASSERT_TRUE(end(Qt::Key_Return));
     EXPECT_EQ(RelayBytes(0, 3), (std::vector<int>{0, 0xF7, 0}));
     ASSERT_TRUE(focus(2, 1));
-    QTest::keyClick(grid, Qt::Key_Return);
-    ASSERT_NE(spin(), nullptr);
+    ASSERT_NE(open(Qt::Key_Return), nullptr);
     EXPECT_EQ(spin()->maximum(), 255);
-    QTest::keyClick(spin(), Qt::Key_Escape);
-    ASSERT_TRUE(closed());
+    ASSERT_TRUE(end(Qt::Key_Escape));
 
     // Ctrl+Up on row 3's "select_off" at 15 keeps it; Alt+Down copies "select_on" to row 4.
     ASSERT_TRUE(focus(2, 3));
@@ -324,11 +314,10 @@ TEST_F(DconPageTest, KeysEditTheCells)
     QTest::keyClick(grid, Qt::Key_Left);
     QTest::keyClick(grid, Qt::Key_Home);
     EXPECT_EQ(grid->currentIndex(), page->Model()->index(0, 1));
-    QTest::keyClick(grid, Qt::Key_0);
+    ASSERT_NE(open(Qt::Key_0), nullptr);
     EXPECT_EQ(page->Link()->Column(), 1) << "a digit edits the focused cell";
-    QTest::keyClick(spin(), Qt::Key_Escape);
-    ASSERT_TRUE(closed());
-    EXPECT_TRUE(Errors().empty());
+    ASSERT_TRUE(end(Qt::Key_Escape));
+    EXPECT_TRUE(dialogs.MessageBoxTexts().empty());
 
     // F3 with (14, 3, 1) on "Исп-Кан-Вкл" from row 1: 14 and 15, then row 3 refuses 16
     // with one error and keeps its byte.
@@ -336,7 +325,7 @@ TEST_F(DconPageTest, KeysEditTheCells)
     testsupport::AnswerFillDialog(dialogs.Service(), 16, 14, 3, 1);
     dialogs->PushAnswer(platform::MsgResult::OK);
     QTest::keyClick(grid, Qt::Key_F3);
-    EXPECT_EQ(Errors(), std::vector<std::string>{"Больше максимума"});
+    EXPECT_EQ(dialogs.MessageBoxTexts(), std::vector<std::string>{"Больше максимума"});
     EXPECT_EQ(RelayBytes(0, 1), (std::vector<int>{0, 0x0E, 0}));
     EXPECT_EQ(RelayBytes(0, 2), (std::vector<int>{0, 0x0F, 0}));
     EXPECT_EQ(RelayBytes(0, 3), (std::vector<int>{0, 0xF7, 0}));
@@ -363,7 +352,7 @@ TEST_F(DconPageTest, DeleteOnTheDeviceNodeShowsTheResetValues)
     EXPECT_EQ(page->Model()->index(15, 1).data().toString(), "0");
     EXPECT_EQ(page->cb0801->currentText(), "I-7051/51D");
     Idle();
-    EXPECT_FALSE(page->gbParamTU->isVisible());
+    ExpectControls(*page, false, false, false);
 }
 
 TEST_F(DconPageTest, ValuesSurviveSaveAndReopen)

@@ -16,38 +16,11 @@
 
 namespace {
 
+using testsupport::FakeGrid;
 using testsupport::GridTestSpec;
 using testsupport::TGridTestTable;
 
 enum Column { cInt, cWord, cNib, cByte, cSingle, cText, cU32 };
-
-// The grid as the controller sees it: rows in record order, the focused cell, the
-// edits it was asked to open and the rows it was told were stored.
-class FakeGrid : public IGridView {
-public:
-    std::vector<TGridRow> rows;
-    int row = 0, column = 0;
-    bool editing = false;
-    std::vector<int> edits;  // the digit of each edit opened (-1: none)
-    int storedRows = 0;      // rows reported stored
-
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
-    int FocusedRow() const override { return row; }
-    int FocusedColumn() const override { return column; }
-    void Focus(int position, int c) override
-    {
-        row = position;
-        column = c;
-    }
-    bool Editing() const override { return editing; }
-    void StartEdit(int digit) override
-    {
-        edits.push_back(digit);
-        editing = true;
-    }
-    void RowsStored(int first, int last) override { storedRows += last - first + 1; }
-};
 
 // One event of a sequence: a key pressed or released, or the open editor closing.
 struct Ev {

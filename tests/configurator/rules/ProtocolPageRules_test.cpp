@@ -435,42 +435,28 @@ TEST(DconPageRules, ModuleItemsByDeviceClass)
     EXPECT_FALSE(IsGrendalDevice(*MakeHask1Doc(6)->DeviceByIndex(0))) << "a Pelvar device";
 }
 
-// The TU table's grid as the page shows it, without widgets: the rows and the focused
-// cell of a fake grid (rows 1 .. 16 at positions 0 .. 15), the grid controller over the
-// table's spec, and a DCON block in its area (relay map n at area bytes 10 + 3 (n - 1):
-// "type", then "select_off" and "select_on" as the high and low nibble, then
-// "execute_off" and "execute_on").
-class DconRelayTable : public ::testing::Test, public IGridView {
+// The TU table's grid as the page shows it, without widgets: a fake grid over the rows
+// of a DCON block in its area (relay map n at area bytes 10 + 3 (n - 1): "type", then
+// "select_off" and "select_on" as the high and low nibble, then "execute_off" and
+// "execute_on"), and the grid controller over the table's spec.
+class DconRelayTable : public ::testing::Test {
 protected:
     testsupport::DialogScript dialogs;
     testsupport::ProtocolBlockFixture block{8};
     TGridSpec spec = DconRelayGridSpec();
-    std::vector<TGridRow> rows = DconRelayRows(&block.Block());
-    TGridController controller{*this, spec};
-    int row = 0;
-    int column = 1;
+    testsupport::FakeGrid grid;
+    TGridController controller{grid, spec};
 
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    const TGridRow& Row(int position) const override { return rows[static_cast<size_t>(position)]; }
-    int FocusedRow() const override { return row; }
-    int FocusedColumn() const override { return column; }
-    void Focus(int position, int c) override
-    {
-        row = position;
-        column = c;
-    }
-    bool Editing() const override { return false; }
-    void StartEdit(int) override {}
-    void RowsStored(int, int) override {}
+    void SetUp() override { grid.rows = DconRelayRows(&block.Block()); }
 
     // Focuses row n (1 .. 16) at a column.
-    void At(int n, int c)
+    void At(int n, int column)
     {
-        row = n - 1;
-        column = c;
+        grid.row = n - 1;
+        grid.column = column;
     }
     // The focused cell as (row n, column).
-    std::pair<int, int> Focused() const { return {row + 1, column}; }
+    std::pair<int, int> Focused() const { return {grid.row + 1, grid.column}; }
     void Set(int n, const char* key, int32_t value) const
     {
         block.Set(platform::Format("ParamTU%.2d.%s", n - 1, key), value);
@@ -498,6 +484,7 @@ using K = TGridKeyCode;
 
 TEST_F(DconRelayTable, ColumnsRowsAndEditorLimits)
 {
+    const std::vector<TGridRow>& rows = grid.rows;
     ASSERT_EQ(rows.size(), 16u);
     auto& dcon = dynamic_cast<TDevProtocolDCON&>(block.Block());
     for (int i = 0; i < 16; ++i) {
