@@ -6,7 +6,8 @@
 //   bench_pages [switches [model [protocol]]]
 //
 // switches: how many switches to time (default 200); the mean and the worst are
-// printed, and how many device switches showed a protocol page. Then as many switches
+// printed, and how many device switches showed a protocol page, with the device
+// switches' mean and worst by the protocol page they showed. Then as many switches
 // among the grid and modem nodes whose kind has a page (the group grids, the block grids
 // of the used devices, the modems of a Pelvar document): per page kind its first (cold)
 // opening and the mean and worst of the later switches; kinds without a page are named.
@@ -355,6 +356,7 @@ int main(int argc, char** argv)
         std::vector<double> typeSteps;   // type steps with their rebuilds
         int hosted = 0; // device switches that showed a protocol page
         std::set<std::string> pageClasses; // of the protocol pages they showed
+        std::map<std::string, std::vector<double>> byPage; // device switch times by the protocol page shown
         if (result == 0 && doc) {
             const std::vector<int> kp = protocol > 0 ? std::vector<int>{protocol} : ProtocolsOf(doc->KpProtocolMask);
             const std::vector<int> pu = protocol > 0 ? std::vector<int>{} : ProtocolsOf(doc->PuProtocolMask);
@@ -401,6 +403,7 @@ int main(int argc, char** argv)
                     ++hosted;
                     pageClasses.insert(shownProtocol->metaObject()->className());
                 }
+                if (k % 3 == 2) byPage[shownProtocol ? shownProtocol->metaObject()->className() : "no page"].push_back(ms);
                 if (k % 3 == 2 && right && !shownProtocol && protocol > 0) {
                     std::fprintf(stderr, "device switch %d shows no protocol page\n", k);
                     result = 1;
@@ -544,6 +547,7 @@ int main(int argc, char** argv)
             report("to the group", groupTimes);
             report("to a device", deviceTimes);
             std::printf("  %d of %zu device switches showed a protocol page\n", hosted, deviceTimes.size());
+            for (const auto& [page, times] : byPage) report(("  " + page).c_str(), times);
             if (protocol > 0)
                 for (const std::string& name : pageClasses) std::printf("  protocol page %s\n", name.c_str());
             report("all switches", all);

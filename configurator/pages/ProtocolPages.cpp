@@ -1,6 +1,7 @@
 #include "configurator/pages/ProtocolPages.h"
 
 #include "configurator/pages/FDevice.h"
+#include "configurator/pages/FKPDCON.h"
 #include "configurator/pages/FKPGranit.h"
 #include "configurator/pages/FKPIEC.h"
 #include "configurator/pages/FKPIEC_Grendal.h"
@@ -69,4 +70,5 @@ void RegisterProtocolPages(TFrameRegistry& registry)
     Register<TfrKPGranit>(registry, P::KPGranit);
     Register<TFrPUGranit>(registry, P::PUGranit);
     Register<TfrKPIEC_Grendal>(registry, P::KPIEC_Grendal);
+    Register<TfrKPDCON>(registry, P::KPDCON);
 }

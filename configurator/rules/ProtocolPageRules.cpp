@@ -1,5 +1,6 @@
 #include "configurator/rules/ProtocolPageRules.h"
 
+#include "model/uDevProtocols.h"
 #include "model/uGrendal.h"
 #include "model/uHask1.h"
 #include "model/uZumo7.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 // ---------------------------------------------------------------------------------
@@ -468,4 +470,72 @@ TSiriusLayout SiriusLayoutOf(std::optional<int> deviceType)
                            {"cbTS_SIG_1MTZ", "Control.LEd2_8"},
                            {"cbTS_SIG_2MTZ", "Control.LEd2_9"}};
     return layout;
+}
+
+// ---------------------------------------------------------------------------------
+// DCON
+
+namespace {
+
+const TPickList kDconModules = {{"I-7051/51D", 0}, {"I-7052/52D", 1}, {"I-7045/45D", 2}};
+const TPickList kDconModulesGrendal = {{"I-7051/51D", 0}, {"I-7052/52D", 1}, {"I-7045/45D", 2}, {"I-7017", 3}};
+
+// The captions of the relay map's fields, in their order.
+constexpr const char* kDconRelayCaptions[] = {"Тип", "Исп-Кан-Вкл", "Исп-Кан-Откл", "Вкл-Кан", "Откл-Кан"};
+
+} // namespace
+
+bool IsGrendalDevice(const TDevice& device) { return dynamic_cast<const TDeviceGrendal*>(&device) != nullptr; }
+
+const TPickList& DconModuleItems(bool grendalDevice) { return grendalDevice ? kDconModulesGrendal : kDconModules; }
+
+TDconControls DconControlsOf(bool grendalDevice, std::optional<int> moduleType)
+{
+    TDconControls controls;
+    if (!moduleType) return controls;
+    controls.HoldTimeEnabled = *moduleType == DconI7045;
+    controls.RawTitEnabled = *moduleType == (grendalDevice ? DconI7017 : DconI7052);
+    controls.RelayTableShown = controls.HoldTimeEnabled;
+    return controls;
+}
+
+std::vector<TGridRow> DconRelayRows(const TDevProtocol* block)
+{
+    const auto* dcon = dynamic_cast<const TDevProtocolDCON*>(block);
+    if (!dcon) return {};
+    return RecordRows(dcon->ParamTUCount(), [dcon](int index) -> TFieldLst* { return dcon->ParamTUByIndex(index); });
+}
+
+TGridSpec DconRelayGridSpec()
+{
+    TGridSpec spec;
+    TGridColumn number;
+    number.Caption = "№";
+    number.Width = 30;
+    number.TextPad = 0;
+    number.Focusable = false;
+    number.Text = [](const TGridRow& row) { return std::to_string(row.Number); };
+    number.Look = [](const TGridRow&) { return TCellLook{.Background = TCellBackground::ButtonFace}; };
+    spec.Columns.push_back(std::move(number));
+    for (int f = 0; f < tuColumnCount - 1; ++f) {
+        TGridColumn column;
+        column.Caption = kDconRelayCaptions[f];
+        column.TextPad = 0;
+        column.EditField = TFieldRef::ByIndex(f);
+        column.CommandField = TFieldRef::ByIndex(f);
+        column.Editor.Kind = TEditorKind::Spin;
+        column.Editor.LimitsFromField = true;
+        // Up to the field's own maximum: a nibble stops at 15, the type at 255.
+        column.CtrlStep = [field = column.CommandField](const TGridRow& row, int64_t value,
+                                                        bool up) -> std::optional<int64_t> {
+            const TField* shown = field.Resolve(row);
+            return shown ? CappedStep(shown->MaxValue)(row, value, up) : std::nullopt;
+        };
+        column.Fills = true;
+        column.DigitEdits = true;
+        spec.Columns.push_back(std::move(column));
+    }
+    spec.Help = TGridHelp::None;
+    spec.Fit = TGridFit::HoldsRows;
+    return spec;
 }

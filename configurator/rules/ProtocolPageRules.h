@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurator/rules/GridSpec.h"
 #include "configurator/rules/PageRules.h"
 #include "configurator/rules/PageTable.h"
 #include "model/uDocument.h"
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+class TDevProtocol;
 class TDevice;
 
 // What the protocol pages decide without widgets: their combo lists, the service
@@ -249,3 +251,50 @@ struct TSiriusLayout {
     bool operator==(const TSiriusLayout&) const = default;
 };
 TSiriusLayout SiriusLayoutOf(std::optional<int> deviceType);
+
+// ---------------------------------------------------------------------------------
+// DCON
+
+// The module types of "0801" that the rules name.
+constexpr int DconI7052 = 1; // "I-7052/52D"
+constexpr int DconI7045 = 2; // "I-7045/45D", the module with relay outputs
+constexpr int DconI7017 = 3; // "I-7017", offered on Tramel-5141 devices only
+
+// Whether a device is a Tramel-5141 device (TDeviceGrendal), whose DCON page differs.
+bool IsGrendalDevice(const TDevice& device);
+
+// The items of the DCON page's "Тип устройства" (cb0801): "I-7051/51D" 0, "I-7052/52D" 1,
+// "I-7045/45D" 2, and "I-7017" 3 on a Tramel-5141 device only. The list is made for the
+// device once: a stored 3 on any other device selects no item and stays 3.
+const TPickList& DconModuleItems(bool grendalDevice);
+
+// What the DCON page enables and shows for the module type selected in cb0801 (none
+// selected: none):
+//   - the TU hold time ed0803 with its labels lb0803 and lb0803Unit: "I-7045/45D" only;
+//   - "Выдавать ТИТ без преобразования" ch0802: "I-7017" on a Tramel-5141 device,
+//     "I-7052/52D" on any other;
+//   - the TU table "Назначение каналов ТУ": exactly while the hold time is enabled.
+struct TDconControls {
+    bool HoldTimeEnabled = false;
+    bool RawTitEnabled = false;
+    bool RelayTableShown = false;
+    bool operator==(const TDconControls&) const = default;
+};
+TDconControls DconControlsOf(bool grendalDevice, std::optional<int> moduleType);
+
+// The TU table's rows: one per relay map of a DCON block (TParamTU, ParamTUByIndex), in
+// output order, numbered from 1; none for a block that is no DCON block.
+std::vector<TGridRow> DconRelayRows(const TDevProtocol* block);
+
+// The columns of the TU table.
+enum TDconRelayColumn { tuNumber, tuType, tuSelectOn, tuSelectOff, tuExecuteOn, tuExecuteOff, tuColumnCount };
+
+// The TU table as a grid: column 0 "№" shows the row number on the button face, 30
+// pixels wide, and never takes the focus; columns 1 to 5 "Тип", "Исп-Кан-Вкл",
+// "Исп-Кан-Откл", "Вкл-Кан", "Откл-Кан" show and edit the relay map's fields 0 to 4
+// ("type", "select_on", "select_off", "execute_on", "execute_off") by position. Their
+// spin editors go from 0 to the field's MaxValue (255 for "type", 15 for the nibbles);
+// Ctrl+Up adds 1 up to that maximum, Ctrl+Down takes 1 while above 0; F3 and the digits
+// act in each of them. Texts never widen the columns. The whole command set, no header
+// sort, no help label, and the grid as tall as its rows.
+TGridSpec DconRelayGridSpec();

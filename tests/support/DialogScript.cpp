@@ -18,4 +18,12 @@ DialogScript::~DialogScript()
         ADD_FAILURE() << "unused " << answer;
 }
 
+std::vector<std::string> DialogScript::MessageBoxTexts() const
+{
+    std::vector<std::string> texts;
+    for (const platform::DialogRecord& r : service_->Records())
+        if (r.kind == platform::DialogKind::MessageBox) texts.push_back(r.box.text);
+    return texts;
+}
+
 } // namespace testsupport

@@ -3,6 +3,8 @@
 #include "platform/ScriptedDialogs.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -21,6 +23,8 @@ public:
 
     // Forgets records and answers, so that what went before no longer fails the test.
     void Reset() { service_->Clear(); }
+    // The texts of the message boxes asked so far (error boxes among them), in order.
+    std::vector<std::string> MessageBoxTexts() const;
 
 private:
     std::shared_ptr<platform::ScriptedDialogService> service_;

@@ -16,6 +16,7 @@
 
 namespace {
 
+using testsupport::FakeGrid;
 using testsupport::GridTestSpec;
 using testsupport::TGridTestTable;
 

@@ -1,3 +1,4 @@
+#include "configurator/rules/GridController.h"
 #include "configurator/rules/ProtocolPageRules.h"
 #include "model/uDevProtocols.h"
 #include "model/uGrendal.h"
@@ -9,11 +10,16 @@
 #include "model/uZumo7.h"
 #include "model/uZumo7sin.h"
 #include "platform/Format.h"
+#include "tests/support/DialogScript.h"
+#include "tests/support/GridFixture.h"
+#include "tests/support/ProtocolBlockFixture.h"
+#include "tests/support/TestText.h"
 #include "tests/support/TreeFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -32,6 +38,12 @@ void PrintTo(const TSiriusLayout& layout, std::ostream* os)
     *os << "{untick " << layout.UntickVoltage << ", shown " << layout.VoltageShown << ", captions";
     for (const TControlCaption& c : layout.Captions) PrintTo(c, os);
     *os << "}";
+}
+
+void PrintTo(const TDconControls& c, std::ostream* os)
+{
+    *os << "{hold time " << c.HoldTimeEnabled << ", raw TIT " << c.RawTitEnabled << ", table " << c.RelayTableShown
+        << "}";
 }
 
 namespace {
@@ -382,6 +394,268 @@ TEST(ProtocolPageRules, SiriusTypeRule)
     for (const Case& c : cases) EXPECT_EQ(SiriusLayoutOf(c.type), c.layout) << c.name;
     const std::vector<std::string> voltage(SiriusVoltageControls().begin(), SiriusVoltageControls().end());
     EXPECT_EQ(voltage, (std::vector<std::string>{"chUab", "chUbc", "chUca", "chFreq", "cbTS_OZZ"}));
+}
+
+// ---------------------------------------------------------------------------------
+// DCON
+
+TEST(DconPageRules, ControlsByDeviceAndModuleType)
+{
+    struct Case {
+        const char* name;
+        bool grendal;
+        std::optional<int> type;
+        TDconControls controls;
+    };
+    const Case cases[] = {
+        {"Tramel-5141, I-7051/51D", true, 0, {.HoldTimeEnabled = false, .RawTitEnabled = false, .RelayTableShown = false}},
+        {"Tramel-5141, I-7052/52D", true, 1, {.HoldTimeEnabled = false, .RawTitEnabled = false, .RelayTableShown = false}},
+        {"Tramel-5141, I-7045/45D", true, 2, {.HoldTimeEnabled = true, .RawTitEnabled = false, .RelayTableShown = true}},
+        {"Tramel-5141, I-7017", true, 3, {.HoldTimeEnabled = false, .RawTitEnabled = true, .RelayTableShown = false}},
+        {"Tramel-5141, none", true, std::nullopt, {.HoldTimeEnabled = false, .RawTitEnabled = false, .RelayTableShown = false}},
+        {"other, I-7051/51D", false, 0, {.HoldTimeEnabled = false, .RawTitEnabled = false, .RelayTableShown = false}},
+        {"other, I-7052/52D", false, 1, {.HoldTimeEnabled = false, .RawTitEnabled = true, .RelayTableShown = false}},
+        {"other, I-7045/45D", false, 2, {.HoldTimeEnabled = true, .RawTitEnabled = false, .RelayTableShown = true}},
+        {"other, none (a stored 3)", false, std::nullopt,
+         {.HoldTimeEnabled = false, .RawTitEnabled = false, .RelayTableShown = false}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DconControlsOf(c.grendal, c.type), c.controls) << c.name;
+}
+
+TEST(DconPageRules, ModuleItemsByDeviceClass)
+{
+    const TPickList three = {{"I-7051/51D", 0}, {"I-7052/52D", 1}, {"I-7045/45D", 2}};
+    TPickList four = three;
+    four.emplace_back("I-7017", 3);
+    EXPECT_EQ(DconModuleItems(true), four);
+    EXPECT_EQ(DconModuleItems(false), three);
+
+    EXPECT_TRUE(IsGrendalDevice(*MakeGrendalDoc()->DeviceByIndex(0)));
+    EXPECT_FALSE(IsGrendalDevice(*MakeZumo2Doc()->DeviceByIndex(0)));
+    EXPECT_FALSE(IsGrendalDevice(*MakeHask1Doc(6)->DeviceByIndex(0))) << "a Pelvar device";
+}
+
+// The TU table's grid as the page shows it, without widgets: a fake grid over the rows
+// of a DCON block in its area (relay map n at area bytes 10 + 3 (n - 1): "type", then
+// "select_off" and "select_on" as the high and low nibble, then "execute_off" and
+// "execute_on"), and the grid controller over the table's spec.
+class DconRelayTable : public ::testing::Test {
+protected:
+    testsupport::DialogScript dialogs;
+    testsupport::ProtocolBlockFixture block{8};
+    TGridSpec spec = DconRelayGridSpec();
+    testsupport::FakeGridView grid;
+    TGridController controller{grid, spec};
+
+    void SetUp() override { grid.rows = DconRelayRows(&block.Block()); }
+
+    // Focuses row n (1 .. 16) at a column.
+    void At(int n, int column)
+    {
+        grid.row = n - 1;
+        grid.column = column;
+    }
+    // The focused cell as (row n, column).
+    std::pair<int, int> Focused() const { return {grid.row + 1, grid.column}; }
+    void Set(int n, const char* key, int32_t value) const
+    {
+        block.Set(platform::Format("ParamTU%.2d.%s", n - 1, key), value);
+    }
+    // A key pressed or released with Alt and Ctrl as given.
+    void Key(TGridKeyCode code, bool press, bool alt = false, bool ctrl = false)
+    {
+        TGridKey key;
+        key.Code = code;
+        key.Press = press;
+        key.Alt = alt;
+        key.Ctrl = ctrl;
+        controller.Key(key);
+    }
+    void Stroke(TGridKeyCode code, bool alt = false, bool ctrl = false)
+    {
+        Key(code, true, alt, ctrl);
+        Key(code, false, alt, ctrl);
+    }
+    // Area offset -> byte, for the bytes of the area that are not zero.
+    std::map<int, uint8_t> Image() const { return block.NonZeroArea(); }
+};
+
+using K = TGridKeyCode;
+
+TEST_F(DconRelayTable, ColumnsRowsAndEditorLimits)
+{
+    const std::vector<TGridRow>& rows = grid.rows;
+    ASSERT_EQ(rows.size(), 16u);
+    auto& dcon = dynamic_cast<TDevProtocolDCON&>(block.Block());
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(rows[static_cast<size_t>(i)].Record, dcon.ParamTUByIndex(i)) << i;
+        EXPECT_EQ(CellText(spec, rows[static_cast<size_t>(i)], tuNumber), std::to_string(i + 1));
+    }
+    EXPECT_TRUE(DconRelayRows(nullptr).empty());
+    testsupport::ProtocolBlockFixture modbus(2);
+    EXPECT_TRUE(DconRelayRows(&modbus.Block()).empty()) << "a block that is no DCON block";
+
+    struct Column {
+        const char* caption;
+        const char* key; // none: no field
+        int64_t maximum; // of the spin editor
+    };
+    const Column columns[] = {
+        {"№", nullptr, 0},          {"Тип", "type", 255},     {"Исп-Кан-Вкл", "select_on", 15},
+        {"Исп-Кан-Откл", "select_off", 15}, {"Вкл-Кан", "execute_on", 15}, {"Откл-Кан", "execute_off", 15},
+    };
+    ASSERT_EQ(spec.ColumnCount(), 6);
+    const TGridRow& third = rows[2];
+    for (int c = 0; c < 6; ++c) {
+        const Column& expected = columns[c];
+        SCOPED_TRACE(expected.caption);
+        EXPECT_STREQ(spec.Columns[static_cast<size_t>(c)].Caption, expected.caption);
+        EXPECT_EQ(spec.Columns[static_cast<size_t>(c)].TextPad, 0) << "texts never widen the column";
+        TField* field = EditField(spec, third, c);
+        EXPECT_EQ(CommandField(spec, third, c), field);
+        if (!expected.key) {
+            EXPECT_EQ(field, nullptr);
+            EXPECT_FALSE(CellEditable(spec, third, c));
+            EXPECT_FALSE(controller.CanFocus(2, c));
+            EXPECT_EQ(CellLook(spec, third, c).Background, TCellBackground::ButtonFace);
+            continue;
+        }
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field, third.Record->FindField(expected.key));
+        EXPECT_TRUE(controller.CanFocus(2, c));
+        const TEditorSpec& editor = CellEditor(spec, third, c);
+        EXPECT_EQ(editor.Kind, TEditorKind::Spin);
+        EXPECT_EQ(editor.Minimum, 0);
+        EXPECT_EQ(EditorMaximum(editor, third, field), expected.maximum);
+        field->SetValue(int32_t{9});
+        EXPECT_EQ(CellText(spec, third, c), "9");
+    }
+    EXPECT_EQ(spec.Help, TGridHelp::None);
+    EXPECT_EQ(spec.Fit, TGridFit::HoldsRows);
+    EXPECT_FALSE(spec.Commands.HeaderSort);
+}
+
+TEST_F(DconRelayTable, MovesWrapBetweenColumnOneAndFive)
+{
+    struct Case {
+        const char* name;
+        std::pair<int, int> from;
+        K key;
+        std::pair<int, int> to;
+    };
+    const Case cases[] = {
+        {"Left from column 1 goes to column 5 of the row before", {4, 1}, K::Left, {3, 5}},
+        {"Right from column 5 goes to column 1 of the next row", {3, 5}, K::Right, {4, 1}},
+        {"Left at the first cell", {1, 1}, K::Left, {1, 1}},
+        {"Right at the last cell", {16, 5}, K::Right, {16, 5}},
+        {"Left within the row", {7, 3}, K::Left, {7, 2}},
+        {"Down keeps the column", {7, 3}, K::Down, {8, 3}},
+        {"Up on the first row", {1, 4}, K::Up, {1, 4}},
+        {"Down on the last row", {16, 4}, K::Down, {16, 4}},
+    };
+    for (const Case& c : cases) {
+        At(c.from.first, c.from.second);
+        Stroke(c.key);
+        EXPECT_EQ(Focused(), c.to) << c.name;
+    }
+    EXPECT_TRUE(Image().empty());
+}
+
+TEST_F(DconRelayTable, CtrlStepsStopAtTheFieldsLimits)
+{
+    struct Case {
+        const char* name;
+        int column;
+        const char* key;
+        int32_t value;
+        bool up;
+        std::map<int, uint8_t> image; // of row 5, at area bytes 22 .. 24
+    };
+    const Case cases[] = {
+        {"a nibble below 15 goes up", tuSelectOn, "select_on", 14, true, {{23, 0x0F}}},
+        {"a nibble at 15 stays", tuSelectOff, "select_off", 15, true, {{23, 0xF0}}},
+        {"\"type\" at 255 stays", tuType, "type", 255, true, {{22, 0xFF}}},
+        {"\"type\" below 255 goes up", tuType, "type", 254, true, {{22, 0xFF}}},
+        {"0 stays 0", tuExecuteOn, "execute_on", 0, false, {}},
+        {"1 goes down to 0", tuExecuteOff, "execute_off", 1, false, {}},
+    };
+    for (const Case& c : cases) {
+        block.ZeroArea();
+        Set(5, c.key, c.value);
+        At(5, c.column);
+        Key(c.up ? K::Up : K::Down, true, false, true);
+        Key(c.up ? K::Up : K::Down, false, false, true);
+        EXPECT_EQ(Image(), c.image) << c.name;
+        EXPECT_EQ(Focused(), (std::pair<int, int>{5, c.column})) << c.name;
+    }
+}
+
+// The nibbles hold 0 .. 15: a fill or a copy beyond is refused where it would wrap.
+TEST_F(DconRelayTable, FillsStopAtTheFieldsLimits)
+{
+    // (14, 3, 1) on "select_on" from row 1: 14 and 15, then 16 is refused at row 3,
+    // whose byte keeps "select_off" 9 and "select_on" 7.
+    Set(3, "select_on", 7);
+    Set(3, "select_off", 9);
+    At(1, tuSelectOn);
+    testsupport::AnswerFillDialog(dialogs.Service(), 16, 14, 3, 1);
+    EXPECT_EQ(testsupport::ErrorOf([&] { Stroke(K::F3); }), "Больше максимума");
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{11, 0x0E}, {14, 0x0F}, {17, 0x97}}));
+
+    // (250, 10, 1) on "type" from row 1: 250 .. 255, then 256 is refused at row 7.
+    block.ZeroArea();
+    Set(7, "type", 3);
+    At(1, tuType);
+    testsupport::AnswerFillDialog(dialogs.Service(), 16, 250, 10, 1);
+    EXPECT_EQ(testsupport::ErrorOf([&] { Stroke(K::F3); }), "Больше максимума");
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{10, 250}, {13, 251}, {16, 252}, {19, 253}, {22, 254}, {25, 255}, {28, 3}}));
+
+    // From row 15 two rows are offered; a count beyond the last row stops there.
+    block.ZeroArea();
+    At(15, tuExecuteOff);
+    testsupport::AnswerFillDialog(dialogs.Service(), 2, 4, 2, 2);
+    Stroke(K::F3);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{54, 0x40}, {57, 0x60}}));
+}
+
+TEST_F(DconRelayTable, AltCopiesToTheNextRow)
+{
+    // Alt+Down: "select_on" of row 3 to row 4, which becomes focused.
+    Set(3, "select_on", 9);
+    At(3, tuSelectOn);
+    Stroke(K::Down, true);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{17, 0x09}, {20, 0x09}}));
+    EXPECT_EQ(Focused(), (std::pair<int, int>{4, tuSelectOn}));
+
+    // Alt+A+Down: plus one, and on again.
+    Key(K::A, true, true);
+    Stroke(K::Down, true);
+    EXPECT_EQ(Focused(), (std::pair<int, int>{5, tuSelectOn}));
+    Stroke(K::Down, true);
+    Key(K::A, false, true);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{17, 0x09}, {20, 0x09}, {23, 0x0A}, {26, 0x0B}}));
+
+    // From 15 the next row would get 16: refused, nothing stored, the focus stays.
+    block.ZeroArea();
+    Set(3, "select_on", 15);
+    Set(4, "select_on", 4);
+    At(3, tuSelectOn);
+    Key(K::A, true, true);
+    EXPECT_EQ(testsupport::ErrorOf([&] { Stroke(K::Down, true); }), "Больше максимума");
+    Key(K::A, false, true);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{17, 0x0F}, {20, 0x04}}));
+    EXPECT_EQ(Focused(), (std::pair<int, int>{3, tuSelectOn}));
+}
+
+TEST_F(DconRelayTable, DeleteResetsTheFieldAndAltDeleteTheRecord)
+{
+    for (int n : {2, 3})
+        for (const char* key : {"type", "select_on", "select_off", "execute_on", "execute_off"}) Set(n, key, 5);
+    At(2, tuSelectOff);
+    Stroke(K::Delete);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{13, 5}, {14, 0x05}, {15, 0x55}, {16, 5}, {17, 0x55}, {18, 0x55}}));
+    Stroke(K::Delete, true);
+    EXPECT_EQ(Image(), (std::map<int, uint8_t>{{16, 5}, {17, 0x55}, {18, 0x55}}));
 }
 
 } // namespace

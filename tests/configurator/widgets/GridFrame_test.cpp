@@ -95,13 +95,7 @@ protected:
     int64_t Value(int row, const char* key) { return table.Field(row, key).GetValue().ToInt64(); }
     QString Shown(int row, int column) { return page->Model()->index(row, column).data().toString(); }
     // The error boxes asked so far.
-    std::vector<std::string> Errors()
-    {
-        std::vector<std::string> texts;
-        for (const platform::DialogRecord& r : dialogs->Records())
-            if (r.kind == platform::DialogKind::MessageBox) texts.push_back(r.box.text);
-        return texts;
-    }
+    std::vector<std::string> Errors() { return dialogs.MessageBoxTexts(); }
 };
 
 TEST_F(GridFrameTest, DigitOpensTheSpinEditorAndEnterStores)
