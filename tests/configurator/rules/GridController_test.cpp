@@ -16,7 +16,6 @@
 
 namespace {
 
-using testsupport::FakeGrid;
 using testsupport::GridTestSpec;
 using testsupport::TGridTestTable;
 
