@@ -50,7 +50,7 @@ int AperturePreselect(const TPickList& items, int64_t number, const std::string&
 // none otherwise (also for a row without a record).
 TAppertureTIT* ApertureJumpTarget(const TZumo2Doc& document, const TGridRow& row, int column);
 
-// The device grid, reading the document's apertures (the document outlives the spec):
+// The device grid, reading the document's apertures (the document outlives the grid spec):
 //   column      caption       shows                       editor           Ctrl step cap
 //   dacVak      "ВАК"         "0001"                      spin 2147483647  16777215
 //   dacCount    "Кол-во"      "0002"                      spin 65535       65535

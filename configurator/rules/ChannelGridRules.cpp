@@ -72,7 +72,7 @@ TEditorSpec Combo(std::function<TPickList(const TGridRow&)> items, const char* w
             .WidthText = widthText, .WidthPad = 20};
 }
 
-// The text a column of a row shows, as the spec's rule or the field's value gives it.
+// The text a column of a row shows, as the grid spec's rule or the field's value gives it.
 TCellTextRule WidenedText(TCellTextRule text, int column)
 {
     return [text = std::move(text), column](const TGridRow& row) {

@@ -102,9 +102,9 @@ void ValidateDevChannelCell(TParamBinding& page, TBoundControl& sender, int colu
 // (DevChannelRangeMessage), the others EDevChannelINValidValueException
 // (DevChannelInvalidMessage).
 [[noreturn]] void RaiseDevChannelRefusal(int column);
-// Sets the spec's cell validation to ValidateDevChannelCell over the page and its
+// Sets the grid spec's cell validation to ValidateDevChannelCell over the page and its
 // refusals to RaiseDevChannelRefusal, so that every store of the grid (edits, Ctrl
-// steps, Alt copies, fills, Delete) passes them. The page must outlive the spec's use.
+// steps, Alt copies, fills, Delete) passes them. The page must outlive the grid spec's use.
 void BindDevChannelValidation(TGridSpec& spec, TParamBinding& page);
 
 // ---------------------------------------------------------------------------------

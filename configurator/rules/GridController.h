@@ -69,7 +69,7 @@ public:
     // A key of the grid (not of an open editor). True when the grid takes the key; a
     // key it does not take is the view's own. On press: Ctrl+Up/Down step the cell
     // (auto-repeat steps again), Up/Down are held back for their release, Enter, Left
-    // and Right act when the spec says so and are held back otherwise. On release (not
+    // and Right act when the grid spec says so and are held back otherwise. On release (not
     // an auto-repeat one, of a key whose press the grid saw): Enter/F2 edit, Left/Right
     // move with wrap, Up/Down move with the Alt copy, Delete and Alt+Delete reset, F3
     // fills, a digit starts editing. A release with Ctrl held does nothing. Without a

@@ -48,7 +48,7 @@ enum class TScaleTableKind {
 // The table's header line.
 const char* ScaleTableHeader(TScaleTableKind kind);
 
-// The clipboard text of the rows (a grid's rows in the order shown, the spec the grid's:
+// The clipboard text of the rows (a grid's rows in the order shown, the grid spec the grid's:
 // the device scale lines take their formula from its column 2), and how many data
 // lines it has. The conversions give one line per row, with the fields of the first
 // row's record by position; the device scale blocks one line per row whose number is

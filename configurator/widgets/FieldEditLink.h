@@ -17,7 +17,7 @@ class TGridModel;
 // delegate: one editor exists only while an edit is open, built from the grid spec and
 // filled from the cell's edit field. It also paints the cells: a static text in front
 // of the text in its own colour, and the focused cell of the selected row in the window
-// colour while the grid has the focus (where the spec's FocusedCellStandsOut says so).
+// colour while the grid has the focus (where the grid spec's FocusedCellStandsOut says so).
 //
 // Ending an edit: Enter (and Tab), the editor losing the focus and a combo box's list
 // closing all end it through one commit path (EndEdit), guarded against re-entry; a
@@ -33,7 +33,7 @@ class TGridModel;
 class TFieldEditLink : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    // The spec, the model and the grid must outlive the link.
+    // The grid spec, the model and the grid must outlive the link.
     TFieldEditLink(const TGridSpec& spec, TGridModel& model, QAbstractItemView& grid);
     ~TFieldEditLink() override;
 

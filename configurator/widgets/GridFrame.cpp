@@ -321,7 +321,7 @@ TGridFrame::TGridFrame(QTreeWidget* tree, TFieldLst* fieldList, TGridSpec spec, 
 TGridFrame::~TGridFrame()
 {
     // Messages posted to the page are dropped from here on; the grid, its editor and the
-    // link go before the spec and the controller they use, storing nothing more.
+    // link go before the grid spec and the controller they use, storing nothing more.
     platform::qt::UnregisterWidget(this);
     vtGrid->SetController(nullptr);
     link_->CancelEdit();

@@ -60,7 +60,7 @@ private:
 // edit is open (TFieldEditLink); keys and clicks run the shared commands
 // (TGridController) over the page's grid spec, and every value goes through StoreCell.
 //
-// A page passes its spec to the constructor, sets the spec's hooks to its own methods
+// A page passes its spec to the constructor, sets the grid spec's hooks to its own methods
 // in its constructor, gives its rows in GridRows and is made by MakeFrame.
 // - Load adds the rows (GridRows) in record order and fits the columns; it runs the
 //   base's Load (binding the page's controls) only for a page that also binds controls
@@ -71,7 +71,7 @@ private:
 //   fitting never runs while cells are painted.
 // - Columns start at their Width (else MinWidth), widen to their texts + TextPad after
 //   Load and after a row was stored, and never narrow, neither by fitting nor below
-//   their MinWidth by the user; where the spec has FitAfterEdit, an edit that stored
+//   their MinWidth by the user; where the grid spec has FitAfterEdit, an edit that stored
 //   its value fits them to their contents (FitColumnsToContents).
 // - The page has a window handle of its own (Handle) for WM_FRAME_NOTIFY posted to it
 //   (FrameNotify runs guarded); posts that arrive once the page is gone are dropped.
@@ -120,7 +120,7 @@ public:
     // otherwise (to their contents after an edit) overrides it.
     virtual void FitColumns(int first, int last);
     // Fits every column to its contents: the widest text of all rows + TextPad, never
-    // below MinWidth, narrowing too (after an edit, where the spec's FitAfterEdit asks).
+    // below MinWidth, narrowing too (after an edit, where the grid spec's FitAfterEdit asks).
     void FitColumnsToContents();
 
     // Ends or cancels the open edit (for requests the page posted itself).

@@ -19,7 +19,7 @@ public:
     // Roles beyond Qt's: the static text in front of a cell's text, and its colour.
     enum Role { StaticTextRole = Qt::UserRole + 1, StaticColourRole };
 
-    // The spec must outlive the model.
+    // The grid spec must outlive the model.
     explicit TGridModel(const TGridSpec& spec, QObject* parent = nullptr);
 
     // Replaces the rows (a model reset); the sort state stays.

@@ -41,7 +41,7 @@ Ev EditorCloses() { return {.closeEditor = true}; }
 
 using K = TGridKeyCode;
 
-// The records, the spec as a case sets it, the fake grid and a controller over them.
+// The records, the grid spec as a case sets it, the fake grid and a controller over them.
 class GridRig {
 public:
     TGridTestTable table;
@@ -60,7 +60,7 @@ public:
     }
     void Changed(TField*) { ++changes; }
 
-    // The controller over the spec as the case left it.
+    // The controller over the grid spec as the case left it.
     TGridController& Controller()
     {
         if (!controller) controller = std::make_unique<TGridController>(grid, spec);
