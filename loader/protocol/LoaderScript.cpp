@@ -89,7 +89,7 @@ const TWriteTexts kRestartTexts = {"Нет ответа при попытке р
 class TScriptCommands {
 public:
     TScriptCommands(TLoaderCore& core, TBlockTransfer& transfer, TScriptPhase phase, bool activation)
-        : core_(core), connection_(core.Connection()), transfer_(transfer), phase_(phase), activation_(activation)
+        : connection_(core.Connection()), transfer_(transfer), phase_(phase), activation_(activation)
     {
     }
 
@@ -260,7 +260,6 @@ private:
         if (phase_ == TScriptPhase::Final && activation_) transfer_.ActivateFlashSave();
     }
 
-    TLoaderCore& core_;
     TLoaderConnection& connection_;
     TBlockTransfer& transfer_;
     TScriptPhase phase_;
