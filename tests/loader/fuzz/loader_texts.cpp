@@ -118,19 +118,6 @@ void ConnectionLine(const std::string& line)
 
 // ----- scripts
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = text.find_first_of("\r\n", at);
-        lines.push_back(platform::AnsiToUtf8(text.substr(at, end == std::string::npos ? std::string::npos : end - at)));
-        if (end == std::string::npos) break;
-        at = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
-
 std::string Trimmed(const std::string& s)
 {
     size_t b = 0, e = s.size();
@@ -196,7 +183,7 @@ void TextData(const std::string& text)
 
 void Script(const std::string& text)
 {
-    const std::vector<std::string> lines = Lines(text);
+    const std::vector<std::string> lines = ScriptTextLines(text);
     const auto first = ScriptPhaseLines(lines, TScriptPhase::Preliminary);
     const auto last = ScriptPhaseLines(lines, TScriptPhase::Final);
     size_t p = 0, f = 0;
