@@ -5,7 +5,8 @@
 // behind it; each in pieces of input-chosen sizes, maybe after a silence (virtual clock).
 // The result is either a reported failure (the library's exception) or success with:
 // - reads: every block byte taken from the reply frame read after the last attempt of
-//   its chunk's request, and that frame whole, of the expected length, with a good CRC;
+//   its chunk's request (chunks of the Sector, 128 for 256), and that frame whole, of
+//   the expected length, with a good CRC;
 // - writes: every chunk a block touches sent with the image's bytes (0xFF where no block
 //   lies, the later block where two overlap) and answered by an equal echo.
 // Never success over a chunk whose reply did not pass its checks.
@@ -151,7 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzzcheck::Fail("a chunk was never requested");
     };
 
-    const uint64_t step = static_cast<uint64_t>(chunk);
+    // Reads go in chunks of the Sector, 128 for a Sector of 256.
+    const int32_t readChunk = chunk == 256 ? 128 : chunk;
+    const uint64_t step = static_cast<uint64_t>(write ? chunk : readChunk);
     if (write) {
         // The image: every chunk a block touches, 0xFF where no block lies, later blocks over earlier ones.
         std::map<uint64_t, std::string> image;
@@ -178,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Reads: chunk by chunk in block order, a chunk read again only when another came
     // between; each read is the run of equal requests its attempts sent, the last one
     // taking the frame whose data the block bytes must hold.
-    const int32_t expected = BlockReadReplyLength(chunk);
+    const int32_t expected = BlockReadReplyLength(readChunk);
     size_t next = 0; // the first request not matched yet
     std::string frame;
     int64_t lastChunk = -1;
@@ -189,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (static_cast<int64_t>(at / step) != lastChunk) {
                 lastChunk = static_cast<int64_t>(at / step);
                 const std::vector<uint8_t> request = BlockReadRequest(
-                    device, static_cast<uint32_t>(at / step * step), chunk, IsEepromAddress(b.Address), chunk, linear);
+                    device, static_cast<uint32_t>(at / step * step), readChunk, IsEepromAddress(b.Address), readChunk,
+                    linear);
                 const std::string pdu(request.begin(), request.end());
                 Require(next < requests.size() && requests[next].pdu == pdu, "a chunk read without its request");
                 while (next + 1 < requests.size() && requests[next + 1].pdu == pdu) ++next;
