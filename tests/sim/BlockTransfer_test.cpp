@@ -267,10 +267,14 @@ TEST_F(BlockTransferTest, WriteRetriesAndANoisyChannel)
 }
 
 // Reads drain what an earlier request left behind before every attempt, as writes do:
-// noise in front of one reply costs one retry and nothing else; noise in front of every
-// reply still fails with the reply's own error.
-TEST_F(BlockTransferTest, ReadsRecoverFromNoise)
+// noise in front of a reply costs retries and nothing else; noise in front of every
+// reply still fails with the reply's own error. Without the drain the rest of a broken
+// reply stays in front of every later one and no retry succeeds. The drain takes what
+// has come by then: on a busy machine a rest may come later and cost one retry more, so
+// six attempts are allowed.
+TEST(BlockTransferRig, ReadsRecoverFromNoise)
 {
+    Rig rig("STM32f205rg", RigOptions().Settings("RetryCount=6"));
     std::string stored;
     for (int i = 0; i < 128; ++i) stored += static_cast<char>(i * 7 + 3);
     rig.memory.Write(false, 0x08004000, stored);
@@ -278,33 +282,34 @@ TEST_F(BlockTransferTest, ReadsRecoverFromNoise)
     const struct {
         const char* name;
         int noisyReplies;
-        int requests;
         std::string error; // empty: the read succeeds
     } cases[] = {
-        {"noise in front of one reply", 1, 2, ""},
-        {"noise in front of two replies", 2, 3, ""},
-        {"noise in front of every reply", 3, 3, crcError},
+        {"noise in front of one reply", 1, ""},
+        {"noise in front of two replies", 2, ""},
+        {"noise in front of every reply", 6, crcError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TBlockTransfer transfer(*core);
-        const size_t before = sim.Frames().size();
-        const std::string log = core->OperationLog();
+        TBlockTransfer transfer(*rig.core);
+        const size_t before = rig.sim.Frames().size();
+        const std::string log = rig.core->OperationLog();
         // 20 bytes: the reply's rest stays in the channel behind the bytes read.
-        sim.InjectFault({FaultKind::Noise, 20, 0}, c.noisyReplies);
+        rig.sim.InjectFault({FaultKind::Noise, 20, 0}, c.noisyReplies);
         std::vector<uint8_t> got;
         EXPECT_EQ(testsupport::ErrorOf([&] { got = transfer.ReadBlock(0x08004000, 128, false, 128); }),
                   c.error.empty() ? "(no error)" : c.error);
+        const size_t requests = rig.sim.Frames().size() - before;
         if (c.error.empty()) {
             EXPECT_EQ(std::string(got.begin(), got.end()), stored);
+            EXPECT_GE(requests, static_cast<size_t>(c.noisyReplies) + 1);
         }
-        EXPECT_EQ(sim.Frames().size() - before, static_cast<size_t>(c.requests));
-        const std::string added = core->OperationLog().substr(log.size());
+        EXPECT_LE(requests, 6u);
+        const std::string added = rig.core->OperationLog().substr(log.size());
         EXPECT_EQ(added.find("Чтение (Операция чтения провалена - исчерпано число попыток)") != std::string::npos,
                   !c.error.empty());
         EXPECT_EQ(added.find("Канал связи не пуст"), std::string::npos);
-        sim.ClearFaults();
-        ASSERT_TRUE(sim.WaitFor([&] { return sim.RepliesSent(); }, 2000));
+        rig.sim.ClearFaults();
+        ASSERT_TRUE(rig.sim.WaitFor([&] { return rig.sim.RepliesSent(); }, 2000));
     }
 }
 
