@@ -43,6 +43,11 @@ declare -A fuzz_inputs=(
   [zip_read]="tests/archive/fuzz/seeds tests/archive/fuzz/regressions ../shared/testdata/zip"
 )
 fuzz_targets=(hex_roundtrip document_load loaded_image zip_read)
+# What the loader reads from a controller and from its files.
+for t in modbus_reply block_transfer tftp_client loader_texts; do
+  fuzz_inputs[$t]="tests/loader/fuzz/seeds/$t tests/loader/fuzz/regressions/$t"
+  fuzz_targets+=("$t")
+done
 fuzz_pids=()
 for t in "${fuzz_targets[@]}"; do
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"

@@ -21,21 +21,12 @@ std::string Trim(const std::string& s)
 }
 
 // Lower case of Latin and Cyrillic letters, enough for the names these files use.
-std::u32string Fold(const std::string& s)
+char32_t Fold(char32_t c)
 {
-    std::u32string out;
-    size_t pos = 0;
-    while (pos < s.size()) {
-        char32_t c = DecodeUtf8(s, pos);
-        if (c >= U'A' && c <= U'Z')
-            c += 0x20;
-        else if (c >= 0x0410 && c <= 0x042F)
-            c += 0x20;
-        else if (c >= 0x0400 && c <= 0x040F)
-            c += 0x50;
-        out.push_back(c);
-    }
-    return out;
+    if (c >= U'A' && c <= U'Z') return c + 0x20;
+    if (c >= 0x0410 && c <= 0x042F) return c + 0x20;
+    if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
+    return c;
 }
 
 } // namespace
@@ -43,7 +34,11 @@ std::u32string Fold(const std::string& s)
 bool IniNamesEqual(const std::string& a, const std::string& b)
 {
     if (a == b) return true;
-    return Fold(a) == Fold(b);
+    // Character by character, without copies: lookups compare names line after line.
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size())
+        if (Fold(DecodeUtf8(a, i)) != Fold(DecodeUtf8(b, j))) return false;
+    return i == a.size() && j == b.size();
 }
 
 bool ParseIniInteger(const std::string& text, int32_t& value)

@@ -5,6 +5,9 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 struct BuiltInChip {
@@ -79,6 +82,24 @@ bool ParseUnsigned32(const std::string& text, uint32_t& value)
 }
 
 std::string SectionName(int index) { return platform::Format("Chip%d", index); }
+
+// The indices below count whose section SectionName(index) the file has, ascending. They
+// are read off the file's sections, so that a huge count in the file costs nothing.
+std::vector<int32_t> ChipSections(platform::CustomIniFile& ini, int32_t count)
+{
+    std::set<int32_t> found;
+    for (const std::string& section : ini.ReadSections()) {
+        // "Chip" in any letter case, then the index as SectionName writes it.
+        if (section.size() < 5 || !platform::IniNamesEqual(section.substr(0, 4), "Chip")) continue;
+        const std::string digits = section.substr(4);
+        if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0') ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const int64_t index = std::stoll(digits);
+        if (index < count) found.insert(static_cast<int32_t>(index));
+    }
+    return {found.begin(), found.end()};
+}
 
 } // namespace
 
@@ -169,8 +190,7 @@ void TChips::Load(const std::filesystem::path& fileName)
     platform::MemIniFile ini(fileName);
     AddrDev = static_cast<uint8_t>(ini.ReadInteger("Cfg", "AddrDev", 250) & 0xFF);
     const int32_t count = ini.ReadInteger("Chip", "Count", 0);
-    for (int32_t i = 0; i < count; ++i)
-        if (ini.SectionExists(SectionName(i))) items_.push_back(std::make_unique<TChip>(ini, i));
+    for (const int32_t i : ChipSections(ini, count)) items_.push_back(std::make_unique<TChip>(ini, i));
     for (const BuiltInChip& b : kBuiltIn) {
         if (IndexOfName(b.name, false) >= 0) continue;
         items_.insert(items_.begin(),

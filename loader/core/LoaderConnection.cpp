@@ -169,6 +169,15 @@ void TLoaderConnection::OpenDevice(const std::string& line)
         OpenNetwork();
 }
 
+void TLoaderConnection::AttachDevice(const std::string& line, std::unique_ptr<TIODevice> device)
+{
+    CloseDevice();
+    settings_ = ParseConnectionSettings(line);
+    core_.Chips().SelectChip(settings_.ChipIndex);
+    device_ = std::move(device);
+    if (!device_->Opened()) device_->Open();
+}
+
 void TLoaderConnection::OpenSerial()
 {
     const uint32_t byteTimeout = SerialByteTimeout(settings_.BaudRate);

@@ -86,6 +86,10 @@ public:
     // connection sends one datagram "REST_MODEM" to port 513 of its host. A port that is
     // not a number raises EConvertError before anything is created.
     void OpenDevice(const std::string& line);
+    // As OpenDevice with a transport already made (a test's scripted one): takes the
+    // settings of the line, selects the chip and opens the transport when it is closed.
+    // No log line, no modem reset; the transport replaces any other.
+    void AttachDevice(const std::string& line, std::unique_ptr<TIODevice> device);
     // Closes and frees the transport, if any.
     void CloseDevice();
 

@@ -125,7 +125,9 @@ bool TIOSocket::WaitSocket(bool* readable, bool* writable, int timeoutMs, bool* 
 
 void TIOSocket::BindLocal()
 {
-    if (ReuseAddress) {
+    // Only a fixed port is shared: with SO_REUSEADDR on a port of the system's choice
+    // Linux may give two sockets the same port, and each then gets the other's datagrams.
+    if (ReuseAddress && LocalPort != 0) {
         const int on = 1;
         if (::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) RaiseLastError();
     }

@@ -65,7 +65,8 @@ public:
     int LocalPort = 0;
 
 protected:
-    // Binds to the wildcard address and LocalPort, with SO_REUSEADDR when ReuseAddress.
+    // Binds to the wildcard address and LocalPort, with SO_REUSEADDR when ReuseAddress
+    // and the port is fixed (not 0): a port of the system's choice is never shared.
     void BindLocal();
     // The peer's address; an empty, unresolvable or 0.0.0.0 host raises EADDRNOTAVAIL.
     sockaddr_in RemoteAddress();

@@ -133,14 +133,14 @@ int32_t ReadResponse(TIODevice& io, uint8_t* dest, bool& crcError, int32_t expec
     }
 
     if (received <= 3 || buffer[0] != ':' || buffer[received - 2] != '\r' || buffer[received - 1] != '\n') return 0;
+    // Every character between ":" and CR LF, an odd last digit too, must be a hex digit.
+    for (int32_t i = 1; i < received - 2; ++i)
+        if (HexValue(static_cast<char>(buffer[i])) < 0) return 0;
     const int32_t converted = (received - 3) / 2;
     std::vector<uint8_t> bytes(static_cast<size_t>(converted));
-    for (int32_t i = 0; i < converted; ++i) {
-        const int hi = HexValue(static_cast<char>(buffer[1 + 2 * i]));
-        const int lo = HexValue(static_cast<char>(buffer[2 + 2 * i]));
-        if (hi < 0 || lo < 0) return 0;
-        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(hi << 4 | lo);
-    }
+    for (int32_t i = 0; i < converted; ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(HexValue(static_cast<char>(buffer[1 + 2 * i])) << 4 |
+                                                             HexValue(static_cast<char>(buffer[2 + 2 * i])));
     if (converted < 1) return 0;
     // The bytes before the LRC: never more than arrived.
     const int32_t payload = std::min(expected, converted - 1);

@@ -48,22 +48,13 @@ int HexDigit(char c)
     return -1;
 }
 
-// The lines of a file as written (CR LF, LF or CR end a line), in UTF-8.
+// The lines of a file as written, in UTF-8.
 std::vector<std::string> ReadScriptLines(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    const std::string text = bytes.str();
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = text.find_first_of("\r\n", at);
-        lines.push_back(platform::AnsiToUtf8(text.substr(at, end == std::string::npos ? std::string::npos : end - at)));
-        if (end == std::string::npos) break;
-        at = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
+    return ScriptTextLines(bytes.str());
 }
 
 void RequireData(size_t count)
@@ -89,7 +80,7 @@ const TWriteTexts kRestartTexts = {"Нет ответа при попытке р
 class TScriptCommands {
 public:
     TScriptCommands(TLoaderCore& core, TBlockTransfer& transfer, TScriptPhase phase, bool activation)
-        : core_(core), connection_(core.Connection()), transfer_(transfer), phase_(phase), activation_(activation)
+        : connection_(core.Connection()), transfer_(transfer), phase_(phase), activation_(activation)
     {
     }
 
@@ -260,7 +251,6 @@ private:
         if (phase_ == TScriptPhase::Final && activation_) transfer_.ActivateFlashSave();
     }
 
-    TLoaderCore& core_;
     TLoaderConnection& connection_;
     TBlockTransfer& transfer_;
     TScriptPhase phase_;
@@ -277,6 +267,19 @@ struct TLeaveLog {
 } // namespace
 
 const char* const kScriptTooLong = "Слишком длинная посылка в скрипте (максимум 301 байт)";
+
+std::vector<std::string> ScriptTextLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find_first_of("\r\n", at);
+        lines.push_back(platform::AnsiToUtf8(text.substr(at, end == std::string::npos ? std::string::npos : end - at)));
+        if (end == std::string::npos) break;
+        at = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
 
 std::vector<TScriptLine> ScriptPhaseLines(const std::vector<std::string>& lines, TScriptPhase phase)
 {

@@ -26,6 +26,9 @@ struct TScriptLine {
     bool operator==(const TScriptLine&) const = default;
 };
 
+// The lines of a script file's Windows-1251 bytes, in UTF-8: CR LF, LF or CR end a
+// line; a last line without its end counts, an empty text has none.
+std::vector<std::string> ScriptTextLines(const std::string& text);
 // The lines (UTF-8) of a phase: markers ("[after]", "[after write]" once trimmed, in any
 // letter case) belong to neither; a second marker changes nothing. Blank lines stay.
 std::vector<TScriptLine> ScriptPhaseLines(const std::vector<std::string>& lines, TScriptPhase phase);

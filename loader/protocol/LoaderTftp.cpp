@@ -55,24 +55,24 @@ bool SameSource(const sockaddr_in& a, const sockaddr_in& b)
 }
 
 // A UDP socket bound to any local port, closed when it goes.
-class TUdpSocket {
+class TUdpSocket : public TTftpChannel {
 public:
     TUdpSocket()
     {
         fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd_ < 0) RaiseSocketError(errno);
     }
-    ~TUdpSocket() { ::close(fd_); }
+    ~TUdpSocket() override { ::close(fd_); }
     TUdpSocket(const TUdpSocket&) = delete;
     TUdpSocket& operator=(const TUdpSocket&) = delete;
 
-    void SendTo(const std::string& packet, const sockaddr_in& to)
+    void SendTo(const std::string& packet, const sockaddr_in& to) override
     {
         if (::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
             RaiseSocketError(errno);
     }
     // One datagram within waitMs; false when none came.
-    bool Receive(std::string& packet, sockaddr_in& from, uint64_t waitMs)
+    bool Receive(std::string& packet, sockaddr_in& from, uint64_t waitMs) override
     {
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, static_cast<int>(waitMs));
@@ -115,12 +115,32 @@ TTftpClient::TTftpClient(std::string host, uint16_t port, TTftpTiming timing)
 {
 }
 
-void TTftpClient::Put(std::istream& source, int64_t size, const std::string& remoteName, const TTftpEvents& events)
+TTftpChannel::~TTftpChannel() = default;
+
+sockaddr_in TTftpClient::ServerAddress() const
 {
     const sockaddr_in server = MakeSocketAddress(host_, platform::Format("%d", port_));
     if (server.sin_addr.s_addr == INADDR_NONE || server.sin_addr.s_addr == htonl(INADDR_ANY))
         RaiseSocketError(EADDRNOTAVAIL);
+    return server;
+}
+
+void TTftpClient::Put(std::istream& source, int64_t size, const std::string& remoteName, const TTftpEvents& events)
+{
+    const sockaddr_in server = ServerAddress();
     TUdpSocket socket;
+    Transfer(socket, server, source, size, remoteName, events);
+}
+
+void TTftpClient::Put(TTftpChannel& channel, std::istream& source, int64_t size, const std::string& remoteName,
+                      const TTftpEvents& events)
+{
+    Transfer(channel, ServerAddress(), source, size, remoteName, events);
+}
+
+void TTftpClient::Transfer(TTftpChannel& socket, const sockaddr_in& server, std::istream& source, int64_t size,
+                           const std::string& remoteName, const TTftpEvents& events)
+{
     if (events.Begin) events.Begin(size);
 
     std::string packet;

@@ -12,6 +12,8 @@
 #include <istream>
 #include <string>
 
+#include <netinet/in.h>
+
 class TLoaderCore;
 
 // The port of a TFTP server.
@@ -49,6 +51,16 @@ struct TTftpEvents {
     std::function<void()> End;                 // after the last block's acknowledgement
 };
 
+// The datagrams of a transfer: a UDP socket of the client's own, or a test's channel.
+class TTftpChannel {
+public:
+    virtual ~TTftpChannel();
+    // Sends one datagram; raises ETftpError kTftpSocketError when that fails.
+    virtual void SendTo(const std::string& packet, const sockaddr_in& to) = 0;
+    // One datagram and its source within waitMs; false when none came in that time.
+    virtual bool Receive(std::string& packet, sockaddr_in& from, uint64_t waitMs) = 0;
+};
+
 // A TFTP client that writes files to one server.
 class TTftpClient {
 public:
@@ -66,8 +78,16 @@ public:
     // of the server, kTftpNoAnswer after TimeoutMs without the acknowledgement, and
     // kTftpSocketError for a socket failure or an empty, unresolved or 0.0.0.0 host (EADDRNOTAVAIL).
     void Put(std::istream& source, int64_t size, const std::string& remoteName, const TTftpEvents& events);
+    // The same over the given channel instead of a socket of its own.
+    void Put(TTftpChannel& channel, std::istream& source, int64_t size, const std::string& remoteName,
+             const TTftpEvents& events);
 
 private:
+    // The server's address; kTftpSocketError as Put describes.
+    sockaddr_in ServerAddress() const;
+    void Transfer(TTftpChannel& channel, const sockaddr_in& server, std::istream& source, int64_t size,
+                  const std::string& remoteName, const TTftpEvents& events);
+
     std::string host_;
     uint16_t port_;
     TTftpTiming timing_;

@@ -161,6 +161,9 @@ std::vector<uint8_t> TBlockTransfer::ReadBlock(uint32_t address, int32_t count, 
     const int32_t expected = BlockReadReplyLength(count);
     std::vector<uint8_t> data(static_cast<size_t>(count));
     WithRetries("Операция чтения провалена - исчерпано число попыток", [&] {
+        // What an earlier attempt left behind (noise, the rest of a broken reply, a reply
+        // that came late) must not be read as this attempt's reply.
+        DrainChannel();
         TLoaderConnection& connection = core_.Connection();
         connection.SendRequest(request.data(), static_cast<int32_t>(request.size()));
         std::vector<uint8_t> reply(static_cast<size_t>(expected) + 2);

@@ -54,7 +54,9 @@ class TBlockTransfer {
 public:
     explicit TBlockTransfer(TLoaderCore& core);
 
-    // Reads count bytes at the address. One attempt: "Нет ответа от устройства при
+    // Reads count bytes at the address. Each attempt first drains the channel as
+    // WriteBlock does (at most 100 bytes, else "Канал связи не пуст"), so that nothing an
+    // earlier request left behind is taken for its reply. One attempt: "Нет ответа от устройства при
     // чтении блока (адрес %.8X, длина %d)", "Ошибка %d при чтении MODBUS%s" (a 3-byte
     // exception reply), "Получен ответ неверного размера при чтении блока (адрес %.8X,
     // длина %d)", "Ошибка CRC при чтении блока (адрес %.8X, длина %d)". Each failed

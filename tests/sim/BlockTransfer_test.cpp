@@ -266,6 +266,79 @@ TEST_F(BlockTransferTest, WriteRetriesAndANoisyChannel)
     EXPECT_EQ(full, 3u);
 }
 
+// Reads drain what an earlier request left behind before every attempt, as writes do:
+// noise in front of a reply costs retries and nothing else; noise in front of every
+// reply still fails with the reply's own error. Without the drain the rest of a broken
+// reply stays in front of every later one and no retry succeeds. The drain takes what
+// has come by then: on a busy machine a rest may come later and cost one retry more, so
+// six attempts are allowed.
+TEST(BlockTransferRig, ReadsRecoverFromNoise)
+{
+    Rig rig("STM32f205rg", RigOptions().Settings("RetryCount=6"));
+    std::string stored;
+    for (int i = 0; i < 128; ++i) stored += static_cast<char>(i * 7 + 3);
+    rig.memory.Write(false, 0x08004000, stored);
+    const std::string crcError = "Ошибка CRC при чтении блока (адрес 08004000, длина 128)";
+    const struct {
+        const char* name;
+        int noisyReplies;
+        std::string error; // empty: the read succeeds
+    } cases[] = {
+        {"noise in front of one reply", 1, ""},
+        {"noise in front of two replies", 2, ""},
+        {"noise in front of every reply", 6, crcError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBlockTransfer transfer(*rig.core);
+        const size_t before = rig.sim.Frames().size();
+        const std::string log = rig.core->OperationLog();
+        // 20 bytes: the reply's rest stays in the channel behind the bytes read.
+        rig.sim.InjectFault({FaultKind::Noise, 20, 0}, c.noisyReplies);
+        std::vector<uint8_t> got;
+        EXPECT_EQ(testsupport::ErrorOf([&] { got = transfer.ReadBlock(0x08004000, 128, false, 128); }),
+                  c.error.empty() ? "(no error)" : c.error);
+        const size_t requests = rig.sim.Frames().size() - before;
+        if (c.error.empty()) {
+            EXPECT_EQ(std::string(got.begin(), got.end()), stored);
+            EXPECT_GE(requests, static_cast<size_t>(c.noisyReplies) + 1);
+        }
+        EXPECT_LE(requests, 6u);
+        const std::string added = rig.core->OperationLog().substr(log.size());
+        EXPECT_EQ(added.find("Чтение (Операция чтения провалена - исчерпано число попыток)") != std::string::npos,
+                  !c.error.empty());
+        EXPECT_EQ(added.find("Канал связи не пуст"), std::string::npos);
+        rig.sim.ClearFaults();
+        ASSERT_TRUE(rig.sim.WaitFor([&] { return rig.sim.RepliesSent(); }, 2000));
+    }
+}
+
+// A reply that comes after its attempt gave up is never taken for the reply to a later
+// request: not by the retry, and not by the read of the next chunk, which would get the
+// same length and a good CRC with the wrong chunk's bytes.
+TEST_F(BlockTransferTest, ALateReplyIsNeverTakenForALaterRequest)
+{
+    std::string first, second;
+    for (int i = 0; i < 128; ++i) {
+        first += static_cast<char>(0x11);
+        second += static_cast<char>(0x22);
+    }
+    rig.memory.Write(false, 0x08004000, first);
+    rig.memory.Write(false, 0x08004080, second);
+    core->Connection().Chip()->ReadTimeOut = 300;
+    TBlockTransfer transfer(*core);
+    // The first reply comes 500 ms late, behind the retry's.
+    sim.InjectFault({FaultKind::Delay, 500, 0});
+    const auto a = transfer.ReadBlock(0x08004000, 128, false, 128);
+    EXPECT_EQ(std::string(a.begin(), a.end()), first);
+    ASSERT_TRUE(sim.WaitFor([&] { return sim.RepliesSent(); }, 3000));
+    // The late reply has reached the loader's side of the line.
+    ASSERT_TRUE(sim.WaitFor([&] { return core->Connection().Device()->InQueue() > 0; }, 3000));
+    core->Connection().Chip()->ReadTimeOut = 1000;
+    const auto b = transfer.ReadBlock(0x08004080, 128, false, 128);
+    EXPECT_EQ(std::string(b.begin(), b.end()), second);
+}
+
 TEST_F(BlockTransferTest, ActivationAnswers)
 {
     const struct {

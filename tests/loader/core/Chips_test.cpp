@@ -133,6 +133,17 @@ TEST(Chips, ReadsFilesAsWritten)
              ASSERT_EQ(c.Count(), 15);
              EXPECT_EQ(c.Items(14).Name, "One");
          }},
+        {"a huge count: the sections present, in index order, at once",
+         "[Chip]\r\nCount=2000000000\r\n[CHIP7]\r\nName=Seven\r\n[Chip05]\r\nName=NoIndex\r\n[Chip5]\r\nName=Five\r\n"
+         "[Chip-1]\r\nName=Negative\r\n",
+         [](TChips& c, const std::string&) {
+             ASSERT_EQ(c.Count(), 16);
+             EXPECT_EQ(c.Items(14).Name, "Five");
+             EXPECT_EQ(c.Items(15).Name, "Seven");
+         }},
+        {"a negative count reads no section",
+         "[Chip]\r\nCount=-3\r\n[Chip0]\r\nName=Zero\r\n",
+         [](TChips& c, const std::string&) { EXPECT_EQ(c.Count(), 14); }},
         {"names of sections and keys ignore case",
          "[chip]\r\ncount=1\r\n[chip0]\r\nname=Lower\r\nsector=64\r\n",
          [](TChips& c, const std::string&) {

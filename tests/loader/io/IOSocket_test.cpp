@@ -13,11 +13,14 @@
 #include <chrono>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <set>
 #include <sstream>
 #include <sys/socket.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 using testsupport::MessageOf;
@@ -356,7 +359,7 @@ TEST(IOSocketUDP, FreePeerIsLearntAndLongDatagramsAreCut)
     EXPECT_EQ(MessageOf<EIOSocketException>([&] { udp.Write(buf, 4); }), SIODeviceNotConnected);
     udp.Open();
 
-    // The local bind: wildcard address, a port of the system's choice, SO_REUSEADDR.
+    // The local bind: wildcard address, a port of the system's choice, not shared.
     sockaddr_in bound{};
     socklen_t len = sizeof bound;
     ASSERT_EQ(getsockname(udp.Socket(), reinterpret_cast<sockaddr*>(&bound), &len), 0);
@@ -367,7 +370,7 @@ TEST(IOSocketUDP, FreePeerIsLearntAndLongDatagramsAreCut)
     int reuse = 0;
     len = sizeof reuse;
     getsockopt(udp.Socket(), SOL_SOCKET, SO_REUSEADDR, &reuse, &len);
-    EXPECT_EQ(reuse, 1);
+    EXPECT_EQ(reuse, 0);
 
     // Nobody to send to yet.
     EXPECT_EQ(MessageOf<platform::EOSError>([&] { udp.Write("x", 1); }), platform::SysErrorMessage(EADDRNOTAVAIL));
@@ -387,6 +390,59 @@ TEST(IOSocketUDP, FreePeerIsLearntAndLongDatagramsAreCut)
 
     udp.Close();
     EXPECT_EQ(MessageOf<EIOSocketException>([&] { udp.Read(buf, 4); }), SIODeviceNotConnected);
+}
+
+int ReuseOf(int fd)
+{
+    int reuse = -1;
+    socklen_t len = sizeof reuse;
+    getsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, &len);
+    return reuse;
+}
+
+// SO_REUSEADDR goes with a fixed local port only; on a port of the system's choice two
+// sockets could be given the same port and each receive the other's datagrams.
+TEST(IOSocketUDP, OnlyAFixedLocalPortIsShared)
+{
+    const int fixed = TestSocket(SOCK_DGRAM, "127.0.0.1").port; // free a moment ago
+    const struct {
+        const char* name;
+        int port;
+        bool reuseAddress;
+        int reuse;
+    } cases[] = {
+        {"a port of the system's choice", 0, true, 0},
+        {"a fixed port", fixed, true, 1},
+        {"a fixed port, reuse turned off", fixed, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIOSocketUDP udp;
+        udp.LocalPort = c.port;
+        udp.ReuseAddress = c.reuseAddress;
+        udp.Open();
+        EXPECT_EQ(ReuseOf(udp.Socket()), c.reuse);
+        if (c.reuse == 1) {
+            TIOSocketUDP second; // the same fixed port binds twice
+            second.LocalPort = c.port;
+            EXPECT_NO_THROW(second.Open());
+        }
+    }
+}
+
+// Hundreds of sockets on ports of the system's choice at once: with SO_REUSEADDR Linux
+// would hand some of them the same port (nearly sure among 500 of ~28000 ports).
+TEST(IOSocketUDP, PortsOfTheSystemsChoiceAreNeverShared)
+{
+    std::vector<std::unique_ptr<TIOSocketUDP>> sockets;
+    std::set<int> ports;
+    for (int i = 0; i < 500; ++i) {
+        auto udp = std::make_unique<TIOSocketUDP>();
+        udp->Open();
+        ports.insert(LocalPortOf(udp->Socket()));
+        sockets.push_back(std::move(udp));
+    }
+    EXPECT_EQ(ports.size(), sockets.size());
 }
 
 TEST(IOSocketTCP, ChildProcessesInheritNoSocket)

@@ -9,6 +9,7 @@
 #include "platform/Tick.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GoldenFrames.h"
+#include "tests/support/ScriptedTransport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestText.h"
 #include "tests/support/Wait.h"
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,43 +29,9 @@ namespace {
 
 const uint8_t* U8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
-// A transport that records what is written and answers reads from planned pieces: each
-// read takes at most the next piece (its rest stays for the next read). Without pieces,
-// a read waits 1 ms and gives nothing, as a transport's read time-out would.
-class ScriptedIO : public TIODevice {
-public:
-    explicit ScriptedIO(std::vector<std::string> pieces = {}) : pieces_(pieces.begin(), pieces.end()) {}
-    void Open() override { opened_ = true; }
-    int32_t InQueue() override { return pieces_.empty() ? 0 : static_cast<int32_t>(pieces_.front().size()); }
-    int32_t Write(const void* buffer, int32_t count) override
-    {
-        written.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
-        ++writes;
-        return count;
-    }
-    int32_t Read(void* buffer, int32_t count) override
-    {
-        ++reads;
-        if (pieces_.empty()) {
-            platform::Sleep(1);
-            return 0;
-        }
-        std::string& piece = pieces_.front();
-        const size_t n = std::min(piece.size(), static_cast<size_t>(count));
-        piece.copy(static_cast<char*>(buffer), n);
-        piece.erase(0, n);
-        if (piece.empty()) pieces_.pop_front();
-        return static_cast<int32_t>(n);
-    }
-    size_t PiecesLeft() const { return pieces_.size(); }
-
-    std::string written;
-    int writes = 0;
-    int reads = 0;
-
-private:
-    std::deque<std::string> pieces_;
-};
+// Reads take at most the next planned piece (its rest stays for the next read); without
+// pieces a read waits 1 ms and gives nothing, as a transport's read time-out would.
+using ScriptedIO = testsupport::ScriptedTransport;
 
 // One planned reply and what ReadResponse must make of it.
 struct ReadCase {
@@ -98,7 +64,7 @@ std::string RtuFrame(const std::string& pdu)
     ScriptedIO io;
     std::string dump;
     SendFrame(io, U8(pdu), static_cast<int32_t>(pdu.size()), dump, false);
-    return io.written;
+    return io.Written();
 }
 
 } // namespace
@@ -132,14 +98,14 @@ TEST(Modbus, GoldenFramesAsWritten)
         ScriptedIO io;
         std::string dump;
         SendFrame(io, U8(g.pdu), static_cast<int32_t>(g.pdu.size()), dump, false);
-        EXPECT_EQ(io.written, g.frame);
-        EXPECT_EQ(io.writes, 1);
+        EXPECT_EQ(io.Written(), g.frame);
+        EXPECT_EQ(io.Writes(), 1);
         EXPECT_EQ(dump, HexDump(U8(g.frame), g.frame.size()));
     }
     ScriptedIO io;
     std::string dump;
     SendFrame(io, U8(Bytes("01 03")), 2, dump, true);
-    EXPECT_EQ(io.written, ":0103FC\r\n");
+    EXPECT_EQ(io.Written(), ":0103FC\r\n");
     EXPECT_EQ(dump, "3A 30 31 30 33 46 43 0D 0A");
     EXPECT_EQ(HexDump(U8(Bytes("01 0A FF")), 3), "01 0A FF");
     EXPECT_EQ(HexDump(nullptr, 0), "");
@@ -177,8 +143,8 @@ TEST(Modbus, ReadResponseRtu)
     bool crcError = false;
     std::string dump;
     EXPECT_EQ(ReadResponse(io, dest.data(), crcError, 6, false, dump, 1000), 3);
-    EXPECT_EQ(io.reads, 1);
-    EXPECT_EQ(io.PiecesLeft(), 1u);
+    EXPECT_EQ(io.Reads(), 1);
+    EXPECT_EQ(io.StepsLeft(), 1u);
 }
 
 TEST(Modbus, ReadResponseLengthLimit)
@@ -198,7 +164,7 @@ TEST(Modbus, ReadResponseLengthLimit)
         const std::string error = testsupport::ErrorOf(
             [&] { ReadResponse(io, dest.data(), crcError, c.expected, c.ascii, dump, 5); });
         EXPECT_EQ(error, c.accepted ? "(no error)" : "Превышена длина ответа");
-        EXPECT_EQ(io.reads > 0, c.accepted);
+        EXPECT_EQ(io.Reads() > 0, c.accepted);
     }
 }
 
@@ -213,6 +179,7 @@ TEST(Modbus, ReadResponseAscii)
         {"exception stops at 11 characters", {":018302" "7A\r\n", ":99"}, 5, 3, false, Bytes("01 83 02")},
         {"short frame: only the bytes that came", {":0103FC\r\n"}, 5, 2, false, Bytes("01 03")},
         {"not hex", {":01G30200" "0AF0\r\n"}, 5, 0, false, ""},
+        {"cut short, its odd last character not hex", {":0102Z\r\n"}, 5, 0, false, ""},
         {"no colon", {"0103020" "00AF0\r\n"}, 5, 0, false, ""},
         {"no CR LF", {":010302000AF0"}, 5, 0, false, ""},
     };
