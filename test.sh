@@ -42,7 +42,8 @@ declare -A fuzz_inputs=(
   [loaded_image]="tests/model/fuzz/seeds/loaded_image tests/model/fuzz/regressions/loaded_image"
   [zip_read]="tests/archive/fuzz/seeds tests/archive/fuzz/regressions ../shared/testdata/zip"
 )
-fuzz_targets=(hex_roundtrip document_load loaded_image zip_read)
+fuzz_inputs[zip_update]="tests/archive/fuzz/seeds/zip_update tests/archive/fuzz/regressions/zip_update"
+fuzz_targets=(hex_roundtrip document_load loaded_image zip_read zip_update)
 fuzz_pids=()
 for t in "${fuzz_targets[@]}"; do
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"
