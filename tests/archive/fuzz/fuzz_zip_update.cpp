@@ -23,6 +23,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -92,13 +94,24 @@ std::string Lower(std::string text)
 }
 
 // The folder the target works in: in memory when the system offers one. Made once per
-// process and removed at its end.
+// process and removed at its end; libFuzzer may end a process without running exit
+// handlers, so the folders of processes that are gone are removed when the next starts.
 const fs::path& WorkFolder()
 {
     static const fs::path folder = [] {
         fs::path base = fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
                                                                                          : fs::temp_directory_path();
-        fs::path f = base / ("fuzz_zip_update." + std::to_string(::getpid()));
+        const std::string prefix = "fuzz_zip_update.";
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(base, ec)) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind(prefix, 0) != 0) continue;
+            const std::string digits = name.substr(prefix.size());
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+            const auto pid = static_cast<pid_t>(std::stol(digits));
+            if (::kill(pid, 0) != 0 && errno == ESRCH) fs::remove_all(e.path(), ec);
+        }
+        fs::path f = base / (prefix + std::to_string(::getpid()));
         fs::create_directories(f);
         std::atexit([] { std::error_code ec; fs::remove_all(WorkFolder(), ec); });
         return f;
