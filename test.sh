@@ -23,11 +23,18 @@ cmake --preset default
 cmake --build --preset default -j "$jobs"
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
+# The threaded code's tests under ThreadSanitizer (the preset builds only them).
+cmake --preset tsan
+cmake --build --preset tsan -j "$jobs"
 
 status=0
 ctest --preset default -j "$jobs" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --preset asan -j "$jobs" || status=1
+# Any data race or lock-order report fails its test: the preset's TSAN_OPTIONS halt on
+# the first report with a failing exit code, and its suppressions cover only Debian's
+# uninstrumented Qt and libpng.
+ctest --preset tsan -j "$jobs" || status=1
 
 # The fuzz targets of the file readers, side by side, each for 60 s from its committed
 # seeds and reproducers. A crash, leak, time-out or broken property fails the run and
@@ -41,8 +48,9 @@ declare -A fuzz_inputs=(
   [document_load]="tests/model/fuzz/seeds/document_load tests/model/fuzz/regressions/document_load"
   [loaded_image]="tests/model/fuzz/seeds/loaded_image tests/model/fuzz/regressions/loaded_image"
   [zip_read]="tests/archive/fuzz/seeds tests/archive/fuzz/regressions ../shared/testdata/zip"
+  [zip_update]="tests/archive/fuzz/seeds/zip_update tests/archive/fuzz/regressions/zip_update"
 )
-fuzz_targets=(hex_roundtrip document_load loaded_image zip_read)
+fuzz_targets=(hex_roundtrip document_load loaded_image zip_read zip_update)
 # What the loader reads from a controller and from its files.
 for t in modbus_reply block_transfer tftp_client loader_texts; do
   fuzz_inputs[$t]="tests/loader/fuzz/seeds/$t tests/loader/fuzz/regressions/$t"

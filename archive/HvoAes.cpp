@@ -121,11 +121,23 @@ std::unique_ptr<TAESCryptoTransform> TAESCryptoTransform::ForEntry(const TDirIte
     return transform;
 }
 
+const std::vector<uint8_t>& TAESCryptoTransform::KeyMaterial(const std::string& password)
+{
+    if (derived_.empty() || derivedKeyLength_ != KeyLength || derivedPassword_ != password || derivedSalt_ != EntrySalt) {
+        const TPBKDF2 kdf(password, kIterations, static_cast<int32_t>(EntrySalt.size()), EntrySalt.data());
+        derived_ = kdf.DeriveKey(2 * KeyLength + kVerifierLength);
+        derivedPassword_ = password;
+        derivedSalt_ = EntrySalt;
+        derivedKeyLength_ = KeyLength;
+    }
+    return derived_;
+}
+
 void TAESCryptoTransform::DeriveKeys()
 {
     if (KeyLength != 16 && KeyLength != 24 && KeyLength != 32) throw platform::Exception("AES: no key");
     Kdf = std::make_unique<TPBKDF2>(Password, kIterations, static_cast<int32_t>(EntrySalt.size()), EntrySalt.data());
-    const std::vector<uint8_t> material = Kdf->DeriveKey(2 * KeyLength + kVerifierLength);
+    const std::vector<uint8_t> material = KeyMaterial(Password);
     const auto* p = material.data();
     AesKey.assign(p, p + KeyLength);
     HmacKey.assign(p + KeyLength, p + 2 * KeyLength);
@@ -162,8 +174,7 @@ void TAESCryptoTransform::SetPassword(const std::string& password)
 bool TAESCryptoTransform::CheckPassword(const std::string& password)
 {
     if (Verifier.size() != kVerifierLength) return false;
-    const TPBKDF2 kdf(password, kIterations, static_cast<int32_t>(EntrySalt.size()), EntrySalt.data());
-    const std::vector<uint8_t> material = kdf.DeriveKey(2 * KeyLength + kVerifierLength);
+    const std::vector<uint8_t>& material = KeyMaterial(password);
     return material[2 * KeyLength] == Verifier[0] && material[2 * KeyLength + 1] == Verifier[1];
 }
 
@@ -178,6 +189,9 @@ void TAESCryptoTransform::Reset()
     EntrySalt.clear();
     AuthCode.clear();
     state_.reset();
+    derivedPassword_.clear();
+    derivedSalt_.clear();
+    derived_.clear();
 }
 
 void TAESCryptoTransform::Transform(const uint8_t* source, uint8_t* target, size_t count)

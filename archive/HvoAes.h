@@ -161,10 +161,19 @@ private:
     // Replaces Kdf from Password and EntrySalt, then splits the derived bytes into
     // AesKey, HmacKey and Verifier and restarts the cipher and the authentication.
     void DeriveKeys();
+    // The derived bytes (keys and verifier) of password and EntrySalt. The last
+    // derivation is kept: asking again for the same password, salt and key length
+    // (reading the header, checking the password, setting it) derives nothing anew.
+    const std::vector<uint8_t>& KeyMaterial(const std::string& password);
     // XORs count bytes with the key stream.
     void Transform(const uint8_t* source, uint8_t* target, size_t count);
     // The first 10 bytes of the finished HMAC (finished once).
     const std::vector<uint8_t>& FinishedCode();
 
     std::unique_ptr<TState> state_;
+    // The last derivation: its password, salt, key length and bytes.
+    std::string derivedPassword_;
+    std::vector<uint8_t> derivedSalt_;
+    uint16_t derivedKeyLength_ = 0;
+    std::vector<uint8_t> derived_;
 };

@@ -288,7 +288,7 @@ void THvoBaseArchiver::DoConfirmOverwrite(const std::string& SourceFileName, std
     }
     Confirm = false;
     const auto answer = platform::ShowMessageBox(
-        0, HvoFormat(HvoPromptText(kHvoPromptOverwrite), {DestFileName, SourceFileName}), kConfirmationCaption,
+        0, HvoFormat(HvoPromptText(kHvoPromptOverwrite), {HvoVisibleText(DestFileName), HvoVisibleText(SourceFileName)}), kConfirmationCaption,
         platform::MsgIcon::Question, platform::MsgButtons::YesNoNoToAllYesToAll);
     switch (answer) {
     case platform::MsgResult::Yes: Confirm = true; break;
@@ -401,7 +401,7 @@ void THvoBaseArchiver::DoRequestLastVolume(std::string& VolumeFileName, bool& Ca
         bool first = true;
         do {
             Cancel = !AskForDisk(first ? std::string(HvoPromptText(kHvoPromptInsertLastDisk))
-                                       : HvoFormat(HvoPromptText(kHvoPromptFileNotOnDisk), {VolumeFileName}));
+                                       : HvoFormat(HvoPromptText(kHvoPromptFileNotOnDisk), {HvoVisibleText(VolumeFileName)}));
             first = false;
         } while (!Cancel && !ResolveVolume(VolumeFileName));
     } else {

@@ -360,7 +360,7 @@ public:
     void ProcessMarkedItems(THvoProcessOperation operation, int32_t index);
     // Extracts entry index as name ("\" separators) below baseDir. The name (possibly
     // changed by OnExtractFile) is refused with native error 68 "Unsafe entry name "%s"
-    // refused" when it starts with a separator, holds ":" or a character below 0x20, has
+    // refused" (the name with visible control characters: "\x00", "\n", "\x1b") when it starts with a separator, holds ":" or a character below 0x20, has
     // a ".." part or no part at all; "." and empty parts are dropped. Folders below
     // baseDir are made one at a time and never through a symbolic link or a file (native
     // 20 "Cannot create directory "%s""); the target is made anew (native 19 "Cannot
@@ -421,7 +421,8 @@ public:
                                 THvoProgressPhase ProgressPhase, bool& Cancel);
     // Cancel := False first.
     virtual void DoCopyTempFileProgress(THvoProgressPhase ProgressPhase, bool& Cancel, double Progress);
-    // Without a handler: the question "Overwrite file "<dest>" with "<source>"" (caption
+    // Without a handler: the question "Overwrite file "<dest>" with "<source>"" (names
+    // with visible control characters; caption
     // "Подтверждение", Yes / No / No to all / Yes to all); the answers to all also set
     // Options().OverwriteMode to omNever / omAlways for good; a closed box is False.
     virtual void DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm);
@@ -429,7 +430,9 @@ public:
     virtual void DoConfirmProcessFile(const std::string& FileName, THvoProcessOperation Operation, bool& Confirm);
     // Without a handler the password dialog asks (PasswordDialog); its Cancel skips the entry.
     virtual void DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
-    // Action := fxaIgnore first. Without a handler: native error 45 aborts at once;
+    // Action := fxaIgnore first. ErrorMessage is the exception's whole message (names in
+    // it with visible control characters, see HvoVisibleText), passed to the handler and
+    // the box as it is. Without a handler: native error 45 aborts at once;
     // native error 61 shows the message alone with Abort and Ignore; any other shows
     // "<message>. File processing error, possibly disk is full" with Abort, Retry and
     // Ignore (caption "Подтверждение"). Retry and Ignore answer as named, anything

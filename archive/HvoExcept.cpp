@@ -3,6 +3,8 @@
 #include "archive/HvoConst.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,10 +58,11 @@ std::string FormatNumber(int64_t value, char conversion, bool left, bool zero, i
 
 } // namespace
 
-std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatArg> args)
+namespace {
+
+std::string FormatArgs(std::string_view format, const THvoFormatArg* next, const THvoFormatArg* last)
 {
     std::string out;
-    auto next = args.begin();
     size_t i = 0;
     while (i < format.size()) {
         const char c = format[i++];
@@ -88,7 +91,7 @@ std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatA
             precision = 0;
             readNumber(precision);
         }
-        if (i >= format.size() || next == args.end()) InvalidFormat(format);
+        if (i >= format.size() || next == last) InvalidFormat(format);
         const char conversion = format[i++];
         const THvoFormatArg& arg = *next++;
         if (conversion == 's') {
@@ -107,12 +110,53 @@ std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatA
     return out;
 }
 
+} // namespace
+
+std::string HvoFormat(std::string_view format, std::initializer_list<THvoFormatArg> args)
+{
+    return FormatArgs(format, args.begin(), args.end());
+}
+
+std::string HvoVisibleText(std::string_view text)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += "\\x";
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
 namespace {
 
 std::string BuildMessage(int nativeCode, std::string_view componentName, const std::initializer_list<THvoFormatArg>* args)
 {
     const char* message = HvoMessageText(HvoMessageIndexOf(nativeCode));
-    std::string text = args ? HvoFormat(message, *args) : std::string(message);
+    std::string text;
+    if (args) {
+        // The names and paths among the arguments are shown with visible control characters.
+        std::vector<THvoFormatArg> visible;
+        visible.reserve(args->size());
+        for (const THvoFormatArg& arg : *args)
+            visible.push_back(arg.IsText() ? THvoFormatArg(HvoVisibleText(arg.Text())) : arg);
+        text = FormatArgs(message, visible.data(), visible.data() + visible.size());
+    } else {
+        text = message;
+    }
     if (!componentName.empty()) text = std::string(componentName) + ": " + text;
     std::string number = HvoFormat("%5d", {nativeCode});
     for (char& ch : number)
@@ -122,15 +166,19 @@ std::string BuildMessage(int nativeCode, std::string_view componentName, const s
 
 } // namespace
 
+EHvoException::EHvoException(std::string message, int nativeCode)
+    : platform::Exception(message), ErrorCode(HvoMessageIndexOf(nativeCode)), NativeError(nativeCode),
+      message_(std::move(message))
+{
+}
+
 EHvoException::EHvoException(int nativeCode, std::string_view componentName)
-    : platform::Exception(BuildMessage(nativeCode, componentName, nullptr)),
-      ErrorCode(HvoMessageIndexOf(nativeCode)), NativeError(nativeCode)
+    : EHvoException(BuildMessage(nativeCode, componentName, nullptr), nativeCode)
 {
 }
 
 EHvoException::EHvoException(int nativeCode, std::string_view componentName, std::initializer_list<THvoFormatArg> args)
-    : platform::Exception(BuildMessage(nativeCode, componentName, &args)),
-      ErrorCode(HvoMessageIndexOf(nativeCode)), NativeError(nativeCode)
+    : EHvoException(BuildMessage(nativeCode, componentName, &args), nativeCode)
 {
 }
 

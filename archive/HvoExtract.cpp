@@ -403,7 +403,7 @@ void THvoBaseArchiver::ProcessMarkedItems(THvoProcessOperation operation, int32_
                         }
                         ++FilesDone;
                     } catch (const EHvoException& e) {
-                        DoProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.what(), action);
+                        DoProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.Message(), action);
                         if (action == fxaAbort) leave = true;
                     }
                 } while (action == fxaRetry);

@@ -258,7 +258,7 @@ void THvoBaseArchiver::PasswordDialog(const std::string& FileName, std::string& 
 {
     const std::string name = platform::AnsiToUtf8(platform::Utf8ToAnsi(FileName));
     std::string value;
-    SkipFile = !PasswordQuery(HvoFormat(HvoPromptText(kHvoPromptPasswordFor), {name}),
+    SkipFile = !PasswordQuery(HvoFormat(HvoPromptText(kHvoPromptPasswordFor), {HvoVisibleText(name)}),
                               HvoPromptText(kHvoPromptEnterPassword), value);
     if (!SkipFile) NewPassword = value;
 }

@@ -468,7 +468,7 @@ void THvoUpdateCommit::DeleteMovedSources()
                             throw EHvoException(60, archiver_.Name, {path});
                     }
                 } catch (const EHvoException& e) {
-                    archiver_.DoProcessFileFailure(path, poMove, e.NativeError, e.ErrorCode, e.what(), answer);
+                    archiver_.DoProcessFileFailure(path, poMove, e.NativeError, e.ErrorCode, e.Message(), answer);
                 }
             } while (answer == fxaRetry);
             if (answer == fxaAbort) return;
@@ -497,7 +497,7 @@ bool THvoUpdateCommit::WriteNewEntry(int32_t index, THvoAction& answer)
             answer = fxaAbort;
         } else {
             archiver_.DoProcessFileFailure(operation == poUpdate ? item.FileName : item.SourcePath, operation,
-                                           e.NativeError, e.ErrorCode, e.what(), answer);
+                                           e.NativeError, e.ErrorCode, e.Message(), answer);
         }
         return false;
     }

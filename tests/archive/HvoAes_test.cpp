@@ -209,6 +209,59 @@ TEST(HvoAes, VendorVersionOneAlsoChecksTheCrc)
     }
 }
 
+// One decrypting transform reads headers of entries with different salts and checks
+// passwords in turn: the keys and verdicts always follow the latest salt and password,
+// never an earlier derivation.
+TEST(HvoAes, KeysFollowEverySaltAndPassword)
+{
+    struct Written {
+        std::vector<uint8_t> header, key;
+    };
+    auto encrypt = [](int bits, const std::string& password) {
+        TAESCryptoTransform e(bits, 2, 8);
+        e.SetPassword(password);
+        return Written{e.GetEncryptionHeader(), e.GetKey()};
+    };
+    const Written entries[] = {encrypt(256, "pw"), encrypt(256, "pw"), encrypt(256, "other")};
+    ASSERT_NE(entries[0].key, entries[1].key);
+    TAESCryptoTransform d(256, 2, 8);
+    d.SetDirection(THvoCryptoTransform::kDecrypt);
+    auto readHeader = [&](const Written& w) {
+        TMemoryStream stream;
+        stream.Write(w.header.data(), static_cast<int64_t>(w.header.size()));
+        stream.SetPosition(0);
+        d.ReadEncryptionHeader(stream, 0);
+    };
+    const struct {
+        const char* title;
+        int entry;
+        const char* password;
+        bool matches;
+    } steps[] = {
+        {"first entry, its password", 0, "pw", true},   {"first entry, another password", 0, "px", false},
+        {"second salt, same password", 1, "pw", true},  {"third entry, the first password", 2, "pw", false},
+        {"third entry, its password", 2, "other", true}, {"back to the first salt", 0, "pw", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.title);
+        readHeader(entries[step.entry]);
+        EXPECT_EQ(d.CheckPassword(step.password), step.matches);
+        d.SetPassword(step.password);
+        EXPECT_EQ(d.GetKey() == entries[step.entry].key, step.matches);
+    }
+    // The same salt read as a 128-bit entry's derives a shorter key of its own.
+    TAESCryptoTransform small(128, 2, 8);
+    small.SetDirection(THvoCryptoTransform::kDecrypt);
+    const Written short128 = encrypt(128, "pw");
+    TMemoryStream stream;
+    stream.Write(short128.header.data(), static_cast<int64_t>(short128.header.size()));
+    stream.SetPosition(0);
+    small.ReadEncryptionHeader(stream, 0);
+    EXPECT_TRUE(small.CheckPassword("pw"));
+    small.SetPassword("pw");
+    EXPECT_EQ(small.GetKey(), short128.key);
+}
+
 TEST(HvoAes, ResetDropsTheKeys)
 {
     TAESCryptoTransform transform(256, 2, 0);

@@ -46,6 +46,34 @@ TEST(HvoExcept, MessagesNameTheComponentTheTextAndTheNativeCode)
     EXPECT_EQ(EHvoException::Create(67).ErrorCode, 40);
 }
 
+TEST(HvoExcept, NamesInMessagesShowControlCharactersVisiblyAndTheMessageStaysWhole)
+{
+    struct Row {
+        const char* title;
+        std::string name;
+        std::string shown;
+    };
+    const Row rows[] = {
+        {"plain Cyrillic and backslashes", "Папка\\файл.hex", "Папка\\файл.hex"},
+        {"NUL", std::string("a\0b", 3), "a\\x00b"},
+        {"NUL at the end", std::string("ab\0", 3), "ab\\x00"},
+        {"line feed and carriage return", "a\r\nb", "a\\r\\nb"},
+        {"tab", "a\tb", "a\\tb"},
+        {"escape sequence", "a\x1b[31mb", "a\\x1b[31mb"},
+        {"other controls and DEL", "\x01\x1f\x7f", "\\x01\\x1f\\x7f"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        EXPECT_EQ(HvoVisibleText(row.name), row.shown);
+        const EHvoException e = EHvoException::CreateFmt(68, "Archiver1", {row.name});
+        const std::string expected = "Archiver1: Unsafe entry name \"" + row.shown + "\" refused - Native error: 00068";
+        EXPECT_EQ(e.Message(), expected);
+        EXPECT_EQ(std::string(e.what()), expected);
+        const EHvoException missing = EHvoException::CreateFmt(12, "", {row.name});
+        EXPECT_EQ(missing.Message(), "File \"" + row.shown + "\" not found - Native error: 00012");
+    }
+}
+
 TEST(HvoExcept, EveryMessageIndexIsReachedAndPlaceholdersFormatWithTheRaisersArguments)
 {
     bool used[kHvoMessageCount] = {};

@@ -289,6 +289,45 @@ TEST(ExtractPathSafety, WithoutHandlerTheFailureBoxAsksAndItsAnswerDecides)
     }
 }
 
+TEST(ExtractPathSafety, RefusalsShowControlCharactersOfTheNameVisiblyAndWhole)
+{
+    struct Row {
+        const char* title;
+        std::string stored;                                      // as zipfile writes it
+        std::vector<std::pair<std::string, std::string>> patches; // then patched in
+        std::string shown;                                       // in the message
+    };
+    const Row rows[] = {
+        {"NUL", "nuQQe.hex", {{"nuQQe.hex", std::string("nu\0Qe.hex", 9)}}, "nu\\x00Qe.hex"},
+        {"line feed", "lf\nend.hex", {}, "lf\\nend.hex"},
+        {"escape", "esc\x1b[2Jend.hex", {}, "esc\\x1b[2Jend.hex"},
+        {"NUL, LF and ESC in a folder", "d/aQbQc", {{"d/aQbQc", std::string("d/a\0b\n\x1b", 7)}}, "d\\a\\x00b\\n\\x1b"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        TempDir dir;
+        MakeZip(dir / "c.zip", {{"first.txt", "1"}, {row.stored, "evil"}, {"last.txt", "2"}}, row.patches);
+        std::vector<Failure> failures;
+        LoaderExtract(dir / "c.zip", dir / "base", [&](THalvorin& a) { a.OnProcessFileFailure = Recorder(failures); });
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].native, 68);
+        EXPECT_EQ(failures[0].message, "Unsafe entry name \"" + row.shown + "\" refused - Native error: 00068");
+        EXPECT_EQ(failures[0].message.find_first_of(std::string("\0\n\x1b", 3)), std::string::npos);
+        EXPECT_EQ(Tree(dir / "base"), (std::map<std::string, std::string>{{"first.txt", "1"}, {"last.txt", "2"}}));
+    }
+
+    // Without a handler the box shows the whole message too.
+    TempDir dir;
+    MakeZip(dir / "n.zip", {{"nuQQe.hex", "evil"}}, {{"nuQQe.hex", std::string("nu\0Qe.hex", 9)}});
+    DialogScript dialogs;
+    dialogs->PushAnswer(platform::MsgResult::Ignore);
+    LoaderExtract(dir / "n.zip", dir / "base");
+    const auto records = dialogs->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].box.text, "Unsafe entry name \"nu\\x00Qe.hex\" refused - Native error: 00068. "
+                                   "File processing error, possibly disk is full");
+}
+
 // ---- Attributes ------------------------------------------------------------------------
 
 TEST(ExtractAttributes, OnlyTheReadOnlyBitIsApplied)

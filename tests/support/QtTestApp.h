@@ -27,14 +27,15 @@ inline QApplication& App()
 }
 
 // WaitUntil for a test on the GUI thread: handles events until done() holds; false when
-// it still does not after kWaitDeadline, so that a fault fails the test instead of
-// hanging it.
-inline bool PumpUntil(const std::function<bool()>& done)
+// it still does not after the deadline (kWaitDeadline unless given), so that a fault
+// fails the test instead of hanging it.
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds deadline = testsupport::kWaitDeadline)
 {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > testsupport::kWaitDeadline.count())
+        if (clock.elapsed() > deadline.count())
             return false;
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
