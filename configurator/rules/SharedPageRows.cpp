@@ -1,5 +1,6 @@
 #include "configurator/rules/SharedPageRows.h"
 
+#include "configurator/rules/ProtocolPageRules.h"
 #include "platform/Format.h"
 
 #include <string>
@@ -83,3 +84,12 @@ std::vector<TPageRow> IecGroupPollRows()
 std::span<const TPageRow> IecCommandRows() { return kIecCommands; }
 
 std::span<const TPageRow> PollSettingRows() { return kPollSettings; }
+
+std::vector<TPageRow> CycleWordRows(std::span<const TPageRow> head, const char* panel, int words,
+                                    std::string (*key)(int n))
+{
+    return RowsWithRun(head, 1, words, [panel, key](int n) -> TPageRow {
+        return {.Panel = panel, .Name = KeptText("rg" + key(n)), .Kind = K::RadioGroup, .Key = KeptText(key(n)),
+                .Caption = KeptText(platform::Format("%2d", n)), .Items = TsTitItems()};
+    });
+}

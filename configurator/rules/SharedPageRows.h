@@ -3,6 +3,7 @@
 #include "configurator/rules/PageTable.h"
 
 #include <span>
+#include <string>
 #include <vector>
 
 // Rows that several pages have alike, each as the pages' descriptions give it; a page
@@ -32,3 +33,9 @@ std::span<const TPageRow> IecCommandRows();
 // "Время приостановки опроса" (с), ed0014 "Повторов опроса", ed0015 "Ответов для
 // наличия связи".
 std::span<const TPageRow> PollSettingRows();
+
+// A cycle's words after the head rows: for word n = 1 .. words the radio group
+// "rg" + key(n) in a panel, bound to key(n), titled " 1" .. " 9", "10" ..., choosing its
+// kind "TC" or "ТИТ" (TsTitItems).
+std::vector<TPageRow> CycleWordRows(std::span<const TPageRow> head, const char* panel, int words,
+                                    std::string (*key)(int n));
