@@ -14,14 +14,6 @@ namespace {
 
 using K = TControlKind;
 
-constexpr TPagePanel kPanels[] = {
-    {.Name = "paSizes", .Kind = TPanelKind::Panel},
-    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
-    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
-    {.Name = "paValues", .Kind = TPanelKind::Panel},
-    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
-};
-
 // The maximum frame size below the timing.
 const TPageRow kFrameSize[] = {
     {.Panel = "paValues", .Name = "seMaxFrameSize", .Kind = K::SpinEdit, .Key = "101", .Caption = "Макс. размер кадра",
@@ -44,7 +36,7 @@ const std::vector<TPageRow> kRows = JoinRows({IecSizeRows("paSizes"), IecTimeout
 
 } // namespace
 
-const TPageTable TfrKPIEC::Table{"TfrKPIEC", kPanels, kRows};
+const TPageTable TfrKPIEC::Table{"TfrKPIEC", IecPointPanels(), kRows};
 
 TfrKPIEC::TfrKPIEC(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPIEC, Table, parent)

@@ -14,14 +14,6 @@ namespace {
 
 using K = TControlKind;
 
-constexpr TPagePanel kPanels[] = {
-    {.Name = "paSizes", .Kind = TPanelKind::Panel},
-    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
-    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
-    {.Name = "paValues", .Kind = TPanelKind::Panel},
-    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
-};
-
 const TPageRow kVariant[] = {
     {.Panel = nullptr, .Name = "rg073", .Kind = K::RadioGroup, .Key = "073", .Items = {"МЭК 101", "МЭК 104"}},
 };
@@ -31,7 +23,7 @@ const std::vector<TPageRow> kRows = JoinRows(
 
 } // namespace
 
-const TPageTable TfrKPIEC_Grendal::Table{"TfrKPIEC_Grendal", kPanels, kRows};
+const TPageTable TfrKPIEC_Grendal::Table{"TfrKPIEC_Grendal", IecPointPanels(), kRows};
 
 TfrKPIEC_Grendal::TfrKPIEC_Grendal(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPIEC_Grendal, Table, parent)

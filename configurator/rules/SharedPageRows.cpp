@@ -9,6 +9,14 @@ namespace {
 
 using K = TControlKind;
 
+constexpr TPagePanel kIecPointPanels[] = {
+    {.Name = "paSizes", .Kind = TPanelKind::Panel},
+    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
+    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
+    {.Name = "paValues", .Kind = TPanelKind::Panel},
+    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
+};
+
 const TPageRow kIecAsdu[] = {
     {.Panel = "paAsdu", .Name = "cb065", .Kind = K::ComboBox, .Key = "065", .Caption = "ASDU ТС"},
     {.Panel = "paAsdu", .Name = "cb066", .Kind = K::ComboBox, .Key = "066", .Caption = "ASDU ТИТ"},
@@ -58,6 +66,8 @@ const TPageRow kPollSettings[] = {
 };
 
 } // namespace
+
+std::span<const TPagePanel> IecPointPanels() { return kIecPointPanels; }
 
 std::span<const TPageRow> IecAsduRows() { return kIecAsdu; }
 

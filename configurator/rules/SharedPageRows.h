@@ -9,6 +9,11 @@
 // Rows that several pages have alike, each as the pages' descriptions give it; a page
 // takes them into its table (JoinRows). Combo boxes among them are filled by the page.
 
+// The panels of a МЭК controlled point's page, in layout order: "paSizes" for the
+// field sizes, the groups "gbTimeouts" "Таймауты" and "gbWindow" "Размеры окна" in two
+// columns each, "paValues" for the timing and the group "gbGroupPoll" "Групповой
+// опрос, с " in four columns.
+std::span<const TPagePanel> IecPointPanels();
 // The МЭК ASDU types in the panel "paAsdu": cb065 "ASDU ТС", cb066 "ASDU ТИТ", cb067
 // "ASDU ТИИ".
 std::span<const TPageRow> IecAsduRows();
