@@ -8,6 +8,7 @@
 // A model whose total lies over the budget is named at the end, and the exit status
 // is then 3.
 
+#include "bench/ScratchDir.h"
 #include "configurator/tree/ModelFactory.h"
 #include "model/Mirvak_const.h"
 #include "model/uZumo2.h"
@@ -110,12 +111,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::string pattern = (fs::temp_directory_path() / "bench_document.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = pattern;
+    const fs::path dir = MakeScratchDir("bench_document");
+    if (dir.empty()) return 1;
     const fs::path file = dir / "params.hex";
 
     std::vector<std::string> over;

@@ -4,6 +4,7 @@
 // time /usr/bin/python3 with intelhex takes to read the file, and the peak resident size
 // of this process.
 
+#include "bench/ScratchDir.h"
 #include "model/Memory.h"
 
 #include <sys/resource.h>
@@ -43,12 +44,8 @@ double PeakResidentMiB()
 int main()
 {
     namespace fs = std::filesystem;
-    std::string pattern = (fs::temp_directory_path() / "bench_hex.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = pattern;
+    const fs::path dir = MakeScratchDir("bench_hex");
+    if (dir.empty()) return 1;
     const fs::path in = dir / "in.hex", ours = dir / "ours.hex", theirs = dir / "out.hex";
 
     // The source image is written and freed before anything is measured; its 16 MiB

@@ -31,6 +31,7 @@
 // scale blocks, the full conversion table (with 128-character descriptions where the
 // model has them), and a 1,000-line table each page refuses by its row count.
 
+#include "bench/ScratchDir.h"
 #include "configurator/FCfgMain.h"
 #include "configurator/pages/DocumentPages.h"
 #include "configurator/pages/FCommon.h"
@@ -309,12 +310,8 @@ int main(int argc, char** argv)
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    std::string pattern = (fs::temp_directory_path() / "bench_pages.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = pattern;
+    const fs::path dir = MakeScratchDir("bench_pages");
+    if (dir.empty()) return 1;
 
     int result = 0;
     {

@@ -4,6 +4,7 @@
 // and unzip's time for context; each the best of 5 runs with a warm page cache.
 
 #include "archive/Halvorin.h"
+#include "bench/ScratchDir.h"
 
 #include <algorithm>
 #include <chrono>
@@ -118,12 +119,8 @@ int Shell(const std::string& command)
 
 int main()
 {
-    std::string pattern = (fs::temp_directory_path() / "bench_zip_extract.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = pattern;
+    const fs::path dir = MakeScratchDir("bench_zip_extract");
+    if (dir.empty()) return 1;
     const fs::path src = dir / "src";
     const fs::path package = dir / "package.tcf";
     fs::create_directories(src);

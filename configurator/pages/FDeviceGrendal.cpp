@@ -68,10 +68,5 @@ bool TfrDeviceGrendal::UpdatePortPanel()
 
 TParamFrame* TfrDeviceGrendal::MakeRolePage(TFamilyRolePage page, QWidget* host)
 {
-    switch (page) {
-    case TFamilyRolePage::KPdpNone: return MakeFrame<TfrKPdpNone_Grendal>(Tree, Device(), host);
-    case TFamilyRolePage::PUdpNone: return MakeFrame<TfrPUdpNone_Grendal>(Tree, Device(), host);
-    case TFamilyRolePage::PUIEC: return MakeFrame<TfrPUIEC_Grendal>(Tree, Device(), host);
-    }
-    return nullptr;
+    return MakeRolePageOf<TfrKPdpNone_Grendal, TfrPUdpNone_Grendal, TfrPUIEC_Grendal>(page, host);
 }

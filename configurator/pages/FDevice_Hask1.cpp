@@ -35,10 +35,5 @@ bool TfrDevice_Hask1::UpdatePortPanel()
 
 TParamFrame* TfrDevice_Hask1::MakeRolePage(TFamilyRolePage page, QWidget* host)
 {
-    switch (page) {
-    case TFamilyRolePage::KPdpNone: return MakeFrame<TfrKPdpNone_Hask1>(Tree, Device(), host);
-    case TFamilyRolePage::PUdpNone: return MakeFrame<TfrPUdpNone_Hask1>(Tree, Device(), host);
-    case TFamilyRolePage::PUIEC: return MakeFrame<TfrPUIEC_Hask1>(Tree, Device(), host);
-    }
-    return nullptr;
+    return MakeRolePageOf<TfrKPdpNone_Hask1, TfrPUdpNone_Hask1, TfrPUIEC_Hask1>(page, host);
 }

@@ -3,26 +3,16 @@
 #include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uZumo_Classes.h"
-#include "platform/Format.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 
-#include <string>
 #include <vector>
 
 namespace {
 
 using K = TControlKind;
-
-constexpr TPagePanel kPanels[] = {
-    {.Name = "paSizes", .Kind = TPanelKind::Panel},
-    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
-    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
-    {.Name = "paValues", .Kind = TPanelKind::Panel},
-    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
-};
 
 // The maximum frame size below the timing.
 const TPageRow kFrameSize[] = {
@@ -41,35 +31,18 @@ const TPageRow kTail[] = {
     {.Panel = nullptr, .Name = "cbBalanceMode", .Kind = K::CheckBox, .Key = "053", .Caption = "Балансный режим"},
 };
 
-// The group poll periods ed0109 .. ed0124.
-constexpr int kGroupPolls = 16;
-
 const std::vector<TPageRow> kRows = JoinRows({IecSizeRows("paSizes"), IecTimeoutRows(), IecPollRows(), kFrameSize,
                                               IecGroupPollRows(), IecCommandRows(), kTail});
 
 } // namespace
 
-const TPageTable TfrKPIEC::Table{"TfrKPIEC", kPanels, kRows};
+const TPageTable TfrKPIEC::Table{"TfrKPIEC", IecPointPanels(), kRows};
 
 TfrKPIEC::TfrKPIEC(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPIEC, Table, parent)
 {
-    cb061 = Control<QComboBox>("cb061");
-    cb062 = Control<QComboBox>("cb062");
-    cb063 = Control<QComboBox>("cb063");
-    cb064 = Control<QComboBox>("cb064");
-    gbTimeouts = Control<QGroupBox>("gbTimeouts");
-    gbWindow = Control<QGroupBox>("gbWindow");
-    ed0104 = Control<TSpinEdit>("ed0104");
-    ed0107 = Control<TSpinEdit>("ed0107");
-    ed0108 = Control<TSpinEdit>("ed0108");
+    TIecPointControls::Take(Controls());
     seMaxFrameSize = Control<TSpinEdit>("seMaxFrameSize");
-    gbGroupPoll = Control<QGroupBox>("gbGroupPoll");
-    for (int n = 1; n <= kGroupPolls; ++n)
-        edGroupPoll[static_cast<size_t>(n - 1)] = Control<TSpinEdit>(platform::Format("ed%.4d", 108 + n).c_str());
-    ch0102 = Control<QCheckBox>("ch0102");
-    ch0103 = Control<QCheckBox>("ch0103");
-    ch0105 = Control<QCheckBox>("ch0105");
     ch0106 = Control<QCheckBox>("ch0106");
     cbBroadCastSetTime = Control<QCheckBox>("cbBroadCastSetTime");
     cbChannCheckBS = Control<QCheckBox>("cbChannCheckBS");

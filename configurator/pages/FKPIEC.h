@@ -1,12 +1,9 @@
 #pragma once
 
 #include "configurator/pages/ProtocolFrame.h"
-
-#include <array>
+#include "configurator/pages/SharedPageControls.h"
 
 class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class TSpinEdit;
 
 // The МЭК page of a controlled point (КП): field sizes, TU timeout, poll cycles, the
@@ -15,28 +12,14 @@ class TSpinEdit;
 // Tramel-5141 devices; cb062 is disabled on Pelvar devices; "Игнорировать данные в
 // состоянии IV " shows only on the "Zumo2" document. A maximum frame size outside
 // 0..255 is refused silently.
-class TfrKPIEC : public TProtocolFrame {
+class TfrKPIEC : public TProtocolFrame, public TIecPointControls {
     Q_OBJECT
 public:
     static const TPageTable Table;
 
     void Load(TFieldLst* list) override;
 
-    QComboBox* cb061;
-    QComboBox* cb062;
-    QComboBox* cb063;
-    QComboBox* cb064;
-    QGroupBox* gbTimeouts;
-    QGroupBox* gbWindow;
-    TSpinEdit* ed0104;
-    TSpinEdit* ed0107;
-    TSpinEdit* ed0108;
     TSpinEdit* seMaxFrameSize;
-    QGroupBox* gbGroupPoll;
-    std::array<TSpinEdit*, 16> edGroupPoll; // ed0109 .. ed0124
-    QCheckBox* ch0102;
-    QCheckBox* ch0103;
-    QCheckBox* ch0105;
     QCheckBox* ch0106;
     QCheckBox* cbBroadCastSetTime;
     QCheckBox* cbChannCheckBS;

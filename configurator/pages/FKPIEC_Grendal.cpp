@@ -3,7 +3,6 @@
 #include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/uHask1.h"
-#include "platform/Format.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,47 +14,22 @@ namespace {
 
 using K = TControlKind;
 
-constexpr TPagePanel kPanels[] = {
-    {.Name = "paSizes", .Kind = TPanelKind::Panel},
-    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
-    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
-    {.Name = "paValues", .Kind = TPanelKind::Panel},
-    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
-};
-
 const TPageRow kVariant[] = {
     {.Panel = nullptr, .Name = "rg073", .Kind = K::RadioGroup, .Key = "073", .Items = {"МЭК 101", "МЭК 104"}},
 };
-
-// The group poll periods ed0109 .. ed0124.
-constexpr int kGroupPolls = 16;
 
 const std::vector<TPageRow> kRows = JoinRows(
     {kVariant, IecSizeRows("paSizes"), IecTimeoutRows(), IecPollRows(), IecGroupPollRows(), IecCommandRows()});
 
 } // namespace
 
-const TPageTable TfrKPIEC_Grendal::Table{"TfrKPIEC_Grendal", kPanels, kRows};
+const TPageTable TfrKPIEC_Grendal::Table{"TfrKPIEC_Grendal", IecPointPanels(), kRows};
 
 TfrKPIEC_Grendal::TfrKPIEC_Grendal(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPIEC_Grendal, Table, parent)
 {
     rg073 = Control<TRadioGroup>("rg073");
-    cb061 = Control<QComboBox>("cb061");
-    cb062 = Control<QComboBox>("cb062");
-    cb063 = Control<QComboBox>("cb063");
-    cb064 = Control<QComboBox>("cb064");
-    gbTimeouts = Control<QGroupBox>("gbTimeouts");
-    gbWindow = Control<QGroupBox>("gbWindow");
-    ed0104 = Control<TSpinEdit>("ed0104");
-    ed0107 = Control<TSpinEdit>("ed0107");
-    ed0108 = Control<TSpinEdit>("ed0108");
-    gbGroupPoll = Control<QGroupBox>("gbGroupPoll");
-    for (int n = 1; n <= kGroupPolls; ++n)
-        edGroupPoll[static_cast<size_t>(n - 1)] = Control<TSpinEdit>(platform::Format("ed%.4d", 108 + n).c_str());
-    ch0102 = Control<QCheckBox>("ch0102");
-    ch0103 = Control<QCheckBox>("ch0103");
-    ch0105 = Control<QCheckBox>("ch0105");
+    TIecPointControls::Take(Controls());
     // A Pelvar device would keep "Канальный адрес" disabled; only Tramel-5141 devices
     // reach this page.
     variant_.emplace(*this,

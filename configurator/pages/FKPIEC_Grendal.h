@@ -2,15 +2,11 @@
 
 #include "configurator/pages/IecVariantSwitch.h"
 #include "configurator/pages/ProtocolFrame.h"
+#include "configurator/pages/SharedPageControls.h"
 
-#include <array>
 #include <optional>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class TRadioGroup;
-class TSpinEdit;
 
 // The МЭК page of a Tramel-5141 controlled point (КП): the variant rg073 ("МЭК 101",
 // "МЭК 104"), the field sizes (none offering "0 байт"), "Таймауты" (T0 .. T3) and
@@ -22,7 +18,7 @@ class TSpinEdit;
 // that reach this page. A switch of the variant presets the field sizes
 // (TIecVariantSwitch); on idle the timeout groups are enabled for "МЭК 104" only, cb062
 // for "МЭК 101" on a device that is not a Pelvar one.
-class TfrKPIEC_Grendal : public TProtocolFrame {
+class TfrKPIEC_Grendal : public TProtocolFrame, public TIecPointControls {
     Q_OBJECT
 public:
     static const TPageTable Table;
@@ -35,20 +31,6 @@ public:
     void RefreshAll() override;
 
     TRadioGroup* rg073;
-    QComboBox* cb061;
-    QComboBox* cb062;
-    QComboBox* cb063;
-    QComboBox* cb064;
-    QGroupBox* gbTimeouts;
-    QGroupBox* gbWindow;
-    TSpinEdit* ed0104;
-    TSpinEdit* ed0107;
-    TSpinEdit* ed0108;
-    QGroupBox* gbGroupPoll;
-    std::array<TSpinEdit*, 16> edGroupPoll; // ed0109 .. ed0124
-    QCheckBox* ch0102;
-    QCheckBox* ch0103;
-    QCheckBox* ch0105;
 
 protected:
     TfrKPIEC_Grendal(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "configurator/pages/FKPMKT1.h"
 
+#include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "platform/Format.h"
 
@@ -26,11 +27,7 @@ const TPageRow kHead[] = {
     {.Panel = "paWords", .Name = "cb2601", .Kind = K::ComboBox, .Key = "2601", .Caption = "Количество слов в цикле"},
 };
 
-// Titled " 1" .. " 9", "10".
-const std::vector<TPageRow> kRows = RowsWithRun(kHead, 1, MKT1Words, [](int n) -> TPageRow {
-    return {.Panel = "gbWords", .Name = KeptText("rg" + WordKey(n)), .Kind = K::RadioGroup, .Key = KeptText(WordKey(n)),
-            .Caption = KeptText(platform::Format("%2d", n)), .Items = TsTitItems()};
-});
+const std::vector<TPageRow> kRows = CycleWordRows(kHead, "gbWords", MKT1Words, WordKey);
 
 } // namespace
 
@@ -41,7 +38,7 @@ TfrKPMKT1::TfrKPMKT1(QTreeWidget* tree, TDevice* device, QWidget* parent)
 {
     cb2601 = Control<QComboBox>("cb2601");
     gbWords = Control<QGroupBox>("gbWords");
-    for (int n = 1; n <= MKT1Words; ++n) rgWords[static_cast<size_t>(n - 1)] = Control<TRadioGroup>(("rg" + WordKey(n)).c_str());
+    rgWords = Controls().Run<TRadioGroup, MKT1Words>([](int n) { return "rg" + WordKey(n); });
 }
 
 void TfrKPMKT1::UpdateControls()

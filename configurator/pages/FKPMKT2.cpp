@@ -1,5 +1,6 @@
 #include "configurator/pages/FKPMKT2.h"
 
+#include "configurator/rules/SharedPageRows.h"
 #include "configurator/widgets/ParamControls.h"
 #include "platform/Format.h"
 
@@ -25,11 +26,7 @@ const TPageRow kHead[] = {
      .Caption = "Количество слов в цикле"},
 };
 
-// Titled " 1" .. " 9", "10" .. "30".
-const std::vector<TPageRow> kRows = RowsWithRun(kHead, 1, TfrKPMKT2::Words, [](int n) -> TPageRow {
-    return {.Panel = "gbMask", .Name = KeptText("rg" + WordKey(n)), .Kind = K::RadioGroup, .Key = KeptText(WordKey(n)),
-            .Caption = KeptText(platform::Format("%2d", n)), .Items = TsTitItems()};
-});
+const std::vector<TPageRow> kRows = CycleWordRows(kHead, "gbMask", TfrKPMKT2::Words, WordKey);
 
 } // namespace
 
@@ -39,5 +36,5 @@ TfrKPMKT2::TfrKPMKT2(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::KPMKT2, Table, parent)
 {
     cb011_mkt2_01 = Control<QComboBox>("cb011_mkt2_01");
-    for (int n = 1; n <= Words; ++n) rgWords[static_cast<size_t>(n - 1)] = Control<TRadioGroup>(("rg" + WordKey(n)).c_str());
+    rgWords = Controls().Run<TRadioGroup, Words>([](int n) { return "rg" + WordKey(n); });
 }

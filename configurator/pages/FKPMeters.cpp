@@ -27,34 +27,3 @@ void TfrKPMeter::Load(TFieldLst* list)
         SetCaption(Control(("ch" + q.Key).c_str()), q.Caption);
     TProtocolFrame::Load(list);
 }
-
-const TPageTable TfrKPMercury::Table = MeterPageTable(TProtocolPage::KPMercury);
-const TPageTable TfrKPCE304::Table = MeterPageTable(TProtocolPage::KPCE304);
-const TPageTable TfrKPProton::Table = MeterPageTable(TProtocolPage::KPProton);
-const TPageTable TfrKPANSI::Table = MeterPageTable(TProtocolPage::KPANSI);
-const TPageTable TfrKPSET::Table = MeterPageTable(TProtocolPage::KPSET);
-
-TfrKPMercury::TfrKPMercury(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrKPMeter(tree, device, TProtocolPage::KPMercury, parent)
-{
-}
-
-TfrKPCE304::TfrKPCE304(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrKPMeter(tree, device, TProtocolPage::KPCE304, parent)
-{
-}
-
-TfrKPProton::TfrKPProton(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrKPMeter(tree, device, TProtocolPage::KPProton, parent)
-{
-}
-
-TfrKPANSI::TfrKPANSI(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrKPMeter(tree, device, TProtocolPage::KPANSI, parent)
-{
-}
-
-TfrKPSET::TfrKPSET(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrKPMeter(tree, device, TProtocolPage::KPSET, parent)
-{
-}

@@ -7,7 +7,7 @@ class QLineEdit;
 class TSpinEdit;
 
 // The meter pages: one page over the meter table (MeterProtocolOf, MeterPageTable) per
-// meter protocol. Each shows the poll period with its unit, the access password where
+// meter protocol, the page's table MeterPageTable(kind). Each shows the poll period with its unit, the access password where
 // the protocol has one (a text edit of at most the field's 8 characters, kept in
 // Windows-1251 in the image) and one check box per measured quantity, captioned at Load
 // as the document has it (MeterQuantitiesOn).
@@ -33,51 +33,31 @@ private:
 };
 
 // Меркурий (index 7).
-class TfrKPMercury : public TfrKPMeter {
+class TfrKPMercury : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPMercury> {
     Q_OBJECT
-public:
-    static const TPageTable Table;
-
-protected:
-    TfrKPMercury(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // IEC 1107 (index 13).
-class TfrKPCE304 : public TfrKPMeter {
+class TfrKPCE304 : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPCE304> {
     Q_OBJECT
-public:
-    static const TPageTable Table;
-
-protected:
-    TfrKPCE304(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // Протон-К (index 14): the period only.
-class TfrKPProton : public TfrKPMeter {
+class TfrKPProton : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPProton> {
     Q_OBJECT
-public:
-    static const TPageTable Table;
-
-protected:
-    TfrKPProton(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // ANSI C1218-21 (index 17): no password.
-class TfrKPANSI : public TfrKPMeter {
+class TfrKPANSI : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPANSI> {
     Q_OBJECT
-public:
-    static const TPageTable Table;
-
-protected:
-    TfrKPANSI(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // СЭТ-4ТМ (index 19).
-class TfrKPSET : public TfrKPMeter {
+class TfrKPSET : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPSET> {
     Q_OBJECT
-public:
-    static const TPageTable Table;
-
-protected:
-    TfrKPSET(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };

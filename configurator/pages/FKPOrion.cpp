@@ -86,14 +86,7 @@ TFrKPOrion::TFrKPOrion(QTreeWidget* tree, TDevice* device, QWidget* parent)
     for (QLineEdit* edit : {edVak_TU1_on, edVak_TU1_off}) edit->setValidator(new TVakValidator(edit));
 }
 
-void TFrKPOrion::Load(TFieldLst* list)
-{
-    TfrRelayProtection::Load(list);
-    SetChangeHandler(cbDevType, [this](const void*) { ApplyCaptions(); });
-    ApplyCaptions();
-}
-
-void TFrKPOrion::ApplyCaptions()
+void TFrKPOrion::ApplyType()
 {
     const auto* type = dynamic_cast<const TField*>(Device()->FindField("DevType"));
     for (const TControlCaption& c : OrionSignalCaptions(type ? type->GetValue().ToInt32() : 0))

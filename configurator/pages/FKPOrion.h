@@ -21,8 +21,6 @@ class TFrKPOrion : public TfrRelayProtection {
 public:
     static const TPageTable Table;
 
-    void Load(TFieldLst* list) override;
-
     QCheckBox* chP;
     QCheckBox* chQ;
     QCheckBox* chS;
@@ -43,5 +41,5 @@ protected:
 
 private:
     // The captions of the last four "ТС" boxes for the stored device type.
-    void ApplyCaptions();
+    void ApplyType() override;
 };

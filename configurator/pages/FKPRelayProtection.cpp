@@ -21,6 +21,13 @@ TfrRelayProtection::TfrRelayProtection(QTreeWidget* tree, TDevice* device, TProt
     chFreq = Control<QCheckBox>("chFreq");
 }
 
+void TfrRelayProtection::Load(TFieldLst* list)
+{
+    TProtocolFrame::Load(list);
+    SetChangeHandler(cbDevType, [this](const void*) { ApplyType(); });
+    ApplyType();
+}
+
 std::vector<TPageRow> TfrRelayProtection::Rows(const char* valuesPanel, std::span<const TPageRow> own)
 {
     using K = TControlKind;

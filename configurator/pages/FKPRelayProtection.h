@@ -12,10 +12,14 @@ class TSpinEdit;
 // The base of the relay protection pages, Орион-2 and Сириус-2, whose blocks begin
 // alike: the device type, the poll period with its unit and the flags of the currents,
 // the line voltages and the frequency. A page's table is that head followed by its own
-// rows (Rows), bound as one list in table order.
+// rows (Rows), bound as one list in table order. The page's type rule (ApplyType) runs
+// at the end of Load and after every stored change of cbDevType.
 class TfrRelayProtection : public TProtocolFrame {
     Q_OBJECT
 public:
+    // Binds (the base Load), hooks the type rule to cbDevType, then runs it.
+    void Load(TFieldLst* list) override;
+
     QComboBox* cbDevType;
     TSpinEdit* cbPeriodM; // the poll period, a spin edit whatever its prefix says
     QComboBox* cbPeriodUM;
@@ -36,4 +40,7 @@ public:
 protected:
     TfrRelayProtection(QTreeWidget* tree, TDevice* device, TProtocolPage kind, const TPageTable& table,
                        QWidget* parent);
+
+    // The page's rule of the device type.
+    virtual void ApplyType() = 0;
 };

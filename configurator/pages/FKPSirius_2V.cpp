@@ -50,13 +50,6 @@ TFrKPSirius_2V::TFrKPSirius_2V(QTreeWidget* tree, TDevice* device, QWidget* pare
     chTS_SwitchState = Control<QCheckBox>("chTS_SwitchState");
 }
 
-void TFrKPSirius_2V::Load(TFieldLst* list)
-{
-    TfrRelayProtection::Load(list);
-    SetChangeHandler(cbDevType, [this](const void*) { ApplyType(); });
-    ApplyType();
-}
-
 void TFrKPSirius_2V::ApplyType()
 {
     std::optional<int> type;

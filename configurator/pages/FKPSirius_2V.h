@@ -19,8 +19,6 @@ class TFrKPSirius_2V : public TfrRelayProtection {
 public:
     static const TPageTable Table;
 
-    void Load(TFieldLst* list) override;
-
     QCheckBox* cbTS_LedGuard;
     QCheckBox* cbTS_RPV;
     QCheckBox* cbTS_RPO;
@@ -33,5 +31,5 @@ protected:
     TFrKPSirius_2V(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
 
 private:
-    void ApplyType();
+    void ApplyType() override;
 };

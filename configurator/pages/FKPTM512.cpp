@@ -39,33 +39,3 @@ TfrTM512Family::TfrTM512Family(QTreeWidget* tree, TDevice* device, TProtocolPage
             control->hide();
     }
 }
-
-TfrKPTM512::TfrKPTM512(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::KPTM512, parent)
-{
-}
-
-TfrPUTM512::TfrPUTM512(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::PUTM512, parent)
-{
-}
-
-TfrKPTM500::TfrKPTM500(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::KPTM500, parent)
-{
-}
-
-TfrPUTM500::TfrPUTM500(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::PUTM500, parent)
-{
-}
-
-TfrKPMK51::TfrKPMK51(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::KPMK51, parent)
-{
-}
-
-TfrKPMK55::TfrKPMK55(QTreeWidget* tree, TDevice* device, QWidget* parent)
-    : TfrTM512Family(tree, device, TProtocolPage::KPMK55, parent)
-{
-}

@@ -25,43 +25,37 @@ protected:
 };
 
 // ТМ 512 (index 15), controlled point.
-class TfrKPTM512 : public TfrTM512Family {
+class TfrKPTM512 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::KPTM512> {
     Q_OBJECT
-protected:
-    TfrKPTM512(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // ТМ 512, control point: a page of its own with the same check boxes.
-class TfrPUTM512 : public TfrTM512Family {
+class TfrPUTM512 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::PUTM512> {
     Q_OBJECT
-protected:
-    TfrPUTM512(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // ТМ 500 (index 22), controlled point: ch1802 reads "Только доп. ТИТ", ch1803 is hidden.
-class TfrKPTM500 : public TfrTM512Family {
+class TfrKPTM500 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::KPTM500> {
     Q_OBJECT
-protected:
-    TfrKPTM500(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // ТМ 500, control point: ch1802 reads "Только доп. ТИТ", ch1803 "Экстра флаги в потоке".
-class TfrPUTM500 : public TfrTM512Family {
+class TfrPUTM500 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::PUTM500> {
     Q_OBJECT
-protected:
-    TfrPUTM500(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // МК 51 (index 23), both roles: the group is hidden, nothing to edit is shown.
-class TfrKPMK51 : public TfrTM512Family {
+class TfrKPMK51 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::KPMK51> {
     Q_OBJECT
-protected:
-    TfrKPMK51(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };
 
 // МК 55 (index 24), controlled point: the ТМ 512 page as it is.
-class TfrKPMK55 : public TfrTM512Family {
+class TfrKPMK55 : public TProtocolPageOf<TfrTM512Family, TProtocolPage::KPMK55> {
     Q_OBJECT
-protected:
-    TfrKPMK55(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr);
+    using TProtocolPageOf::TProtocolPageOf;
 };

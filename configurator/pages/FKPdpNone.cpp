@@ -47,12 +47,7 @@ TfrKPdpNone::TfrKPdpNone(QTreeWidget* tree, TDevice* device, QWidget* parent)
     column->addStretch(1);
 
     rg013 = c.Get<TRadioGroup>("rg013");
-    edTSLink = c.Get<TSpinEdit>("edTSLink");
-    edTITLink = c.Get<TSpinEdit>("edTITLink");
-    ed0004 = c.Get<TSpinEdit>("ed0004");
-    ed0013 = c.Get<TSpinEdit>("ed0013");
-    ed0014 = c.Get<TSpinEdit>("ed0014");
-    ed0015 = c.Get<TSpinEdit>("ed0015");
+    TPollSettingControls::Take(c);
     ed055 = c.Get<TSpinEdit>("ed055");
     ch012 = c.Get<QCheckBox>("ch012");
     ch020 = c.Get<QCheckBox>("ch020");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurator/pages/SharedPageControls.h"
 #include "configurator/widgets/uParamFrame.h"
 
 class QCheckBox;
@@ -8,19 +9,13 @@ class TRadioGroup;
 class TSpinEdit;
 
 // The role page of a controlled point (КП): how the controller polls the device.
-class TfrKPdpNone : public TParamFrame {
+class TfrKPdpNone : public TParamFrame, public TPollSettingControls {
     Q_OBJECT
 public:
     // The page's controls.
     static const TPageTable Table;
 
     TRadioGroup* rg013;
-    TSpinEdit* edTSLink;
-    TSpinEdit* edTITLink;
-    TSpinEdit* ed0004;
-    TSpinEdit* ed0013;
-    TSpinEdit* ed0014;
-    TSpinEdit* ed0015;
     TSpinEdit* ed055;
     QCheckBox* ch012;
     QCheckBox* ch020;

@@ -45,12 +45,7 @@ TfrKPdpNone_Hask1::TfrKPdpNone_Hask1(QTreeWidget* tree, TDevice* device, TDevice
     : TFamilyRoleFrame(tree, device, family, TFamilyRolePage::KPdpNone, table, parent)
 {
     rg013 = Control<TRadioGroup>("rg013");
-    edTSLink = Control<TSpinEdit>("edTSLink");
-    edTITLink = Control<TSpinEdit>("edTITLink");
-    ed0004 = Control<TSpinEdit>("ed0004");
-    ed0013 = Control<TSpinEdit>("ed0013");
-    ed0014 = Control<TSpinEdit>("ed0014");
-    ed0015 = Control<TSpinEdit>("ed0015");
+    TPollSettingControls::Take(Controls());
     ch012 = Control<QCheckBox>("ch012");
     gbIEC = Control<QGroupBox>("gbIEC");
     ch020 = Control<QCheckBox>("ch020");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configurator/pages/FamilyRoleFrame.h"
+#include "configurator/pages/SharedPageControls.h"
 
 #include <span>
 #include <vector>
@@ -8,13 +9,12 @@
 class QCheckBox;
 class QGroupBox;
 class TRadioGroup;
-class TSpinEdit;
 
 // The role page of a Pelvar controlled point (КП): the poll settings of the common
 // controlled point's page without "Задержка начала передачи". Its group "Формирование
 // признака достоверности для МЭК" (ch020, ch021) stays hidden. It fills no lists and
 // changes nothing on idle.
-class TfrKPdpNone_Hask1 : public TFamilyRoleFrame {
+class TfrKPdpNone_Hask1 : public TFamilyRoleFrame, public TPollSettingControls {
     Q_OBJECT
 public:
     static const TPageTable Table;
@@ -24,12 +24,6 @@ public:
     static std::vector<TPageRow> Rows();
 
     TRadioGroup* rg013;
-    TSpinEdit* edTSLink;
-    TSpinEdit* edTITLink;
-    TSpinEdit* ed0004;
-    TSpinEdit* ed0013;
-    TSpinEdit* ed0014;
-    TSpinEdit* ed0015;
     QCheckBox* ch012;
     QGroupBox* gbIEC;
     QCheckBox* ch020;

@@ -58,14 +58,9 @@ TfrPUIEC::TfrPUIEC(QTreeWidget* tree, TDevice* device, QWidget* parent)
     : TProtocolFrame(tree, device, TProtocolPage::PUIEC, Table, parent)
 {
     rg013 = Control<TRadioGroup>("rg013");
-    cb065 = Control<QComboBox>("cb065");
-    cb066 = Control<QComboBox>("cb066");
-    cb067 = Control<QComboBox>("cb067");
+    TIecAsduControls::Take(Controls());
+    TIecSizeControls::Take(Controls());
     cbTSDP_asdu = Control<QComboBox>("cbTSDP_asdu");
-    cb061 = Control<QComboBox>("cb061");
-    cb062 = Control<QComboBox>("cb062");
-    cb063 = Control<QComboBox>("cb063");
-    cb064 = Control<QComboBox>("cb064");
     ed055 = Control<TSpinEdit>("ed055");
     seMaxFrameSize = Control<TSpinEdit>("seMaxFrameSize");
     seSyncTime = Control<TSpinEdit>("seSyncTime");

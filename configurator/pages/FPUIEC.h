@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configurator/pages/ProtocolFrame.h"
+#include "configurator/pages/SharedPageControls.h"
 
 class QCheckBox;
 class QComboBox;
@@ -12,7 +13,7 @@ class TSpinEdit;
 // Tramel-5141 devices lack "056_2", "079" and "iec_dp_ts_asdu": those controls stay
 // unbound there. "Игнорировать данные в состоянии IV " shows only on the "Zumo2"
 // document; a time sync period outside 0..59 minutes is refused silently.
-class TfrPUIEC : public TProtocolFrame {
+class TfrPUIEC : public TProtocolFrame, public TIecAsduControls, public TIecSizeControls {
     Q_OBJECT
 public:
     static const TPageTable Table;
@@ -21,14 +22,7 @@ public:
     void Load(TFieldLst* list) override;
 
     TRadioGroup* rg013;
-    QComboBox* cb065;
-    QComboBox* cb066;
-    QComboBox* cb067;
     QComboBox* cbTSDP_asdu;
-    QComboBox* cb061;
-    QComboBox* cb062;
-    QComboBox* cb063;
-    QComboBox* cb064;
     TSpinEdit* ed055;
     TSpinEdit* seMaxFrameSize;
     TSpinEdit* seSyncTime;

@@ -56,16 +56,10 @@ TfrPUIEC_Hask1::TfrPUIEC_Hask1(QTreeWidget* tree, TDevice* device, TDeviceFamily
     : TFamilyRoleFrame(tree, device, family, TFamilyRolePage::PUIEC, table, parent)
 {
     rg013 = Control<TRadioGroup>("rg013");
-    cb065 = Control<QComboBox>("cb065");
-    cb066 = Control<QComboBox>("cb066");
-    cb067 = Control<QComboBox>("cb067");
+    TIecAsduControls::Take(Controls());
+    TIecSizeControls::Take(Controls());
+    TIecTimeoutControls::Take(Controls());
     gbSizes = Control<QGroupBox>("gbSizes");
-    cb061 = Control<QComboBox>("cb061");
-    cb062 = Control<QComboBox>("cb062");
-    cb063 = Control<QComboBox>("cb063");
-    cb064 = Control<QComboBox>("cb064");
-    gbTimeouts = Control<QGroupBox>("gbTimeouts");
-    gbWindow = Control<QGroupBox>("gbWindow");
     ch019 = Control<QCheckBox>("ch019");
     ch074 = Control<QCheckBox>("ch074");
     ch075 = Control<QCheckBox>("ch075");

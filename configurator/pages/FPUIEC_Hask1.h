@@ -1,12 +1,12 @@
 #pragma once
 
 #include "configurator/pages/FamilyRoleFrame.h"
+#include "configurator/pages/SharedPageControls.h"
 
 #include <span>
 #include <vector>
 
 class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class TRadioGroup;
 
@@ -16,7 +16,10 @@ class TRadioGroup;
 // "Таймауты" (T0 .. T3) and "Размеры окна" (К, W), its flags and the validity group
 // "Формирование признака достоверности для МЭК". Its encoding group rg013 stays hidden,
 // as on the common control point's МЭК page. It changes nothing on idle.
-class TfrPUIEC_Hask1 : public TFamilyRoleFrame {
+class TfrPUIEC_Hask1 : public TFamilyRoleFrame,
+                       public TIecAsduControls,
+                       public TIecSizeControls,
+                       public TIecTimeoutControls {
     Q_OBJECT
 public:
     static const TPageTable Table;
@@ -29,16 +32,7 @@ public:
     void FillLists() override;
 
     TRadioGroup* rg013;
-    QComboBox* cb065;
-    QComboBox* cb066;
-    QComboBox* cb067;
     QGroupBox* gbSizes;
-    QComboBox* cb061;
-    QComboBox* cb062;
-    QComboBox* cb063;
-    QComboBox* cb064;
-    QGroupBox* gbTimeouts;
-    QGroupBox* gbWindow;
     QCheckBox* ch019;
     QCheckBox* ch074;
     QCheckBox* ch075;

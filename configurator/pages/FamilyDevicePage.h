@@ -89,6 +89,17 @@ protected:
     virtual bool UpdatePortPanel() = 0;
     // The family's role page of a kind, made (MakeFrame) with the host as its parent.
     virtual TParamFrame* MakeRolePage(TFamilyRolePage page, QWidget* host) = 0;
+    // MakeRolePage over a family's role page classes, one per kind.
+    template <class KPdpNone, class PUdpNone, class PUIEC>
+    TParamFrame* MakeRolePageOf(TFamilyRolePage page, QWidget* host)
+    {
+        switch (page) {
+        case TFamilyRolePage::KPdpNone: return MakeFrame<KPdpNone>(Tree, Device(), host);
+        case TFamilyRolePage::PUdpNone: return MakeFrame<PUdpNone>(Tree, Device(), host);
+        case TFamilyRolePage::PUIEC: return MakeFrame<PUIEC>(Tree, Device(), host);
+        }
+        return nullptr;
+    }
 
     // Shows or hides a widget; true when its state changed.
     static bool ShowChanged(QWidget* widget, bool shown);

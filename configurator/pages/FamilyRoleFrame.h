@@ -28,6 +28,8 @@ protected:
     {
         return made_.Get<T>(name);
     }
+    // Everything the table made.
+    const TPageControls& Controls() const { return made_; }
 
 private:
     TDevice* device_;

@@ -37,6 +37,8 @@ protected:
     {
         return made_.Get<T>(name);
     }
+    // Everything the table made.
+    const TPageControls& Controls() const { return made_; }
     // The page's column, ending in a stretch: widgets that are not table rows go in
     // front of it.
     QVBoxLayout* Column() const { return column_; }
@@ -47,6 +49,23 @@ private:
     const TPageTable& table_;
     QVBoxLayout* column_;
     TPageControls made_;
+};
+
+// The base of a page class of one kind in a family of pages that differ by their kind
+// alone: the family's page F, whose constructor takes the kind, made for the kind K. The
+// kind's class derives from it with Q_OBJECT, so that it keeps a class name of its own,
+// and inherits its constructor:
+//   class TfrKPMercury : public TProtocolPageOf<TfrKPMeter, TProtocolPage::KPMercury> {
+//       Q_OBJECT
+//       using TProtocolPageOf::TProtocolPageOf;
+//   };
+template <class F, TProtocolPage K>
+class TProtocolPageOf : public F {
+protected:
+    explicit TProtocolPageOf(QTreeWidget* tree, TDevice* device, QWidget* parent = nullptr)
+        : F(tree, device, K, parent)
+    {
+    }
 };
 
 // Shows or hides a widget, touching it only when its state differs (for rules that run

@@ -1,5 +1,6 @@
 #include "configurator/rules/SharedPageRows.h"
 
+#include "configurator/rules/ProtocolPageRules.h"
 #include "platform/Format.h"
 
 #include <string>
@@ -7,6 +8,14 @@
 namespace {
 
 using K = TControlKind;
+
+constexpr TPagePanel kIecPointPanels[] = {
+    {.Name = "paSizes", .Kind = TPanelKind::Panel},
+    {.Name = "gbTimeouts", .Kind = TPanelKind::Group, .Title = "Таймауты", .Columns = 2},
+    {.Name = "gbWindow", .Kind = TPanelKind::Group, .Title = "Размеры окна", .Columns = 2},
+    {.Name = "paValues", .Kind = TPanelKind::Panel},
+    {.Name = "gbGroupPoll", .Kind = TPanelKind::Group, .Title = "Групповой опрос, с ", .Columns = 4},
+};
 
 const TPageRow kIecAsdu[] = {
     {.Panel = "paAsdu", .Name = "cb065", .Kind = K::ComboBox, .Key = "065", .Caption = "ASDU ТС"},
@@ -58,6 +67,8 @@ const TPageRow kPollSettings[] = {
 
 } // namespace
 
+std::span<const TPagePanel> IecPointPanels() { return kIecPointPanels; }
+
 std::span<const TPageRow> IecAsduRows() { return kIecAsdu; }
 
 std::vector<TPageRow> IecSizeRows(const char* panel)
@@ -83,3 +94,12 @@ std::vector<TPageRow> IecGroupPollRows()
 std::span<const TPageRow> IecCommandRows() { return kIecCommands; }
 
 std::span<const TPageRow> PollSettingRows() { return kPollSettings; }
+
+std::vector<TPageRow> CycleWordRows(std::span<const TPageRow> head, const char* panel, int words,
+                                    std::string (*key)(int n))
+{
+    return RowsWithRun(head, 1, words, [panel, key](int n) -> TPageRow {
+        return {.Panel = panel, .Name = KeptText("rg" + key(n)), .Kind = K::RadioGroup, .Key = KeptText(key(n)),
+                .Caption = KeptText(platform::Format("%2d", n)), .Items = TsTitItems()};
+    });
+}

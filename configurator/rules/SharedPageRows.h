@@ -3,11 +3,17 @@
 #include "configurator/rules/PageTable.h"
 
 #include <span>
+#include <string>
 #include <vector>
 
 // Rows that several pages have alike, each as the pages' descriptions give it; a page
 // takes them into its table (JoinRows). Combo boxes among them are filled by the page.
 
+// The panels of a МЭК controlled point's page, in layout order: "paSizes" for the
+// field sizes, the groups "gbTimeouts" "Таймауты" and "gbWindow" "Размеры окна" in two
+// columns each, "paValues" for the timing and the group "gbGroupPoll" "Групповой
+// опрос, с " in four columns.
+std::span<const TPagePanel> IecPointPanels();
 // The МЭК ASDU types in the panel "paAsdu": cb065 "ASDU ТС", cb066 "ASDU ТИТ", cb067
 // "ASDU ТИИ".
 std::span<const TPageRow> IecAsduRows();
@@ -32,3 +38,9 @@ std::span<const TPageRow> IecCommandRows();
 // "Время приостановки опроса" (с), ed0014 "Повторов опроса", ed0015 "Ответов для
 // наличия связи".
 std::span<const TPageRow> PollSettingRows();
+
+// A cycle's words after the head rows: for word n = 1 .. words the radio group
+// "rg" + key(n) in a panel, bound to key(n), titled " 1" .. " 9", "10" ..., choosing its
+// kind "TC" or "ТИТ" (TsTitItems).
+std::vector<TPageRow> CycleWordRows(std::span<const TPageRow> head, const char* panel, int words,
+                                    std::string (*key)(int n));

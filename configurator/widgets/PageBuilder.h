@@ -4,6 +4,9 @@
 
 #include <QWidget>
 
+#include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -21,6 +24,15 @@ public:
         auto* widget = qobject_cast<T*>(Find(name));
         if (!widget) Missing(name);
         return widget;
+    }
+    // A run of like widgets the table made from a pattern (RowsWithRun): the widget
+    // name(n) for n = 1 .. N at n - 1. Raises as Get does.
+    template <class T, size_t N>
+    std::array<T*, N> Run(const std::function<std::string(int n)>& name) const
+    {
+        std::array<T*, N> run{};
+        for (size_t i = 0; i < N; ++i) run[i] = Get<T>(name(static_cast<int>(i) + 1).c_str());
+        return run;
     }
     // The widget of a name; none when the table made none.
     QWidget* Find(const char* name) const;

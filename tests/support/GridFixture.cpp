@@ -97,4 +97,15 @@ void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered,
     });
 }
 
+TGridKey GridKey(TGridKeyCode code, bool press, bool ctrl, bool alt, int digit)
+{
+    TGridKey key;
+    key.Code = code;
+    key.Press = press;
+    key.Ctrl = ctrl;
+    key.Alt = alt;
+    key.Digit = digit;
+    return key;
+}
+
 } // namespace testsupport

@@ -90,6 +90,10 @@ public:
     void RowsStored(int first, int last) override { storedRows += last - first + 1; }
 };
 
+// A key as the grid gives it to its controller: pressed or released, with Ctrl, Alt and
+// a digit as given.
+TGridKey GridKey(TGridKeyCode code, bool press, bool ctrl = false, bool alt = false, int digit = -1);
+
 // Answers the next fill dialog: checks that it offers `offered` rows (the count and its
 // maximum), enters first, count and increment, and presses OK.
 void AnswerFillDialog(platform::ScriptedDialogService& dialogs, int64_t offered, int64_t first, int64_t count,

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "tests/support/PageAudit.h"
 #include "tests/support/TreeViewFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
+class QComboBox;
 class QWidget;
 class TDevice;
+class TField;
+class TFieldLst;
 class TfrDevice;
 class TZumo2Doc;
 
@@ -20,7 +26,11 @@ protected:
     std::unique_ptr<TZumo2Doc> kept; // a document the tree shows but does not own
 
     void SetUp() override;
+    // Releases the kept document when the tree still shows it, then closes the window.
     void TearDown() override;
+
+    // The idle cycle of the main window.
+    void Idle();
 
     TZumo2Doc& Document();
     // The device page of a slot after an idle cycle; none when another page shows.
@@ -41,5 +51,28 @@ protected:
 private:
     static QWidget* HostedProtocolPage(QWidget* page);
 };
+
+// ---------------------------------------------------------------------------------
+// What the page tests do alike
+
+// Selects the item of a combo box with a text, as the user would; fails the test when no
+// item has it.
+void Choose(QComboBox* combo, const char* text);
+// The field of a key in a list; fails the test (and gives none) when the list lacks it.
+TField* FieldOf(const TFieldLst& list, const char* key);
+// The value of a key's field; fails the test (and gives -1) when the list lacks it.
+int32_t ValueOf(const TFieldLst& list, const char* key);
+// The bytes of a device's protocol area, count of them from its byte first on.
+std::vector<int> AreaBytes(const TDevice& device, int first, int count);
+
+// The МЭК controls as the pages' description gives them, for the audits of the pages
+// that have them.
+// The group "Таймауты" with ed090 .. ed093 ("T0" .. "T3" in "с") and the group "Размеры
+// окна" with ed094 "К" (Cyrillic) and ed095 "W".
+std::vector<TAuditControl> IecTimeoutAudit();
+// A controlled point's timing (ed0104, ed0107, ed0108), the commands (ch0102, ch0103,
+// ch0105) and the group "Групповой опрос, с " with its sixteen periods ed0109 .. ed0124
+// captioned "1" .. "16".
+std::vector<TAuditControl> IecPointAudit();
 
 } // namespace testsupport

@@ -28,12 +28,6 @@ class ChannelGridsTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    void TearDown() override
-    {
-        if (kept) doc->ReleaseDocument();
-        PagesWindow::TearDown();
-    }
-
     // The "Каналы" page of a slot's device.
     TfrDevChannels* SelectChannels(int slot)
     {

@@ -31,8 +31,11 @@
 
 namespace {
 
+using testsupport::AreaBytes;
+using testsupport::Choose;
 using testsupport::TAuditControl;
 using testsupport::UseSlot;
+using testsupport::ValueOf;
 
 constexpr int kDcon = 8;   // the protocol index
 constexpr int kTramel = 7; // the model code of "Tramel-5141"
@@ -51,41 +54,12 @@ std::vector<TAuditControl> DconControls()
     };
 }
 
-// The bytes of a device's protocol area, from its first byte on.
-std::vector<int> AreaBytes(const TDevice& device, int first, int count)
-{
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    device.ReadBytes(device.ProtocolAreaOffset() + first, bytes.data(), bytes.size());
-    return {bytes.begin(), bytes.end()};
-}
-
-int32_t ValueOf(const TFieldLst& list, const char* key)
-{
-    auto* field = dynamic_cast<TField*>(list.FindField(key));
-    return field ? field->GetValue().ToInt32() : -1;
-}
-
-void Choose(QComboBox* combo, const char* text)
-{
-    const int index = combo->findText(QString::fromUtf8(text));
-    ASSERT_GE(index, 0) << text;
-    combo->setCurrentIndex(index);
-}
-
 // The real tree with every page the program registers, in a window, DCON devices in
 // its slots.
 class DconPageTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    void TearDown() override
-    {
-        if (kept) doc->ReleaseDocument();
-        PagesWindow::TearDown();
-    }
-
-    // The idle cycle of the main window.
-    void Idle() { doc->UpdateFrameControls(); }
     // A КП DCON device in a slot of the shown document, its module type stored first.
     void UseDcon(int slot, int moduleType = 0)
     {

@@ -52,15 +52,9 @@
 
 namespace {
 
+using testsupport::FieldOf;
 using testsupport::ScopedLogRecorder;
 using testsupport::UseSlot;
-
-TField* FieldOf(const TFieldLst& list, const char* key)
-{
-    auto* field = dynamic_cast<TField*>(list.FindField(key));
-    EXPECT_NE(field, nullptr) << key;
-    return field;
-}
 
 // The items of a combo box: text and value.
 std::vector<std::pair<QString, int>> Items(const QComboBox* combo)

@@ -36,6 +36,7 @@
 
 namespace {
 
+using testsupport::AreaBytes;
 using testsupport::LogLine;
 using testsupport::TAuditControl;
 using testsupport::UseSlot;
@@ -93,14 +94,6 @@ const Items kZumo9Commands = {{"Нет", 0}, {"Вн. ТУ1", 1}};
 
 // ---------------------------------------------------------------------------------
 // Fixture
-
-// The bytes of a device's protocol area, from its first byte on.
-std::vector<int> AreaBytes(const TDevice& device, int first, int count)
-{
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    device.ReadBytes(device.ProtocolAreaOffset() + first, bytes.data(), bytes.size());
-    return {bytes.begin(), bytes.end()};
-}
 
 std::vector<int> TableBytes(const TDevice& device) { return AreaBytes(device, kTableOffset, 15); }
 

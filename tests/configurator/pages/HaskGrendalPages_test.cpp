@@ -7,7 +7,6 @@
 #include "configurator/tree/ModelFactory.h"
 #include "configurator/widgets/ParamControls.h"
 #include "model/Mirvak_const.h"
-#include "platform/Format.h"
 #include "tests/support/DialogScript.h"
 #include "tests/support/DocumentImage.h"
 #include "tests/support/PageAudit.h"
@@ -31,8 +30,12 @@
 
 namespace {
 
+using testsupport::Choose;
+using testsupport::IecPointAudit;
+using testsupport::IecTimeoutAudit;
 using testsupport::TAuditControl;
 using testsupport::UseSlot;
+using testsupport::ValueOf;
 using Items = std::vector<std::pair<const char*, int>>;
 
 // The model codes of the documents the tests show.
@@ -131,21 +134,6 @@ std::vector<TAuditControl> PUdpNoneControls()
     };
 }
 
-// The timeouts T0 .. T3 and the window sizes К (Cyrillic) and W.
-std::vector<TAuditControl> TimeoutControls()
-{
-    return {
-        {"gbTimeouts", "QGroupBox", nullptr, "Таймауты"},
-        {"ed090", "TSpinEdit", "090", "T0", {}, "с"},
-        {"ed091", "TSpinEdit", "091", "T1", {}, "с"},
-        {"ed092", "TSpinEdit", "092", "T2", {}, "с"},
-        {"ed093", "TSpinEdit", "093", "T3", {}, "с"},
-        {"gbWindow", "QGroupBox", nullptr, "Размеры окна"},
-        {"ed094", "TSpinEdit", "094", "К"},
-        {"ed095", "TSpinEdit", "095", "W"},
-    };
-}
-
 std::vector<TAuditControl> SizeControls()
 {
     return {
@@ -174,7 +162,7 @@ std::vector<TAuditControl> PUIECControls(bool grendal)
         kValidityIV,
         kValidityNT,
     };
-    for (const auto& part : {SizeControls(), TimeoutControls()}) controls.insert(controls.end(), part.begin(), part.end());
+    for (const auto& part : {SizeControls(), IecTimeoutAudit()}) controls.insert(controls.end(), part.begin(), part.end());
     if (grendal) {
         controls.push_back({"rg073", "TRadioGroup", "073", nullptr, kIecVariants});
         controls.push_back(kStartDelay);
@@ -187,51 +175,20 @@ std::vector<TAuditControl> KPIECGrendalControls()
 {
     std::vector<TAuditControl> controls = {
         {"rg073", "TRadioGroup", "073", nullptr, kIecVariants},
-        {"ed0104", "TSpinEdit", "0104", "Таймаут операции ТУ", {}, "с"},
-        {"ed0107", "TSpinEdit", "0107", "Цикл опроса", {}, "мс"},
-        {"ed0108", "TSpinEdit", "0108", "Период полного опроса", {}, "с"},
-        {"gbGroupPoll", "QGroupBox", nullptr, "Групповой опрос, с "},
-        {"ch0102", "QCheckBox", "0102", "Установка времени"},
-        {"ch0103", "QCheckBox", "0103", "Ретрансляция полного/группового опроса"},
-        {"ch0105", "QCheckBox", "0105", "Двухступенчатая команда ТУ"},
     };
-    for (const auto& part : {SizeControls(), TimeoutControls()}) controls.insert(controls.end(), part.begin(), part.end());
-    static const std::vector<std::string> polls = [] {
-        std::vector<std::string> made;
-        for (int n = 1; n <= 16; ++n) {
-            made.push_back(platform::Format("ed%.4d", 108 + n));
-            made.push_back(platform::Format("%.4d", 108 + n));
-            made.push_back(std::to_string(n));
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < polls.size(); i += 3)
-        controls.push_back({polls[i].c_str(), "TSpinEdit", polls[i + 1].c_str(), polls[i + 2].c_str()});
+    for (const auto& part : {SizeControls(), IecTimeoutAudit(), IecPointAudit()})
+        controls.insert(controls.end(), part.begin(), part.end());
     return controls;
 }
 
 // ---------------------------------------------------------------------------------
 // Fixture
 
-int32_t ValueOf(const TFieldLst& list, const char* key)
-{
-    auto* field = dynamic_cast<TField*>(list.FindField(key));
-    EXPECT_NE(field, nullptr) << key;
-    return field ? field->GetValue().ToInt32() : -1;
-}
-
 void SetValue(TFieldLst& list, const char* key, int32_t value)
 {
     auto* field = dynamic_cast<TField*>(list.FindField(key));
     ASSERT_NE(field, nullptr) << key;
     field->SetValue(value);
-}
-
-void Choose(QComboBox* combo, const char* text)
-{
-    const int index = combo->findText(QString::fromUtf8(text));
-    ASSERT_GE(index, 0) << text;
-    combo->setCurrentIndex(index);
 }
 
 // The field sizes "061" .. "064".
@@ -246,23 +203,14 @@ class HaskGrendalPagesTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    void TearDown() override
-    {
-        if (kept) doc->ReleaseDocument();
-        PagesWindow::TearDown();
-    }
-
     // Shows a new document of the model instead; the last one goes.
     TZumo2Doc& Model(int code)
     {
         if (kept) doc->ReleaseDocument();
         return UseModel(code);
     }
-    TDevice& Device(int slot) { return *Document().DeviceByIndex(slot); }
     // The family device page of a slot after an idle cycle; none when another page shows.
     TFamilyDevicePage* Page(int slot) { return Select<TFamilyDevicePage>(DevNode(slot)); }
-    // The idle cycle of the main window.
-    void Idle() { doc->UpdateFrameControls(); }
 };
 
 // ---------------------------------------------------------------------------------

@@ -50,6 +50,9 @@
 
 namespace {
 
+using testsupport::AreaBytes;
+using testsupport::Choose;
+using testsupport::FieldOf;
 using testsupport::TAuditControl;
 using testsupport::UseSlot;
 using Items = std::vector<std::pair<const char*, int>>;
@@ -99,38 +102,14 @@ std::vector<TAuditControl> KPIECControls()
         {"cb062", "QComboBox", "062", "Канальный адрес", {{"0 байта", 0}, {"1 байт", 1}, {"2 байта", 2}}},
         {"cb063", "QComboBox", "063", "Общий адрес ASDU", kOneOrTwoBytes},
         {"cb064", "QComboBox", "064", "Адрес объекта информации", kObjectAddress},
-        {"gbTimeouts", "QGroupBox", nullptr, "Таймауты"},
-        {"ed090", "TSpinEdit", "090", "T0", {}, "с"},
-        {"ed091", "TSpinEdit", "091", "T1", {}, "с"},
-        {"ed092", "TSpinEdit", "092", "T2", {}, "с"},
-        {"ed093", "TSpinEdit", "093", "T3", {}, "с"},
-        {"gbWindow", "QGroupBox", nullptr, "Размеры окна"},
-        {"ed094", "TSpinEdit", "094", "К"},
-        {"ed095", "TSpinEdit", "095", "W"},
-        {"ed0104", "TSpinEdit", "0104", "Таймаут операции ТУ", {}, "с"},
-        {"ed0107", "TSpinEdit", "0107", "Цикл опроса", {}, "мс"},
-        {"ed0108", "TSpinEdit", "0108", "Период полного опроса", {}, "с"},
-        {"gbGroupPoll", "QGroupBox", nullptr, "Групповой опрос, с "},
-        {"ch0102", "QCheckBox", "0102", "Установка времени"},
-        {"ch0103", "QCheckBox", "0103", "Ретрансляция полного/группового опроса"},
-        {"ch0105", "QCheckBox", "0105", "Двухступенчатая команда ТУ"},
         {"ch0106", "QCheckBox", "0106", "Игнорировать данные в состоянии IV "},
         {"seMaxFrameSize", "TSpinEdit", "101", "Макс. размер кадра", {}, "байт"},
         {"cbBroadCastSetTime", "QCheckBox", "051", "Поддержка широковещательных команд"},
         {"cbChannCheckBS", "QCheckBox", "052", "Разовая проверка перед началом передачи"},
         {"cbBalanceMode", "QCheckBox", "053", "Балансный режим"},
     };
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> made;
-        for (int n = 1; n <= 16; ++n) {
-            made.push_back(platform::Format("ed%.4d", 108 + n));
-            made.push_back(platform::Format("%.4d", 108 + n));
-            made.push_back(std::to_string(n));
-        }
-        return made;
-    }();
-    for (size_t i = 0; i < names.size(); i += 3)
-        controls.push_back({names[i].c_str(), "TSpinEdit", names[i + 1].c_str(), names[i + 2].c_str()});
+    for (const auto& part : {testsupport::IecTimeoutAudit(), testsupport::IecPointAudit()})
+        controls.insert(controls.end(), part.begin(), part.end());
     return controls;
 }
 
@@ -381,32 +360,10 @@ std::vector<TAuditControl> SiriusControls()
 // ---------------------------------------------------------------------------------
 // Fixture
 
-// The bytes of a device's protocol area, from its first byte on.
-std::vector<int> AreaBytes(const TDevice& device, int first, int count)
-{
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    device.ReadBytes(device.ProtocolAreaOffset() + first, bytes.data(), bytes.size());
-    return {bytes.begin(), bytes.end()};
-}
-
-TField* FieldOf(const TFieldLst& list, const char* key)
-{
-    auto* field = dynamic_cast<TField*>(list.FindField(key));
-    EXPECT_NE(field, nullptr) << key;
-    return field;
-}
-
 // Types text key by key; letters beyond Latin-1 as keys of unknown code with their text.
 void Type(QWidget* widget, const QString& text)
 {
     for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-void Choose(QComboBox* combo, const char* text)
-{
-    const int index = combo->findText(QString::fromUtf8(text));
-    ASSERT_GE(index, 0) << text;
-    combo->setCurrentIndex(index);
 }
 
 // A protocol page by the protocol index and role of its device, with its object name
@@ -422,9 +379,6 @@ struct PageCase {
 class ProtocolPagesTest : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
-
-    // The idle cycle of the main window.
-    void Idle() { doc->UpdateFrameControls(); }
 
     // Case i on slot i: each device page hosts its page, which passes the audit.
     void AuditEach(std::span<const PageCase> cases)

@@ -28,12 +28,6 @@ class ScaleGrids : public testsupport::PagesWindow {
 protected:
     testsupport::DialogScript dialogs;
 
-    void TearDown() override
-    {
-        if (kept) doc->ReleaseDocument();
-        PagesWindow::TearDown();
-    }
-
     TfrScale* OpenScales()
     {
         auto* page = Select<TfrScale>(doc->Groups().Scales);

@@ -31,6 +31,7 @@
 
 namespace {
 
+using testsupport::Choose;
 using testsupport::TAuditControl;
 using Items = std::vector<std::pair<const char*, int>>;
 
@@ -115,13 +116,6 @@ std::vector<TAuditControl> SymapControls(const TDevProtocolSiemensSymap& block, 
 // ---------------------------------------------------------------------------------
 // Fixture
 
-void Choose(QComboBox* combo, const char* text)
-{
-    const int index = combo->findText(QString::fromUtf8(text));
-    ASSERT_GE(index, 0) << text;
-    combo->setCurrentIndex(index);
-}
-
 // The visible tab pages by number.
 std::vector<int> VisibleTabs(const QTabWidget& tabs)
 {
@@ -152,12 +146,6 @@ protected:
         testsupport::UseSlot(*siemens, 0, 28, 0, 0);
         doc->RefreshTree();
     }
-    void TearDown() override
-    {
-        doc->ReleaseDocument();
-        PagesWindow::TearDown();
-    }
-
     TDevice& Device() { return *siemens->DeviceByIndex(0); }
     TDevProtocolSiemensSymap& Block() { return *dynamic_cast<TDevProtocolSiemensSymap*>(Device().ActiveProtocol()); }
     TField* DescriptorField(int i, const char* key)
@@ -186,7 +174,6 @@ protected:
         TfrDevice* device = SelectDevice(0);
         return device ? dynamic_cast<TFrKPSiemensSymap*>(device->ProtocolFrame()) : nullptr;
     }
-    void Idle() { doc->UpdateFrameControls(); }
 };
 
 // The darkest pixel of a line of the list as painted: its text.

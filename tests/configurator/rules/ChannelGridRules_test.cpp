@@ -20,6 +20,7 @@
 namespace {
 
 using testsupport::FakeGridView;
+using testsupport::GridKey;
 using testsupport::MessageOf;
 
 // A Sender that keeps what it was last shown, as an open editor does.
@@ -29,17 +30,6 @@ public:
     void Show(const TField& field) override { shown = field.GetValue(); }
     std::optional<Variant> Read() const override { return std::nullopt; }
 };
-
-TGridKey Key(TGridKeyCode code, bool press, bool ctrl = false, bool alt = false, int digit = -1)
-{
-    TGridKey key;
-    key.Code = code;
-    key.Press = press;
-    key.Ctrl = ctrl;
-    key.Alt = alt;
-    key.Digit = digit;
-    return key;
-}
 
 // The device channel grid over the channel blocks of a document's first device; the
 // page's binding core holds the validate event a case gives it.
@@ -211,16 +201,16 @@ TEST(DevChannelGrid, FillAndDigitsOnlyInTheFirstThreeColumns)
     for (int column : {dcType, dcDescription}) {
         SCOPED_TRACE(column);
         t.grid.Focus(0, column);
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::F3, true)));
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::F3, false)));
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::Digit, true, false, false, 4)));
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::Digit, false, false, false, 4)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::F3, true)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::F3, false)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::Digit, true, false, false, 4)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::Digit, false, false, false, 4)));
     }
     EXPECT_TRUE(t.grid.edits.empty());
     for (int column : {dcStart, dcCount, dcVak}) {
         t.grid.Focus(0, column);
-        EXPECT_TRUE(t.controller.Key(Key(TGridKeyCode::Digit, true, false, false, 4)));
-        EXPECT_TRUE(t.controller.Key(Key(TGridKeyCode::Digit, false, false, false, 4)));
+        EXPECT_TRUE(t.controller.Key(GridKey(TGridKeyCode::Digit, true, false, false, 4)));
+        EXPECT_TRUE(t.controller.Key(GridKey(TGridKeyCode::Digit, false, false, false, 4)));
         t.grid.editing = false;
     }
     EXPECT_EQ(t.grid.edits, (std::vector<int>{4, 4, 4}));
@@ -426,9 +416,9 @@ TEST(Zumo7ChannelGrids, WhereTheOwnAndDIOGridsDiffer)
         testsupport::DialogScript dialogs;
         t.Field(0, "count").SetValue(int32_t{4});
         t.grid.Focus(0, zcCount);
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::Up, true, true)));
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::Down, true, false, true)));
-        EXPECT_FALSE(t.controller.Key(Key(TGridKeyCode::F3, true)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::Up, true, true)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::Down, true, false, true)));
+        EXPECT_FALSE(t.controller.Key(GridKey(TGridKeyCode::F3, true)));
         EXPECT_EQ(t.Field(0, "count").GetValue().ToInt64(), 4);
         EXPECT_EQ(t.Field(1, "count").GetValue().ToInt64(), 0);
     }
@@ -460,7 +450,7 @@ TEST(Zumo7ChannelGrids, LeftAndRightOnTheirPress)
         SCOPED_TRACE(c.name);
         Zumo7Channels t(c.kind);
         t.grid.Focus(c.row, c.column);
-        EXPECT_TRUE(t.controller.Key(Key(c.right ? TGridKeyCode::Right : TGridKeyCode::Left, true)));
+        EXPECT_TRUE(t.controller.Key(GridKey(c.right ? TGridKeyCode::Right : TGridKeyCode::Left, true)));
         EXPECT_EQ(t.grid.row, c.endRow);
         EXPECT_EQ(t.grid.column, c.endColumn);
     }

@@ -93,14 +93,7 @@ protected:
     // The key pressed and released, as the user types it.
     void Type(TGridKeyCode code, bool ctrl = false, bool alt = false)
     {
-        for (bool press : {true, false}) {
-            TGridKey key;
-            key.Code = code;
-            key.Press = press;
-            key.Ctrl = ctrl;
-            key.Alt = alt;
-            controller.Key(key);
-        }
+        for (bool press : {true, false}) controller.Key(testsupport::GridKey(code, press, ctrl, alt));
     }
 };
 

@@ -464,12 +464,7 @@ protected:
     // A key pressed or released with Alt and Ctrl as given.
     void Key(TGridKeyCode code, bool press, bool alt = false, bool ctrl = false)
     {
-        TGridKey key;
-        key.Code = code;
-        key.Press = press;
-        key.Alt = alt;
-        key.Ctrl = ctrl;
-        controller.Key(key);
+        controller.Key(testsupport::GridKey(code, press, ctrl, alt));
     }
     void Stroke(TGridKeyCode code, bool alt = false, bool ctrl = false)
     {

@@ -209,17 +209,7 @@ TEST_F(ScaleDocs, DescriptionComboAndColumn)
 }
 
 using FakeGrid = testsupport::FakeGridView;
-
-TGridKey Key(TGridKeyCode code, bool press, bool ctrl = false, bool alt = false, int digit = -1)
-{
-    TGridKey key;
-    key.Code = code;
-    key.Press = press;
-    key.Ctrl = ctrl;
-    key.Alt = alt;
-    key.Digit = digit;
-    return key;
-}
+using testsupport::GridKey;
 
 // Presses and releases a key on a cell; whether the press was taken.
 bool Stroke(TGridController& controller, FakeGrid& grid, int row, int column, TGridKeyCode code, bool ctrl = false,
@@ -227,8 +217,8 @@ bool Stroke(TGridController& controller, FakeGrid& grid, int row, int column, TG
 {
     grid.editing = false;
     grid.Focus(row, column);
-    const bool taken = controller.Key(Key(code, true, ctrl, alt, digit));
-    controller.Key(Key(code, false, ctrl, alt, digit));
+    const bool taken = controller.Key(GridKey(code, true, ctrl, alt, digit));
+    controller.Key(GridKey(code, false, ctrl, alt, digit));
     return taken;
 }
 
@@ -281,7 +271,7 @@ TEST_F(ScaleDocs, DeviceScaleCommands)
     EXPECT_FALSE(Stroke(controller, grid, 2, dsNumber, K::F3));
     grid.editing = false;
     grid.Focus(2, dsDescription);
-    controller.Key(Key(K::Enter, true));
+    controller.Key(GridKey(K::Enter, true));
     EXPECT_EQ(grid.edits, (std::vector<int>{7, -1}));
 
     // Delete and Alt+Delete reset the block and leave the descriptions alone.

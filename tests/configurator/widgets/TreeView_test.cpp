@@ -35,6 +35,22 @@ using testsupport::LogLine;
 using testsupport::ScopedLogRecorder;
 using testsupport::UseSlot;
 
+// The base model's tree at the top of a view: one root "Zumo2", expanded, over its five
+// groups in order. The root; none when the view has not exactly one.
+QTreeWidgetItem* ExpectBaseModelRoot(const QTreeWidget& view)
+{
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+    if (view.topLevelItemCount() != 1) return nullptr;
+    QTreeWidgetItem* root = view.topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Zumo2");
+    EXPECT_TRUE(root->isExpanded());
+    QStringList captions;
+    for (int i = 0; i < root->childCount(); ++i) captions << root->child(i)->text(0);
+    EXPECT_EQ(captions, (QStringList{"COM", "Устройства", "Логические каналы", "Апертуры каналов ТИТ",
+                                     "Преобразования каналов ТИТ"}));
+    return root;
+}
+
 // The action at a path of captions in a view's add-device menu, as the pop-up builds it.
 QAction* AddDeviceMenuAction(TDocTreeView& view, const std::vector<QString>& path)
 {
@@ -113,14 +129,8 @@ protected:
 
 TEST_F(TreeViewTest, MirrorsTheTree)
 {
-    ASSERT_EQ(view->topLevelItemCount(), 1);
-    QTreeWidgetItem* root = view->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Zumo2");
-    EXPECT_TRUE(root->isExpanded());
-    QStringList captions;
-    for (int i = 0; i < root->childCount(); ++i) captions << root->child(i)->text(0);
-    EXPECT_EQ(captions, (QStringList{"COM", "Устройства", "Логические каналы", "Апертуры каналов ТИТ",
-                                     "Преобразования каналов ТИТ"}));
+    QTreeWidgetItem* root = ExpectBaseModelRoot(*view);
+    ASSERT_NE(root, nullptr);
     for (int i = 0; i < root->childCount(); ++i) EXPECT_FALSE(root->child(i)->icon(0).isNull()) << i;
     QTreeWidgetItem* devices = Item(doc->Groups().Devices);
     ASSERT_EQ(devices->childCount(), 20);
@@ -336,14 +346,8 @@ protected:
 TEST_F(WindowTree, StartsWithTheBaseModelsTree)
 {
     EXPECT_EQ(w->vtTree, View());
-    ASSERT_EQ(View()->topLevelItemCount(), 1);
-    QTreeWidgetItem* root = View()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Zumo2");
-    EXPECT_TRUE(root->isExpanded());
-    QStringList captions;
-    for (int i = 0; i < root->childCount(); ++i) captions << root->child(i)->text(0);
-    EXPECT_EQ(captions, (QStringList{"COM", "Устройства", "Логические каналы", "Апертуры каналов ТИТ",
-                                     "Преобразования каналов ТИТ"}));
+    QTreeWidgetItem* root = ExpectBaseModelRoot(*View());
+    ASSERT_NE(root, nullptr);
     EXPECT_TRUE(View()->PopupMenu()->actions().contains(w->acExportDeviceLogicChannToFile));
 
     // Pages go into the frame host.
