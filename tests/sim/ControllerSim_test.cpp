@@ -29,6 +29,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -37,6 +38,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using sim::ControllerSim;
@@ -609,14 +611,17 @@ TEST(ControllerSim, ProgramRunsFromItsCommandLine)
     client.Send(transmit.frame);
     const std::string transmitAnswer = transmit.frame + WithCrc(Bytes("01 90 02"));
     EXPECT_EQ(client.ReceiveReply(transmitAnswer.size()), transmitAnswer);
+    // The program may log a reply after the client has it: wait for every line.
+    const std::vector<std::string> lines = {"tcp:" + std::to_string(port) + " < 01 03 00 00 00 01 84 0A",
+                                            "tcp:" + std::to_string(port) + " > 01 90 02",
+                                            "frame 01 10 03 F2 00 02 04 01 02 00 00 C9 FE at 115200 baud"};
     std::string text;
     testsupport::WaitUntil([&] {
         text = testsupport::ReadFile(out);
-        return text.find("frame 01 10 03 F2") != std::string::npos;
+        return std::all_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return text.find(line) != std::string::npos; });
     });
-    EXPECT_NE(text.find("tcp:" + std::to_string(port) + " < 01 03 00 00 00 01 84 0A"), std::string::npos) << text;
-    EXPECT_NE(text.find("tcp:" + std::to_string(port) + " > 01 90 02"), std::string::npos) << text;
-    EXPECT_NE(text.find("frame 01 10 03 F2 00 02 04 01 02 00 00 C9 FE at 115200 baud"), std::string::npos) << text;
+    for (const std::string& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
 namespace {
