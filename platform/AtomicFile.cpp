@@ -15,6 +15,21 @@
 namespace platform {
 namespace {
 
+// Writes all n bytes; 0, or the error number of the failed write.
+int WriteAll(int fd, const char* p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
 // A minimal output buffer over a file descriptor; remembers the first write error.
 class FdBuf : public std::streambuf {
 public:
@@ -45,17 +60,9 @@ protected:
 private:
     bool writeAll(const char* p, size_t n)
     {
-        while (n > 0) {
-            const ssize_t w = ::write(fd_, p, n);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                if (!error_) error_ = errno;
-                return false;
-            }
-            p += w;
-            n -= static_cast<size_t>(w);
-        }
-        return true;
+        const int error = WriteAll(fd_, p, n);
+        if (error && !error_) error_ = error;
+        return error == 0;
     }
     bool drain()
     {
@@ -115,7 +122,11 @@ std::string CannotOpenFileText(const std::filesystem::path& path, int error)
     return Format("Cannot open file \"%s\". %s", path.string().c_str(), SysErrorMessage(error).c_str());
 }
 
-void WriteFileAtomically(const std::filesystem::path& target, const std::function<void(std::ostream&)>& writer)
+namespace {
+
+// Replaces the target with a temporary file that fill writes through its descriptor;
+// fill gives 0, or the error number of a failed write.
+void ReplaceFile(const std::filesystem::path& target, const std::function<int(int fd)>& fill)
 {
     const std::filesystem::path real = ResolveTarget(target);
     std::filesystem::path dir = real.parent_path();
@@ -137,11 +148,7 @@ void WriteFileAtomically(const std::filesystem::path& target, const std::functio
 
     int writeError = 0;
     try {
-        FdBuf buf(fd);
-        std::ostream os(&buf);
-        writer(os);
-        os.flush();
-        if (!buf.flushAll() || buf.error()) writeError = buf.error() ? buf.error() : EIO;
+        writeError = fill(fd);
     } catch (...) {
         ::close(fd);
         ::unlink(tmp.c_str());
@@ -161,9 +168,24 @@ void WriteFileAtomically(const std::filesystem::path& target, const std::functio
     }
 }
 
+} // namespace
+
+void WriteFileAtomically(const std::filesystem::path& target, const std::function<void(std::ostream&)>& writer)
+{
+    ReplaceFile(target, [&writer](int fd) {
+        FdBuf buf(fd);
+        std::ostream os(&buf);
+        writer(os);
+        os.flush();
+        if (!buf.flushAll() || buf.error()) return buf.error() ? buf.error() : EIO;
+        return 0;
+    });
+}
+
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
-    WriteFileAtomically(target, [bytes](std::ostream& os) { os.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+    // Straight from the bytes: no stream buffer to fill for a text already in memory.
+    ReplaceFile(target, [bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 void OpenInputFile(const std::filesystem::path& path, std::ifstream& stream)

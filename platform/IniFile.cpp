@@ -4,6 +4,7 @@
 #include "platform/CodePages.h"
 #include "platform/Format.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -40,6 +41,19 @@ bool IniNamesEqual(const std::string& a, const std::string& b)
         if (Fold(DecodeUtf8(a, i)) != Fold(DecodeUtf8(b, j))) return false;
     return i == a.size() && j == b.size();
 }
+
+size_t IniText::NameHash::operator()(const std::string& name) const
+{
+    // FNV-1a over the folded characters.
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < name.size();) {
+        hash ^= Fold(DecodeUtf8(name, i));
+        hash *= 1099511628211ull;
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool IniText::NameEqual::operator()(const std::string& a, const std::string& b) const { return IniNamesEqual(a, b); }
 
 bool ParseIniInteger(const std::string& text, int32_t& value)
 {
@@ -93,12 +107,17 @@ bool ParseIniInteger(const std::string& text, int32_t& value)
 IniText::IniText() = default;
 IniText::~IniText() = default;
 
-void IniText::Clear() { lines_.clear(); }
+void IniText::Clear()
+{
+    lines_.clear();
+    indexed_ = false;
+}
 
 void IniText::LoadBytes(const std::string& bytes)
 {
-    lines_.clear();
+    Clear();
     const std::string text = AnsiToUtf8(bytes);
+    lines_.reserve(static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) + 1);
     size_t start = 0;
     bool inSection = false;
     while (start < text.size()) {
@@ -134,11 +153,48 @@ std::string IniText::SaveBytes() const
     return Utf8ToAnsi(text);
 }
 
-int IniText::FindSection(const std::string& section) const
+void IniText::EnsureIndex() const
 {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].section && IniNamesEqual(lines_[i].name, section)) return static_cast<int>(i);
-    return -1;
+    if (indexed_) return;
+    index_.clear();
+    lastHeader_ = -1;
+    for (size_t i = 0; i < lines_.size(); ++i) IndexLine(static_cast<int>(i));
+    indexed_ = true;
+}
+
+void IniText::IndexLine(int line) const
+{
+    const Line& l = lines_[static_cast<size_t>(line)];
+    if (l.section) {
+        const auto [entry, added] = index_.try_emplace(l.name);
+        if (added) entry->second.header = line;
+        lastHeader_ = added ? line : -1;
+    } else if (!l.name.empty() && lastHeader_ >= 0) {
+        index_[lines_[static_cast<size_t>(lastHeader_)].name].keys.try_emplace(l.name, line);
+    }
+}
+
+void IniText::Append(Line line)
+{
+    lines_.push_back(std::move(line));
+    if (indexed_) IndexLine(static_cast<int>(lines_.size() - 1));
+}
+
+void IniText::ShiftIndex(int from, int by)
+{
+    for (auto& [name, entry] : index_) {
+        if (entry.header >= from) entry.header += by;
+        for (auto& [key, line] : entry.keys)
+            if (line >= from) line += by;
+    }
+    if (lastHeader_ >= from) lastHeader_ += by;
+}
+
+IniText::SectionEntry* IniText::FindSection(const std::string& section) const
+{
+    EnsureIndex();
+    const auto found = index_.find(section);
+    return found == index_.end() ? nullptr : &found->second;
 }
 
 int IniText::SectionEnd(int headerLine) const
@@ -148,17 +204,13 @@ int IniText::SectionEnd(int headerLine) const
     return static_cast<int>(i);
 }
 
-int IniText::FindKey(int headerLine, const std::string& key) const
+int IniText::FindKey(const SectionEntry& entry, const std::string& key) const
 {
-    const int end = SectionEnd(headerLine);
-    for (int i = headerLine + 1; i < end; ++i) {
-        const Line& line = lines_[static_cast<size_t>(i)];
-        if (!line.name.empty() && IniNamesEqual(line.name, key)) return i;
-    }
-    return -1;
+    const auto found = entry.keys.find(key);
+    return found == entry.keys.end() ? -1 : found->second;
 }
 
-bool IniText::SectionExists(const std::string& section) const { return FindSection(section) >= 0; }
+bool IniText::SectionExists(const std::string& section) const { return FindSection(section) != nullptr; }
 
 bool IniText::ValueExists(const std::string& section, const std::string& key) const
 {
@@ -168,9 +220,9 @@ bool IniText::ValueExists(const std::string& section, const std::string& key) co
 
 bool IniText::Find(const std::string& section, const std::string& key, std::string& value) const
 {
-    const int header = FindSection(section);
-    if (header < 0) return false;
-    const int k = FindKey(header, key);
+    SectionEntry* entry = FindSection(section);
+    if (entry == nullptr) return false;
+    const int k = FindKey(*entry, key);
     if (k < 0) return false;
     const std::string& text = lines_[static_cast<size_t>(k)].text;
     value = Trim(text.substr(text.find('=') + 1));
@@ -179,14 +231,14 @@ bool IniText::Find(const std::string& section, const std::string& key, std::stri
 
 void IniText::Set(const std::string& section, const std::string& key, const std::string& value)
 {
-    int header = FindSection(section);
-    if (header < 0) {
-        if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{});
-        lines_.push_back(Line{"[" + section + "]", section, true});
-        lines_.push_back(Line{key + "=" + value, key, false});
+    SectionEntry* entry = FindSection(section);
+    if (entry == nullptr) {
+        if (!lines_.empty() && !Trim(lines_.back().text).empty()) Append(Line{});
+        Append(Line{"[" + section + "]", section, true});
+        Append(Line{key + "=" + value, key, false});
         return;
     }
-    const int k = FindKey(header, key);
+    const int k = FindKey(*entry, key);
     if (k >= 0) {
         Line& line = lines_[static_cast<size_t>(k)];
         line.text = line.name + "=" + value;
@@ -194,53 +246,61 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
     }
     // After the section's last key, so that blank lines and comments before the next
     // section stay where they are.
+    const int header = entry->header;
     int insertAt = header + 1;
     const int end = SectionEnd(header);
     for (int i = header + 1; i < end; ++i)
         if (!lines_[static_cast<size_t>(i)].name.empty()) insertAt = i + 1;
-    lines_.insert(lines_.begin() + insertAt, Line{key + "=" + value, key, false});
+    Line line{key + "=" + value, key, false};
+    if (static_cast<size_t>(insertAt) == lines_.size()) {
+        Append(std::move(line)); // into the last section, which is its first occurrence
+        return;
+    }
+    lines_.insert(lines_.begin() + insertAt, std::move(line));
+    ShiftIndex(insertAt, 1);
+    entry->keys.try_emplace(key, insertAt);
 }
 
 void IniText::DeleteKey(const std::string& section, const std::string& key)
 {
-    const int header = FindSection(section);
-    if (header < 0) return;
-    const int k = FindKey(header, key);
-    if (k >= 0) lines_.erase(lines_.begin() + k);
+    SectionEntry* entry = FindSection(section);
+    if (entry == nullptr) return;
+    const int k = FindKey(*entry, key);
+    if (k < 0) return;
+    lines_.erase(lines_.begin() + k);
+    indexed_ = false; // a later key of the same name may become the first
 }
 
 void IniText::EraseSection(const std::string& section)
 {
-    const int header = FindSection(section);
-    if (header < 0) return;
-    lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
+    SectionEntry* entry = FindSection(section);
+    if (entry == nullptr) return;
+    lines_.erase(lines_.begin() + entry->header, lines_.begin() + SectionEnd(entry->header));
+    indexed_ = false;
 }
 
 std::vector<std::string> IniText::Keys(const std::string& section) const
 {
     std::vector<std::string> keys;
-    const int header = FindSection(section);
-    if (header < 0) return keys;
-    const int end = SectionEnd(header);
-    for (int i = header + 1; i < end; ++i) {
-        const std::string& name = lines_[static_cast<size_t>(i)].name;
-        if (name.empty()) continue;
-        bool seen = false;
-        for (const auto& k : keys) seen = seen || IniNamesEqual(k, name);
-        if (!seen) keys.push_back(name);
-    }
+    SectionEntry* entry = FindSection(section);
+    if (entry == nullptr) return keys;
+    std::vector<int> lines;
+    lines.reserve(entry->keys.size());
+    for (const auto& [name, line] : entry->keys) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    for (const int line : lines) keys.push_back(lines_[static_cast<size_t>(line)].name);
     return keys;
 }
 
 std::vector<std::string> IniText::Sections() const
 {
+    EnsureIndex();
+    std::vector<int> lines;
+    lines.reserve(index_.size());
+    for (const auto& [name, entry] : index_) lines.push_back(entry.header);
+    std::sort(lines.begin(), lines.end());
     std::vector<std::string> names;
-    for (const Line& line : lines_) {
-        if (!line.section) continue;
-        bool seen = false;
-        for (const auto& n : names) seen = seen || IniNamesEqual(n, line.name);
-        if (!seen) names.push_back(line.name);
-    }
+    for (const int line : lines) names.push_back(lines_[static_cast<size_t>(line)].name);
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -19,6 +20,9 @@ namespace platform {
 // Every line is kept, so writing a value changes only its own line; a new key goes
 // after the last key of its section, a new section at the end of the text after an
 // empty line. Text is UTF-8 in memory; the file is Windows-1251 with CR LF line ends.
+// Lookups take time in the length of the names, not of the text: an index of the
+// sections and their keys is made at the first lookup after a load or a deletion, and
+// kept up to date by writes.
 class PLATFORM_API IniText {
 public:
     IniText();
@@ -46,13 +50,43 @@ private:
         std::string name;    // the section name, or the key name; empty for other lines
         bool section = false;
     };
-    // Index of the first line of the first section with the name, or -1.
-    int FindSection(const std::string& section) const;
+    // Hashing and comparison of names as IniNamesEqual compares them.
+    struct NameHash {
+        size_t operator()(const std::string& name) const;
+    };
+    struct NameEqual {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    template <typename T>
+    using NameMap = std::unordered_map<std::string, T, NameHash, NameEqual>;
+    // The first occurrence of a section: its header line and the line of the first
+    // occurrence of each of its keys.
+    struct SectionEntry {
+        int header = -1;
+        NameMap<int> keys;
+    };
+    // The first occurrence of the section, or nullptr.
+    SectionEntry* FindSection(const std::string& section) const;
     // One past the section's last line.
     int SectionEnd(int headerLine) const;
-    int FindKey(int headerLine, const std::string& key) const;
+    // The line of the section's first key with the name, or -1.
+    int FindKey(const SectionEntry& entry, const std::string& key) const;
+    // Makes the index from lines_ when it is out of date.
+    void EnsureIndex() const;
+    // Adds lines_[line], the last line, to the index.
+    void IndexLine(int line) const;
+    // Appends a line, keeping an up-to-date index so.
+    void Append(Line line);
+    // Moves the index's lines from the line on by the count, after lines were inserted
+    // there.
+    void ShiftIndex(int from, int by);
 
     std::vector<Line> lines_;
+    mutable NameMap<SectionEntry> index_;
+    mutable bool indexed_ = false;
+    // The header line of the last section when that is the section's first occurrence
+    // (the keys after it are its keys), else -1; valid while indexed_.
+    mutable int lastHeader_ = -1;
 };
 
 // Case-insensitive comparison of section and key names.

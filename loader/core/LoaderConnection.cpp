@@ -36,7 +36,7 @@ int32_t IntParam(const std::string& line, const char* key, int32_t def)
     errno = 0;
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || end == text.c_str() || value < INT32_MIN || value > INT32_MAX) return def;
+    if (errno != 0 || end != text.c_str() + text.size() || end == text.c_str() || value < INT32_MIN || value > INT32_MAX) return def;
     return static_cast<int32_t>(value);
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <filesystem>
 #include <sys/resource.h>
 
@@ -86,6 +87,82 @@ TEST(IniFile, WritingChangesOnlyItsLines)
     ini.EraseSection("fresh");
     EXPECT_FALSE(ini.ValueExists("Main", "New"));
     EXPECT_FALSE(ini.SectionExists("Fresh"));
+}
+
+// Reads after edits that move lines, duplicate a name or uncover a later occurrence:
+// each read gives what the text as written says, where the first occurrence wins.
+TEST(IniFile, ReadsFollowEdits)
+{
+    struct Read {
+        const char* section;
+        const char* key;
+        const char* value; // nullptr: missing
+    };
+    struct Case {
+        const char* name;
+        std::function<void(MemIniFile&)> edit;
+        std::vector<Read> reads;
+        std::vector<std::string> mainKeys;
+        std::vector<std::string> sections;
+    };
+    const std::vector<std::string> allSections{"Main", "Раздел"};
+    const Case cases[] = {
+        {"deleting the first of two keys uncovers the second",
+         [](MemIniFile& ini) { ini.DeleteKey("main", "name"); },
+         {{"Main", "Name", "second"}, {"Main", "Path", "C:\\dir\\\"quoted\"; not a comment=x"}},
+         {"NAME", "Path"},
+         allSections},
+        {"erasing the first of two sections uncovers the second",
+         [](MemIniFile& ini) { ini.EraseSection("MAIN"); },
+         {{"Main", "Other", "in the second Main"}, {"Main", "Name", nullptr}, {"Раздел", "ключ", "значение"}},
+         {"Other"},
+         {"main", "Раздел"}},
+        {"a key inserted inside the text moves the lines after it",
+         [](MemIniFile& ini) {
+             ini.WriteString("Main", "New", "v");
+             ini.WriteString("Main", "Newer", "w");
+             ini.WriteString("раздел", "КЛЮЧ", "другое");
+         },
+         {{"Main", "new", "v"}, {"Main", "newer", "w"}, {"Main", "Name", "first"}, {"Раздел", "Ключ", "другое"},
+          {"Main", "Other", nullptr}},
+         {"Name", "Path", "New", "Newer"},
+         allSections},
+        {"keys added to a new last section, then before it",
+         [](MemIniFile& ini) {
+             ini.WriteString("Fresh", "A", "1");
+             ini.WriteString("fresh", "B", "2");
+             ini.WriteString("Раздел", "Второй", "3");
+             ini.WriteString("FRESH", "a", "4");
+         },
+         {{"Fresh", "A", "4"}, {"Fresh", "b", "2"}, {"Раздел", "второй", "3"}, {"Раздел", "Ключ", "значение"}},
+         {"Name", "Path"},
+         {"Main", "Раздел", "Fresh"}},
+        {"a deleted key written again goes after the section's last key",
+         [](MemIniFile& ini) {
+             ini.DeleteKey("Main", "Path");
+             ini.WriteString("Main", "Path", "again");
+         },
+         {{"Main", "Path", "again"}, {"Main", "Name", "first"}},
+         {"Name", "Path"},
+         allSections},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "a.ini", kSample);
+        MemIniFile ini(dir / "a.ini");
+        ini.ReadSections(); // lookups before the edit
+        c.edit(ini);
+        ini.UpdateFile();
+        MemIniFile reread(dir / "a.ini");
+        for (CustomIniFile* file : {static_cast<CustomIniFile*>(&ini), static_cast<CustomIniFile*>(&reread)}) {
+            const char* which = file == &ini ? " (edited)" : " (read again)";
+            for (const Read& r : c.reads)
+                EXPECT_EQ(file->ReadString(r.section, r.key, "\x01missing"), r.value ? r.value : "\x01missing")
+                    << c.name << which << ": " << r.section << "/" << r.key;
+            EXPECT_EQ(file->ReadSection("Main"), c.mainKeys) << c.name << which;
+            EXPECT_EQ(file->ReadSections(), c.sections) << c.name << which;
+        }
+    }
 }
 
 TEST(IniFile, IntegersAndBooleans)

@@ -165,6 +165,10 @@ TEST(ConnectionSettings, FromDeviceStrings)
     udp.ScriptName = "start";
     udp.ScriptSpeed = 9600;
     EXPECT_EQ(ParseConnectionSettings("TCPIP=10.0.0.5;TCPPort=12a;UDP=1;TFTP=1;ScriptFile=start;SpeedScript=9600"), udp);
+
+    // A NUL byte inside a value does not end it: "96<NUL>00" is no number.
+    using namespace std::string_literals;
+    EXPECT_EQ(ParseConnectionSettings("SerialBaudRate=96\0" "00;RetryCount=7"s).BaudRate, 57600);
 }
 
 TEST(ConnectionSettings, PerByteTimeout)
