@@ -18,7 +18,6 @@
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
-#include "platform/NamedEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/Tick.h"
 #include "platform/qt/QtWindows.h"
@@ -49,8 +48,6 @@
 #include <QWidgetAction>
 
 #include <cstdlib>
-#include <dlfcn.h>
-#include <unistd.h>
 
 namespace {
 
@@ -111,7 +108,7 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
         [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); },
         // Every new document rebuilds the operations tool bar (its entries follow the model).
         [this](TZumo2Doc*) {
-            if (library_) BuildOperationsToolbar();
+            if (library_.Loaded()) BuildOperationsToolbar();
         }});
     docTree_ = tree.get();
     SetTreeComponent(std::move(tree));
@@ -158,10 +155,7 @@ TfmCfgMain::~TfmCfgMain()
     if (invoke_ && !WaitForOperation()) std::_Exit(0);
     qApp->removeEventFilter(this);
     if (cancelButton_) delete cancelButton_.data();
-    if (library_) {
-        dlclose(library_);
-        library_ = nullptr;
-    }
+    library_.Unload();
     // The shown frame goes before the document.
     controller_.FreeDocument();
     if (ProgressStatusBar() == &sbStatus->ProgressView()) SetProgressStatusBar(static_cast<TProgressView*>(nullptr));
@@ -312,53 +306,15 @@ void TfmCfgMain::FillModelList()
 
 bool TfmCfgMain::LoadLibrary()
 {
-    library_ = dlopen(options_.LibraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library_) {
-        lbMsg->AddLine("Не найдена библиотека libSarnupolexLib.so", lkNormal);
-        return false;
-    }
-    BindLoaderExports();
-    bool quit = false;
-    if (!LoaderVersionSupported(options_.LibraryFile)) {
-        const std::string text = "Используемая версия libSarnupolexLib.so устарела или не поддерживается\n"
-                                 "Дальнейшая эксплуатация может привести к повреждению данных или контроллера";
-        lbMsg->AddLine(text, lkNormal);
-        if (platform::ShowMessageBox(handle_, text + "\nВыйти из приложения?", "Предупреждение",
-                                     platform::MsgIcon::Warning,
-                                     platform::MsgButtons::YesNo) == platform::MsgResult::Yes) {
-            platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
-            quit = true;
-        }
-    }
-    manualTermEvent_ = std::make_unique<platform::NamedEvent>(
-        "Global\\ManualTermEvent" + std::to_string(::getpid()), false, false);
     const QStringList arguments = QCoreApplication::arguments();
-    params_ = MakeLoaderParams(handle_, arguments.size() > 1 ? arguments[1].toStdString() : std::string(),
-                               manualTermEvent_->Handle());
+    TLoaderStartRequest request;
+    request.File = options_.LibraryFile;
+    request.HostWindow = handle_;
+    request.FirstArgument = arguments.size() > 1 ? arguments[1].toStdString() : std::string();
+    request.Log = [this](const std::string& line) { lbMsg->AddLine(line, lkNormal); };
+    const bool quit = library_.Start(request);
+    if (quit) platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
     return quit;
-}
-
-void TfmCfgMain::BindLoaderExports()
-{
-    entries_ = {};
-    if (!library_) return;
-    auto bind = [this](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library_, name));
-    };
-    bind(entries_.GetDevices, "GetDevices");
-    bind(entries_.GetOPCodes, "GetOPCodes");
-    bind(entries_.Invoke, "Invoke");
-    bind(entries_.Invoke2, "Invoke2");
-    bind(entries_.Invoke3, "Invoke3");
-    bind(entries_.QuickSend, "QuickSend");
-    bind(entries_.SetSarnupolexParams, "SetSarnupolexParams");
-}
-
-bool TfmCfgMain::LoaderVersionSupported(const std::filesystem::path& file)
-{
-    TFileVersionParts parts;
-    if (!GetFileVersionParts(file.string(), parts)) return ::LoaderVersionSupported(std::nullopt);
-    return ::LoaderVersionSupported(TLoaderVersion{parts.Major, parts.Minor, parts.Release, parts.Build});
 }
 
 // ---------------------------------------------------------------------------------
@@ -859,8 +815,8 @@ void TfmCfgMain::BuildOperationsToolbar()
             if (action->parent() == bar) delete action;
         }
     std::string error;
-    if (entries_.GetOPCodes) {
-        const char* text = entries_.GetOPCodes(kLoaderScheme);
+    if (library_.Entries().GetOPCodes) {
+        const char* text = library_.Entries().GetOPCodes(kLoaderScheme);
         if (text && *text) {
             const TDocument* document = controller_.Document();
             const TOperationToolbarModel model =
@@ -960,8 +916,8 @@ void TfmCfgMain::FillDeviceCombo()
     if (!combo) return;
     const int current = combo->currentIndex();
     combo->clear();
-    if (!entries_.GetDevices) return;
-    const char* text = entries_.GetDevices(kLoaderScheme);
+    if (!library_.Entries().GetDevices) return;
+    const char* text = library_.Entries().GetDevices(kLoaderScheme);
     const QFontMetrics metrics(combo->font());
     const TDeviceComboModel model =
         BuildDeviceCombo(platform::AnsiToUtf8(text ? text : ""), lastDevice_, current,
@@ -1012,14 +968,15 @@ void TfmCfgMain::SendBoxEnter()
         ~RefreshAtEnd() { window->RefreshStatusText(); }
     } refresh{this};
     const std::string line = "Отправка из командной строки: " + text;
-    if (!entries_.QuickSend) {
+    if (!library_.Entries().QuickSend) {
         PostLogMessage(line + " - Ошибка", lkError);
         return;
     }
     const TDocument* document = controller_.Document();
     const std::string bytes = platform::Utf8ToAnsi(text);
-    if (entries_.QuickSend(SelectedDeviceIndex(), kLoaderScheme, bytes.c_str(),
-                           document && document->LinearHex ? 1 : 0, document ? document->BaseAddress : 0) != 0) {
+    if (library_.Entries().QuickSend(SelectedDeviceIndex(), kLoaderScheme, bytes.c_str(),
+                                     document && document->LinearHex ? 1 : 0,
+                                     document ? document->BaseAddress : 0) != 0) {
         PostLogMessage(line + " - Ok", lkNormal);
         return;
     }
@@ -1052,7 +1009,7 @@ bool TfmCfgMain::RunOperation(QAction* action)
     request.HasDeviceCombo = DeviceCombo() != nullptr;
     request.ModelCode = controller_.ModelCode();
     request.HostWindow = handle_;
-    request.Params = params_;
+    request.Params = library_.Params();
     if (TDocument* document = controller_.Document()) {
         request.LinearHex = document->LinearHex ? 1 : 0;
         request.BaseAddress = document->BaseAddress;
@@ -1071,7 +1028,7 @@ bool TfmCfgMain::RunOperation(QAction* action)
     };
     // Locked before the thread starts, so that no second click or shortcut comes in between.
     LockUi(true);
-    invoke_ = std::make_unique<TInvokeTh>(std::move(window), entries_, std::move(request));
+    invoke_ = std::make_unique<TInvokeTh>(std::move(window), library_.Entries(), std::move(request));
     invoke_->Start();
     return true;
 }
@@ -1081,7 +1038,7 @@ void TfmCfgMain::LockUi(bool lock)
     EnableChildren(this, !lock);
     for (QAction* action : tbOperations->actions())
         if (action->parent() == tbOperations && action->data().isValid()) action->setEnabled(!lock);
-    if (!lock && manualTermEvent_) manualTermEvent_->Reset();
+    if (!lock) library_.OperationEnded();
 }
 
 void TfmCfgMain::OperationEnded()

@@ -3,6 +3,7 @@
 #include "configurator/core/CfgController.h"
 #include "configurator/core/ChannelExport.h"
 #include "configurator/core/DefaultPrompt.h"
+#include "configurator/core/LoaderLibrary.h"
 #include "configurator/core/LoaderOperation.h"
 #include "configurator/core/LoaderProgress.h"
 #include "configurator/core/LogSink.h"
@@ -30,9 +31,6 @@ class TMessageList;
 class TInvokeTh;
 class TStatusBar;
 class TTreeComponent;
-namespace platform {
-class NamedEvent;
-}
 
 // A splitter whose handle can also be moved from code, as the user moves it.
 class TSplitter : public QSplitter {
@@ -74,7 +72,7 @@ public:
     platform::HWND Handle() const { return handle_; }
     TCfgController& Controller() { return controller_; }
     std::string BaseCaption() const { return controller_.BaseCaption(); }
-    bool LibraryLoaded() const { return library_ != nullptr; }
+    bool LibraryLoaded() const { return library_.Loaded(); }
     // The index of the loader's device list remembered in the settings.
     int LastDevice() const { return lastDevice_; }
 
@@ -107,14 +105,9 @@ public:
     const std::string& LastingStatusText() const { return lastingText_; }
 
     // The loader library's entry points, each empty when the library lacks it.
-    const TLoaderEntryPoints& Entries() const { return entries_; }
-    // Looks up the seven entry points by name in the loaded library.
-    void BindLoaderExports();
-    // Whether the library file's version record is supported (each part at least that
-    // of 1.2.4.30); false without a record.
-    static bool LoaderVersionSupported(const std::filesystem::path& file);
+    const TLoaderEntryPoints& Entries() const { return library_.Entries(); }
     // The block handed to SetSarnupolexParams before each operation; zero without the library.
-    const LoaderParams& Params() const { return params_; }
+    const LoaderParams& Params() const { return library_.Params(); }
 
     // The operations tool bar from the library's catalogue: device combo box "cbDevice"
     // and its button, a button per operation (the action's text, tool tip and status tip
@@ -247,7 +240,7 @@ private:
     // Runs a command in the error guard, then arms the idle update.
     void Run(const std::function<void()>& command);
     // Loads and binds the library and checks its version; true when the user chose
-    // to quit at the version warning.
+    // to quit at the version warning (the window is then asked to close).
     bool LoadLibrary();
 
     TCfgMainOptions options_;
@@ -260,10 +253,7 @@ private:
     TCfgController controller_;
     std::vector<TModelItem> models_;
     platform::HWND handle_ = 0;
-    void* library_ = nullptr;
-    TLoaderEntryPoints entries_;
-    LoaderParams params_{};
-    std::unique_ptr<platform::NamedEvent> manualTermEvent_;
+    TLoaderLibrary library_;
     TLoaderProgress progress_{*this};
     std::unique_ptr<TInvokeTh> invoke_;
     uint32_t startTick_ = 0;
