@@ -7,6 +7,7 @@
 #include "configurator/widgets/FileVersion.h"
 #include "configurator/widgets/FrameHost.h"
 #include "configurator/widgets/MessageList.h"
+#include "configurator/widgets/OperationsToolBar.h"
 #include "common/ProgressMgr.h"
 #include "configurator/widgets/StatusBar.h"
 #include "configurator/core/StatusHint.h"
@@ -18,7 +19,6 @@
 #include "platform/CodePages.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
-#include "platform/NamedEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/Tick.h"
 #include "platform/qt/QtWindows.h"
@@ -30,10 +30,8 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -46,11 +44,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QWidgetAction>
 
 #include <cstdlib>
-#include <dlfcn.h>
-#include <unistd.h>
 
 namespace {
 
@@ -111,7 +106,7 @@ TfmCfgMain::TfmCfgMain(TCfgMainOptions options, QWidget* parent)
         [this](QWidget* frame) { PlaceFrame(frame); }, [this] { return controller_.ModelCode(); },
         // Every new document rebuilds the operations tool bar (its entries follow the model).
         [this](TZumo2Doc*) {
-            if (library_) BuildOperationsToolbar();
+            if (library_.Loaded()) BuildOperationsToolbar();
         }});
     docTree_ = tree.get();
     SetTreeComponent(std::move(tree));
@@ -158,10 +153,7 @@ TfmCfgMain::~TfmCfgMain()
     if (invoke_ && !WaitForOperation()) std::_Exit(0);
     qApp->removeEventFilter(this);
     if (cancelButton_) delete cancelButton_.data();
-    if (library_) {
-        dlclose(library_);
-        library_ = nullptr;
-    }
+    library_.Unload();
     // The shown frame goes before the document.
     controller_.FreeDocument();
     if (ProgressStatusBar() == &sbStatus->ProgressView()) SetProgressStatusBar(static_cast<TProgressView*>(nullptr));
@@ -232,19 +224,16 @@ void TfmCfgMain::CreateToolBars()
     tbFixed->addAction(acSaveAs);
     addToolBar(Qt::TopToolBarArea, tbFixed);
 
-    // The loader's operations, in the same row.
-    tbOperations = new QToolBar(QStringLiteral("Операции"), this);
-    tbOperations->setObjectName(QStringLiteral("tbOperations"));
-    tbOperations->setMovable(false);
-    // Images of the size of the library's bitmaps.
-    tbOperations->setIconSize(QSize(16, 16));
+    // The loader's operations and their command line, in the same row.
+    operations_ = new TOperationsToolBar(this);
+    tbOperations = operations_;
+    tbCommandLine = operations_->CommandLine();
     addToolBar(Qt::TopToolBarArea, tbOperations);
-    // The command line of the operations, a bar of its own to share a row with either.
-    tbCommandLine = new QToolBar(QStringLiteral("Командная строка"), this);
-    tbCommandLine->setObjectName(QStringLiteral("tbCommandLine"));
-    tbCommandLine->setMovable(false);
     addToolBar(Qt::TopToolBarArea, tbCommandLine);
     toolBarRows_ = {{tbFixed, tbOperations, tbCommandLine}};
+    connect(operations_, &TOperationsToolBar::OperationTriggered, this,
+            [this](QAction* action) { Run([this, action] { RunOperation(action); }); });
+    connect(operations_, &TOperationsToolBar::SendRequested, this, [this](const std::string& text) { SendText(text); });
 
     // Only the user's choice creates a document; selecting from code does not.
     connect(cbTypeHUB, &QComboBox::activated, this, [this](int index) {
@@ -312,53 +301,15 @@ void TfmCfgMain::FillModelList()
 
 bool TfmCfgMain::LoadLibrary()
 {
-    library_ = dlopen(options_.LibraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library_) {
-        lbMsg->AddLine("Не найдена библиотека libSarnupolexLib.so", lkNormal);
-        return false;
-    }
-    BindLoaderExports();
-    bool quit = false;
-    if (!LoaderVersionSupported(options_.LibraryFile)) {
-        const std::string text = "Используемая версия libSarnupolexLib.so устарела или не поддерживается\n"
-                                 "Дальнейшая эксплуатация может привести к повреждению данных или контроллера";
-        lbMsg->AddLine(text, lkNormal);
-        if (platform::ShowMessageBox(handle_, text + "\nВыйти из приложения?", "Предупреждение",
-                                     platform::MsgIcon::Warning,
-                                     platform::MsgButtons::YesNo) == platform::MsgResult::Yes) {
-            platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
-            quit = true;
-        }
-    }
-    manualTermEvent_ = std::make_unique<platform::NamedEvent>(
-        "Global\\ManualTermEvent" + std::to_string(::getpid()), false, false);
     const QStringList arguments = QCoreApplication::arguments();
-    params_ = MakeLoaderParams(handle_, arguments.size() > 1 ? arguments[1].toStdString() : std::string(),
-                               manualTermEvent_->Handle());
+    TLoaderStartRequest request;
+    request.File = options_.LibraryFile;
+    request.HostWindow = handle_;
+    request.FirstArgument = arguments.size() > 1 ? arguments[1].toStdString() : std::string();
+    request.Log = [this](const std::string& line) { lbMsg->AddLine(line, lkNormal); };
+    const bool quit = library_.Start(request);
+    if (quit) platform::PostMessage(handle_, platform::WM_CLOSE, 0, 0);
     return quit;
-}
-
-void TfmCfgMain::BindLoaderExports()
-{
-    entries_ = {};
-    if (!library_) return;
-    auto bind = [this](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library_, name));
-    };
-    bind(entries_.GetDevices, "GetDevices");
-    bind(entries_.GetOPCodes, "GetOPCodes");
-    bind(entries_.Invoke, "Invoke");
-    bind(entries_.Invoke2, "Invoke2");
-    bind(entries_.Invoke3, "Invoke3");
-    bind(entries_.QuickSend, "QuickSend");
-    bind(entries_.SetSarnupolexParams, "SetSarnupolexParams");
-}
-
-bool TfmCfgMain::LoaderVersionSupported(const std::filesystem::path& file)
-{
-    TFileVersionParts parts;
-    if (!GetFileVersionParts(file.string(), parts)) return ::LoaderVersionSupported(std::nullopt);
-    return ::LoaderVersionSupported(TLoaderVersion{parts.Major, parts.Minor, parts.Release, parts.Build});
 }
 
 // ---------------------------------------------------------------------------------
@@ -416,7 +367,8 @@ void TfmCfgMain::OnStartup()
 
 void TfmCfgMain::FitFirstStartWidth()
 {
-    const int wanted = BarWidth(tbFixed) + OperationsWidth(true) + BarWidth(tbCommandLine) + kToolBarSlack;
+    const int wanted =
+        ToolBarWidth(tbFixed) + operations_->WidthShowing(true) + ToolBarWidth(tbCommandLine) + kToolBarSlack;
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen && wanted > width()) {
         const QRect area = screen->availableGeometry();
@@ -506,15 +458,6 @@ bool TfmCfgMain::eventFilter(QObject* watched, QEvent* event)
             }
         }
         break;
-    case QEvent::KeyPress:
-        if (QComboBox* box = SendBox(); box && (watched == box || watched == box->lineEdit())) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                platform::RunGuarded([this] { SendBoxEnter(); });
-                return true;
-            }
-        }
-        break;
     case QEvent::Enter:
     case QEvent::Leave:
         // Over the status bar and its cancel button the arrow stands in for the wait
@@ -560,37 +503,17 @@ void TfmCfgMain::resizeEvent(QResizeEvent* event)
     ArrangeToolBars();
 }
 
-int TfmCfgMain::BarWidth(QToolBar* bar)
-{
-    return bar->actions().isEmpty() ? 0 : bar->sizeHint().width();
-}
-
-void TfmCfgMain::ShowOperationCaptions(bool captions)
-{
-    for (QAction* action : tbOperations->actions())
-        if (action->parent() == tbOperations && action->data().isValid() && action->data().toInt() != opSettings)
-            if (auto* button = qobject_cast<QToolButton*>(tbOperations->widgetForAction(action)))
-                button->setToolButtonStyle(captions ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-}
-
-int TfmCfgMain::OperationsWidth(bool captions)
-{
-    ShowOperationCaptions(captions);
-    if (QLayout* l = tbOperations->layout()) l->invalidate();
-    return BarWidth(tbOperations);
-}
-
 void TfmCfgMain::ArrangeToolBars()
 {
     if (!tbFixed || !tbOperations || !tbCommandLine || arranging_) return;
     arranging_ = true;
     const int room = width() - kToolBarSlack;
     // The operations show their captions when they fit a row of their own.
-    int operations = OperationsWidth(true);
-    if (operations > room) operations = OperationsWidth(false);
+    int operations = operations_->WidthShowing(true);
+    if (operations > room) operations = operations_->WidthShowing(false);
     // Each bar takes the first row with room for it, else a new row below.
     std::vector<std::vector<QToolBar*>> rows{{tbFixed}};
-    std::vector<int> used{BarWidth(tbFixed)};
+    std::vector<int> used{ToolBarWidth(tbFixed)};
     const auto place = [&](QToolBar* bar, int barWidth) {
         for (size_t r = 0; r < rows.size(); ++r)
             if (used[r] + barWidth <= room) {
@@ -602,7 +525,7 @@ void TfmCfgMain::ArrangeToolBars()
         used.push_back(barWidth);
     };
     place(tbOperations, operations);
-    place(tbCommandLine, BarWidth(tbCommandLine));
+    place(tbCommandLine, ToolBarWidth(tbCommandLine));
     if (rows != toolBarRows_) {
         for (const auto& row : toolBarRows_)
             for (QToolBar* bar : row) removeToolBar(bar);
@@ -826,185 +749,51 @@ void TfmCfgMain::ClearTree() { (tree_ ? *tree_ : noTree_).ClearTree(); }
 // ---------------------------------------------------------------------------------
 // The loader's operations tool bar
 
-namespace {
-
-// The host's image of an operation; a style icon stands in for the library's bitmaps.
-QIcon OperationIcon(const QStyle* style, int code)
-{
-    struct Image {
-        int code;
-        QStyle::StandardPixmap pixmap;
-    };
-    static constexpr Image kImages[] = {
-        {opSettings, QStyle::SP_ComputerIcon},        {opReadParams, QStyle::SP_ArrowDown},
-        {opWriteParams, QStyle::SP_ArrowUp},          {opWriteFirmware, QStyle::SP_DriveHDIcon},
-        {opReadEeprom, QStyle::SP_DialogSaveButton},  {opReadFlash, QStyle::SP_DialogSaveButton},
-        {opWriteFirmwareAndParams, QStyle::SP_DriveHDIcon}, {opChooseFirmware, QStyle::SP_DialogOpenButton},
-    };
-    for (const Image& image : kImages)
-        if (image.code == code) return style->standardIcon(image.pixmap);
-    return style->standardIcon(QStyle::SP_CommandLink);
-}
-
-} // namespace
-
 void TfmCfgMain::BuildOperationsToolbar()
 {
-    tbOperations->setUpdatesEnabled(false);
     RememberDeviceIndex();
-    // Actions made for the tool bars (widget actions take their widgets with them).
-    for (QToolBar* bar : {tbOperations, tbCommandLine})
-        for (QAction* action : bar->actions()) {
-            bar->removeAction(action);
-            if (action->parent() == bar) delete action;
-        }
-    std::string error;
-    if (entries_.GetOPCodes) {
-        const char* text = entries_.GetOPCodes(kLoaderScheme);
+    TOperationToolbarModel model;
+    if (library_.Entries().GetOPCodes) {
+        const char* text = library_.Entries().GetOPCodes(kLoaderScheme);
         if (text && *text) {
             const TDocument* document = controller_.Document();
-            const TOperationToolbarModel model =
-                BuildOperationEntries(platform::AnsiToUtf8(text), document && document->LinearHex,
-                                      document && document->FirmwareWithParamsAllowed);
-            for (const TOperationEntry& entry : model.Entries) AddOperationEntry(entry);
-            // A gap that ends the bar separates nothing (the command line has a bar of its own).
-            const QList<QAction*> actions = tbOperations->actions();
-            if (!actions.isEmpty())
-                if (auto* gap = qobject_cast<QWidgetAction*>(actions.last());
-                    gap && gap->defaultWidget() && gap->defaultWidget()->objectName() == QStringLiteral("opGap")) {
-                    tbOperations->removeAction(gap);
-                    delete gap;
-                }
-            error = model.Error;
+            model = BuildOperationEntries(platform::AnsiToUtf8(text), document && document->LinearHex,
+                                          document && document->FirmwareWithParamsAllowed);
         }
     }
-    tbOperations->setUpdatesEnabled(true);
+    operations_->Build(model.Entries, !Busy());
+    FillDeviceCombo();
     ArrangeToolBars();
     // The catalogue is the library's constant text; a bad code ends the build as the
     // error of a command.
-    if (!error.empty()) platform::RunGuarded([&] { throw platform::Exception(error); });
+    if (!model.Error.empty()) platform::RunGuarded([&] { throw platform::Exception(model.Error); });
 }
 
-void TfmCfgMain::AddOperationEntry(const TOperationEntry& entry)
-{
-    switch (entry.Kind) {
-    case TOperationKind::Separator: {
-        auto* gap = new QWidget;
-        gap->setObjectName(QStringLiteral("opGap"));
-        gap->setFixedWidth(8);
-        tbOperations->addWidget(gap);
-        return;
-    }
-    case TOperationKind::SendBox: {
-        auto* label = new QLabel(QStringLiteral("   Командная строка: "));
-        label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-        tbCommandLine->addWidget(label);
-        auto* box = new QComboBox;
-        box->setObjectName(QStringLiteral("SendBox"));
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setMaxVisibleItems(10);
-        box->setMinimumWidth(150);
-        box->setEditText({});
-        tbCommandLine->addWidget(box);
-        return;
-    }
-    case TOperationKind::DeviceBox: {
-        auto* combo = new QComboBox;
-        combo->setObjectName(QStringLiteral("cbDevice"));
-        tbOperations->addWidget(combo);
-        FillDeviceCombo();
-        break;
-    }
-    case TOperationKind::Button: break;
-    }
-    auto* action = new QAction(tbOperations);
-    action->setData(entry.Code);
-    action->setText(Q(entry.Hint));
-    action->setIconText(Q(entry.Caption.empty() ? entry.Hint : entry.Caption));
-    action->setToolTip(Q(entry.Hint));
-    action->setStatusTip(Q(entry.Hint));
-    action->setIcon(OperationIcon(style(), entry.Code));
-    if (!entry.Shortcut.empty())
-        action->setShortcut(QKeySequence::fromString(Q(entry.Shortcut), QKeySequence::PortableText));
-    action->setVisible(!entry.Hidden);
-    action->setEnabled(!Busy());
-    connect(action, &QAction::triggered, this, [this, action] { Run([this, action] { RunOperation(action); }); });
-    tbOperations->addAction(action);
-    if (auto* button = qobject_cast<QToolButton*>(tbOperations->widgetForAction(action)))
-        button->setToolButtonStyle(entry.Kind == TOperationKind::DeviceBox ? Qt::ToolButtonIconOnly
-                                                                           : Qt::ToolButtonTextBesideIcon);
-}
+QAction* TfmCfgMain::OperationAction(int code) const { return operations_->OperationAction(code); }
 
-QAction* TfmCfgMain::OperationAction(int code) const
-{
-    for (QAction* action : tbOperations->actions())
-        if (action->parent() == tbOperations && action->data().isValid() && action->data().toInt() == code)
-            return action;
-    return nullptr;
-}
+QComboBox* TfmCfgMain::DeviceCombo() const { return operations_ ? operations_->DeviceCombo() : nullptr; }
 
-QComboBox* TfmCfgMain::DeviceCombo() const
-{
-    return tbOperations ? tbOperations->findChild<QComboBox*>(QStringLiteral("cbDevice")) : nullptr;
-}
-
-QComboBox* TfmCfgMain::SendBox() const
-{
-    return tbCommandLine ? tbCommandLine->findChild<QComboBox*>(QStringLiteral("SendBox")) : nullptr;
-}
+QComboBox* TfmCfgMain::SendBox() const { return operations_ ? operations_->SendBox() : nullptr; }
 
 void TfmCfgMain::FillDeviceCombo()
 {
-    QComboBox* combo = DeviceCombo();
-    if (!combo) return;
-    const int current = combo->currentIndex();
-    combo->clear();
-    if (!entries_.GetDevices) return;
-    const char* text = entries_.GetDevices(kLoaderScheme);
-    const QFontMetrics metrics(combo->font());
-    const TDeviceComboModel model =
-        BuildDeviceCombo(platform::AnsiToUtf8(text ? text : ""), lastDevice_, current,
-                         [&metrics](std::string_view t) { return metrics.horizontalAdvance(Q(std::string(t))); });
-    for (const std::string& item : model.Items) combo->addItem(Q(item));
-    combo->setEnabled(model.Enabled);
-    combo->setFixedWidth(model.Width);
-    combo->setCurrentIndex(model.Selected);
+    std::optional<std::string> devices;
+    if (library_.Entries().GetDevices) {
+        const char* text = library_.Entries().GetDevices(kLoaderScheme);
+        devices = platform::AnsiToUtf8(text ? text : "");
+    }
+    operations_->FillDevices(devices, lastDevice_);
 }
 
-int TfmCfgMain::SelectedDeviceIndex() const
-{
-    const QComboBox* combo = DeviceCombo();
-    return combo ? combo->currentIndex() : -1;
-}
+int TfmCfgMain::SelectedDeviceIndex() const { return operations_->SelectedDeviceIndex(); }
 
 void TfmCfgMain::RememberDeviceIndex()
 {
-    QComboBox* combo = DeviceCombo();
-    if (!combo) return;
-    lastDevice_ = combo->currentIndex();
-    for (QAction* action : tbOperations->actions())
-        if (auto* widgetAction = qobject_cast<QWidgetAction*>(action); widgetAction && widgetAction->defaultWidget() == combo) {
-            tbOperations->removeAction(widgetAction);
-            delete widgetAction;
-            return;
-        }
-    delete combo;
+    if (const std::optional<int> index = operations_->TakeDeviceCombo()) lastDevice_ = *index;
 }
 
-void TfmCfgMain::SendBoxEnter()
+void TfmCfgMain::SendText(const std::string& text)
 {
-    QComboBox* box = SendBox();
-    if (!box) return;
-    const std::string text = box->currentText().toStdString();
-    std::vector<std::string> items;
-    for (int i = 0; i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
-    RememberSendText(items, text);
-    box->clear();
-    for (const std::string& item : items) box->addItem(Q(item));
-    box->setCurrentIndex(-1);
-    box->setEditText(Q(text));
-
     // The library's lines of the send ("Установка соединения ...") show in panel 0; the
     // idle text comes back when the send ends, however it ends.
     struct RefreshAtEnd {
@@ -1012,14 +801,15 @@ void TfmCfgMain::SendBoxEnter()
         ~RefreshAtEnd() { window->RefreshStatusText(); }
     } refresh{this};
     const std::string line = "Отправка из командной строки: " + text;
-    if (!entries_.QuickSend) {
+    if (!library_.Entries().QuickSend) {
         PostLogMessage(line + " - Ошибка", lkError);
         return;
     }
     const TDocument* document = controller_.Document();
     const std::string bytes = platform::Utf8ToAnsi(text);
-    if (entries_.QuickSend(SelectedDeviceIndex(), kLoaderScheme, bytes.c_str(),
-                           document && document->LinearHex ? 1 : 0, document ? document->BaseAddress : 0) != 0) {
+    if (library_.Entries().QuickSend(SelectedDeviceIndex(), kLoaderScheme, bytes.c_str(),
+                                     document && document->LinearHex ? 1 : 0,
+                                     document ? document->BaseAddress : 0) != 0) {
         PostLogMessage(line + " - Ok", lkNormal);
         return;
     }
@@ -1052,7 +842,7 @@ bool TfmCfgMain::RunOperation(QAction* action)
     request.HasDeviceCombo = DeviceCombo() != nullptr;
     request.ModelCode = controller_.ModelCode();
     request.HostWindow = handle_;
-    request.Params = params_;
+    request.Params = library_.Params();
     if (TDocument* document = controller_.Document()) {
         request.LinearHex = document->LinearHex ? 1 : 0;
         request.BaseAddress = document->BaseAddress;
@@ -1071,7 +861,7 @@ bool TfmCfgMain::RunOperation(QAction* action)
     };
     // Locked before the thread starts, so that no second click or shortcut comes in between.
     LockUi(true);
-    invoke_ = std::make_unique<TInvokeTh>(std::move(window), entries_, std::move(request));
+    invoke_ = std::make_unique<TInvokeTh>(std::move(window), library_.Entries(), std::move(request));
     invoke_->Start();
     return true;
 }
@@ -1079,9 +869,8 @@ bool TfmCfgMain::RunOperation(QAction* action)
 void TfmCfgMain::LockUi(bool lock)
 {
     EnableChildren(this, !lock);
-    for (QAction* action : tbOperations->actions())
-        if (action->parent() == tbOperations && action->data().isValid()) action->setEnabled(!lock);
-    if (!lock && manualTermEvent_) manualTermEvent_->Reset();
+    operations_->SetOperationsEnabled(!lock);
+    if (!lock) library_.OperationEnded();
 }
 
 void TfmCfgMain::OperationEnded()

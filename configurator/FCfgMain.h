@@ -3,6 +3,7 @@
 #include "configurator/core/CfgController.h"
 #include "configurator/core/ChannelExport.h"
 #include "configurator/core/DefaultPrompt.h"
+#include "configurator/core/LoaderLibrary.h"
 #include "configurator/core/LoaderOperation.h"
 #include "configurator/core/LoaderProgress.h"
 #include "configurator/core/LogSink.h"
@@ -28,11 +29,9 @@ class QTreeWidget;
 class TMessageList;
 
 class TInvokeTh;
+class TOperationsToolBar;
 class TStatusBar;
 class TTreeComponent;
-namespace platform {
-class NamedEvent;
-}
 
 // A splitter whose handle can also be moved from code, as the user moves it.
 class TSplitter : public QSplitter {
@@ -74,7 +73,7 @@ public:
     platform::HWND Handle() const { return handle_; }
     TCfgController& Controller() { return controller_; }
     std::string BaseCaption() const { return controller_.BaseCaption(); }
-    bool LibraryLoaded() const { return library_ != nullptr; }
+    bool LibraryLoaded() const { return library_.Loaded(); }
     // The index of the loader's device list remembered in the settings.
     int LastDevice() const { return lastDevice_; }
 
@@ -107,20 +106,13 @@ public:
     const std::string& LastingStatusText() const { return lastingText_; }
 
     // The loader library's entry points, each empty when the library lacks it.
-    const TLoaderEntryPoints& Entries() const { return entries_; }
-    // Looks up the seven entry points by name in the loaded library.
-    void BindLoaderExports();
-    // Whether the library file's version record is supported (each part at least that
-    // of 1.2.4.30); false without a record.
-    static bool LoaderVersionSupported(const std::filesystem::path& file);
+    const TLoaderEntryPoints& Entries() const { return library_.Entries(); }
     // The block handed to SetSarnupolexParams before each operation; zero without the library.
-    const LoaderParams& Params() const { return params_; }
+    const LoaderParams& Params() const { return library_.Params(); }
 
-    // The operations tool bar from the library's catalogue: device combo box "cbDevice"
-    // and its button, a button per operation (the action's text, tool tip and status tip
-    // are the operation's hint, its data the operation code), 8-pixel gaps between them
-    // (none at the end); the command-line box "SendBox" behind its label goes to the
-    // command-line tool bar. Run after every document creation.
+    // The operations tool bar (TOperationsToolBar::Build) from the library's catalogue
+    // for the document; the device combo box filled. Run after every document creation.
+    // A bad code in the catalogue shows as a command's error after the build.
     void BuildOperationsToolbar();
     // Fills the device combo box from the library's device list; selects LastDevice
     // once when it is 0 or more, else keeps the selection.
@@ -131,8 +123,6 @@ public:
     // LastDevice := the device combo box's selection, and the combo box goes.
     void RememberDeviceIndex();
     QComboBox* SendBox() const;
-    // The command-line box's Enter: its history, QuickSend and the log lines.
-    void SendBoxEnter();
     // The tool bar's action of an operation code; nullptr when there is none.
     QAction* OperationAction(int code) const;
 
@@ -150,7 +140,7 @@ public:
     void UpdateControls();
 
     QToolBar* tbFixed = nullptr;
-    QToolBar* tbOperations = nullptr;
+    QToolBar* tbOperations = nullptr;  // the operations tool bar, a TOperationsToolBar
     QToolBar* tbCommandLine = nullptr; // the command-line box "SendBox" behind its label
     QLabel* laTypeHUB = nullptr;
     QComboBox* cbTypeHUB = nullptr;
@@ -190,12 +180,8 @@ private:
     // bar, the operations with their captions and the command line in one row, within
     // the screen's available width and wholly on the screen; it never narrows here.
     void FitFirstStartWidth();
-    // A bar's width as its layout wants it; 0 for an empty bar.
-    static int BarWidth(QToolBar* bar);
-    // The operations' buttons with their captions beside the images, or the images only.
-    void ShowOperationCaptions(bool captions);
-    // The operations bar's width with or without captions (which it then shows).
-    int OperationsWidth(bool captions);
+    // The command-line box's text after Enter: QuickSend and the log lines.
+    void SendText(const std::string& text);
 
     // ICfgDocumentView, forwarded to the tree component; the shown frame goes first.
     void ReleaseDocument() override;
@@ -225,7 +211,6 @@ private:
     bool WaitForOperation();
     // The read image replaces the document, then the tree and its menu are refreshed.
     void ApplyReadDocument(TMemory& image);
-    void AddOperationEntry(const struct TOperationEntry& entry);
     uint32_t Now() const;
 
     platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam);
@@ -247,7 +232,7 @@ private:
     // Runs a command in the error guard, then arms the idle update.
     void Run(const std::function<void()>& command);
     // Loads and binds the library and checks its version; true when the user chose
-    // to quit at the version warning.
+    // to quit at the version warning (the window is then asked to close).
     bool LoadLibrary();
 
     TCfgMainOptions options_;
@@ -260,10 +245,8 @@ private:
     TCfgController controller_;
     std::vector<TModelItem> models_;
     platform::HWND handle_ = 0;
-    void* library_ = nullptr;
-    TLoaderEntryPoints entries_;
-    LoaderParams params_{};
-    std::unique_ptr<platform::NamedEvent> manualTermEvent_;
+    TLoaderLibrary library_;
+    TOperationsToolBar* operations_ = nullptr; // tbOperations
     TLoaderProgress progress_{*this};
     std::unique_ptr<TInvokeTh> invoke_;
     uint32_t startTick_ = 0;

@@ -1,9 +1,10 @@
 #pragma once
 // The loader library's C interface, as the host binds it by name after loading
-// libSarnupolexLib.so. Strings are zero-terminated Windows-1251 bytes; no exception
-// ever leaves an entry point.
+// libSarnupolexLib.so (its names and types: loader/api/SarnupolexEntryPoints.h). Strings
+// are zero-terminated Windows-1251 bytes; no exception ever leaves an entry point.
 
 #include "loader/api/SarnupolexConst.h"
+#include "loader/api/SarnupolexEntryPoints.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -63,19 +64,12 @@ SARNUPOLEX_API int32_t IOWrite(int32_t device, const void* buffer, int32_t count
 SARNUPOLEX_API int32_t IOWriteRead(int32_t device, void* buffer, int32_t writeLength, int32_t readLength,
                                    int32_t delayMs, int32_t idleMs);
 
-// The entry points' types, for dlsym.
-using GetDevicesProc = const char* (*)(const char* scheme);
-using GetOPCodesProc = const char* (*)(const char* scheme);
-using SetSarnupolexParamsProc = void (*)(const LoaderParams* params, int32_t size);
-using Invoke3Proc = int32_t (*)(int32_t op, int32_t device, const char* scheme, TBlockList* blocks,
-                                TBlockList** result, uint32_t hostWindow, uint8_t linearHex, uint32_t baseAddress);
-using QuickSendProc = int32_t (*)(int32_t device, const char* scheme, const char* text, uint8_t linearHex,
-                                  uint32_t baseAddress);
-using IOReadProc = int32_t (*)(int32_t device, void* buffer, int32_t count);
-using IOWriteProc = int32_t (*)(int32_t device, const void* buffer, int32_t count);
-using IOWriteReadProc = int32_t (*)(int32_t device, void* buffer, int32_t writeLength, int32_t readLength,
-                                    int32_t delayMs, int32_t idleMs);
+// The declarations have the types hosts bind them by.
+static_assert(std::is_same_v<decltype(&GetDevices), GetDevicesProc>);
 static_assert(std::is_same_v<decltype(&GetOPCodes), GetOPCodesProc>);
+static_assert(std::is_same_v<decltype(&SetSarnupolexParams), SetSarnupolexParamsProc>);
 static_assert(std::is_same_v<decltype(&Invoke3), Invoke3Proc>);
 static_assert(std::is_same_v<decltype(&QuickSend), QuickSendProc>);
+static_assert(std::is_same_v<decltype(&IORead), IOReadProc>);
+static_assert(std::is_same_v<decltype(&IOWrite), IOWriteProc>);
 static_assert(std::is_same_v<decltype(&IOWriteRead), IOWriteReadProc>);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class TDocument;
@@ -22,17 +23,20 @@ using InvokeProc = int32_t (*)(int32_t op, int32_t device, const char* scheme, T
 using Invoke2Proc = int32_t (*)(int32_t op, int32_t device, const char* scheme, TBlockList* blocks,
                                 TBlockList** result, uint32_t hostWindow);
 
-// The library's entry points as bound by name; any of them may be empty.
-struct TLoaderEntryPoints {
-    GetDevicesProc GetDevices = nullptr;
-    GetOPCodesProc GetOPCodes = nullptr;
+// The library's entry points as bound by name, and the older Invoke entry points; any
+// of them may be empty. The host calls GetDevices, GetOPCodes, QuickSend,
+// SetSarnupolexParams and Invoke3, else Invoke2, else Invoke.
+struct TLoaderEntryPoints : TSarnupolexEntryPoints {
     InvokeProc Invoke = nullptr;
     Invoke2Proc Invoke2 = nullptr;
-    Invoke3Proc Invoke3 = nullptr;
-    QuickSendProc QuickSend = nullptr;
-    SetSarnupolexParamsProc SetSarnupolexParams = nullptr;
 
     bool CanInvoke() const { return Invoke3 || Invoke2 || Invoke; }
+};
+
+// The names of the older Invoke entry points, bound besides kSarnupolexEntryPoints.
+inline constexpr std::tuple kOlderInvokeEntryPoints{
+    TEntryPointName{"Invoke", &TLoaderEntryPoints::Invoke},
+    TEntryPointName{"Invoke2", &TLoaderEntryPoints::Invoke2},
 };
 
 // What the worker takes from the window before it starts.

@@ -149,18 +149,6 @@ TEST_F(LoaderBinding, ReadsParametersThroughTheToolBar)
     EXPECT_EQ(stub->Releases, doc.Image.BlockCount() + 1);
 }
 
-TEST_F(LoaderBinding, VersionRuleReadsTheLibraryFilesRecord)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"libversion_lib.so", true},           {"libversion_lib_1_2_5_31.so", true},
-        {"libversion_lib_1_3_0_0.so", false},  {"libversion_lib_2_0_0_0.so", false},
-        {"libversion_lib_1_2_4_29.so", false}, {"libversion_lib_none.so", false},
-        {"no_such_library.so", false},
-    };
-    for (const auto& [file, supported] : cases)
-        EXPECT_EQ(TfmCfgMain::LoaderVersionSupported(kFixtures / file), supported) << file;
-}
-
 TEST_F(LoaderBinding, BuildsTheToolBarAndTheDeviceList)
 {
     Stub stub("loader_stub");

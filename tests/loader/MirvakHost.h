@@ -57,12 +57,6 @@ inline int CountAtoms()
     return n;
 }
 
-template <class Fn>
-Fn Bind(void* library, const char* name)
-{
-    return reinterpret_cast<Fn>(dlsym(library, name));
-}
-
 // The library finds its folder, registry and runtime folder in the test's own (LoaderEnv).
 class MirvakHost : public ::testing::Test, protected sim::LoaderEnv {
 protected:
@@ -96,17 +90,8 @@ protected:
     {
         library = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
-        getDevices = Bind<GetDevicesProc>(library, "GetDevices");
-        getOPCodes = Bind<GetOPCodesProc>(library, "GetOPCodes");
-        setParams = Bind<SetSarnupolexParamsProc>(library, "SetSarnupolexParams");
-        invoke3 = Bind<Invoke3Proc>(library, "Invoke3");
-        quickSend = Bind<QuickSendProc>(library, "QuickSend");
-        ioRead = Bind<IOReadProc>(library, "IORead");
-        ioWrite = Bind<IOWriteProc>(library, "IOWrite");
-        ioWriteRead = Bind<IOWriteReadProc>(library, "IOWriteRead");
-        for (void* p : {(void*)getDevices, (void*)getOPCodes, (void*)setParams, (void*)invoke3, (void*)quickSend,
-                        (void*)ioRead, (void*)ioWrite, (void*)ioWriteRead})
-            ASSERT_NE(p, nullptr);
+        BindEntryPoints(entries, kSarnupolexEntryPoints, [this](const char* name) { return dlsym(library, name); });
+        ASSERT_EQ(UnboundEntryPoints(entries, kSarnupolexEntryPoints), std::vector<std::string>{});
     }
     // Unloads the library and checks that it is gone with its working copy.
     void Unload()
@@ -127,8 +112,8 @@ protected:
         int32_t answer = 0;
         std::thread worker([&] {
             LoaderParams params{24, window, 0, dialogsConfDisabled, {0, 0}, 0xFFFFFFFF, {}};
-            setParams(&params, sizeof params);
-            answer = invoke3(op, device, "Zumo2Cfg", blocks, result, window, 0, baseAddress);
+            entries.SetSarnupolexParams(&params, sizeof params);
+            answer = entries.Invoke3(op, device, "Zumo2Cfg", blocks, result, window, 0, baseAddress);
             done = true;
             queue.Quit();
         });
@@ -163,14 +148,7 @@ protected:
     int atomsBefore = 0;
 
     void* library = nullptr;
-    GetDevicesProc getDevices = nullptr;
-    GetOPCodesProc getOPCodes = nullptr;
-    SetSarnupolexParamsProc setParams = nullptr;
-    Invoke3Proc invoke3 = nullptr;
-    QuickSendProc quickSend = nullptr;
-    IOReadProc ioRead = nullptr;
-    IOWriteProc ioWrite = nullptr;
-    IOWriteReadProc ioWriteRead = nullptr;
+    TSarnupolexEntryPoints entries;
 };
 
 } // namespace testhost

@@ -25,10 +25,10 @@ TEST_F(MirvakHost, ReadsTheCatalogueAndTheDevices)
 {
     WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B");
     Load();
-    const std::string catalogue = getOPCodes(nullptr);
+    const std::string catalogue = entries.GetOPCodes(nullptr);
     EXPECT_EQ(catalogue, ReadFile(fs::path(MIRVAK_SOURCE_DIR) / "tests/loader/data/OperationCatalogue.1251.txt"));
-    ASSERT_NE(getDevices(nullptr), nullptr);
-    EXPECT_EQ(std::string(getDevices("")), "Name=A\nName=B");
+    ASSERT_NE(entries.GetDevices(nullptr), nullptr);
+    EXPECT_EQ(std::string(entries.GetDevices("")), "Name=A\nName=B");
     EXPECT_TRUE(script->Records().empty()) << "a supported host gets no warning";
 }
 
@@ -62,7 +62,7 @@ TEST_F(MirvakHost, SettingsOkSelectsRenamesAndAsksAtUnload)
     ASSERT_NO_FATAL_FAILURE(settingsop::ExpectSelected(
         [this](int32_t op, int32_t device, TBlockList** result) { return Invoke(op, device, result); }, rename));
     ASSERT_NO_FATAL_FAILURE(
-        settingsop::ExpectRenamed(SplitString('\n', platform::AnsiToUtf8(getDevices(""))), 3, rename));
+        settingsop::ExpectRenamed(SplitString('\n', platform::AnsiToUtf8(entries.GetDevices(""))), 3, rename));
 
     script->PushAnswer(MsgResult::No);
     Unload();
@@ -77,7 +77,7 @@ TEST_F(MirvakHost, SettingsCancelChangesNothing)
     WriteFile(dir / "Sarnupolex.dvs", "Name=A\nName=B");
     Load();
     const fs::path working = dir / ("Sarnupolex.dvs.tmp" + std::to_string(getpid()));
-    ASSERT_NE(getDevices(""), nullptr); // makes the working copy
+    ASSERT_NE(entries.GetDevices(""), nullptr); // makes the working copy
     const std::string before = ReadFile(working);
     script->PushForm([](FormModel&) { return MsgResult::Cancel; });
     TBlockList list;
@@ -104,13 +104,13 @@ TEST_F(MirvakHost, QuickSendAndDirectIO)
     script->PushAnswer(MsgResult::OK);
     EXPECT_EQ(Invoke(20, 0, nullptr), 0);
     progress.clear();
-    EXPECT_EQ(quickSend(0, "", "AT", 0, 0), 1);
+    EXPECT_EQ(entries.QuickSend(0, "", "AT", 0, 0), 1);
     EXPECT_EQ(pty.Receive(4), testsupport::Bytes("41 54 0D 0A"));
     const std::vector<std::string> texts = Texts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts[0], "Установка соединения COM7(19200)");
 
-    EXPECT_EQ(ioWrite(0, "ping", 4), 4);
+    EXPECT_EQ(entries.IOWrite(0, "ping", 4), 4);
     EXPECT_EQ(pty.Receive(4), "ping");
 
     struct Case {
@@ -121,13 +121,13 @@ TEST_F(MirvakHost, QuickSendAndDirectIO)
     for (const Case& c : {Case{-1, "Не выбрано подключение"}, Case{-2, "Выбранное подключение не определено"},
                           Case{1, "Выбранное подключение не определено"},
                           Case{6, "Выбранное подключение не определено"}}) {
-        EXPECT_EQ(quickSend(c.device, nullptr, "AT", 0, 0), 0) << c.device;
+        EXPECT_EQ(entries.QuickSend(c.device, nullptr, "AT", 0, 0), 0) << c.device;
         EXPECT_EQ(platform::LastErrorText(), c.error);
-        EXPECT_EQ(ioRead(c.device, buffer, 4), -1) << c.device;
+        EXPECT_EQ(entries.IORead(c.device, buffer, 4), -1) << c.device;
         EXPECT_EQ(platform::LastErrorText(), c.error);
     }
-    EXPECT_EQ(quickSend(0, nullptr, nullptr, 0, 0), 0);
-    EXPECT_EQ(ioWriteRead(0, nullptr, 1, 1, 0, 0), -1);
+    EXPECT_EQ(entries.QuickSend(0, nullptr, nullptr, 0, 0), 0);
+    EXPECT_EQ(entries.IOWriteRead(0, nullptr, 1, 1, 0, 0), -1);
 }
 
 } // namespace

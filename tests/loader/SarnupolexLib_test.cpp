@@ -47,7 +47,13 @@ int InChild(const fs::path& folder, const std::function<int()>& body, bool leave
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-using GetDevicesFn = const char* (*)(const char*);
+// The entry points of a library loaded in the child.
+TSarnupolexEntryPoints Bind(void* lib)
+{
+    TSarnupolexEntryPoints entries;
+    BindEntryPoints(entries, kSarnupolexEntryPoints, [lib](const char* name) { return dlsym(lib, name); });
+    return entries;
+}
 
 // The child's checks as bits of its exit code.
 struct Checks {
@@ -93,9 +99,9 @@ TEST(SarnupolexLib, LoadAndUnloadInAChild)
             platform::SetDialogService(dialogs);
             void* lib = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!lib) return 1;
-            auto getDevices = reinterpret_cast<GetDevicesFn>(dlsym(lib, "GetDevices"));
-            c.Check(getDevices != nullptr && dlsym(lib, "SetSarnupolexParams") != nullptr, 1);
-            const char* text = getDevices ? getDevices("Zumo2Cfg") : nullptr;
+            const TSarnupolexEntryPoints entries = Bind(lib);
+            c.Check(UnboundEntryPoints(entries, kSarnupolexEntryPoints).empty(), 1);
+            const char* text = entries.GetDevices ? entries.GetDevices("Zumo2Cfg") : nullptr;
             c.Check(text != nullptr && std::string(text) == "Name=A;Port=COM1\nName=B;Port=COM2", 2);
             c.Check(fs::exists(dir / ("Sarnupolex.dvs.tmp" + std::to_string(getpid()))), 3);
             c.Check(fs::exists(dir / "Sarnupolex.lck"), 4);
@@ -128,7 +134,7 @@ TEST(SarnupolexLib, ExitWithoutUnloadingStillRunsTheUnloadWork)
         [&] {
             void* lib = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!lib) return 1;
-            auto getDevices = reinterpret_cast<GetDevicesFn>(dlsym(lib, "GetDevices"));
+            const GetDevicesProc getDevices = Bind(lib).GetDevices;
             if (!getDevices || getDevices("") != nullptr) return 2;
             if (!fs::exists(dir / "Scripts" / ("start.tmp" + std::to_string(getpid())))) return 3;
             return 0;
@@ -143,8 +149,9 @@ TEST(SarnupolexLib, ExitWithoutUnloadingStillRunsTheUnloadWork)
 
 TEST(SarnupolexLib, ExportsOnlyItsEntryPoints)
 {
-    const std::set<std::string> entryPoints = {"GetDevices", "GetOPCodes", "SetSarnupolexParams", "Invoke3",
-                                               "QuickSend",  "IORead",     "IOWrite",             "IOWriteRead"};
+    constexpr auto names = EntryPointNames(kSarnupolexEntryPoints);
+    static_assert(names.size() == 8);
+    const std::set<std::string> entryPoints(names.begin(), names.end());
     std::string symbols;
     ASSERT_EQ(testsupport::RunCommand("nm -D --defined-only '" + kLibrary + "'", &symbols), 0)
         << "nm is needed (Debian package binutils)";
