@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -326,8 +327,10 @@ bool CallOn(const std::shared_ptr<MessageQueue::State>& queue, const std::functi
     if (!queue->Push(std::move(item)))
         return false;
     waiter->Wait();
-    if (waiter->error)
-        std::rethrow_exception(waiter->error);
+    // The error leaves with the caller, which drops its last reference here: the item
+    // that the handling thread frees later no longer holds it.
+    if (std::exception_ptr error = std::exchange(waiter->error, nullptr))
+        std::rethrow_exception(error);
     return waiter->ran;
 }
 
